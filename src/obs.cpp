@@ -1,0 +1,313 @@
+// Observation store. Measurement decoders write records and times in, the
+// dispatcher asks whether an epoch is complete and clears it, the RINEX
+// writers read slots, times and the position out. All storage is static.
+#include "obs.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "const.h"
+
+namespace {
+
+constexpr S32 kSecondsPerWeek = 604800;
+constexpr D64 kLargestPrintableCoordinate = 99999999.9999;  // metres
+
+OBS_DATA_T Gps_obs_data_array[GPS_MAX_SV];
+OBS_DATA_T Qzss_obs_data_array[QZSS_MAX_SV];
+OBS_DATA_T Sbas_obs_data_array[SBAS_MAX_SV];
+OBS_DATA_T Glo_obs_data_array[GLO_MAX_SLOT];
+OBS_DATA_T Bd2_obs_data_array[BD2_MAX_SV];
+OBS_DATA_T Gal_obs_data_array[GAL_MAX_SV];
+
+typedef struct {
+  S16 has_slot;
+  S16 k_num;
+} SLOT_K_NUM_T;
+SLOT_K_NUM_T Slot_k_num_table[GLO_MAX_SLOT];
+
+S16 Meas_type;
+S16 Meas_version;
+S16 Issue_of_data_meas = -1;
+S16 Issue_of_data_time = -1;
+D64 Tow;
+S32 Wn;
+S16 Period;
+S16 Is_tow_and_wn_update;
+D64 Last_tow;
+S32 Last_wn;
+U08 Meas_indicator;
+UTC_TIME_T Utc_time;
+UTC_TIME_T Utc_time_start;
+UTC_TIME_T Utc_time_end;
+S16 Has_start_utc_time;
+POS_T Rcv_pos;
+S16 Freq_mode;
+
+struct Table {
+  OBS_DATA_T* slots;
+  S16 size;
+};
+
+Table table_of(S16 gnss_type) {
+  switch (gnss_type) {
+    case GNSS_TYPE_GPS: return {Gps_obs_data_array, GPS_MAX_SV};
+    case GNSS_TYPE_QZSS: return {Qzss_obs_data_array, QZSS_MAX_SV};
+    case GNSS_TYPE_SBAS: return {Sbas_obs_data_array, SBAS_MAX_SV};
+    case GNSS_TYPE_GLO: return {Glo_obs_data_array, GLO_MAX_SLOT};
+    case GNSS_TYPE_BD2: return {Bd2_obs_data_array, BD2_MAX_SV};
+    case GNSS_TYPE_GAL: return {Gal_obs_data_array, GAL_MAX_SV};
+    default: return {nullptr, 0};
+  }
+}
+
+// Classifies an identifier of the original measurement message (0xDD numbering).
+S16 classify_ori_svid(S16 svid) {
+  if (svid >= 1 && svid <= 32) return GNSS_TYPE_GPS;
+  if (svid >= 33 && svid <= 51) return GNSS_TYPE_SBAS;
+  if (svid >= 65 && svid <= 88) return GNSS_TYPE_GLO;
+  if (svid >= 193 && svid <= 197) return GNSS_TYPE_QZSS;
+  if (svid >= 201 && svid <= 215) return GNSS_TYPE_BD2;
+  return GNSS_TYPE_NONE;
+}
+
+// Turns an original identifier into the extended numbering (PRN for SBAS and
+// QZSS, slot for GLONASS, BeiDou number); the constellation comes from the range.
+void convert_ori_meas_svid_to_ext_meas_svid_and_gnss_type(S16 ori_svid, S16 ori_gnss_type,
+                                                          S16* svid_p, S16* gnss_type_p) {
+  (void)ori_gnss_type;
+  S16 type = classify_ori_svid(ori_svid);
+  S16 svid = ori_svid;
+  if (type == GNSS_TYPE_SBAS) svid = (S16)(ori_svid + 87);
+  if (type == GNSS_TYPE_GLO) svid = (S16)(ori_svid - 64);
+  if (type == GNSS_TYPE_BD2) svid = (S16)(ori_svid - 200);
+  *svid_p = svid;
+  *gnss_type_p = type;
+}
+
+S16 convert_meas_svid_to_internal_svid(S16 gnss_type, S16 svid) {
+  if (gnss_type == GNSS_TYPE_QZSS) return (S16)(svid - 192);
+  if (gnss_type == GNSS_TYPE_SBAS) return (S16)(svid - 119);
+  return svid;
+}
+
+OBS_DATA_PT get_obs_data_reference(S16 gnss_type, S16 svid) {
+  Table t = table_of(gnss_type);
+  // An unknown constellation has no table size to exceed: it is refused
+  // silently unless its number is not positive.
+  if (svid <= 0 || (t.slots != nullptr && svid > t.size)) {
+    printf("Access invalid measurement array index! gn=%d %d\n", gnss_type, svid);
+    return nullptr;
+  }
+  if (t.slots == nullptr) return nullptr;
+  return &t.slots[svid - 1];
+}
+
+// 0 or 1 for the frequency index of a signal, -1 when it is not stored.
+S16 convert_signal_type_to_freq_idx(S16 gnss_type, S16 signal_type) {
+  switch (gnss_type) {
+    case GNSS_TYPE_GPS:
+      if (signal_type == GPS_SIGNAL_TYPE_L1CA) return 0;
+      if (signal_type == GPS_SIGNAL_TYPE_L2C || signal_type == GPS_SIGNAL_TYPE_L5) return 1;
+      return -1;
+    case GNSS_TYPE_QZSS:
+      if (signal_type == QZSS_SIGNAL_TYPE_L1CA) return 0;
+      if (signal_type == QZSS_SIGNAL_TYPE_L2C) return 1;
+      return -1;
+    case GNSS_TYPE_SBAS: return signal_type == SBAS_SIGNAL_TYPE_L1CA ? 0 : -1;
+    case GNSS_TYPE_GLO:
+      if (signal_type == GLO_SIGNAL_TYPE_L1) return 0;
+      if (signal_type == GLO_SIGNAL_TYPE_L2) return 1;
+      return -1;
+    case GNSS_TYPE_BD2:
+      if (signal_type == BD2_SIGNAL_TYPE_B1I) return 0;
+      if (signal_type == BD2_SIGNAL_TYPE_B2I) return 1;
+      return -1;
+    case GNSS_TYPE_GAL: return signal_type == GAL_SIGNAL_TYPE_E1 ? 0 : 1;
+    default: return -1;
+  }
+}
+
+void clear_valid(Table t) {
+  for (S16 i = 0; i < t.size; i++) {
+    t.slots[i].valid[0] = 0;
+    t.slots[i].valid[1] = 0;
+  }
+}
+
+}  // namespace
+
+void Obs_init(S16 freq_mode) {
+  for (auto& entry : Slot_k_num_table) entry.has_slot = 0;
+  Issue_of_data_time = -1;
+  Tow = 0;
+  Wn = 0;
+  Period = 0;
+  Is_tow_and_wn_update = 0;
+  Has_start_utc_time = 0;
+  Meas_indicator = 0;
+  Freq_mode = freq_mode;
+  Meas_type = OBS_TYPE_NONE;
+  Meas_version = 0;
+  Obs_reset_all_measurement();
+}
+
+void Obs_reset_all_measurement() {
+  for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) clear_valid(table_of(type));
+  Issue_of_data_meas = -1;
+}
+
+S16 Obs_get_freq_mode() { return Freq_mode; }
+
+S16 Obs_set_and_check_meas_type(S16 meas_type) {
+  if (Meas_type != OBS_TYPE_NONE && Meas_type != meas_type) return 0;
+  Meas_type = meas_type;
+  return 1;
+}
+
+void Obs_set_meas_version(S16 version) { Meas_version = version; }
+
+void Obs_set_meas_indicator(U08 meas_indicator) { Meas_indicator = meas_indicator; }
+
+void Obs_set_meas_time(U08 iod, S32 wn, D64 tow, U16 period) {
+  if (Is_tow_and_wn_update) {
+    Last_tow = Tow;
+    Last_wn = Wn;
+  } else {
+    Last_tow = tow;
+    Last_wn = wn;
+    Is_tow_and_wn_update = 1;
+  }
+  Issue_of_data_time = iod;
+  Tow = tow;
+  Wn = wn;
+  Period = (S16)period;
+}
+
+S16 Obs_is_sync_meas_msg_and_time_msg() {
+  if (Meas_type != OBS_TYPE_ORIGINAL && Meas_type != OBS_TYPE_EXTENDED) return 0;
+  return Issue_of_data_meas == Issue_of_data_time ? 1 : 0;
+}
+
+S16 Obs_is_meas_lost() {
+  S16 delta_week = (S16)(Wn - Last_wn);
+  D64 delta_t = (Tow - Last_tow) + (D64)delta_week * kSecondsPerWeek;
+  D64 limit = (D64)((F32)Period / 1000.0f);
+  if (delta_t > limit) {
+    printf(">>Measurement lost. Last tow = %f, tow = %f, UTC: %02d/%02d_%02d:%02d:%2.2f\n\n",
+           Last_tow, Tow, Utc_time.month, Utc_time.day, Utc_time.hour, Utc_time.minute,
+           Utc_time.sec);
+    return 1;
+  }
+  return 0;
+}
+
+void Obs_set_measurement(U08 iod, S16 svid, S16 k_num, S16 gnss_type, U08 signal_type, S16 cn0,
+                         U08 lli, U08 li, D64 pr, D64 carr_phase, F32 doppler, U08 pr_std,
+                         U08 carr_phase_std, U08 doppler_std) {
+  (void)li;
+  (void)pr_std;
+  (void)carr_phase_std;
+  (void)doppler_std;
+  if (Meas_type == OBS_TYPE_ORIGINAL)
+    convert_ori_meas_svid_to_ext_meas_svid_and_gnss_type(svid, gnss_type, &svid, &gnss_type);
+  svid = convert_meas_svid_to_internal_svid(gnss_type, svid);
+
+  if (Meas_type == OBS_TYPE_EXTENDED && gnss_type == GNSS_TYPE_GLO && svid >= 1 &&
+      svid <= GLO_MAX_SLOT) {
+    Slot_k_num_table[svid - 1].has_slot = 1;
+    Slot_k_num_table[svid - 1].k_num = k_num;
+  }
+  Issue_of_data_meas = iod;
+
+  OBS_DATA_PT slot = get_obs_data_reference(gnss_type, svid);
+  if (slot == nullptr) {
+    puts("get_obs_data_reference error");
+    return;
+  }
+  S16 i = convert_signal_type_to_freq_idx(gnss_type, signal_type);
+  if (i < 0) return;
+  slot->valid[i] = 1;
+  slot->gnss_type = gnss_type;
+  slot->svid = svid;
+  slot->signal_type[i] = signal_type;
+  slot->cn0[i] = cn0;
+  slot->lli[i] = lli;
+  slot->pr[i] = pr;
+  slot->carr_phase[i] = carr_phase;
+  slot->doppler[i] = doppler;
+}
+
+S16 Obs_get_measurement(S16 gnss_type, S16 svid, S16* l2_available_p, U08* signal_type, S16* cn0,
+                        U08* lli, D64* pr, D64* carr_phase, F32* doppler) {
+  Table t = table_of(gnss_type);
+  if (t.slots == nullptr || svid <= 0 || svid > t.size) return 0;
+  const OBS_DATA_T& slot = t.slots[svid - 1];
+  *l2_available_p = 0;
+  if (!slot.valid[0] && !slot.valid[1]) return 0;
+  if (slot.valid[1]) *l2_available_p = 1;
+  S16 n = (Freq_mode == FREQ_MODE_DUAL) ? 2 : 1;
+  for (S16 i = 0; i < n; i++) {
+    signal_type[i] = slot.signal_type[i];
+    cn0[i] = slot.cn0[i];
+    lli[i] = slot.lli[i];
+    pr[i] = slot.pr[i];
+    carr_phase[i] = slot.carr_phase[i];
+    doppler[i] = slot.doppler[i];
+  }
+  return 1;
+}
+
+S16 Obs_get_measurement_number(S16 gnss_type) {
+  Table t = table_of(gnss_type);
+  S16 n = 0;
+  for (S16 i = 0; i < t.size; i++)
+    if (t.slots[i].valid[0] || t.slots[i].valid[1]) n++;
+  return n;
+}
+
+S16 Obs_get_total_nsv(S16 gnss_type) { return table_of(gnss_type).size; }
+
+S16 Obs_convert_internal_svid_to_rinex_sat_number(S16 gnss_type, S16 svid) {
+  return gnss_type == GNSS_TYPE_SBAS ? (S16)(svid + 19) : svid;
+}
+
+S16 Obs_convert_svid_to_gnss_type(S16 svid, S16* gnss_type_p) {
+  if (Meas_type != OBS_TYPE_ORIGINAL) return 0;
+  *gnss_type_p = classify_ori_svid(svid);
+  return 1;
+}
+
+S16 Obs_has_slot(S16 slot) {
+  if (slot < 1 || slot > GLO_MAX_SLOT) return 0;
+  return Slot_k_num_table[slot - 1].has_slot;
+}
+
+S16 Obs_get_k_num(S16 slot) {
+  if (slot < 1 || slot > GLO_MAX_SLOT) return 0;
+  return Slot_k_num_table[slot - 1].k_num;
+}
+
+void Obs_set_utc_time(UTC_TIME_T utc_time) { Utc_time = utc_time; }
+void Obs_get_utc_time(UTC_TIME_T* utc_time_p) { *utc_time_p = Utc_time; }
+
+void Obs_set_start_utc_time(UTC_TIME_T utc_time) {
+  Utc_time_start = utc_time;
+  Has_start_utc_time = 1;
+}
+S16 Obs_has_start_utc_time() { return Has_start_utc_time; }
+void Obs_get_start_utc_time(UTC_TIME_T* utc_time_p) { *utc_time_p = Utc_time_start; }
+
+void Obs_set_end_utc_time(UTC_TIME_T utc_time) { Utc_time_end = utc_time; }
+void Obs_get_end_utc_time(UTC_TIME_T* utc_time_p) { *utc_time_p = Utc_time_end; }
+
+// The header prints each coordinate in 14 columns with four decimals; a value
+// that would not fit (no real position comes near it) is corrupt data, and
+// storing it would make the final header longer than the provisional one.
+static bool fits_position_field(D64 v) { return std::fabs(v) < kLargestPrintableCoordinate; }
+
+void Obs_set_receiver_pos(POS_T pos) {
+  if (fits_position_field(pos.px) && fits_position_field(pos.py) && fits_position_field(pos.pz))
+    Rcv_pos = pos;
+}
+void Obs_get_receiver_pos(POS_T* pos_p) { *pos_p = Rcv_pos; }

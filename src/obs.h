@@ -1,0 +1,70 @@
+// Observation store: the measurements of the epoch being assembled, one slot
+// per satellite in a fixed table per constellation, the measurement times,
+// first and last epoch times, the receiver position, the GLONASS frequency
+// channel numbers learnt from measurements, and the satellite numbering.
+#ifndef VLN_OBS_H
+#define VLN_OBS_H
+
+#include "data_type.h"
+
+// Measurement message kind accepted for a run.
+enum { OBS_TYPE_NONE = 0, OBS_TYPE_ORIGINAL = 1, OBS_TYPE_EXTENDED = 2 };
+
+// One satellite slot; index 0 is the first frequency, index 1 the second.
+typedef struct {
+  U08 valid[2];
+  S16 svid;
+  S16 gnss_type;
+  S16 cn0[2];
+  U08 lli[2];
+  U08 signal_type[2];
+  D64 carr_phase[2];
+  D64 pr[2];
+  F32 doppler[2];
+} OBS_DATA_T;
+typedef OBS_DATA_T* OBS_DATA_PT;
+
+// Sets the initial state of the store for a run in the given frequency mode.
+void Obs_init(S16 freq_mode);
+// Empties every slot for the next epoch (keeps times, position and GLONASS k).
+void Obs_reset_all_measurement();
+// The frequency mode of the run.
+S16 Obs_get_freq_mode();
+// Fixes the measurement kind of the run at its first message; 0 for the other kind.
+S16 Obs_set_and_check_meas_type(S16 meas_type);
+void Obs_set_meas_version(S16 version);
+void Obs_set_meas_indicator(U08 meas_indicator);
+// Stores a measurement time and its issue of data; the previous one becomes the last.
+void Obs_set_meas_time(U08 iod, S32 wn, D64 tow, U16 period);
+// 1 when a stored measurement and the last measurement time share their issue of data.
+S16 Obs_is_sync_meas_msg_and_time_msg();
+// Prints the measurement-lost line and returns 1 when the last two times are a gap apart.
+S16 Obs_is_meas_lost();
+// Stores one measurement record under the internal satellite numbering.
+void Obs_set_measurement(U08 iod, S16 svid, S16 k_num, S16 gnss_type, U08 signal_type, S16 cn0,
+                         U08 lli, U08 li, D64 pr, D64 carr_phase, F32 doppler, U08 pr_std,
+                         U08 carr_phase_std, U08 doppler_std);
+// Copies out the satellite's entries (two in dual-frequency mode); 0 when it has none.
+S16 Obs_get_measurement(S16 gnss_type, S16 svid, S16* l2_available_p, U08* signal_type, S16* cn0,
+                        U08* lli, D64* pr, D64* carr_phase, F32* doppler);
+// Satellites of the constellation with a measurement in the current epoch.
+S16 Obs_get_measurement_number(S16 gnss_type);
+// Table size of the constellation.
+S16 Obs_get_total_nsv(S16 gnss_type);
+S16 Obs_convert_internal_svid_to_rinex_sat_number(S16 gnss_type, S16 svid);
+// Classifies an identifier of the original measurement message; 0 for the extended kind.
+S16 Obs_convert_svid_to_gnss_type(S16 svid, S16* gnss_type_p);
+// GLONASS frequency channel number learnt from the extended measurements (slot 1-24).
+S16 Obs_has_slot(S16 slot);
+S16 Obs_get_k_num(S16 slot);
+void Obs_set_utc_time(UTC_TIME_T utc_time);
+void Obs_get_utc_time(UTC_TIME_T* utc_time_p);
+void Obs_set_start_utc_time(UTC_TIME_T utc_time);
+S16 Obs_has_start_utc_time();
+void Obs_get_start_utc_time(UTC_TIME_T* utc_time_p);
+void Obs_set_end_utc_time(UTC_TIME_T utc_time);
+void Obs_get_end_utc_time(UTC_TIME_T* utc_time_p);
+void Obs_set_receiver_pos(POS_T pos);
+void Obs_get_receiver_pos(POS_T* pos_p);
+
+#endif

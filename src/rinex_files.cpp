@@ -1,0 +1,181 @@
+// Output files, constellation switches and the header creation date. The
+// file names come from the raw input name; both files are written through
+// large stdio buffers and rewound once at the end for the header rewrite.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "const.h"
+#include "rinex.h"
+
+namespace {
+
+constexpr size_t kStreamBufferSize = 1 << 18;
+constexpr int kUtcOffsetHours = 8;  // the local clock is taken to run 8 hours ahead of UTC
+
+FILE* Fp_obs;
+FILE* Fp_nav;
+char Obs_stream_buffer[kStreamBufferSize];
+char Nav_stream_buffer[kStreamBufferSize];
+
+S16 Enable_output_gps_meas;
+S16 Enable_output_qzss_meas;
+S16 Enable_output_glonass_meas;
+S16 Enable_output_beidou2_meas;
+S16 Enable_output_galileo_meas;
+S16 Enable_output_sbas_meas;
+
+time_t (*Time_source)() = nullptr;
+
+S16* switch_of(S16 gnss_type) {
+  switch (gnss_type) {
+    case GNSS_TYPE_GPS: return &Enable_output_gps_meas;
+    case GNSS_TYPE_GLO: return &Enable_output_glonass_meas;
+    case GNSS_TYPE_GAL: return &Enable_output_galileo_meas;
+    case GNSS_TYPE_BD2: return &Enable_output_beidou2_meas;
+    case GNSS_TYPE_QZSS: return &Enable_output_qzss_meas;
+    case GNSS_TYPE_SBAS: return &Enable_output_sbas_meas;
+    default: return nullptr;
+  }
+}
+
+// The system clock, unless SOURCE_DATE_EPOCH asks for a fixed time so that
+// two runs over the same log give identical files.
+time_t system_now() {
+  const char* fixed = getenv("SOURCE_DATE_EPOCH");
+  if (fixed != nullptr && *fixed != '\0') return (time_t)strtoll(fixed, nullptr, 10);
+  return time(nullptr);
+}
+
+S16 two_digits(const char* p) {
+  // A one-digit day may be padded with a blank instead of a zero.
+  S16 tens = (p[0] == ' ') ? 0 : (S16)(p[0] - '0');
+  return (S16)(10 * tens + (p[1] - '0'));
+}
+
+S16 days_in_month(S16 month, S16 year) {
+  static const S16 kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month == 2 && year % 4 == 0) return 29;
+  return kDays[month - 1];
+}
+
+}  // namespace
+
+S16 RINEX_init(const char* input) {
+  // The name is built at its full length: a long path is never cut short.
+  std::string name(input);
+  size_t dot = name.rfind('.');
+  if (dot != std::string::npos) name.resize(dot);
+  name += ".obs";
+  Fp_obs = fopen(name.c_str(), "w");
+  if (Fp_obs == nullptr) {
+    printf("RINEX obs file %s open error\n", name.c_str());
+    return 0;
+  }
+  setvbuf(Fp_obs, Obs_stream_buffer, _IOFBF, kStreamBufferSize);
+  name.replace(name.size() - 3, 3, "nav");
+  Fp_nav = fopen(name.c_str(), "w");
+  if (Fp_nav == nullptr) {
+    puts("RINEX nav file open error");
+    return 0;
+  }
+  setvbuf(Fp_nav, Nav_stream_buffer, _IOFBF, kStreamBufferSize);
+  for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) *switch_of(type) = 0;
+  return 1;
+}
+
+void RINEX_rewinding() {
+  fseek(Fp_obs, 0, SEEK_SET);
+  fseek(Fp_nav, 0, SEEK_SET);
+}
+
+void RINEX_close() {
+  if (Fp_obs != nullptr) fclose(Fp_obs);
+  if (Fp_nav != nullptr) fclose(Fp_nav);
+  Fp_obs = nullptr;
+  Fp_nav = nullptr;
+}
+
+FILE* RINEX_obs_stream() { return Fp_obs; }
+FILE* RINEX_nav_stream() { return Fp_nav; }
+
+void RINEX_set_output_measurement(S16 gnss_type) {
+  S16* sw = switch_of(gnss_type);
+  if (sw != nullptr) *sw = 1;
+}
+
+S16 RINEX_is_able_to_output_measurement(S16 gnss_type) {
+  S16* sw = switch_of(gnss_type);
+  return (sw != nullptr && *sw) ? 1 : 0;
+}
+
+S16 RINEX_is_gnss_mixed_mode() {
+  S16 count = 0;
+  for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) count += *switch_of(type) ? 1 : 0;
+  return count > 1 ? 1 : 0;
+}
+
+S16 RINEX_get_sys_type() {
+  struct Entry {
+    S16 gnss_type;
+    S16 sys;
+  };
+  static const Entry kOrder[] = {
+      {GNSS_TYPE_GPS, RINEX_SYS_GPS},    {GNSS_TYPE_QZSS, RINEX_SYS_QZSS},
+      {GNSS_TYPE_SBAS, RINEX_SYS_SBAS},  {GNSS_TYPE_GLO, RINEX_SYS_GLONASS},
+      {GNSS_TYPE_BD2, RINEX_SYS_BEIDOU}, {GNSS_TYPE_GAL, RINEX_SYS_GALILEO},
+  };
+  S16 sys = RINEX_SYS_GPS;
+  S16 count = 0;
+  for (const Entry& e : kOrder) {
+    if (*switch_of(e.gnss_type)) {
+      sys = e.sys;
+      count++;
+    }
+  }
+  return count > 1 ? (S16)RINEX_SYS_ALL : sys;
+}
+
+void RINEX_set_time_source(time_t (*now)()) { Time_source = now; }
+
+void RINEX_convert_creation_time(const char* ctime_text, char* date_str) {
+  static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  UTC_TIME_T utc = {};
+  utc.year = (S16)atoi(ctime_text + 20);
+  for (S16 m = 0; m < 12; m++)
+    if (strncmp(ctime_text + 4, kMonths[m], 3) == 0) utc.month = (S16)(m + 1);
+  utc.day = two_digits(ctime_text + 8);
+  utc.hour = two_digits(ctime_text + 11);
+  utc.minute = two_digits(ctime_text + 14);
+  S16 sec = two_digits(ctime_text + 17);
+
+  utc.hour = (S16)(utc.hour - kUtcOffsetHours);
+  if (utc.hour < 0) {
+    utc.hour = (S16)(utc.hour + 24);
+    utc.day = (S16)(utc.day - 1);
+    if (utc.day < 1) {
+      utc.month = (S16)(utc.month - 1);
+      if (utc.month < 1) {
+        utc.month = 12;
+        utc.year = (S16)(utc.year - 1);
+      }
+      utc.day = days_in_month(utc.month, utc.year);
+    }
+  }
+  // Always exactly 20 characters, so the header line keeps its length.
+  char text[64];
+  snprintf(text, sizeof text, "%4d%02d%02d %02d%02d%02d UTC ", utc.year, utc.month, utc.day,
+           utc.hour, utc.minute, sec);
+  memcpy(date_str, text, 20);
+  date_str[20] = '\0';
+}
+
+void RINEX_get_create_utc_time(char* date_str) {
+  time_t now = Time_source != nullptr ? Time_source() : system_now();
+  char text[100];
+  const char* local = ctime(&now);
+  strncpy(text, local != nullptr ? local : "Thu Jan 01 00:00:00 1970\n", sizeof text - 1);
+  text[sizeof text - 1] = '\0';
+  RINEX_convert_creation_time(text, date_str);
+}

@@ -1,0 +1,188 @@
+// RINEX number formats. The navigation fields use a leading decimal point
+// (.123456789012E-04); the observation records use plain fixed-point numbers,
+// which are produced here digit for digit as printf would, but without its cost.
+#include <cmath>
+#include <cstring>
+
+#include "rinex.h"
+
+namespace {
+
+__extension__ typedef unsigned __int128 U128;
+
+const uint64_t kPow10[10] = {1,      10,      100,      1000,      10000,
+                             100000, 1000000, 10000000, 100000000, 1000000000};
+
+constexpr double kFastFixedLimit = 1e15;  // integer part always fits 64 bits below this
+
+// Writes the leading-point field of a value with n significant digits:
+// digits, exponent, sign flag, all from the exponent conversion of printf.
+struct Mantissa {
+  char digits[20];  // the n significant digits, first digit first
+  int exp10;        // exponent of the printf conversion (d.ddd x 10^exp10)
+};
+
+Mantissa scientific(double magnitude, int n) {
+  if (!std::isfinite(magnitude)) return Mantissa{};  // callers saturate these
+  char text[40];
+  snprintf(text, sizeof text, "%.*E", n - 1, magnitude);
+  Mantissa m{};
+  int k = 0;
+  const char* p = text;
+  for (; *p != 'E'; p++)
+    if (*p >= '0' && *p <= '9') m.digits[k++] = *p;
+  m.exp10 = atoi(p + 1);
+  return m;
+}
+
+// The largest magnitude a field can show, for values beyond it.
+void saturate(Mantissa* m, int* e) {
+  memset(m->digits, '9', sizeof m->digits);
+  *e = 99;
+}
+
+// Fills buf[0..width-1] with the text right-aligned, for values that have no
+// leading-point form (NaN), and terminates it.
+void fill_right(char* buf, int width, const char* text) {
+  int len = (int)strlen(text);
+  memset(buf, ' ', (size_t)width);
+  memcpy(buf + width - len, text, (size_t)len);
+  buf[width] = '\0';
+}
+
+void write_exponent(char* p, int e) {
+  p[0] = 'E';
+  p[1] = e < 0 ? '-' : '+';
+  int m = e < 0 ? -e : e;
+  p[2] = (char)('0' + m / 10);
+  p[3] = (char)('0' + m % 10);
+}
+
+// The 17- and 16-column fields: blank, sign, point, n digits, exponent of the
+// conversion plus one (also for zero), magnitude taken modulo 100.
+void leading_point_field(double x, char* buf, int n) {
+  int width = n + 7;
+  if (std::isnan(x)) return fill_right(buf, width, "NaN");
+  double mag = x < 0 ? -x : x;
+  Mantissa m = scientific(mag, n);
+  int e = m.exp10 + 1;
+  if (std::isinf(mag)) saturate(&m, &e);
+  buf[0] = ' ';
+  buf[1] = x < 0 ? '-' : ' ';
+  buf[2] = '.';
+  memcpy(buf + 3, m.digits, (size_t)n);
+  write_exponent(buf + 3 + n, e < 0 ? -((-e) % 100) : e % 100);
+  buf[width] = '\0';
+}
+
+char* put_uint(char* p, uint64_t v) {
+  char tmp[24];
+  int k = 0;
+  do {
+    tmp[k++] = (char)('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  while (k > 0) *p++ = tmp[--k];
+  return p;
+}
+
+}  // namespace
+
+void D19_12_format(double x, char* buf) {
+  constexpr int kDigits = 12;
+  constexpr int kWidth = 19;
+  if (std::isnan(x)) return fill_right(buf, kWidth, "NaN");
+  double mag = std::fabs(x);
+  Mantissa m = scientific(mag, kDigits);
+  int e = (m.digits[0] == '0') ? 0 : m.exp10 + 1;
+  if (e > 99 || std::isinf(mag)) {
+    saturate(&m, &e);
+  } else if (e < -99) {  // below the smallest: shows as zero
+    memset(m.digits, '0', kDigits);
+    e = 0;
+  }
+  buf[0] = ' ';
+  buf[1] = std::signbit(x) ? '-' : ' ';
+  buf[2] = '.';
+  memcpy(buf + 3, m.digits, kDigits);
+  write_exponent(buf + 15, e);
+  buf[kWidth] = '\0';
+}
+
+void D12_04_format(double x, char* buf) {
+  constexpr int kDigits = 4;
+  constexpr int kWidth = 12;
+  if (std::isnan(x)) return fill_right(buf, kWidth, "NaN");
+  double mag = std::fabs(x);
+  Mantissa m = scientific(mag, kDigits);
+  int e = (x != 0.0) ? m.exp10 + 1 : m.exp10;
+  if (std::isinf(mag)) saturate(&m, &e);
+  buf[0] = ' ';
+  buf[1] = ' ';
+  buf[2] = x < 0 ? '-' : ' ';
+  buf[3] = '.';
+  memcpy(buf + 4, m.digits, kDigits);
+  write_exponent(buf + 8, e < 0 ? -((-e) % 100) : e % 100);
+  buf[kWidth] = '\0';
+}
+
+void D17_10_format(double x, char* buf) { leading_point_field(x, buf, 10); }
+
+void D16_09_format(double x, char* buf) { leading_point_field(x, buf, 9); }
+
+int RINEX_format_fixed(char* out, double x, int width, int prec) {
+  if (!(std::fabs(x) < kFastFixedLimit)) {  // NaN, infinities and huge values
+    char text[400];
+    int n = snprintf(text, sizeof text, "%*.*f", width, prec, x);
+    memcpy(out, text, (size_t)n);
+    return n;
+  }
+  bool negative = std::signbit(x);
+  uint64_t bits;
+  double mag = std::fabs(x);
+  memcpy(&bits, &mag, sizeof bits);
+  int biased = (int)(bits >> 52);
+  uint64_t mant = bits & ((1ULL << 52) - 1);
+  if (biased != 0) mant |= 1ULL << 52;
+  int e2 = (biased != 0 ? biased : 1) - 1075;  // mag = mant * 2^e2
+
+  uint64_t ip = 0;
+  uint64_t q = 0;  // the prec decimals, rounded half to even like printf
+  if (e2 >= 0) {
+    ip = mant << e2;
+  } else {
+    int s = -e2;
+    uint64_t fbits = mant;
+    if (s < 64) {
+      ip = mant >> s;
+      fbits = mant & ((1ULL << s) - 1);
+    }
+    if (s < 100) {
+      U128 prod = (U128)fbits * kPow10[prec];
+      q = (uint64_t)(prod >> s);
+      U128 rem = prod & (((U128)1 << s) - 1);
+      U128 half = (U128)1 << (s - 1);
+      if (rem > half || (rem == half && (q & 1))) q++;
+      if (q == kPow10[prec]) {
+        q = 0;
+        ip++;
+      }
+    }
+  }
+
+  char digits[40];
+  char* p = digits;
+  if (negative) *p++ = '-';
+  p = put_uint(p, ip);
+  *p++ = '.';
+  for (int i = prec - 1; i >= 0; i--) {
+    p[i] = (char)('0' + q % 10);
+    q /= 10;
+  }
+  p += prec;
+  int len = (int)(p - digits);
+  int pad = width > len ? width - len : 0;
+  memset(out, ' ', (size_t)pad);
+  memcpy(out + pad, digits, (size_t)len);
+  return pad + len;
+}

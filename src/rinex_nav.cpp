@@ -1,0 +1,230 @@
+// The navigation file: its header (written before parsing and again, in
+// place, with the parameters gathered during the run) and one record per new
+// ephemeris of GPS, QZSS, GLONASS, BeiDou and Galileo, in input order.
+#include "const.h"
+#include "ephemeris.h"
+#include "nav.h"
+#include "rinex.h"
+#include "time_convert.h"
+
+namespace {
+
+constexpr int kD19 = 20;
+constexpr D64 kGalileoDataSource = 513.0;  // I/NAV E1-B data, clock terms for E5b/E1
+
+const char* version_line() {
+  if (RINEX_is_gnss_mixed_mode())
+    return "     3.02           N: GNSS NAV DATA    M: Mixed            RINEX VERSION / TYPE\n";
+  if (RINEX_is_able_to_output_measurement(GNSS_TYPE_GPS))
+    return "     3.02           N: GNSS NAV DATA    G: GPS              RINEX VERSION / TYPE\n";
+  if (RINEX_is_able_to_output_measurement(GNSS_TYPE_GLO))
+    return "     3.02           N: GNSS NAV DATA    R: GLONASS          RINEX VERSION / TYPE\n";
+  if (RINEX_is_able_to_output_measurement(GNSS_TYPE_BD2))
+    return "     3.02           N: GNSS NAV DATA    C: BDS              RINEX VERSION / TYPE\n";
+  if (RINEX_is_able_to_output_measurement(GNSS_TYPE_GAL))
+    return "     3.02           N: GNSS NAV DATA    E: Galileo          RINEX VERSION / TYPE\n";
+  // Every RINEX reader needs this line, so the selections without a version
+  // text of their own still get one of the same fixed form.
+  if (RINEX_is_able_to_output_measurement(GNSS_TYPE_QZSS))
+    return "     3.02           N: GNSS NAV DATA    J: QZSS             RINEX VERSION / TYPE\n";
+  if (RINEX_is_able_to_output_measurement(GNSS_TYPE_SBAS))
+    return "     3.02           N: GNSS NAV DATA    S: SBAS             RINEX VERSION / TYPE\n";
+  return "     3.02           N: GNSS NAV DATA    M: Mixed            RINEX VERSION / TYPE\n";
+}
+
+void put_iono_lines(FILE* fp, S16 gnss_type, const char* name_a, const char* name_b) {
+  F32 a[4];
+  S32 b[4];
+  Nav_get_iono_parameter(gnss_type, a, b);
+  char fa[4][13];
+  char fb[4][13];
+  for (int i = 0; i < 4; i++) {
+    D12_04_format(a[i], fa[i]);
+    D12_04_format((D64)b[i], fb[i]);
+  }
+  fprintf(fp, "%4s%1s%12s%12s%12s%12s       %-20s\n", name_a, " ", fa[0], fa[1], fa[2], fa[3],
+          "IONOSPHERIC CORR");
+  if (name_b != nullptr)
+    fprintf(fp, "%4s%1s%12s%12s%12s%12s       %-20s\n", name_b, " ", fb[0], fb[1], fb[2], fb[3],
+            "IONOSPHERIC CORR");
+}
+
+void put_time_system_line(FILE* fp, S16 gnss_type, const char* name) {
+  D64 a0 = 0, a1 = 0;
+  S32 tow = 0;
+  S16 wn = 0;
+  Nav_get_utc_parameter(gnss_type, &a0, &a1, &tow, &wn);
+  char fa0[18];
+  char fa1[17];
+  D17_10_format(a0, fa0);
+  D16_09_format(a1, fa1);
+  fprintf(fp, "%4s %17s%16s%7ld%5d          %-20s\n", name, fa0, fa1, (long)tow, wn,
+          "TIME SYSTEM CORR");
+}
+
+void put_orbit(FILE* fp, D64 x, D64 y, D64 z, D64 w) {
+  char f[4][kD19];
+  D19_12_format(x, f[0]);
+  D19_12_format(y, f[1]);
+  D19_12_format(z, f[2]);
+  D19_12_format(w, f[3]);
+  fprintf(fp, "    %s%s%s%s\n", f[0], f[1], f[2], f[3]);
+}
+
+void put_orbit_7(FILE* fp, D64 x, D64 y) {
+  char f[2][kD19];
+  D19_12_format(x, f[0]);
+  D19_12_format(y, f[1]);
+  fprintf(fp, "    %s%s\n", f[0], f[1]);
+}
+
+// First line for GPS, QZSS and Galileo: epoch is toc of week wn in GPS time.
+void nav_record_sv_epoch_sv_clk(FILE* fp_nav, U08 gnss, U08 sat_num, S16 wn, S32 toc, D64 clk_bias,
+                                D64 clk_drift, D64 clk_drift_rate) {
+  char letter = gnss == GNSS_TYPE_QZSS ? 'J' : gnss == GNSS_TYPE_GAL ? 'E' : 'G';
+  UTC_TIME_T t;
+  TCVT_convert_gps_to_utc_time_by_default_parameters(wn, toc, 0, &t);
+  char f[3][kD19];
+  D19_12_format(clk_bias, f[0]);
+  D19_12_format(clk_drift, f[1]);
+  D19_12_format(clk_drift_rate, f[2]);
+  fprintf(fp_nav, "%c%02d %4d %2d %2d %2d %2d %2d%s%s%s\n", letter, sat_num, t.year, t.month, t.day,
+          t.hour, t.minute, (int)t.sec, f[0], f[1], f[2]);
+}
+
+// First line for GLONASS and BeiDou, whose numbers print as 0n below ten.
+void put_first_line(FILE* fp, char letter, U08 number, const UTC_TIME_T& t, D64 c0, D64 c1,
+                    D64 c2) {
+  char f[3][kD19];
+  D19_12_format(c0, f[0]);
+  D19_12_format(c1, f[1]);
+  D19_12_format(c2, f[2]);
+  if (number < 10)
+    fprintf(fp, "%c0%d %4d %2d %2d %2d %2d %2d%s%s%s\n", letter, number, t.year, t.month, t.day,
+            t.hour, t.minute, (int)t.sec, f[0], f[1], f[2]);
+  else
+    fprintf(fp, "%c%2d %4d %2d %2d %2d %2d %2d%s%s%s\n", letter, number, t.year, t.month, t.day,
+            t.hour, t.minute, (int)t.sec, f[0], f[1], f[2]);
+}
+
+// GLONASS epoch (UTC, from Moscow time) and message frame time (seconds of the UTC week).
+void print_glonav_record_sv_epoch_sv_clk(FILE* fp_nav, U08 slot, S32 tb, F32 tau_n, F32 gamma_n,
+                                         U16 NT, S32 tod, S16 N4) {
+  UTC_TIME_T t = {};
+  TCVT_convert_glo_time_to_utc(N4, NT, tb, &t);
+  S16 wn = 0;
+  D64 frame_time = 0;
+  TCVT_convert_glonass_to_gps_tow(N4, NT, tod, 0, &wn, &frame_time);
+  F32 minus_tau_n = -tau_n;
+  put_first_line(fp_nav, 'R', slot, t, minus_tau_n, gamma_n, frame_time);
+}
+
+void print_bd2nav_record_sv_epoch_sv_clk(FILE* fp_nav, U08 svid, S16 wn, S32 toc, D64 af0, D64 af1,
+                                         D64 af2) {
+  S16 gps_wn = 0;
+  D64 gps_tow = 0;
+  TCVT_convert_bd_to_gps_time(wn, toc, &gps_wn, &gps_tow);
+  UTC_TIME_T t;
+  TCVT_convert_gps_to_utc_time_by_default_parameters(gps_wn, gps_tow, 0, &t);
+  put_first_line(fp_nav, 'C', svid, t, af0, af1, af2);
+}
+
+D64 sisa_meters(U08 n) {
+  if (n < 50) return n * 0.01;
+  if (n < 75) return 0.5 + (n - 50) * 0.02;
+  if (n < 100) return 1.0 + (n - 75) * 0.04;
+  if (n < 126) return 2.0 + (n - 100) * 0.16;
+  return -1.0;  // no accuracy prediction available
+}
+
+D64 galileo_health(const GALIEPH_T& e) {
+  U32 h = (U32)(e.E1B_dvs & 1) | (U32)(e.E1B_hs & 3) << 1 | (U32)(e.E5a_dvs & 1) << 3 |
+          (U32)(e.E5a_hs & 3) << 4 | (U32)(e.E5b_dvs & 1) << 6 | (U32)(e.E5b_hs & 3) << 7;
+  return (D64)h;
+}
+
+}  // namespace
+
+void RINEX_put_nav_header() {
+  FILE* fp = RINEX_nav_stream();
+  char date_str[32];
+  RINEX_get_create_utc_time(date_str);
+  fputs(version_line(), fp);
+  fprintf(fp, "%-20s%-20s%20s%-20s\n", "Velnora FW host", "Velnora Corp.", date_str,
+          "PGM / RUN BY / DATE");
+  fprintf(fp, "%-60s%-20s\n", "Velnora FW kernel 1.100.38", "COMMENT");
+  fprintf(fp, "%-60s%-20s\n", "Vln test version ", "COMMENT");
+  if (RINEX_is_able_to_output_measurement(GNSS_TYPE_GPS))
+    put_iono_lines(fp, GNSS_TYPE_GPS, "GPSA", "GPSB");
+  if (RINEX_is_able_to_output_measurement(GNSS_TYPE_QZSS))
+    put_iono_lines(fp, GNSS_TYPE_QZSS, "QZSA", "QZSB");
+  if (RINEX_is_able_to_output_measurement(GNSS_TYPE_BD2))
+    put_iono_lines(fp, GNSS_TYPE_BD2, "BDSA", "BDSB");
+  if (RINEX_is_able_to_output_measurement(GNSS_TYPE_GAL))
+    put_iono_lines(fp, GNSS_TYPE_GAL, "GAL ", nullptr);
+  if (RINEX_is_able_to_output_measurement(GNSS_TYPE_GPS))
+    put_time_system_line(fp, GNSS_TYPE_GPS, "GPUT");
+  if (RINEX_is_able_to_output_measurement(GNSS_TYPE_BD2))
+    put_time_system_line(fp, GNSS_TYPE_BD2, "BDUT");
+  if (RINEX_is_able_to_output_measurement(GNSS_TYPE_GAL))
+    put_time_system_line(fp, GNSS_TYPE_GAL, "GAUT");
+  fprintf(fp, "%6d%54s%-20s\n", Nav_get_delta_t_ls(GNSS_TYPE_GPS), " ", "LEAP SECONDS");
+  fprintf(fp, "%60s%-20s\n", " ", "END OF HEADER");
+}
+
+void RINEX_put_nav_body(U08 prn, U08 gnss_type) {
+  const EPH_T* e = Eph_gps_qzss_get_reference(gnss_type, prn);
+  if (e == nullptr) return;
+  FILE* fp = RINEX_nav_stream();
+  nav_record_sv_epoch_sv_clk(fp, gnss_type, prn, e->WN, e->toc, e->af0, e->af1, e->af2);
+  put_orbit(fp, e->IODE, e->Crs, e->delta_n, e->M0);
+  put_orbit(fp, e->Cuc, e->e, e->Cus, e->sqrt_A);
+  put_orbit(fp, e->toe, e->Cic, e->Omega_0, e->Cis);
+  put_orbit(fp, e->i0, e->Crc, e->omega, e->Omega_dot);
+  put_orbit(fp, e->IDOT, e->codes_on_L2, e->WN, e->L2_P_data_flag);
+  put_orbit(fp, e->SV_accuracy_meters, e->health, e->TGD, e->IODC);
+  put_orbit_7(fp, e->start_tow, e->fit_interval);
+}
+
+void RINEX_put_glonav_body(U08 slot, S08 knum) {
+  const GLOEPH_T* e = Eph_glonass_get_reference(slot);
+  if (e == nullptr) return;
+  FILE* fp = RINEX_nav_stream();
+  print_glonav_record_sv_epoch_sv_clk(fp, slot, e->tb, e->tau_n, e->gamma_n, e->NT, e->tod,
+                                      (S16)e->N4);
+  put_orbit(fp, e->Xn, e->dXn, e->ddXn, e->healthy);
+  put_orbit(fp, e->Yn, e->dYn, e->ddYn, knum);
+  put_orbit(fp, e->Zn, e->dZn, e->ddZn, e->En);
+}
+
+void RINEX_put_bd2nav_body(U08 svid) {
+  const BD2EPH_T* e = Eph_beidou_get_reference(svid);
+  if (e == nullptr) return;
+  FILE* fp = RINEX_nav_stream();
+  print_bd2nav_record_sv_epoch_sv_clk(fp, svid, e->WN, e->toc, e->af0, e->af1, e->af2);
+  put_orbit(fp, e->IODE, e->Crs, e->delta_n, e->M0);
+  put_orbit(fp, e->Cuc, e->e, e->Cus, e->sqrt_A);
+  put_orbit(fp, e->toe, e->Cic, e->Omega_0, e->Cis);
+  put_orbit(fp, e->i0, e->Crc, e->omega, e->Omega_dot);
+  put_orbit(fp, e->IDOT, 0.0, e->WN, 0.0);
+  put_orbit(fp, e->SV_accuracy_meters, e->health, e->TGD1, e->TGD2);
+  put_orbit_7(fp, e->start_tow, e->IODC);
+}
+
+void RINEX_put_gal_nav_body(U08 svid) {
+  const GALIEPH_T* e = Eph_gal_get_reference(svid);
+  if (e == nullptr) return;
+  FILE* fp = RINEX_nav_stream();
+  nav_record_sv_epoch_sv_clk(fp, GNSS_TYPE_GAL, svid, e->WN, e->toc, e->af0, e->af1, e->af2);
+  put_orbit(fp, e->IOD_nav[0], e->Crs, e->delta_n, e->M0);
+  put_orbit(fp, e->Cuc, e->e, e->Cus, e->sqrt_A);
+  put_orbit(fp, e->toe, e->Cic, e->Omega_0, e->Cis);
+  put_orbit(fp, e->i0, e->Crc, e->omega, e->Omega_dot);
+  put_orbit(fp, e->idot, kGalileoDataSource, e->WN, 0.0);
+  put_orbit(fp, sisa_meters(e->SISA), galileo_health(*e), e->BGD_E1E5a, e->BGD_E1E5b);
+  char tow[kD19];
+  char zero[kD19];
+  D19_12_format(e->TOW_5, tow);
+  D19_12_format(0.0, zero);
+  fprintf(fp, "    %19s%19s%19s%19s\n", tow, zero, "", "");
+}

@@ -1,0 +1,237 @@
+// The observation file: its header (written before parsing and again, in
+// place, after it) and its body, one epoch line and one record line per
+// satellite for each complete epoch, plus event lines for time stamps.
+#include <cstring>
+
+#include "const.h"
+#include "obs.h"
+#include "rinex.h"
+
+namespace {
+
+constexpr F32 kRinexVersion = 3.02f;
+constexpr int kMaxLine = 4096;  // room for eight values of any magnitude
+
+const char* system_description(S16 sys) {
+  switch (sys) {
+    case RINEX_SYS_GPS: return "G: GPS";
+    case RINEX_SYS_QZSS: return "J: QZSS";
+    case RINEX_SYS_SBAS: return "S: SBAS Payload";
+    case RINEX_SYS_GLONASS: return "R: GLONASS";
+    case RINEX_SYS_GALILEO: return "E: Galielo";
+    case RINEX_SYS_BEIDOU: return "C: BeiDou";
+    default: return "M: Mixed";
+  }
+}
+
+char system_letter(S16 gnss_type) {
+  switch (gnss_type) {
+    case GNSS_TYPE_GPS: return 'G';
+    case GNSS_TYPE_GLO: return 'R';
+    case GNSS_TYPE_GAL: return 'E';
+    case GNSS_TYPE_BD2: return 'C';
+    case GNSS_TYPE_QZSS: return 'J';
+    case GNSS_TYPE_SBAS: return 'S';
+    default: return ' ';
+  }
+}
+
+struct ObsTypes {
+  S16 gnss_type;
+  const char* first[4];
+  const char* second[4];  // nullptr entries: no second frequency
+};
+
+// Header order of the observation-types lines.
+const ObsTypes kObsTypes[] = {
+    {GNSS_TYPE_GPS, {"C1C", "L1C", "D1C", "S1C"}, {"C2L", "L2L", "D2L", "S2L"}},
+    {GNSS_TYPE_QZSS, {"C1C", "L1C", "D1C", "S1C"}, {"C2L", "L2L", "D2L", "S2L"}},
+    {GNSS_TYPE_SBAS, {"C1C", "L1C", "D1C", "S1C"}, {nullptr, nullptr, nullptr, nullptr}},
+    {GNSS_TYPE_GLO, {"C1C", "L1C", "D1C", "S1C"}, {"C2C", "L2C", "D2C", "S2C"}},
+    {GNSS_TYPE_BD2, {"C1I", "L1I", "D1I", "S1I"}, {"C7I", "L7I", "D7I", "S7I"}},
+    {GNSS_TYPE_GAL, {"C1C", "L1C", "D1C", "S1C"}, {"C7Q", "L7Q", "D7Q", "S7Q"}},
+};
+
+void put_obs_types_line(FILE* fp, const ObsTypes& t, bool dual) {
+  const char* f[13];
+  S16 count = 0;
+  for (const char* type : t.first) f[count++] = type;
+  if (dual && t.second[0] != nullptr)
+    for (const char* type : t.second) f[count++] = type;
+  S16 n = count;
+  while (n < 13) f[n++] = " ";
+  fprintf(fp,
+          "%c  %3d %-3s %-3s %-3s %-3s %-3s %-3s %-3s %-3s %-3s %-3s %-3s %-3s %-3s  SYS / # / OBS "
+          "TYPES \n",
+          system_letter(t.gnss_type), count, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8],
+          f[9], f[10], f[11], f[12]);
+}
+
+void put_time_line(FILE* fp, const UTC_TIME_T& t, const char* label) {
+  fprintf(fp, "%6d%6d%6d%6d%6d%13.7f     %-12s%-20s\n", t.year, t.month, t.day, t.hour, t.minute,
+          t.sec, "GPS", label);
+}
+
+// The header shows the position in fixed 14-column fields; the store refuses
+// coordinates that would not fit, so the final header keeps its length.
+void put_position_lines(FILE* fp) {
+  POS_T pos;
+  Obs_get_receiver_pos(&pos);
+  fprintf(fp, "%14.4f%14.4f%14.4f%-18s%-20s\n", pos.px, pos.py, pos.pz, " ", "APPROX POSITION XYZ");
+  fprintf(fp, "%14.4f%14.4f%14.4f%-18s%-20s\n", 0.0, 0.0, 0.0, " ", "ANTENNA: DELTA H/E/N");
+}
+
+void put_phase_shift_lines(FILE* fp, bool dual) {
+  static const S16 kEnumOrder[] = {GNSS_TYPE_GPS, GNSS_TYPE_GLO,  GNSS_TYPE_GAL,
+                                   GNSS_TYPE_BD2, GNSS_TYPE_QZSS, GNSS_TYPE_SBAS};
+  const char* b = " ";
+  for (S16 type : kEnumOrder) {
+    if (!RINEX_is_able_to_output_measurement(type)) continue;
+    fprintf(fp,
+            "%1c%1s%3s%1s%8s%2s%2s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s  "
+            "%-20s\n",
+            system_letter(type), b, "", b, "", b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b,
+            b, b, b, b, "SYS / PHASE SHIFT");
+  }
+  if (dual) {
+    fprintf(fp,
+            "%1s%1s%3s%1s%8.5f%2s%2s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s  "
+            "%-20s\n",
+            "G", b, "L2L", b, 0.0, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b,
+            "SYS / PHASE SHIFT");
+  }
+}
+
+// Writes the satellite's record line into line; returns its length.
+int format_record(char* line, char letter, S16 sat, bool dual_line, bool second_valid,
+                  const D64* pr, const D64* carr_phase, const F32* doppler, const S16* cn0,
+                  const U08* lli) {
+  char* p = line;
+  *p++ = letter;
+  *p++ = sat >= 10 ? (char)('0' + sat / 10 % 10) : ' ';
+  *p++ = (char)('0' + sat % 10);
+  S16 nfreq = (dual_line && second_valid) ? 2 : 1;
+  for (S16 i = 0; i < nfreq; i++) {
+    p += RINEX_format_fixed(p, pr[i], 14, 3);
+    *p++ = ' ';
+    *p++ = ' ';
+    p += RINEX_format_fixed(p, carr_phase[i], 14, 3);
+    *p++ = lli[i] != 0 ? (char)('0' + lli[i]) : ' ';
+    *p++ = ' ';
+    p += RINEX_format_fixed(p, (D64)doppler[i], 14, 3);
+    *p++ = ' ';
+    *p++ = ' ';
+    p += RINEX_format_fixed(p, (D64)cn0[i], 14, 3);
+    *p++ = ' ';
+    *p++ = ' ';
+  }
+  if (dual_line && !second_valid) {
+    memset(p, ' ', 64);
+    p += 64;
+  }
+  *p++ = '\n';
+  return (int)(p - line);
+}
+
+// "> yyyy mm dd hh mm ss.sssssss  f nnn": the start of epoch and event lines.
+int format_epoch_start(char* line, const UTC_TIME_T& t, int flag, int nsat) {
+  int n = snprintf(line, kMaxLine, "> %4d %2d %2d %2d %2d", t.year, (U08)t.month, (U08)t.day,
+                   (U08)t.hour, (U08)t.minute);
+  n += RINEX_format_fixed(line + n, t.sec, 11, 7);
+  n += snprintf(line + n, (size_t)(kMaxLine - n), "  %1d%3d", flag, nsat);
+  return n;
+}
+
+}  // namespace
+
+void RINEX_put_obs_header() {
+  FILE* fp = RINEX_obs_stream();
+  bool dual = Obs_get_freq_mode() == FREQ_MODE_DUAL;
+  char date_str[32];
+  RINEX_get_create_utc_time(date_str);
+  const char* b = " ";
+
+  fprintf(fp, "%9.2f%-11s%-20s%-20s%-20s\n", kRinexVersion, "", "OBSERVATION DATA",
+          system_description(RINEX_get_sys_type()), "RINEX VERSION / TYPE");
+  fprintf(fp, "%-20s%-20s%20sPGM / RUN BY / DATE \n", "vln_raw_to_rinex", "Velnora Corp.",
+          date_str);
+  fprintf(fp, "%-60.60s%-20s\n", "Test version 0.1", "COMMENT");
+  fprintf(fp, "%-60.60s%-20s\n", b, "MARKER NAME");
+  fprintf(fp, "%-20.20s%-40.40s%-20s\n", b, b, "MARKER NUMBER");
+  fprintf(fp, "%-20.20s%-40.40s%-20s\n", b, b, "MARKER TYPE");
+  fprintf(fp, "%-20.20s%-40.40s%-20s\n", "Velnora Corp.", b, "OBSERVER / AGENCY");
+  fprintf(fp, "%-20.20s%-20.20s%-20.20s%-20s\n", b, b, b, "REC # / TYPE / VERS");
+  fprintf(fp, "%-20.20s%-20.20s%-20.20s%-20s\n", b, b, b, "ANT # / TYPE");
+  put_position_lines(fp);
+  for (const ObsTypes& t : kObsTypes)
+    if (RINEX_is_able_to_output_measurement(t.gnss_type)) put_obs_types_line(fp, t, dual);
+
+  UTC_TIME_T start;
+  UTC_TIME_T end;
+  Obs_get_start_utc_time(&start);
+  Obs_get_end_utc_time(&end);
+  put_time_line(fp, start, "TIME OF FIRST OBS");
+  put_time_line(fp, end, "TIME OF LAST OBS");
+  put_phase_shift_lines(fp, dual);
+  if (RINEX_is_able_to_output_measurement(GNSS_TYPE_GLO)) {
+    fprintf(fp, "%3d", 0);
+    for (int i = 0; i < 8; i++) fprintf(fp, " %6s", "");
+    fprintf(fp, " %-20s\n", "GLONASS SLOT / FRQ #");
+  }
+  fprintf(fp, "%1s%3s%1s%8.3f%1s%3s%1s%8.3f%1s%3s%1s%8.3f%1s%3s%1s%8.3f        %-20s\n", "", "C1C",
+          "", 0.0, "", "C1P", "", 0.0, "", "C2C", "", 0.0, "", "C2P", "", 0.0,
+          "GLONASS COD/PHS/BIS");
+  fprintf(fp, "%-60.60s%-20s\n", "", "END OF HEADER");
+}
+
+void RINEX_put_obs_body() {
+  static const S16 kEnumOrder[] = {GNSS_TYPE_GPS, GNSS_TYPE_GLO,  GNSS_TYPE_GAL,
+                                   GNSS_TYPE_BD2, GNSS_TYPE_QZSS, GNSS_TYPE_SBAS};
+  FILE* fp = RINEX_obs_stream();
+  bool dual = Obs_get_freq_mode() == FREQ_MODE_DUAL;
+  UTC_TIME_T t;
+  Obs_get_utc_time(&t);
+  S16 nsat = 0;
+  for (S16 type : kEnumOrder)
+    if (RINEX_is_able_to_output_measurement(type))
+      nsat = (S16)(nsat + Obs_get_measurement_number(type));
+
+  char line[kMaxLine];
+  int n = format_epoch_start(line, t, 0, nsat);
+  memset(line + n, ' ', 21);
+  n += 21;
+  line[n++] = '\n';
+  fwrite(line, 1, (size_t)n, fp);
+
+  for (S16 type : kEnumOrder) {
+    if (!RINEX_is_able_to_output_measurement(type)) continue;
+    char letter = system_letter(type);
+    bool dual_line = dual && type != GNSS_TYPE_SBAS;
+    S16 total = Obs_get_total_nsv(type);
+    for (S16 svid = 1; svid <= total; svid++) {
+      S16 l2_available = 0;
+      U08 signal_type[2] = {0, 0};
+      S16 cn0[2] = {0, 0};
+      U08 lli[2] = {0, 0};
+      D64 pr[2] = {0, 0};
+      D64 carr_phase[2] = {0, 0};
+      F32 doppler[2] = {0, 0};
+      if (!Obs_get_measurement(type, svid, &l2_available, signal_type, cn0, lli, pr, carr_phase,
+                               doppler))
+        continue;
+      S16 sat = Obs_convert_internal_svid_to_rinex_sat_number(type, svid);
+      int len = format_record(line, letter, sat, dual_line, l2_available != 0, pr, carr_phase,
+                              doppler, cn0, lli);
+      fwrite(line, 1, (size_t)len, fp);
+    }
+  }
+}
+
+void RINEX_put_obs_timestamp() {
+  UTC_TIME_T t;
+  Obs_get_utc_time(&t);
+  char line[kMaxLine];
+  int n = format_epoch_start(line, t, 5, 0);
+  line[n++] = '\n';
+  fwrite(line, 1, (size_t)n, RINEX_obs_stream());
+}

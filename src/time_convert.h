@@ -1,0 +1,21 @@
+// Time scale conversion: GPS, BeiDou and GLONASS time tags to calendar
+// records and between time scales. Pure functions, no state.
+#ifndef VLN_TIME_CONVERT_H
+#define VLN_TIME_CONVERT_H
+
+#include "data_type.h"
+
+// GPS week and seconds of week, minus leap_sec (ignored for week 0), into calendar fields.
+void TCVT_convert_gps_to_utc_time_by_default_parameters(S16 wn, D64 tow, S16 leap_sec,
+                                                        UTC_TIME_T* utc_time_p);
+// BeiDou week and seconds of week onto the GPS week count (no 14 s offset).
+void TCVT_convert_bd_to_gps_time(S16 bd_wn, D64 bd_sow, S16* wn_p, D64* tow_p);
+// GLONASS four-year interval, day number and Moscow seconds of day into UTC calendar fields.
+void TCVT_convert_glo_time_to_utc(S16 N4, U16 NT, S32 tb, UTC_TIME_T* utc_p);
+// GLONASS day and seconds of day into GPS week and time of week; 0 and 0.0 for invalid input.
+void TCVT_convert_glonass_to_gps_tow(S16 N4, U16 NT, S32 tod, S16 leap_sec, S16* wn_p, D64* tow_p);
+// Days since 1980-01-06, seconds of day and fraction of a second into calendar fields.
+void convert_day_and_tod_2_utc(S32 total_utc_day, S32 sec_of_day, D64 tow_frac,
+                               UTC_TIME_T* utc_time_p);
+
+#endif
