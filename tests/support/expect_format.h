@@ -1,0 +1,18 @@
+// Text of RINEX fields for expected lines, computed here with the standard
+// conversions, independently of the program's own formatters.
+#ifndef VLN_TEST_EXPECT_FORMAT_H
+#define VLN_TEST_EXPECT_FORMAT_H
+
+#include <string>
+
+namespace vlntest {
+
+// The 19-column leading-point field, e.g. " -.123456789012E-04".
+std::string expect_d19(double x);
+// printf of one value with a format, as a string.
+std::string fmt(const char* format, double x);
+std::string fmt_int(const char* format, long x);
+
+}  // namespace vlntest
+
+#endif

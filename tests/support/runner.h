@@ -1,0 +1,39 @@
+// Runs the real program in a fresh temporary directory on a log written
+// there, and returns its exit status, console output and both output files.
+#ifndef VLN_TEST_RUNNER_H
+#define VLN_TEST_RUNNER_H
+
+#include <string>
+#include <vector>
+
+#include "frame_builder.h"
+
+namespace vlntest {
+
+struct RunResult {
+  int status = -1;
+  std::string out;  // standard output
+  std::string obs;  // observation file, empty if not created
+  std::string nav;  // navigation file, empty if not created
+  bool obs_exists = false;
+  bool nav_exists = false;
+};
+
+// The header date every run shows: the runner fixes the clock at
+// SOURCE_DATE_EPOCH 1700000000 (2023-11-14 22:13:20 UTC) with TZ=UTC, which
+// the 8-hour shift turns into this text.
+extern const char* const kRunDate;
+
+// Writes log under log_name (may contain directories) and runs the program with
+// args; the first argument is normally log_name. Output names follow log_name.
+// Directories named in make_dirs are created in the run directory beforehand.
+RunResult run_program(const std::vector<std::string>& args, const std::string& log_name,
+                      const Bytes& log, const std::vector<std::string>& make_dirs = {});
+
+// Splits text into lines (line ends dropped).
+std::vector<std::string> lines(const std::string& text);
+std::string read_file(const std::string& path, bool* exists = nullptr);
+
+}  // namespace vlntest
+
+#endif

@@ -1,0 +1,536 @@
+// Ephemeris decoders against navigation words packed by the test encoders
+// from raw field values; expected values are the raw values times the
+// interface documents' scales.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "const.h"
+#include "ephemeris.h"
+#include "nav.h"
+#include "nav_encoders.h"
+
+using namespace vlntest;
+
+namespace {
+
+constexpr double kPi = 3.1415926535898;
+constexpr double kP2_31 = 4.6566128730773e-10;
+constexpr double kP2_33 = 1.1641532182693e-10;
+constexpr double kP2_43 = 1.1368683772161e-13;
+constexpr double kP2_29 = 1.8626451492309e-09;
+
+std::array<U32, 30> gps_words(const GpsLnav& v) {
+  std::array<U32, 30> w;
+  auto sf = encode_gps_lnav(v);
+  for (int s = 0; s < 3; s++)
+    for (int k = 0; k < 10; k++) w[(size_t)(s * 10 + k)] = sf[(size_t)s][(size_t)k] << 6;
+  return w;
+}
+
+// A realistic GPS ephemeris (week 2400 of the full count, broadcast 352).
+GpsLnav gps_example() {
+  GpsLnav v = {};
+  v.tow_count = 57590;  // 345540 s
+  v.week = 352;
+  v.code_l2 = 1;
+  v.ura = 2;
+  v.health = 0;
+  v.iodc = 0x1A5;
+  v.l2p = 1;
+  v.tgd = -11;
+  v.toc = 21600;  // 345600 s
+  v.af2 = -3;
+  v.af1 = -1234;
+  v.af0 = (int32_t)quantise(-2.3283064365387e-4, 0x1p-31);
+  v.iode = 0xA5;
+  v.crs = (int32_t)quantise(-72.4375, 0x1p-5);
+  v.delta_n = (int32_t)quantise(4.3e-9, kP2_43 * kPi);
+  v.m0 = (int32_t)quantise(-2.8123, kP2_31 * kPi);
+  v.cuc = (int32_t)quantise(-3.7e-6, kP2_29);
+  v.e = (uint32_t)quantise(0.0123456, kP2_33);
+  v.cus = (int32_t)quantise(8.1e-6, kP2_29);
+  v.sqrt_a = (uint32_t)quantise(5153.6543, 0x1p-19);
+  v.toe = 21600;
+  v.fit = 1;
+  v.aodo = 27;
+  v.cic = (int32_t)quantise(-1.2e-7, kP2_29);
+  v.omega0 = (int32_t)quantise(1.9876, kP2_31 * kPi);
+  v.cis = (int32_t)quantise(6.5e-8, kP2_29);
+  v.i0 = (int32_t)quantise(0.9712, kP2_31 * kPi);
+  v.crc = (int32_t)quantise(245.125, 0x1p-5);
+  v.omega = (int32_t)quantise(-0.7543, kP2_31 * kPi);
+  v.omega_dot = (int32_t)quantise(-8.1e-9, kP2_43 * kPi);
+  v.idot = (int32_t)quantise(-3.2e-10, kP2_43 * kPi);
+  return v;
+}
+
+}  // namespace
+
+TEST(EphemerisGps, RoundTripOfARealisticSet) {
+  GpsLnav v = gps_example();
+  auto w = gps_words(v);
+  EPH_T e = {};
+  ASSERT_EQ(1, Eph_gps_qzss_update(w.data(), &e));
+  EXPECT_EQ(345540u, e.start_tow);
+  EXPECT_EQ(2048 + 352, e.WN);
+  EXPECT_EQ(1, e.codes_on_L2);
+  EXPECT_EQ(4.85, e.SV_accuracy_meters);
+  EXPECT_EQ(0x1A5, e.IODC);
+  EXPECT_EQ(0xA5, e.IODE);
+  EXPECT_EQ(1, e.L2_P_data_flag);
+  EXPECT_EQ(-11 * 0x1p-31f, e.TGD);
+  EXPECT_EQ(345600, e.toc);
+  EXPECT_EQ(-3 * 0x1p-55f, e.af2);
+  EXPECT_EQ(-1234 * 0x1p-43f, e.af1);
+  EXPECT_EQ((float)v.af0 * 0x1p-31f, e.af0);
+  EXPECT_EQ(v.crs * 0x1p-5, e.Crs);
+  EXPECT_EQ(v.delta_n * (kP2_43 * kPi), e.delta_n);
+  EXPECT_EQ((v.m0 * kP2_31) * kPi, e.M0);
+  EXPECT_EQ(v.cuc * kP2_29, e.Cuc);
+  EXPECT_EQ(v.e * kP2_33, e.e);
+  EXPECT_EQ(v.cus * kP2_29, e.Cus);
+  EXPECT_EQ(v.sqrt_a * 0x1p-19, e.sqrt_A);
+  EXPECT_EQ(345600, e.toe);
+  EXPECT_EQ(6, e.fit_interval);
+  EXPECT_EQ(27 * 900, e.AODO);
+  EXPECT_EQ(v.cic * kP2_29, e.Cic);
+  EXPECT_EQ((v.omega0 * kP2_31) * kPi, e.Omega_0);
+  EXPECT_EQ(v.cis * kP2_29, e.Cis);
+  EXPECT_EQ((v.i0 * kP2_31) * kPi, e.i0);
+  EXPECT_EQ(v.crc * 0x1p-5, e.Crc);
+  EXPECT_EQ((v.omega * kP2_31) * kPi, e.omega);
+  EXPECT_EQ((v.omega_dot * kP2_43) * kPi, e.Omega_dot);
+  EXPECT_EQ(v.idot * (kP2_43 * kPi), e.IDOT);
+  EXPECT_NEAR(-2.8123, e.M0, 2e-9);
+  EXPECT_NEAR(5153.6543, e.sqrt_A, 1e-5);
+}
+
+TEST(EphemerisGps, WeekRuleIssueOfDataAndExtremes) {
+  struct Case {
+    uint32_t week, tow_count, toc, iodc, iode, ura, fit;
+    int wn;
+    double accuracy;
+    int result;
+  };
+  const Case cases[] = {
+      {1023, 100000, 0, 0x0A5, 0xA5, 14, 0, 2048, 6144.0, 1},     // d < -302400: next week wraps
+      {0, 0, 37800, 0x1A5, 0xA5, 15, 1, 3071, 6144.0, 1},         // d = 604800 > 302400
+      {100, 1000, 375, 0x0A4, 0xA5, 0, 0, 2148, 2.4, 0},          // IODC low bits differ
+      {100, 50400, 0, 0, 0, 1, 0, 2148, 3.4, 1},                  // d = -302400 exactly
+      {100, 0, 18900, 0, 0, 1, 0, 2148, 3.4, 1},                  // d = +302400 exactly
+  };
+  for (const Case& c : cases) {
+    GpsLnav v = {};
+    v.week = c.week;
+    v.tow_count = c.tow_count;
+    v.toc = c.toc;
+    v.iodc = c.iodc;
+    v.iode = c.iode;
+    v.ura = c.ura;
+    v.fit = c.fit;
+    auto w = gps_words(v);
+    EPH_T e = {};
+    EXPECT_EQ(c.result, Eph_gps_qzss_update(w.data(), &e)) << c.week;
+    EXPECT_EQ(c.wn, e.WN) << c.week;
+    EXPECT_EQ(c.accuracy, e.SV_accuracy_meters) << c.week;
+    EXPECT_EQ(c.fit ? 6 : 4, e.fit_interval);
+  }
+  GpsLnav v = {};
+  v.tgd = -128;
+  v.e = 0x80000000u;
+  v.sqrt_a = 0xFFFFFFFFu;
+  v.m0 = INT32_MIN;
+  auto w = gps_words(v);
+  EPH_T e = {};
+  Eph_gps_qzss_update(w.data(), &e);
+  EXPECT_EQ(-128 * 0x1p-31f, e.TGD);
+  EXPECT_EQ(2147483648.0 * kP2_33, e.e);
+  EXPECT_EQ(4294967295.0 * 0x1p-19, e.sqrt_A);
+  EXPECT_EQ((INT32_MIN * kP2_31) * kPi, e.M0);
+  EXPECT_EQ(nullptr, Eph_gps_qzss_get_reference(GNSS_TYPE_GPS, 33));
+  EXPECT_EQ(nullptr, Eph_gps_qzss_get_reference(GNSS_TYPE_QZSS, 6));
+  EXPECT_EQ(nullptr, Eph_gps_qzss_get_reference(GNSS_TYPE_GLO, 1));
+}
+
+namespace {
+
+std::array<U32, 15> glonass_words(const GloImmediate& v) {
+  std::array<U32, 15> w;
+  auto s = encode_glonass(v);
+  for (size_t i = 0; i < 5; i++) {
+    const GloString& b = s[i];
+    w[3 * i] = ((U32)b[0] << 8) | b[1];
+    w[3 * i + 1] = ((U32)b[2] << 24) | ((U32)b[3] << 16) | ((U32)b[4] << 8) | b[5];
+    w[3 * i + 2] = ((U32)b[6] << 24) | ((U32)b[7] << 16) | ((U32)b[8] << 8);
+  }
+  return w;
+}
+
+}  // namespace
+
+TEST(EphemerisGlonass, RoundTripAndSignMagnitudeFields) {
+  GloImmediate v = {};
+  v.tk = (23u << 7) | (59u << 1) | 1u;  // 23:59:30
+  v.p1 = 3;
+  v.tb = 95;
+  v.p2 = 1;
+  v.bn = 4;
+  v.ln = 1;
+  v.p = 2;
+  v.p3 = 0;
+  v.m = 1;
+  v.n = 17;
+  v.nt = 1234;
+  v.ft = 13;
+  v.p4 = 1;
+  v.en = 3;
+  v.n4 = 8;
+  v.x = -(1 << 26) + 1;  // all 27 bits set
+  v.dx = 123456;
+  v.ddx = -3;
+  v.y = 12345678;
+  v.dy = -2345678;
+  v.ddy = 0;
+  v.z = -7654321;
+  v.dz = 3456789;
+  v.ddz = 5;
+  v.gamma = -12;
+  v.delta_tau = -5;
+  v.tau = -1234567;
+  v.tau_c = -1;
+  auto w = glonass_words(v);
+  GLOEPH_T e = {};
+  D64 tau_c = 0;
+  ASSERT_EQ(1, Eph_glonass_update(w.data(), &e, &tau_c));
+  EXPECT_EQ(86370, e.tod);
+  EXPECT_EQ(85500, e.tb);
+  EXPECT_EQ(29, e.p1234);
+  EXPECT_EQ(9, e.healthy);
+  EXPECT_EQ(2, e.P_flag);
+  EXPECT_EQ(1, e.M);
+  EXPECT_EQ(17, e.slot_n);
+  EXPECT_EQ(1234, e.NT);
+  EXPECT_EQ(0, e.FT);
+  EXPECT_EQ(3, e.En);
+  EXPECT_EQ(8, e.N4);
+  EXPECT_EQ(-((1 << 26) - 1) * 0x1p-11, e.Xn);
+  EXPECT_EQ((float)(123456 * 0x1p-20), e.dXn);
+  EXPECT_EQ((float)(-3 * 0x1p-30), e.ddXn);
+  EXPECT_EQ(12345678 * 0x1p-11, e.Yn);
+  EXPECT_EQ((float)(-2345678 * 0x1p-20), e.dYn);
+  EXPECT_EQ(-7654321 * 0x1p-11, e.Zn);
+  EXPECT_EQ((float)(3456789 * 0x1p-20), e.dZn);
+  EXPECT_EQ((float)(5 * 0x1p-30), e.ddZn);
+  EXPECT_EQ((float)(-12 * 0x1p-40), e.gamma_n);
+  EXPECT_EQ((float)(-5 * 0x1p-30), e.delta_tau_n);
+  EXPECT_EQ((float)(-1234567 * 0x1p-30), e.tau_n);
+  EXPECT_EQ(-0x1p-31, tau_c);
+  EXPECT_EQ(1, e.valid);
+
+  // Negative zero, FT extremes and the positive tau_c step.
+  v.x = 0;
+  v.ft = 15;
+  v.tau_c = 1;
+  w = glonass_words(v);
+  w[1] |= 1u << 2;  // string bit 35, the sign of xn, over a zero magnitude
+  ASSERT_EQ(1, Eph_glonass_update(w.data(), &e, &tau_c));
+  EXPECT_EQ(0.0, e.Xn);
+  EXPECT_EQ(255, e.FT);
+  EXPECT_EQ(0x1p-31, tau_c);
+  const int ft_index[] = {2, 13, 15};
+  const int ft_stored[] = {2, 0, 255};
+  for (int i = 0; i < 3; i++) {
+    v.ft = (uint32_t)ft_index[i];
+    w = glonass_words(v);
+    Eph_glonass_update(w.data(), &e, &tau_c);
+    EXPECT_EQ(ft_stored[i], e.FT) << ft_index[i];
+  }
+  EXPECT_EQ(nullptr, Eph_glonass_get_reference(25));
+  EXPECT_EQ(nullptr, Eph_glonass_get_reference(0));
+}
+
+namespace {
+
+U32 info_bits(const InfoBits& s, int first, int len) {
+  U32 v = 0;
+  for (int i = first; i < first + len; i++) v = (v << 1) | ((s[(size_t)i / 8] >> (7 - i % 8)) & 1u);
+  return v;
+}
+
+// Stored BeiDou words: word 1's 26 bits at positions 29-4, others' 22 at 29-8.
+void bds_words(const InfoBits& s, int nwords, U32* out) {
+  out[0] = info_bits(s, 0, 26) << 4;
+  for (int k = 2; k <= nwords; k++) out[k - 1] = info_bits(s, 26 + 22 * (k - 2), 22) << 8;
+}
+
+BdsEph bds_example() {
+  BdsEph v = {};
+  v.sow = 345600;
+  v.sath1 = 1;
+  v.aodc = 17;
+  v.urai = 15;
+  v.wn = 1044;
+  v.toc = 43200;
+  v.tgd1 = -123;
+  v.tgd2 = 511;
+  v.alpha[0] = 12, v.alpha[1] = -3, v.alpha[2] = -128, v.alpha[3] = 127;
+  v.beta[0] = -128, v.beta[1] = 5, v.beta[2] = -7, v.beta[3] = 100;
+  v.a2 = -1024;
+  v.a0 = -4000000;
+  v.a1 = 1500000;
+  v.aode = 30;
+  v.delta_n = -20000;
+  v.cuc = -131072;
+  v.m0 = -1500000000;
+  v.e = 3000000000u;
+  v.cus = 131071;
+  v.crc = -5000;
+  v.crs = 77777;
+  v.sqrt_a = 2700000000u;
+  v.toe = 43200;
+  v.i0 = 700000000;
+  v.cic = -99;
+  v.omega_dot = -8000000;
+  v.cis = 1234;
+  v.idot = -8192;
+  v.omega0 = 2000000000;
+  v.omega = -1;
+  return v;
+}
+
+void expect_bds_fields(const BdsEph& v, const BD2EPH_T& e) {
+  EXPECT_EQ(v.sath1, e.health);
+  EXPECT_EQ((int)v.aodc, e.IODC);
+  EXPECT_EQ(v.urai, e.URA);
+  EXPECT_EQ(6144.0, e.SV_accuracy_meters);
+  EXPECT_EQ((int)v.wn, e.WN);
+  EXPECT_EQ((S32)v.toc * 8, e.toc);
+  EXPECT_EQ((float)v.tgd1 * 1e-10f, e.TGD1);
+  EXPECT_EQ((float)v.tgd2 * 1e-10f, e.TGD2);
+  EXPECT_EQ((float)v.a0 * 0x1p-33f, e.af0);
+  EXPECT_EQ((float)v.a1 * 0x1p-50f, e.af1);
+  EXPECT_EQ((float)v.a2 * 0x1p-66f, e.af2);
+  EXPECT_EQ((int)v.aode, e.IODE);
+  EXPECT_EQ((v.delta_n * 0x1p-43) * kPi, e.delta_n);
+  EXPECT_EQ((double)((float)v.cuc * 0x1p-31f), e.Cuc);
+  EXPECT_EQ((v.m0 * 0x1p-31) * kPi, e.M0);
+  EXPECT_EQ(v.e * 0x1p-33, e.e);
+  EXPECT_EQ((double)((float)v.cus * 0x1p-31f), e.Cus);
+  EXPECT_EQ(v.crc * 0x1p-6, e.Crc);
+  EXPECT_EQ(v.crs * 0x1p-6, e.Crs);
+  EXPECT_EQ(v.sqrt_a * 0x1p-19, e.sqrt_A);
+  EXPECT_EQ(e.sqrt_A * e.sqrt_A, e.A);
+  EXPECT_EQ((S32)v.toe * 8, e.toe);
+  EXPECT_EQ((v.i0 * 0x1p-31) * kPi, e.i0);
+  EXPECT_EQ((double)((float)v.cic * 0x1p-31f), e.Cic);
+  EXPECT_EQ((v.omega_dot * 0x1p-43) * kPi, e.Omega_dot);
+  EXPECT_EQ((double)((float)v.cis * 0x1p-31f), e.Cis);
+  EXPECT_EQ((v.idot * 0x1p-43) * kPi, e.IDOT);
+  EXPECT_EQ((v.omega0 * 0x1p-31) * kPi, e.Omega_0);
+  EXPECT_EQ((v.omega * 0x1p-31) * kPi, e.omega);
+}
+
+}  // namespace
+
+TEST(EphemerisBeiDou, D1RoundTripAndRejectedSet) {
+  BdsEph v = bds_example();
+  auto sf = encode_bds_d1(v);
+  U32 w[30];
+  for (int s = 0; s < 3; s++) bds_words(sf[(size_t)s], 10, w + 10 * s);
+  BD2EPH_T e = {};
+  F32 a[4];
+  S32 b[4];
+  ASSERT_EQ(1, Eph_bd2_d1_update(w, &e, a, b));
+  expect_bds_fields(v, e);
+  EXPECT_EQ(e.TGD1, e.TGD);
+  EXPECT_EQ(345600u, e.start_tow);
+  EXPECT_EQ(12 * 0x1p-30f, a[0]);
+  EXPECT_EQ(-3 * 0x1p-27f, a[1]);
+  EXPECT_EQ(-128 * 0x1p-24f, a[2]);
+  EXPECT_EQ(127 * 0x1p-24f, a[3]);
+  EXPECT_EQ(-262144, b[0]);
+  EXPECT_EQ(5 * 16384, b[1]);
+  EXPECT_EQ(-7 * 65536, b[2]);
+  EXPECT_EQ(100 * 65536, b[3]);
+
+  // toc != toe: nothing but the accuracy changes, the ionosphere still comes out.
+  BdsEph other = v;
+  other.toc = 43201;
+  other.urai = 0;
+  other.m0 = 5;
+  other.alpha[0] = -1;
+  sf = encode_bds_d1(other);
+  for (int s = 0; s < 3; s++) bds_words(sf[(size_t)s], 10, w + 10 * s);
+  EXPECT_EQ(0, Eph_bd2_d1_update(w, &e, a, b));
+  EXPECT_EQ(2.4, e.SV_accuracy_meters);
+  EXPECT_EQ((v.m0 * 0x1p-31) * kPi, e.M0);
+  EXPECT_EQ(-0x1p-30f, a[0]);
+  EXPECT_EQ(Eph_beidou_get_reference(5), Eph_beidou_get_reference(5));
+  EXPECT_NE(nullptr, Eph_beidou_get_reference(37));
+  EXPECT_EQ(nullptr, Eph_beidou_get_reference(38));
+}
+
+TEST(EphemerisBeiDou, D2DoubleCheckAcrossCycles) {
+  BdsEph v = bds_example();
+  auto pages = encode_bds_d2(v);
+  U32 buf[50];
+  for (int p = 0; p < 10; p++) bds_words(pages[(size_t)p], 5, buf + 5 * p);
+  const U08 sat = 3;  // no other test uses this geostationary satellite
+  BD2EPH_T e = {};
+  ASSERT_EQ(1, Eph_bd2_d2_update(sat, buf, &e));  // first cycle: accepted unchecked
+  expect_bds_fields(v, e);
+  EXPECT_EQ(1, Eph_bd2_d2_update(sat, buf, &e));  // identical
+  buf[4 * 5 + 1] ^= 0x100;                        // page 5 word 2: not compared
+  EXPECT_EQ(1, Eph_bd2_d2_update(sat, buf, &e));
+  buf[6 * 5 + 3] ^= 0x100;  // page 7 word 4: rejected, and becomes the reference
+  EXPECT_EQ(0, Eph_bd2_d2_update(sat, buf, &e));
+  EXPECT_EQ(1, Eph_bd2_d2_update(sat, buf, &e));
+
+  BdsEph neg = {};
+  neg.a1 = -(1 << 18);  // only the top piece (page 3) set
+  pages = encode_bds_d2(neg);
+  for (int p = 0; p < 10; p++) bds_words(pages[(size_t)p], 5, buf + 5 * p);
+  ASSERT_EQ(1, Eph_bd2_d2_update(4, buf, &e));
+  EXPECT_EQ(-0x1p-32f, e.af1);
+}
+
+TEST(EphemerisGalileo, RoundTripAndIonosphereHandOver) {
+  GalEph v = {};
+  v.iodnav = 1000;
+  v.toe = 10079;
+  v.m0 = -123456789;
+  v.e = 0x80000001u;
+  v.sqrt_a = 0x80000000u | 12345u;
+  v.omega0 = 2111111111;
+  v.i0 = -999999999;
+  v.omega = 42;
+  v.idot = -8000;
+  v.omega_dot = -8388608;
+  v.delta_n = 32767;
+  v.cuc = -32768;
+  v.cus = 1;
+  v.crc = -1;
+  v.crs = 300;
+  v.sisa = 107;
+  v.svid = 11;
+  v.cic = -5;
+  v.cis = 5;
+  v.toc = 10079;
+  v.af0 = -1073741824;  // the 31-bit field's sign bit alone
+  v.af1 = -1048576;
+  v.af2 = -32;
+  v.ai0 = 2047;
+  v.ai1 = -1;
+  v.ai2 = 8191;
+  v.region[1] = 1;
+  v.bgd_a = -512;
+  v.bgd_b = 511;
+  v.e5b_hs = 2;
+  v.e1b_hs = 3;
+  v.e5b_dvs = 1;
+  v.e1b_dvs = 0;
+  v.wn = 4095;
+  v.tow = 1048575;
+  auto words = encode_galileo(v);
+  U32 w[24] = {};
+  for (int t = 0; t < 5; t++)
+    for (int i = 0; i < 4; i++)
+      w[t * 4 + i] = ((U32)words[(size_t)t][(size_t)(4 * i)] << 24) | ((U32)words[(size_t)t][(size_t)(4 * i + 1)] << 16) |
+                     ((U32)words[(size_t)t][(size_t)(4 * i + 2)] << 8) | words[(size_t)t][(size_t)(4 * i + 3)];
+  GALIEPH_T e = {};
+  ASSERT_EQ(1, EPH_gal_update(&e, w));
+  for (int i = 0; i < 4; i++) EXPECT_EQ(1000, e.IOD_nav[i]);
+  EXPECT_EQ(604740, e.toe);
+  EXPECT_EQ((-123456789 * kP2_31) * kPi, e.M0);
+  EXPECT_EQ(2147483649.0 * kP2_33, e.e);
+  EXPECT_EQ((2147483648.0 + 12345) * 0x1p-19, e.sqrt_A);
+  EXPECT_EQ((2111111111 * kP2_31) * kPi, e.Omega_0);
+  EXPECT_EQ((-999999999 * kP2_31) * kPi, e.i0);
+  EXPECT_EQ((42 * kP2_31) * kPi, e.omega);
+  EXPECT_EQ((-8000 * kP2_43) * kPi, e.idot);
+  EXPECT_EQ((-8388608 * kP2_43) * kPi, e.Omega_dot);
+  EXPECT_EQ((32767 * kP2_43) * kPi, e.delta_n);
+  EXPECT_EQ((float)(-32768 * kP2_29), e.Cuc);
+  EXPECT_EQ((float)(1 * kP2_29), e.Cus);
+  EXPECT_EQ(-1 / 32.0f, e.Crc);
+  EXPECT_EQ(300 / 32.0f, e.Crs);
+  EXPECT_EQ(107, e.SISA);
+  EXPECT_EQ((float)(-5 * kP2_29), e.Cic);
+  EXPECT_EQ(604740, e.toc);
+  EXPECT_EQ(-1073741824 * 5.8207660913467e-11, e.af0);
+  EXPECT_EQ(-1048576 * 1.4210854715202e-14, e.af1);
+  EXPECT_EQ(-32 * 1.7347234759768e-18, e.af2);
+  EXPECT_EQ(511.75f, e.ai0);
+  EXPECT_EQ(-1 / 256.0f, e.ai1);
+  EXPECT_EQ(8191 / 32768.0f, e.ai2);
+  EXPECT_EQ(0, e.SF1);
+  EXPECT_EQ(1, e.SF2);
+  EXPECT_EQ((float)(-512 * 2.3283064365386e-10), e.BGD_E1E5a);
+  EXPECT_EQ((float)(511 * 2.3283064365386e-10), e.BGD_E1E5b);
+  EXPECT_EQ(2, e.E5b_hs);
+  EXPECT_EQ(3, e.E1B_hs);
+  EXPECT_EQ(1, e.E5b_dvs);
+  EXPECT_EQ(0, e.E1B_dvs);
+  EXPECT_EQ(5119, e.WN);
+  EXPECT_EQ(1048575, e.TOW_5);
+
+  F32 a[4];
+  S32 b[4];
+  Nav_get_iono_parameter(GNSS_TYPE_GAL, a, b);
+  EXPECT_EQ(511.75f, a[0]);
+  EXPECT_EQ(-1 / 256.0f, a[1]);
+  EXPECT_EQ(0.0f, a[3]);
+  EXPECT_EQ(0, b[0]);
+  Nav_init();
+  EXPECT_EQ(nullptr, Eph_gal_get_reference(37));
+}
+
+TEST(EphemerisSbas, GeoRecordsAndUpdateFlags) {
+  Eph_init();
+  EXPECT_EQ(Eph_sbas_get_reference(0), Eph_sbas_get_reference(120 - 120));
+  EXPECT_NE(nullptr, Eph_sbas_get_reference(138 - 120));
+  EXPECT_EQ(nullptr, Eph_sbas_get_reference(119 - 120));
+  EXPECT_EQ(nullptr, Eph_sbas_get_reference(139 - 120));
+
+  SbasGeoNav v = {};
+  v.iod = 200;
+  v.t0 = 5000;
+  v.ura = 3;
+  v.xg = -(1 << 29);  // sign bit only
+  v.yg = 123456789;
+  v.zg = -1000000;
+  v.vx = -65536;
+  v.vy = 1;
+  v.vz = 131071;
+  v.ax = -512;
+  v.ay = 511;
+  v.az = -1;
+  v.agf0 = -2048;
+  v.agf1 = 127;
+  SbasMessage m = encode_sbas_mt9(v);
+  U32 words[8];
+  for (int i = 0; i < 8; i++)
+    words[i] = ((U32)m[(size_t)(4 * i)] << 24) | ((U32)m[(size_t)(4 * i + 1)] << 16) | ((U32)m[(size_t)(4 * i + 2)] << 8) | m[(size_t)(4 * i + 3)];
+  SBAS_GEO_T* geo = Eph_sbas_get_reference(9);
+  Eph_sbas_update_mt9(geo, words);
+  EXPECT_EQ(200, geo->IOD);
+  EXPECT_EQ(80000, geo->t0);
+  EXPECT_EQ(3, geo->URA);
+  EXPECT_EQ(-536870912 * 0.08, geo->XG);
+  EXPECT_EQ(123456789 * 0.08, geo->YG);
+  EXPECT_EQ(-1000000 * 0.4, geo->ZG);
+  EXPECT_EQ(-65536 * 0.000625, geo->VXG);
+  EXPECT_EQ(131071 * 0.004, geo->VZG);
+  EXPECT_EQ(-512 * 0.0000125, geo->AXG);
+  EXPECT_EQ(-1 * 0.0000625, geo->AZG);
+  EXPECT_EQ(-2048 * 4.6566128730773e-10, geo->aGf0);
+  EXPECT_EQ(127 * 9.0949470177292e-13, geo->aGf1);
+  EXPECT_EQ(1, geo->update_flag);
+  Eph_sbas_update_mt12(geo, 352, 1000);
+  Eph_sbas_update_mt17(geo, 0x0F);
+  EXPECT_EQ(7, geo->update_flag);
+  EXPECT_EQ(0x0F, geo->health);
+  Eph_init();
+  EXPECT_EQ(0, geo->update_flag);
+}

@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "expect_format.h"
+#include "rinex.h"
+
+namespace {
+
+std::string d19(double x) {
+  char b[20];
+  D19_12_format(x, b);
+  return b;
+}
+std::string d12(double x) {
+  char b[13];
+  D12_04_format(x, b);
+  return b;
+}
+std::string d17(double x) {
+  char b[18];
+  D17_10_format(x, b);
+  return b;
+}
+std::string d16(double x) {
+  char b[17];
+  D16_09_format(x, b);
+  return b;
+}
+
+}  // namespace
+
+TEST(RinexFormat, WorkedExamples) {
+  struct Case {
+    double x;
+    const char *f19, *f12, *f17, *f16;
+  };
+  const Case cases[] = {
+      {0.0, "  .000000000000E+00", "   .0000E+00", "  .0000000000E+01", "  .000000000E+01"},
+      {1.0, "  .100000000000E+01", "   .1000E+01", "  .1000000000E+01", "  .100000000E+01"},
+      {-1.0, " -.100000000000E+01", "  -.1000E+01", " -.1000000000E+01", " -.100000000E+01"},
+      {0.5, "  .500000000000E+00", "   .5000E+00", "  .5000000000E+00", "  .500000000E+00"},
+      {123456.789, "  .123456789000E+06", "   .1235E+06", "  .1234567890E+06",
+       "  .123456789E+06"},
+      {-1.2345678901234e-5, " -.123456789012E-04", "  -.1235E-04", " -.1234567890E-04",
+       " -.123456789E-04"},
+      {2.9802322387695312e-8, "  .298023223877E-07", "   .2980E-07", "  .2980232239E-07",
+       "  .298023224E-07"},
+      {9.313225746154785e-10, "  .931322574615E-09", "   .9313E-09", "  .9313225746E-09",
+       "  .931322575E-09"},
+      {0.999999999999999, "  .100000000000E+01", "   .1000E+01", "  .1000000000E+01",
+       "  .100000000E+01"},
+      {-9.5367431640625e-7, " -.953674316406E-06", "  -.9537E-06", " -.9536743164E-06",
+       " -.953674316E-06"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.f19, d19(c.x)) << c.x;
+    EXPECT_EQ(c.f12, d12(c.x)) << c.x;
+    EXPECT_EQ(c.f17, d17(c.x)) << c.x;
+    EXPECT_EQ(c.f16, d16(c.x)) << c.x;
+  }
+}
+
+TEST(RinexFormat, NegativeZeroAndValuesBeyondTheExponentRange) {
+  EXPECT_EQ(" -.000000000000E+00", d19(-0.0));  // the conversion shows the sign of -0.0
+  EXPECT_EQ("   .0000E+00", d12(-0.0));
+  EXPECT_EQ("  .999999999999E+99", d19(1e120));  // saturates
+  EXPECT_EQ(" -.999999999999E+99", d19(-INFINITY));
+  EXPECT_EQ("  .000000000000E+00", d19(1e-120));  // underflows to zero
+  EXPECT_EQ("                NaN", d19(NAN));
+  EXPECT_EQ("   .1000E+21", d12(1e120));  // the short formats keep the exponent modulo 100
+  EXPECT_EQ("  .1000000000E-21", d17(1e-122));
+  EXPECT_EQ("             NaN", d16(NAN));
+}
+
+TEST(RinexFormat, WidthAndDigitsOverRandomValues) {
+  std::mt19937_64 rng(20261205);
+  std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
+  std::uniform_int_distribution<int> exponent(-98, 97);
+  for (int i = 0; i < 20000; i++) {
+    double x = mantissa(rng) * std::pow(10.0, exponent(rng));
+    EXPECT_EQ(vlntest::expect_d19(x), d19(x)) << x;
+    ASSERT_EQ(12u, d12(x).size()) << x;
+    ASSERT_EQ(17u, d17(x).size()) << x;
+    ASSERT_EQ(16u, d16(x).size()) << x;
+  }
+}
+
+TEST(RinexFormat, FixedPointMatchesPrintf) {
+  std::mt19937_64 rng(7);
+  std::uniform_real_distribution<double> uniform(-4e7, 4e7);
+  std::uniform_int_distribution<int> scale(-12, 14);
+  const double specials[] = {0.0,  -0.0,   0.0005, 0.0015, 2.5e-4, -0.0004, 1e15,
+                             -1e16, 123.4565, 9.9995, 1e-300, NAN,   INFINITY};
+  char want[512];
+  char got[512];
+  for (int i = 0; i < 200000; i++) {
+    double x = i < 13 ? specials[i] : uniform(rng) * std::pow(10.0, scale(rng) / 2);
+    for (int prec : {3, 7}) {
+      int width = prec == 3 ? 14 : 11;
+      int n = snprintf(want, sizeof want, "%*.*f", width, prec, x);
+      int m = RINEX_format_fixed(got, x, width, prec);
+      ASSERT_EQ(std::string(want, (size_t)n), std::string(got, (size_t)m)) << x;
+    }
+  }
+}

@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include "time_convert.h"
+
+namespace {
+
+struct Calendar {
+  int year, month, day, doy, hour, minute;
+  double sec;
+};
+
+void expect_calendar(const Calendar& want, const UTC_TIME_T& got, const std::string& name) {
+  EXPECT_EQ(want.year, got.year) << name;
+  EXPECT_EQ(want.month, got.month) << name;
+  EXPECT_EQ(want.day, got.day) << name;
+  if (want.doy >= 0) {
+    EXPECT_EQ(want.doy, got.day_of_year) << name;
+  }
+  EXPECT_EQ(want.hour, got.hour) << name;
+  EXPECT_EQ(want.minute, got.minute) << name;
+  EXPECT_EQ(want.sec, got.sec) << name;
+}
+
+}  // namespace
+
+TEST(TimeConvert, GpsWeekAndSecondsToCalendar) {
+  struct Case {
+    const char* name;
+    int wn;
+    double tow;
+    int leap;
+    Calendar want;
+  };
+  const Case cases[] = {
+      {"GPS week zero is 6 January 1980", 0, 0.0, 0, {1980, 1, 6, 6, 0, 0, 0.0}},
+      {"leap seconds ignored in week 0", 0, 100.0, 18, {1980, 1, 6, 6, 0, 1, 40.0}},
+      {"BeiDou epoch", 1356, 0.0, 0, {2006, 1, 1, 1, 0, 0, 0.0}},
+      {"leap seconds subtracted", 1356, 18.0, 18, {2006, 1, 1, 1, 0, 0, 0.0}},
+      {"single-precision seconds", 100, 3723.9876543, 0, {1981, 12, 6, 340, 1, 2, 3.987654209136963}},
+      {"clamp below 60 s", 0, 59.99999999, 0, {1980, 1, 6, 6, 0, 0, 59.999996185302734}},
+      {"29 February 1984", 216, 259200.0, 0, {1984, 2, 29, 60, 0, 0, 0.0}},
+      {"last day of 1980 is day 366", 51, 259200.0, 0, {1980, 12, 31, 366, 0, 0, 0.0}},
+  };
+  for (const Case& c : cases) {
+    UTC_TIME_T t;
+    TCVT_convert_gps_to_utc_time_by_default_parameters((S16)c.wn, c.tow, (S16)c.leap, &t);
+    expect_calendar(c.want, t, c.name);
+  }
+}
+
+TEST(TimeConvert, DayCountHoldsUntil28February2100) {
+  const int kDaysTo2100Feb28 = 6269 * 7;  // days since 1980-01-06
+  UTC_TIME_T t;
+  convert_day_and_tod_2_utc(kDaysTo2100Feb28, 86399, 0.5, &t);
+  expect_calendar({2100, 2, 28, 59, 23, 59, 59.5}, t, "last correct day");
+  convert_day_and_tod_2_utc(kDaysTo2100Feb28 + 1, 0, 0.0, &t);
+  expect_calendar({2100, 2, 29, 60, 0, 0, 0.0}, t, "2100 taken as a leap year");
+  convert_day_and_tod_2_utc(0, 90000, 0.0, &t);  // hour clamped to 23
+  expect_calendar({1980, 1, 6, 6, 23, 59, 59.999996185302734}, t, "clamps");
+}
+
+TEST(TimeConvert, BeiDouToGpsWeek) {
+  S16 wn;
+  D64 tow;
+  TCVT_convert_bd_to_gps_time(0, 0.0, &wn, &tow);
+  EXPECT_EQ(1356, wn);
+  EXPECT_EQ(0.0, tow);
+  TCVT_convert_bd_to_gps_time(10, 604800.5, &wn, &tow);
+  EXPECT_EQ(1367, wn);
+  EXPECT_EQ(0.5, tow);
+}
+
+TEST(TimeConvert, GlonassDayAndFourYearInterval) {
+  struct Case {
+    const char* name;
+    int n4, nt, tb;
+    Calendar want;
+  };
+  const Case cases[] = {
+      {"shift back into the previous interval", 1, 1, 0, {1995, 12, 31, -1, 21, 0, 0.0}},
+      {"leap first year of interval 7", 7, 61, 10800, {2020, 3, 1, -1, 0, 0, 0.0}},
+      {"second year", 7, 367, 10800 + 3600 + 60 + 5, {2021, 1, 1, -1, 1, 1, 5.0}},
+      {"fourth year, last day", 7, 1461, 86399, {2023, 12, 31, -1, 20, 59, 59.0}},
+  };
+  for (const Case& c : cases) {
+    UTC_TIME_T t = {};
+    TCVT_convert_glo_time_to_utc((S16)c.n4, (U16)c.nt, c.tb, &t);
+    expect_calendar(c.want, t, c.name);
+  }
+}
+
+TEST(TimeConvert, GlonassToGpsTimeOfWeek) {
+  struct Case {
+    int n4, nt, tod, leap, wn;
+    double tow;
+  };
+  const Case cases[] = {
+      {1, 1, 10800, 0, 834, 86400.0},  // 1996-01-01 00:00 UTC is a Monday
+      {1, 1, 0, 0, 0, 0.0},            // tod 0 counts as invalid
+      {1, 1, 86400, 0, 0, 0.0},
+      {1, 0, 10800, 0, 0, 0.0},
+      {0, 1, 10800, 0, 0, 0.0},
+      {1, 1, 10800, -1, 0, 0.0},
+  };
+  for (const Case& c : cases) {
+    S16 wn = -1;
+    D64 tow = -1;
+    TCVT_convert_glonass_to_gps_tow((S16)c.n4, (U16)c.nt, c.tod, (S16)c.leap, &wn, &tow);
+    EXPECT_EQ(c.wn, wn) << c.n4 << " " << c.nt << " " << c.tod;
+    EXPECT_EQ(c.tow, tow);
+  }
+}
