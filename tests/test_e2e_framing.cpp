@@ -38,8 +38,8 @@ const char* const kNoCounts =
 
 std::string summary(int headers, int succeed, int checksum, int tail) {
   return "Decoded msg epoch number=        0\n\nRaw file parsing results: \n"
-         "total header number = " + std::to_string(headers) +
-         "\nsucceed             = " + std::to_string(succeed) +
+         "total header number = " +
+         std::to_string(headers) + "\nsucceed             = " + std::to_string(succeed) +
          "\ncheck sum error     = " + std::to_string(checksum) +
          "\ntail_mismatch       = " + std::to_string(tail) + "\n\n";
 }
@@ -93,7 +93,8 @@ TEST(CommandLine, ConstellationWords) {
   };
   const Case cases[] = {
       {{"log.dat", "G", "r"}, "log.dat", "GPS\nGLONASS\n"},
-      {{"log.dat", "gps", "-G", "GPS", "-dual_freq"}, "log.dat",
+      {{"log.dat", "gps", "-G", "GPS", "-dual_freq"},
+       "log.dat",
        "GPS\nQZSS\nSBAS\nGLONASS\nBeiDou\nGalileo\n"},
       {{"C"}, "C", "BeiDou\n"},
       {{"log.dat", "e", "j", "s"}, "log.dat", "QZSS\nSBAS\nGalileo\n"},
@@ -102,8 +103,8 @@ TEST(CommandLine, ConstellationWords) {
   for (const Case& c : cases) {
     auto r = run_program(c.args, c.log_name, e4_frame());
     EXPECT_EQ(1, r.status) << c.args[1];
-    std::string expected = "\nOutput GNSS type include:\n" + c.listed + "\n" + kProgress +
-                           kEndA0 + summary(1, 1, 0, 0) + counts_with_e4(1);
+    std::string expected = "\nOutput GNSS type include:\n" + c.listed + "\n" + kProgress + kEndA0 +
+                           summary(1, 1, 0, 0) + counts_with_e4(1);
     EXPECT_EQ(expected, r.out) << c.log_name;
     EXPECT_TRUE(r.obs_exists && r.nav_exists);
   }
@@ -140,10 +141,12 @@ TEST(Framing, CountersAndMessages) {
       {"length 1999", max_len, kProgress + kEndA0 + summary(1, 1, 0, 0) + counts_with_e4(1)},
       {"length 2000", too_long,
        "Buffer size is not enough!!! Payload Length=2000, Buf Size=2000. May find fake "
-       "header.\n\n" + kEndA0 + summary(1, 0, 0, 0) + kNoCounts},
+       "header.\n\n" +
+           kEndA0 + summary(1, 0, 0, 0) + kNoCounts},
       {"A0 A0 A1", lost_start, kEndA0 + summary(0, 0, 0, 0) + kNoCounts},
       {"garbage only", {0x00, 0xA1, 0xA0, 0x55, 0xFF}, kEndA0 + summary(0, 0, 0, 0) + kNoCounts},
-      {"zero length, zero checksum", {0xA0, 0xA1, 0, 0, 0, 0x0D, 0x0A},
+      {"zero length, zero checksum",
+       {0xA0, 0xA1, 0, 0, 0, 0x0D, 0x0A},
        kProgress + kEndA0 + summary(1, 1, 0, 0) + kNoCounts},
   };
   for (const Case& c : cases) {
@@ -167,8 +170,9 @@ TEST(Framing, InputCutInsideEachPartOfAFrame) {
   const Case cases[] = {
       {1, cut_start, 0},
       {3, cut_length, 1},
-      {6, "parsing stopped while reading payload and checksum at 1-th iteration (rdlen=2 "
-          "paylen=3, EOF=1)\n\n",
+      {6,
+       "parsing stopped while reading payload and checksum at 1-th iteration (rdlen=2 "
+       "paylen=3, EOF=1)\n\n",
        1},
       {9, "read to EOF 1\n", 1},
   };

@@ -114,11 +114,11 @@ TEST(EphemerisGps, WeekRuleIssueOfDataAndExtremes) {
     int result;
   };
   const Case cases[] = {
-      {1023, 100000, 0, 0x0A5, 0xA5, 14, 0, 2048, 6144.0, 1},     // d < -302400: next week wraps
-      {0, 0, 37800, 0x1A5, 0xA5, 15, 1, 3071, 6144.0, 1},         // d = 604800 > 302400
-      {100, 1000, 375, 0x0A4, 0xA5, 0, 0, 2148, 2.4, 0},          // IODC low bits differ
-      {100, 50400, 0, 0, 0, 1, 0, 2148, 3.4, 1},                  // d = -302400 exactly
-      {100, 0, 18900, 0, 0, 1, 0, 2148, 3.4, 1},                  // d = +302400 exactly
+      {1023, 100000, 0, 0x0A5, 0xA5, 14, 0, 2048, 6144.0, 1},  // d < -302400: next week wraps
+      {0, 0, 37800, 0x1A5, 0xA5, 15, 1, 3071, 6144.0, 1},      // d = 604800 > 302400
+      {100, 1000, 375, 0x0A4, 0xA5, 0, 0, 2148, 2.4, 0},       // IODC low bits differ
+      {100, 50400, 0, 0, 0, 1, 0, 2148, 3.4, 1},               // d = -302400 exactly
+      {100, 0, 18900, 0, 0, 1, 0, 2148, 3.4, 1},               // d = +302400 exactly
   };
   for (const Case& c : cases) {
     GpsLnav v = {};
@@ -436,8 +436,10 @@ TEST(EphemerisGalileo, RoundTripAndIonosphereHandOver) {
   U32 w[24] = {};
   for (int t = 0; t < 5; t++)
     for (int i = 0; i < 4; i++)
-      w[t * 4 + i] = ((U32)words[(size_t)t][(size_t)(4 * i)] << 24) | ((U32)words[(size_t)t][(size_t)(4 * i + 1)] << 16) |
-                     ((U32)words[(size_t)t][(size_t)(4 * i + 2)] << 8) | words[(size_t)t][(size_t)(4 * i + 3)];
+      w[t * 4 + i] = ((U32)words[(size_t)t][(size_t)(4 * i)] << 24) |
+                     ((U32)words[(size_t)t][(size_t)(4 * i + 1)] << 16) |
+                     ((U32)words[(size_t)t][(size_t)(4 * i + 2)] << 8) |
+                     words[(size_t)t][(size_t)(4 * i + 3)];
   GALIEPH_T e = {};
   ASSERT_EQ(1, EPH_gal_update(&e, w));
   for (int i = 0; i < 4; i++) EXPECT_EQ(1000, e.IOD_nav[i]);
@@ -511,7 +513,8 @@ TEST(EphemerisSbas, GeoRecordsAndUpdateFlags) {
   SbasMessage m = encode_sbas_mt9(v);
   U32 words[8];
   for (int i = 0; i < 8; i++)
-    words[i] = ((U32)m[(size_t)(4 * i)] << 24) | ((U32)m[(size_t)(4 * i + 1)] << 16) | ((U32)m[(size_t)(4 * i + 2)] << 8) | m[(size_t)(4 * i + 3)];
+    words[i] = ((U32)m[(size_t)(4 * i)] << 24) | ((U32)m[(size_t)(4 * i + 1)] << 16) |
+               ((U32)m[(size_t)(4 * i + 2)] << 8) | m[(size_t)(4 * i + 3)];
   SBAS_GEO_T* geo = Eph_sbas_get_reference(9);
   Eph_sbas_update_mt9(geo, words);
   EXPECT_EQ(200, geo->IOD);

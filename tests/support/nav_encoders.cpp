@@ -14,7 +14,8 @@ void put(std::array<uint8_t, N>* a, int pos, int len, int64_t v) {
   for (int i = 0; i < len; i++) {
     int bit = (int)((uint64_t)v >> (len - 1 - i)) & 1;
     int p = pos + i;
-    (*a)[(size_t)p / 8] = (uint8_t)(((*a)[(size_t)p / 8] & ~(0x80 >> (p % 8))) | (bit << (7 - p % 8)));
+    (*a)[(size_t)p / 8] =
+        (uint8_t)(((*a)[(size_t)p / 8] & ~(0x80 >> (p % 8))) | (bit << (7 - p % 8)));
   }
 }
 
@@ -22,14 +23,13 @@ void put_vec(std::vector<uint8_t>* a, int pos, int len, int64_t v) {
   for (int i = 0; i < len; i++) {
     int bit = (int)((uint64_t)v >> (len - 1 - i)) & 1;
     int p = pos + i;
-    (*a)[(size_t)p / 8] = (uint8_t)(((*a)[(size_t)p / 8] & ~(0x80 >> (p % 8))) | (bit << (7 - p % 8)));
+    (*a)[(size_t)p / 8] =
+        (uint8_t)(((*a)[(size_t)p / 8] & ~(0x80 >> (p % 8))) | (bit << (7 - p % 8)));
   }
 }
 
 // GLONASS sign-magnitude field of len bits.
-int64_t sign_magnitude(int64_t v, int len) {
-  return v < 0 ? ((int64_t)1 << (len - 1)) | -v : v;
-}
+int64_t sign_magnitude(int64_t v, int len) { return v < 0 ? ((int64_t)1 << (len - 1)) | -v : v; }
 
 // ---- GPS ----
 // Sets data bits first..first+len-1 (1-based) of a 24-bit LNAV word.
@@ -53,7 +53,9 @@ void gps_tlm_how(Words24* w, uint32_t tow_count, int sfid) {
 
 // ---- BeiDou: info bits of a subframe/page as one stream ----
 int bds_pos(int word, int bit) { return word == 1 ? bit - 1 : 26 + 22 * (word - 2) + bit - 1; }
-void bds(InfoBits* s, int word, int bit, int len, int64_t v) { put_vec(s, bds_pos(word, bit), len, v); }
+void bds(InfoBits* s, int word, int bit, int len, int64_t v) {
+  put_vec(s, bds_pos(word, bit), len, v);
+}
 InfoBits bds_frame(int fraid, uint32_t sow) {
   InfoBits s(28, 0);
   bds(&s, 1, 1, 11, 0x712);  // preamble 11100010010
@@ -155,8 +157,12 @@ Bytes gps_subframe_payload(uint8_t prn, uint8_t sfid, const Words24& words) {
 
 // GLONASS: string bit n (80..9) lies at stream position 80 - n.
 namespace {
-void glo(GloString* s, int lowest_bit, int len, int64_t v) { put(s, 80 - (lowest_bit + len - 1), len, v); }
-void glo_sm(GloString* s, int lowest_bit, int len, int64_t v) { glo(s, lowest_bit, len, sign_magnitude(v, len)); }
+void glo(GloString* s, int lowest_bit, int len, int64_t v) {
+  put(s, 80 - (lowest_bit + len - 1), len, v);
+}
+void glo_sm(GloString* s, int lowest_bit, int len, int64_t v) {
+  glo(s, lowest_bit, len, sign_magnitude(v, len));
+}
 }  // namespace
 
 std::array<GloString, 5> encode_glonass(const GloImmediate& v) {
@@ -206,7 +212,8 @@ Bytes glonass_string_payload(uint8_t slot, uint8_t string_number, const GloStrin
 }
 
 std::array<InfoBits, 3> encode_bds_d1(const BdsEph& v) {
-  std::array<InfoBits, 3> sf = {bds_frame(1, v.sow), bds_frame(2, v.sow + 6), bds_frame(3, v.sow + 12)};
+  std::array<InfoBits, 3> sf = {bds_frame(1, v.sow), bds_frame(2, v.sow + 6),
+                                bds_frame(3, v.sow + 12)};
   InfoBits* s = &sf[0];
   bds(s, 2, 13, 1, v.sath1);
   bds(s, 2, 14, 5, v.aodc);
@@ -369,7 +376,8 @@ Bytes galileo_payload(uint8_t svid, const GalWord& w) {
   p[2] = 3;  // sub-ID: Galileo I/NAV
   p[3] = svid;
   put(&p, 5 * 8, 2, 0);  // even/odd and page type bits (not read)
-  for (int bit = 0; bit < 112; bit++) put(&p, 5 * 8 + 2 + bit, 1, (w[(size_t)bit / 8] >> (7 - bit % 8)) & 1);
+  for (int bit = 0; bit < 112; bit++)
+    put(&p, 5 * 8 + 2 + bit, 1, (w[(size_t)bit / 8] >> (7 - bit % 8)) & 1);
   put(&p, 21 * 8, 2, 2);  // odd part
   for (int bit = 112; bit < 128; bit++)
     put(&p, 21 * 8 + 2 + bit - 112, 1, (w[(size_t)bit / 8] >> (7 - bit % 8)) & 1);
