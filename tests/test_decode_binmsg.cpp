@@ -1,1 +1,131 @@
+// The dispatcher's counters and epoch count, the extractors' unpacking and
+// gates, and the GLONASS frequency numbers learnt from the almanac.
 #include <gtest/gtest.h>
+
+#include "const.h"
+#include "decode_binmsg.h"
+#include "ephemeris.h"
+#include "nav_encoders.h"
+#include "obs.h"
+#include "rinex.h"
+#include "subframe.h"
+
+using namespace vlntest;
+
+namespace {
+
+class Decode : public testing::Test {
+ protected:
+  void SetUp() override {
+    base_ = testing::TempDir() + "vln_decode";
+    ASSERT_EQ(1, RINEX_init((base_ + ".dat").c_str()));
+    for (S16 t = GNSS_TYPE_GPS; t < GNSS_NTYPE; t++) RINEX_set_output_measurement(t);
+    Decode_init();
+    SF_init();
+    Eph_init();
+    Obs_init(FREQ_MODE_L1_ONLY);
+  }
+  void TearDown() override {
+    RINEX_close();
+    remove((base_ + ".obs").c_str());
+    remove((base_ + ".nav").c_str());
+  }
+  void process(Bytes payload) {
+    Decode_binary_message_process(payload[0], payload.data(), (U16)payload.size());
+  }
+  std::string base_;
+};
+
+Bytes e5(uint8_t iod, int records) {
+  Payload p(0xE5);
+  p.u8(1).u8(iod).be16(2400).be32(1000).be16(1000).u8(0).u8(0).u8((uint32_t)records);
+  for (int i = 0; i < records; i++) p.u8(0).u8(1).u8(7).u8(40).f64(1.0).f64(1.0).f32(1.0f).zeros(7);
+  return p.bytes();
+}
+
+Bytes glonass(uint8_t slot, uint8_t string_number, std::array<uint8_t, 9> bits) {
+  return glonass_string_payload(slot, string_number, bits);
+}
+
+}  // namespace
+
+TEST_F(Decode, EpochCountPrefersTimeMessages) {
+  process(e5(1, 1));
+  process(e5(2, 1));
+  EXPECT_EQ(2, Decode_get_number_of_epoch());
+  process(Payload(0xDC).u8(3).be16(2400).be32(2000).be16(1000).bytes());
+  EXPECT_EQ(1, Decode_get_number_of_epoch());
+  process(Payload(0xDD).u8(3).u8(0).bytes());       // the other kind: counted, not decoded
+  process(Payload(0xE9).u8(0).be16(2400).bytes());  // too short: counted, ignored
+  process(Payload(0x80).bytes());
+  EXPECT_EQ(2u, Decode_get_msg_count(0xE5));
+  EXPECT_EQ(1u, Decode_get_msg_count(0xDD));
+  EXPECT_EQ(1u, Decode_get_msg_count(0xE9));
+  EXPECT_EQ(0u, Decode_get_msg_count(0x80));
+}
+
+TEST_F(Decode, ExtractorsRefuseShortPayloadsAndBadNumbers) {
+  // 0xE6 sub-ID 3 with word type 7 or SVID 37; short payloads of every navigation ID.
+  const Bytes cases[] = {
+      Payload(0xE6).u8(0).u8(3).u8(5).u8(0).u8(0x07).zeros(18).bytes(),
+      Payload(0xE6).u8(0).u8(3).u8(37).u8(0).u8(0x01).zeros(18).bytes(),
+      Payload(0xE0).u8(1).u8(1).zeros(29).bytes(),
+      Payload(0xE1).u8(65).u8(1).zeros(8).bytes(),
+      Payload(0xE2).u8(206).u8(1).zeros(27).bytes(),
+      Payload(0xE3).u8(201).u8(1).u8(0xE2).u8(0x40).zeros(12).bytes(),
+      Payload(0xE6).u8(0).u8(3).bytes(),
+      Payload(0xE6).bytes(),
+  };
+  for (const Bytes& b : cases) process(b);
+  EXPECT_EQ(4u, Decode_get_msg_count(0xE6));
+  EXPECT_EQ(1u, Decode_get_msg_count(0xE3));
+}
+
+TEST_F(Decode, AlmanacStringsTeachFrequencyNumbers) {
+  GloString almanac = glonass_almanac_k_string(-7);  // HnA = 11001
+  process(glonass(3, 7, almanac));                   // before any string 1: nothing
+  for (int slot = 1; slot <= 24; slot++) EXPECT_EQ(-9, Decode_get_almanac_k_num((S16)slot));
+
+  // String 1 with bytes 3-4 = 0A B3: tk = 21 h x 120 + 51 = 2571, frame 1 of the superframe.
+  process(glonass(3, 1, {0x0A, 0xB3, 0, 0, 0, 0, 0, 0, 0}));
+  process(glonass(3, 7, almanac));
+  EXPECT_EQ(-7, Decode_get_almanac_k_num(6));
+  process(glonass(3, 1, {0x00, 0x07, 0, 0, 0, 0, 0, 0, 0}));  // tk = 7: frame 2
+  process(glonass(3, 9, glonass_almanac_k_string(5)));
+  EXPECT_EQ(5, Decode_get_almanac_k_num(12));
+  process(glonass(3, 8, glonass_almanac_k_string(4)));  // even strings carry no k
+  EXPECT_EQ(-9, Decode_get_almanac_k_num(11));
+  process(glonass(3, 1, {0x00, 0x04, 0, 0, 0, 0, 0, 0, 0}));  // tk = 4: frame 4
+  process(glonass(3, 15, glonass_almanac_k_string(2)));       // the fifth frame has no slot 25
+  process(glonass(3, 13, glonass_almanac_k_string(1)));
+  EXPECT_EQ(1, Decode_get_almanac_k_num(24));
+  EXPECT_EQ(-9, Decode_get_almanac_k_num(25));
+  process(glonass(25, 1, {0x0F, 0, 0, 0, 0, 0, 0, 0, 0}));  // slot 25: ignored, tk kept
+  process(glonass(3, 7, glonass_almanac_k_string(-1)));
+  EXPECT_EQ(-1, Decode_get_almanac_k_num(21));
+}
+
+TEST_F(Decode, BeiDouD2PreambleAndPageNumber) {
+  BdsEph v = {};
+  auto pages = encode_bds_d2(v);
+  Bytes first = bds_payload(0xE3, 1, 1, pages[0]);
+  ASSERT_EQ(0xE2, first[3]);  // the preamble 11100010010 starts the stream
+  ASSERT_EQ(0x40, first[4] & 0xE0);
+  Bytes inverted = first;
+  inverted[3] ^= 0xFF;
+  inverted[4] ^= 0xE0;
+  Bytes page11 = bds_payload(0xE3, 1, 1, pages[1]);
+  page11[7] = (uint8_t)((page11[7] & 0xFC) | 0x02);  // page number (stream bits 38-41): 1011
+  page11[8] = (uint8_t)((page11[8] & 0x3F) | 0xC0);
+
+  process(inverted);  // a first page without the preamble starts no run
+  for (size_t p = 1; p < 10; p++) process(bds_payload(0xE3, 1, 1, pages[p]));
+  EXPECT_EQ(0u, Eph_beidou_get_reference(1)->start_tow);
+  EXPECT_EQ(0.0, Eph_beidou_get_reference(1)->SV_accuracy_meters);
+
+  process(bds_payload(0xE3, 1, 1, pages[0]));
+  process(page11);  // page 11 does not exist: dropped without breaking the run
+  for (size_t p = 1; p < 10; p++) process(bds_payload(0xE3, 1, 1, pages[p]));
+  EXPECT_EQ(27u, Eph_beidou_get_reference(1)->start_tow);  // seconds of week of page 10
+  EXPECT_EQ(2.4, Eph_beidou_get_reference(1)->SV_accuracy_meters);
+}

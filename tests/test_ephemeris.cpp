@@ -23,8 +23,10 @@ constexpr double kP2_29 = 1.8626451492309e-09;
 std::array<U32, 30> gps_words(const GpsLnav& v) {
   std::array<U32, 30> w;
   auto sf = encode_gps_lnav(v);
-  for (int s = 0; s < 3; s++)
-    for (int k = 0; k < 10; k++) w[(size_t)(s * 10 + k)] = sf[(size_t)s][(size_t)k] << 6;
+  for (size_t s = 0; s < 3; s++) {
+    auto stored = stored_gps(sf[s]);
+    std::copy(stored.begin(), stored.end(), w.begin() + (long)(10 * s));
+  }
   return w;
 }
 
@@ -159,10 +161,8 @@ std::array<U32, 15> glonass_words(const GloImmediate& v) {
   std::array<U32, 15> w;
   auto s = encode_glonass(v);
   for (size_t i = 0; i < 5; i++) {
-    const GloString& b = s[i];
-    w[3 * i] = ((U32)b[0] << 8) | b[1];
-    w[3 * i + 1] = ((U32)b[2] << 24) | ((U32)b[3] << 16) | ((U32)b[4] << 8) | b[5];
-    w[3 * i + 2] = ((U32)b[6] << 24) | ((U32)b[7] << 16) | ((U32)b[8] << 8);
+    auto stored = stored_glonass(s[i]);
+    std::copy(stored.begin(), stored.end(), w.begin() + (long)(3 * i));
   }
   return w;
 }
@@ -252,16 +252,9 @@ TEST(EphemerisGlonass, RoundTripAndSignMagnitudeFields) {
 
 namespace {
 
-U32 info_bits(const InfoBits& s, int first, int len) {
-  U32 v = 0;
-  for (int i = first; i < first + len; i++) v = (v << 1) | ((s[(size_t)i / 8] >> (7 - i % 8)) & 1u);
-  return v;
-}
-
-// Stored BeiDou words: word 1's 26 bits at positions 29-4, others' 22 at 29-8.
 void bds_words(const InfoBits& s, int nwords, U32* out) {
-  out[0] = info_bits(s, 0, 26) << 4;
-  for (int k = 2; k <= nwords; k++) out[k - 1] = info_bits(s, 26 + 22 * (k - 2), 22) << 8;
+  auto stored = stored_bds(s, nwords);
+  std::copy(stored.begin(), stored.end(), out);
 }
 
 BdsEph bds_example() {
@@ -434,12 +427,10 @@ TEST(EphemerisGalileo, RoundTripAndIonosphereHandOver) {
   v.tow = 1048575;
   auto words = encode_galileo(v);
   U32 w[24] = {};
-  for (int t = 0; t < 5; t++)
-    for (int i = 0; i < 4; i++)
-      w[t * 4 + i] = ((U32)words[(size_t)t][(size_t)(4 * i)] << 24) |
-                     ((U32)words[(size_t)t][(size_t)(4 * i + 1)] << 16) |
-                     ((U32)words[(size_t)t][(size_t)(4 * i + 2)] << 8) |
-                     words[(size_t)t][(size_t)(4 * i + 3)];
+  for (size_t t = 0; t < 5; t++) {
+    auto stored = stored_galileo(words[t]);
+    std::copy(stored.begin(), stored.end(), w + 4 * t);
+  }
   GALIEPH_T e = {};
   ASSERT_EQ(1, EPH_gal_update(&e, w));
   for (int i = 0; i < 4; i++) EXPECT_EQ(1000, e.IOD_nav[i]);

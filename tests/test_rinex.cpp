@@ -1,1 +1,80 @@
+// Output files, constellation selection and creation date.
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "const.h"
+#include "rinex.h"
+#include "runner.h"
+
+using vlntest::run_program;
+
+TEST(RinexFiles, OutputNamesFollowTheLastDot) {
+  struct Case {
+    std::string log;
+    std::vector<std::string> files;
+  };
+  const Case cases[] = {
+      {"log.20240101.dat", {"log.20240101.dat", "log.20240101.nav", "log.20240101.obs"}},
+      {"rawlog", {"rawlog", "rawlog.nav", "rawlog.obs"}},
+      {".raw", {".nav", ".obs", ".raw"}},
+      {"data.old/rawlog", {"data.nav", "data.obs", "data.old"}},
+  };
+  for (const Case& c : cases) {
+    auto r = run_program({c.log}, c.log, {});
+    EXPECT_EQ(c.files, r.files) << c.log;
+  }
+}
+
+TEST(RinexFiles, CreationDateIsShiftedBackEightHours) {
+  struct Case {
+    const char* ctime_text;
+    const char* date;
+  };
+  const Case cases[] = {
+      {"Fri Mar 01 05:10:20 2024\n", "20240229 211020 UTC "},
+      {"Mon Jan 01 07:00:00 2024\n", "20231231 230000 UTC "},
+      {"Sat Mar  1 07:59:59 2025\n", "20250228 235959 UTC "},  // blank-padded day
+      {"Wed Dec 31 08:00:00 2025\n", "20251231 000000 UTC "},
+      {"Thu May 01 03:00:00 2025\n", "20250430 190000 UTC "},
+      {"Sat Aug 01 00:00:01 2026\n", "20260731 160001 UTC "},
+  };
+  for (const Case& c : cases) {
+    char date[32];
+    RINEX_convert_creation_time(c.ctime_text, date);
+    EXPECT_STREQ(c.date, date) << c.ctime_text;
+  }
+  RINEX_set_time_source([]() -> time_t { return 1700000000; });
+  char date[32];
+  RINEX_get_create_utc_time(date);
+  EXPECT_EQ(20u, strlen(date));
+  RINEX_set_time_source(nullptr);
+}
+
+TEST(RinexFiles, SelectionAnswers) {
+  struct Case {
+    std::vector<S16> selected;
+    S16 sys;
+    S16 mixed;
+  };
+  const Case cases[] = {
+      {{}, RINEX_SYS_GPS, 0},
+      {{GNSS_TYPE_GPS, GNSS_TYPE_QZSS}, RINEX_SYS_ALL, 1},
+      {{GNSS_TYPE_GAL}, RINEX_SYS_GALILEO, 0},
+      {{GNSS_TYPE_BD2}, RINEX_SYS_BEIDOU, 0},
+      {{GNSS_TYPE_SBAS}, RINEX_SYS_SBAS, 0},
+      {{GNSS_TYPE_GLO, 0, 7}, RINEX_SYS_GLONASS, 0},  // other values are ignored
+  };
+  const std::string base = testing::TempDir() + "vln_selection";
+  for (const Case& c : cases) {
+    ASSERT_EQ(1, RINEX_init((base + ".dat").c_str()));  // clears the switches
+    for (S16 type : c.selected) RINEX_set_output_measurement(type);
+    EXPECT_EQ(c.sys, RINEX_get_sys_type());
+    EXPECT_EQ(c.mixed, RINEX_is_gnss_mixed_mode());
+    EXPECT_EQ(0, RINEX_is_able_to_output_measurement(7));
+    RINEX_close();
+  }
+  remove((base + ".obs").c_str());
+  remove((base + ".nav").c_str());
+}

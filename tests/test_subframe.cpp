@@ -1,1 +1,221 @@
+// The collector's life cycles per constellation and the parameters it stores.
 #include <gtest/gtest.h>
+
+#include "const.h"
+#include "ephemeris.h"
+#include "nav.h"
+#include "nav_encoders.h"
+#include "subframe.h"
+
+using namespace vlntest;
+
+namespace {
+
+std::array<std::array<U32, 10>, 3> gps_set(uint32_t iode, uint32_t iodc) {
+  GpsLnav v = {};
+  v.iode = iode;
+  v.iodc = iodc;
+  v.toc = v.toe = 100;
+  auto sf = encode_gps_lnav(v);
+  return {stored_gps(sf[0]), stored_gps(sf[1]), stored_gps(sf[2])};
+}
+
+}  // namespace
+
+TEST(Subframe, GpsSubframesIssueOfDataAndOrder) {
+  SF_init();
+  auto a = gps_set(0x11, 0x111);
+  const U08 prn = 9;
+  EXPECT_EQ(0, SF_gps_collect_subframe123(prn, 3, a[2].data()));  // 3, 1, 2: nothing yet
+  EXPECT_EQ(0, SF_gps_collect_subframe123(prn, 1, a[0].data()));
+  EXPECT_EQ(0, SF_gps_collect_subframe123(prn, 2, a[1].data()));
+  EXPECT_EQ(1, SF_gps_collect_subframe123(prn, 3, a[2].data()));
+  for (int sf = 1; sf <= 3; sf++)  // the same data set again
+    EXPECT_EQ(0, SF_gps_collect_subframe123(prn, (U08)sf, a[(size_t)sf - 1].data()));
+  auto b = gps_set(0x11, 0x211);  // new IODC, old IODE
+  for (int sf = 1; sf <= 3; sf++)
+    EXPECT_EQ(sf == 3, SF_gps_collect_subframe123(prn, (U08)sf, b[(size_t)sf - 1].data()) == 1);
+  EXPECT_EQ(0x211, Eph_gps_qzss_get_reference(GNSS_TYPE_GPS, prn)->IODC);
+  auto bad = gps_set(0x12, 0x211);  // inconsistent: decoded, not reported, subframes spent
+  for (int sf = 1; sf <= 3; sf++)
+    EXPECT_EQ(0, SF_gps_collect_subframe123(prn, (U08)sf, bad[(size_t)sf - 1].data()));
+  EXPECT_EQ(0, SF_gps_collect_subframe123(prn, 3, a[2].data()));
+  auto q = gps_set(0x20, 0x20);
+  for (int sf = 1; sf <= 3; sf++)
+    EXPECT_EQ(sf == 3, SF_qzss_collect_subframe123(5, (U08)sf, q[(size_t)sf - 1].data()) == 1);
+}
+
+TEST(Subframe, GpsPage18ByDataIdAndOrigin) {
+  GpsPage18 p = {};
+  p.alpha[0] = -5;
+  p.alpha[3] = 127;
+  p.beta[0] = -128;
+  p.beta[3] = 3;
+  p.a1 = -8388608;
+  p.a0 = -2;
+  p.tot = 144;
+  p.wnt = 0x2A;
+  p.dt_ls = 18;
+  struct Case {
+    S16 from_qzss;
+    uint32_t data_id, sv_id;
+    S16 stored_for;
+  };
+  const Case cases[] = {
+      {0, 0, 56, GNSS_TYPE_NONE}, {0, 1, 56, GNSS_TYPE_GPS},  {1, 0, 56, GNSS_TYPE_GPS},
+      {1, 3, 56, GNSS_TYPE_QZSS}, {1, 1, 56, GNSS_TYPE_NONE}, {0, 1, 55, GNSS_TYPE_NONE},
+  };
+  for (const Case& c : cases) {
+    Nav_init();
+    p.data_id = c.data_id;
+    auto w = stored_gps(encode_gps_page18(p));
+    if (c.sv_id != 56) w[2] ^= 1u << 23;  // SV ID 55 instead of 56
+    EXPECT_EQ(c.stored_for != GNSS_TYPE_NONE,
+              SF_gps_qzss_update_subframe4(c.from_qzss, w.data()) == 1);
+    for (S16 type : {GNSS_TYPE_GPS, GNSS_TYPE_QZSS}) {
+      D64 a0, a1;
+      S32 tot;
+      S16 wnt;
+      F32 a[4];
+      S32 b[4];
+      Nav_get_utc_parameter(type, &a0, &a1, &tot, &wnt);
+      Nav_get_iono_parameter(type, a, b);
+      bool stored = type == c.stored_for;
+      EXPECT_EQ(stored ? 1578 : 0, wnt) << c.data_id;
+      EXPECT_EQ(stored ? 144 * 4096 : 0, tot);
+      EXPECT_EQ(stored ? -2 * 0x1p-30 : 0.0, a0);
+      EXPECT_EQ(stored ? -8388608 * 0x1p-50 : 0.0, a1);
+      EXPECT_EQ(stored ? (float)(-5 * 0x1p-30) : 0.0f, a[0]);
+      EXPECT_EQ(stored ? (float)(127 * 0x1p-24) : 0.0f, a[3]);
+      EXPECT_EQ(stored ? -128 * 2048 : 0, b[0]);
+      EXPECT_EQ(stored ? 3 * 65536 : 0, b[3]);
+    }
+  }
+  Nav_init();
+}
+
+TEST(Subframe, GlonassRepeatedStringFiveStoresTauC) {
+  SF_init();
+  GloImmediate v = {};
+  v.tb = 40;
+  v.tau_c = 1000;
+  auto s = encode_glonass(v);
+  const U08 slot = 17;
+  for (int i = 1; i <= 4; i++)
+    EXPECT_EQ(0, SF_glonass_collect_string(slot, (U08)i, stored_glonass(s[(size_t)i - 1]).data()));
+  EXPECT_EQ(1, SF_glonass_collect_string(slot, 5, stored_glonass(s[4]).data()));
+  v.tau_c = -77;
+  s = encode_glonass(v);
+  EXPECT_EQ(0, SF_glonass_collect_string(slot, 5, stored_glonass(s[4]).data()));  // same tb
+  D64 tau_c;
+  Nav_get_glonass_tau_c_parameter(&tau_c);
+  EXPECT_EQ(-77 * 0x1p-31, tau_c);
+  v.tb = 41;
+  s = encode_glonass(v);
+  EXPECT_EQ(0, SF_glonass_collect_string(slot, 2, stored_glonass(s[1]).data()));
+  EXPECT_EQ(1, SF_glonass_collect_string(slot, 5, stored_glonass(s[4]).data()));  // flags kept
+}
+
+TEST(Subframe, BeiDouD1RejectedSetStillStoresIonosphereAndPage10) {
+  SF_init();
+  Nav_init();
+  BdsEph v = {};
+  v.toc = 500;
+  v.toe = 501;  // rejected by the decoder
+  v.alpha[0] = 9;
+  v.beta[3] = -1;
+  auto sf = encode_bds_d1(v);
+  for (int i = 1; i <= 3; i++)
+    EXPECT_EQ(0,
+              SF_bd2_d1_collect_subframe123(8, (U08)i, stored_bds(sf[(size_t)i - 1], 10).data()));
+  F32 a[4];
+  S32 b[4];
+  Nav_get_iono_parameter(GNSS_TYPE_BD2, a, b);
+  EXPECT_EQ(9 * 0x1p-30f, a[0]);
+  EXPECT_EQ(-65536, b[3]);
+  v.toe = 500;
+  sf = encode_bds_d1(v);
+  EXPECT_EQ(1, SF_bd2_d1_collect_subframe123(8, 3, stored_bds(sf[2], 10).data()));  // flags kept
+
+  BdsUtc u = {-3, 7, 200, -1000, 4095};
+  auto page10 = stored_bds(encode_bds_d1_page10(1000, u), 10);
+  auto page9 = page10;
+  page9[1] ^= 3u << 10;  // page number 9 instead of 10
+  EXPECT_EQ(0, SF_bd2_d1_update_subframe5(8, 5, page9.data()));
+  EXPECT_EQ(1, SF_bd2_d1_update_subframe5(8, 5, page10.data()));
+  D64 a0, a1;
+  S32 tot;
+  S16 wn;
+  Nav_get_utc_parameter(GNSS_TYPE_BD2, &a0, &a1, &tot, &wn);
+  EXPECT_EQ(-1000 * 0x1p-30, a0);
+  EXPECT_EQ((double)(4095 * 0x1p-50f), a1);
+  EXPECT_EQ(7, tot);
+  EXPECT_EQ(200 + 1356, wn);
+  EXPECT_EQ(-3, Nav_get_delta_t_ls(GNSS_TYPE_BD2));
+  Nav_init();
+}
+
+TEST(Subframe, BeiDouD2PagesInAnUnbrokenRun) {
+  SF_init();
+  BdsEph v = {};
+  v.sow = 7200;  // hour 2
+  auto pages = encode_bds_d2(v);
+  const U08 sat = 2;
+  auto page = [&](int p) { return stored_bds(pages[(size_t)p - 1], 5); };
+  EXPECT_EQ(0, SF_bd2_d2_collect_subframe1_page1_to_10(sat, 1, page(1).data(), 1));
+  EXPECT_EQ(0, SF_bd2_d2_collect_subframe1_page1_to_10(sat, 1, page(2).data(), 2));
+  EXPECT_EQ(0, SF_bd2_d2_collect_subframe1_page1_to_10(sat, 1, page(4).data(), 4));  // dropped
+  for (int p = 5; p <= 10; p++)
+    EXPECT_EQ(0, SF_bd2_d2_collect_subframe1_page1_to_10(sat, 1, page(p).data(), (U08)p));
+  for (int p = 3; p <= 9; p++)
+    EXPECT_EQ(0, SF_bd2_d2_collect_subframe1_page1_to_10(sat, 1, page(p).data(), (U08)p));
+  EXPECT_EQ(1, SF_bd2_d2_collect_subframe1_page1_to_10(sat, 1, page(10).data(), 10));
+  EXPECT_EQ(7200u + 27u, Eph_beidou_get_reference(sat)->start_tow);
+
+  // A page of a new hour clears the run of its satellite before it is stored.
+  for (int p = 1; p <= 5; p++)
+    SF_bd2_d2_collect_subframe1_page1_to_10(sat, 1, page(p).data(), (U08)p);
+  v.sow = 10800;
+  pages = encode_bds_d2(v);
+  EXPECT_EQ(0, SF_bd2_d2_collect_subframe1_page1_to_10(sat, 1, page(6).data(), 6));
+  for (int p = 7; p <= 10; p++)
+    EXPECT_EQ(0, SF_bd2_d2_collect_subframe1_page1_to_10(sat, 1, page(p).data(), (U08)p));
+}
+
+TEST(Subframe, GalileoIodnavAgreementAndWordType6) {
+  SF_init();
+  Nav_init();
+  const U08 svid = 30;
+  auto type6 = stored_galileo(encode_galileo_type6({-2, -1}));
+  EXPECT_EQ(0, SF_gal_collect_word123456(svid, 6, type6.data()));
+  D64 a0, a1;
+  S32 tot = -1;
+  S16 wn = -1;
+  Nav_get_utc_parameter(GNSS_TYPE_GAL, &a0, &a1, &tot, &wn);
+  EXPECT_EQ(-2 * 0x1p-30, a0);
+  EXPECT_EQ(-0x1p-50, a1);
+  EXPECT_EQ(0, tot);
+  EXPECT_EQ(0, wn);
+
+  GalEph v = {};
+  v.iodnav = 77;
+  v.wn = 1300;
+  v.tow = 5000;
+  auto w = encode_galileo(v);
+  GalEph other = v;
+  other.iodnav = 78;
+  auto w3 = encode_galileo(other)[2];
+  for (int t = 1; t <= 5; t++) {
+    auto word = stored_galileo(t == 3 ? w3 : w[(size_t)t - 1]);
+    EXPECT_EQ(0, SF_gal_collect_word123456(svid, (U08)t, word.data())) << t;
+  }
+  EXPECT_EQ(0, SF_gal_collect_word123456(svid, 3, stored_galileo(w[2]).data()));
+  EXPECT_EQ(1, SF_gal_collect_word123456(svid, 5, stored_galileo(w[4]).data()));
+  EXPECT_EQ(0, SF_gal_collect_word123456(svid, 6, type6.data()));
+  Nav_get_utc_parameter(GNSS_TYPE_GAL, &a0, &a1, &tot, &wn);
+  EXPECT_EQ(5000, tot);
+  EXPECT_EQ(1300 + 1024, wn);
+  for (int t = 1; t <= 5; t++)  // the same IODnav again: decoded, not reported
+    EXPECT_EQ(0, SF_gal_collect_word123456(svid, (U08)t, stored_galileo(w[(size_t)t - 1]).data()));
+  Nav_init();
+}

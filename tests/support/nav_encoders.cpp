@@ -436,4 +436,38 @@ Bytes sbas_payload(uint8_t prn, const SbasMessage& m) {
   return p.bytes();
 }
 
+std::array<uint32_t, 10> stored_gps(const Words24& w) {
+  std::array<uint32_t, 10> out;
+  for (size_t k = 0; k < 10; k++) out[k] = w[k] << 6;
+  return out;
+}
+
+std::array<uint32_t, 3> stored_glonass(const GloString& b) {
+  return {((uint32_t)b[0] << 8) | b[1],
+          ((uint32_t)b[2] << 24) | ((uint32_t)b[3] << 16) | ((uint32_t)b[4] << 8) | b[5],
+          ((uint32_t)b[6] << 24) | ((uint32_t)b[7] << 16) | ((uint32_t)b[8] << 8)};
+}
+
+namespace {
+uint32_t stream_bits(const uint8_t* s, int first, int len) {
+  uint32_t v = 0;
+  for (int i = first; i < first + len; i++) v = (v << 1) | ((s[i / 8] >> (7 - i % 8)) & 1u);
+  return v;
+}
+}  // namespace
+
+std::vector<uint32_t> stored_bds(const InfoBits& s, int nwords) {
+  std::vector<uint32_t> out((size_t)nwords);
+  out[0] = stream_bits(s.data(), 0, 26) << 4;
+  for (int k = 2; k <= nwords; k++)
+    out[(size_t)k - 1] = stream_bits(s.data(), 26 + 22 * (k - 2), 22) << 8;
+  return out;
+}
+
+std::array<uint32_t, 4> stored_galileo(const GalWord& w) {
+  std::array<uint32_t, 4> out;
+  for (size_t i = 0; i < 4; i++) out[i] = stream_bits(w.data(), 32 * (int)i, 32);
+  return out;
+}
+
 }  // namespace vlntest

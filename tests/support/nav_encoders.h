@@ -108,6 +108,15 @@ SbasMessage encode_sbas_mt12(uint32_t tow, uint32_t week);
 SbasMessage encode_sbas_mt17(const uint32_t prn[3], const uint32_t health[3]);
 Bytes sbas_payload(uint8_t prn, const SbasMessage& m);
 
+// The stored word layouts the collector keeps (as the receiver's messages
+// are unpacked): GPS data bits at 29-6; GLONASS three words with string bit 1
+// at the least significant end of word 2; BeiDou word 1's 26 bits at 29-4 and
+// the others' 22 at 29-8; Galileo 128 bits in four words, bit 1 first.
+std::array<uint32_t, 10> stored_gps(const Words24& w);
+std::array<uint32_t, 3> stored_glonass(const GloString& s);
+std::vector<uint32_t> stored_bds(const InfoBits& s, int nwords);
+std::array<uint32_t, 4> stored_galileo(const GalWord& w);
+
 }  // namespace vlntest
 
 #endif

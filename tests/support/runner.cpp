@@ -1,10 +1,12 @@
 #include "runner.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -87,6 +89,14 @@ RunResult run_program(const std::vector<std::string>& args, const std::string& l
     r.obs = read_file(dir + "/" + output_name(log_name, ".obs"), &r.obs_exists);
     r.nav = read_file(dir + "/" + output_name(log_name, ".nav"), &r.nav_exists);
   }
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d)) {
+      std::string name = e->d_name;
+      if (name != "." && name != ".." && name != "stdout.txt") r.files.push_back(name);
+    }
+    closedir(d);
+  }
+  std::sort(r.files.begin(), r.files.end());
   std::string cleanup = "rm -rf '" + dir + "'";
   if (system(cleanup.c_str()) != 0) perror("cleanup");
   return r;

@@ -17,6 +17,7 @@ struct RunResult {
   std::string nav;  // navigation file, empty if not created
   bool obs_exists = false;
   bool nav_exists = false;
+  std::vector<std::string> files;  // top-level entries of the run directory after the run, sorted
 };
 
 // The header date every run shows: the runner fixes the clock at
