@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace vlntest {
 
@@ -16,6 +17,28 @@ std::string expect_d19(double x) {
   snprintf(exp_text, sizeof exp_text, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
   return std::string(" ") + (std::signbit(x) ? "-" : " ") + "." + digits + exp_text;
 }
+
+namespace {
+
+// Leading-point text: prefix, '.', n significant digits, E, signed two-digit
+// exponent (one above printf's, also for zero when zero_up is set).
+std::string leading_point(double x, int n, const std::string& prefix, bool zero_up) {
+  char sci[64];
+  snprintf(sci, sizeof sci, "%.*E", n - 1, std::fabs(x));
+  std::string digits = std::string(1, sci[0]) + std::string(sci + 2, (size_t)(n - 1));
+  int exponent = atoi(strchr(sci, 'E') + 1);
+  if (x != 0.0 || zero_up) exponent += 1;
+  char exp_text[16];
+  snprintf(exp_text, sizeof exp_text, "E%c%02d", exponent < 0 ? '-' : '+',
+           std::abs(exponent) % 100);
+  return prefix + "." + digits + exp_text;
+}
+
+}  // namespace
+
+std::string expect_d12(double x) { return leading_point(x, 4, x < 0 ? "  -" : "   ", false); }
+std::string expect_d17(double x) { return leading_point(x, 10, x < 0 ? " -" : "  ", true); }
+std::string expect_d16(double x) { return leading_point(x, 9, x < 0 ? " -" : "  ", true); }
 
 std::string fmt(const char* format, double x) {
   char b[512];

@@ -9,6 +9,10 @@ namespace vlntest {
 
 // The 19-column leading-point field, e.g. " -.123456789012E-04".
 std::string expect_d19(double x);
+// The header fields: 12 columns with 4 digits, 17 with 10 and 16 with 9.
+std::string expect_d12(double x);
+std::string expect_d17(double x);
+std::string expect_d16(double x);
 // printf of one value with a format, as a string.
 std::string fmt(const char* format, double x);
 std::string fmt_int(const char* format, long x);
