@@ -14,6 +14,14 @@ const uint64_t kPow10[10] = {1,      10,      100,      1000,      10000,
                              100000, 1000000, 10000000, 100000000, 1000000000};
 
 constexpr double kFastFixedLimit = 1e15;  // integer part always fits 64 bits below this
+// "00" to "99", two digits at a time.
+const char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Largest fraction shift for which fraction bits times 10^prec fit in 64 bits.
+const int kShiftLimit64[10] = {64, 60, 57, 54, 50, 47, 44, 40, 37, 34};
 
 // Writes the leading-point field of a value with n significant digits:
 // digits, exponent, sign flag, all from the exponent conversion of printf.
@@ -75,17 +83,6 @@ void leading_point_field(double x, char* buf, int n) {
   buf[width] = '\0';
 }
 
-char* put_uint(char* p, uint64_t v) {
-  char tmp[24];
-  int k = 0;
-  do {
-    tmp[k++] = (char)('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
-  while (k > 0) *p++ = tmp[--k];
-  return p;
-}
-
 }  // namespace
 
 void D19_12_format(double x, char* buf) {
@@ -144,10 +141,12 @@ int RINEX_format_fixed(char* out, double x, int width, int prec) {
   int biased = (int)(bits >> 52);
   uint64_t mant = bits & ((1ULL << 52) - 1);
   if (biased != 0) mant |= 1ULL << 52;
-  int e2 = (biased != 0 ? biased : 1) - 1075;  // mag = mant * 2^e2
+  int e2 = (biased != 0 ? biased : 1) - 1075;  // mag = mant * 2^e2, exactly
 
+  // Integer part and the prec decimals of the fraction, rounded half to even
+  // on the exact binary value, as printf rounds.
   uint64_t ip = 0;
-  uint64_t q = 0;  // the prec decimals, rounded half to even like printf
+  uint64_t q = 0;
   if (e2 >= 0) {
     ip = mant << e2;
   } else {
@@ -157,32 +156,52 @@ int RINEX_format_fixed(char* out, double x, int width, int prec) {
       ip = mant >> s;
       fbits = mant & ((1ULL << s) - 1);
     }
-    if (s < 100) {
+    if (s <= kShiftLimit64[prec]) {  // the product fits 64 bits: the common case
+      uint64_t prod = fbits * kPow10[prec];
+      q = prod >> s;
+      uint64_t rem = prod & ((1ULL << s) - 1);
+      uint64_t half = 1ULL << (s - 1);
+      if (rem > half || (rem == half && (q & 1))) q++;
+    } else if (s < 100) {
       U128 prod = (U128)fbits * kPow10[prec];
       q = (uint64_t)(prod >> s);
       U128 rem = prod & (((U128)1 << s) - 1);
       U128 half = (U128)1 << (s - 1);
       if (rem > half || (rem == half && (q & 1))) q++;
-      if (q == kPow10[prec]) {
-        q = 0;
-        ip++;
-      }
+    }  // else the value is below 2^-99 and every decimal is 0
+    if (q == kPow10[prec]) {
+      q = 0;
+      ip++;
     }
   }
 
-  char digits[40];
-  char* p = digits;
-  if (negative) *p++ = '-';
-  p = put_uint(p, ip);
-  *p++ = '.';
-  for (int i = prec - 1; i >= 0; i--) {
-    p[i] = (char)('0' + q % 10);
-    q /= 10;
+  // Digits are written backwards from the end of a local buffer.
+  char text[48];
+  char* end = text + sizeof text;
+  char* p = end;
+  int left = prec;
+  for (; left >= 2; left -= 2) {
+    p -= 2;
+    memcpy(p, kDigitPairs + 2 * (q % 100), 2);
+    q /= 100;
   }
-  p += prec;
-  int len = (int)(p - digits);
+  if (left == 1) *--p = (char)('0' + q % 10);
+  *--p = '.';
+  while (ip >= 100) {
+    p -= 2;
+    memcpy(p, kDigitPairs + 2 * (ip % 100), 2);
+    ip /= 100;
+  }
+  if (ip >= 10) {
+    p -= 2;
+    memcpy(p, kDigitPairs + 2 * ip, 2);
+  } else {
+    *--p = (char)('0' + ip);
+  }
+  if (negative) *--p = '-';
+  int len = (int)(end - p);
   int pad = width > len ? width - len : 0;
   memset(out, ' ', (size_t)pad);
-  memcpy(out + pad, digits, (size_t)len);
+  memcpy(out + pad, p, (size_t)len);
   return pad + len;
 }

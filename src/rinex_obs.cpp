@@ -196,12 +196,12 @@ void RINEX_put_obs_body() {
     if (RINEX_is_able_to_output_measurement(type))
       nsat = (S16)(nsat + Obs_get_measurement_number(type));
 
-  char line[kMaxLine];
-  int n = format_epoch_start(line, t, 0, nsat);
-  memset(line + n, ' ', 21);
+  // The block is gathered in one buffer and handed to the stream in few writes.
+  static char block[1 << 16];
+  int n = format_epoch_start(block, t, 0, nsat);
+  memset(block + n, ' ', 21);
   n += 21;
-  line[n++] = '\n';
-  fwrite(line, 1, (size_t)n, fp);
+  block[n++] = '\n';
 
   for (S16 type : kEnumOrder) {
     if (!RINEX_is_able_to_output_measurement(type)) continue;
@@ -219,12 +219,16 @@ void RINEX_put_obs_body() {
       if (!Obs_get_measurement(type, svid, &l2_available, signal_type, cn0, lli, pr, carr_phase,
                                doppler))
         continue;
+      if (n > (int)sizeof block - kMaxLine) {
+        fwrite(block, 1, (size_t)n, fp);
+        n = 0;
+      }
       S16 sat = Obs_convert_internal_svid_to_rinex_sat_number(type, svid);
-      int len = format_record(line, letter, sat, dual_line, l2_available != 0, pr, carr_phase,
-                              doppler, cn0, lli);
-      fwrite(line, 1, (size_t)len, fp);
+      n += format_record(block + n, letter, sat, dual_line, l2_available != 0, pr, carr_phase,
+                         doppler, cn0, lli);
     }
   }
+  fwrite(block, 1, (size_t)n, fp);
 }
 
 void RINEX_put_obs_timestamp() {
