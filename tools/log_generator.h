@@ -1,0 +1,29 @@
+// Writes synthetic raw logs of the receiver: measurement epochs whose
+// pseudorange, carrier phase and Doppler agree with one moving range per
+// satellite, receiver positions, event stamps, and the navigation words of
+// plausible ephemerides re-broadcast on each constellation's own schedule.
+#ifndef VLN_LOG_GENERATOR_H
+#define VLN_LOG_GENERATOR_H
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+struct LogOptions {
+  double seconds = 180.0;
+  int rate_hz = 1;       // 1 to 20 epochs per second
+  bool extended = true;  // 0xE5 measurements, else 0xDC + 0xDD
+  int signals = 2;       // signals per satellite in 0xE5 (1 or 2)
+  std::string systems = "GRECJS";
+  int satellites = 40;  // 0xE5 frames hold at most 64 records
+  bool navigation = true;
+  int week = 2400;  // GPS week of the first epoch
+  double start_tow = 345600.0;
+};
+
+// Reads options from command-line words ("--seconds 600" ...); returns false on a bad word.
+bool parse_log_options(int argc, char** argv, LogOptions* options, std::string* error);
+// Writes the whole log; returns the number of bytes written.
+uint64_t write_log(const LogOptions& options, FILE* out);
+
+#endif
