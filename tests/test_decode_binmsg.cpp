@@ -129,3 +129,33 @@ TEST_F(Decode, BeiDouD2PreambleAndPageNumber) {
   EXPECT_EQ(27u, Eph_beidou_get_reference(1)->start_tow);  // seconds of week of page 10
   EXPECT_EQ(2.4, Eph_beidou_get_reference(1)->SV_accuracy_meters);
 }
+
+TEST_F(Decode, SbasTypes9And12And17CompleteAGeoRecord) {
+  // Layout: byte 3 the PRN, the 250-bit message from byte 4, first bit first.
+  SbasGeoNav nav = {};
+  nav.xg = -(1 << 29);
+  nav.iod = 7;
+  const uint32_t prn[3] = {0, 129, 140};
+  const uint32_t health[3] = {1, 0x3C, 2};
+  S16 svid = -1;
+  Bytes mt9 = sbas_payload(129, encode_sbas_mt9(nav));
+  Bytes mt12 = sbas_payload(129, encode_sbas_mt12(345600, 352));
+  Bytes mt17 = sbas_payload(120, encode_sbas_mt17(prn, health));  // sent by another GEO
+  EXPECT_EQ(0, extract_sbas_subframe_msg(mt9.data(), (U16)mt9.size(), &svid));
+  EXPECT_EQ(0, extract_sbas_subframe_msg(mt12.data(), (U16)mt12.size(), &svid));
+  EXPECT_EQ(0, extract_sbas_subframe_msg(mt17.data(), (U16)mt17.size(), &svid));
+  SBAS_GEO_T* geo = Eph_sbas_get_reference(129 - 120);
+  EXPECT_EQ(7, geo->update_flag);
+  EXPECT_EQ(-536870912 * 0.08, geo->XG);
+  EXPECT_EQ(7, geo->IOD);
+  EXPECT_EQ(345600, geo->TOW_SBAS);
+  EXPECT_EQ(352, geo->WN_SBAS);
+  EXPECT_EQ(0x3C, geo->health);
+  EXPECT_EQ(0, Eph_sbas_get_reference(0)->update_flag);  // the sender is not described
+  EXPECT_EQ(1, extract_sbas_subframe_msg(mt12.data(), (U16)mt12.size(), &svid));
+  EXPECT_EQ(129, svid);
+  Bytes short_message(mt12.begin(), mt12.end() - 1);
+  EXPECT_EQ(0, extract_sbas_subframe_msg(short_message.data(), (U16)short_message.size(), &svid));
+  Bytes prn139 = sbas_payload(139, encode_sbas_mt12(1, 1));
+  EXPECT_EQ(0, extract_sbas_subframe_msg(prn139.data(), (U16)prn139.size(), &svid));
+}

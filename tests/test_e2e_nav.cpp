@@ -265,7 +265,7 @@ GalEph gal_values(int seed, uint32_t iodnav) {
   GalEph v = {};
   v.iodnav = iodnav;
   v.toe = v.toc = 5760 + iodnav % 10 * 10;  // 345600 s plus ten-minute steps
-  v.m0 = -123456789 * seed;
+  v.m0 = -123456789 + 10000000 * seed;
   v.e = 2000000u;
   v.sqrt_a = 2900000000u + (uint32_t)seed;
   v.omega0 = 2111111111;

@@ -467,6 +467,11 @@ TEST(EphemerisGalileo, RoundTripAndIonosphereHandOver) {
   EXPECT_EQ(0, e.E1B_dvs);
   EXPECT_EQ(5119, e.WN);
   EXPECT_EQ(1048575, e.TOW_5);
+  v.wn = 0;
+  auto type5 = stored_galileo(encode_galileo(v)[4]);
+  std::copy(type5.begin(), type5.end(), w + 16);
+  EPH_gal_update(&e, w);
+  EXPECT_EQ(1024, e.WN);
 
   F32 a[4];
   S32 b[4];

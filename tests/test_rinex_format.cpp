@@ -81,11 +81,17 @@ TEST(RinexFormat, WidthAndDigitsOverRandomValues) {
   std::uniform_int_distribution<int> exponent(-98, 97);
   for (int i = 0; i < 20000; i++) {
     double x = mantissa(rng) * std::pow(10.0, exponent(rng));
-    EXPECT_EQ(vlntest::expect_d19(x), d19(x)) << x;
-    ASSERT_EQ(12u, d12(x).size()) << x;
-    ASSERT_EQ(17u, d17(x).size()) << x;
-    ASSERT_EQ(16u, d16(x).size()) << x;
+    ASSERT_EQ(vlntest::expect_d19(x), d19(x)) << x;
+    ASSERT_EQ(vlntest::expect_d12(x), d12(x)) << x;
+    ASSERT_EQ(vlntest::expect_d17(x), d17(x)) << x;
+    ASSERT_EQ(vlntest::expect_d16(x), d16(x)) << x;
   }
+}
+
+TEST(RinexFormat, EpochSecondsShowTheSinglePrecisionSum) {
+  char b[32];
+  int n = RINEX_format_fixed(b, 3.987654209136963, 11, 7);  // 3.9876543 s after 01:02
+  EXPECT_EQ("  3.9876542", std::string(b, (size_t)n));
 }
 
 TEST(RinexFormat, FixedPointMatchesPrintf) {

@@ -253,7 +253,7 @@ BdsEph bds_ephemeris(int id, int set, int bdt_week, uint32_t toc, uint32_t sow) 
   v.aode = (uint32_t)(set % 32);
   v.delta_n = geo ? 1000 : 12000;
   v.cuc = -40000 + 100 * id;
-  v.m0 = -1500000000 + 200000000 * (id % 14);
+  v.m0 = -1500000000 + 100000000 * (id % 14);
   v.e = geo ? 300000u : 5000000u;
   v.cus = 41000;
   v.crc = geo ? -30000 : -5000;
@@ -264,7 +264,7 @@ BdsEph bds_ephemeris(int id, int set, int bdt_week, uint32_t toc, uint32_t sow) 
   v.omega_dot = -8000000;
   v.cis = 1234;
   v.idot = -812;
-  v.omega0 = 2000000000 - 300000000 * (id % 13);
+  v.omega0 = 2000000000 - 150000000 * (id % 13);
   v.omega = -100000 * id;
   return v;
 }
