@@ -14,11 +14,11 @@ using namespace vlntest;
 
 namespace {
 
-constexpr double kPi = 3.1415926535898;
-constexpr double kP2_31 = 4.6566128730773e-10;
-constexpr double kP2_33 = 1.1641532182693e-10;
-constexpr double kP2_43 = 1.1368683772161e-13;
-constexpr double kP2_29 = 1.8626451492309e-09;
+using scale::kPi;
+constexpr double kP2_31 = scale::k2_31;
+constexpr double kP2_33 = scale::k2_33;
+constexpr double kP2_43 = scale::k2_43;
+constexpr double kP2_29 = scale::k2_29;
 
 std::array<U32, 30> gps_words(const GpsLnav& v) {
   std::array<U32, 30> w;

@@ -18,7 +18,7 @@ using namespace vlntest;
 namespace {
 
 constexpr double kC = 299792458.0;
-constexpr double kPi = 3.1415926535898;
+constexpr double kPi = scale::kPi;
 constexpr double kTwoPi = 2.0 * M_PI;
 constexpr int kSecondsPerWeek = 604800;
 constexpr int kMaxExtendedRecords = 64;
@@ -218,21 +218,21 @@ GpsLnav gps_ephemeris(int id, int set, int week, uint32_t toc) {
   v.af1 = -(id * 37 % 3000) + 1000;
   v.af0 = (int32_t)quantise(1e-5 * (id % 17) - 8e-5 + 1e-8 * set, 0x1p-31);
   v.crs = (int32_t)quantise(20.0 * std::sin(id + set), 0x1p-5);
-  v.delta_n = (int32_t)quantise(4.5e-9, 1.1368683772161e-13 * kPi);
-  v.m0 = (int32_t)quantise(std::fmod(0.37 * id + 0.05 * set, 2.0) - 1.0, 4.6566128730773e-10 * kPi);
-  v.cuc = (int32_t)quantise(-2e-6 * std::cos(id), 1.8626451492309e-09);
-  v.e = (uint32_t)quantise(0.002 + 0.0007 * (id % 20), 1.1641532182693e-10);
-  v.cus = (int32_t)quantise(7e-6, 1.8626451492309e-09);
+  v.delta_n = (int32_t)quantise(4.5e-9, scale::k2_43 * kPi);
+  v.m0 = (int32_t)quantise(std::fmod(0.37 * id + 0.05 * set, 2.0) - 1.0, scale::k2_31 * kPi);
+  v.cuc = (int32_t)quantise(-2e-6 * std::cos(id), scale::k2_29);
+  v.e = (uint32_t)quantise(0.002 + 0.0007 * (id % 20), scale::k2_33);
+  v.cus = (int32_t)quantise(7e-6, scale::k2_29);
   v.sqrt_a = (uint32_t)quantise(5153.6 + 0.01 * id, 0x1p-19);
   v.fit = 0;
-  v.cic = (int32_t)quantise(1e-7, 1.8626451492309e-09);
-  v.omega0 = (int32_t)quantise(std::fmod(0.9 * id, 2.0) - 1.0, 4.6566128730773e-10 * kPi);
-  v.cis = (int32_t)quantise(-5e-8, 1.8626451492309e-09);
-  v.i0 = (int32_t)quantise(0.3 + 0.002 * id, 4.6566128730773e-10 * kPi);
+  v.cic = (int32_t)quantise(1e-7, scale::k2_29);
+  v.omega0 = (int32_t)quantise(std::fmod(0.9 * id, 2.0) - 1.0, scale::k2_31 * kPi);
+  v.cis = (int32_t)quantise(-5e-8, scale::k2_29);
+  v.i0 = (int32_t)quantise(0.3 + 0.002 * id, scale::k2_31 * kPi);
   v.crc = (int32_t)quantise(230.0 + id, 0x1p-5);
-  v.omega = (int32_t)quantise(std::fmod(0.61 * id, 2.0) - 1.0, 4.6566128730773e-10 * kPi);
-  v.omega_dot = (int32_t)quantise(-8e-9, 1.1368683772161e-13 * kPi);
-  v.idot = (int32_t)quantise(2e-10, 1.1368683772161e-13 * kPi);
+  v.omega = (int32_t)quantise(std::fmod(0.61 * id, 2.0) - 1.0, scale::k2_31 * kPi);
+  v.omega_dot = (int32_t)quantise(-8e-9, scale::k2_43 * kPi);
+  v.idot = (int32_t)quantise(2e-10, scale::k2_43 * kPi);
   return v;
 }
 

@@ -13,6 +13,16 @@
 
 namespace vlntest {
 
+// The scale values the navigation software uses for pi and some powers of two
+// (decimal constants, as broadcast ephemerides are conventionally scaled).
+namespace scale {
+constexpr double kPi = 3.1415926535898;
+constexpr double k2_31 = 4.6566128730773e-10;
+constexpr double k2_33 = 1.1641532182693e-10;
+constexpr double k2_43 = 1.1368683772161e-13;
+constexpr double k2_29 = 1.8626451492309e-09;
+}  // namespace scale
+
 // Rounds a physical value to its raw field value for a given scale.
 int64_t quantise(double value, double scale);
 
