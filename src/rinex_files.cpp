@@ -1,6 +1,8 @@
 // Output files, constellation switches and the header creation date. The
 // file names come from the raw input name; both files are written through
 // large stdio buffers and rewound once at the end for the header rewrite.
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -59,6 +61,15 @@ S16 days_in_month(S16 month, S16 year) {
   return kDays[month - 1];
 }
 
+// True when path names the same existing file as the raw input, which
+// opening it for writing would destroy.
+bool is_input_file(const char* input, const std::string& path) {
+  struct stat in_stat;
+  struct stat out_stat;
+  if (stat(input, &in_stat) != 0 || stat(path.c_str(), &out_stat) != 0) return false;
+  return in_stat.st_dev == out_stat.st_dev && in_stat.st_ino == out_stat.st_ino;
+}
+
 }  // namespace
 
 S16 RINEX_init(const char* input) {
@@ -67,14 +78,20 @@ S16 RINEX_init(const char* input) {
   size_t dot = name.rfind('.');
   if (dot != std::string::npos) name.resize(dot);
   name += ".obs";
+  std::string nav_name = name.substr(0, name.size() - 3) + "nav";
+  for (const std::string* out : {&name, &nav_name}) {
+    if (is_input_file(input, *out)) {
+      printf("RINEX file %s is the raw file itself; it is not overwritten\n", out->c_str());
+      return 0;
+    }
+  }
   Fp_obs = fopen(name.c_str(), "w");
   if (Fp_obs == nullptr) {
     printf("RINEX obs file %s open error\n", name.c_str());
     return 0;
   }
   setvbuf(Fp_obs, Obs_stream_buffer, _IOFBF, kStreamBufferSize);
-  name.replace(name.size() - 3, 3, "nav");
-  Fp_nav = fopen(name.c_str(), "w");
+  Fp_nav = fopen(nav_name.c_str(), "w");
   if (Fp_nav == nullptr) {
     puts("RINEX nav file open error");
     return 0;

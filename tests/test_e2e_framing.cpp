@@ -87,6 +87,17 @@ TEST(CommandLine, OutputFileThatCannotBeCreatedStopsTheRun) {
   EXPECT_EQ("RINEX nav file open error\n", nav.out);
 }
 
+TEST(CommandLine, ARawFileNamedLikeAnOutputIsNotOverwritten) {
+  for (const char* name : {"log.obs", "log.nav"}) {
+    auto r = run_program({name}, name, e4_frame());
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(
+        std::string("RINEX file ") + name + " is the raw file itself; it is not overwritten\n",
+        r.out);
+    EXPECT_EQ(std::vector<std::string>{name}, r.files);
+  }
+}
+
 TEST(CommandLine, ConstellationWords) {
   struct Case {
     std::vector<std::string> args;
