@@ -2,6 +2,8 @@
 // gates, and the GLONASS frequency numbers learnt from the almanac.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "const.h"
 #include "decode_binmsg.h"
 #include "ephemeris.h"
@@ -158,4 +160,16 @@ TEST_F(Decode, SbasTypes9And12And17CompleteAGeoRecord) {
   EXPECT_EQ(0, extract_sbas_subframe_msg(short_message.data(), (U16)short_message.size(), &svid));
   Bytes prn139 = sbas_payload(139, encode_sbas_mt12(1, 1));
   EXPECT_EQ(0, extract_sbas_subframe_msg(prn139.data(), (U16)prn139.size(), &svid));
+}
+
+TEST(ByteReverseOrder, ReversesAtMostTwentyBytes) {
+  unsigned char four[4] = {1, 2, 3, 4};
+  byte_reverse_order(four, 4);
+  EXPECT_EQ(0, memcmp(four, "\x04\x03\x02\x01", 4));
+  unsigned char many[22];
+  for (int i = 0; i < 22; i++) many[i] = (unsigned char)i;
+  byte_reverse_order(many, 22);
+  EXPECT_EQ(19, many[0]);
+  EXPECT_EQ(0, many[19]);
+  EXPECT_EQ(21, many[21]);  // beyond twenty bytes nothing moves
 }
