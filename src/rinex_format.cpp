@@ -161,7 +161,7 @@ int RINEX_format_fixed(char* out, double x, int width, int prec) {
       q = prod >> s;
       uint64_t rem = prod & ((1ULL << s) - 1);
       uint64_t half = 1ULL << (s - 1);
-      if (rem > half || (rem == half && (q & 1))) q++;
+      q += (uint64_t)((rem > half) | ((rem == half) & (q & 1)));  // branch-free: unpredictable
     } else if (s < 100) {
       U128 prod = (U128)fbits * kPow10[prec];
       q = (uint64_t)(prod >> s);
@@ -187,16 +187,22 @@ int RINEX_format_fixed(char* out, double x, int width, int prec) {
   }
   if (left == 1) *--p = (char)('0' + q % 10);
   *--p = '.';
-  while (ip >= 100) {
+  while (ip >= 100000000) {  // rare: more than eight integer digits
     p -= 2;
     memcpy(p, kDigitPairs + 2 * (ip % 100), 2);
     ip /= 100;
   }
-  if (ip >= 10) {
+  uint32_t ip32 = (uint32_t)ip;  // 32-bit divisions are cheaper
+  while (ip32 >= 100) {
     p -= 2;
-    memcpy(p, kDigitPairs + 2 * ip, 2);
+    memcpy(p, kDigitPairs + 2 * (ip32 % 100), 2);
+    ip32 /= 100;
+  }
+  if (ip32 >= 10) {
+    p -= 2;
+    memcpy(p, kDigitPairs + 2 * ip32, 2);
   } else {
-    *--p = (char)('0' + ip);
+    *--p = (char)('0' + ip32);
   }
   if (negative) *--p = '-';
   int len = (int)(end - p);
