@@ -66,6 +66,17 @@ void write_exponent(char* p, int e) {
   p[3] = (char)('0' + m % 10);
 }
 
+// Lays out a field: blanks up to the sign column, the sign ('-' or blank), the
+// point, the n digits and the exponent; returns after the terminating zero.
+void put_field(char* buf, int sign_col, bool negative, const Mantissa& m, int n, int e) {
+  memset(buf, ' ', (size_t)sign_col);
+  buf[sign_col] = negative ? '-' : ' ';
+  buf[sign_col + 1] = '.';
+  memcpy(buf + sign_col + 2, m.digits, (size_t)n);
+  write_exponent(buf + sign_col + 2 + n, e);
+  buf[sign_col + 6 + n] = '\0';
+}
+
 // The 17- and 16-column fields: blank, sign, point, n digits, exponent of the
 // conversion plus one (also for zero), magnitude taken modulo 100.
 void leading_point_field(double x, char* buf, int n) {
@@ -75,12 +86,7 @@ void leading_point_field(double x, char* buf, int n) {
   Mantissa m = scientific(mag, n);
   int e = m.exp10 + 1;
   if (std::isinf(mag)) saturate(&m, &e);
-  buf[0] = ' ';
-  buf[1] = x < 0 ? '-' : ' ';
-  buf[2] = '.';
-  memcpy(buf + 3, m.digits, (size_t)n);
-  write_exponent(buf + 3 + n, e < 0 ? -((-e) % 100) : e % 100);
-  buf[width] = '\0';
+  put_field(buf, 1, x < 0, m, n, e % 100);
 }
 
 }  // namespace
@@ -98,12 +104,7 @@ void D19_12_format(double x, char* buf) {
     memset(m.digits, '0', kDigits);
     e = 0;
   }
-  buf[0] = ' ';
-  buf[1] = std::signbit(x) ? '-' : ' ';
-  buf[2] = '.';
-  memcpy(buf + 3, m.digits, kDigits);
-  write_exponent(buf + 15, e);
-  buf[kWidth] = '\0';
+  put_field(buf, 1, std::signbit(x), m, kDigits, e);
 }
 
 void D12_04_format(double x, char* buf) {
@@ -114,13 +115,7 @@ void D12_04_format(double x, char* buf) {
   Mantissa m = scientific(mag, kDigits);
   int e = (x != 0.0) ? m.exp10 + 1 : m.exp10;
   if (std::isinf(mag)) saturate(&m, &e);
-  buf[0] = ' ';
-  buf[1] = ' ';
-  buf[2] = x < 0 ? '-' : ' ';
-  buf[3] = '.';
-  memcpy(buf + 4, m.digits, kDigits);
-  write_exponent(buf + 8, e < 0 ? -((-e) % 100) : e % 100);
-  buf[kWidth] = '\0';
+  put_field(buf, 2, x < 0, m, kDigits, e % 100);
 }
 
 void D17_10_format(double x, char* buf) { leading_point_field(x, buf, 10); }
