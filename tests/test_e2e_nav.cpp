@@ -15,11 +15,7 @@ using namespace vlntest;
 
 namespace {
 
-using scale::kPi;
-constexpr double kP2_31 = scale::k2_31;
-constexpr double kP2_33 = scale::k2_33;
-constexpr double kP2_43 = scale::k2_43;
-constexpr double kP2_29 = scale::k2_29;
+using namespace scale;
 
 typedef std::vector<std::string> Lines;
 
@@ -104,22 +100,22 @@ GpsLnav gps_values(int seed, uint32_t iode) {
   v.af0 = (int32_t)quantise(-2.3e-4 + 1e-5 * seed, 0x1p-31);
   v.iode = iode;
   v.crs = (int32_t)quantise(-72.4375 + seed, 0x1p-5);
-  v.delta_n = (int32_t)quantise(4.3e-9, kP2_43 * kPi);
-  v.m0 = (int32_t)quantise(-2.8123 + 0.3 * seed, kP2_31 * kPi);
-  v.cuc = (int32_t)quantise(-3.7e-6, kP2_29);
-  v.e = (uint32_t)quantise(0.0123456 + 0.001 * seed, kP2_33);
-  v.cus = (int32_t)quantise(8.1e-6, kP2_29);
+  v.delta_n = (int32_t)quantise(4.3e-9, k2_43 * kPi);
+  v.m0 = (int32_t)quantise(-2.8123 + 0.3 * seed, k2_31 * kPi);
+  v.cuc = (int32_t)quantise(-3.7e-6, k2_29);
+  v.e = (uint32_t)quantise(0.0123456 + 0.001 * seed, k2_33);
+  v.cus = (int32_t)quantise(8.1e-6, k2_29);
   v.sqrt_a = (uint32_t)quantise(5153.6543 + seed, 0x1p-19);
   v.toe = v.toc;
   v.fit = (uint32_t)seed % 2;
-  v.cic = (int32_t)quantise(-1.2e-7, kP2_29);
-  v.omega0 = (int32_t)quantise(1.9876 - 0.1 * seed, kP2_31 * kPi);
-  v.cis = (int32_t)quantise(6.5e-8, kP2_29);
-  v.i0 = (int32_t)quantise(0.9712, kP2_31 * kPi);
+  v.cic = (int32_t)quantise(-1.2e-7, k2_29);
+  v.omega0 = (int32_t)quantise(1.9876 - 0.1 * seed, k2_31 * kPi);
+  v.cis = (int32_t)quantise(6.5e-8, k2_29);
+  v.i0 = (int32_t)quantise(0.9712, k2_31 * kPi);
   v.crc = (int32_t)quantise(245.125, 0x1p-5);
-  v.omega = (int32_t)quantise(-0.7543 + 0.01 * seed, kP2_31 * kPi);
-  v.omega_dot = (int32_t)quantise(-8.1e-9, kP2_43 * kPi);
-  v.idot = (int32_t)quantise(-3.2e-10 + 1e-11 * seed, kP2_43 * kPi);
+  v.omega = (int32_t)quantise(-0.7543 + 0.01 * seed, k2_31 * kPi);
+  v.omega_dot = (int32_t)quantise(-8.1e-9, k2_43 * kPi);
+  v.idot = (int32_t)quantise(-3.2e-10 + 1e-11 * seed, k2_43 * kPi);
   return v;
 }
 
@@ -135,12 +131,12 @@ Lines gps_record(char letter, int number, const GpsLnav& v) {
   int wn = 2048 + (int)v.week;  // the transmission and toc lie in the same week here
   return {first(sv(letter, number), epoch_fields(utc(1980, 1, 6), wn * 604800.0 + toc),
                 (float)v.af0 * 0x1p-31f, (float)v.af1 * 0x1p-43f, (float)v.af2 * 0x1p-55f),
-          orbit(v.iode, v.crs * 0x1p-5, v.delta_n * (kP2_43 * kPi), (v.m0 * kP2_31) * kPi),
-          orbit(v.cuc * kP2_29, v.e * kP2_33, v.cus * kP2_29, v.sqrt_a * 0x1p-19),
-          orbit(v.toe * 16.0, v.cic * kP2_29, (v.omega0 * kP2_31) * kPi, v.cis * kP2_29),
-          orbit((v.i0 * kP2_31) * kPi, v.crc * 0x1p-5, (v.omega * kP2_31) * kPi,
-                (v.omega_dot * kP2_43) * kPi),
-          orbit(v.idot * (kP2_43 * kPi), v.code_l2, wn, v.l2p),
+          orbit(v.iode, v.crs * 0x1p-5, v.delta_n * (k2_43 * kPi), (v.m0 * k2_31) * kPi),
+          orbit(v.cuc * k2_29, v.e * k2_33, v.cus * k2_29, v.sqrt_a * 0x1p-19),
+          orbit(v.toe * 16.0, v.cic * k2_29, (v.omega0 * k2_31) * kPi, v.cis * k2_29),
+          orbit((v.i0 * k2_31) * kPi, v.crc * 0x1p-5, (v.omega * k2_31) * kPi,
+                (v.omega_dot * k2_43) * kPi),
+          orbit(v.idot * (k2_43 * kPi), v.code_l2, wn, v.l2p),
           orbit(ura[v.ura], v.health, (float)v.tgd * 0x1p-31f, v.iodc),
           "    " + expect_d19(v.tow_count * 6.0) + expect_d19(v.fit ? 6 : 4)};
 }
@@ -309,13 +305,12 @@ Lines galileo_record(int svid, const GalEph& v) {
   return {
       first(sv('E', svid), epoch_fields(utc(1980, 1, 6), wn * 604800.0 + v.toc * 60.0),
             v.af0 * 5.8207660913467e-11, v.af1 * 1.4210854715202e-14, v.af2 * 1.7347234759768e-18),
-      orbit(v.iodnav, (float)(v.crs / 32.0), (v.delta_n * kP2_43) * kPi, (v.m0 * kP2_31) * kPi),
-      orbit((float)(v.cuc * kP2_29), v.e * kP2_33, (float)(v.cus * kP2_29), v.sqrt_a * 0x1p-19),
-      orbit(v.toe * 60.0, (float)(v.cic * kP2_29), (v.omega0 * kP2_31) * kPi,
-            (float)(v.cis * kP2_29)),
-      orbit((v.i0 * kP2_31) * kPi, (float)(v.crc / 32.0), (v.omega * kP2_31) * kPi,
-            (v.omega_dot * kP2_43) * kPi),
-      orbit((v.idot * kP2_43) * kPi, 513.0, wn, 0.0),
+      orbit(v.iodnav, (float)(v.crs / 32.0), (v.delta_n * k2_43) * kPi, (v.m0 * k2_31) * kPi),
+      orbit((float)(v.cuc * k2_29), v.e * k2_33, (float)(v.cus * k2_29), v.sqrt_a * 0x1p-19),
+      orbit(v.toe * 60.0, (float)(v.cic * k2_29), (v.omega0 * k2_31) * kPi, (float)(v.cis * k2_29)),
+      orbit((v.i0 * k2_31) * kPi, (float)(v.crc / 32.0), (v.omega * k2_31) * kPi,
+            (v.omega_dot * k2_43) * kPi),
+      orbit((v.idot * k2_43) * kPi, 513.0, wn, 0.0),
       orbit(sisa, health, (float)(v.bgd_a * 2.3283064365386e-10),
             (float)(v.bgd_b * 2.3283064365386e-10)),
       "    " + expect_d19(v.tow) + expect_d19(0.0) + std::string(38, ' ')};
