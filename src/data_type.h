@@ -38,4 +38,13 @@ typedef struct {
   F32 vz;
 } VEL_T;
 
+// Converts a double to a 32-bit signed integer the way x86-64 hardware does:
+// truncated toward zero when the result fits, else INT32_MIN (also for NaN
+// and the infinities). A plain cast of such values is undefined and gives
+// different results on different processors; damaged logs reach them.
+inline S32 D64_to_S32(D64 x) {
+  if (x > -2147483649.0 && x < 2147483648.0) return (S32)x;
+  return INT32_MIN;
+}
+
 #endif

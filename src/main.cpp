@@ -9,10 +9,7 @@
 #include <cstring>
 
 #include "const.h"
-#include "ephemeris.h"
-#include "obs.h"
 #include "rinex.h"
-#include "subframe.h"
 
 namespace {
 
@@ -120,26 +117,6 @@ int main(int argc, char** argv) {
                           &enable_bd2, &enable_gal, &enable_dual_freq_mode))
     return 0;
   S16 freq_mode = enable_dual_freq_mode ? FREQ_MODE_DUAL : FREQ_MODE_L1_ONLY;
-
-  if (enable_gps) RINEX_set_output_measurement(GNSS_TYPE_GPS);
-  if (enable_qzss) RINEX_set_output_measurement(GNSS_TYPE_QZSS);
-  if (enable_sbas) RINEX_set_output_measurement(GNSS_TYPE_SBAS);
-  if (enable_glo) RINEX_set_output_measurement(GNSS_TYPE_GLO);
-  if (enable_bd2) RINEX_set_output_measurement(GNSS_TYPE_BD2);
-  if (enable_gal) RINEX_set_output_measurement(GNSS_TYPE_GAL);
-
-  SF_init();
-  Eph_init();
-  Obs_init(freq_mode);
-
-  RINEX_put_obs_header();
-  RINEX_put_nav_header();
-  parsing_raw_file_and_put_obs_nav_record(Fp_raw);
-  RINEX_rewinding();
-  RINEX_put_obs_header();
-  RINEX_put_nav_header();
-
-  fclose(Fp_raw);
-  RINEX_close();
-  return 1;
+  return convert_raw_file(Fp_raw, enable_gps, enable_qzss, enable_sbas, enable_glo, enable_bd2,
+                          enable_gal, freq_mode);
 }

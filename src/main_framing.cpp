@@ -1,6 +1,7 @@
 // Raw stream framing. Frames are A0 A1, a big-endian payload length, the
 // payload, an XOR checksum and the tail 0D 0A; anything between frames is
 // skipped byte by byte. Every frame whose checksum matches is decoded.
+#include <cerrno>
 #include <cstdio>
 
 #include "decode_binmsg.h"
@@ -13,7 +14,17 @@ constexpr int kSecondStartByte = 0xA1;
 constexpr U16 kMaxPayloadLen = FRAME_BUFFER_SIZE - 1;
 constexpr S32 kEpochLimit = 5183999;
 
+// Why the last read stopped short of the end of the input (an errno value), or 0.
+int Raw_read_errno;
+
+// Called where a read came back short: tells a failing device from the end of the file.
+void note_read_stop(FILE* fp_raw) {
+  if (ferror(fp_raw) && Raw_read_errno == 0) Raw_read_errno = (errno != 0) ? errno : EIO;
+}
+
 }  // namespace
+
+int raw_read_errno() { return Raw_read_errno; }
 
 U08 calculate_checksum(const unsigned char* buf, int len) {
   U08 sum = 0;
@@ -24,6 +35,7 @@ U08 calculate_checksum(const unsigned char* buf, int len) {
 void parsing_raw_file_and_put_obs_nav_record(FILE* fp_raw) {
   static U08 buf[FRAME_BUFFER_SIZE];
   U08 tmp[2];
+  Raw_read_errno = 0;
   unsigned long iteration = 0;
   unsigned long succeed = 0;
   unsigned long checksum_error = 0;
@@ -32,18 +44,21 @@ void parsing_raw_file_and_put_obs_nav_record(FILE* fp_raw) {
   for (;;) {
     int c = getc_unlocked(fp_raw);
     if (c == EOF) {
+      note_read_stop(fp_raw);
       printf("reading error when locating file header 0x%x\n", kFirstStartByte);
       break;
     }
     if (c != kFirstStartByte) continue;
     c = getc_unlocked(fp_raw);
     if (c == EOF) {
+      note_read_stop(fp_raw);
       printf("reading error when locating file header 0x%x\n", kSecondStartByte);
       break;
     }
     if (c == kSecondStartByte) {
       iteration++;
       if (fread(tmp, 1, 2, fp_raw) < 2) {
+        note_read_stop(fp_raw);
         printf(
             "parsing stopped at %ld-th iteration because of insufficient reading length "
             "(possibly EOF encountered)\n",
@@ -60,6 +75,7 @@ void parsing_raw_file_and_put_obs_nav_record(FILE* fp_raw) {
       } else {
         int rdlen = (int)fread(buf, 1, (size_t)pl_len + 1, fp_raw);
         if (rdlen < pl_len + 1) {
+          note_read_stop(fp_raw);
           printf(
               "parsing stopped while reading payload and checksum at %lu-th iteration "
               "(rdlen=%d paylen=%d, EOF=%d)\n\n",
@@ -74,6 +90,7 @@ void parsing_raw_file_and_put_obs_nav_record(FILE* fp_raw) {
           checksum_error++;
         }
         if (fread(buf, 1, 2, fp_raw) < 2) {
+          note_read_stop(fp_raw);
           puts("read to EOF 1");
           break;
         }

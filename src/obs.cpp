@@ -152,6 +152,18 @@ void Obs_init(S16 freq_mode) {
   Obs_reset_all_measurement();
 }
 
+void Obs_clear() {
+  for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) {
+    Table t = table_of(type);
+    for (S16 i = 0; i < t.size; i++) t.slots[i] = OBS_DATA_T{};
+  }
+  for (auto& entry : Slot_k_num_table) entry = SLOT_K_NUM_T{};
+  Last_tow = 0;
+  Last_wn = 0;
+  Utc_time = Utc_time_start = Utc_time_end = UTC_TIME_T{};
+  Rcv_pos = POS_T{};
+}
+
 void Obs_reset_all_measurement() {
   for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) clear_valid(table_of(type));
   Issue_of_data_meas = -1;

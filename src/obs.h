@@ -26,6 +26,9 @@ typedef OBS_DATA_T* OBS_DATA_PT;
 
 // Sets the initial state of the store for a run in the given frequency mode.
 void Obs_init(S16 freq_mode);
+// Returns the whole store to its state at program start (a clean start for
+// several runs in one process); Obs_init must follow.
+void Obs_clear();
 // Empties every slot for the next epoch (keeps times, position and GLONASS k).
 void Obs_reset_all_measurement();
 // The frequency mode of the run.

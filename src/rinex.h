@@ -14,8 +14,14 @@
 S16 RINEX_init(const char* input);
 // Positions both files at their first byte so the headers can be written again.
 void RINEX_rewinding();
-// Closes each output file that is open.
+// Flushes and closes each output file that is open.
 void RINEX_close();
+// Notes the reason of the stream's first write failure, if it has one.
+void RINEX_check_write(FILE* fp);
+// The reason (an errno value) the observation or navigation file could not be
+// written completely; 0 when every write, flush and close succeeded.
+int RINEX_obs_write_errno();
+int RINEX_nav_write_errno();
 void RINEX_set_output_measurement(S16 gnss_type);
 // 1 when the constellation was selected on the command line.
 S16 RINEX_is_able_to_output_measurement(S16 gnss_type);

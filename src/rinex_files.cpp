@@ -3,6 +3,7 @@
 // large stdio buffers and rewound once at the end for the header rewrite.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -28,6 +29,10 @@ S16 Enable_output_galileo_meas;
 S16 Enable_output_sbas_meas;
 
 time_t (*Time_source)() = nullptr;
+
+// The first write failure of each file (an errno value), 0 while all is well.
+int Obs_write_errno;
+int Nav_write_errno;
 
 S16* switch_of(S16 gnss_type) {
   switch (gnss_type) {
@@ -97,21 +102,38 @@ S16 RINEX_init(const char* input) {
     return 0;
   }
   setvbuf(Fp_nav, Nav_stream_buffer, _IOFBF, kStreamBufferSize);
+  Obs_write_errno = Nav_write_errno = 0;
   for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) *switch_of(type) = 0;
   return 1;
 }
 
+void RINEX_check_write(FILE* fp) {
+  int* noted = (fp == Fp_obs) ? &Obs_write_errno : &Nav_write_errno;
+  if (*noted == 0 && ferror(fp)) *noted = (errno != 0) ? errno : EIO;
+}
+
 void RINEX_rewinding() {
-  fseek(Fp_obs, 0, SEEK_SET);
-  fseek(Fp_nav, 0, SEEK_SET);
+  // Seeking flushes what the buffers still hold: a full disk shows here at the latest.
+  for (FILE* fp : {Fp_obs, Fp_nav}) {
+    fseek(fp, 0, SEEK_SET);
+    RINEX_check_write(fp);
+  }
 }
 
 void RINEX_close() {
-  if (Fp_obs != nullptr) fclose(Fp_obs);
-  if (Fp_nav != nullptr) fclose(Fp_nav);
+  for (FILE* fp : {Fp_obs, Fp_nav}) {
+    if (fp == nullptr) continue;
+    fflush(fp);
+    RINEX_check_write(fp);
+    int* noted = (fp == Fp_obs) ? &Obs_write_errno : &Nav_write_errno;
+    if (fclose(fp) != 0 && *noted == 0) *noted = (errno != 0) ? errno : EIO;
+  }
   Fp_obs = nullptr;
   Fp_nav = nullptr;
 }
+
+int RINEX_obs_write_errno() { return Obs_write_errno; }
+int RINEX_nav_write_errno() { return Nav_write_errno; }
 
 FILE* RINEX_obs_stream() { return Fp_obs; }
 FILE* RINEX_nav_stream() { return Fp_nav; }

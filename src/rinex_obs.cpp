@@ -220,7 +220,7 @@ void RINEX_put_obs_body() {
                                doppler))
         continue;
       if (n > (int)sizeof block - kMaxLine) {
-        fwrite(block, 1, (size_t)n, fp);
+        if (fwrite(block, 1, (size_t)n, fp) != (size_t)n) RINEX_check_write(fp);
         n = 0;
       }
       S16 sat = Obs_convert_internal_svid_to_rinex_sat_number(type, svid);
@@ -228,7 +228,7 @@ void RINEX_put_obs_body() {
                          doppler, cn0, lli);
     }
   }
-  fwrite(block, 1, (size_t)n, fp);
+  if (fwrite(block, 1, (size_t)n, fp) != (size_t)n) RINEX_check_write(fp);
 }
 
 void RINEX_put_obs_timestamp() {
@@ -237,5 +237,6 @@ void RINEX_put_obs_timestamp() {
   char line[kMaxLine];
   int n = format_epoch_start(line, t, 5, 0);
   line[n++] = '\n';
-  fwrite(line, 1, (size_t)n, RINEX_obs_stream());
+  FILE* fp = RINEX_obs_stream();
+  if (fwrite(line, 1, (size_t)n, fp) != (size_t)n) RINEX_check_write(fp);
 }

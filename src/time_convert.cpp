@@ -57,7 +57,7 @@ void TCVT_convert_gps_to_utc_time_by_default_parameters(S16 wn, D64 tow, S16 lea
   S32 week_seconds = (S32)((U32)(S32)wn * (U32)kSecondsPerWeek);
   D64 tE = (D64)week_seconds + tow;
   D64 double_total_utc_sec = (wn != 0) ? tE - leap_sec : tE;
-  S32 int_total_utc_sec = (S32)double_total_utc_sec;
+  S32 int_total_utc_sec = D64_to_S32(double_total_utc_sec);
   D64 tow_frac = double_total_utc_sec - int_total_utc_sec;
   S32 total_utc_day = int_total_utc_sec / kSecondsPerDay;
   S32 sec_of_day = int_total_utc_sec - kSecondsPerDay * total_utc_day;
