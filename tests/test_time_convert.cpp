@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "time_convert.h"
 
 namespace {
@@ -111,4 +113,29 @@ TEST(TimeConvert, GlonassToGpsTimeOfWeek) {
     EXPECT_EQ(c.wn, wn) << c.n4 << " " << c.nt << " " << c.tod;
     EXPECT_EQ(c.tow, tow);
   }
+}
+
+TEST(TimeConvert, DoubleToInt32GivesTheSameOnEveryProcessor) {
+  struct Case {
+    double x;
+    S32 expected;
+  } const kCases[] = {
+      {0.0, 0},
+      {-0.0, 0},
+      {1.9, 1},
+      {-1.9, -1},
+      {2147483647.0, 2147483647},
+      {2147483647.99, 2147483647},
+      {2147483648.0, INT32_MIN},  // 2^31
+      {-2147483648.0, INT32_MIN},
+      {-2147483648.9, INT32_MIN},  // truncates to -2^31, which fits
+      {-2147483649.0, INT32_MIN},
+      {6.47e9, INT32_MIN},
+      {1e300, INT32_MIN},
+      {-1e300, INT32_MIN},
+      {HUGE_VAL, INT32_MIN},
+      {-HUGE_VAL, INT32_MIN},
+      {NAN, INT32_MIN},
+  };
+  for (const Case& c : kCases) EXPECT_EQ(c.expected, D64_to_S32(c.x)) << c.x;
 }

@@ -1,12 +1,13 @@
 #include "runner.h"
 
 #include <dirent.h>
-#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -55,7 +56,8 @@ std::string output_name(const std::string& log_name, const char* ext) {
 }  // namespace
 
 RunResult run_program(const std::vector<std::string>& args, const std::string& log_name,
-                      const Bytes& log, const std::vector<std::string>& make_dirs) {
+                      const Bytes& log, const std::vector<std::string>& make_dirs,
+                      long file_size_limit) {
   char dir_template[] = "/tmp/vln_test_XXXXXX";
   std::string dir = mkdtemp(dir_template);
   for (const std::string& d : make_dirs) mkdir((dir + "/" + d).c_str(), 0755);
@@ -64,12 +66,20 @@ RunResult run_program(const std::vector<std::string>& args, const std::string& l
     std::ofstream(dir + "/" + log_name, std::ios::binary)
         .write(reinterpret_cast<const char*>(log.data()), (std::streamsize)log.size());
   }
-  std::string out_path = dir + "/stdout.txt";
+  // Standard output comes through a pipe, which no file size limit applies to.
+  int out_pipe[2];
+  if (pipe(out_pipe) != 0) return RunResult{};
   pid_t pid = fork();
   if (pid == 0) {
     if (chdir(dir.c_str()) != 0) _exit(126);
-    int fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(fd, 1);
+    dup2(out_pipe[1], 1);
+    close(out_pipe[0]);
+    close(out_pipe[1]);
+    if (file_size_limit > 0) {
+      rlimit limit = {(rlim_t)file_size_limit, (rlim_t)file_size_limit};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      signal(SIGXFSZ, SIG_IGN);
+    }
     setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
     setenv("TZ", "UTC", 1);
     std::vector<char*> argv;
@@ -80,11 +90,14 @@ RunResult run_program(const std::vector<std::string>& args, const std::string& l
     execv(prog.c_str(), argv.data());
     _exit(127);
   }
+  close(out_pipe[1]);
+  RunResult r;
+  char chunk[1 << 16];
+  for (ssize_t n; (n = read(out_pipe[0], chunk, sizeof chunk)) > 0;) r.out.append(chunk, (size_t)n);
+  close(out_pipe[0]);
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
-  RunResult r;
   r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-  r.out = read_file(out_path);
   if (!log_name.empty()) {
     r.obs = read_file(dir + "/" + output_name(log_name, ".obs"), &r.obs_exists);
     r.nav = read_file(dir + "/" + output_name(log_name, ".nav"), &r.nav_exists);
@@ -92,7 +105,7 @@ RunResult run_program(const std::vector<std::string>& args, const std::string& l
   if (DIR* d = opendir(dir.c_str())) {
     while (dirent* e = readdir(d)) {
       std::string name = e->d_name;
-      if (name != "." && name != ".." && name != "stdout.txt") r.files.push_back(name);
+      if (name != "." && name != "..") r.files.push_back(name);
     }
     closedir(d);
   }

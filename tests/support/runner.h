@@ -28,8 +28,11 @@ extern const char* const kRunDate;
 // Writes log under log_name (may contain directories) and runs the program with
 // args; the first argument is normally log_name. Output names follow log_name.
 // Directories named in make_dirs are created in the run directory beforehand.
+// A file_size_limit above 0 caps every file the program writes at that many bytes,
+// as a full disk would (writes beyond fail with EFBIG).
 RunResult run_program(const std::vector<std::string>& args, const std::string& log_name,
-                      const Bytes& log, const std::vector<std::string>& make_dirs = {});
+                      const Bytes& log, const std::vector<std::string>& make_dirs = {},
+                      long file_size_limit = 0);
 
 // Splits text into lines (line ends dropped).
 std::vector<std::string> lines(const std::string& text);

@@ -1,0 +1,54 @@
+// Coverage-guided fuzz target: the whole conversion of one input held in
+// memory, from framing to the header rewrite. The first byte chooses the
+// run's options, the rest is the raw log; the outputs go to scratch files.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "const.h"
+#include "decode_binmsg.h"
+#include "main.h"
+#include "nav.h"
+#include "obs.h"
+#include "rinex.h"
+
+namespace {
+
+std::string Scratch_name;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // The console output of a run is not checked here and costs time.
+  if (freopen("/dev/null", "w", stdout) == nullptr) abort();
+  const char* dir = getenv("TMPDIR");
+  Scratch_name = std::string(dir != nullptr ? dir : "/tmp") + "/vln_fuzz_" +
+                 std::to_string((long)getpid()) + ".dat";
+  return 0;
+}
+
+// Option byte: bits 0-5 select GPS, QZSS, SBAS, GLONASS, BeiDou, Galileo (none
+// set: all six, as without constellation words); bit 6 the dual-frequency mode.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2) return 0;
+  U08 options = data[0];
+  S16 enable[6];
+  bool any = false;
+  for (int i = 0; i < 6; i++) any |= (enable[i] = (S16)((options >> i) & 1)) != 0;
+  if (!any)
+    for (S16& e : enable) e = 1;
+  S16 freq_mode = (options & 0x40) ? FREQ_MODE_DUAL : FREQ_MODE_L1_ONLY;
+
+  Decode_init();
+  Nav_init();
+  Obs_clear();
+  FILE* raw = fmemopen(const_cast<uint8_t*>(data + 1), size - 1, "rb");
+  if (raw == nullptr) abort();
+  if (!RINEX_init(Scratch_name.c_str())) abort();
+  convert_raw_file(raw, enable[0], enable[1], enable[2], enable[3], enable[4], enable[5],
+                   freq_mode);
+  return 0;
+}

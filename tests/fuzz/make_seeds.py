@@ -1,0 +1,56 @@
+#!/usr/bin/env python3
+"""Cuts the fuzz seed corpus from two generated logs: runs of consecutive
+frames (every message ID the converter decodes among them), each behind an
+option byte that the fuzz target reads first.
+
+usage: make_seeds.py SAMPLE_E5_LOG DCDD_LOG OUT_DIR
+"""
+import os
+import struct
+import sys
+
+
+def frames(data):
+    i = 0
+    while i + 4 <= len(data):
+        if data[i] == 0xA0 and data[i + 1] == 0xA1:
+            n = struct.unpack('>H', data[i + 2:i + 4])[0]
+            end = i + 4 + n + 3
+            if end <= len(data):
+                yield data[i:end]
+                i = end
+                continue
+        i += 1
+
+
+def frame(payload):
+    cs = 0
+    for b in payload:
+        cs ^= b
+    return b'\xa0\xa1' + struct.pack('>H', len(payload)) + payload + bytes([cs]) + b'\r\n'
+
+
+def main():
+    e5, dcdd, out = sys.argv[1], sys.argv[2], sys.argv[3]
+    os.makedirs(out, exist_ok=True)
+    seeds = []
+    for path, count, per in ((e5, 24, 40), (dcdd, 12, 30)):
+        fr = list(frames(open(path, 'rb').read()))
+        step = max(1, (len(fr) - per) // count)
+        for k in range(count):
+            seeds.append(b''.join(fr[k * step:k * step + per]))
+    # Channel status (0xDE) is counted and skipped; no generated log has it.
+    seeds.append(frame(bytes([0xDE, 1, 2]) + bytes(30)))
+    # Every ID by itself, so that short inputs reach each decoder at once.
+    by_id = {}
+    for path in (e5, dcdd):
+        for f in frames(open(path, 'rb').read()):
+            by_id.setdefault(f[4], f)
+    seeds.extend(by_id[i] for i in sorted(by_id))
+    for n, body in enumerate(seeds):
+        option = [0x7F, 0x00, 0x40, 0x01, 0x48, 0x22][n % 6]
+        with open(os.path.join(out, 'seed_%02d' % n), 'wb') as f:
+            f.write(bytes([option]) + body)
+
+
+main()
