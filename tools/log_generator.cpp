@@ -1,7 +1,10 @@
-// Synthetic raw logs. Every satellite has a smooth range; the pseudorange,
-// carrier phase (range in cycles plus an ambiguity that changes at a loss of
-// lock) and Doppler (minus the range rate in cycles) are taken from it, so the
-// three observables agree. Navigation words come from the test encoders.
+// Synthetic raw logs of a receiver standing still at a known place. Each
+// satellite flies one orbit, broadcast as a sequence of ephemerides that
+// continue it; the pseudoranges, carrier phases and Doppler shifts are what
+// the receiver would measure from those broadcast orbits and clocks through
+// the broadcast ionosphere and a standard troposphere, with a drifting
+// receiver clock and a little noise. Satellites are tracked while above the
+// elevation mask, so in a long log they rise and set.
 #include "log_generator.h"
 
 #include <algorithm>
@@ -11,18 +14,31 @@
 #include <vector>
 
 #include "frame_builder.h"
+#include "gnss_models.h"
 #include "nav_encoders.h"
 
 using namespace vlntest;
+using gnss::kC;
 
 namespace {
 
-constexpr double kC = 299792458.0;
-constexpr double kPi = scale::kPi;
-constexpr double kTwoPi = 2.0 * M_PI;
-constexpr int kSecondsPerWeek = 604800;
+constexpr double kPi = gnss::kGpsPi;
+constexpr double kDeg = kPi / 180.0;
+constexpr int kWeek = 604800;
 constexpr int kMaxExtendedRecords = 64;
 constexpr int kMaxOriginalRecords = 86;
+constexpr double kElevationMask = 7.0 * kDeg;
+constexpr double kBdsOffset = 14.0;    // GPS time minus BeiDou time, s
+constexpr double kLeapSeconds = 18.0;  // GPS time minus UTC, s
+constexpr double kMoscowOffset = 10800.0;
+constexpr double kGlonassEpochToGps = 504489600.0;  // 1980-01-06 to 1996-01-01, s
+const double kReceiver[3] = {-2148744.271, 4426641.113, 4044655.987};
+
+// Broadcast Klobuchar coefficients (raw, GPS subframe 4 page 18) and their scales.
+const int32_t kAlphaRaw[4] = {11, -1, -60, 60};
+const int32_t kBetaRaw[4] = {88, 16, -64, -64};
+const double kAlphaScale[4] = {0x1p-30, 0x1p-27, 0x1p-24, 0x1p-24};
+const double kBetaScale[4] = {0x1p11, 0x1p14, 0x1p16, 0x1p16};
 
 // Deterministic pseudo-random numbers, so a log can be made again byte for byte.
 struct Random {
@@ -32,42 +48,81 @@ struct Random {
     return (double)(state >> 11) * 0x1p-53;
   }
   double noise(double amplitude) { return amplitude * (2.0 * uniform() - 1.0); }
+  double gauss(double sigma) { return sigma * 2.0 * (uniform() + uniform() + uniform() - 1.5); }
 };
 
 enum System { kGps, kSbas, kGlo, kGal, kQzss, kBds };
 
-struct Sat {
-  System system;
-  int id;  // PRN, slot or number as the receiver reports it in 0xE5
-  int k;   // GLONASS frequency channel number
-  double r0, amplitude, omega, phase0;
-  double ambiguity[2];
-  double f[2];  // carrier frequencies of the two signals, Hz
-  int signal_code[2];
-  int signals;
+// The orbit a satellite flies: Keplerian elements at the start of the first
+// week (node as an inertial angle from the Greenwich meridian at that instant),
+// or a GEO longitude.
+struct Orbit {
+  double a, e, i, node, argp, m, delta_n, node_rate, i_rate;
+  bool geo;
+  double geo_lon;
 };
 
-// Satellites a receiver might see, per constellation (receiver identifiers).
-const std::vector<int>& pool(System s) {
-  static const std::vector<int> gps = {2, 5, 7, 9, 13, 15, 18, 21, 24, 27, 29, 30};
-  static const std::vector<int> sbas = {127, 129, 133, 138};
-  static const std::vector<int> glo = {1, 2, 3, 8, 9, 10, 17, 18, 19, 24};
-  static const std::vector<int> gal = {1, 3, 4, 5, 9, 11, 19, 24, 26, 30, 31, 33};
-  static const std::vector<int> qzss = {193, 194, 195, 197};
-  static const std::vector<int> bds = {1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14};
-  switch (s) {
-    case kGps: return gps;
-    case kSbas: return sbas;
-    case kGlo: return glo;
-    case kGal: return gal;
-    case kQzss: return qzss;
-    default: return bds;
-  }
-}
+// The satellite clock: offset at the start of the first week and its drift.
+struct Clock {
+  double a0, a1;
+};
+
+// One GLONASS ephemeris: the broadcast state (raw and in SI units) at tb.
+struct GloSet {
+  double t_tb;  // GPS seconds since the first week's start
+  uint32_t tb;  // raw, 15-min units of the Moscow day
+  GloImmediate raw;
+  gnss::GloState state;
+  double acc[3];
+  double tau, gamma;
+};
+
+// What the signals of one satellite share at an epoch: the geometry, the
+// satellite clock (before group delays) and the atmosphere (ionosphere at L1).
+struct Geometry {
+  double range, rate, clock, iono_l1, tropo;
+};
+
+struct Sat {
+  System system = kGps;
+  int id = 0;  // PRN, slot or number as the receiver reports it in 0xE5
+  int k = 0;   // GLONASS frequency channel number
+  Orbit orbit = {};
+  Clock clock = {};
+  double f[2] = {0, 0};
+  int signal_code[2] = {0, 0};
+  int signals = 1;
+  // Broadcast data of the current set.
+  int set = -1;
+  gnss::Kepler kepler = {};
+  double group_delay[2] = {0, 0};  // s, subtracted from the clock per signal
+  // GLONASS: the ephemerides along the log and the running integration.
+  std::vector<GloSet> glo_sets;
+  int glo_window = -1;
+  double glo_t = 0;
+  gnss::GloState glo_state = {};
+  // Tracking.
+  bool tracked = false;
+  bool new_lock = false;
+  double travel = 0;            // signal travel time at the last epoch, s
+  double node_t[2] = {-1, -1};  // whole seconds whose geometry is cached
+  Geometry node[2] = {};
+  double elevation = -1, azimuth = 0;
+  double ambiguity[2] = {0, 0};
+};
 
 int glonass_k(int slot) { return slot * 5 % 14 - 7; }
 
-bool is_geostationary(const Sat& s) { return s.system == kSbas || (s.system == kBds && s.id <= 5); }
+double wrap_pi(double x) { return x - 2.0 * kPi * std::floor((x + kPi) / (2.0 * kPi)); }
+
+const gnss::Frame& frame_of(System s) {
+  if (s == kGal) return gnss::kGalileoFrame;
+  if (s == kBds) return gnss::kBeiDouFrame;
+  return gnss::kGpsFrame;
+}
+
+// Seconds of each system's own time since the GPS week start of the log.
+double system_offset(System s) { return s == kBds ? kBdsOffset : 0.0; }
 
 void set_signals(Sat* s, int signals) {
   switch (s->system) {
@@ -85,39 +140,477 @@ void set_signals(Sat* s, int signals) {
   s->signals = signals;
 }
 
-std::vector<Sat> choose_satellites(const LogOptions& o, Random* rng) {
-  std::vector<System> systems;
-  const System order[] = {kGps, kSbas, kGlo, kGal, kQzss, kBds};
-  for (System s : order)
-    if (o.systems.find("GSREJC"[s]) != std::string::npos) systems.push_back(s);  // letter by System
-  if (!o.extended) {  // the original message carries no Galileo
-    systems.erase(std::remove(systems.begin(), systems.end(), kGal), systems.end());
-  }
+Orbit meo(double a, double incl, int plane, int planes, int slot, int slots, double e,
+          double phase) {
+  Orbit o = {};
+  o.a = a;
+  o.e = e;
+  o.i = incl * kDeg;
+  o.node = 2.0 * kPi * plane / planes + 0.3;
+  o.argp = 0.4 + 0.1 * slot;
+  o.m = 2.0 * kPi * slot / slots + phase * plane - o.argp;
+  o.delta_n = 4.5e-9;
+  o.node_rate = -8.0e-9;
+  o.i_rate = 2.0e-10;
+  return o;
+}
+
+// Inclined geosynchronous orbit whose figure-eight track is centred at lon; k-th of n
+// satellites sharing the track.
+Orbit igso(double lon, double incl, double e, int k, int n) {
+  Orbit o = {};
+  o.a = 42164170.0;
+  o.e = e;
+  o.i = incl * kDeg;
+  o.argp = 270.0 * kDeg;
+  o.node = (lon - 90.0) * kDeg + 2.0 * kPi * k / n;
+  o.m = -2.0 * kPi * k / n - o.argp + 90.0 * kDeg;
+  o.node_rate = -3.0e-9;
+  o.i_rate = 3.0e-10;
+  return o;
+}
+
+Orbit geo(double lon) {
+  Orbit o = {};
+  o.geo = true;
+  o.geo_lon = lon * kDeg;
+  return o;
+}
+
+// The satellites of each constellation (receiver identifiers) and their orbits.
+std::vector<Sat> constellation(System s) {
   std::vector<Sat> sats;
-  int max_records = o.extended ? kMaxExtendedRecords : kMaxOriginalRecords;
-  int records = 0;
-  for (size_t round = 0; (int)sats.size() < o.satellites && round < 16; round++) {
-    for (System s : systems) {
-      if ((int)sats.size() >= o.satellites || round >= pool(s).size()) continue;
-      Sat sat = {};
-      sat.system = s;
-      sat.id = pool(s)[round];
-      sat.k = s == kGlo ? glonass_k(sat.id) : 0;
-      set_signals(&sat, o.extended ? o.signals : 1);
-      if (records + sat.signals > max_records) return sats;
-      records += sat.signals;
-      bool geo = is_geostationary(sat);
-      sat.r0 = geo ? 3.70e7 + rng->noise(8e5) : 2.25e7 + rng->noise(1.5e6);
-      sat.amplitude = geo ? 2e3 : 2.5e6 + rng->noise(5e5);
-      sat.omega = geo ? kTwoPi / 86164.0 : kTwoPi / (s == kGlo ? 40544.0 : 43082.0);
-      sat.phase0 = rng->uniform() * kTwoPi;
-      sat.ambiguity[0] = std::floor(rng->noise(5e6));
-      sat.ambiguity[1] = std::floor(rng->noise(5e6));
-      sats.push_back(sat);
+  auto add = [&](int id, const Orbit& o) {
+    Sat sat;
+    sat.system = s;
+    sat.id = id;
+    sat.k = s == kGlo ? glonass_k(id) : 0;
+    sat.orbit = o;
+    sats.push_back(sat);
+  };
+  switch (s) {
+    case kGps:
+      for (int n = 0; n < 30; n++)
+        add(n + 1, meo(26559700.0, 55.0, n % 6, 6, n / 6, 5, 0.004 + 0.0007 * (n % 9), 0.5));
+      break;
+    case kGal:
+      for (int n = 0; n < 24; n++)
+        add(n + 1 + n / 8, meo(29599800.0, 56.0, n % 3, 3, n / 3, 8, 0.0002 * (n % 5 + 1), 0.26));
+      break;
+    case kGlo:
+      for (int n = 0; n < 24; n++)
+        add(n + 1, meo(25508200.0, 64.8, n / 8, 3, n % 8, 8, 0.0008, 0.52));
+      break;
+    case kBds: {
+      const double geo_lon[5] = {140.0, 80.0, 110.5, 160.0, 120.0};
+      for (int n = 0; n < 5; n++) add(n + 1, geo(geo_lon[n]));
+      for (int n = 0; n < 5; n++)
+        add(n + 6, igso(n < 3 ? 118.0 : 95.0, 55.0, 0.003, n % 3, n < 3 ? 3 : 2));
+      // The receiver decodes D1 ephemerides of numbers 6-15 only.
+      for (int n = 0; n < 5; n++) add(n + 11, meo(27906100.0, 55.0, n % 3, 3, n, 5, 0.0006, 0.3));
+      break;
     }
+    case kQzss:
+      for (int n = 0; n < 4; n++) add(193 + n, igso(135.0, 41.0, 0.075, n, 4));
+      break;
+    case kSbas: {
+      const int prn[4] = {127, 129, 133, 137};
+      const double lon[4] = {83.0, 140.0, 98.0, 145.0};
+      for (int n = 0; n < 4; n++) add(prn[n], geo(lon[n]));
+      break;
+    }
+  }
+  for (size_t n = 0; n < sats.size(); n++) {
+    sats[n].clock.a0 = 1e-5 * (double)((sats[n].id * 37) % 97 - 48);
+    sats[n].clock.a1 = 1e-13 * (double)((sats[n].id * 13) % 61 - 30);
   }
   return sats;
 }
+
+// ---- broadcast ephemerides ----
+
+// Week and second of week of t (seconds since the first week's start) in a system.
+void week_and_sow(double t, int week0, int* week, double* sow) {
+  double w = std::floor(t / kWeek);
+  *week = week0 + (int)w;
+  *sow = t - w * kWeek;
+}
+
+// Keplerian elements of sat's orbit referred to toe (system seconds since the first week start).
+gnss::Kepler elements_at(const Sat& s, double toe_rel, double toe_sow) {
+  const gnss::Frame& f = frame_of(s.system);
+  const Orbit& o = s.orbit;
+  gnss::Kepler k = {};
+  k.toe = toe_sow;
+  if (o.geo) {
+    // BeiDou GEO: an equatorial circle in the tilted reference frame; the
+    // node stays at pi there so the satellite stays at its longitude.
+    k.beidou_geo = true;
+    k.sqrt_a = std::sqrt(std::cbrt(f.mu / (f.omega_e * f.omega_e)));
+    k.i0 = 5.0 * kDeg;
+    k.omega0 = wrap_pi(kPi + f.omega_e * toe_sow);
+    k.m0 = wrap_pi(o.geo_lon - kPi);
+    return k;
+  }
+  double a = o.a;
+  double n = std::sqrt(f.mu / (a * a * a)) + o.delta_n;
+  double week_start = toe_rel - toe_sow;
+  k.sqrt_a = std::sqrt(a);
+  k.e = o.e;
+  k.i0 = o.i + o.i_rate * toe_rel;
+  k.omega0 = wrap_pi(o.node + o.node_rate * toe_rel - f.omega_e * week_start);
+  k.omega = o.argp;
+  k.m0 = wrap_pi(o.m + n * toe_rel);
+  k.delta_n = o.delta_n;
+  k.omega_dot = o.node_rate;
+  k.idot = o.i_rate;
+  k.cuc = -2.0e-6, k.cus = 7.0e-6, k.crc = 230.0, k.crs = 20.0, k.cic = 1.0e-7, k.cis = -5.0e-8;
+  return k;
+}
+
+// Rounds v to a multiple of scale and gives both the raw value and the rounded value.
+int64_t q(double* v, double scale) {
+  int64_t raw = quantise(*v, scale);
+  *v = (double)raw * scale;
+  return raw;
+}
+
+const double kSc31 = scale::k2_31 * kPi;  // 2^-31 semicircles in radians
+const double kSc43 = scale::k2_43 * kPi;
+
+void clock_terms(const Sat& s, double toc_rel, gnss::Kepler* k) {
+  k->af0 = s.clock.a0 + s.clock.a1 * toc_rel;
+  k->af1 = s.clock.a1;
+  k->af2 = 0;
+}
+
+GpsLnav gps_ephemeris(Sat* s, int set, int week, double toe_rel, double toe_sow) {
+  gnss::Kepler k = elements_at(*s, toe_rel, toe_sow);
+  k.toc = toe_sow;
+  clock_terms(*s, toe_rel, &k);
+  GpsLnav v = {};
+  int id = s->id % 64;
+  v.week = (uint32_t)(week % 1024);
+  v.code_l2 = 1;
+  v.ura = (uint32_t)(id % 3);
+  v.iode = (uint32_t)((set * 7 + id) % 256);
+  v.iodc = v.iode | (uint32_t)((id % 4) << 8);
+  v.l2p = 1;
+  double tgd = -1e-9 * (id % 20);
+  v.tgd = (int32_t)q(&tgd, 0x1p-31);
+  v.toc = v.toe = (uint32_t)(toe_sow / 16);
+  v.af2 = (int32_t)q(&k.af2, 0x1p-55);
+  v.af1 = (int32_t)q(&k.af1, 0x1p-43);
+  v.af0 = (int32_t)q(&k.af0, 0x1p-31);
+  v.crs = (int32_t)q(&k.crs, 0x1p-5);
+  v.delta_n = (int32_t)q(&k.delta_n, kSc43);
+  v.m0 = (int32_t)q(&k.m0, kSc31);
+  v.cuc = (int32_t)q(&k.cuc, scale::k2_29);
+  v.e = (uint32_t)q(&k.e, scale::k2_33);
+  v.cus = (int32_t)q(&k.cus, scale::k2_29);
+  v.sqrt_a = (uint32_t)q(&k.sqrt_a, 0x1p-19);
+  v.fit = 0;
+  v.cic = (int32_t)q(&k.cic, scale::k2_29);
+  v.omega0 = (int32_t)q(&k.omega0, kSc31);
+  v.cis = (int32_t)q(&k.cis, scale::k2_29);
+  v.i0 = (int32_t)q(&k.i0, kSc31);
+  v.crc = (int32_t)q(&k.crc, 0x1p-5);
+  v.omega = (int32_t)q(&k.omega, kSc31);
+  v.omega_dot = (int32_t)q(&k.omega_dot, kSc43);
+  v.idot = (int32_t)q(&k.idot, kSc43);
+  s->kepler = k;
+  double gamma = (1575.42 / 1227.60) * (1575.42 / 1227.60);
+  s->group_delay[0] = tgd;
+  s->group_delay[1] = gamma * tgd;
+  return v;
+}
+
+BdsEph bds_ephemeris(Sat* s, int set, int bdt_week, double toe_rel, double toe_sow, uint32_t sow) {
+  gnss::Kepler k = elements_at(*s, toe_rel, toe_sow);
+  k.toc = toe_sow;
+  clock_terms(*s, toe_rel + kBdsOffset, &k);
+  BdsEph v = {};
+  int id = s->id;
+  v.sow = sow;
+  v.aodc = (uint32_t)(set % 32);
+  v.urai = 2;
+  v.wn = (uint32_t)bdt_week;
+  v.toc = v.toe = (uint32_t)(toe_sow / 8);
+  double tgd1 = 3e-9 * (id % 7 - 3), tgd2 = 1e-9 * (2 - id % 5);
+  v.tgd1 = (int32_t)q(&tgd1, 1e-10);
+  v.tgd2 = (int32_t)q(&tgd2, 1e-10);
+  v.alpha[0] = 14, v.alpha[1] = 2, v.alpha[2] = -60, v.alpha[3] = 30;
+  v.beta[0] = 120, v.beta[1] = 2, v.beta[2] = -64, v.beta[3] = 16;
+  v.a2 = (int32_t)q(&k.af2, 0x1p-66);
+  v.a0 = (int32_t)q(&k.af0, 0x1p-33);
+  v.a1 = (int32_t)q(&k.af1, 0x1p-50);
+  v.aode = (uint32_t)(set % 32);
+  v.delta_n = (int32_t)q(&k.delta_n, kSc43);
+  v.cuc = (int32_t)q(&k.cuc, 0x1p-31);
+  v.m0 = (int32_t)q(&k.m0, kSc31);
+  v.e = (uint32_t)q(&k.e, 0x1p-33);
+  v.cus = (int32_t)q(&k.cus, 0x1p-31);
+  v.crc = (int32_t)q(&k.crc, 0x1p-6);
+  v.crs = (int32_t)q(&k.crs, 0x1p-6);
+  v.sqrt_a = (uint32_t)q(&k.sqrt_a, 0x1p-19);
+  v.i0 = (int32_t)q(&k.i0, kSc31);
+  v.cic = (int32_t)q(&k.cic, 0x1p-31);
+  v.omega_dot = (int32_t)q(&k.omega_dot, kSc43);
+  v.cis = (int32_t)q(&k.cis, 0x1p-31);
+  v.idot = (int32_t)q(&k.idot, kSc43);
+  v.omega0 = (int32_t)q(&k.omega0, kSc31);
+  v.omega = (int32_t)q(&k.omega, kSc31);
+  s->kepler = k;
+  s->group_delay[0] = tgd1;
+  s->group_delay[1] = tgd2;
+  return v;
+}
+
+GalEph galileo_ephemeris(Sat* s, uint32_t iodnav, int week, double toe_rel, double toe_sow,
+                         uint32_t tow) {
+  gnss::Kepler k = elements_at(*s, toe_rel, toe_sow);
+  k.toc = toe_sow;
+  clock_terms(*s, toe_rel, &k);
+  GalEph v = {};
+  int id = s->id;
+  v.iodnav = iodnav;
+  v.toe = v.toc = (uint32_t)(toe_sow / 60);
+  v.m0 = (int32_t)q(&k.m0, kSc31);
+  v.e = (uint32_t)q(&k.e, 0x1p-33);
+  v.sqrt_a = (uint32_t)q(&k.sqrt_a, 0x1p-19);
+  v.omega0 = (int32_t)q(&k.omega0, kSc31);
+  v.i0 = (int32_t)q(&k.i0, kSc31);
+  v.omega = (int32_t)q(&k.omega, kSc31);
+  v.idot = (int32_t)q(&k.idot, kSc43);
+  v.omega_dot = (int32_t)q(&k.omega_dot, kSc43);
+  v.delta_n = (int32_t)q(&k.delta_n, kSc43);
+  v.cuc = (int32_t)q(&k.cuc, 0x1p-29);
+  v.cus = (int32_t)q(&k.cus, 0x1p-29);
+  v.crc = (int32_t)q(&k.crc, 0x1p-5);
+  v.crs = (int32_t)q(&k.crs, 0x1p-5);
+  v.cic = (int32_t)q(&k.cic, 0x1p-29);
+  v.cis = (int32_t)q(&k.cis, 0x1p-29);
+  v.sisa = 107;
+  v.svid = (uint32_t)id;
+  v.af0 = (int32_t)q(&k.af0, 0x1p-34);
+  v.af1 = (int32_t)q(&k.af1, 0x1p-46);
+  v.af2 = (int32_t)q(&k.af2, 0x1p-59);
+  v.ai0 = 200;
+  v.ai1 = -3;
+  v.ai2 = 100;
+  double bgd_a = -1e-9 * (id % 3 + 1), bgd_b = -1e-9 * (2 * (id % 4) + 3);
+  v.bgd_a = (int32_t)q(&bgd_a, 0x1p-32);
+  v.bgd_b = (int32_t)q(&bgd_b, 0x1p-32);
+  v.wn = (uint32_t)(week - 1024) & 0xFFF;
+  v.tow = tow;
+  s->kepler = k;
+  double gamma = (1575.42 / 1207.14) * (1575.42 / 1207.14);
+  s->group_delay[0] = bgd_b;
+  s->group_delay[1] = gamma * bgd_b;
+  return v;
+}
+
+// ---- GLONASS ----
+
+// State of a circular-ish orbit in the Earth-fixed frame at t (s since the first week's start).
+gnss::GloState glonass_initial_state(const Orbit& o, double t) {
+  const double mu = 3.9860044e14, we = 7.292115e-5;
+  double n = std::sqrt(mu / (o.a * o.a * o.a));
+  double u = o.argp + o.m + n * t;
+  double r = o.a, v = std::sqrt(mu / o.a);
+  double node = o.node - we * t;  // inertial node seen from the rotating Earth
+  double pu[3] = {r * std::cos(u), r * std::sin(u), 0};
+  double vu[3] = {-v * std::sin(u), v * std::cos(u), 0};
+  gnss::GloState s;
+  double ci = std::cos(o.i), si = std::sin(o.i), cn = std::cos(node), sn = std::sin(node);
+  for (int k = 0; k < 2; k++) {
+    const double* in = k == 0 ? pu : vu;
+    double* out = k == 0 ? s.p : s.v;
+    out[0] = in[0] * cn - in[1] * ci * sn;
+    out[1] = in[0] * sn + in[1] * ci * cn;
+    out[2] = in[1] * si;
+  }
+  s.v[0] += we * s.p[1];
+  s.v[1] -= we * s.p[0];
+  return s;
+}
+
+// Moscow day count since 1996-01-01 and second of day of GPS time t_abs (s since the GPS epoch).
+void moscow_day(double t_abs, long* day, int* tod) {
+  double glo = t_abs - kLeapSeconds + kMoscowOffset - kGlonassEpochToGps;
+  *day = (long)std::floor(glo / 86400.0);
+  *tod = (int)(glo - (double)*day * 86400.0);
+}
+
+// The broadcast ephemerides of one GLONASS satellite at the centre of every
+// half hour of the log: its orbit integrated from the first, rounded to the
+// broadcast resolution.
+void plan_glonass(Sat* s, double t_first, double t_last, double week_start_abs) {
+  long day;
+  int tod;
+  moscow_day(week_start_abs + t_first, &day, &tod);
+  double t = t_first - (tod % 1800) + 900;  // centre of the first half hour
+  gnss::GloState truth = glonass_initial_state(s->orbit, t);
+  double acc[3] = {((s->id % 5) - 2) * 0x1p-30 * 1000.0, ((s->id % 3) - 1) * 0x1p-30 * 1000.0,
+                   ((s->id % 7) - 3) * 0x1p-30 * 1000.0};
+  for (; t < t_last + 1800.0; t += 1800.0) {
+    GloSet g = {};
+    g.t_tb = t;
+    moscow_day(week_start_abs + t, &day, &tod);
+    g.tb = (uint32_t)(tod / 900);
+    GloImmediate& v = g.raw;
+    double km = 1000.0;
+    for (int i = 0; i < 3; i++) {
+      double p = truth.p[i] / km, vel = truth.v[i] / km, a = acc[i] / km;
+      int32_t rp = (int32_t)q(&p, 0x1p-11), rv = (int32_t)q(&vel, 0x1p-20),
+              ra = (int32_t)q(&a, 0x1p-30);
+      g.state.p[i] = p * km, g.state.v[i] = vel * km, g.acc[i] = a * km;
+      (i == 0 ? v.x : i == 1 ? v.y : v.z) = rp;
+      (i == 0 ? v.dx : i == 1 ? v.dy : v.dz) = rv;
+      (i == 0 ? v.ddx : i == 1 ? v.ddy : v.ddz) = ra;
+    }
+    // Clock: the satellite runs ahead by -tau_n + gamma_n (t - tb).
+    double offset = s->clock.a0 + s->clock.a1 * t;
+    double tau = -offset, gamma = s->clock.a1;
+    v.tau = (int32_t)q(&tau, 0x1p-30);
+    v.gamma = (int32_t)q(&gamma, 0x1p-40);
+    g.tau = tau, g.gamma = gamma;
+    v.tb = g.tb;
+    v.p1 = 1;
+    v.m = 1;
+    v.n = (uint32_t)s->id;
+    v.ft = 3;
+    v.tau_c = -45;
+    s->glo_sets.push_back(g);
+    gnss::glonass_integrate(&truth, acc, 1800.0, 10.0);
+  }
+}
+
+// Position and velocity of a GLONASS satellite at t, integrated from the
+// ephemeris of the half hour t falls in, as a user would. The integration
+// advances a base state second by second; other times are one short step away.
+gnss::GloState glonass_at(Sat* s, double t) {
+  int w =
+      s->glo_window > 0 && t >= s->glo_sets[(size_t)s->glo_window].t_tb - 900.0 ? s->glo_window : 0;
+  while (w + 1 < (int)s->glo_sets.size() && t >= s->glo_sets[(size_t)w + 1].t_tb - 900.0) w++;
+  const GloSet& g = s->glo_sets[(size_t)w];
+  if (w != s->glo_window || t < s->glo_t - 2.0) {
+    s->glo_window = w;
+    s->glo_state = g.state;
+    s->glo_t = g.t_tb;
+    double base = std::floor(t);
+    gnss::glonass_integrate(&s->glo_state, g.acc, base - s->glo_t, 30.0);
+    s->glo_t = base;
+  }
+  while (s->glo_t + 1.0 <= t) {
+    gnss::glonass_integrate(&s->glo_state, g.acc, 1.0, 1.0);
+    s->glo_t += 1.0;
+  }
+  gnss::GloState at = s->glo_state;
+  gnss::glonass_integrate(&at, g.acc, t - s->glo_t, 2.0);
+  return at;
+}
+
+const GloSet& glonass_set(const Sat& s, double t) {
+  size_t w = 0;
+  while (w + 1 < s.glo_sets.size() && t >= s.glo_sets[w + 1].t_tb - 900.0) w++;
+  return s.glo_sets[w];
+}
+
+// ---- SBAS ----
+
+SbasGeoNav sbas_geo(const Sat& s, double sow) {
+  SbasGeoNav v = {};
+  double r = 42164170.0;
+  v.iod = (uint32_t)((int)sow % 256);
+  v.t0 = (uint32_t)((int)sow % 86400 / 16);
+  v.ura = 2;
+  v.xg = (int32_t)std::lround(r * std::cos(s.orbit.geo_lon) / 0.08);
+  v.yg = (int32_t)std::lround(r * std::sin(s.orbit.geo_lon) / 0.08);
+  v.zg = 0;
+  v.agf0 = (int32_t)std::lround(s.clock.a0 / 0x1p-31);
+  v.agf1 = 0;
+  return v;
+}
+
+// ---- the current broadcast set of each satellite ----
+
+struct LogClock {
+  int week0;
+  double week_start_abs;  // GPS seconds from the GPS epoch to the first week's start
+};
+
+// Makes sure sat holds the broadcast data valid at GPS time t (s since the first week's start).
+void update_set(Sat* s, double t, const LogClock& c) {
+  double ts = t - system_offset(s->system);
+  int week;
+  double sow;
+  switch (s->system) {
+    case kGps:
+    case kQzss: {
+      week_and_sow(ts, c.week0, &week, &sow);
+      int set = (int)(ts / 7200);
+      if (set == s->set) return;
+      double toe_sow = std::floor(sow / 7200) * 7200 + 3600;
+      gps_ephemeris(s, set, week, ts - sow + toe_sow, toe_sow);
+      s->set = set;
+      break;
+    }
+    case kGal: {
+      week_and_sow(ts, c.week0, &week, &sow);
+      int set = (int)(ts / 1800);
+      if (set == s->set) return;
+      double toe_sow = std::floor(sow / 1800) * 1800;
+      galileo_ephemeris(s, 0, week, ts - sow + toe_sow, toe_sow, 0);
+      s->set = set;
+      break;
+    }
+    case kBds: {
+      week_and_sow(ts, c.week0 - 1356, &week, &sow);
+      int set = (int)std::floor(ts / 3600);
+      if (set == s->set) return;
+      double toe_sow = std::floor(sow / 3600) * 3600;
+      bds_ephemeris(s, set, week, ts - sow + toe_sow, toe_sow, 0);
+      s->set = set;
+      break;
+    }
+    default: break;
+  }
+}
+
+// Satellite position at GPS time t and its clock offset (before group delays).
+void satellite_at(Sat* s, double t, const LogClock& c, double pos[3], double* clock) {
+  switch (s->system) {
+    case kGlo: {
+      gnss::GloState st = glonass_at(s, t);
+      const GloSet& g = glonass_set(*s, t);
+      for (int i = 0; i < 3; i++) pos[i] = st.p[i];
+      *clock = -g.tau + g.gamma * (t - g.t_tb);
+      return;
+    }
+    case kSbas: {
+      double r = 42164170.0;
+      pos[0] = std::round(r * std::cos(s->orbit.geo_lon) / 0.08) * 0.08;
+      pos[1] = std::round(r * std::sin(s->orbit.geo_lon) / 0.08) * 0.08;
+      pos[2] = 0;
+      *clock = std::round(s->clock.a0 / 0x1p-31) * 0x1p-31;
+      return;
+    }
+    default: {
+      update_set(s, t, c);
+      const gnss::Kepler& k = s->kepler;
+      double ts = t - system_offset(s->system);
+      double sow = ts - std::floor(ts / kWeek) * kWeek;
+      double rel;
+      gnss::kepler_position(k, frame_of(s->system), sow, pos, &rel);
+      double dt = gnss::week_diff(sow, k.toc);
+      *clock = k.af0 + k.af1 * dt + k.af2 * dt * dt + rel;
+      return;
+    }
+  }
+}
+
+double omega_e_of(System s) { return s == kGlo ? 7.292115e-5 : frame_of(s).omega_e; }
 
 // ---- measurement messages ----
 
@@ -125,22 +618,94 @@ struct Observed {
   double pr, phase;
   float doppler;
   int cn0;
-  bool slip;
+  bool lost_lock;
 };
 
-Observed observe(Sat* s, int sig, double t, Random* rng) {
-  double arg = s->omega * t + s->phase0;
-  double range = s->r0 + s->amplitude * std::sin(arg);
-  double rate = s->amplitude * s->omega * std::cos(arg);
+double receiver_clock(double t_log) { return 150.0 + 0.05 * t_log; }  // metres
+
+// Geodetic latitude and longitude of the receiver.
+void receiver_lat_lon(double* lat, double* lon) {
+  static double la, lo;
+  static bool ready = false;
+  if (!ready) {
+    double h;
+    gnss::ecef_to_geodetic(kReceiver, &la, &lo, &h);
+    ready = true;
+  }
+  *lat = la, *lon = lo;
+}
+
+Geometry exact_geometry(Sat* s, double t, const LogClock& c) {
+  double lat, lon, alpha[4], beta[4];
+  receiver_lat_lon(&lat, &lon);
+  for (int i = 0; i < 4; i++)
+    alpha[i] = kAlphaRaw[i] * kAlphaScale[i], beta[i] = kBetaRaw[i] * kBetaScale[i];
+  Geometry g;
+  double pos[3];
+  // The travel time of the last epoch is a microsecond off at most: one
+  // iteration from it is exact to far below a millimetre.
+  int iterations = s->travel > 0 ? 1 : 3;
+  double travel = s->travel > 0 ? s->travel : 0.075;
+  for (int iter = 0; iter < iterations; iter++) {
+    satellite_at(s, t - travel, c, pos, &g.clock);
+    g.range = gnss::sagnac_range(pos, kReceiver, omega_e_of(s->system));
+    travel = g.range / kC;
+  }
+  s->travel = travel;
+  // Range rate from the satellite's position a twentieth of a second later.
+  double later[3], unused;
+  satellite_at(s, t - travel + 0.05, c, later, &unused);
+  g.rate = (gnss::sagnac_range(later, kReceiver, 0) - gnss::sagnac_range(pos, kReceiver, 0)) / 0.05;
+  double sow = t - std::floor(t / kWeek) * kWeek;
+  g.iono_l1 = gnss::klobuchar(alpha, beta, lat, lon, s->azimuth, s->elevation, sow);
+  g.tropo = gnss::troposphere(s->elevation);
+  return g;
+}
+
+// Geometry at a whole second, computed once.
+const Geometry& node_at(Sat* s, double second, const LogClock& c) {
+  for (int i = 0; i < 2; i++)
+    if (s->node_t[i] == second) return s->node[i];
+  int slot = s->node_t[0] < s->node_t[1] ? 0 : 1;
+  s->node[slot] = exact_geometry(s, second, c);
+  s->node_t[slot] = second;
+  return s->node[slot];
+}
+
+// Geometry at t: exact at whole seconds, between them a cubic through the
+// ranges and range rates of the seconds either side (its error is far below a
+// millimetre), so that high rates cost little more than one epoch a second.
+Geometry geometry(Sat* s, double t, const LogClock& c) {
+  double second = std::floor(t);
+  if (t == second) return node_at(s, t, c);
+  Geometry a = node_at(s, second, c);
+  const Geometry& b = node_at(s, second + 1.0, c);
+  double x = t - second, x2 = x * x, x3 = x2 * x;
+  Geometry g = a;
+  g.range = (2 * x3 - 3 * x2 + 1) * a.range + (x3 - 2 * x2 + x) * a.rate +
+            (-2 * x3 + 3 * x2) * b.range + (x3 - x2) * b.rate;
+  g.rate = (6 * x2 - 6 * x) * a.range + (3 * x2 - 4 * x + 1) * a.rate +
+           (-6 * x2 + 6 * x) * b.range + (3 * x2 - 2 * x) * b.rate;
+  g.clock = a.clock + x * (b.clock - a.clock);
+  return g;
+}
+
+Observed observe(Sat* s, const Geometry& g, int sig, double t_log, Random* rng) {
+  double ratio = 1575.42e6 / s->f[sig];
+  double iono = g.iono_l1 * ratio * ratio;
   double lambda = kC / s->f[sig];
+  double clocks = receiver_clock(t_log) - kC * (g.clock - s->group_delay[sig]);
   Observed o;
-  o.slip = rng->uniform() < 1.0 / 20000.0;
-  if (o.slip) s->ambiguity[sig] += std::floor(rng->noise(1e4));
-  double clock = 150.0 + 0.05 * t;  // receiver clock offset, metres
-  o.pr = range + clock + rng->noise(0.6);
-  o.phase = (range + clock) / lambda + s->ambiguity[sig] + rng->noise(0.01);
-  o.doppler = (float)(-rate / lambda + rng->noise(0.05));
-  o.cn0 = (int)(44.0 + 6.0 * std::sin(0.5 * arg) - 4.0 * sig + rng->noise(1.5));
+  o.lost_lock = s->new_lock;
+  if (rng->uniform() < 1.0 / 20000.0) {  // a rare cycle slip
+    s->ambiguity[sig] += std::floor(rng->noise(1e4));
+    o.lost_lock = true;
+  }
+  o.pr = g.range + clocks + iono + g.tropo + rng->gauss(0.3);
+  o.phase = (g.range + clocks - iono + g.tropo) / lambda + s->ambiguity[sig] + rng->gauss(0.005);
+  o.doppler = (float)(-(g.rate + 0.05 - kC * s->clock.a1) / lambda + rng->gauss(0.02));
+  double cn0 = 32.0 + 18.0 * std::sin(s->elevation) - 3.0 * sig + rng->gauss(1.0);
+  o.cn0 = (int)std::min(60.0, std::max(20.0, cn0));
   return o;
 }
 
@@ -157,177 +722,113 @@ int original_identifier(const Sat& s) {
   }
 }
 
-Bytes extended_message(std::vector<Sat>* sats, uint8_t iod, int week, uint32_t tow_ms,
-                       uint16_t period, double t, Random* rng) {
+Bytes extended_message(std::vector<Sat*>& tracked, uint8_t iod, int week, uint32_t tow_ms,
+                       uint16_t period, double t, double t_log, const LogClock& c, Random* rng) {
   int count = 0;
-  for (const Sat& s : *sats) count += s.signals;
+  for (const Sat* s : tracked) count += s->signals;
   Payload p(0xE5);
   p.u8(1).u8(iod).be16((uint32_t)week).be32(tow_ms).be16(period).u8(0).u8(0).u8((uint32_t)count);
-  for (Sat& s : *sats) {
-    for (int sig = 0; sig < s.signals; sig++) {
-      Observed o = observe(&s, sig, t, rng);
-      p.u8((uint32_t)(extended_constellation_code(s.system) | s.signal_code[sig] << 4));
-      p.u8((uint32_t)s.id).u8((uint32_t)((s.k + 7) & 0x0F) | 0xF0).u8((uint32_t)o.cn0);
+  for (Sat* s : tracked) {
+    Geometry g = geometry(s, t, c);
+    for (int sig = 0; sig < s->signals; sig++) {
+      Observed o = observe(s, g, sig, t_log, rng);
+      p.u8((uint32_t)(extended_constellation_code(s->system) | s->signal_code[sig] << 4));
+      p.u8((uint32_t)s->id).u8((uint32_t)((s->k + 7) & 0x0F) | 0xF0).u8((uint32_t)o.cn0);
       p.f64(o.pr).f64(o.phase).f32(o.doppler).u8(3).u8(1).u8(2);
-      p.be16(o.slip ? 0x0008 : 0x0000).be16(0);
+      p.be16(o.lost_lock ? 0x0008 : 0x0000).be16(0);
     }
+    s->new_lock = false;
   }
   return p.bytes();
 }
 
-Bytes original_message(std::vector<Sat>* sats, uint8_t iod, double t, Random* rng) {
+Bytes original_message(std::vector<Sat*>& tracked, uint8_t iod, double t, double t_log,
+                       const LogClock& c, Random* rng) {
   Payload p(0xDD);
-  p.u8(iod).u8((uint32_t)sats->size());
-  for (Sat& s : *sats) {
-    Observed o = observe(&s, 0, t, rng);
-    p.u8((uint32_t)original_identifier(s))
+  p.u8(iod).u8((uint32_t)tracked.size());
+  for (Sat* s : tracked) {
+    Observed o = observe(s, geometry(s, t, c), 0, t_log, rng);
+    p.u8((uint32_t)original_identifier(*s))
         .u8((uint32_t)o.cn0)
         .f64(o.pr)
         .f64(o.phase)
         .f32(o.doppler);
-    p.u8(o.slip ? 0x08 : 0x00);
+    p.u8(o.lost_lock ? 0x08 : 0x00);
+    s->new_lock = false;
   }
   return p.bytes();
 }
 
-Bytes position_message(int week, double tow, Random* rng) {
+Bytes position_message(int week, double tow) {
   Payload p(0xDF);
   p.u8(1).u8(3).be16((uint32_t)week).f64(tow);
-  p.f64(-2148744.271 + rng->noise(0.02))
-      .f64(4426641.113 + rng->noise(0.02))
-      .f64(4044655.987 + rng->noise(0.02));
+  p.f64(kReceiver[0]).f64(kReceiver[1]).f64(kReceiver[2]);
   p.f32(0).f32(0).f32(0).f64(45.0).f32(0.01f);
   for (int i = 0; i < 5; i++) p.f32(1.2f);
   return p.bytes();
 }
 
+// ---- tracking ----
+
+// Channels per constellation for a receiver of `total` channels, within the
+// record limit of the measurement message.
+std::vector<int> channel_caps(const std::vector<System>& systems, int total, int signals,
+                              int max_records) {
+  const int weight[6] = {8, 2, 7, 7, 3, 8};  // by System
+  int sum = 0;
+  for (System s : systems) sum += weight[s];
+  std::vector<int> caps;
+  for (System s : systems) caps.push_back(std::max(1, total * weight[s] / std::max(1, sum)));
+  auto records = [&]() {
+    int r = 0;
+    for (size_t i = 0; i < systems.size(); i++) r += caps[i] * (systems[i] == kSbas ? 1 : signals);
+    return r;
+  };
+  while (records() > max_records) {
+    size_t largest = (size_t)(std::max_element(caps.begin(), caps.end()) - caps.begin());
+    if (caps[largest] <= 1) break;
+    caps[largest]--;
+  }
+  return caps;
+}
+
+// Once a second: elevations, satellites that set leave their channel, the
+// highest risen ones take free channels.
+void update_tracking(std::vector<Sat>* sats, const std::vector<System>& systems,
+                     const std::vector<int>& caps, double t, const LogClock& c, Random* rng) {
+  double lat, lon;
+  receiver_lat_lon(&lat, &lon);
+  for (Sat& s : *sats) {
+    double pos[3], clock;
+    satellite_at(&s, t, c, pos, &clock);
+    gnss::azimuth_elevation_at(kReceiver, lat, lon, pos, &s.azimuth, &s.elevation);
+    if (s.tracked && s.elevation < kElevationMask) s.tracked = false;
+  }
+  for (size_t k = 0; k < systems.size(); k++) {
+    int used = 0;
+    std::vector<Sat*> candidates;
+    for (Sat& s : *sats) {
+      if (s.system != systems[k]) continue;
+      if (s.tracked)
+        used++;
+      else if (s.elevation >= kElevationMask)
+        candidates.push_back(&s);
+    }
+    std::sort(candidates.begin(), candidates.end(),
+              [](const Sat* a, const Sat* b) { return a->elevation > b->elevation; });
+    for (Sat* s : candidates) {
+      if (used >= caps[k]) break;
+      s->tracked = s->new_lock = true;
+      s->travel = 0;
+      s->node_t[0] = s->node_t[1] = -1;
+      s->ambiguity[0] = std::floor(rng->noise(5e6));
+      s->ambiguity[1] = std::floor(rng->noise(5e6));
+      used++;
+    }
+  }
+}
+
 // ---- navigation messages ----
-
-// Plausible ephemeris parameters of satellite `id` for data set `set`.
-GpsLnav gps_ephemeris(int id, int set, int week, uint32_t toc) {
-  GpsLnav v = {};
-  v.week = (uint32_t)(week % 1024);
-  v.code_l2 = 1;
-  v.ura = (uint32_t)(id % 3);
-  v.iode = (uint32_t)((set * 7 + id) % 256);
-  v.iodc = v.iode | (uint32_t)((id % 4) << 8);
-  v.l2p = 1;
-  v.tgd = -(id % 20);
-  v.toc = v.toe = toc / 16;
-  v.af2 = 0;
-  v.af1 = -(id * 37 % 3000) + 1000;
-  v.af0 = (int32_t)quantise(1e-5 * (id % 17) - 8e-5 + 1e-8 * set, 0x1p-31);
-  v.crs = (int32_t)quantise(20.0 * std::sin(id + set), 0x1p-5);
-  v.delta_n = (int32_t)quantise(4.5e-9, scale::k2_43 * kPi);
-  v.m0 = (int32_t)quantise(std::fmod(0.37 * id + 0.05 * set, 2.0) - 1.0, scale::k2_31 * kPi);
-  v.cuc = (int32_t)quantise(-2e-6 * std::cos(id), scale::k2_29);
-  v.e = (uint32_t)quantise(0.002 + 0.0007 * (id % 20), scale::k2_33);
-  v.cus = (int32_t)quantise(7e-6, scale::k2_29);
-  v.sqrt_a = (uint32_t)quantise(5153.6 + 0.01 * id, 0x1p-19);
-  v.fit = 0;
-  v.cic = (int32_t)quantise(1e-7, scale::k2_29);
-  v.omega0 = (int32_t)quantise(std::fmod(0.9 * id, 2.0) - 1.0, scale::k2_31 * kPi);
-  v.cis = (int32_t)quantise(-5e-8, scale::k2_29);
-  v.i0 = (int32_t)quantise(0.3 + 0.002 * id, scale::k2_31 * kPi);
-  v.crc = (int32_t)quantise(230.0 + id, 0x1p-5);
-  v.omega = (int32_t)quantise(std::fmod(0.61 * id, 2.0) - 1.0, scale::k2_31 * kPi);
-  v.omega_dot = (int32_t)quantise(-8e-9, scale::k2_43 * kPi);
-  v.idot = (int32_t)quantise(2e-10, scale::k2_43 * kPi);
-  return v;
-}
-
-BdsEph bds_ephemeris(int id, int set, int bdt_week, uint32_t toc, uint32_t sow) {
-  BdsEph v = {};
-  bool geo = id <= 5;
-  v.sow = sow;
-  v.aodc = (uint32_t)(set % 32);
-  v.urai = 2;
-  v.wn = (uint32_t)bdt_week;
-  v.toc = v.toe = toc / 8;
-  v.tgd1 = -30 + id;
-  v.tgd2 = 20 - id;
-  v.alpha[0] = 14, v.alpha[1] = 2, v.alpha[2] = -60, v.alpha[3] = 30;
-  v.beta[0] = 120, v.beta[1] = 2, v.beta[2] = -64, v.beta[3] = 16;
-  v.a0 = -400000 + 20000 * id + set;
-  v.a1 = 1000 - 50 * id;
-  v.aode = (uint32_t)(set % 32);
-  v.delta_n = geo ? 1000 : 12000;
-  v.cuc = -40000 + 100 * id;
-  v.m0 = -1500000000 + 100000000 * (id % 14);
-  v.e = geo ? 300000u : 5000000u;
-  v.cus = 41000;
-  v.crc = geo ? -30000 : -5000;
-  v.crs = 7777 * (id % 5);
-  v.sqrt_a = geo ? 3411000000u : 2700000000u + 1000000u * (uint32_t)id;
-  v.i0 = geo ? 10000000 : 700000000;
-  v.cic = -99;
-  v.omega_dot = -8000000;
-  v.cis = 1234;
-  v.idot = -812;
-  v.omega0 = 2000000000 - 150000000 * (id % 13);
-  v.omega = -100000 * id;
-  return v;
-}
-
-GloImmediate glonass_ephemeris(int slot, uint32_t tk, uint32_t tb, uint32_t n4, uint32_t nt) {
-  GloImmediate v = {};
-  v.tk = tk;
-  v.tb = tb;
-  v.p1 = 1;
-  v.m = 1;
-  v.n = (uint32_t)slot;
-  v.nt = nt;
-  v.n4 = n4;
-  v.ft = 3;
-  v.x = (int32_t)(std::sin(slot + tb) * 25000.0 * 2048.0);
-  v.y = (int32_t)(std::cos(slot + tb) * 25000.0 * 2048.0);
-  v.z = (int32_t)(std::sin(2.0 * slot) * 12000.0 * 2048.0);
-  v.dx = (int32_t)(std::cos(slot) * 2.5 * 1048576.0);
-  v.dy = (int32_t)(std::sin(slot) * -2.5 * 1048576.0);
-  v.dz = (int32_t)(1.2 * 1048576.0);
-  v.ddx = 1, v.ddy = -1, v.ddz = 2;
-  v.gamma = slot % 5 - 2;
-  v.tau = -20000 * slot + (int32_t)tb;
-  v.tau_c = -45;
-  return v;
-}
-
-GalEph galileo_ephemeris(int id, uint32_t iodnav, uint32_t toe, int week, uint32_t tow) {
-  GalEph v = {};
-  v.iodnav = iodnav;
-  v.toe = v.toc = toe / 60;
-  v.m0 = 300000000 * (id % 7) - 900000000;
-  v.e = 1000000u + 10000u * (uint32_t)id;
-  v.sqrt_a = 2852000000u + (uint32_t)id * 1000;
-  v.omega0 = 600000000 * (id % 3) - 600000000;
-  v.i0 = 600000000;
-  v.omega = 42 * id;
-  v.idot = -800;
-  v.omega_dot = -5000000;
-  v.delta_n = 12000;
-  v.cuc = -3000;
-  v.cus = 4000;
-  v.crc = 2000 + id;
-  v.crs = -300;
-  v.sisa = 107;
-  v.svid = (uint32_t)id;
-  v.cic = -5;
-  v.cis = 5;
-  v.af0 = -1234567 * (id % 9) + (int32_t)iodnav;
-  v.af1 = -1000;
-  v.ai0 = 200;
-  v.ai1 = -3;
-  v.ai2 = 100;
-  v.bgd_a = -5;
-  v.bgd_b = -6;
-  v.wn = (uint32_t)(week - 1024) & 0xFFF;
-  v.tow = tow;
-  return v;
-}
-
-struct NavState {
-  int glonass_frame_slot_k[25];
-};
 
 void emit(FILE* out, const Bytes& payload, uint64_t* bytes) {
   Bytes f = frame(payload);
@@ -335,52 +836,54 @@ void emit(FILE* out, const Bytes& payload, uint64_t* bytes) {
   *bytes += f.size();
 }
 
-// Navigation messages broadcast during GPS second `sec` of the week.
-void navigation_second(const std::vector<Sat>& sats, int week, int sec, double total_seconds,
+// Navigation messages broadcast by the tracked satellites during GPS second
+// `sec` of the week (t: the same instant in seconds since the first week's start).
+void navigation_second(std::vector<Sat*>& tracked, int week, int sec, double t, const LogClock& c,
                        FILE* out, uint64_t* bytes) {
   bool first_gps = true, first_qzss = true, first_d1 = true;
-  for (const Sat& s : sats) {
-    switch (s.system) {
+  for (Sat* s : tracked) {
+    switch (s->system) {
       case kGps:
       case kQzss: {
         if (sec % 6 != 0) break;
         int sfid = sec / 6 % 5 + 1;
-        int set = sec / 7200;
-        uint32_t toc = (uint32_t)((set + 1) * 7200);
-        GpsLnav v = gps_ephemeris(s.id % 64, set, week, toc);
+        int set = (int)(t / 7200);
+        double toe_sow = std::floor(sec / 7200.0) * 7200 + 3600;
+        GpsLnav v = gps_ephemeris(s, set, week, t - sec + toe_sow, toe_sow);
+        s->set = set;
         v.tow_count = (uint32_t)(sec / 6 + 1) % 100800;
-        bool& first = s.system == kGps ? first_gps : first_qzss;
+        bool& first = s->system == kGps ? first_gps : first_qzss;
         if (sfid <= 3) {
           emit(out,
-               gps_subframe_payload((uint8_t)s.id, (uint8_t)sfid,
+               gps_subframe_payload((uint8_t)s->id, (uint8_t)sfid,
                                     encode_gps_lnav(v)[(size_t)sfid - 1]),
                bytes);
         } else if (sfid == 4 && first) {
-          GpsPage18 p = {s.system == kGps ? 1u : 3u,
-                         {11, -1, -60, 60},
-                         {88, 16, -64, -64},
+          GpsPage18 p = {s->system == kGps ? 1u : 3u,
+                         {kAlphaRaw[0], kAlphaRaw[1], kAlphaRaw[2], kAlphaRaw[3]},
+                         {kBetaRaw[0], kBetaRaw[1], kBetaRaw[2], kBetaRaw[3]},
                          -12,
                          2000,
                          (uint32_t)(sec / 4096 % 148),
                          (uint32_t)(week % 256),
                          18};
-          emit(out, gps_subframe_payload((uint8_t)s.id, 4, encode_gps_page18(p)), bytes);
+          emit(out, gps_subframe_payload((uint8_t)s->id, 4, encode_gps_page18(p)), bytes);
         }
         if (sfid == 4) first = false;
         break;
       }
       case kGlo: {
         if (sec % 2 != 0) break;
-        double glonass_seconds = total_seconds - 18.0 + 10800.0;  // Moscow time
-        long day = (long)std::floor((glonass_seconds - 504489600.0) / 86400.0);
-        int tod = (int)(glonass_seconds - 504489600.0 - day * 86400.0);
+        long day;
+        int tod;
+        moscow_day(c.week_start_abs + t, &day, &tod);
         int frame_start = tod / 30 * 30;
-        uint32_t tk = (uint32_t)((frame_start / 3600) << 7 | (frame_start % 3600 / 60) << 1 |
-                                 (frame_start % 60 / 30));
-        uint32_t tb = (uint32_t)((tod / 1800 * 1800 + 900) / 900);
         int string_number = (tod - frame_start) / 2 + 1;
-        GloImmediate v =
-            glonass_ephemeris(s.id, tk, tb, (uint32_t)(day / 1461 + 1), (uint32_t)(day % 1461 + 1));
+        GloImmediate v = glonass_set(*s, t).raw;
+        v.tk = (uint32_t)((frame_start / 3600) << 7 | (frame_start % 3600 / 60) << 1 |
+                          (frame_start % 60 / 30));
+        v.n4 = (uint32_t)(day / 1461 + 1);
+        v.nt = (uint32_t)(day % 1461 + 1);
         GloString str = {};
         if (string_number <= 5) {
           str = encode_glonass(v)[(size_t)string_number - 1];
@@ -388,33 +891,38 @@ void navigation_second(const std::vector<Sat>& sats, int week, int sec, double t
           int almanac_slot = (string_number - 7) / 2 + 5 * (frame_start / 30 % 5) + 1;
           if (almanac_slot <= 24) str = glonass_almanac_k_string(glonass_k(almanac_slot));
         }
-        emit(out, glonass_string_payload((uint8_t)s.id, (uint8_t)string_number, str), bytes);
+        emit(out, glonass_string_payload((uint8_t)s->id, (uint8_t)string_number, str), bytes);
         break;
       }
       case kBds: {
-        int bdt = (sec - 14 + kSecondsPerWeek) % kSecondsPerWeek;
+        double tb = t - kBdsOffset;
+        int bdt = (sec - 14 + kWeek) % kWeek;
         int bdt_week = week - 1356 - (sec < 14 ? 1 : 0);
-        int set = bdt / 3600;
-        uint32_t toc = (uint32_t)(set * 3600);
-        if (s.id <= 5) {  // D2: one page every 3 s, ten pages a cycle
+        int set = (int)std::floor(tb / 3600);
+        double toe_sow = std::floor(bdt / 3600.0) * 3600;
+        double toe_rel = tb - bdt + toe_sow;
+        if (s->id <= 5) {  // D2: one page every 3 s, ten pages a cycle
           if (bdt % 3 != 0) break;
           int page = bdt / 3 % 10 + 1;
           uint32_t cycle_start = (uint32_t)(bdt - 3 * (page - 1));
-          BdsEph v = bds_ephemeris(s.id, set, bdt_week, toc, cycle_start);
-          emit(out, bds_payload(0xE3, (uint8_t)s.id, 1, encode_bds_d2(v)[(size_t)page - 1]), bytes);
+          BdsEph v = bds_ephemeris(s, set, bdt_week, toe_rel, toe_sow, cycle_start);
+          s->set = set;
+          emit(out, bds_payload(0xE3, (uint8_t)s->id, 1, encode_bds_d2(v)[(size_t)page - 1]),
+               bytes);
         } else {  // D1: one subframe every 6 s
           if (bdt % 6 != 0) break;
           int sfid = bdt / 6 % 5 + 1;
           uint32_t sf1_sow = (uint32_t)(bdt - 6 * (sfid - 1));
-          BdsEph v = bds_ephemeris(s.id, set, bdt_week, toc, sf1_sow);
+          BdsEph v = bds_ephemeris(s, set, bdt_week, toe_rel, toe_sow, sf1_sow);
+          s->set = set;
           if (sfid <= 3) {
-            emit(
-                out,
-                bds_payload(0xE2, (uint8_t)s.id, (uint8_t)sfid, encode_bds_d1(v)[(size_t)sfid - 1]),
-                bytes);
+            emit(out,
+                 bds_payload(0xE2, (uint8_t)s->id, (uint8_t)sfid,
+                             encode_bds_d1(v)[(size_t)sfid - 1]),
+                 bytes);
           } else if (sfid == 5 && first_d1) {
             emit(out,
-                 bds_payload(0xE2, (uint8_t)s.id, 5,
+                 bds_payload(0xE2, (uint8_t)s->id, 5,
                              encode_bds_d1_page10((uint32_t)bdt, {4, 4, 100, -500, 3000})),
                  bytes);
           }
@@ -426,25 +934,25 @@ void navigation_second(const std::vector<Sat>& sats, int week, int sec, double t
         if (sec % 2 != 0) break;
         int word_type = sec / 2 % 6 + 1;
         int block = sec / 1800;
-        GalEph v = galileo_ephemeris(s.id, (uint32_t)(block % 1024), (uint32_t)(block * 1800), week,
-                                     (uint32_t)(sec - sec % 12));
+        GalEph v = galileo_ephemeris(s, (uint32_t)(block % 1024), week, t - sec + block * 1800.0,
+                                     block * 1800.0, (uint32_t)(sec - sec % 12));
+        s->set = (int)(t / 1800);
         GalWord w = word_type <= 5 ? encode_galileo(v)[(size_t)word_type - 1]
                                    : encode_galileo_type6({-60, 20});
-        emit(out, galileo_payload((uint8_t)s.id, w), bytes);
+        emit(out, galileo_payload((uint8_t)s->id, w), bytes);
         break;
       }
       case kSbas: {
         SbasMessage m;
         if (sec % 3 == 0) {
-          m = encode_sbas_mt9({(uint32_t)(sec % 256), (uint32_t)(sec % 86400 / 16), 2, 100000000,
-                               -200000000, 3000000, 100, -100, 50, 1, -1, 2, 100, 10});
+          m = encode_sbas_mt9(sbas_geo(*s, sec));
         } else if (sec % 3 == 1) {
           m = encode_sbas_mt12((uint32_t)sec, (uint32_t)(week % 1024));
         } else {
           const uint32_t prn[3] = {127, 129, 133}, health[3] = {0, 0, 0};
           m = encode_sbas_mt17(prn, health);
         }
-        emit(out, sbas_payload((uint8_t)s.id, m), bytes);
+        emit(out, sbas_payload((uint8_t)s->id, m), bytes);
         break;
       }
     }
@@ -488,8 +996,11 @@ bool parse_log_options(int argc, char** argv, LogOptions* o, std::string* error)
       return false;
     }
   }
-  if (o->rate_hz < 1 || o->rate_hz > 20 || o->signals < 1 || o->signals > 2 || o->seconds <= 0) {
-    *error = "rate must be 1-20 Hz, signals 1 or 2, seconds positive";
+  if (o->rate_hz < 1 || o->rate_hz > 20 || o->signals < 1 || o->signals > 2 || o->seconds <= 0 ||
+      o->satellites < 1 || o->week < 1024 || o->start_tow < 0 || o->start_tow >= kWeek) {
+    *error =
+        "rate must be 1-20 Hz, signals 1 or 2, seconds and satellites positive, week 1024 "
+        "or more, tow within the week";
     return false;
   }
   return true;
@@ -497,31 +1008,56 @@ bool parse_log_options(int argc, char** argv, LogOptions* o, std::string* error)
 
 uint64_t write_log(const LogOptions& o, FILE* out) {
   Random rng{0x5EED1234ULL};
-  std::vector<Sat> sats = choose_satellites(o, &rng);
+  LogClock c = {o.week, (double)o.week * kWeek};
+  std::vector<System> systems;
+  const System order[] = {kGps, kSbas, kGlo, kGal, kQzss, kBds};
+  for (System s : order)
+    if (o.systems.find("GSREJC"[s]) != std::string::npos) systems.push_back(s);
+  if (!o.extended)  // the original message carries no Galileo
+    systems.erase(std::remove(systems.begin(), systems.end(), kGal), systems.end());
+  std::vector<Sat> sats;
+  for (System s : systems) {
+    std::vector<Sat> more = constellation(s);
+    sats.insert(sats.end(), more.begin(), more.end());
+  }
+  for (Sat& s : sats) {
+    set_signals(&s, o.extended ? o.signals : 1);
+    if (s.system == kGlo) plan_glonass(&s, o.start_tow, o.start_tow + o.seconds, c.week_start_abs);
+  }
+  std::vector<int> caps = channel_caps(systems, o.satellites, o.extended ? o.signals : 1,
+                                       o.extended ? kMaxExtendedRecords : kMaxOriginalRecords);
+
   uint64_t bytes = 0;
   long epochs = (long)(o.seconds * o.rate_hz);
   uint16_t period = (uint16_t)(1000 / o.rate_hz);
+  long start_ms = (long)std::llround(o.start_tow * 1000.0);
+  std::vector<Sat*> tracked;
   for (long e = 0; e < epochs; e++) {
-    double t = (double)e / o.rate_hz;
-    long tow_ms_total = (long)std::llround(o.start_tow * 1000.0) + e * period;
-    int week = o.week + (int)(tow_ms_total / (kSecondsPerWeek * 1000L));
-    uint32_t tow_ms = (uint32_t)(tow_ms_total % (kSecondsPerWeek * 1000L));
+    double t_log = (double)e / o.rate_hz;
+    long ms = start_ms + e * period;  // since the first week's start
+    double t = ms / 1000.0;
+    int week = o.week + (int)(ms / (kWeek * 1000L));
+    uint32_t tow_ms = (uint32_t)(ms % (kWeek * 1000L));
     uint8_t iod = (uint8_t)e;
-    bool whole_second = tow_ms % 1000 == 0;
-    if (whole_second) {
+    if (e == 0 || tow_ms % 1000 == 0) {
+      update_tracking(&sats, systems, caps, t, c, &rng);
+      tracked.clear();
+      for (Sat& s : sats)
+        if (s.tracked) tracked.push_back(&s);
+    }
+    if (tow_ms % 1000 == 0) {
       int sec = (int)(tow_ms / 1000);
-      emit(out, position_message(week, sec, &rng), &bytes);
-      if (o.navigation)
-        navigation_second(sats, week, sec, (double)week * kSecondsPerWeek + sec, out, &bytes);
+      emit(out, position_message(week, sec), &bytes);
+      if (o.navigation) navigation_second(tracked, week, sec, t, c, out, &bytes);
       if (sec % 47 == 0)
         emit(out, Payload(0xE9).u8(0).be16((uint32_t)week).f64(sec + 0.123456).bytes(), &bytes);
     }
     if (o.extended) {
-      emit(out, extended_message(&sats, iod, week, tow_ms, period, t, &rng), &bytes);
+      emit(out, extended_message(tracked, iod, week, tow_ms, period, t, t_log, c, &rng), &bytes);
     } else {
       emit(out, Payload(0xDC).u8(iod).be16((uint32_t)week).be32(tow_ms).be16(period).bytes(),
            &bytes);
-      emit(out, original_message(&sats, iod, t, &rng), &bytes);
+      emit(out, original_message(tracked, iod, t, t_log, c, &rng), &bytes);
     }
   }
   return bytes;

@@ -1,17 +1,44 @@
 // vln_log_generator OUTPUT [--seconds S] [--rate HZ] [--kind e5|dcdd] [--signals 1|2]
 //                          [--systems GRECJS] [--sats N] [--no-nav] [--week W] [--tow S]
 #include <cstdio>
+#include <cstring>
 
 #include "log_generator.h"
 
+namespace {
+
+const char* const kUsage =
+    "usage: vln_log_generator OUTPUT [options]\n"
+    "Writes a synthetic raw log of a receiver standing still, tracking the satellites\n"
+    "above its horizon.\n"
+    "  --seconds S      length of the log (default 180)\n"
+    "  --rate HZ        measurement epochs per second, 1-20 (default 1)\n"
+    "  --kind e5|dcdd   extended 0xE5 measurements or 0xDC + 0xDD (default e5)\n"
+    "  --signals 1|2    signals per satellite in 0xE5 (default 2)\n"
+    "  --systems LIST   constellation letters out of GRECJS (default all)\n"
+    "  --sats N         receiver channels (default 40)\n"
+    "  --no-nav         no navigation messages\n"
+    "  --week W         GPS week of the first epoch (default 2400)\n"
+    "  --tow S          GPS second of week of the first epoch (default 345600)\n"
+    "  --help           this text\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; i++) {
+    if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
+      fputs(kUsage, stdout);
+      return 0;
+    }
+  }
   LogOptions options;
   std::string error;
-  if (argc < 2 || !parse_log_options(argc - 2, argv + 2, &options, &error)) {
-    fprintf(stderr,
-            "%s\nusage: vln_log_generator OUTPUT [--seconds S] [--rate HZ] [--kind e5|dcdd] "
-            "[--signals 1|2] [--systems GRECJS] [--sats N] [--no-nav] [--week W] [--tow S]\n",
-            error.c_str());
+  if (argc < 2 || argv[1][0] == '-') {
+    fprintf(stderr, "%s%s", argc < 2 ? "" : "the first argument must be the output file\n", kUsage);
+    return 2;
+  }
+  if (!parse_log_options(argc - 2, argv + 2, &options, &error)) {
+    fprintf(stderr, "%s\n%s", error.c_str(), kUsage);
     return 2;
   }
   FILE* out = fopen(argv[1], "wb");

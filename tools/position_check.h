@@ -1,0 +1,30 @@
+// A quick plausibility check of a RINEX 3.02 observation and navigation file
+// pair: single-point positions from the first-frequency pseudoranges and the
+// broadcast orbits and clocks, per constellation alone and all together,
+// compared with the observation header's APPROX POSITION XYZ.
+#ifndef VLN_POSITION_CHECK_H
+#define VLN_POSITION_CHECK_H
+
+#include <string>
+#include <vector>
+
+struct PositionStats {
+  std::string name;            // "GPS", "Galileo", "BeiDou", "GLONASS", "all"
+  int epochs = 0;              // epochs with observations of the constellation
+  int solved = 0;              // epochs with a converged solution
+  double median = 0, p95 = 0;  // 3D distance from the header position, metres
+};
+
+struct PositionReport {
+  bool ok = false;
+  std::string error;  // why the files could not be checked
+  double approx[3] = {0, 0, 0};
+  std::vector<PositionStats> stats;  // GPS, Galileo, BeiDou, GLONASS, all
+};
+
+// Reads both files and solves every epoch.
+PositionReport check_positions(const std::string& obs_path, const std::string& nav_path);
+// The report as the command prints it.
+std::string format_report(const PositionReport& r);
+
+#endif
