@@ -4,9 +4,21 @@
 // rewrites both headers in place.
 #include "main.h"
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// windows.h first
+#include <shellapi.h>
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "const.h"
 #include "rinex.h"
@@ -14,8 +26,37 @@
 namespace {
 
 constexpr size_t kRawBufferSize = 1 << 20;
+constexpr size_t kConsoleBufferSize = 1 << 14;
 FILE* Fp_raw;
 char Raw_stream_buffer[kRawBufferSize];
+// The progress line is printed after every frame: through a buffer a console
+// costs what a file costs (an unbuffered Windows console takes one system call
+// per line).
+char Console_buffer[kConsoleBufferSize];
+
+#ifdef _WIN32
+// The command line as UTF-8, whatever the console's code page, so that any
+// file name reaches the program intact.
+void utf8_arguments(int* argc, char*** argv) {
+  static std::vector<std::string> text;
+  static std::vector<char*> pointers;
+  int n = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &n);
+  if (wide == nullptr) return;
+  for (int i = 0; i < n; i++) {
+    int len = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string arg(len > 0 ? (size_t)len : 1, '\0');
+    if (len > 0) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, &arg[0], len, nullptr, nullptr);
+    arg.resize(strlen(arg.c_str()));
+    text.push_back(arg);
+  }
+  LocalFree(wide);
+  for (std::string& arg : text) pointers.push_back(&arg[0]);
+  pointers.push_back(nullptr);
+  *argc = n;
+  *argv = pointers.data();
+}
+#endif
 
 void show_help_messages() {
   puts("Usage: vln_raw_to_rinex.exe raw_file <options>");
@@ -51,7 +92,7 @@ S16 open_raw_and_rinex_files(S16 n, char* input) {
     show_help_messages();
     exit(0);
   }
-  Fp_raw = fopen(input, "rb");
+  Fp_raw = RINEX_open_file(input, "rb");
   if (Fp_raw == nullptr) {
     puts("Raw file open error~");
     return 0;
@@ -111,6 +152,10 @@ S16 get_main_parameter(int argc, char** argv, S16* enable_gps, S16* enable_qzss,
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  utf8_arguments(&argc, &argv);
+#endif
+  setvbuf(stdout, Console_buffer, _IOFBF, kConsoleBufferSize);
   S16 enable_gps, enable_qzss, enable_sbas, enable_glo, enable_bd2, enable_dual_freq_mode;
   S16 enable_gal = 0;
   if (!get_main_parameter(argc, argv, &enable_gps, &enable_qzss, &enable_sbas, &enable_glo,

@@ -7,6 +7,10 @@
 #include "decode_binmsg.h"
 #include "main.h"
 
+#ifdef _WIN32
+#define getc_unlocked _getc_nolock  // the Windows C runtime's name for it
+#endif
+
 namespace {
 
 constexpr int kFirstStartByte = 0xA0;

@@ -10,6 +10,9 @@
 #include "data_type.h"
 
 // Files and selection.
+// Opens a file by its UTF-8 name (through the wide-character interface on
+// Windows, so that any name and long paths open there too).
+FILE* RINEX_open_file(const char* path, const char* mode);
 // Builds both output names from the input name, creates both files and clears the switches.
 S16 RINEX_init(const char* input);
 // Positions both files at their first byte so the headers can be written again.

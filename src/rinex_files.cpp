@@ -1,7 +1,15 @@
 // Output files, constellation switches and the header creation date. The
 // file names come from the raw input name; both files are written through
 // large stdio buffers and rewound once at the end for the header rewrite.
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <sys/stat.h>
+#endif
 
 #include <cerrno>
 #include <cstdlib>
@@ -66,16 +74,74 @@ S16 days_in_month(S16 month, S16 year) {
   return kDays[month - 1];
 }
 
+#ifdef _WIN32
+// A UTF-8 path as the wide-character path Windows opens; a long one gets the
+// prefix that lifts the 260-character limit.
+std::wstring wide_path(const char* utf8) {
+  int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+  std::wstring w(n > 0 ? (size_t)n : 1, L'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &w[0], n);
+  w.resize(wcslen(w.c_str()));
+  if (w.size() >= MAX_PATH && w.compare(0, 4, L"\\\\?\\") != 0) {
+    DWORD len = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
+    std::wstring full(len, L'\0');
+    len = GetFullPathNameW(w.c_str(), len, &full[0], nullptr);
+    full.resize(len);
+    if (full.compare(0, 2, L"\\\\") == 0)
+      w = L"\\\\?\\UNC\\" + full.substr(2);
+    else
+      w = L"\\\\?\\" + full;
+  }
+  return w;
+}
+
+// Volume serial number and file index: what identifies a file on Windows.
+bool file_identity(const char* path, DWORD* volume, ULONGLONG* index) {
+  HANDLE h = CreateFileW(wide_path(path).c_str(), 0,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  BOOL ok = GetFileInformationByHandle(h, &info);
+  CloseHandle(h);
+  if (!ok) return false;
+  *volume = info.dwVolumeSerialNumber;
+  *index = ((ULONGLONG)info.nFileIndexHigh << 32) | info.nFileIndexLow;
+  return true;
+}
+#endif
+
 // True when path names the same existing file as the raw input, which
 // opening it for writing would destroy.
 bool is_input_file(const char* input, const std::string& path) {
+#ifdef _WIN32
+  DWORD in_volume, out_volume;
+  ULONGLONG in_index, out_index;
+  if (!file_identity(input, &in_volume, &in_index) ||
+      !file_identity(path.c_str(), &out_volume, &out_index))
+    return false;
+  return in_volume == out_volume && in_index == out_index;
+#else
   struct stat in_stat;
   struct stat out_stat;
   if (stat(input, &in_stat) != 0 || stat(path.c_str(), &out_stat) != 0) return false;
   return in_stat.st_dev == out_stat.st_dev && in_stat.st_ino == out_stat.st_ino;
+#endif
 }
 
 }  // namespace
+
+FILE* RINEX_open_file(const char* path, const char* mode) {
+#ifdef _WIN32
+  wchar_t wmode[8];
+  size_t i = 0;
+  for (; mode[i] != '\0' && i + 1 < sizeof wmode / sizeof wmode[0]; i++) wmode[i] = (wchar_t)mode[i];
+  wmode[i] = L'\0';
+  return _wfopen(wide_path(path).c_str(), wmode);
+#else
+  return fopen(path, mode);
+#endif
+}
 
 S16 RINEX_init(const char* input) {
   // The name is built at its full length: a long path is never cut short.
@@ -90,13 +156,13 @@ S16 RINEX_init(const char* input) {
       return 0;
     }
   }
-  Fp_obs = fopen(name.c_str(), "w");
+  Fp_obs = RINEX_open_file(name.c_str(), "w");
   if (Fp_obs == nullptr) {
     printf("RINEX obs file %s open error\n", name.c_str());
     return 0;
   }
   setvbuf(Fp_obs, Obs_stream_buffer, _IOFBF, kStreamBufferSize);
-  Fp_nav = fopen(nav_name.c_str(), "w");
+  Fp_nav = RINEX_open_file(nav_name.c_str(), "w");
   if (Fp_nav == nullptr) {
     puts("RINEX nav file open error");
     return 0;

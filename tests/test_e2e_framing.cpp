@@ -123,13 +123,15 @@ TEST(CommandLine, ConstellationWords) {
   }
 }
 
-TEST(CommandLine, LongPathBuildsFullOutputNames) {
-  std::string name = std::string(150, 'a') + "/" + std::string(140, 'b') + ".v1/raw.log.dat";
-  ASSERT_GE(name.size(), 300u);
-  auto r = run_program({name}, name, e4_frame());
-  EXPECT_EQ(1, r.status);
-  EXPECT_TRUE(r.obs_exists);  // .../raw.log.obs
-  EXPECT_TRUE(r.nav_exists);
+TEST(CommandLine, LongAndNonLatinPathsBuildFullOutputNames) {
+  std::string long_name = std::string(150, 'a') + "/" + std::string(140, 'b') + ".v1/raw.log.dat";
+  ASSERT_GE(long_name.size(), 300u);
+  for (const std::string& name : {long_name, std::string("\u65e5\u672c/\u89b3\u6e2c.dat")}) {
+    auto r = run_program({name}, name, e4_frame());
+    EXPECT_EQ(1, r.status) << name;
+    EXPECT_TRUE(r.obs_exists) << name;  // .../raw.log.obs
+    EXPECT_TRUE(r.nav_exists) << name;
+  }
 }
 
 TEST(Framing, CountersAndMessages) {

@@ -46,24 +46,40 @@ std::string time_corr(const char* name, double a0, double a1, long tow, long wn)
 
 std::string zero_iono(const char* name) { return iono(name, 0, 0, 0, 0); }
 
+// Days from 1970-01-01 to a proleptic Gregorian date, and back.
+long long days_from_civil(long long y, int m, int d) {
+  y -= m <= 2;
+  long long era = (y >= 0 ? y : y - 399) / 400;
+  long long yoe = y - era * 400;
+  long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  return era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+}
+
+void civil_from_days(long long z, int* y, int* m, int* d) {
+  z += 719468;
+  long long era = (z >= 0 ? z : z - 146096) / 146097;
+  long long doe = z - era * 146097;
+  long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  long long mp = (5 * doy + 2) / 153;
+  *d = (int)(doy - (153 * mp + 2) / 5 + 1);
+  *m = (int)(mp < 10 ? mp + 3 : mp - 9);
+  *y = (int)(yoe + era * 400 + (*m <= 2));
+}
+
 // Calendar fields of a time given as seconds after an epoch (UTC calendar arithmetic).
-std::string epoch_fields(time_t epoch, double seconds) {
-  time_t t = epoch + (time_t)seconds;
-  tm c;
-  gmtime_r(&t, &c);
+std::string epoch_fields(long long epoch, double seconds) {
+  long long t = epoch + (long long)seconds;
+  long long days = (t >= 0 ? t : t - 86399) / 86400, sod = t - days * 86400;
+  int y, m, d;
+  civil_from_days(days, &y, &m, &d);
   char b[64];
-  snprintf(b, sizeof b, " %4d %2d %2d %2d %2d %2d", c.tm_year + 1900, c.tm_mon + 1, c.tm_mday,
-           c.tm_hour, c.tm_min, c.tm_sec);
+  snprintf(b, sizeof b, " %4d %2d %2d %2d %2d %2d", y, m, d, (int)(sod / 3600),
+           (int)(sod % 3600 / 60), (int)(sod % 60));
   return b;
 }
 
-time_t utc(int y, int m, int d) {
-  tm c = {};
-  c.tm_year = y - 1900;
-  c.tm_mon = m - 1;
-  c.tm_mday = d;
-  return timegm(&c);
-}
+long long utc(int y, int m, int d) { return days_from_civil(y, m, d) * 86400; }
 
 std::string orbit(double a, double b, double c, double d) {
   return "    " + expect_d19(a) + expect_d19(b) + expect_d19(c) + expect_d19(d);

@@ -3,7 +3,6 @@
 // of where the receiver stood. A wrong scale or field in any navigation or
 // observation record moves the solutions by far more.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -15,11 +14,7 @@
 namespace {
 
 std::string write_temp(const std::string& text, const char* ending) {
-  char name[] = "/tmp/vln_position_XXXXXX";
-  int fd = mkstemp(name);
-  close(fd);
-  std::string path = std::string(name) + ending;
-  rename(name, path.c_str());
+  std::string path = vlntest::temp_path(ending);
   std::ofstream(path, std::ios::binary) << text;
   return path;
 }

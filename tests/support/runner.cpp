@@ -1,24 +1,37 @@
 #include "runner.h"
 
-#include <dirent.h>
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <csignal>
+#endif
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+
+namespace fs = std::filesystem;
 
 namespace vlntest {
 
 const char* const kRunDate = "20231114 141320 UTC ";
 
 std::string read_file(const std::string& path, bool* exists) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(fs::u8path(path), std::ios::binary);
   if (exists != nullptr) *exists = in.good();
   std::stringstream ss;
   ss << in.rdbuf();
@@ -40,12 +53,24 @@ std::vector<std::string> lines(const std::string& text) {
   return out;
 }
 
-namespace {
-
-void make_parent_dirs(const std::string& path) {
-  for (size_t i = 1; i < path.size(); i++)
-    if (path[i] == '/') mkdir(path.substr(0, i).c_str(), 0755);
+std::string temp_path(const std::string& ending) {
+  static std::atomic<int> counter{0};
+  std::string name = "vln_test_" + std::to_string((long long)fs::file_time_type::clock::now()
+                                                      .time_since_epoch()
+                                                      .count()) +
+                     "_" + std::to_string(counter++) + ending;
+  return (fs::temp_directory_path() / name).u8string();
 }
+
+bool file_size_limit_supported() {
+#ifdef _WIN32
+  return false;
+#else
+  return true;
+#endif
+}
+
+namespace {
 
 std::string output_name(const std::string& log_name, const char* ext) {
   size_t dot = log_name.rfind('.');
@@ -53,22 +78,75 @@ std::string output_name(const std::string& log_name, const char* ext) {
   return base + ext;
 }
 
-}  // namespace
-
-RunResult run_program(const std::vector<std::string>& args, const std::string& log_name,
-                      const Bytes& log, const std::vector<std::string>& make_dirs,
-                      long file_size_limit) {
-  char dir_template[] = "/tmp/vln_test_XXXXXX";
-  std::string dir = mkdtemp(dir_template);
-  for (const std::string& d : make_dirs) mkdir((dir + "/" + d).c_str(), 0755);
-  if (!log_name.empty()) {
-    make_parent_dirs(dir + "/" + log_name);
-    std::ofstream(dir + "/" + log_name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(log.data()), (std::streamsize)log.size());
+#ifdef _WIN32
+// Text-mode files and the console write each line end as CR LF on Windows:
+// every line end must be one, and the text is compared as LF after that.
+std::string from_crlf(const std::string& text, bool* all_crlf) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); i++) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) *all_crlf = false;
+    out += text[i];
   }
+  return out;
+}
+
+std::wstring wide(const std::string& utf8) {
+  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+  std::wstring w((size_t)n, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &w[0], n);
+  w.resize(wcslen(w.c_str()));
+  return w;
+}
+
+// Runs the program in dir with stdout into a pipe; returns the exit code and the output.
+int spawn(const std::vector<std::string>& args, const std::string& dir, long, std::string* out) {
+  std::wstring cmd = L"\"" + wide(VLN_PROGRAM_PATH) + L"\"";
+  for (const std::string& a : args) {
+    std::wstring w = wide(a), quoted = L" \"";
+    for (wchar_t c : w) {
+      if (c == L'"') quoted += L'\\';
+      quoted += c;
+    }
+    cmd += quoted + L"\"";
+  }
+  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+  HANDLE read_end, write_end;
+  if (!CreatePipe(&read_end, &write_end, &sa, 0)) return -1;
+  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+  SetEnvironmentVariableW(L"SOURCE_DATE_EPOCH", L"1700000000");
+  SetEnvironmentVariableW(L"TZ", L"UTC");
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = write_end;
+  si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  PROCESS_INFORMATION pi = {};
+  std::wstring wdir = wide(dir);
+  BOOL ok = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, wdir.c_str(), &si, &pi);
+  CloseHandle(write_end);
+  if (!ok) {
+    CloseHandle(read_end);
+    return -1;
+  }
+  char chunk[1 << 16];
+  DWORD n = 0;
+  while (ReadFile(read_end, chunk, sizeof chunk, &n, nullptr) && n > 0) out->append(chunk, n);
+  CloseHandle(read_end);
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  return (int)code;
+}
+#else
+int spawn(const std::vector<std::string>& args, const std::string& dir, long file_size_limit,
+          std::string* out) {
   // Standard output comes through a pipe, which no file size limit applies to.
   int out_pipe[2];
-  if (pipe(out_pipe) != 0) return RunResult{};
+  if (pipe(out_pipe) != 0) return -1;
   pid_t pid = fork();
   if (pid == 0) {
     if (chdir(dir.c_str()) != 0) _exit(126);
@@ -82,36 +160,61 @@ RunResult run_program(const std::vector<std::string>& args, const std::string& l
     }
     setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
     setenv("TZ", "UTC", 1);
+    std::vector<std::string> words;
+#ifdef VLN_PROGRAM_EMULATOR
+    std::istringstream emulator(VLN_PROGRAM_EMULATOR);  // one word a line
+    for (std::string w; std::getline(emulator, w);) words.push_back(w);
+#endif
+    words.push_back(VLN_PROGRAM_PATH);
+    words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    std::string prog = VLN_PROGRAM_PATH;
-    argv.push_back(const_cast<char*>(prog.c_str()));
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (std::string& w : words) argv.push_back(&w[0]);
     argv.push_back(nullptr);
-    execv(prog.c_str(), argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   close(out_pipe[1]);
-  RunResult r;
   char chunk[1 << 16];
-  for (ssize_t n; (n = read(out_pipe[0], chunk, sizeof chunk)) > 0;) r.out.append(chunk, (size_t)n);
+  for (ssize_t n; (n = read(out_pipe[0], chunk, sizeof chunk)) > 0;) out->append(chunk, (size_t)n);
   close(out_pipe[0]);
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
-  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+  return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+}
+#endif
+
+}  // namespace
+
+RunResult run_program(const std::vector<std::string>& args, const std::string& log_name,
+                      const Bytes& log, const std::vector<std::string>& make_dirs,
+                      long file_size_limit) {
+  std::string dir = temp_path("");
+  fs::create_directories(fs::u8path(dir));
+  for (const std::string& d : make_dirs) fs::create_directories(fs::u8path(dir + "/" + d));
+  if (!log_name.empty()) {
+    fs::path log_path = fs::u8path(dir + "/" + log_name);
+    fs::create_directories(log_path.parent_path());
+    std::ofstream(log_path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(log.data()), (std::streamsize)log.size());
+  }
+  RunResult r;
+  r.status = spawn(args, dir, file_size_limit, &r.out);
   if (!log_name.empty()) {
     r.obs = read_file(dir + "/" + output_name(log_name, ".obs"), &r.obs_exists);
     r.nav = read_file(dir + "/" + output_name(log_name, ".nav"), &r.nav_exists);
   }
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      std::string name = e->d_name;
-      if (name != "." && name != "..") r.files.push_back(name);
-    }
-    closedir(d);
-  }
+#ifdef _WIN32
+  r.crlf = true;
+  r.out = from_crlf(r.out, &r.crlf);
+  r.obs = from_crlf(r.obs, &r.crlf);
+  r.nav = from_crlf(r.nav, &r.crlf);
+  if (!r.crlf) ADD_FAILURE() << "a line end of the console or an output file is not CR LF";
+#endif
+  std::error_code ec;
+  for (const fs::directory_entry& e : fs::directory_iterator(fs::u8path(dir), ec))
+    r.files.push_back(e.path().filename().u8string());
   std::sort(r.files.begin(), r.files.end());
-  std::string cleanup = "rm -rf '" + dir + "'";
-  if (system(cleanup.c_str()) != 0) perror("cleanup");
+  fs::remove_all(fs::u8path(dir), ec);
   return r;
 }
 

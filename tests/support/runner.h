@@ -18,6 +18,7 @@ struct RunResult {
   bool obs_exists = false;
   bool nav_exists = false;
   std::vector<std::string> files;  // top-level entries of the run directory after the run, sorted
+  bool crlf = true;  // on Windows: every line end of the console and both files was CR LF
 };
 
 // The header date every run shows: the runner fixes the clock at
@@ -33,6 +34,11 @@ extern const char* const kRunDate;
 RunResult run_program(const std::vector<std::string>& args, const std::string& log_name,
                       const Bytes& log, const std::vector<std::string>& make_dirs = {},
                       long file_size_limit = 0);
+
+// A path in the temporary directory that no other call returns.
+std::string temp_path(const std::string& ending);
+// Whether run_program can cap file sizes on this platform.
+bool file_size_limit_supported();
 
 // Splits text into lines (line ends dropped).
 std::vector<std::string> lines(const std::string& text);
