@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Converts damaged copies of a log with the Linux x86-64, Windows (under Wine)
+# and Linux AArch64 (under qemu) programs, with several option sets, and
+# requires the same console output, exit status, .obs and .nav from all three
+# (Windows read with CR LF as LF).
+#
+# same_bytes.sh LINUX_EXE WINDOWS_EXE AARCH64_EXE DAMAGE_TOOL LOG COUNT
+set -euo pipefail
+linux=$(realpath "$1") windows=$(realpath "$2") arm=$(realpath "$3") damage=$(realpath "$4")
+log=$5 count=$6
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$damage" "$log" "$work" "$count"
+export SOURCE_DATE_EPOCH=1700000000 TZ=UTC WINEDEBUG=-all
+wineserver -p >/dev/null 2>&1 || true
+option_sets=("-dual_freq" "G r" "E C J S -dual_freq")
+
+run() {  # target directory options...
+  local target=$1 dir=$2
+  shift 2
+  case $target in
+    linux) (cd "$dir" && "$linux" log.dat "$@") ;;
+    windows) (cd "$dir" && wine "$windows" log.dat "$@") ;;
+    arm) (cd "$dir" && qemu-aarch64 -L /usr/aarch64-linux-gnu "$arm" log.dat "$@") ;;
+  esac >"$dir/console.txt" 2>/dev/null && echo 0 >"$dir/status" || echo $? >"$dir/status"
+}
+
+crlf_to_lf() { perl -0pe 's/\r\n/\n/g' "$1"; }
+
+identical=0
+different=0
+for f in "$work"/damaged_*.dat; do
+  for opts in "${option_sets[@]}"; do
+    for target in linux windows arm; do
+      rm -rf "${work:?}/$target" && mkdir "$work/$target" && cp "$f" "$work/$target/log.dat"
+      # shellcheck disable=SC2086
+      run "$target" "$work/$target" $opts
+    done
+    same=1
+    for target in windows arm; do
+      for file in console.txt status log.obs log.nav; do
+        [ -e "$work/linux/$file" ] || continue
+        if [ "$target" = windows ]; then
+          crlf_to_lf "$work/windows/$file" | cmp -s - "$work/linux/$file" || same=0
+        else
+          cmp -s "$work/arm/$file" "$work/linux/$file" || same=0
+        fi
+      done
+    done
+    if [ $same = 1 ]; then
+      identical=$((identical + 1))
+    else
+      different=$((different + 1))
+      echo "different: $(basename "$f") with options '$opts'"
+    fi
+  done
+done
+echo "same bytes on all three platforms: $identical identical, $different different"
+[ "$different" = 0 ]
