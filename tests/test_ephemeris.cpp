@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "const.h"
 #include "ephemeris.h"
@@ -320,7 +321,47 @@ void expect_bds_fields(const BdsEph& v, const BD2EPH_T& e) {
   EXPECT_EQ((v.omega * 0x1p-31) * kPi, e.omega);
 }
 
+// Every raw field filled with random bits of its width (two's complement for
+// the signed ones), so that a field read one bit or one word off shows.
+BdsEph random_bds(std::mt19937* rng) {
+  auto u = [&](int bits) {
+    return (uint32_t)((*rng)() & (bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1));
+  };
+  auto s = [&](int bits) { return (int32_t)(u(bits) << (32 - bits)) >> (32 - bits); };
+  BdsEph v = {};
+  v.sow = u(20), v.sath1 = u(1), v.aodc = u(5), v.urai = 15, v.wn = u(13), v.toc = u(17);
+  v.tgd1 = s(10), v.tgd2 = s(10);
+  for (int i = 0; i < 4; i++) v.alpha[i] = s(8), v.beta[i] = s(8);
+  v.a2 = s(11), v.a0 = s(24), v.a1 = s(22), v.aode = u(5), v.delta_n = s(16), v.cuc = s(18);
+  v.m0 = s(32), v.e = u(32), v.cus = s(18), v.crc = s(18), v.crs = s(18), v.sqrt_a = u(32);
+  v.toe = v.toc, v.i0 = s(32), v.cic = s(18), v.omega_dot = s(24), v.cis = s(18), v.idot = s(14);
+  v.omega0 = s(32), v.omega = s(32);
+  return v;
+}
+
 }  // namespace
+
+TEST(EphemerisBeiDou, RandomFieldsRoundTripInD1AndD2) {
+  std::mt19937 rng(11);
+  for (int n = 0; n < 40; n++) {
+    BdsEph v = random_bds(&rng);
+    auto sf = encode_bds_d1(v);
+    U32 w[30];
+    for (int s = 0; s < 3; s++) bds_words(sf[(size_t)s], 10, w + 10 * s);
+    BD2EPH_T e = {};
+    F32 a[4];
+    S32 b[4];
+    ASSERT_EQ(1, Eph_bd2_d1_update(w, &e, a, b)) << n;
+    expect_bds_fields(v, e);
+    auto pages = encode_bds_d2(v);
+    U32 buf[50];
+    for (int p = 0; p < 10; p++) bds_words(pages[(size_t)p], 5, buf + 5 * p);
+    BD2EPH_T d2 = {};
+    Eph_bd2_d2_update(5, buf, &d2);
+    ASSERT_EQ(1, Eph_bd2_d2_update(5, buf, &d2)) << n;  // the same data twice
+    expect_bds_fields(v, d2);
+  }
+}
 
 TEST(EphemerisBeiDou, D1RoundTripAndRejectedSet) {
   BdsEph v = bds_example();
