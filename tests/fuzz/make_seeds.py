@@ -41,6 +41,12 @@ def main():
             seeds.append(b''.join(fr[k * step:k * step + per]))
     # Channel status (0xDE) is counted and skipped; no generated log has it.
     seeds.append(frame(bytes([0xDE, 1, 2]) + bytes(30)))
+    # The navigation words of each message ID over two minutes: complete
+    # ephemeris sets, so that mutations reach the decoders and record writers.
+    sample_frames = list(frames(open(e5, 'rb').read()))
+    for nav_id in (0xE0, 0xE1, 0xE2, 0xE3, 0xE6):
+        picked = [f for f in sample_frames if f[4] == nav_id]
+        seeds.append(b''.join(picked[:len(picked) * 2 // 3]))
     # Every ID by itself, so that short inputs reach each decoder at once.
     by_id = {}
     for path in (e5, dcdd):
