@@ -173,3 +173,81 @@ TEST(ByteReverseOrder, ReversesAtMostTwentyBytes) {
   EXPECT_EQ(0, many[19]);
   EXPECT_EQ(21, many[21]);  // beyond twenty bytes nothing moves
 }
+
+namespace {
+
+// The payloads of one complete ephemeris of satellite `id` as the receiver
+// numbers it in each message.
+std::vector<Bytes> ephemeris_messages(uint8_t msg_id, uint8_t id) {
+  std::vector<Bytes> out;
+  if (msg_id == 0xE0) {
+    GpsLnav v = {};
+    v.iode = v.iodc = 7;
+    auto sf = encode_gps_lnav(v);
+    for (uint8_t s = 1; s <= 3; s++) out.push_back(gps_subframe_payload(id, s, sf[s - 1u]));
+  } else if (msg_id == 0xE1) {  // the slot's frequency number measured first
+    Payload p(0xE5);
+    p.u8(1).u8(1).be16(2400).be32(1000).be16(1000).u8(0).u8(0).u8(1);
+    p.u8(2).u8(id).u8(7 + 1).u8(40).f64(1.0).f64(1.0).f32(1.0f).zeros(7);
+    out.push_back(p.bytes());
+    GloImmediate v = {};
+    v.n4 = 8, v.nt = 300, v.tb = 5, v.tk = 77;
+    auto strings = encode_glonass(v);
+    for (uint8_t n = 1; n <= 5; n++) out.push_back(glonass_string_payload(id, n, strings[n - 1u]));
+  } else if (msg_id == 0xE2) {
+    BdsEph v = {};
+    v.toc = v.toe = 100;
+    auto sf = encode_bds_d1(v);
+    for (uint8_t s = 1; s <= 3; s++)
+      out.push_back(bds_payload(0xE2, (uint8_t)(id - 200), s, sf[s - 1u]));
+  } else if (msg_id == 0xE3) {
+    auto pages = encode_bds_d2(BdsEph{});
+    for (const InfoBits& p : pages) out.push_back(bds_payload(0xE3, (uint8_t)(id - 200), 1, p));
+  } else {
+    GalEph v = {};
+    v.iodnav = 5;
+    auto words = encode_galileo(v);
+    for (const GalWord& w : words) out.push_back(galileo_payload(id, w));
+  }
+  return out;
+}
+
+}  // namespace
+
+// Receiver numbers at both ends of every range and just outside them: a
+// record is written for exactly the ones inside.
+TEST_F(Decode, NumberRangesOfEveryNavigationMessage) {
+  struct Case {
+    uint8_t msg_id, id;
+    const char* record;       // the record's satellite, or "" for none
+    bool last_short = false;  // the last message one byte short
+  } const kCases[] = {
+      {0xE1, 0, ""},        {0xE1, 1, "R01"},    {0xE1, 24, "R24"},     {0xE1, 25, ""},
+      {0xE1, 24, "", true}, {0xE0, 1, "", true}, {0xE2, 206, "", true}, {0xE6, 1, "", true},
+      {0xE0, 0, ""},        {0xE0, 1, "G01"},    {0xE0, 32, "G32"},     {0xE0, 33, ""},
+      {0xE0, 192, ""},      {0xE0, 193, "J01"},  {0xE0, 197, "J05"},    {0xE0, 198, ""},
+      {0xE2, 205, ""},      {0xE2, 206, "C06"},  {0xE2, 215, "C15"},    {0xE2, 216, ""},
+      {0xE3, 200, ""},      {0xE3, 201, "C01"},  {0xE3, 205, "C05"},    {0xE3, 206, ""},
+      {0xE6, 0, ""},        {0xE6, 1, "E01"},    {0xE6, 36, "E36"},     {0xE6, 37, ""},
+  };
+  for (const Case& c : kCases) {
+    SetUp();
+    std::vector<Bytes> messages = ephemeris_messages(c.msg_id, c.id);
+    if (c.last_short) messages.back().pop_back();
+    for (Bytes& m : messages) process(m);
+    fflush(RINEX_nav_stream());
+    std::string nav;
+    if (FILE* f = fopen((base_ + ".nav").c_str(), "rb")) {
+      for (int ch; (ch = getc(f)) != EOF;) nav += (char)ch;
+      fclose(f);
+    }
+    std::string name =
+        std::to_string(c.msg_id) + "/" + std::to_string(c.id) + (c.last_short ? " short" : "");
+    if (*c.record == '\0') {
+      EXPECT_TRUE(nav.empty()) << name << ": " << nav.substr(0, 3);
+    } else {
+      EXPECT_EQ(c.record, nav.substr(0, 3)) << name;
+    }
+    TearDown();
+  }
+}

@@ -147,6 +147,12 @@ TEST(EphemerisGps, WeekRuleIssueOfDataAndExtremes) {
   EXPECT_EQ(2147483648.0 * k2_33, e.e);
   EXPECT_EQ(4294967295.0 * 0x1p-19, e.sqrt_A);
   EXPECT_EQ((INT32_MIN * k2_31) * kPi, e.M0);
+  // PRN n is entry n - 1 of its table: 32 GPS and 5 QZSS entries, one each.
+  for (S16 prn = 1; prn <= 32; prn++)
+    EXPECT_EQ(Eph_gps_qzss_get_reference(GNSS_TYPE_GPS, 1) + prn - 1,
+              Eph_gps_qzss_get_reference(GNSS_TYPE_GPS, prn));
+  EXPECT_EQ(Eph_gps_qzss_get_reference(GNSS_TYPE_QZSS, 1) + 4,
+            Eph_gps_qzss_get_reference(GNSS_TYPE_QZSS, 5));
   EXPECT_EQ(nullptr, Eph_gps_qzss_get_reference(GNSS_TYPE_GPS, 33));
   EXPECT_EQ(nullptr, Eph_gps_qzss_get_reference(GNSS_TYPE_QZSS, 6));
   EXPECT_EQ(nullptr, Eph_gps_qzss_get_reference(GNSS_TYPE_GLO, 1));

@@ -102,13 +102,18 @@ TEST(RinexFormat, FixedPointMatchesPrintf) {
                              -1e16, 123.4565, 9.9995, 1e-300, NAN,    INFINITY};
   char want[512];
   char got[512];
+  auto check = [&](double x, int width, int prec) {
+    int n = snprintf(want, sizeof want, "%*.*f", width, prec, x);
+    int m = RINEX_format_fixed(got, x, width, prec);
+    ASSERT_EQ(std::string(want, (size_t)n), std::string(got, (size_t)m)) << x << " ." << prec;
+  };
   for (int i = 0; i < 200000; i++) {
     double x = i < 13 ? specials[i] : uniform(rng) * std::pow(10.0, scale(rng) / 2);
-    for (int prec : {3, 7}) {
-      int width = prec == 3 ? 14 : 11;
-      int n = snprintf(want, sizeof want, "%*.*f", width, prec, x);
-      int m = RINEX_format_fixed(got, x, width, prec);
-      ASSERT_EQ(std::string(want, (size_t)n), std::string(got, (size_t)m)) << x;
-    }
+    check(x, 14, 3);
+    check(x, 11, 7);
+    check(x, 12, 1 + i % 9);  // every precision the formatter offers
   }
+  // Exact halfway cases, k / 2^(prec+1) with k odd: printf rounds them to even.
+  for (int prec = 1; prec <= 9; prec++)
+    for (int k = 1; k < 2000; k += 2) check(12.0 + std::ldexp(k % 512, -(prec + 1)), 16, prec);
 }
