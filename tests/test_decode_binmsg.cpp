@@ -7,6 +7,7 @@
 #include "const.h"
 #include "decode_binmsg.h"
 #include "ephemeris.h"
+#include "expect_format.h"
 #include "nav_encoders.h"
 #include "obs.h"
 #include "rinex.h"
@@ -213,6 +214,34 @@ std::vector<Bytes> ephemeris_messages(uint8_t msg_id, uint8_t id) {
 }
 
 }  // namespace
+
+// SISA index to metres in the Galileo record (orbit line 6, first field), at
+// both ends of every step of the table.
+TEST_F(Decode, GalileoSisaInMetres) {
+  struct Case {
+    uint32_t index;
+    double metres;
+  } const kCases[] = {{0, 0.0},   {49, 0.49}, {50, 0.5},  {74, 0.98},  {75, 1.0},
+                      {99, 1.96}, {100, 2.0}, {125, 6.0}, {126, -1.0}, {255, -1.0}};
+  for (const Case& c : kCases) {
+    SetUp();
+    GalEph v = {};
+    v.iodnav = 9;
+    v.sisa = c.index;
+    for (const GalWord& w : encode_galileo(v)) process(galileo_payload(3, w));
+    fflush(RINEX_nav_stream());
+    std::string nav;
+    if (FILE* f = fopen((base_ + ".nav").c_str(), "rb")) {
+      for (int ch; (ch = getc(f)) != EOF;) nav += (char)ch;
+      fclose(f);
+    }
+    size_t line6 = 0;
+    for (int i = 0; i < 6 && line6 != std::string::npos; i++) line6 = nav.find('\n', line6 + 1);
+    ASSERT_NE(std::string::npos, line6) << c.index;
+    EXPECT_EQ(expect_d19(c.metres), nav.substr(line6 + 5, 19)) << c.index;
+    TearDown();
+  }
+}
 
 // Receiver numbers at both ends of every range and just outside them: a
 // record is written for exactly the ones inside.

@@ -431,90 +431,94 @@ TEST(EphemerisBeiDou, D2DoubleCheckAcrossCycles) {
   EXPECT_EQ(-0x1p-32f, e.af1);
 }
 
-TEST(EphemerisGalileo, RoundTripAndIonosphereHandOver) {
-  GalEph v = {};
-  v.iodnav = 1000;
-  v.toe = 10079;
-  v.m0 = -123456789;
-  v.e = 0x80000001u;
-  v.sqrt_a = 0x80000000u | 12345u;
-  v.omega0 = 2111111111;
-  v.i0 = -999999999;
-  v.omega = 42;
-  v.idot = -8000;
-  v.omega_dot = -8388608;
-  v.delta_n = 32767;
-  v.cuc = -32768;
-  v.cus = 1;
-  v.crc = -1;
-  v.crs = 300;
-  v.sisa = 107;
-  v.svid = 11;
-  v.cic = -5;
-  v.cis = 5;
-  v.toc = 10079;
-  v.af0 = -1073741824;  // the 31-bit field's sign bit alone
-  v.af1 = -1048576;
-  v.af2 = -32;
-  v.ai0 = 2047;
-  v.ai1 = -1;
-  v.ai2 = 8191;
-  v.region[1] = 1;
-  v.bgd_a = -512;
-  v.bgd_b = 511;
-  v.e5b_hs = 2;
-  v.e1b_hs = 3;
-  v.e5b_dvs = 1;
-  v.e1b_dvs = 0;
-  v.wn = 4095;
-  v.tow = 1048575;
+namespace {
+
+void galileo_words(const GalEph& v, U32 w[24]) {
   auto words = encode_galileo(v);
-  U32 w[24] = {};
   for (size_t t = 0; t < 5; t++) {
     auto stored = stored_galileo(words[t]);
     std::copy(stored.begin(), stored.end(), w + 4 * t);
   }
+}
+
+// The decoded record against the raw values times the I/NAV scales.
+void expect_gal_fields(const GalEph& v, const GALIEPH_T& e) {
+  for (int i = 0; i < 4; i++) EXPECT_EQ((int)v.iodnav, e.IOD_nav[i]);
+  EXPECT_EQ((S32)v.toe * 60, e.toe);
+  EXPECT_EQ((v.m0 * k2_31) * kPi, e.M0);
+  EXPECT_EQ(v.e * k2_33, e.e);
+  EXPECT_EQ(v.sqrt_a * 0x1p-19, e.sqrt_A);
+  EXPECT_EQ((v.omega0 * k2_31) * kPi, e.Omega_0);
+  EXPECT_EQ((v.i0 * k2_31) * kPi, e.i0);
+  EXPECT_EQ((v.omega * k2_31) * kPi, e.omega);
+  EXPECT_EQ((v.idot * k2_43) * kPi, e.idot);
+  EXPECT_EQ((v.omega_dot * k2_43) * kPi, e.Omega_dot);
+  EXPECT_EQ((v.delta_n * k2_43) * kPi, e.delta_n);
+  EXPECT_EQ((float)(v.cuc * k2_29), e.Cuc);
+  EXPECT_EQ((float)(v.cus * k2_29), e.Cus);
+  EXPECT_EQ(v.crc / 32.0f, e.Crc);
+  EXPECT_EQ(v.crs / 32.0f, e.Crs);
+  EXPECT_EQ((int)v.sisa, e.SISA);
+  EXPECT_EQ((float)(v.cic * k2_29), e.Cic);
+  EXPECT_EQ((float)(v.cis * k2_29), e.Cis);
+  EXPECT_EQ((S32)v.toc * 60, e.toc);
+  EXPECT_EQ(v.af0 * 5.8207660913467e-11, e.af0);
+  EXPECT_EQ(v.af1 * 1.4210854715202e-14, e.af1);
+  EXPECT_EQ(v.af2 * 1.7347234759768e-18, e.af2);
+  EXPECT_EQ(v.ai0 / 4.0f, e.ai0);
+  EXPECT_EQ(v.ai1 / 256.0f, e.ai1);
+  EXPECT_EQ(v.ai2 / 32768.0f, e.ai2);
+  EXPECT_EQ((int)v.region[0], e.SF1);
+  EXPECT_EQ((int)v.region[1], e.SF2);
+  EXPECT_EQ((int)v.region[4], e.SF5);
+  EXPECT_EQ((float)(v.bgd_a * 2.3283064365386e-10), e.BGD_E1E5a);
+  EXPECT_EQ((float)(v.bgd_b * 2.3283064365386e-10), e.BGD_E1E5b);
+  EXPECT_EQ((int)v.e5b_hs, e.E5b_hs);
+  EXPECT_EQ((int)v.e1b_hs, e.E1B_hs);
+  EXPECT_EQ((int)v.e5b_dvs, e.E5b_dvs);
+  EXPECT_EQ((int)v.e1b_dvs, e.E1B_dvs);
+  EXPECT_EQ((int)v.wn + 1024, e.WN);
+  EXPECT_EQ((S32)v.tow, e.TOW_5);
+}
+
+}  // namespace
+
+TEST(EphemerisGalileo, RoundTripAndIonosphereHandOver) {
+  // Field extremes first (sign bits alone, all ones), then random bits in every field.
+  GalEph v = {};
+  v.iodnav = 1000, v.toe = 10079, v.m0 = -123456789, v.e = 0x80000001u;
+  v.sqrt_a = 0x80000000u | 12345u, v.omega0 = 2111111111, v.i0 = -999999999, v.omega = 42;
+  v.idot = -8000, v.omega_dot = -8388608, v.delta_n = 32767, v.cuc = -32768, v.cus = 1;
+  v.crc = -1, v.crs = 300, v.sisa = 107, v.svid = 11, v.cic = -5, v.cis = 5, v.toc = 10079;
+  v.af0 = -1073741824, v.af1 = -1048576, v.af2 = -32, v.ai0 = 2047, v.ai1 = -1, v.ai2 = 8191;
+  v.region[1] = 1, v.bgd_a = -512, v.bgd_b = 511, v.e5b_hs = 2, v.e1b_hs = 3, v.e5b_dvs = 1;
+  v.wn = 4095, v.tow = 1048575;
+  U32 w[24] = {};
+  galileo_words(v, w);
   GALIEPH_T e = {};
   ASSERT_EQ(1, EPH_gal_update(&e, w));
-  for (int i = 0; i < 4; i++) EXPECT_EQ(1000, e.IOD_nav[i]);
-  EXPECT_EQ(604740, e.toe);
-  EXPECT_EQ((-123456789 * k2_31) * kPi, e.M0);
-  EXPECT_EQ(2147483649.0 * k2_33, e.e);
-  EXPECT_EQ((2147483648.0 + 12345) * 0x1p-19, e.sqrt_A);
-  EXPECT_EQ((2111111111 * k2_31) * kPi, e.Omega_0);
-  EXPECT_EQ((-999999999 * k2_31) * kPi, e.i0);
-  EXPECT_EQ((42 * k2_31) * kPi, e.omega);
-  EXPECT_EQ((-8000 * k2_43) * kPi, e.idot);
-  EXPECT_EQ((-8388608 * k2_43) * kPi, e.Omega_dot);
-  EXPECT_EQ((32767 * k2_43) * kPi, e.delta_n);
-  EXPECT_EQ((float)(-32768 * k2_29), e.Cuc);
-  EXPECT_EQ((float)(1 * k2_29), e.Cus);
-  EXPECT_EQ(-1 / 32.0f, e.Crc);
-  EXPECT_EQ(300 / 32.0f, e.Crs);
-  EXPECT_EQ(107, e.SISA);
-  EXPECT_EQ((float)(-5 * k2_29), e.Cic);
-  EXPECT_EQ(604740, e.toc);
-  EXPECT_EQ(-1073741824 * 5.8207660913467e-11, e.af0);
-  EXPECT_EQ(-1048576 * 1.4210854715202e-14, e.af1);
-  EXPECT_EQ(-32 * 1.7347234759768e-18, e.af2);
-  EXPECT_EQ(511.75f, e.ai0);
-  EXPECT_EQ(-1 / 256.0f, e.ai1);
-  EXPECT_EQ(8191 / 32768.0f, e.ai2);
-  EXPECT_EQ(0, e.SF1);
-  EXPECT_EQ(1, e.SF2);
-  EXPECT_EQ((float)(-512 * 2.3283064365386e-10), e.BGD_E1E5a);
-  EXPECT_EQ((float)(511 * 2.3283064365386e-10), e.BGD_E1E5b);
-  EXPECT_EQ(2, e.E5b_hs);
-  EXPECT_EQ(3, e.E1B_hs);
-  EXPECT_EQ(1, e.E5b_dvs);
-  EXPECT_EQ(0, e.E1B_dvs);
-  EXPECT_EQ(5119, e.WN);
-  EXPECT_EQ(1048575, e.TOW_5);
-  v.wn = 0;
-  auto type5 = stored_galileo(encode_galileo(v)[4]);
-  std::copy(type5.begin(), type5.end(), w + 16);
+  expect_gal_fields(v, e);
+  std::mt19937 rng(5);
+  auto u = [&](int bits) {
+    return (uint32_t)(rng() & (bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1));
+  };
+  auto s = [&](int bits) { return (int32_t)(u(bits) << (32 - bits)) >> (32 - bits); };
+  for (int n = 0; n < 40; n++) {
+    GalEph r = {};
+    r.iodnav = u(10), r.toe = u(14), r.m0 = s(32), r.e = u(32), r.sqrt_a = u(32);
+    r.omega0 = s(32), r.i0 = s(32), r.omega = s(32), r.idot = s(14), r.omega_dot = s(24);
+    r.delta_n = s(16), r.cuc = s(16), r.cus = s(16), r.crc = s(16), r.crs = s(16), r.sisa = u(8);
+    r.svid = 1 + u(5), r.cic = s(16), r.cis = s(16), r.toc = u(14), r.af0 = s(31), r.af1 = s(21);
+    r.af2 = s(6), r.ai0 = u(11), r.ai1 = s(11), r.ai2 = s(14), r.bgd_a = s(10), r.bgd_b = s(10);
+    for (uint32_t& bit : r.region) bit = u(1);
+    r.e5b_hs = u(2), r.e1b_hs = u(2), r.e5b_dvs = u(1), r.e1b_dvs = u(1), r.wn = u(12),
+    r.tow = u(20);
+    galileo_words(r, w);
+    ASSERT_EQ(1, EPH_gal_update(&e, w)) << n;
+    expect_gal_fields(r, e);
+  }
+  galileo_words(v, w);
   EPH_gal_update(&e, w);
-  EXPECT_EQ(1024, e.WN);
 
   F32 a[4];
   S32 b[4];
