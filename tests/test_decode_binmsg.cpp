@@ -202,8 +202,10 @@ std::vector<Bytes> ephemeris_messages(uint8_t msg_id, uint8_t id) {
     for (uint8_t s = 1; s <= 3; s++)
       out.push_back(bds_payload(0xE2, (uint8_t)(id - 200), s, sf[s - 1u]));
   } else if (msg_id == 0xE3) {
+    // Two cycles: a satellite whose data changed is accepted on the second.
     auto pages = encode_bds_d2(BdsEph{});
-    for (const InfoBits& p : pages) out.push_back(bds_payload(0xE3, (uint8_t)(id - 200), 1, p));
+    for (int cycle = 0; cycle < 2; cycle++)
+      for (const InfoBits& p : pages) out.push_back(bds_payload(0xE3, (uint8_t)(id - 200), 1, p));
   } else {
     GalEph v = {};
     v.iodnav = 5;

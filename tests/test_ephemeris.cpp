@@ -27,61 +27,18 @@ std::array<U32, 30> gps_words(const GpsLnav& v) {
   return w;
 }
 
-// A realistic GPS ephemeris (week 2400 of the full count, broadcast 352).
-GpsLnav gps_example() {
-  GpsLnav v = {};
-  v.tow_count = 57590;  // 345540 s
-  v.week = 352;
-  v.code_l2 = 1;
-  v.ura = 2;
-  v.health = 0;
-  v.iodc = 0x1A5;
-  v.l2p = 1;
-  v.tgd = -11;
-  v.toc = 21600;  // 345600 s
-  v.af2 = -3;
-  v.af1 = -1234;
-  v.af0 = (int32_t)quantise(-2.3283064365387e-4, 0x1p-31);
-  v.iode = 0xA5;
-  v.crs = (int32_t)quantise(-72.4375, 0x1p-5);
-  v.delta_n = (int32_t)quantise(4.3e-9, k2_43 * kPi);
-  v.m0 = (int32_t)quantise(-2.8123, k2_31 * kPi);
-  v.cuc = (int32_t)quantise(-3.7e-6, k2_29);
-  v.e = (uint32_t)quantise(0.0123456, k2_33);
-  v.cus = (int32_t)quantise(8.1e-6, k2_29);
-  v.sqrt_a = (uint32_t)quantise(5153.6543, 0x1p-19);
-  v.toe = 21600;
-  v.fit = 1;
-  v.aodo = 27;
-  v.cic = (int32_t)quantise(-1.2e-7, k2_29);
-  v.omega0 = (int32_t)quantise(1.9876, k2_31 * kPi);
-  v.cis = (int32_t)quantise(6.5e-8, k2_29);
-  v.i0 = (int32_t)quantise(0.9712, k2_31 * kPi);
-  v.crc = (int32_t)quantise(245.125, 0x1p-5);
-  v.omega = (int32_t)quantise(-0.7543, k2_31 * kPi);
-  v.omega_dot = (int32_t)quantise(-8.1e-9, k2_43 * kPi);
-  v.idot = (int32_t)quantise(-3.2e-10, k2_43 * kPi);
-  return v;
-}
-
-}  // namespace
-
-TEST(EphemerisGps, RoundTripOfARealisticSet) {
-  GpsLnav v = gps_example();
-  auto w = gps_words(v);
-  EPH_T e = {};
-  ASSERT_EQ(1, Eph_gps_qzss_update(w.data(), &e));
-  EXPECT_EQ(345540u, e.start_tow);
-  EXPECT_EQ(2048 + 352, e.WN);
-  EXPECT_EQ(1, e.codes_on_L2);
-  EXPECT_EQ(4.85, e.SV_accuracy_meters);
-  EXPECT_EQ(0x1A5, e.IODC);
-  EXPECT_EQ(0xA5, e.IODE);
-  EXPECT_EQ(1, e.L2_P_data_flag);
-  EXPECT_EQ(-11 * 0x1p-31f, e.TGD);
-  EXPECT_EQ(345600, e.toc);
-  EXPECT_EQ(-3 * 0x1p-55f, e.af2);
-  EXPECT_EQ(-1234 * 0x1p-43f, e.af1);
+// The decoded record against the raw values times the IS-GPS-200 scales.
+void expect_gps_fields(const GpsLnav& v, const EPH_T& e) {
+  EXPECT_EQ(v.tow_count * 6, e.start_tow);
+  EXPECT_EQ((int)v.code_l2, e.codes_on_L2);
+  EXPECT_EQ((int)v.health, e.health);
+  EXPECT_EQ((int)v.iodc, e.IODC);
+  EXPECT_EQ((int)v.iode, e.IODE);
+  EXPECT_EQ((int)v.l2p, e.L2_P_data_flag);
+  EXPECT_EQ(v.tgd * 0x1p-31f, e.TGD);
+  EXPECT_EQ((S32)v.toc * 16, e.toc);
+  EXPECT_EQ(v.af2 * 0x1p-55f, e.af2);
+  EXPECT_EQ(v.af1 * 0x1p-43f, e.af1);
   EXPECT_EQ((float)v.af0 * 0x1p-31f, e.af0);
   EXPECT_EQ(v.crs * 0x1p-5, e.Crs);
   EXPECT_EQ(v.delta_n * (k2_43 * kPi), e.delta_n);
@@ -90,9 +47,9 @@ TEST(EphemerisGps, RoundTripOfARealisticSet) {
   EXPECT_EQ(v.e * k2_33, e.e);
   EXPECT_EQ(v.cus * k2_29, e.Cus);
   EXPECT_EQ(v.sqrt_a * 0x1p-19, e.sqrt_A);
-  EXPECT_EQ(345600, e.toe);
-  EXPECT_EQ(6, e.fit_interval);
-  EXPECT_EQ(27 * 900, e.AODO);
+  EXPECT_EQ((S32)v.toe * 16, e.toe);
+  EXPECT_EQ(v.fit ? 6 : 4, e.fit_interval);
+  EXPECT_EQ((int)v.aodo * 900, e.AODO);
   EXPECT_EQ(v.cic * k2_29, e.Cic);
   EXPECT_EQ((v.omega0 * k2_31) * kPi, e.Omega_0);
   EXPECT_EQ(v.cis * k2_29, e.Cis);
@@ -101,8 +58,33 @@ TEST(EphemerisGps, RoundTripOfARealisticSet) {
   EXPECT_EQ((v.omega * k2_31) * kPi, e.omega);
   EXPECT_EQ((v.omega_dot * k2_43) * kPi, e.Omega_dot);
   EXPECT_EQ(v.idot * (k2_43 * kPi), e.IDOT);
-  EXPECT_NEAR(-2.8123, e.M0, 2e-9);
-  EXPECT_NEAR(5153.6543, e.sqrt_A, 1e-5);
+}
+
+}  // namespace
+
+// Random bits in every field, toc near the transmission so the week is the broadcast one.
+TEST(EphemerisGps, RandomFieldsRoundTrip) {
+  std::mt19937 rng(2);
+  auto u = [&](int bits) {
+    return (uint32_t)(rng() & (bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1));
+  };
+  auto s = [&](int bits) { return (int32_t)(u(bits) << (32 - bits)) >> (32 - bits); };
+  for (int n = 0; n < 40; n++) {
+    GpsLnav v = {};
+    v.tow_count = u(16), v.week = u(10), v.code_l2 = u(2), v.ura = 15, v.health = u(6);
+    v.iodc = u(10), v.iode = v.iodc & 0xFF, v.l2p = u(1), v.tgd = s(8),
+    v.toc = v.tow_count * 6 / 16;
+    v.af2 = s(8), v.af1 = s(16), v.af0 = s(22), v.crs = s(16), v.delta_n = s(16), v.m0 = s(32);
+    v.cuc = s(16), v.e = u(32), v.cus = s(16), v.sqrt_a = u(32), v.toe = u(16), v.fit = u(1);
+    v.aodo = u(5), v.cic = s(16), v.omega0 = s(32), v.cis = s(16), v.i0 = s(32), v.crc = s(16);
+    v.omega = s(32), v.omega_dot = s(24), v.idot = s(14);
+    auto w = gps_words(v);
+    EPH_T e = {};
+    ASSERT_EQ(1, Eph_gps_qzss_update(w.data(), &e)) << n;
+    expect_gps_fields(v, e);
+    EXPECT_EQ(2048 + (int)v.week, e.WN);
+    EXPECT_EQ(6144.0, e.SV_accuracy_meters);
+  }
 }
 
 TEST(EphemerisGps, WeekRuleIssueOfDataAndExtremes) {
@@ -172,64 +154,67 @@ std::array<U32, 15> glonass_words(const GloImmediate& v) {
 
 }  // namespace
 
+namespace {
+
+// The decoded record against the raw values times the ICD scales (FT aside).
+void expect_glo_fields(const GloImmediate& v, const GLOEPH_T& e, D64 tau_c) {
+  EXPECT_EQ((S32)(((v.tk >> 7) * 120 + (v.tk & 127)) * 30), e.tod);
+  EXPECT_EQ((S32)v.tb * 900, e.tb);
+  EXPECT_EQ((int)(v.p1 << 3 | v.p2 << 2 | v.p3 << 1 | v.p4), e.p1234);
+  EXPECT_EQ((int)(v.bn << 1 | v.ln), e.healthy);
+  EXPECT_EQ((int)v.p, e.P_flag);
+  EXPECT_EQ((int)v.m, e.M);
+  EXPECT_EQ((int)v.n, e.slot_n);
+  EXPECT_EQ((int)v.nt, e.NT);
+  EXPECT_EQ((int)v.en, e.En);
+  EXPECT_EQ((int)v.n4, e.N4);
+  EXPECT_EQ(v.x * 0x1p-11, e.Xn);
+  EXPECT_EQ(v.y * 0x1p-11, e.Yn);
+  EXPECT_EQ(v.z * 0x1p-11, e.Zn);
+  EXPECT_EQ((float)(v.dx * 0x1p-20), e.dXn);
+  EXPECT_EQ((float)(v.dy * 0x1p-20), e.dYn);
+  EXPECT_EQ((float)(v.dz * 0x1p-20), e.dZn);
+  EXPECT_EQ((float)(v.ddx * 0x1p-30), e.ddXn);
+  EXPECT_EQ((float)(v.ddy * 0x1p-30), e.ddYn);
+  EXPECT_EQ((float)(v.ddz * 0x1p-30), e.ddZn);
+  EXPECT_EQ((float)(v.gamma * 0x1p-40), e.gamma_n);
+  EXPECT_EQ((float)(v.delta_tau * 0x1p-30), e.delta_tau_n);
+  EXPECT_EQ((float)(v.tau * 0x1p-30), e.tau_n);
+  EXPECT_EQ(v.tau_c * 0x1p-31, tau_c);
+  EXPECT_EQ(1, e.valid);
+}
+
+}  // namespace
+
 TEST(EphemerisGlonass, RoundTripAndSignMagnitudeFields) {
+  // Field extremes first (all 27 bits of xn set), then random bits in every field.
   GloImmediate v = {};
   v.tk = (23u << 7) | (59u << 1) | 1u;  // 23:59:30
-  v.p1 = 3;
-  v.tb = 95;
-  v.p2 = 1;
-  v.bn = 4;
-  v.ln = 1;
-  v.p = 2;
-  v.p3 = 0;
-  v.m = 1;
-  v.n = 17;
-  v.nt = 1234;
-  v.ft = 13;
-  v.p4 = 1;
-  v.en = 3;
-  v.n4 = 8;
-  v.x = -(1 << 26) + 1;  // all 27 bits set
-  v.dx = 123456;
-  v.ddx = -3;
-  v.y = 12345678;
-  v.dy = -2345678;
-  v.ddy = 0;
-  v.z = -7654321;
-  v.dz = 3456789;
-  v.ddz = 5;
-  v.gamma = -12;
-  v.delta_tau = -5;
-  v.tau = -1234567;
-  v.tau_c = -1;
+  v.p1 = 3, v.tb = 95, v.p2 = 1, v.bn = 4, v.ln = 1, v.p = 2, v.m = 1, v.n = 17, v.nt = 1234;
+  v.ft = 13, v.p4 = 1, v.en = 3, v.n4 = 8, v.x = -(1 << 26) + 1, v.dx = 123456, v.ddx = -3;
+  v.y = 12345678, v.dy = -2345678, v.z = -7654321, v.dz = 3456789, v.ddz = 5, v.gamma = -12;
+  v.delta_tau = -5, v.tau = -1234567, v.tau_c = -1;
   auto w = glonass_words(v);
   GLOEPH_T e = {};
   D64 tau_c = 0;
   ASSERT_EQ(1, Eph_glonass_update(w.data(), &e, &tau_c));
+  expect_glo_fields(v, e, tau_c);
   EXPECT_EQ(86370, e.tod);
-  EXPECT_EQ(85500, e.tb);
-  EXPECT_EQ(29, e.p1234);
-  EXPECT_EQ(9, e.healthy);
-  EXPECT_EQ(2, e.P_flag);
-  EXPECT_EQ(1, e.M);
-  EXPECT_EQ(17, e.slot_n);
-  EXPECT_EQ(1234, e.NT);
   EXPECT_EQ(0, e.FT);
-  EXPECT_EQ(3, e.En);
-  EXPECT_EQ(8, e.N4);
-  EXPECT_EQ(-((1 << 26) - 1) * 0x1p-11, e.Xn);
-  EXPECT_EQ((float)(123456 * 0x1p-20), e.dXn);
-  EXPECT_EQ((float)(-3 * 0x1p-30), e.ddXn);
-  EXPECT_EQ(12345678 * 0x1p-11, e.Yn);
-  EXPECT_EQ((float)(-2345678 * 0x1p-20), e.dYn);
-  EXPECT_EQ(-7654321 * 0x1p-11, e.Zn);
-  EXPECT_EQ((float)(3456789 * 0x1p-20), e.dZn);
-  EXPECT_EQ((float)(5 * 0x1p-30), e.ddZn);
-  EXPECT_EQ((float)(-12 * 0x1p-40), e.gamma_n);
-  EXPECT_EQ((float)(-5 * 0x1p-30), e.delta_tau_n);
-  EXPECT_EQ((float)(-1234567 * 0x1p-30), e.tau_n);
-  EXPECT_EQ(-0x1p-31, tau_c);
-  EXPECT_EQ(1, e.valid);
+  std::mt19937 rng(3);
+  auto u = [&](int bits) { return (uint32_t)(rng() & ((1u << bits) - 1)); };
+  auto sm = [&](int bits) { return (int32_t)u(bits - 1) * (u(1) ? -1 : 1); };
+  for (int n = 0; n < 40; n++) {
+    GloImmediate r = {};
+    r.tk = u(12), r.p1 = u(2), r.tb = u(7), r.p2 = u(1), r.bn = u(3), r.ln = u(1), r.p = u(2);
+    r.p3 = u(1), r.m = u(2), r.n = u(5), r.nt = u(11), r.p4 = u(1), r.en = u(5), r.n4 = u(5);
+    r.x = sm(27), r.dx = sm(24), r.ddx = sm(5), r.y = sm(27), r.dy = sm(24), r.ddy = sm(5);
+    r.z = sm(27), r.dz = sm(24), r.ddz = sm(5), r.gamma = sm(11), r.delta_tau = sm(5);
+    r.tau = sm(22), r.tau_c = sm(31);
+    w = glonass_words(r);
+    ASSERT_EQ(1, Eph_glonass_update(w.data(), &e, &tau_c)) << n;
+    expect_glo_fields(r, e, tau_c);
+  }
 
   // Negative zero, FT extremes and the positive tau_c step.
   v.x = 0;
@@ -258,41 +243,6 @@ namespace {
 void bds_words(const InfoBits& s, int nwords, U32* out) {
   auto stored = stored_bds(s, nwords);
   std::copy(stored.begin(), stored.end(), out);
-}
-
-BdsEph bds_example() {
-  BdsEph v = {};
-  v.sow = 345600;
-  v.sath1 = 1;
-  v.aodc = 17;
-  v.urai = 15;
-  v.wn = 1044;
-  v.toc = 43200;
-  v.tgd1 = -123;
-  v.tgd2 = 511;
-  v.alpha[0] = 12, v.alpha[1] = -3, v.alpha[2] = -128, v.alpha[3] = 127;
-  v.beta[0] = -128, v.beta[1] = 5, v.beta[2] = -7, v.beta[3] = 100;
-  v.a2 = -1024;
-  v.a0 = -4000000;
-  v.a1 = 1500000;
-  v.aode = 30;
-  v.delta_n = -20000;
-  v.cuc = -131072;
-  v.m0 = -1500000000;
-  v.e = 3000000000u;
-  v.cus = 131071;
-  v.crc = -5000;
-  v.crs = 77777;
-  v.sqrt_a = 2700000000u;
-  v.toe = 43200;
-  v.i0 = 700000000;
-  v.cic = -99;
-  v.omega_dot = -8000000;
-  v.cis = 1234;
-  v.idot = -8192;
-  v.omega0 = 2000000000;
-  v.omega = -1;
-  return v;
 }
 
 void expect_bds_fields(const BdsEph& v, const BD2EPH_T& e) {
@@ -370,7 +320,11 @@ TEST(EphemerisBeiDou, RandomFieldsRoundTripInD1AndD2) {
 }
 
 TEST(EphemerisBeiDou, D1RoundTripAndRejectedSet) {
-  BdsEph v = bds_example();
+  std::mt19937 rng(17);
+  BdsEph v = random_bds(&rng);
+  v.sow = 345600;
+  v.alpha[0] = 12, v.alpha[1] = -3, v.alpha[2] = -128, v.alpha[3] = 127;
+  v.beta[0] = -128, v.beta[1] = 5, v.beta[2] = -7, v.beta[3] = 100;
   auto sf = encode_bds_d1(v);
   U32 w[30];
   for (int s = 0; s < 3; s++) bds_words(sf[(size_t)s], 10, w + 10 * s);
@@ -378,7 +332,6 @@ TEST(EphemerisBeiDou, D1RoundTripAndRejectedSet) {
   F32 a[4];
   S32 b[4];
   ASSERT_EQ(1, Eph_bd2_d1_update(w, &e, a, b));
-  expect_bds_fields(v, e);
   EXPECT_EQ(e.TGD1, e.TGD);
   EXPECT_EQ(345600u, e.start_tow);
   EXPECT_EQ(12 * 0x1p-30f, a[0]);
@@ -408,7 +361,8 @@ TEST(EphemerisBeiDou, D1RoundTripAndRejectedSet) {
 }
 
 TEST(EphemerisBeiDou, D2DoubleCheckAcrossCycles) {
-  BdsEph v = bds_example();
+  std::mt19937 rng(19);
+  BdsEph v = random_bds(&rng);
   auto pages = encode_bds_d2(v);
   U32 buf[50];
   for (int p = 0; p < 10; p++) bds_words(pages[(size_t)p], 5, buf + 5 * p);
