@@ -486,26 +486,3 @@ TEST(NavigationFile, EveryConstellationTwoEphemeridesEach) {
   want.insert(want.end(), records.begin(), records.end());
   expect_lines(want, r.nav);
 }
-
-TEST(BundledSample, HasEveryConstellation) {
-  bool exists = false;
-  std::string bytes = read_file(VLN_SAMPLE_LOG, &exists);
-  ASSERT_TRUE(exists);
-  auto r =
-      run_program({"sample.dat", "-dual_freq"}, "sample.dat", Bytes(bytes.begin(), bytes.end()));
-  ASSERT_EQ(1, r.status);
-  std::string obs_letters, nav_letters;
-  for (const std::string& line : lines(r.obs))
-    if (line.size() > 3 && line[0] != '>' && line.find("SYS /") == std::string::npos &&
-        obs_letters.find(line[0]) == std::string::npos && std::isupper((unsigned char)line[0]) &&
-        std::isdigit((unsigned char)line[2]))
-      obs_letters += line[0];
-  for (const std::string& line : lines(r.nav))
-    if (line.size() == 80 && std::isdigit((unsigned char)line[1]) &&
-        std::isdigit((unsigned char)line[2]) && line[3] == ' ' &&
-        nav_letters.find(line[0]) == std::string::npos)
-      nav_letters += line[0];
-  for (char c : std::string("GRECJS")) EXPECT_NE(std::string::npos, obs_letters.find(c)) << c;
-  for (char c : std::string("GRECJ")) EXPECT_NE(std::string::npos, nav_letters.find(c)) << c;
-  EXPECT_NE(std::string::npos, r.out.find("Decoded msg epoch number=      180\n"));
-}
