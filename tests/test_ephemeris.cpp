@@ -17,6 +17,14 @@ namespace {
 
 using namespace scale;
 
+// Random raw field values: unsigned, two's complement and sign-magnitude, of a given width.
+struct RandomBits {
+  std::mt19937 rng;
+  uint32_t u(int bits) { return (uint32_t)(rng() & (bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1)); }
+  int32_t s(int bits) { return (int32_t)(u(bits) << (32 - bits)) >> (32 - bits); }
+  int32_t sm(int bits) { return (int32_t)u(bits - 1) * (u(1) ? -1 : 1); }
+};
+
 std::array<U32, 30> gps_words(const GpsLnav& v) {
   std::array<U32, 30> w;
   auto sf = encode_gps_lnav(v);
@@ -64,11 +72,9 @@ void expect_gps_fields(const GpsLnav& v, const EPH_T& e) {
 
 // Random bits in every field, toc near the transmission so the week is the broadcast one.
 TEST(EphemerisGps, RandomFieldsRoundTrip) {
-  std::mt19937 rng(2);
-  auto u = [&](int bits) {
-    return (uint32_t)(rng() & (bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1));
-  };
-  auto s = [&](int bits) { return (int32_t)(u(bits) << (32 - bits)) >> (32 - bits); };
+  RandomBits rng{std::mt19937(2)};
+  auto u = [&](int bits) { return rng.u(bits); };
+  auto s = [&](int bits) { return rng.s(bits); };
   for (int n = 0; n < 40; n++) {
     GpsLnav v = {};
     v.tow_count = u(16), v.week = u(10), v.code_l2 = u(2), v.ura = 15, v.health = u(6);
@@ -201,9 +207,9 @@ TEST(EphemerisGlonass, RoundTripAndSignMagnitudeFields) {
   expect_glo_fields(v, e, tau_c);
   EXPECT_EQ(86370, e.tod);
   EXPECT_EQ(0, e.FT);
-  std::mt19937 rng(3);
-  auto u = [&](int bits) { return (uint32_t)(rng() & ((1u << bits) - 1)); };
-  auto sm = [&](int bits) { return (int32_t)u(bits - 1) * (u(1) ? -1 : 1); };
+  RandomBits rng{std::mt19937(3)};
+  auto u = [&](int bits) { return rng.u(bits); };
+  auto sm = [&](int bits) { return rng.sm(bits); };
   for (int n = 0; n < 40; n++) {
     GloImmediate r = {};
     r.tk = u(12), r.p1 = u(2), r.tb = u(7), r.p2 = u(1), r.bn = u(3), r.ln = u(1), r.p = u(2);
@@ -279,11 +285,9 @@ void expect_bds_fields(const BdsEph& v, const BD2EPH_T& e) {
 
 // Every raw field filled with random bits of its width (two's complement for
 // the signed ones), so that a field read one bit or one word off shows.
-BdsEph random_bds(std::mt19937* rng) {
-  auto u = [&](int bits) {
-    return (uint32_t)((*rng)() & (bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1));
-  };
-  auto s = [&](int bits) { return (int32_t)(u(bits) << (32 - bits)) >> (32 - bits); };
+BdsEph random_bds(RandomBits* rng) {
+  auto u = [&](int bits) { return rng->u(bits); };
+  auto s = [&](int bits) { return rng->s(bits); };
   BdsEph v = {};
   v.sow = u(20), v.sath1 = u(1), v.aodc = u(5), v.urai = 15, v.wn = u(13), v.toc = u(17);
   v.tgd1 = s(10), v.tgd2 = s(10);
@@ -298,7 +302,7 @@ BdsEph random_bds(std::mt19937* rng) {
 }  // namespace
 
 TEST(EphemerisBeiDou, RandomFieldsRoundTripInD1AndD2) {
-  std::mt19937 rng(11);
+  RandomBits rng{std::mt19937(11)};
   for (int n = 0; n < 40; n++) {
     BdsEph v = random_bds(&rng);
     auto sf = encode_bds_d1(v);
@@ -320,7 +324,7 @@ TEST(EphemerisBeiDou, RandomFieldsRoundTripInD1AndD2) {
 }
 
 TEST(EphemerisBeiDou, D1RoundTripAndRejectedSet) {
-  std::mt19937 rng(17);
+  RandomBits rng{std::mt19937(17)};
   BdsEph v = random_bds(&rng);
   v.sow = 345600;
   v.alpha[0] = 12, v.alpha[1] = -3, v.alpha[2] = -128, v.alpha[3] = 127;
@@ -361,7 +365,7 @@ TEST(EphemerisBeiDou, D1RoundTripAndRejectedSet) {
 }
 
 TEST(EphemerisBeiDou, D2DoubleCheckAcrossCycles) {
-  std::mt19937 rng(19);
+  RandomBits rng{std::mt19937(19)};
   BdsEph v = random_bds(&rng);
   auto pages = encode_bds_d2(v);
   U32 buf[50];
@@ -452,11 +456,9 @@ TEST(EphemerisGalileo, RoundTripAndIonosphereHandOver) {
   GALIEPH_T e = {};
   ASSERT_EQ(1, EPH_gal_update(&e, w));
   expect_gal_fields(v, e);
-  std::mt19937 rng(5);
-  auto u = [&](int bits) {
-    return (uint32_t)(rng() & (bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1));
-  };
-  auto s = [&](int bits) { return (int32_t)(u(bits) << (32 - bits)) >> (32 - bits); };
+  RandomBits rng{std::mt19937(5)};
+  auto u = [&](int bits) { return rng.u(bits); };
+  auto s = [&](int bits) { return rng.s(bits); };
   for (int n = 0; n < 40; n++) {
     GalEph r = {};
     r.iodnav = u(10), r.toe = u(14), r.m0 = s(32), r.e = u(32), r.sqrt_a = u(32);
