@@ -486,3 +486,12 @@ TEST(NavigationFile, EveryConstellationTwoEphemeridesEach) {
   want.insert(want.end(), records.begin(), records.end());
   expect_lines(want, r.nav);
 }
+
+// A GLONASS ephemeris is written only once its slot's frequency number is
+// known: a fresh run knows none.
+TEST(NavigationFile, GlonassWithoutFrequencyNumberIsNotWritten) {
+  Bytes log;
+  for (int slot = 1; slot <= 24; slot++) add_glonass(&log, (uint8_t)slot, glo_values(slot, 40));
+  auto r = run_program({"log.dat", "R"}, "log.dat", log);
+  EXPECT_EQ(std::string::npos, r.nav.find("\nR")) << r.nav;
+}
