@@ -52,6 +52,8 @@ TEST(PositionCheck, SampleAndOneHourLogSolveWithinMetres) {
     remove(nav.c_str());
     ASSERT_TRUE(report.ok) << c.name << ": " << report.error;
     ASSERT_EQ(5u, report.stats.size());
+    EXPECT_GT(report.phase_doppler_pairs, 1000) << c.name;
+    EXPECT_LT(report.phase_doppler_hz, 0.1) << c.name;  // noise: a few hundredths
     for (const PositionStats& s : report.stats) {
       std::string name = std::string(c.name) + " " + s.name;
       bool all = s.name == "all";

@@ -289,7 +289,9 @@ PositionReport check_positions(const std::string& obs_path, const std::string& n
     report.error = "cannot open " + obs_path;
     return report;
   }
-  std::map<char, int> code_index;  // field of the first pseudorange per system
+  std::map<char, int> code_index;     // field of the first pseudorange per system
+  std::map<char, int> phase_index;    // of the first carrier phase
+  std::map<char, int> doppler_index;  // of the first Doppler
   std::string line;
   char last_sys = ' ';
   int type_count = 0;
@@ -303,8 +305,11 @@ PositionReport check_positions(const std::string& obs_path, const std::string& n
       for (size_t pos = 7; pos + 3 <= 58 && pos + 3 <= line.size(); pos += 4) {
         std::string type = line.substr(pos, 3);
         if (type == "   ") continue;
-        if (type[0] == 'C' && code_index.find(last_sys) == code_index.end())
-          code_index[last_sys] = type_count;
+        for (auto* index : {&code_index, &phase_index, &doppler_index}) {
+          char kind = index == &code_index ? 'C' : index == &phase_index ? 'L' : 'D';
+          if (type[0] == kind && index->find(last_sys) == index->end())
+            (*index)[last_sys] = type_count;
+        }
         type_count++;
       }
     } else if (label.compare(0, 13, "END OF HEADER") == 0) {
@@ -312,6 +317,11 @@ PositionReport check_positions(const std::string& obs_path, const std::string& n
     }
   }
   std::vector<std::vector<double>> errors(sizeof kGroups / sizeof kGroups[0]);
+  struct PhaseSample {
+    double t, phase, doppler;
+  };
+  std::map<std::string, PhaseSample> last_phase;  // by satellite
+  std::vector<double> phase_doppler;
   std::vector<int> epochs(errors.size(), 0);
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -328,6 +338,18 @@ PositionReport check_positions(const std::string& obs_path, const std::string& n
       auto code = code_index.find(sys);
       if (code == code_index.end()) continue;
       double pr = field(line, 3 + 16 * (size_t)code->second, 14);
+      if (phase_index.count(sys) && doppler_index.count(sys)) {
+        size_t at = 3 + 16 * (size_t)phase_index[sys];
+        PhaseSample now = {t_rx, field(line, at, 14),
+                           field(line, 3 + 16 * (size_t)doppler_index[sys], 14)};
+        bool lost = line.size() > at + 14 && line[at + 14] != ' ';  // loss-of-lock indicator
+        PhaseSample& before = last_phase[line.substr(0, 3)];
+        double dt = now.t - before.t;
+        if (!lost && before.t > 0 && dt > 0 && dt <= 1.5 && now.phase != 0 && before.phase != 0)
+          phase_doppler.push_back(
+              std::fabs((now.phase - before.phase) / dt + 0.5 * (now.doppler + before.doppler)));
+        before = now;
+      }
       Meas m;
       if (pr > 1e7 && place_satellite(nav, sys, int_field(line, 1, 2), t_rx, pr, &m))
         ms.push_back(m);
@@ -357,6 +379,11 @@ PositionReport check_positions(const std::string& obs_path, const std::string& n
     }
     report.stats.push_back(s);
   }
+  if (!phase_doppler.empty()) {
+    std::sort(phase_doppler.begin(), phase_doppler.end());
+    report.phase_doppler_hz = phase_doppler[phase_doppler.size() / 2];
+    report.phase_doppler_pairs = (int)phase_doppler.size();
+  }
   report.ok = true;
   return report;
 }
@@ -375,5 +402,7 @@ std::string format_report(const PositionReport& r) {
              s.median, s.p95);
     out += text;
   }
-  return out;
+  snprintf(text, sizeof text, "phase rate + Doppler: median %.3f Hz over %d epoch pairs\n",
+           r.phase_doppler_hz, r.phase_doppler_pairs);
+  return out + text;
 }

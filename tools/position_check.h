@@ -20,6 +20,11 @@ struct PositionReport {
   std::string error;  // why the files could not be checked
   double approx[3] = {0, 0, 0};
   std::vector<PositionStats> stats;  // GPS, Galileo, BeiDou, GLONASS, all
+  // First-frequency carrier phase against Doppler: the median over consecutive
+  // epochs of |phase change per second + Doppler| (they agree for sound
+  // records), and how many pairs of epochs it was taken over.
+  double phase_doppler_hz = 0;
+  int phase_doppler_pairs = 0;
 };
 
 // Reads both files and solves every epoch.
