@@ -428,6 +428,8 @@ void expect_gal_fields(const GalEph& v, const GALIEPH_T& e) {
   EXPECT_EQ(v.ai2 / 32768.0f, e.ai2);
   EXPECT_EQ((int)v.region[0], e.SF1);
   EXPECT_EQ((int)v.region[1], e.SF2);
+  EXPECT_EQ((int)v.region[2], e.SF3);
+  EXPECT_EQ((int)v.region[3], e.SF4);
   EXPECT_EQ((int)v.region[4], e.SF5);
   EXPECT_EQ((float)(v.bgd_a * 2.3283064365386e-10), e.BGD_E1E5a);
   EXPECT_EQ((float)(v.bgd_b * 2.3283064365386e-10), e.BGD_E1E5b);
@@ -494,40 +496,37 @@ TEST(EphemerisSbas, GeoRecordsAndUpdateFlags) {
   EXPECT_EQ(nullptr, Eph_sbas_get_reference(119 - 120));
   EXPECT_EQ(nullptr, Eph_sbas_get_reference(139 - 120));
 
+  // Extremes first (the sign bit of XG alone), then random bits in every field.
   SbasGeoNav v = {};
-  v.iod = 200;
-  v.t0 = 5000;
-  v.ura = 3;
-  v.xg = -(1 << 29);  // sign bit only
-  v.yg = 123456789;
-  v.zg = -1000000;
-  v.vx = -65536;
-  v.vy = 1;
-  v.vz = 131071;
-  v.ax = -512;
-  v.ay = 511;
-  v.az = -1;
-  v.agf0 = -2048;
+  v.iod = 200, v.t0 = 5000, v.ura = 3, v.xg = -(1 << 29), v.yg = 123456789, v.zg = -1000000;
+  v.vx = -65536, v.vy = 1, v.vz = 131071, v.ax = -512, v.ay = 511, v.az = -1, v.agf0 = -2048;
   v.agf1 = 127;
-  SbasMessage m = encode_sbas_mt9(v);
-  U32 words[8];
-  for (int i = 0; i < 8; i++)
-    words[i] = ((U32)m[(size_t)(4 * i)] << 24) | ((U32)m[(size_t)(4 * i + 1)] << 16) |
-               ((U32)m[(size_t)(4 * i + 2)] << 8) | m[(size_t)(4 * i + 3)];
+  RandomBits rng{std::mt19937(23)};
   SBAS_GEO_T* geo = Eph_sbas_get_reference(9);
-  Eph_sbas_update_mt9(geo, words);
-  EXPECT_EQ(200, geo->IOD);
-  EXPECT_EQ(80000, geo->t0);
-  EXPECT_EQ(3, geo->URA);
-  EXPECT_EQ(-536870912 * 0.08, geo->XG);
-  EXPECT_EQ(123456789 * 0.08, geo->YG);
-  EXPECT_EQ(-1000000 * 0.4, geo->ZG);
-  EXPECT_EQ(-65536 * 0.000625, geo->VXG);
-  EXPECT_EQ(131071 * 0.004, geo->VZG);
-  EXPECT_EQ(-512 * 0.0000125, geo->AXG);
-  EXPECT_EQ(-1 * 0.0000625, geo->AZG);
-  EXPECT_EQ(-2048 * 4.6566128730773e-10, geo->aGf0);
-  EXPECT_EQ(127 * 9.0949470177292e-13, geo->aGf1);
+  for (int n = 0; n <= 40; n++) {
+    SbasMessage m = encode_sbas_mt9(v);
+    U32 words[8];
+    for (int i = 0; i < 8; i++)
+      words[i] = ((U32)m[(size_t)(4 * i)] << 24) | ((U32)m[(size_t)(4 * i + 1)] << 16) |
+                 ((U32)m[(size_t)(4 * i + 2)] << 8) | m[(size_t)(4 * i + 3)];
+    Eph_sbas_update_mt9(geo, words);
+    EXPECT_EQ((int)v.iod, geo->IOD);
+    EXPECT_EQ((S32)v.t0 * 16, geo->t0);
+    EXPECT_EQ((int)v.ura, geo->URA);
+    EXPECT_EQ(v.xg * 0.08, geo->XG);
+    EXPECT_EQ(v.yg * 0.08, geo->YG);
+    EXPECT_EQ(v.zg * 0.4, geo->ZG);
+    EXPECT_EQ(v.vx * 0.000625, geo->VXG);
+    EXPECT_EQ(v.vy * 0.000625, geo->VYG);
+    EXPECT_EQ(v.vz * 0.004, geo->VZG);
+    EXPECT_EQ(v.ax * 0.0000125, geo->AXG);
+    EXPECT_EQ(v.ay * 0.0000125, geo->AYG);
+    EXPECT_EQ(v.az * 0.0000625, geo->AZG);
+    EXPECT_EQ(v.agf0 * 4.6566128730773e-10, geo->aGf0);
+    EXPECT_EQ(v.agf1 * 9.0949470177292e-13, geo->aGf1);
+    v = {rng.u(8),  rng.u(13), rng.u(4),  rng.s(30), rng.s(30), rng.s(25), rng.s(17),
+         rng.s(17), rng.s(18), rng.s(10), rng.s(10), rng.s(10), rng.s(12), rng.s(8)};
+  }
   EXPECT_EQ(1, geo->update_flag);
   Eph_sbas_update_mt12(geo, 352, 1000);
   Eph_sbas_update_mt17(geo, 0x0F);

@@ -88,9 +88,18 @@ TEST(Obs, OriginalIdentifiersAndNumbering) {
     EXPECT_EQ(7.0, pr0);
     EXPECT_EQ(c.rinex, Obs_convert_internal_svid_to_rinex_sat_number(c.type, c.internal));
   }
-  S16 type = -1;
-  EXPECT_EQ(1, Obs_convert_svid_to_gnss_type(60, &type));
-  EXPECT_EQ(GNSS_TYPE_NONE, type);
+  // Both ends of every identifier range and the gaps between them.
+  const S16 kRanges[][2] = {{0, GNSS_TYPE_NONE},   {1, GNSS_TYPE_GPS},    {32, GNSS_TYPE_GPS},
+                            {33, GNSS_TYPE_SBAS},  {51, GNSS_TYPE_SBAS},  {52, GNSS_TYPE_NONE},
+                            {64, GNSS_TYPE_NONE},  {65, GNSS_TYPE_GLO},   {88, GNSS_TYPE_GLO},
+                            {89, GNSS_TYPE_NONE},  {192, GNSS_TYPE_NONE}, {193, GNSS_TYPE_QZSS},
+                            {197, GNSS_TYPE_QZSS}, {198, GNSS_TYPE_NONE}, {200, GNSS_TYPE_NONE},
+                            {201, GNSS_TYPE_BD2},  {215, GNSS_TYPE_BD2},  {216, GNSS_TYPE_NONE}};
+  for (const auto& r : kRanges) {
+    S16 type = -1;
+    EXPECT_EQ(1, Obs_convert_svid_to_gnss_type(r[0], &type));
+    EXPECT_EQ(r[1], type) << r[0];
+  }
   EXPECT_EQ(0, Obs_has_slot(6));  // k is learnt only from extended measurements
 }
 

@@ -39,6 +39,7 @@ TEST(RinexFiles, CreationDateIsShiftedBackEightHours) {
       {"Wed Dec 31 08:00:00 2025\n", "20251231 000000 UTC "},
       {"Thu May 01 03:00:00 2025\n", "20250430 190000 UTC "},
       {"Sat Aug 01 00:00:01 2026\n", "20260731 160001 UTC "},
+      {"Thu Jan 02 05:00:00 2025\n", "20250101 210000 UTC "},  // only the day goes back
   };
   for (const Case& c : cases) {
     char date[32];

@@ -112,6 +112,11 @@ TEST(TimeConvert, GlonassDayAndFourYearInterval) {
       {"leap first year of interval 7", 7, 61, 10800, {2020, 3, 1, -1, 0, 0, 0.0}},
       {"second year", 7, 367, 10800 + 3600 + 60 + 5, {2021, 1, 1, -1, 1, 1, 5.0}},
       {"fourth year, last day", 7, 1461, 86399, {2023, 12, 31, -1, 20, 59, 59.0}},
+      {"leap year, last day", 7, 366, 10800, {2020, 12, 31, -1, 0, 0, 0.0}},
+      {"third year, first day", 7, 732, 10800, {2022, 1, 1, -1, 0, 0, 0.0}},
+      {"second year, last day", 7, 731, 10800, {2021, 12, 31, -1, 0, 0, 0.0}},
+      {"fourth year, first day", 7, 1097, 10800, {2023, 1, 1, -1, 0, 0, 0.0}},
+      {"third year, last day", 7, 1096, 10800, {2022, 12, 31, -1, 0, 0, 0.0}},
   };
   for (const Case& c : cases) {
     UTC_TIME_T t = {};
