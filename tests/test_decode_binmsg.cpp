@@ -20,7 +20,9 @@ namespace {
 class Decode : public testing::Test {
  protected:
   void SetUp() override {
-    base_ = testing::TempDir() + "vln_decode";
+    // Named after the test: ctest runs tests in parallel processes.
+    base_ = testing::TempDir() + "vln_decode_" +
+            testing::UnitTest::GetInstance()->current_test_info()->name();
     ASSERT_EQ(1, RINEX_init((base_ + ".dat").c_str()));
     for (S16 t = GNSS_TYPE_GPS; t < GNSS_NTYPE; t++) RINEX_set_output_measurement(t);
     Decode_init();
