@@ -1,13 +1,10 @@
-// The dispatcher's counters and epoch count, the extractors' unpacking and
-// gates, and the GLONASS frequency numbers learnt from the almanac.
+// The extractors' unpacking and gates, and the GLONASS frequency numbers
+// learnt from the almanac.
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 #include "const.h"
 #include "decode_binmsg.h"
 #include "ephemeris.h"
-#include "expect_format.h"
 #include "nav_encoders.h"
 #include "obs.h"
 #include "rinex.h"
@@ -41,50 +38,11 @@ class Decode : public testing::Test {
   std::string base_;
 };
 
-Bytes e5(uint8_t iod, int records) {
-  Payload p(0xE5);
-  p.u8(1).u8(iod).be16(2400).be32(1000).be16(1000).u8(0).u8(0).u8((uint32_t)records);
-  for (int i = 0; i < records; i++) p.u8(0).u8(1).u8(7).u8(40).f64(1.0).f64(1.0).f32(1.0f).zeros(7);
-  return p.bytes();
-}
-
 Bytes glonass(uint8_t slot, uint8_t string_number, std::array<uint8_t, 9> bits) {
   return glonass_string_payload(slot, string_number, bits);
 }
 
 }  // namespace
-
-TEST_F(Decode, EpochCountPrefersTimeMessages) {
-  process(e5(1, 1));
-  process(e5(2, 1));
-  EXPECT_EQ(2, Decode_get_number_of_epoch());
-  process(Payload(0xDC).u8(3).be16(2400).be32(2000).be16(1000).bytes());
-  EXPECT_EQ(1, Decode_get_number_of_epoch());
-  process(Payload(0xDD).u8(3).u8(0).bytes());       // the other kind: counted, not decoded
-  process(Payload(0xE9).u8(0).be16(2400).bytes());  // too short: counted, ignored
-  process(Payload(0x80).bytes());
-  EXPECT_EQ(2u, Decode_get_msg_count(0xE5));
-  EXPECT_EQ(1u, Decode_get_msg_count(0xDD));
-  EXPECT_EQ(1u, Decode_get_msg_count(0xE9));
-  EXPECT_EQ(0u, Decode_get_msg_count(0x80));
-}
-
-TEST_F(Decode, ExtractorsRefuseShortPayloadsAndBadNumbers) {
-  // 0xE6 sub-ID 3 with word type 7 or SVID 37; short payloads of every navigation ID.
-  const Bytes cases[] = {
-      Payload(0xE6).u8(0).u8(3).u8(5).u8(0).u8(0x07).zeros(18).bytes(),
-      Payload(0xE6).u8(0).u8(3).u8(37).u8(0).u8(0x01).zeros(18).bytes(),
-      Payload(0xE0).u8(1).u8(1).zeros(29).bytes(),
-      Payload(0xE1).u8(65).u8(1).zeros(8).bytes(),
-      Payload(0xE2).u8(206).u8(1).zeros(27).bytes(),
-      Payload(0xE3).u8(201).u8(1).u8(0xE2).u8(0x40).zeros(12).bytes(),
-      Payload(0xE6).u8(0).u8(3).bytes(),
-      Payload(0xE6).bytes(),
-  };
-  for (const Bytes& b : cases) process(b);
-  EXPECT_EQ(4u, Decode_get_msg_count(0xE6));
-  EXPECT_EQ(1u, Decode_get_msg_count(0xE3));
-}
 
 TEST_F(Decode, AlmanacStringsTeachFrequencyNumbers) {
   GloString almanac = glonass_almanac_k_string(-7);  // HnA = 11001
@@ -165,18 +123,6 @@ TEST_F(Decode, SbasTypes9And12And17CompleteAGeoRecord) {
   EXPECT_EQ(0, extract_sbas_subframe_msg(prn139.data(), (U16)prn139.size(), &svid));
 }
 
-TEST(ByteReverseOrder, ReversesAtMostTwentyBytes) {
-  unsigned char four[4] = {1, 2, 3, 4};
-  byte_reverse_order(four, 4);
-  EXPECT_EQ(0, memcmp(four, "\x04\x03\x02\x01", 4));
-  unsigned char many[22];
-  for (int i = 0; i < 22; i++) many[i] = (unsigned char)i;
-  byte_reverse_order(many, 22);
-  EXPECT_EQ(19, many[0]);
-  EXPECT_EQ(0, many[19]);
-  EXPECT_EQ(21, many[21]);  // beyond twenty bytes nothing moves
-}
-
 namespace {
 
 // The payloads of one complete ephemeris of satellite `id` as the receiver
@@ -218,34 +164,6 @@ std::vector<Bytes> ephemeris_messages(uint8_t msg_id, uint8_t id) {
 }
 
 }  // namespace
-
-// SISA index to metres in the Galileo record (orbit line 6, first field), at
-// both ends of every step of the table.
-TEST_F(Decode, GalileoSisaInMetres) {
-  struct Case {
-    uint32_t index;
-    double metres;
-  } const kCases[] = {{0, 0.0},   {49, 0.49}, {50, 0.5},  {74, 0.98},  {75, 1.0},
-                      {99, 1.96}, {100, 2.0}, {125, 6.0}, {126, -1.0}, {255, -1.0}};
-  for (const Case& c : kCases) {
-    SetUp();
-    GalEph v = {};
-    v.iodnav = 9;
-    v.sisa = c.index;
-    for (const GalWord& w : encode_galileo(v)) process(galileo_payload(3, w));
-    fflush(RINEX_nav_stream());
-    std::string nav;
-    if (FILE* f = fopen((base_ + ".nav").c_str(), "rb")) {
-      for (int ch; (ch = getc(f)) != EOF;) nav += (char)ch;
-      fclose(f);
-    }
-    size_t line6 = 0;
-    for (int i = 0; i < 6 && line6 != std::string::npos; i++) line6 = nav.find('\n', line6 + 1);
-    ASSERT_NE(std::string::npos, line6) << c.index;
-    EXPECT_EQ(expect_d19(c.metres), nav.substr(line6 + 5, 19)) << c.index;
-    TearDown();
-  }
-}
 
 // Receiver numbers at both ends of every range and just outside them: a
 // record is written for exactly the ones inside.

@@ -3,8 +3,7 @@
 // record formats with the encoded values times the interface documents' scales.
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <ctime>
+#include <random>
 
 #include "expect_format.h"
 #include "frame_builder.h"
@@ -99,39 +98,30 @@ void expect_lines(const Lines& want, const std::string& file) {
   for (size_t i = 0; i < want.size(); i++) EXPECT_EQ(want[i], got[i]) << "line " << i + 1;
 }
 
+// Random raw field values: unsigned, two's complement and sign-magnitude, of
+// a given width, so that a field read one bit or one word off shows.
+struct RandomBits {
+  std::mt19937 rng;
+  uint32_t u(int bits) { return (uint32_t)(rng() & (bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1)); }
+  int32_t s(int bits) { return (int32_t)(u(bits) << (32 - bits)) >> (32 - bits); }
+  int32_t sm(int bits) { return (int32_t)u(bits - 1) * (u(1) ? -1 : 1); }
+};
+
+// Accuracy in metres of the GPS URA and BeiDou URAI indices.
+const double kUra[16] = {2.4, 3.4, 4.85, 6.85, 9.65, 13.65, 24,   48,
+                         96,  192, 384,  768,  1536, 3072,  6144, 6144};
+
 // ---- GPS / QZSS ----
-GpsLnav gps_values(int seed, uint32_t iode) {
+// toc is the transmission time rounded down, so the week is the broadcast one.
+GpsLnav random_gps(RandomBits& r) {
   GpsLnav v = {};
-  v.tow_count = 57590 + (uint32_t)seed;
-  v.week = 352;
-  v.code_l2 = 1;
-  v.ura = (uint32_t)seed % 16;
-  v.health = (uint32_t)seed % 2;
-  v.iodc = 0x100 | iode;
-  v.l2p = 1;
-  v.tgd = -11 + seed;
-  v.toc = 21600 + 225 * (uint32_t)(iode % 8);  // on the hour
-  v.af2 = seed % 3 - 1;
-  v.af1 = -1234 * seed;
-  v.af0 = (int32_t)quantise(-2.3e-4 + 1e-5 * seed, 0x1p-31);
-  v.iode = iode;
-  v.crs = (int32_t)quantise(-72.4375 + seed, 0x1p-5);
-  v.delta_n = (int32_t)quantise(4.3e-9, k2_43 * kPi);
-  v.m0 = (int32_t)quantise(-2.8123 + 0.3 * seed, k2_31 * kPi);
-  v.cuc = (int32_t)quantise(-3.7e-6, k2_29);
-  v.e = (uint32_t)quantise(0.0123456 + 0.001 * seed, k2_33);
-  v.cus = (int32_t)quantise(8.1e-6, k2_29);
-  v.sqrt_a = (uint32_t)quantise(5153.6543 + seed, 0x1p-19);
-  v.toe = v.toc;
-  v.fit = (uint32_t)seed % 2;
-  v.cic = (int32_t)quantise(-1.2e-7, k2_29);
-  v.omega0 = (int32_t)quantise(1.9876 - 0.1 * seed, k2_31 * kPi);
-  v.cis = (int32_t)quantise(6.5e-8, k2_29);
-  v.i0 = (int32_t)quantise(0.9712, k2_31 * kPi);
-  v.crc = (int32_t)quantise(245.125, 0x1p-5);
-  v.omega = (int32_t)quantise(-0.7543 + 0.01 * seed, k2_31 * kPi);
-  v.omega_dot = (int32_t)quantise(-8.1e-9, k2_43 * kPi);
-  v.idot = (int32_t)quantise(-3.2e-10 + 1e-11 * seed, k2_43 * kPi);
+  v.tow_count = r.u(17) % 100800, v.week = r.u(10), v.code_l2 = r.u(2), v.ura = r.u(4);
+  v.health = r.u(6), v.iodc = r.u(10), v.iode = v.iodc & 0xFF, v.l2p = r.u(1), v.tgd = r.s(8);
+  v.toc = v.tow_count * 6 / 16, v.af2 = r.s(8), v.af1 = r.s(16), v.af0 = r.s(22);
+  v.crs = r.s(16), v.delta_n = r.s(16), v.m0 = r.s(32), v.cuc = r.s(16), v.e = r.u(32);
+  v.cus = r.s(16), v.sqrt_a = r.u(32), v.toe = r.u(16), v.fit = r.u(1), v.aodo = r.u(5);
+  v.cic = r.s(16), v.omega0 = r.s(32), v.cis = r.s(16), v.i0 = r.s(32), v.crc = r.s(16);
+  v.omega = r.s(32), v.omega_dot = r.s(24), v.idot = r.s(14);
   return v;
 }
 
@@ -141,10 +131,8 @@ void add_gps(Bytes* log, uint8_t prn, const GpsLnav& v, std::vector<int> order =
 }
 
 Lines gps_record(char letter, int number, const GpsLnav& v) {
-  const double ura[16] = {2.4, 3.4, 4.85, 6.85, 9.65, 13.65, 24,   48,
-                          96,  192, 384,  768,  1536, 3072,  6144, 6144};
   double toc = v.toc * 16.0;
-  int wn = 2048 + (int)v.week;  // the transmission and toc lie in the same week here
+  int wn = 2048 + (int)v.week;
   return {first(sv(letter, number), epoch_fields(utc(1980, 1, 6), wn * 604800.0 + toc),
                 (float)v.af0 * 0x1p-31f, (float)v.af1 * 0x1p-43f, (float)v.af2 * 0x1p-55f),
           orbit(v.iode, v.crs * 0x1p-5, v.delta_n * (k2_43 * kPi), (v.m0 * k2_31) * kPi),
@@ -153,37 +141,22 @@ Lines gps_record(char letter, int number, const GpsLnav& v) {
           orbit((v.i0 * k2_31) * kPi, v.crc * 0x1p-5, (v.omega * k2_31) * kPi,
                 (v.omega_dot * k2_43) * kPi),
           orbit(v.idot * (k2_43 * kPi), v.code_l2, wn, v.l2p),
-          orbit(ura[v.ura], v.health, (float)v.tgd * 0x1p-31f, v.iodc),
+          orbit(kUra[v.ura], v.health, (float)v.tgd * 0x1p-31f, v.iodc),
           "    " + expect_d19(v.tow_count * 6.0) + expect_d19(v.fit ? 6 : 4)};
 }
 
 // ---- GLONASS ----
-GloImmediate glo_values(int seed, uint32_t tb) {
+// Dates up to 2055, where the seconds since 1996 still fit 31 bits; tk never 0 s.
+GloImmediate random_glonass(RandomBits& r) {
   GloImmediate v = {};
-  v.tk = (uint32_t)((tb * 15 / 60) << 7) | (uint32_t)(2 * seed);  // hour of tb, minute 2 x seed
-  v.tb = tb;
-  v.p1 = 1;
-  v.p2 = 1;
-  v.bn = (uint32_t)seed % 2;
-  v.ln = 0;
-  v.m = 1;
-  v.n = (uint32_t)seed;
-  v.nt = 340;
-  v.ft = 3;
-  v.en = 2;
-  v.n4 = 8;
-  v.x = -12345678 + seed;
-  v.dx = 1234567;
-  v.ddx = -2;
-  v.y = 23456789;
-  v.dy = -2345678 + seed;
-  v.ddy = 1;
-  v.z = -9876543;
-  v.dz = 345678;
-  v.ddz = 0;
-  v.gamma = -3 + seed;
-  v.tau = -123456 * seed;
-  v.tau_c = 77;
+  v.tk = (r.u(5) % 24) << 7 | (r.u(6) % 60) << 1 | r.u(1);
+  v.tk |= v.tk == 0;
+  v.p1 = r.u(2), v.tb = r.u(7) % 96, v.p2 = r.u(1), v.bn = r.u(3), v.ln = r.u(1), v.p = r.u(2);
+  v.p3 = r.u(1), v.m = r.u(2), v.n = r.u(5), v.nt = 1 + r.u(11) % 1461, v.ft = r.u(4);
+  v.p4 = r.u(1), v.en = r.u(5), v.n4 = 1 + r.u(4), v.x = r.sm(27), v.dx = r.sm(24);
+  v.ddx = r.sm(5), v.y = r.sm(27), v.dy = r.sm(24), v.ddy = r.sm(5), v.z = r.sm(27);
+  v.dz = r.sm(24), v.ddz = r.sm(5), v.gamma = r.sm(11), v.delta_tau = r.sm(5), v.tau = r.sm(22);
+  v.tau_c = r.sm(32);
   return v;
 }
 
@@ -200,53 +173,32 @@ Lines glonass_record(int slot, const GloImmediate& v, int k) {
   double tod = (double)((v.tk >> 7) * 3600 + ((v.tk >> 1) & 0x3F) * 60 + (v.tk & 1) * 30);
   double gps_seconds = (utc(1996, 1, 1) - utc(1980, 1, 6)) + days * 86400 + tod - 10800;
   double frame_time = gps_seconds - 604800.0 * (double)(long)(gps_seconds / 604800.0);
-  auto sm = [](int32_t m) { return m; };
   return {
       first(sv('R', slot), epoch_fields(utc(1996, 1, 1), days * 86400 + tb - 10800),
-            -(float)(sm(v.tau) * 0x1p-30), (float)(v.gamma * 0x1p-40), frame_time),
+            -(float)(v.tau * 0x1p-30), (float)(v.gamma * 0x1p-40), frame_time),
       orbit(v.x * 0x1p-11, (float)(v.dx * 0x1p-20), (float)(v.ddx * 0x1p-30), (v.bn << 1) | v.ln),
       orbit(v.y * 0x1p-11, (float)(v.dy * 0x1p-20), (float)(v.ddy * 0x1p-30), k),
       orbit(v.z * 0x1p-11, (float)(v.dz * 0x1p-20), (float)(v.ddz * 0x1p-30), v.en)};
 }
 
 // ---- BeiDou ----
-BdsEph bds_values(int seed, uint32_t sow, uint32_t toc_raw) {
+// toc = toe (the decoder's condition) within the week, dates before 2048 (the
+// calendar conversion counts seconds in 31 bits), and
+// the ten D2 pages of one cycle within one hour.
+BdsEph random_bds(RandomBits& r) {
   BdsEph v = {};
-  v.sow = sow;
-  v.sath1 = 0;
-  v.aodc = (uint32_t)seed;
-  v.urai = 2;
-  v.wn = 1044;
-  v.toc = v.toe = toc_raw;
-  v.tgd1 = -60 + seed;
-  v.tgd2 = 25;
-  v.alpha[0] = 14, v.alpha[1] = -2, v.alpha[2] = -60, v.alpha[3] = 30 + seed;
-  v.beta[0] = 120, v.beta[1] = -5, v.beta[2] = -64, v.beta[3] = 16;
-  v.a2 = -3;
-  v.a0 = -4000000 + 1000 * seed;
-  v.a1 = 150000;
-  v.aode = (uint32_t)seed + 1;
-  v.delta_n = 12000;
-  v.cuc = -40000 + seed;
-  v.m0 = -1500000000 + 1000000 * seed;
-  v.e = 5000000u;
-  v.cus = 41000;
-  v.crc = -5000;
-  v.crs = 77777;
-  v.sqrt_a = 2700000000u;
-  v.i0 = 700000000;
-  v.cic = -99;
-  v.omega_dot = -8000000;
-  v.cis = 1234;
-  v.idot = -812;
-  v.omega0 = 2000000000 - seed;
-  v.omega = -100000;
+  v.sow = r.u(20) % 604800, v.sow -= v.sow % 3600 > 3570 ? 30 : 0, v.sath1 = r.u(1);
+  v.aodc = r.u(5), v.urai = r.u(4), v.wn = r.u(13) % 2190, v.toc = v.toe = r.u(17) % 75600;
+  v.tgd1 = r.s(10), v.tgd2 = r.s(10);
+  for (int i = 0; i < 4; i++) v.alpha[i] = r.s(8), v.beta[i] = r.s(8);
+  v.a2 = r.s(11), v.a0 = r.s(24), v.a1 = r.s(22), v.aode = r.u(5), v.delta_n = r.s(16);
+  v.cuc = r.s(18), v.m0 = r.s(32), v.e = r.u(32), v.cus = r.s(18), v.crc = r.s(18);
+  v.crs = r.s(18), v.sqrt_a = r.u(32), v.i0 = r.s(32), v.cic = r.s(18), v.omega_dot = r.s(24);
+  v.cis = r.s(18), v.idot = r.s(14), v.omega0 = r.s(32), v.omega = r.s(32);
   return v;
 }
 
 Lines bds_record(int number, const BdsEph& v, uint32_t start_tow) {
-  const double urai[16] = {2.4, 3.4, 4.85, 6.85, 9.65, 13.65, 24,   48,
-                           96,  192, 384,  768,  1536, 3072,  6144, 6144};
   return {
       first(sv('C', number), epoch_fields(utc(2006, 1, 1), v.wn * 604800.0 + v.toc * 8.0),
             (float)v.a0 * 0x1p-33f, (float)v.a1 * 0x1p-50f, (float)v.a2 * 0x1p-66f),
@@ -257,7 +209,7 @@ Lines bds_record(int number, const BdsEph& v, uint32_t start_tow) {
       orbit((v.i0 * 0x1p-31) * kPi, (float)v.crc * 0x1p-6f, (v.omega * 0x1p-31) * kPi,
             (v.omega_dot * 0x1p-43) * kPi),
       orbit((v.idot * 0x1p-43) * kPi, 0.0, v.wn, 0.0),
-      orbit(urai[v.urai], v.sath1, (float)v.tgd1 * 1e-10f, (float)v.tgd2 * 1e-10f),
+      orbit(kUra[v.urai], v.sath1, (float)v.tgd1 * 1e-10f, (float)v.tgd2 * 1e-10f),
       "    " + expect_d19(start_tow) + expect_d19(v.aodc)};
 }
 
@@ -273,39 +225,19 @@ void add_bds_d2(Bytes* log, uint8_t number, const BdsEph& v) {
 }
 
 // ---- Galileo ----
-GalEph gal_values(int seed, uint32_t iodnav) {
+// toe, toc and the transmission within the week, dates before 2048.
+GalEph random_galileo(RandomBits& r) {
   GalEph v = {};
-  v.iodnav = iodnav;
-  v.toe = v.toc = 5760 + iodnav % 10 * 10;  // 345600 s plus ten-minute steps
-  v.m0 = -123456789 + 10000000 * seed;
-  v.e = 2000000u;
-  v.sqrt_a = 2900000000u + (uint32_t)seed;
-  v.omega0 = 2111111111;
-  v.i0 = 600000000;
-  v.omega = 42 * seed;
-  v.idot = -800;
-  v.omega_dot = -5000000;
-  v.delta_n = 12000;
-  v.cuc = -3000;
-  v.cus = 4000;
-  v.crc = 2000 + seed;
-  v.crs = -300;
-  v.sisa = 107;
-  v.svid = (uint32_t)seed;
-  v.cic = -5;
-  v.cis = 5;
-  v.af0 = -12345678 * seed;
-  v.af1 = -1000;
-  v.af2 = 0;
-  v.ai0 = 200 + (uint32_t)seed;
-  v.ai1 = -3;
-  v.ai2 = 100;
-  v.bgd_a = -5;
-  v.bgd_b = -6;
-  v.e1b_hs = (uint32_t)seed % 4;
-  v.e5b_dvs = 1;
-  v.wn = 1376;
-  v.tow = 345000 + (uint32_t)seed;
+  v.iodnav = r.u(10), v.toe = r.u(14) % 10080, v.m0 = r.s(32), v.e = r.u(32), v.sqrt_a = r.u(32);
+  v.omega0 = r.s(32), v.i0 = r.s(32), v.omega = r.s(32), v.idot = r.s(14), v.omega_dot = r.s(24);
+  v.delta_n = r.s(16), v.cuc = r.s(16), v.cus = r.s(16), v.crc = r.s(16), v.crs = r.s(16);
+  v.sisa = r.u(8), v.svid = r.u(6), v.cic = r.s(16), v.cis = r.s(16), v.toc = r.u(14) % 10080;
+  v.af0 = r.s(31), v.af1 = r.s(21), v.af2 = r.s(6), v.ai0 = r.u(11), v.ai1 = r.s(11);
+  v.ai2 = r.s(14), v.bgd_a = r.s(10), v.bgd_b = r.s(10);
+  for (uint32_t& bit : v.region) bit = r.u(1);
+  v.e5b_hs = r.u(2), v.e1b_hs = r.u(2), v.e5b_dvs = r.u(1), v.e1b_dvs = r.u(1),
+  v.wn = r.u(12) % 2500;
+  v.tow = r.u(20) % 604800;
   return v;
 }
 
@@ -315,7 +247,12 @@ void add_galileo(Bytes* log, uint8_t svid, const GalEph& v) {
 }
 
 Lines galileo_record(int svid, const GalEph& v) {
-  double sisa = 2.0 + (v.sisa - 100) * 0.16;
+  const uint32_t n = v.sisa;  // SISA index: four steps of centimetres, then no prediction
+  double sisa = n < 50    ? n * 0.01
+                : n < 75  ? 0.5 + (n - 50) * 0.02
+                : n < 100 ? 1.0 + (n - 75) * 0.04
+                : n < 126 ? 2.0 + (n - 100) * 0.16
+                          : -1.0;
   double health = (double)((v.e1b_hs << 1) | (v.e5b_dvs << 6) | (v.e5b_hs << 7) | v.e1b_dvs);
   int wn = 1024 + (int)v.wn;
   return {
@@ -366,14 +303,16 @@ TEST(NavigationFile, HeadersBeforeAnyData) {
   }
 }
 
+// Random bits in every field of two data sets per satellite.
 TEST(NavigationFile, EveryConstellationTwoEphemeridesEach) {
+  RandomBits rng{std::mt19937(29)};
   Bytes log;
   Lines records;
   auto add_records = [&](const Lines& r) { records.insert(records.end(), r.begin(), r.end()); };
 
   // GPS: PRN 3 and 17, a repeat and out-of-order subframes; page 18 from a GPS satellite.
-  GpsLnav g3a = gps_values(1, 10), g17a = gps_values(2, 20), g3b = gps_values(3, 11),
-          g17b = gps_values(4, 21);
+  GpsLnav g3a = random_gps(rng), g17a = random_gps(rng), g3b = random_gps(rng),
+          g17b = random_gps(rng);
   add_gps(&log, 3, g3a);
   add_gps(&log, 3, g3a);  // same IODE and IODC: no second record
   add_gps(&log, 17, g17a, {3, 1, 2, 3});
@@ -387,16 +326,11 @@ TEST(NavigationFile, EveryConstellationTwoEphemeridesEach) {
   append(&log, frame(gps_subframe_payload(195, 4, encode_gps_page18(q18))));
 
   // QZSS 193 and 195 (numbers 1 and 3).
-  GpsLnav j1a = gps_values(5, 30), j3a = gps_values(6, 40), j1b = gps_values(7, 31),
-          j3b = gps_values(8, 41);
-  add_gps(&log, 193, j1a);
-  add_gps(&log, 195, j3a);
-  add_gps(&log, 193, j1b);
-  add_gps(&log, 195, j3b);
-  add_records(gps_record('J', 1, j1a));
-  add_records(gps_record('J', 3, j3a));
-  add_records(gps_record('J', 1, j1b));
-  add_records(gps_record('J', 3, j3b));
+  for (int n = 0; n < 4; n++) {
+    GpsLnav j = random_gps(rng);
+    add_gps(&log, (uint8_t)(193 + 2 * (n % 2)), j);
+    add_records(gps_record('J', 1 + 2 * (n % 2), j));
+  }
 
   // GLONASS: slot 5 measured with k 0 (the almanac says 3), slot 9 from the almanac
   // only (k -7), slot 11 with no k at all: no record.
@@ -404,18 +338,19 @@ TEST(NavigationFile, EveryConstellationTwoEphemeridesEach) {
   meas.u8(1).u8(1).be16(2400).be32(345600000).be16(1000).u8(0).u8(0).u8(1);
   meas.u8(2).u8(5).u8(0x07).u8(40).f64(2.0e7).f64(1.0).f32(1.0f).zeros(7);
   append(&log, frame(meas));
-  append(&log, frame(glonass_string_payload(
-                   1, 1, encode_glonass(glo_values(0, 0))[0])));                    // tk 0: frame 0
+  GloImmediate f0 = random_glonass(rng);
+  f0.tk = 0;  // frame 0 of the superframe
+  append(&log, frame(glonass_string_payload(1, 1, encode_glonass(f0)[0])));
   append(&log, frame(glonass_string_payload(1, 15, glonass_almanac_k_string(3))));  // slot 5
-  GloImmediate f1 = glo_values(0, 0);
-  f1.tk = 1;  // frame 1
-  append(&log, frame(glonass_string_payload(1, 1, encode_glonass(f1)[0])));
+  f0.tk = 1;                                                                        // frame 1
+  append(&log, frame(glonass_string_payload(1, 1, encode_glonass(f0)[0])));
   append(&log, frame(glonass_string_payload(1, 13, glonass_almanac_k_string(-7))));  // slot 9
-  GloImmediate r5a = glo_values(1, 40), r9a = glo_values(2, 40), r5b = glo_values(3, 41),
-               r9b = glo_values(4, 41);
+  GloImmediate r5a = random_glonass(rng), r9a = random_glonass(rng), r5b = random_glonass(rng),
+               r9b = random_glonass(rng);
+  r5b.tb = (r5a.tb + 1) % 96, r9b.tb = (r9a.tb + 1) % 96;  // a new data set
   add_glonass(&log, 5, r5a);
   add_glonass(&log, 9, r9a);
-  add_glonass(&log, 11, glo_values(5, 40));
+  add_glonass(&log, 11, random_glonass(rng));
   append(&log, frame(glonass_string_payload(5, 5, encode_glonass(r5a)[4])));  // same tb again
   add_glonass(&log, 5, r5b);
   add_glonass(&log, 9, r9b);
@@ -425,61 +360,60 @@ TEST(NavigationFile, EveryConstellationTwoEphemeridesEach) {
   add_records(glonass_record(9, r9b, -7));
 
   // BeiDou D1: numbers 7 and 12; then subframe 5 page 10.
-  BdsEph c7a = bds_values(1, 345600, 43200), c12a = bds_values(2, 345630, 43200);
-  BdsEph c7b = bds_values(3, 349200, 43650), c12b = bds_values(4, 349230, 43650);
-  add_bds_d1(&log, 7, c7a);
-  add_bds_d1(&log, 12, c12a);
-  add_bds_d1(&log, 7, c7b);
-  add_bds_d1(&log, 12, c12b);
-  add_records(bds_record(7, c7a, c7a.sow));
-  add_records(bds_record(12, c12a, c12a.sow));
-  add_records(bds_record(7, c7b, c7b.sow));
-  add_records(bds_record(12, c12b, c12b.sow));
+  BdsEph d1[4];
+  for (int n = 0; n < 4; n++) {
+    d1[n] = random_bds(rng);
+    add_bds_d1(&log, n % 2 ? 12 : 7, d1[n]);
+    add_records(bds_record(n % 2 ? 12 : 7, d1[n], d1[n].sow));
+  }
   BdsUtc bdut = {4, 4, 100, -500, 3000};
   append(&log, frame(bds_payload(0xE2, 7, 5, encode_bds_d1_page10(349260, bdut))));
 
   // BeiDou D2: numbers 1 and 2; a new data set needs two identical cycles.
-  BdsEph c1a = bds_values(5, 360000, 45000), c2a = bds_values(6, 360000, 45000);
-  BdsEph c1b = bds_values(7, 360060, 45450), c2b = bds_values(8, 360060, 45450);
+  BdsEph c1a = random_bds(rng), c2a = random_bds(rng), c1b = random_bds(rng), c2b = random_bds(rng);
   add_bds_d2(&log, 1, c1a);
   add_bds_d2(&log, 2, c2a);
   add_bds_d2(&log, 1, c1b);  // changed data: rejected once
   add_bds_d2(&log, 1, c1b);
   add_bds_d2(&log, 2, c2b);
   add_bds_d2(&log, 2, c2b);
-  add_records(bds_record(1, c1a, c1a.sow + 27));
-  add_records(bds_record(2, c2a, c2a.sow + 27));
-  add_records(bds_record(1, c1b, c1b.sow + 27));
-  add_records(bds_record(2, c2b, c2b.sow + 27));
+  for (const BdsEph* v : {&c1a, &c2a, &c1b, &c2b})
+    add_records(bds_record(v == &c1a || v == &c1b ? 1 : 2, *v, v->sow + 27));
 
-  // Galileo: SVID 4 and 19; word type 6 after the decodes.
-  GalEph e4a = gal_values(4, 100), e19a = gal_values(19, 200), e4b = gal_values(4, 101),
-         e19b = gal_values(19, 201);
-  add_galileo(&log, 4, e4a);
-  add_galileo(&log, 19, e19a);
-  add_galileo(&log, 4, e4b);
-  add_galileo(&log, 19, e19b);
+  // Galileo: SVID 4 and 19, then one set for each end of every SISA step
+  // (SVID 21-30); word type 6 after the decodes.
+  GalEph gal[14];
+  const uint32_t kSisa[10] = {0, 49, 50, 74, 75, 99, 100, 125, 126, 255};
+  for (int n = 0; n < 14; n++) {
+    gal[n] = random_galileo(rng);
+    if (n >= 4) gal[n].sisa = kSisa[n - 4];
+    int svid = n < 4 ? (n % 2 ? 19 : 4) : 17 + n;
+    add_galileo(&log, (uint8_t)svid, gal[n]);
+    add_records(galileo_record(svid, gal[n]));
+  }
   append(&log, frame(galileo_payload(19, encode_galileo_type6({-100, 200}))));
-  add_records(galileo_record(4, e4a));
-  add_records(galileo_record(19, e19a));
-  add_records(galileo_record(4, e4b));
-  add_records(galileo_record(19, e19b));
 
   // SBAS (not selected): decoded into its own table, never written.
   append(&log, frame(sbas_payload(129, encode_sbas_mt12(1000, 352))));
 
   auto r = run_program({"log.dat", "G", "J", "R", "C", "E"}, "log.dat", log);
   ASSERT_EQ(1, r.status);
-  Lines corrections = {iono("GPSA", 10 * 0x1p-30, -20 * 0x1p-27, 0, 127 * 0x1p-24),
-                       iono("GPSB", 30 * 2048.0, -2 * 16384.0, -64 * 65536.0, 5 * 65536.0),
-                       iono("QZSA", 0x1p-30, 2 * 0x1p-27, 3 * 0x1p-24, 4 * 0x1p-24),
-                       iono("QZSB", -2048.0, -2 * 16384.0, -3 * 65536.0, -4 * 65536.0),
-                       iono("BDSA", 14 * 0x1p-30, -2 * 0x1p-27, -60 * 0x1p-24, 34 * 0x1p-24),
-                       iono("BDSB", 120 * 2048.0, -5 * 16384.0, -64 * 65536.0, 16 * 65536.0),
-                       iono("GAL ", 219 / 4.0, -3 / 256.0, 100 / 32768.0, 0),
-                       time_corr("GPUT", 3000 * 0x1p-30, -20000 * 0x1p-50, 144 * 4096, 1536 + 0x2A),
-                       time_corr("BDUT", -500 * 0x1p-30, (double)(3000 * 0x1p-50f), 4, 100 + 1356),
-                       time_corr("GAUT", -100 * 0x1p-30, 200 * 0x1p-50, 345019, 1376 + 1024)};
+  const BdsEph& c = d1[3];     // the last D1 set carries the ionosphere
+  const GalEph& e = gal[13];   // the last Galileo set carries the ionosphere
+  const GalEph& e19 = gal[3];  // word type 6 takes its time from its sender's last set
+  Lines corrections = {
+      iono("GPSA", 10 * 0x1p-30, -20 * 0x1p-27, 0, 127 * 0x1p-24),
+      iono("GPSB", 30 * 2048.0, -2 * 16384.0, -64 * 65536.0, 5 * 65536.0),
+      iono("QZSA", 0x1p-30, 2 * 0x1p-27, 3 * 0x1p-24, 4 * 0x1p-24),
+      iono("QZSB", -2048.0, -2 * 16384.0, -3 * 65536.0, -4 * 65536.0),
+      iono("BDSA", c.alpha[0] * 0x1p-30, c.alpha[1] * 0x1p-27, c.alpha[2] * 0x1p-24,
+           c.alpha[3] * 0x1p-24),
+      iono("BDSB", c.beta[0] * 2048.0, c.beta[1] * 16384.0, c.beta[2] * 65536.0,
+           c.beta[3] * 65536.0),
+      iono("GAL ", e.ai0 / 4.0, e.ai1 / 256.0, e.ai2 / 32768.0, 0),
+      time_corr("GPUT", 3000 * 0x1p-30, -20000 * 0x1p-50, 144 * 4096, 1536 + 0x2A),
+      time_corr("BDUT", -500 * 0x1p-30, (double)(3000 * 0x1p-50f), 4, 100 + 1356),
+      time_corr("GAUT", -100 * 0x1p-30, 200 * 0x1p-50, (long)e19.tow, e19.wn + 1024)};
   Lines want = nav_header("M: Mixed            ", corrections, 19);
   for (const std::string& line : want)
     EXPECT_EQ(80u, line.size()) << line;  // as the provisional one
@@ -491,7 +425,8 @@ TEST(NavigationFile, EveryConstellationTwoEphemeridesEach) {
 // known: a fresh run knows none.
 TEST(NavigationFile, GlonassWithoutFrequencyNumberIsNotWritten) {
   Bytes log;
-  for (int slot = 1; slot <= 24; slot++) add_glonass(&log, (uint8_t)slot, glo_values(slot, 40));
+  RandomBits rng{std::mt19937(31)};
+  for (int slot = 1; slot <= 24; slot++) add_glonass(&log, (uint8_t)slot, random_glonass(rng));
   auto r = run_program({"log.dat", "R"}, "log.dat", log);
   EXPECT_EQ(std::string::npos, r.nav.find("\nR")) << r.nav;
 }
