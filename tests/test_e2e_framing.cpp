@@ -1,7 +1,6 @@
 // End-to-end: command line, framing and counters through the real program.
 #include <gtest/gtest.h>
 
-
 #include "frame_builder.h"
 #include "runner.h"
 
@@ -59,41 +58,36 @@ std::string counts_with_e4(int n) {
 
 }  // namespace
 
-TEST(CommandLine, HelpAndMissingFiles) {
-  auto none = run_program({}, "", {});
-  EXPECT_EQ(0, none.status);
-  EXPECT_EQ(kHelp, none.out);
-
-  for (auto args : {std::vector<std::string>{"help"}, {"log.dat", "G", "help"}}) {
-    auto r = run_program(args, "log.dat", e4_frame());
-    EXPECT_EQ(0, r.status);
-    EXPECT_EQ(kHelp, r.out);
-    EXPECT_FALSE(r.obs_exists);
-  }
-
-  auto missing = run_program({"absent.dat"}, "", {});
-  EXPECT_EQ(0, missing.status);
-  EXPECT_EQ("Raw file open error~\n", missing.out);
-}
-
-TEST(CommandLine, OutputFileThatCannotBeCreatedStopsTheRun) {
-  auto r = run_program({"log.dat"}, "log.dat", e4_frame(), {"log.obs"});
-  EXPECT_EQ(0, r.status);
-  EXPECT_EQ("RINEX obs file log.obs open error\n", r.out);
-
-  auto nav = run_program({"log.dat"}, "log.dat", e4_frame(), {"log.nav"});
-  EXPECT_EQ(0, nav.status);
-  EXPECT_EQ("RINEX nav file open error\n", nav.out);
-}
-
-TEST(CommandLine, ARawFileNamedLikeAnOutputIsNotOverwritten) {
-  for (const char* name : {"log.obs", "log.nav"}) {
-    auto r = run_program({name}, name, e4_frame());
-    EXPECT_EQ(0, r.status);
-    EXPECT_EQ(
-        std::string("RINEX file ") + name + " is the raw file itself; it is not overwritten\n",
-        r.out);
-    EXPECT_EQ(std::vector<std::string>{name}, r.files);
+// Runs that stop before converting anything: status 0, one message, and a
+// raw file named like an output left as it was.
+TEST(CommandLine, RunsThatConvertNothing) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string log_name, made_dir, out;
+  };
+  const std::string kItself = " is the raw file itself; it is not overwritten\n";
+  const Case cases[] = {
+      {{}, "", "", kHelp},
+      {{"help"}, "log.dat", "", kHelp},
+      {{"log.dat", "G", "help"}, "log.dat", "", kHelp},
+      {{"absent.dat"}, "", "", "Raw file open error~\n"},
+      {{"log.dat"}, "log.dat", "log.obs", "RINEX obs file log.obs open error\n"},
+      {{"log.dat"}, "log.dat", "log.nav", "RINEX nav file open error\n"},
+      {{"log.obs"}, "log.obs", "", "RINEX file log.obs" + kItself},
+      {{"log.nav"}, "log.nav", "", "RINEX file log.nav" + kItself},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> dirs;
+    if (!c.made_dir.empty()) dirs.push_back(c.made_dir);
+    auto r = run_program(c.args, c.log_name, e4_frame(), dirs);
+    EXPECT_EQ(0, r.status) << c.out;
+    EXPECT_EQ(c.out, r.out);
+    if (c.out.find(kItself) != std::string::npos) {
+      EXPECT_EQ(std::vector<std::string>{c.log_name}, r.files);
+    }
+    if (c.out == kHelp) {
+      EXPECT_FALSE(r.obs_exists || r.nav_exists);
+    }
   }
 }
 

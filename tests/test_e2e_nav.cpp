@@ -3,6 +3,7 @@
 // record formats with the encoded values times the interface documents' scales.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <random>
 
 #include "expect_format.h"
@@ -45,40 +46,18 @@ std::string time_corr(const char* name, double a0, double a1, long tow, long wn)
 
 std::string zero_iono(const char* name) { return iono(name, 0, 0, 0, 0); }
 
-// Days from 1970-01-01 to a proleptic Gregorian date, and back.
-long long days_from_civil(long long y, int m, int d) {
-  y -= m <= 2;
-  long long era = (y >= 0 ? y : y - 399) / 400;
-  long long yoe = y - era * 400;
-  long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  return era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
-}
+// Unix times of the GPS, GLONASS (1996-01-01 UTC) and BeiDou time origins.
+const long long kGpsEpoch = 315964800, kGlonassEpoch = 820454400, kBdsEpoch = 1136073600;
 
-void civil_from_days(long long z, int* y, int* m, int* d) {
-  z += 719468;
-  long long era = (z >= 0 ? z : z - 146096) / 146097;
-  long long doe = z - era * 146097;
-  long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  long long mp = (5 * doy + 2) / 153;
-  *d = (int)(doy - (153 * mp + 2) / 5 + 1);
-  *m = (int)(mp < 10 ? mp + 3 : mp - 9);
-  *y = (int)(yoe + era * 400 + (*m <= 2));
-}
-
-// Calendar fields of a time given as seconds after an epoch (UTC calendar arithmetic).
+// Calendar fields of a time given as seconds after an epoch, by the C library.
 std::string epoch_fields(long long epoch, double seconds) {
-  long long t = epoch + (long long)seconds;
-  long long days = (t >= 0 ? t : t - 86399) / 86400, sod = t - days * 86400;
-  int y, m, d;
-  civil_from_days(days, &y, &m, &d);
+  time_t t = (time_t)(epoch + (long long)seconds);
+  const tm* c = gmtime(&t);
   char b[64];
-  snprintf(b, sizeof b, " %4d %2d %2d %2d %2d %2d", y, m, d, (int)(sod / 3600),
-           (int)(sod % 3600 / 60), (int)(sod % 60));
+  snprintf(b, sizeof b, " %4d %2d %2d %2d %2d %2d", c->tm_year + 1900, c->tm_mon + 1, c->tm_mday,
+           c->tm_hour, c->tm_min, c->tm_sec);
   return b;
 }
-
-long long utc(int y, int m, int d) { return days_from_civil(y, m, d) * 86400; }
 
 std::string orbit(double a, double b, double c, double d) {
   return "    " + expect_d19(a) + expect_d19(b) + expect_d19(c) + expect_d19(d);
@@ -133,7 +112,7 @@ void add_gps(Bytes* log, uint8_t prn, const GpsLnav& v, std::vector<int> order =
 Lines gps_record(char letter, int number, const GpsLnav& v) {
   double toc = v.toc * 16.0;
   int wn = 2048 + (int)v.week;
-  return {first(sv(letter, number), epoch_fields(utc(1980, 1, 6), wn * 604800.0 + toc),
+  return {first(sv(letter, number), epoch_fields(kGpsEpoch, wn * 604800.0 + toc),
                 (float)v.af0 * 0x1p-31f, (float)v.af1 * 0x1p-43f, (float)v.af2 * 0x1p-55f),
           orbit(v.iode, v.crs * 0x1p-5, v.delta_n * (k2_43 * kPi), (v.m0 * k2_31) * kPi),
           orbit(v.cuc * k2_29, v.e * k2_33, v.cus * k2_29, v.sqrt_a * 0x1p-19),
@@ -171,10 +150,10 @@ Lines glonass_record(int slot, const GloImmediate& v, int k) {
   double days = (v.n4 - 1) * 1461.0 + (v.nt - 1);
   double tb = v.tb * 900.0;
   double tod = (double)((v.tk >> 7) * 3600 + ((v.tk >> 1) & 0x3F) * 60 + (v.tk & 1) * 30);
-  double gps_seconds = (utc(1996, 1, 1) - utc(1980, 1, 6)) + days * 86400 + tod - 10800;
+  double gps_seconds = (kGlonassEpoch - kGpsEpoch) + days * 86400 + tod - 10800;
   double frame_time = gps_seconds - 604800.0 * (double)(long)(gps_seconds / 604800.0);
   return {
-      first(sv('R', slot), epoch_fields(utc(1996, 1, 1), days * 86400 + tb - 10800),
+      first(sv('R', slot), epoch_fields(kGlonassEpoch, days * 86400 + tb - 10800),
             -(float)(v.tau * 0x1p-30), (float)(v.gamma * 0x1p-40), frame_time),
       orbit(v.x * 0x1p-11, (float)(v.dx * 0x1p-20), (float)(v.ddx * 0x1p-30), (v.bn << 1) | v.ln),
       orbit(v.y * 0x1p-11, (float)(v.dy * 0x1p-20), (float)(v.ddy * 0x1p-30), k),
@@ -200,7 +179,7 @@ BdsEph random_bds(RandomBits& r) {
 
 Lines bds_record(int number, const BdsEph& v, uint32_t start_tow) {
   return {
-      first(sv('C', number), epoch_fields(utc(2006, 1, 1), v.wn * 604800.0 + v.toc * 8.0),
+      first(sv('C', number), epoch_fields(kBdsEpoch, v.wn * 604800.0 + v.toc * 8.0),
             (float)v.a0 * 0x1p-33f, (float)v.a1 * 0x1p-50f, (float)v.a2 * 0x1p-66f),
       orbit(v.aode, (float)v.crs * 0x1p-6f, (v.delta_n * 0x1p-43) * kPi, (v.m0 * 0x1p-31) * kPi),
       orbit((float)v.cuc * 0x1p-31f, v.e * 0x1p-33, (float)v.cus * 0x1p-31f, v.sqrt_a * 0x1p-19),
@@ -256,7 +235,7 @@ Lines galileo_record(int svid, const GalEph& v) {
   double health = (double)((v.e1b_hs << 1) | (v.e5b_dvs << 6) | (v.e5b_hs << 7) | v.e1b_dvs);
   int wn = 1024 + (int)v.wn;
   return {
-      first(sv('E', svid), epoch_fields(utc(1980, 1, 6), wn * 604800.0 + v.toc * 60.0),
+      first(sv('E', svid), epoch_fields(kGpsEpoch, wn * 604800.0 + v.toc * 60.0),
             v.af0 * 5.8207660913467e-11, v.af1 * 1.4210854715202e-14, v.af2 * 1.7347234759768e-18),
       orbit(v.iodnav, (float)(v.crs / 32.0), (v.delta_n * k2_43) * kPi, (v.m0 * k2_31) * kPi),
       orbit((float)(v.cuc * k2_29), v.e * k2_33, (float)(v.cus * k2_29), v.sqrt_a * 0x1p-19),

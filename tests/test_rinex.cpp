@@ -1,10 +1,8 @@
 // Output files, constellation selection and creation date.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 
-#include "const.h"
 #include "rinex.h"
 #include "runner.h"
 
@@ -51,31 +49,4 @@ TEST(RinexFiles, CreationDateIsShiftedBackEightHours) {
   RINEX_get_create_utc_time(date);
   EXPECT_EQ(20u, strlen(date));
   RINEX_set_time_source(nullptr);
-}
-
-TEST(RinexFiles, SelectionAnswers) {
-  struct Case {
-    std::vector<S16> selected;
-    S16 sys;
-    S16 mixed;
-  };
-  const Case cases[] = {
-      {{}, RINEX_SYS_GPS, 0},
-      {{GNSS_TYPE_GPS, GNSS_TYPE_QZSS}, RINEX_SYS_ALL, 1},
-      {{GNSS_TYPE_GAL}, RINEX_SYS_GALILEO, 0},
-      {{GNSS_TYPE_BD2}, RINEX_SYS_BEIDOU, 0},
-      {{GNSS_TYPE_SBAS}, RINEX_SYS_SBAS, 0},
-      {{GNSS_TYPE_GLO, 0, 7}, RINEX_SYS_GLONASS, 0},  // other values are ignored
-  };
-  const std::string base = testing::TempDir() + "vln_selection";
-  for (const Case& c : cases) {
-    ASSERT_EQ(1, RINEX_init((base + ".dat").c_str()));  // clears the switches
-    for (S16 type : c.selected) RINEX_set_output_measurement(type);
-    EXPECT_EQ(c.sys, RINEX_get_sys_type());
-    EXPECT_EQ(c.mixed, RINEX_is_gnss_mixed_mode());
-    EXPECT_EQ(0, RINEX_is_able_to_output_measurement(7));
-    RINEX_close();
-  }
-  remove((base + ".obs").c_str());
-  remove((base + ".nav").c_str());
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ctime>
 
 #include "time_convert.h"
 
@@ -52,28 +53,18 @@ TEST(TimeConvert, GpsWeekAndSecondsToCalendar) {
   }
 }
 
-// Every day from the GPS epoch to 28 February 2100 against the proleptic
-// Gregorian calendar computed independently (days from civil dates).
+// Every day from the GPS epoch to 28 February 2100 against the C library's calendar.
 TEST(TimeConvert, EveryDayOfTheCalendar) {
-  auto days_from_civil = [](int y, int m, int d) {
-    y -= m <= 2;
-    int era = y / 400, yoe = y - era * 400;
-    int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    return era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
-  };
-  const int gps_epoch = days_from_civil(1980, 1, 6);
-  const int last = days_from_civil(2100, 2, 28) - gps_epoch;
-  int y = 1980, m = 1, d = 6, doy = 6;
-  const int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  for (int day = 0; day <= last; day++) {
+  const long long kGpsEpoch = 315964800;  // 1980-01-06 in Unix time
+  for (int day = 0; day <= 6269 * 7; day++) {
+    time_t unix_time = (time_t)(kGpsEpoch + 86400LL * day);
+    const tm* c = gmtime(&unix_time);
     UTC_TIME_T t;
     convert_day_and_tod_2_utc(day, 0, 0.0, &t);
-    ASSERT_TRUE(t.year == y && t.month == m && t.day == d && t.day_of_year == doy)
-        << y << "-" << m << "-" << d << " (day " << doy << ") came out " << t.year << "-" << t.month
-        << "-" << t.day << " (day " << t.day_of_year << ")";
-    bool leap = y % 4 == 0;
-    if (++doy, ++d > kMonthDays[m - 1] + (m == 2 && leap)) d = 1, m++;
-    if (m > 12) m = 1, y++, doy = 1;
+    ASSERT_TRUE(t.year == c->tm_year + 1900 && t.month == c->tm_mon + 1 && t.day == c->tm_mday &&
+                t.day_of_year == c->tm_yday + 1)
+        << "day " << day << " came out " << t.year << "-" << t.month << "-" << t.day << " (day "
+        << t.day_of_year << ")";
   }
 }
 
@@ -88,17 +79,6 @@ TEST(TimeConvert, DayCountHoldsUntil28February2100) {
   expect_calendar({1980, 1, 6, 6, 23, 59, 59.999996185302734}, t, "clamps");
   convert_day_and_tod_2_utc(0, 86400 + 600, 0.0, &t);  // hour 24 clamped too
   expect_calendar({1980, 1, 6, 6, 23, 59, 59.999996185302734}, t, "hour 24");
-}
-
-TEST(TimeConvert, BeiDouToGpsWeek) {
-  S16 wn;
-  D64 tow;
-  TCVT_convert_bd_to_gps_time(0, 0.0, &wn, &tow);
-  EXPECT_EQ(1356, wn);
-  EXPECT_EQ(0.0, tow);
-  TCVT_convert_bd_to_gps_time(10, 604800.5, &wn, &tow);
-  EXPECT_EQ(1367, wn);
-  EXPECT_EQ(0.5, tow);
 }
 
 TEST(TimeConvert, GlonassDayAndFourYearInterval) {

@@ -55,10 +55,10 @@ std::vector<std::string> lines(const std::string& text) {
 
 std::string temp_path(const std::string& ending) {
   static std::atomic<int> counter{0};
-  std::string name = "vln_test_" + std::to_string((long long)fs::file_time_type::clock::now()
-                                                      .time_since_epoch()
-                                                      .count()) +
-                     "_" + std::to_string(counter++) + ending;
+  std::string name =
+      "vln_test_" +
+      std::to_string((long long)fs::file_time_type::clock::now().time_since_epoch().count()) + "_" +
+      std::to_string(counter++) + ending;
   return (fs::temp_directory_path() / name).u8string();
 }
 
@@ -124,7 +124,8 @@ int spawn(const std::vector<std::string>& args, const std::string& dir, long, st
   si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   PROCESS_INFORMATION pi = {};
   std::wstring wdir = wide(dir);
-  BOOL ok = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, wdir.c_str(), &si, &pi);
+  BOOL ok =
+      CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, wdir.c_str(), &si, &pi);
   CloseHandle(write_end);
   if (!ok) {
     CloseHandle(read_end);
