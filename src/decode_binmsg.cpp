@@ -276,11 +276,6 @@ S32 Decode_get_number_of_epoch() {
   return (S32)(dc != 0 ? dc : Msg_cnt[0xE5 - kFirstId]);
 }
 
-U32 Decode_get_msg_count(U08 msg_id) {
-  if (msg_id < kFirstId || msg_id > kLastId) return 0;
-  return Msg_cnt[msg_id - kFirstId];
-}
-
 void Decode_show_decoded_msg_number() {
   for (int first = kFirstId; first <= kLastId; first += 7) {
     char line[128];

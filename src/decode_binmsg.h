@@ -13,8 +13,6 @@ S16 Decode_binary_message_process(U08 msg_id, U08* buf, U16 len);
 S32 Decode_get_number_of_epoch();
 // Prints the per-ID counters as two "Msg cnt:" lines.
 void Decode_show_decoded_msg_number();
-// Counter of one ID (0xDC to 0xE9), 0 for any other.
-U32 Decode_get_msg_count(U08 msg_id);
 // Clears the counters and the almanac state, for a clean start.
 void Decode_init();
 // Reverses the order of len bytes (at most 20) in place.

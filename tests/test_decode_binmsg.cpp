@@ -38,33 +38,31 @@ class Decode : public testing::Test {
   std::string base_;
 };
 
-Bytes glonass(uint8_t slot, uint8_t string_number, std::array<uint8_t, 9> bits) {
-  return glonass_string_payload(slot, string_number, bits);
-}
-
 }  // namespace
 
 TEST_F(Decode, AlmanacStringsTeachFrequencyNumbers) {
   GloString almanac = glonass_almanac_k_string(-7);  // HnA = 11001
-  process(glonass(3, 7, almanac));                   // before any string 1: nothing
+  process(glonass_string_payload(3, 7, almanac));    // before any string 1: nothing
   for (int slot = 1; slot <= 24; slot++) EXPECT_EQ(-9, Decode_get_almanac_k_num((S16)slot));
 
   // String 1 with bytes 3-4 = 0A B3: tk = 21 h x 120 + 51 = 2571, frame 1 of the superframe.
-  process(glonass(3, 1, {0x0A, 0xB3, 0, 0, 0, 0, 0, 0, 0}));
-  process(glonass(3, 7, almanac));
+  process(glonass_string_payload(3, 1, {0x0A, 0xB3, 0, 0, 0, 0, 0, 0, 0}));
+  process(glonass_string_payload(3, 7, almanac));
   EXPECT_EQ(-7, Decode_get_almanac_k_num(6));
-  process(glonass(3, 1, {0x00, 0x07, 0, 0, 0, 0, 0, 0, 0}));  // tk = 7: frame 2
-  process(glonass(3, 9, glonass_almanac_k_string(5)));
+  process(glonass_string_payload(3, 1, {0x00, 0x07, 0, 0, 0, 0, 0, 0, 0}));  // tk = 7: frame 2
+  process(glonass_string_payload(3, 9, glonass_almanac_k_string(5)));
   EXPECT_EQ(5, Decode_get_almanac_k_num(12));
-  process(glonass(3, 8, glonass_almanac_k_string(4)));  // even strings carry no k
+  process(glonass_string_payload(3, 8, glonass_almanac_k_string(4)));  // even strings carry no k
   EXPECT_EQ(-9, Decode_get_almanac_k_num(11));
-  process(glonass(3, 1, {0x00, 0x04, 0, 0, 0, 0, 0, 0, 0}));  // tk = 4: frame 4
-  process(glonass(3, 15, glonass_almanac_k_string(2)));       // the fifth frame has no slot 25
-  process(glonass(3, 13, glonass_almanac_k_string(1)));
+  process(glonass_string_payload(3, 1, {0x00, 0x04, 0, 0, 0, 0, 0, 0, 0}));  // tk = 4: frame 4
+  process(glonass_string_payload(3, 15,
+                                 glonass_almanac_k_string(2)));  // the fifth frame has no slot 25
+  process(glonass_string_payload(3, 13, glonass_almanac_k_string(1)));
   EXPECT_EQ(1, Decode_get_almanac_k_num(24));
   EXPECT_EQ(-9, Decode_get_almanac_k_num(25));
-  process(glonass(25, 1, {0x0F, 0, 0, 0, 0, 0, 0, 0, 0}));  // slot 25: ignored, tk kept
-  process(glonass(3, 7, glonass_almanac_k_string(-1)));
+  process(
+      glonass_string_payload(25, 1, {0x0F, 0, 0, 0, 0, 0, 0, 0, 0}));  // slot 25: ignored, tk kept
+  process(glonass_string_payload(3, 7, glonass_almanac_k_string(-1)));
   EXPECT_EQ(-1, Decode_get_almanac_k_num(21));
 }
 

@@ -50,9 +50,13 @@ const std::string kEndA0 = "reading error when locating file header 0xa0\n";
 // One counted message of an ID without a decoder.
 Bytes e4_frame(Fault fault = Fault::kNone) { return frame(Payload(0xE4).u8(1).u8(2), fault); }
 
-std::string counts_with_e4(int n) {
+// The counter lines with the given counts, the others 0.
+std::string counts(std::vector<std::pair<const char*, int>> ids) {
   std::string s = kNoCounts;
-  s.replace(s.find("0xe4=      0"), 12, "0xe4=      " + std::to_string(n));
+  for (const auto& id : ids) {
+    std::string n = std::to_string(id.second);
+    s.replace(s.find(id.first) + 12 - n.size(), n.size(), n);
+  }
   return s;
 }
 
@@ -110,7 +114,7 @@ TEST(CommandLine, ConstellationWords) {
     auto r = run_program(c.args, c.log_name, e4_frame());
     EXPECT_EQ(1, r.status) << c.args[1];
     std::string expected = "\nOutput GNSS type include:\n" + c.listed + "\n" + kProgress + kEndA0 +
-                           summary(1, 1, 0, 0) + counts_with_e4(1);
+                           summary(1, 1, 0, 0) + counts({{"0xe4", 1}});
     EXPECT_EQ(expected, r.out) << c.log_name;
     EXPECT_TRUE(r.obs_exists && r.nav_exists);
   }
@@ -133,6 +137,12 @@ TEST(Framing, CountersAndMessages) {
   Bytes too_long = {0xA0, 0xA1, 0x07, 0xD0};
   Bytes lost_start = {0xA0};
   vlntest::append(&lost_start, good);  // A0 A0 A1 ...: the frame is not found
+  Bytes ids;                           // seven frames, four of them of IDs that are counted
+  std::string seven_progress;
+  for (uint8_t id : {0x80, 0xEA, 0xE4, 0xE7, 0xE8, 0xE8, 0xDE}) {
+    vlntest::append(&ids, frame(Payload(id).zeros(3)));
+    seven_progress += kProgress;
+  }
 
   struct Case {
     const char* name;
@@ -140,13 +150,13 @@ TEST(Framing, CountersAndMessages) {
     std::string tail_of_output;
   };
   const Case cases[] = {
-      {"one frame", good, kProgress + kEndA0 + summary(1, 1, 0, 0) + counts_with_e4(1)},
+      {"one frame", good, kProgress + kEndA0 + summary(1, 1, 0, 0) + counts({{"0xe4", 1}})},
       {"bad checksum, good tail", e4_frame(Fault::kBadChecksum),
        "e4 checksum error. Payload Length = 3\n\n" + kProgress + kEndA0 + summary(1, 1, 1, 0) +
            kNoCounts},
       {"good checksum, bad tail", e4_frame(Fault::kBadTail),
-       kProgress + kEndA0 + summary(1, 0, 0, 1) + counts_with_e4(1)},
-      {"length 1999", max_len, kProgress + kEndA0 + summary(1, 1, 0, 0) + counts_with_e4(1)},
+       kProgress + kEndA0 + summary(1, 0, 0, 1) + counts({{"0xe4", 1}})},
+      {"length 1999", max_len, kProgress + kEndA0 + summary(1, 1, 0, 0) + counts({{"0xe4", 1}})},
       {"length 2000", too_long,
        "Buffer size is not enough!!! Payload Length=2000, Buf Size=2000. May find fake "
        "header.\n\n" +
@@ -156,6 +166,9 @@ TEST(Framing, CountersAndMessages) {
       {"zero length, zero checksum",
        {0xA0, 0xA1, 0, 0, 0, 0x0D, 0x0A},
        kProgress + kEndA0 + summary(1, 1, 0, 0) + kNoCounts},
+      {"seven IDs", ids,
+       seven_progress + kEndA0 + summary(7, 7, 0, 0) +
+           counts({{"0xde", 1}, {"0xe4", 1}, {"0xe7", 1}, {"0xe8", 2}})},
   };
   for (const Case& c : cases) {
     auto r = run_program({"log.dat"}, "log.dat", c.log);
@@ -187,23 +200,8 @@ TEST(Framing, InputCutInsideEachPartOfAFrame) {
   for (const Case& c : cases) {
     Bytes log(whole.begin(), whole.begin() + (long)c.keep);
     auto r = run_program({"log.dat"}, "log.dat", log);
-    std::string counts = c.keep == 9 ? counts_with_e4(1) : kNoCounts;
-    EXPECT_EQ(kAllSix + c.message + summary(c.headers, 0, 0, 0) + counts, r.out) << c.keep;
+    std::string count_lines = c.keep == 9 ? counts({{"0xe4", 1}}) : kNoCounts;
+    EXPECT_EQ(kAllSix + c.message + summary(c.headers, 0, 0, 0) + count_lines, r.out) << c.keep;
     EXPECT_EQ(1, r.status);
   }
-}
-
-TEST(Framing, OnlyIdsFromDcToE9AreCounted) {
-  Bytes log;
-  for (uint8_t id : {0x80, 0xEA, 0xE4, 0xE7, 0xE8, 0xE8, 0xDE})
-    vlntest::append(&log, frame(Payload(id).zeros(3)));
-  auto r = run_program({"log.dat"}, "log.dat", log);
-  std::string progress;
-  for (int i = 0; i < 7; i++) progress += kProgress;
-  EXPECT_EQ(kAllSix + progress + kEndA0 + summary(7, 7, 0, 0) +
-                "Msg cnt: 0xdc=      0 0xdd=      0 0xde=      1 0xdf=      0 0xe0=      0 "
-                "0xe1=      0 0xe2=      0\n"
-                "Msg cnt: 0xe3=      0 0xe4=      1 0xe5=      0 0xe6=      0 0xe7=      1 "
-                "0xe8=      2 0xe9=      0\n",
-            r.out);
 }

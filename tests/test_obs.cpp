@@ -1,4 +1,4 @@
-// The observation store: numbering, frequency index, epoch completion and gap check.
+// The observation store: numbering, frequency index and epoch completion.
 #include <gtest/gtest.h>
 
 #include "const.h"
@@ -34,17 +34,15 @@ TEST(Obs, SignalsMapToFrequencyIndices) {
     U08 signal;
     bool stored;
   };
-  const Case cases[] = {
-      {GNSS_TYPE_GPS, 1, GPS_SIGNAL_TYPE_L1C, false},
-      {GNSS_TYPE_GPS, 2, GPS_SIGNAL_TYPE_L5, true},
-      {GNSS_TYPE_QZSS, 193, QZSS_SIGNAL_TYPE_L5, false},
-      {GNSS_TYPE_QZSS, 194, QZSS_SIGNAL_TYPE_L2C, true},
-      {GNSS_TYPE_GLO, 3, GLO_SIGNAL_TYPE_L3, false},
-      {GNSS_TYPE_BD2, 37, BD2_SIGNAL_TYPE_B3I, false},
-      {GNSS_TYPE_BD2, 36, BD2_SIGNAL_TYPE_B2I, true},
-      {GNSS_TYPE_GAL, 5, GAL_SIGNAL_TYPE_E6, true},
-      {GNSS_TYPE_SBAS, 120, 1, false},
-  };
+  const Case cases[] = {{GNSS_TYPE_GPS, 1, GPS_SIGNAL_TYPE_L1C, false},
+                        {GNSS_TYPE_GPS, 2, GPS_SIGNAL_TYPE_L5, true},
+                        {GNSS_TYPE_QZSS, 193, QZSS_SIGNAL_TYPE_L5, false},
+                        {GNSS_TYPE_QZSS, 194, QZSS_SIGNAL_TYPE_L2C, true},
+                        {GNSS_TYPE_GLO, 3, GLO_SIGNAL_TYPE_L3, false},
+                        {GNSS_TYPE_BD2, 37, BD2_SIGNAL_TYPE_B3I, false},
+                        {GNSS_TYPE_BD2, 36, BD2_SIGNAL_TYPE_B2I, true},
+                        {GNSS_TYPE_GAL, 5, GAL_SIGNAL_TYPE_E6, true},
+                        {GNSS_TYPE_SBAS, 120, 1, false}};
   for (const Case& c : cases) {
     set(c.svid, c.type, c.signal, 5.0);
     S16 internal = c.type == GNSS_TYPE_QZSS ? (S16)(c.svid - 192) : c.svid;
@@ -117,30 +115,4 @@ TEST(Obs, BadNumbersAreReportedAndDropped) {
       testing::internal::GetCapturedStdout());
   EXPECT_EQ(0, Obs_has_slot(25));
   EXPECT_EQ(1, Obs_is_sync_meas_msg_and_time_msg() == 0);
-}
-
-TEST(Obs, GapCheckBetweenMeasurementTimes) {
-  struct Case {
-    S32 wn1;
-    double tow1;
-    S32 wn2;
-    double tow2;
-    U16 period;
-    S16 lost;
-  };
-  const Case cases[] = {
-      {2400, 100.0, 2400, 101.0, 1000, 0},  {2400, 100.0, 2400, 101.001, 1000, 1},
-      {2000, 604799.0, 2001, 0.0, 1000, 0},  // week rollover
-      {2400, 100.0, 2400, 100.1, 100, 0},   {2400, 100.0, 2400, 100.3, 100, 1},
-  };
-  for (const Case& c : cases) {
-    Obs_init(FREQ_MODE_L1_ONLY);
-    Obs_set_meas_time(1, c.wn1, c.tow1, c.period);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(0, Obs_is_meas_lost());  // the first time is its own predecessor
-    Obs_set_meas_time(2, c.wn2, c.tow2, c.period);
-    EXPECT_EQ(c.lost, Obs_is_meas_lost()) << c.tow2;
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(c.lost == 1, out.rfind(">>Measurement lost. Last tow = ", 0) == 0) << out;
-  }
 }

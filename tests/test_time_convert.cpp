@@ -26,29 +26,32 @@ void expect_calendar(const Calendar& want, const UTC_TIME_T& got, const std::str
 
 }  // namespace
 
-TEST(TimeConvert, GpsWeekAndSecondsToCalendar) {
+// GPS week and seconds, or (week -1) days and seconds since the GPS epoch, to calendar fields.
+TEST(TimeConvert, CalendarFieldsLeapSecondsAndClamps) {
   struct Case {
     const char* name;
-    int wn;
-    double tow;
+    int wn, day;
+    double seconds;
     int leap;
     Calendar want;
   };
   const Case cases[] = {
-      {"GPS week zero is 6 January 1980", 0, 0.0, 0, {1980, 1, 6, 6, 0, 0, 0.0}},
-      {"leap seconds ignored in week 0", 0, 100.0, 18, {1980, 1, 6, 6, 0, 1, 40.0}},
-      {"BeiDou epoch", 1356, 0.0, 0, {2006, 1, 1, 1, 0, 0, 0.0}},
-      {"leap seconds subtracted", 1356, 18.0, 18, {2006, 1, 1, 1, 0, 0, 0.0}},
-      {"single-precision seconds",
-       100,
-       3723.9876543,
-       0,
-       {1981, 12, 6, 340, 1, 2, 3.987654209136963}},
-      {"clamp below 60 s", 0, 59.99999999, 0, {1980, 1, 6, 6, 0, 0, 59.999996185302734}},
-  };
+      {"GPS week zero is 6 January 1980", 0, 0, 0.0, 0, {1980, 1, 6, 6, 0, 0, 0.0}},
+      {"leap seconds ignored in week 0", 0, 0, 100.0, 18, {1980, 1, 6, 6, 0, 1, 40.0}},
+      {"BeiDou epoch", 1356, 0, 0.0, 0, {2006, 1, 1, 1, 0, 0, 0.0}},
+      {"leap seconds subtracted", 1356, 0, 18.0, 18, {2006, 1, 1, 1, 0, 0, 0.0}},
+      {"single precision", 100, 0, 3723.9876543, 0, {1981, 12, 6, 340, 1, 2, 3.987654209136963}},
+      {"clamp below 60 s", 0, 0, 59.99999999, 0, {1980, 1, 6, 6, 0, 0, 59.999996185302734}},
+      {"last correct day", -1, 6269 * 7, 86399.5, 0, {2100, 2, 28, 59, 23, 59, 59.5}},
+      {"2100 taken as a leap year", -1, 6269 * 7 + 1, 0.0, 0, {2100, 2, 29, 60, 0, 0, 0.0}},
+      {"hour clamped to 23", -1, 0, 90000.0, 0, {1980, 1, 6, 6, 23, 59, 59.999996185302734}},
+      {"hour 24 clamped too", -1, 0, 87000.0, 0, {1980, 1, 6, 6, 23, 59, 59.999996185302734}}};
   for (const Case& c : cases) {
     UTC_TIME_T t;
-    TCVT_convert_gps_to_utc_time_by_default_parameters((S16)c.wn, c.tow, (S16)c.leap, &t);
+    if (c.wn >= 0)
+      TCVT_convert_gps_to_utc_time_by_default_parameters((S16)c.wn, c.seconds, (S16)c.leap, &t);
+    else
+      convert_day_and_tod_2_utc(c.day, (S32)c.seconds, c.seconds - (S32)c.seconds, &t);
     expect_calendar(c.want, t, c.name);
   }
 }
@@ -66,19 +69,6 @@ TEST(TimeConvert, EveryDayOfTheCalendar) {
         << "day " << day << " came out " << t.year << "-" << t.month << "-" << t.day << " (day "
         << t.day_of_year << ")";
   }
-}
-
-TEST(TimeConvert, DayCountHoldsUntil28February2100) {
-  const int kDaysTo2100Feb28 = 6269 * 7;  // days since 1980-01-06
-  UTC_TIME_T t;
-  convert_day_and_tod_2_utc(kDaysTo2100Feb28, 86399, 0.5, &t);
-  expect_calendar({2100, 2, 28, 59, 23, 59, 59.5}, t, "last correct day");
-  convert_day_and_tod_2_utc(kDaysTo2100Feb28 + 1, 0, 0.0, &t);
-  expect_calendar({2100, 2, 29, 60, 0, 0, 0.0}, t, "2100 taken as a leap year");
-  convert_day_and_tod_2_utc(0, 90000, 0.0, &t);  // hour clamped to 23
-  expect_calendar({1980, 1, 6, 6, 23, 59, 59.999996185302734}, t, "clamps");
-  convert_day_and_tod_2_utc(0, 86400 + 600, 0.0, &t);  // hour 24 clamped too
-  expect_calendar({1980, 1, 6, 6, 23, 59, 59.999996185302734}, t, "hour 24");
 }
 
 TEST(TimeConvert, GlonassDayAndFourYearInterval) {
@@ -126,26 +116,14 @@ TEST(TimeConvert, GlonassToGpsTimeOfWeek) {
 }
 
 TEST(TimeConvert, DoubleToInt32GivesTheSameOnEveryProcessor) {
-  struct Case {
-    double x;
-    S32 expected;
-  } const kCases[] = {
-      {0.0, 0},
-      {-0.0, 0},
-      {1.9, 1},
-      {-1.9, -1},
-      {2147483647.0, 2147483647},
-      {2147483647.99, 2147483647},
-      {2147483648.0, INT32_MIN},  // 2^31
-      {-2147483648.0, INT32_MIN},
-      {-2147483648.9, INT32_MIN},  // truncates to -2^31, which fits
-      {-2147483649.0, INT32_MIN},
-      {6.47e9, INT32_MIN},
-      {1e300, INT32_MIN},
-      {-1e300, INT32_MIN},
-      {HUGE_VAL, INT32_MIN},
-      {-HUGE_VAL, INT32_MIN},
-      {NAN, INT32_MIN},
-  };
-  for (const Case& c : kCases) EXPECT_EQ(c.expected, D64_to_S32(c.x)) << c.x;
+  // Truncation while the value fits (-2^31 - 0.9 truncates to -2^31), INT32_MIN otherwise.
+  const double kFits[] = {0.0,          -0.0,          1.9,           -1.9,
+                          2147483647.0, 2147483647.99, -2147483648.0, -2147483648.9};
+  const S32 kTruncated[] = {0, 0, 1, -1, 2147483647, 2147483647, INT32_MIN, INT32_MIN};
+  const double kBeyond[] = {2147483648.0, -2147483649.0, 6.47e9,    1e300,
+                            -1e300,       HUGE_VAL,      -HUGE_VAL, NAN};
+  for (int i = 0; i < 8; i++) {
+    EXPECT_EQ(kTruncated[i], D64_to_S32(kFits[i])) << kFits[i];
+    EXPECT_EQ(INT32_MIN, D64_to_S32(kBeyond[i])) << kBeyond[i];
+  }
 }

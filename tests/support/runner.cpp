@@ -40,16 +40,8 @@ std::string read_file(const std::string& path, bool* exists) {
 
 std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> out;
-  std::string cur;
-  for (char c : text) {
-    if (c == '\n') {
-      out.push_back(cur);
-      cur.clear();
-    } else {
-      cur += c;
-    }
-  }
-  if (!cur.empty()) out.push_back(cur);
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) out.push_back(line);
   return out;
 }
 
