@@ -120,17 +120,6 @@ TEST(CommandLine, ConstellationWords) {
   }
 }
 
-TEST(CommandLine, LongAndNonLatinPathsBuildFullOutputNames) {
-  std::string long_name = std::string(150, 'a') + "/" + std::string(140, 'b') + ".v1/raw.log.dat";
-  ASSERT_GE(long_name.size(), 300u);
-  for (const std::string& name : {long_name, std::string("\u65e5\u672c/\u89b3\u6e2c.dat")}) {
-    auto r = run_program({name}, name, e4_frame());
-    EXPECT_EQ(1, r.status) << name;
-    EXPECT_TRUE(r.obs_exists) << name;  // .../raw.log.obs
-    EXPECT_TRUE(r.nav_exists) << name;
-  }
-}
-
 TEST(Framing, CountersAndMessages) {
   Bytes good = e4_frame();
   Bytes max_len = frame(Payload(0xE4).zeros(1998));

@@ -42,8 +42,6 @@ std::string time_corr(const char* name, double a0, double a1, long tow, long wn)
          fmt_int("%5ld", wn) + "          TIME SYSTEM CORR    ";
 }
 
-std::string zero_iono(const char* name) { return iono(name, 0, 0, 0, 0); }
-
 // Unix times of the GPS, GLONASS (1996-01-01 UTC) and BeiDou time origins.
 const long long kGpsEpoch = 315964800, kGlonassEpoch = 820454400, kBdsEpoch = 1136073600;
 
@@ -159,13 +157,13 @@ Lines glonass_record(int slot, const GloImmediate& v, int k) {
 }
 
 // ---- BeiDou ----
-// toc = toe (the decoder's condition) within the week, dates before 2048 (the
-// calendar conversion counts seconds in 31 bits), and
+// toc = toe (the decoder's condition; up to 12 days, past the week's end),
+// dates before 2048 (the calendar conversion counts seconds in 31 bits), and
 // the ten D2 pages of one cycle within one hour.
 BdsEph random_bds(RandomBits& r) {
   BdsEph v = {};
   v.sow = r.u(20) % 604800, v.sow -= v.sow % 3600 > 3570 ? 30 : 0, v.sath1 = r.u(1);
-  v.aodc = r.u(5), v.urai = r.u(4), v.wn = r.u(13) % 2190, v.toc = v.toe = r.u(17) % 75600;
+  v.aodc = r.u(5), v.urai = r.u(4), v.wn = r.u(13) % 2190, v.toc = v.toe = r.u(17);
   v.tgd1 = r.s(10), v.tgd2 = r.s(10);
   for (int i = 0; i < 4; i++) v.alpha[i] = r.s(8), v.beta[i] = r.s(8);
   v.a2 = r.s(11), v.a0 = r.s(24), v.a1 = r.s(22), v.aode = r.u(5), v.delta_n = r.s(16);
@@ -252,30 +250,27 @@ TEST(NavigationFile, HeadersBeforeAnyData) {
   struct Case {
     std::vector<std::string> args;
     const char* sys;
-    Lines corrections;
+    const char* corrections;  // four-character names, all values zero
   };
-  const std::string gput = time_corr("GPUT", 0, 0, 0, 0);
-  const Case cases[] = {
-      {{"G"}, "G: GPS              ", {zero_iono("GPSA"), zero_iono("GPSB"), gput}},
-      {{"G", "R"}, "M: Mixed            ", {zero_iono("GPSA"), zero_iono("GPSB"), gput}},
-      {{"J"}, "J: QZSS             ", {zero_iono("QZSA"), zero_iono("QZSB")}},
-      {{"E"}, "E: Galileo          ", {zero_iono("GAL "), time_corr("GAUT", 0, 0, 0, 0)}},
-      {{"C"},
-       "C: BDS              ",
-       {zero_iono("BDSA"), zero_iono("BDSB"), time_corr("BDUT", 0, 0, 0, 0)}},
-      {{"R"}, "R: GLONASS          ", {}},
-      {{"S"}, "S: SBAS             ", {}},
-      {{},
-       "M: Mixed            ",
-       {zero_iono("GPSA"), zero_iono("GPSB"), zero_iono("QZSA"), zero_iono("QZSB"),
-        zero_iono("BDSA"), zero_iono("BDSB"), zero_iono("GAL "), gput,
-        time_corr("BDUT", 0, 0, 0, 0), time_corr("GAUT", 0, 0, 0, 0)}},
-  };
+  const Case cases[] = {{{"G"}, "G: GPS              ", "GPSAGPSBGPUT"},
+                        {{"G", "R"}, "M: Mixed            ", "GPSAGPSBGPUT"},
+                        {{"J"}, "J: QZSS             ", "QZSAQZSB"},
+                        {{"E"}, "E: Galileo          ", "GAL GAUT"},
+                        {{"C"}, "C: BDS              ", "BDSABDSBBDUT"},
+                        {{"R"}, "R: GLONASS          ", ""},
+                        {{"S"}, "S: SBAS             ", ""},
+                        {{}, "M: Mixed            ", "GPSAGPSBQZSAQZSBBDSABDSBGAL GPUTBDUTGAUT"}};
   for (const Case& c : cases) {
+    Lines corrections;
+    for (std::string names = c.corrections; !names.empty(); names.erase(0, 4)) {
+      std::string n = names.substr(0, 4);
+      corrections.push_back(n[2] == 'U' ? time_corr(n.c_str(), 0, 0, 0, 0)
+                                        : iono(n.c_str(), 0, 0, 0, 0));
+    }
     std::vector<std::string> args = {"log.dat"};
     args.insert(args.end(), c.args.begin(), c.args.end());
     auto r = run_program(args, "log.dat", {});
-    expect_lines(nav_header(c.sys, c.corrections, 18), r.nav);
+    expect_lines(nav_header(c.sys, corrections, 18), r.nav);
   }
 }
 
@@ -347,7 +342,22 @@ TEST(NavigationFile, EveryConstellationTwoEphemeridesEach) {
 
   // BeiDou D2: numbers 1 and 2; a new data set needs two identical cycles.
   BdsEph c1a = random_bds(rng), c2a = random_bds(rng), c1b = random_bds(rng), c2b = random_bds(rng);
-  add_bds_d2(&log, 1, c1a);
+  // Before them, a cycle whose first page lacks the preamble: it starts no run,
+  // so its data is never written; and a page 11 (none exists) inside c1a's cycle,
+  // dropped without breaking the run.
+  BdsEph lost = random_bds(rng);
+  lost.sow = c1a.sow;
+  auto pages = encode_bds_d2(lost);
+  Bytes first = bds_payload(0xE3, 1, 1, pages[0]), page11 = bds_payload(0xE3, 1, 1, pages[1]);
+  first[3] ^= 0xFF, first[4] ^= 0xE0;  // the preamble 11100010010 inverted
+  page11[7] = (uint8_t)((page11[7] & 0xFC) | 0x02), page11[8] |= 0xC0;  // page number 1011
+  append(&log, frame(first));
+  for (size_t p = 1; p < 10; p++) append(&log, frame(bds_payload(0xE3, 1, 1, pages[p])));
+  pages = encode_bds_d2(c1a);
+  for (size_t p = 0; p < 10; p++) {
+    append(&log, frame(bds_payload(0xE3, 1, 1, pages[p])));
+    if (p == 4) append(&log, frame(page11));
+  }
   add_bds_d2(&log, 2, c2a);
   add_bds_d2(&log, 1, c1b);  // changed data: rejected once
   add_bds_d2(&log, 1, c1b);

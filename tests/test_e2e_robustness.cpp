@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <random>
 
 #include "runner.h"
@@ -53,7 +54,7 @@ void expect_headers_intact(const vlntest::RunResult& r, const vlntest::RunResult
 }
 
 TEST(Robustness, FullDiskIsReportedAfterTheCountersWithStatus2) {
-  if (!vlntest::file_size_limit_supported()) GTEST_SKIP() << "no file size limit here";
+  if (!vlntest::kFileSizeLimitSupported) GTEST_SKIP() << "no file size limit here";
   Bytes sample = sample_log();
   // A log of the sample's navigation frames alone: its obs file is a bare
   // header, its nav file is long.
@@ -94,53 +95,44 @@ TEST(Robustness, UnreadableLogIsReportedWithStatus2) {
   EXPECT_EQ(std::string("Raw file read error: ") + strerror(EISDIR), out.back());
 }
 
-TEST(Robustness, CutOffLogsConvertWithIntactHeaders) {
+// The sample cut at 100 frame starts and 100 points inside frames, with three
+// option sets; then each committed fuzzer finding, whose first byte picks the
+// options as the fuzz target reads it (under the sanitizers this also proves
+// the fix).
+TEST(Robustness, CutOffLogsAndFuzzerFindingsConvertWithIntactHeaders) {
+  struct Run {
+    std::vector<std::string> args;
+    Bytes log;
+    std::string name;
+  };
+  std::vector<Run> runs;
   Bytes sample = sample_log();
   std::vector<size_t> cuts = frame_starts(sample);
   std::mt19937 rng(7);
-  std::vector<size_t> points;
-  for (int i = 0; i < 100; i++) points.push_back(cuts[rng() % cuts.size()]);  // between frames
-  for (int i = 0; i < 100; i++) points.push_back(rng() % sample.size());      // inside frames
-  const std::vector<std::vector<std::string>> kOptions = {{"-dual_freq"}, {"G", "r"}, {}};
-  std::vector<vlntest::RunResult> empty;
-  for (const auto& o : kOptions) {
-    std::vector<std::string> args = {"log.dat"};
-    args.insert(args.end(), o.begin(), o.end());
-    empty.push_back(run_program(args, "log.dat", {}));
+  const std::vector<std::string> kOptions[3] = {
+      {"log.dat", "-dual_freq"}, {"log.dat", "G", "r"}, {"log.dat"}};
+  for (int i = 0; i < 200; i++) {
+    size_t at = i < 100 ? cuts[rng() % cuts.size()] : rng() % sample.size();
+    runs.push_back({kOptions[i % 3], Bytes(sample.begin(), sample.begin() + (long)at),
+                    "cut at " + std::to_string(at)});
   }
-  for (size_t i = 0; i < points.size(); i++) {
-    size_t k = i % kOptions.size();
-    std::vector<std::string> args = {"log.dat"};
-    args.insert(args.end(), kOptions[k].begin(), kOptions[k].end());
-    Bytes cut(sample.begin(), sample.begin() + (long)points[i]);
-    vlntest::RunResult r = run_program(args, "log.dat", cut);
-    std::string name = "cut at " + std::to_string(points[i]);
-    EXPECT_EQ(1, r.status) << name;
-    expect_headers_intact(r, empty[k], name);
-  }
-}
-
-// Each committed fuzzer finding: its first byte picks the options as the fuzz
-// target reads it, the rest is the log. Under the sanitizers this also proves
-// the fix.
-TEST(Robustness, FuzzerFindingsConvertCleanly) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(VLN_FUZZ_REGRESSIONS))
-    names.push_back(e.path().filename().string());
-  ASSERT_FALSE(names.empty());
   const char* const kWords[6] = {"G", "J", "S", "R", "C", "E"};
-  for (const std::string& name : names) {
+  for (const auto& e : std::filesystem::directory_iterator(VLN_FUZZ_REGRESSIONS)) {
+    std::string name = e.path().filename().string();
     std::string input = vlntest::read_file(std::string(VLN_FUZZ_REGRESSIONS) + "/" + name);
     ASSERT_FALSE(input.empty()) << name;
-    uint8_t options = (uint8_t)input[0];
     std::vector<std::string> args = {"log.dat"};
-    for (int i = 0; i < 6; i++)
-      if (options >> i & 1) args.push_back(kWords[i]);
-    if (options & 0x40) args.push_back("-dual_freq");
-    vlntest::RunResult empty = run_program(args, "log.dat", {});
-    vlntest::RunResult r = run_program(args, "log.dat", Bytes(input.begin() + 1, input.end()));
-    EXPECT_EQ(1, r.status) << name;
-    expect_headers_intact(r, empty, name);
+    for (int i = 0; i < 7; i++)
+      if ((uint8_t)input[0] >> i & 1) args.push_back(i < 6 ? kWords[i] : "-dual_freq");
+    runs.push_back({args, Bytes(input.begin() + 1, input.end()), name});
+  }
+  ASSERT_GT(runs.size(), 200u);
+  std::map<std::vector<std::string>, vlntest::RunResult> empty;
+  for (const Run& run : runs) {
+    if (empty.count(run.args) == 0) empty[run.args] = run_program(run.args, "log.dat", {});
+    vlntest::RunResult r = run_program(run.args, "log.dat", run.log);
+    EXPECT_EQ(1, r.status) << run.name;
+    expect_headers_intact(r, empty[run.args], run.name);
   }
 }
 

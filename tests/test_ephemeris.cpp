@@ -26,13 +26,10 @@ TEST(EphemerisGps, WeekRuleAndIssueOfData) {
     GpsLnav v = {};
     v.week = c.week, v.tow_count = c.tow_count, v.toc = c.toc, v.iodc = c.iodc, v.iode = c.iode;
     auto sf = encode_gps_lnav(v);
-    std::array<U32, 30> w;
-    for (size_t s = 0; s < 3; s++) {
-      auto stored = stored_gps(sf[s]);
-      std::copy(stored.begin(), stored.end(), w.begin() + (long)(10 * s));
-    }
+    U32 w[30];
+    for (size_t i = 0; i < 30; i++) w[i] = stored_gps(sf[i / 10])[i % 10];
     EPH_T e = {};
-    EXPECT_EQ(c.result, Eph_gps_qzss_update(w.data(), &e)) << c.week;
+    EXPECT_EQ(c.result, Eph_gps_qzss_update(w, &e)) << c.week;
     EXPECT_EQ(c.wn, e.WN) << c.week;
   }
 }
@@ -49,13 +46,10 @@ TEST(EphemerisGlonass, AccuracyIndexAndNegativeZero) {
   for (const auto& c : kFt) {
     v.ft = c.index;
     auto s = encode_glonass(v);
-    std::array<U32, 15> w;
-    for (size_t i = 0; i < 5; i++) {
-      auto stored = stored_glonass(s[i]);
-      std::copy(stored.begin(), stored.end(), w.begin() + (long)(3 * i));
-    }
+    U32 w[15];
+    for (size_t i = 0; i < 15; i++) w[i] = stored_glonass(s[i / 3])[i % 3];
     w[1] |= 1u << 2;  // string bit 35, the sign of xn, over a zero magnitude
-    ASSERT_EQ(1, Eph_glonass_update(w.data(), &e, &tau_c));
+    ASSERT_EQ(1, Eph_glonass_update(w, &e, &tau_c));
     EXPECT_EQ(c.stored, e.FT) << c.index;
     EXPECT_EQ(0.0, e.Xn);
     EXPECT_FALSE(std::signbit(e.Xn));
@@ -68,10 +62,7 @@ TEST(EphemerisBeiDou, D2DoubleCheckAcrossCycles) {
   v.m0 = (int32_t)rng(), v.e = rng(), v.sqrt_a = rng(), v.omega0 = (int32_t)rng();
   auto pages = encode_bds_d2(v);
   U32 buf[50];
-  for (int p = 0; p < 10; p++) {
-    auto stored = stored_bds(pages[(size_t)p], 5);
-    std::copy(stored.begin(), stored.end(), buf + 5 * p);
-  }
+  for (size_t i = 0; i < 50; i++) buf[i] = stored_bds(pages[i / 5], 5)[i % 5];
   const U08 sat = 3;  // no other test uses this geostationary satellite
   BD2EPH_T e = {};
   ASSERT_EQ(1, Eph_bd2_d2_update(sat, buf, &e));  // first cycle: accepted unchecked

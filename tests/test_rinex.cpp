@@ -8,7 +8,11 @@
 
 using vlntest::run_program;
 
+// Outputs are named from the last dot of the whole path, for paths of 300
+// characters and non-Latin ones too.
 TEST(RinexFiles, OutputNamesFollowTheLastDot) {
+  std::string a150 = std::string(150, 'a');
+  std::string long_name = a150 + "/" + std::string(140, 'b') + ".v1/raw.log.dat";
   struct Case {
     std::string log;
     std::vector<std::string> files;
@@ -18,10 +22,14 @@ TEST(RinexFiles, OutputNamesFollowTheLastDot) {
       {"rawlog", {"rawlog", "rawlog.nav", "rawlog.obs"}},
       {".raw", {".nav", ".obs", ".raw"}},
       {"data.old/rawlog", {"data.nav", "data.obs", "data.old"}},
+      {long_name, {a150}},  // .../raw.log.obs and .nav beside the log
+      {"\u65e5\u672c/\u89b3\u6e2c.dat", {"\u65e5\u672c"}},
   };
   for (const Case& c : cases) {
     auto r = run_program({c.log}, c.log, {});
+    EXPECT_EQ(1, r.status) << c.log;
     EXPECT_EQ(c.files, r.files) << c.log;
+    EXPECT_TRUE(r.obs_exists && r.nav_exists) << c.log;
   }
 }
 

@@ -54,14 +54,6 @@ std::string temp_path(const std::string& ending) {
   return (fs::temp_directory_path() / name).u8string();
 }
 
-bool file_size_limit_supported() {
-#ifdef _WIN32
-  return false;
-#else
-  return true;
-#endif
-}
-
 namespace {
 
 std::string output_name(const std::string& log_name, const char* ext) {

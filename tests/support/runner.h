@@ -38,7 +38,11 @@ RunResult run_program(const std::vector<std::string>& args, const std::string& l
 // A path in the temporary directory that no other call returns.
 std::string temp_path(const std::string& ending);
 // Whether run_program can cap file sizes on this platform.
-bool file_size_limit_supported();
+#ifdef _WIN32
+constexpr bool kFileSizeLimitSupported = false;
+#else
+constexpr bool kFileSizeLimitSupported = true;
+#endif
 
 // Splits text into lines (line ends dropped).
 std::vector<std::string> lines(const std::string& text);
