@@ -65,6 +65,8 @@ TEST_F(Decode, AlmanacStringsTeachFrequencyNumbers) {
       glonass_string_payload(25, 1, {0x0F, 0, 0, 0, 0, 0, 0, 0, 0}));  // slot 25: ignored, tk kept
   process(glonass_string_payload(3, 7, glonass_almanac_k_string(-1)));
   EXPECT_EQ(-1, Decode_get_almanac_k_num(21));
+  process(glonass_string_payload(3, 9, glonass_almanac_k_string(-16)));  // HnA = 10000
+  EXPECT_EQ(-16, Decode_get_almanac_k_num(22));
 }
 
 TEST_F(Decode, SbasTypes9And12And17CompleteAGeoRecord) {
@@ -72,8 +74,8 @@ TEST_F(Decode, SbasTypes9And12And17CompleteAGeoRecord) {
   SbasGeoNav nav = {};
   nav.xg = -(1 << 29);
   nav.iod = 7;
-  const uint32_t prn[3] = {0, 129, 140};
-  const uint32_t health[3] = {1, 0x3C, 2};
+  const uint32_t prn[3] = {129, 0, 140};
+  const uint32_t health[3] = {0x3C, 1, 2};
   S16 svid = -1;
   Bytes mt9 = sbas_payload(129, encode_sbas_mt9(nav));
   Bytes mt12 = sbas_payload(129, encode_sbas_mt12(345600, 352));

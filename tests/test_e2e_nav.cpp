@@ -188,10 +188,12 @@ Lines bds_record(int number, const BdsEph& v, uint32_t start_tow) {
       "    " + expect_d19(start_tow) + expect_d19(v.aodc)};
 }
 
-void add_bds_d1(Bytes* log, uint8_t number, const BdsEph& v) {
+void add_bds_d1(Bytes* log, uint8_t number, const BdsEph& v, const Bytes& after_first = {}) {
   auto sf = encode_bds_d1(v);
-  for (int s = 1; s <= 3; s++)
+  for (int s = 1; s <= 3; s++) {
     append(log, frame(bds_payload(0xE2, number, (uint8_t)s, sf[(size_t)s - 1])));
+    if (s == 1) append(log, after_first);
+  }
 }
 
 void add_bds_d2(Bytes* log, uint8_t number, const BdsEph& v) {
@@ -330,15 +332,17 @@ TEST(NavigationFile, EveryConstellationTwoEphemeridesEach) {
   add_records(glonass_record(5, r5b, 0));
   add_records(glonass_record(9, r9b, -7));
 
-  // BeiDou D1: numbers 7 and 12; then subframe 5 page 10.
+  // BeiDou D1: numbers 7 and 12; subframe 5 page 10 between subframes 1 and 2
+  // of number 7's second set.
   BdsEph d1[4];
+  BdsUtc bdut = {4, 4, 100, -500, 3000};
+  Bytes page10 = frame(bds_payload(0xE2, 7, 5, encode_bds_d1_page10(349260, bdut)));
   for (int n = 0; n < 4; n++) {
     d1[n] = random_bds(rng);
-    add_bds_d1(&log, n % 2 ? 12 : 7, d1[n]);
+    if (n == 0) d1[0].sow = d1[0].sow % 147 * 4096 + 4090;  // subframe 2's SOW has other high bits
+    add_bds_d1(&log, n % 2 ? 12 : 7, d1[n], n == 2 ? page10 : Bytes());
     add_records(bds_record(n % 2 ? 12 : 7, d1[n], d1[n].sow));
   }
-  BdsUtc bdut = {4, 4, 100, -500, 3000};
-  append(&log, frame(bds_payload(0xE2, 7, 5, encode_bds_d1_page10(349260, bdut))));
 
   // BeiDou D2: numbers 1 and 2; a new data set needs two identical cycles.
   BdsEph c1a = random_bds(rng), c2a = random_bds(rng), c1b = random_bds(rng), c2b = random_bds(rng);
@@ -361,8 +365,7 @@ TEST(NavigationFile, EveryConstellationTwoEphemeridesEach) {
   add_bds_d2(&log, 2, c2a);
   add_bds_d2(&log, 1, c1b);  // changed data: rejected once
   add_bds_d2(&log, 1, c1b);
-  add_bds_d2(&log, 2, c2b);
-  add_bds_d2(&log, 2, c2b);
+  for (int n = 0; n < 3; n++) add_bds_d2(&log, 2, c2b);  // the third time: no new record
   for (const BdsEph* v : {&c1a, &c2a, &c1b, &c2b})
     add_records(bds_record(v == &c1a || v == &c1b ? 1 : 2, *v, v->sow + 27));
 

@@ -34,9 +34,9 @@ TEST(EphemerisGps, WeekRuleAndIssueOfData) {
   }
 }
 
-TEST(EphemerisGlonass, AccuracyIndexAndNegativeZero) {
+TEST(EphemerisGlonass, FieldsTheFileDoesNotShow) {
   GloImmediate v = {};
-  v.tb = 5;
+  v.tb = 5, v.p1 = 2, v.p2 = 1, v.p3 = 1, v.tau_c = -0x7FFFFFFF;  // flags and tau_c: not written
   const struct {
     uint32_t index;
     int stored;
@@ -51,6 +51,8 @@ TEST(EphemerisGlonass, AccuracyIndexAndNegativeZero) {
     w[1] |= 1u << 2;  // string bit 35, the sign of xn, over a zero magnitude
     ASSERT_EQ(1, Eph_glonass_update(w, &e, &tau_c));
     EXPECT_EQ(c.stored, e.FT) << c.index;
+    EXPECT_EQ(2 << 3 | 1 << 2 | 1 << 1, e.p1234);
+    EXPECT_EQ(-0x7FFFFFFF * 0x1p-31, tau_c);
     EXPECT_EQ(0.0, e.Xn);
     EXPECT_FALSE(std::signbit(e.Xn));
   }
@@ -120,4 +122,6 @@ TEST(EphemerisSbas, GeoNavigationMessage) {
   EXPECT_EQ(0x0F, geo->health);
   Eph_init();
   EXPECT_EQ(0, geo->update_flag);
+  Eph_sbas_update_mt17(geo, 0x0F);
+  EXPECT_EQ(4, geo->update_flag);
 }

@@ -46,6 +46,8 @@ TEST(RinexFiles, CreationDateIsShiftedBackEightHours) {
       {"Thu May 01 03:00:00 2025\n", "20250430 190000 UTC "},
       {"Sat Aug 01 00:00:01 2026\n", "20260731 160001 UTC "},
       {"Thu Jan 02 05:00:00 2025\n", "20250101 210000 UTC "},  // only the day goes back
+      {"Thu Feb 01 03:00:00 2024\n", "20240131 190000 UTC "},
+      {"Mon Apr 01 03:00:00 2024\n", "20240331 190000 UTC "},
   };
   for (const Case& c : cases) {
     char date[32];

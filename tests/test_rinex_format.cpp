@@ -67,7 +67,8 @@ TEST(RinexFormat, NegativeZeroAndValuesBeyondTheExponentRange) {
   EXPECT_EQ("   .0000E+00", d12(-0.0));
   EXPECT_EQ("  .999999999999E+99", d19(1e120));  // saturates
   EXPECT_EQ(" -.999999999999E+99", d19(-INFINITY));
-  EXPECT_EQ("  .000000000000E+00", d19(1e-120));  // underflows to zero
+  EXPECT_EQ("  .000000000000E+00", d19(1e-120));    // underflows to zero
+  EXPECT_EQ("  .150000000000E-99", d19(1.5e-100));  // the smallest exponent shown
   EXPECT_EQ("                NaN", d19(NAN));
   EXPECT_EQ("   .1000E+21", d12(1e120));  // the short formats keep the exponent modulo 100
   EXPECT_EQ("  .1000000000E-21", d17(1e-122));

@@ -189,11 +189,11 @@ RunResult run_program(const std::vector<std::string>& args, const std::string& l
     r.nav = read_file(dir + "/" + output_name(log_name, ".nav"), &r.nav_exists);
   }
 #ifdef _WIN32
-  r.crlf = true;
-  r.out = from_crlf(r.out, &r.crlf);
-  r.obs = from_crlf(r.obs, &r.crlf);
-  r.nav = from_crlf(r.nav, &r.crlf);
-  if (!r.crlf) ADD_FAILURE() << "a line end of the console or an output file is not CR LF";
+  bool crlf = true;
+  r.out = from_crlf(r.out, &crlf);
+  r.obs = from_crlf(r.obs, &crlf);
+  r.nav = from_crlf(r.nav, &crlf);
+  if (!crlf) ADD_FAILURE() << "a line end of the console or an output file is not CR LF";
 #endif
   std::error_code ec;
   for (const fs::directory_entry& e : fs::directory_iterator(fs::u8path(dir), ec))

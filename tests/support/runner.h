@@ -15,10 +15,8 @@ struct RunResult {
   std::string out;  // standard output
   std::string obs;  // observation file, empty if not created
   std::string nav;  // navigation file, empty if not created
-  bool obs_exists = false;
-  bool nav_exists = false;
+  bool obs_exists = false, nav_exists = false;
   std::vector<std::string> files;  // top-level entries of the run directory after the run, sorted
-  bool crlf = true;  // on Windows: every line end of the console and both files was CR LF
 };
 
 // The header date every run shows: the runner fixes the clock at
