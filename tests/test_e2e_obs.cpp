@@ -163,7 +163,8 @@ TEST(ObservationFile, ExtendedMessagesDualFrequency) {
       {kBds | 0x00, 30, 0x07, 42, 24000000.0, 500.0, 2.0f, 0},
       {kBds | 0x50, 30, 0x07, 43, 24000002.0, 600.0, 3.0f, 0},  // B2I
       {kSbas | 0x00, 133, 0x07, 35, 38000000.0, 700.0, 0.5f, 0},
-      {0x06, 9, 0x07, 30, 1.0, 1.0, 1.0f, 0},  // no constellation
+      {kGlo | 0x00, 0, 0x07, 30, 1.0, 1.0, 1.0f, 0},  // no slot 0
+      {0x06, 9, 0x07, 30, 1.0, 1.0, 1.0f, 0},         // no constellation
   };
   Bytes log = e5(7, 345600000, ms, 3);  // count announces three records that are not there
   append(&log, e5(8, 345601000, {}));   // no records: time set, no epoch
