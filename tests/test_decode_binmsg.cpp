@@ -116,7 +116,7 @@ std::vector<Bytes> ephemeris_messages(uint8_t msg_id, uint8_t id) {
     p.u8(2).u8(id).u8(7 + 1).u8(40).f64(1.0).f64(1.0).f32(1.0f).zeros(7);
     out.push_back(p.bytes());
     GloImmediate v = {};
-    v.n4 = 8, v.nt = 300, v.tb = 5, v.tk = 77;
+    v.n4 = 8, v.nt = 300, v.tb = 0, v.tk = 77;  // tb 0: a valid time, not "none yet"
     auto strings = encode_glonass(v);
     for (uint8_t n = 1; n <= 5; n++) out.push_back(glonass_string_payload(id, n, strings[n - 1u]));
   } else if (msg_id == 0xE2) {
