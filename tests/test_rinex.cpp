@@ -1,4 +1,4 @@
-// Output files, constellation selection and creation date.
+// Output file names and the creation date.
 #include <gtest/gtest.h>
 
 #include <cstring>
