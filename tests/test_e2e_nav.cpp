@@ -121,8 +121,7 @@ Lines gps_record(char letter, int number, const GpsLnav& v) {
 }
 
 // ---- GLONASS ----
-// Four-year intervals 1-16 (to 2059), where the seconds since 1996 still fit 31
-// bits; tk never 0 s.
+// Four-year intervals 1-16 (to 2059): seconds since 1996 fit 31 bits; tk never 0 s.
 GloImmediate random_glonass(RandomBits& r) {
   GloImmediate v = {};
   v.tk = (r.u(5) % 24) << 7 | (r.u(6) % 60) << 1 | r.u(1);
