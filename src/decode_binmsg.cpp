@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "const.h"
+#include "epoch_select.h"
 #include "obs.h"
 #include "rinex.h"
 #include "time_convert.h"
@@ -175,6 +176,11 @@ bool extract_time_stamp_msg(const U08* buf, U16 len) {
 }
 
 void complete_epoch() {
+  if (!Select_take_epoch()) {
+    Obs_is_meas_lost();
+    Obs_reset_all_measurement();
+    return;
+  }
   UTC_TIME_T utc;
   Obs_get_utc_time(&utc);
   if (!Obs_has_start_utc_time()) Obs_set_start_utc_time(utc);
@@ -265,7 +271,7 @@ S16 Decode_binary_message_process(U08 msg_id, U08* buf, U16 len) {
   }
   if (msg_id >= kFirstId && msg_id <= kLastId) Msg_cnt[msg_id - kFirstId]++;
 
-  if (enable_put_obs_timestamp) RINEX_put_obs_timestamp();
+  if (enable_put_obs_timestamp && Select_take_event()) RINEX_put_obs_timestamp();
   if (enable_put_obs_body && Obs_is_sync_meas_msg_and_time_msg()) complete_epoch();
   if (enable_put_nav_body) put_nav_record(nav_gnss_type, nav_svid_or_slot);
   return 1;

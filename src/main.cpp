@@ -21,10 +21,15 @@
 #include <vector>
 
 #include "const.h"
+#include "epoch_select.h"
 #include "rinex.h"
+#include "settings.h"
 
 namespace {
 
+// get_main_parameter's answer for a bad long option or station file, which is
+// also the exit status: nothing was opened.
+constexpr S16 kStopBadSettings = 3;
 constexpr size_t kRawBufferSize = 1 << 20;
 constexpr size_t kConsoleBufferSize = 1 << 14;
 FILE* Fp_raw;
@@ -101,6 +106,67 @@ S16 open_raw_and_rinex_files(S16 n, char* input) {
   return 1;
 }
 
+// The command line split into the words the converter has always read (the
+// raw file, the constellation letters, -dual_freq, help) and the long options
+// with their values, which are never read as words.
+struct CommandLine {
+  std::vector<char*> words;
+  std::vector<std::pair<int, std::string>> options;  // setting and value, in order
+  bool long_help = false;
+  std::string missing;  // the first long option without its value
+  std::string unknown;  // the first unknown long option
+};
+
+bool is_long_option(const char* arg) { return strncmp(arg, "--", 2) == 0; }
+
+CommandLine split_command_line(int argc, char** argv) {
+  CommandLine c;
+  for (int i = 1; i < argc; i++) {
+    // The raw file is always the first argument, whatever its name.
+    if (strcmp(argv[i], "--help") == 0) {
+      c.long_help = true;
+    } else if (i == 1 || !is_long_option(argv[i])) {
+      c.words.push_back(argv[i]);
+    } else {
+      int id = Settings_find(argv[i] + 2);
+      if (id < 0) {
+        if (c.unknown.empty()) c.unknown = argv[i];
+      } else if (Settings_is_switch(id)) {
+        c.options.push_back({id, "yes"});
+      } else if (i + 1 < argc && !is_long_option(argv[i + 1])) {
+        c.options.push_back({id, argv[++i]});
+      } else if (c.missing.empty()) {
+        c.missing = argv[i];
+      }
+    }
+  }
+  return c;
+}
+
+// The settings of the long options: station files first, in their order,
+// then the command line's options over them (its comments replace the
+// files'). Returns "" or the error line.
+std::string build_settings(const CommandLine& c, Settings* s) {
+  if (!c.missing.empty()) return "Option " + c.missing + ": missing value";
+  if (!c.unknown.empty()) return "Unknown option " + c.unknown + " (--help lists the options)";
+  for (const auto& o : c.options) {
+    if (o.first != SET_STATION_FILE) continue;
+    std::string error = Settings_read_file(o.second, s);
+    if (!error.empty()) return error;
+  }
+  bool files_comments = true;
+  for (const auto& o : c.options) {
+    if (o.first == SET_STATION_FILE) continue;
+    if (o.first == SET_COMMENT && files_comments) {
+      s->comments.clear();
+      files_comments = false;
+    }
+    std::string error = Settings_apply(s, o.first, o.second);
+    if (!error.empty()) return std::string("Option --") + Settings_name(o.first) + ": " + error;
+  }
+  return Settings_check(*s);
+}
+
 bool is_word(const char* arg, const char* upper, const char* lower) {
   return strcmp(arg, upper) == 0 || strcmp(arg, lower) == 0;
 }
@@ -108,14 +174,32 @@ bool is_word(const char* arg, const char* upper, const char* lower) {
 S16 get_main_parameter(int argc, char** argv, S16* enable_gps, S16* enable_qzss, S16* enable_sbas,
                        S16* enable_glo, S16* enable_bd2, S16* enable_gal,
                        S16* enable_dual_freq_mode) {
+  CommandLine line = split_command_line(argc, argv);
+  if (line.long_help) {
+    show_help_messages();
+    Settings_print_usage();
+    return 0;
+  }
   *enable_gps = *enable_qzss = *enable_sbas = *enable_glo = *enable_bd2 = 0;
   *enable_dual_freq_mode = 0;
-  for (int i = 1; i < argc; i++) {
-    if (strcmp(argv[i], "help") == 0) {
+  for (char* word : line.words) {
+    if (strcmp(word, "help") == 0) {
       show_help_messages();
       return 0;
     }
   }
+  // Without any long option an unknown "--" word is ignored like any other
+  // unknown word; beside them it is a mistyped option and stops the run.
+  Settings settings;
+  if (!line.options.empty() || !line.missing.empty()) {
+    std::string error = build_settings(line, &settings);
+    if (!error.empty()) {
+      puts(error.c_str());
+      return kStopBadSettings;
+    }
+  }
+  RINEX_configure(settings);
+  Select_configure(settings);
   if (!open_raw_and_rinex_files((S16)(argc < 2 ? argc : 2), argv[1])) return 0;
   if (!RINEX_init(argv[1])) return 0;
 
@@ -128,13 +212,13 @@ S16 get_main_parameter(int argc, char** argv, S16* enable_gps, S16* enable_qzss,
                          {"J", "j", enable_qzss}, {"S", "s", enable_sbas}, {"E", "e", enable_gal}};
   S16* all[] = {enable_gps, enable_qzss, enable_sbas, enable_glo, enable_bd2, enable_gal};
   bool dedicated = false;
-  for (int i = 1; i < argc; i++) {
-    if (is_word(argv[i], "A", "a")) {
+  for (char* word : line.words) {
+    if (is_word(word, "A", "a")) {
       for (S16* flag : all) *flag = 1;
       dedicated = true;
     }
     for (const Word& w : kWords) {
-      if (is_word(argv[i], w.upper, w.lower)) {
+      if (is_word(word, w.upper, w.lower)) {
         *w.flag = 1;
         dedicated = true;
       }
@@ -144,8 +228,8 @@ S16 get_main_parameter(int argc, char** argv, S16* enable_gps, S16* enable_qzss,
     for (S16* flag : all) *flag = 1;
   show_output_gnss_type(*enable_gps, *enable_qzss, *enable_sbas, *enable_glo, *enable_bd2,
                         *enable_gal);
-  for (int i = 1; i < argc; i++)
-    if (strcmp(argv[i], "-dual_freq") == 0) *enable_dual_freq_mode = 1;
+  for (char* word : line.words)
+    if (strcmp(word, "-dual_freq") == 0) *enable_dual_freq_mode = 1;
   return 1;
 }
 
@@ -158,9 +242,9 @@ int main(int argc, char** argv) {
   setvbuf(stdout, Console_buffer, _IOFBF, kConsoleBufferSize);
   S16 enable_gps, enable_qzss, enable_sbas, enable_glo, enable_bd2, enable_dual_freq_mode;
   S16 enable_gal = 0;
-  if (!get_main_parameter(argc, argv, &enable_gps, &enable_qzss, &enable_sbas, &enable_glo,
-                          &enable_bd2, &enable_gal, &enable_dual_freq_mode))
-    return 0;
+  S16 go_on = get_main_parameter(argc, argv, &enable_gps, &enable_qzss, &enable_sbas, &enable_glo,
+                                 &enable_bd2, &enable_gal, &enable_dual_freq_mode);
+  if (go_on != 1) return go_on == kStopBadSettings ? kStopBadSettings : 0;
   S16 freq_mode = enable_dual_freq_mode ? FREQ_MODE_DUAL : FREQ_MODE_L1_ONLY;
   return convert_raw_file(Fp_raw, enable_gps, enable_qzss, enable_sbas, enable_glo, enable_bd2,
                           enable_gal, freq_mode);

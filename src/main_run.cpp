@@ -5,6 +5,7 @@
 
 #include "const.h"
 #include "ephemeris.h"
+#include "epoch_select.h"
 #include "main.h"
 #include "obs.h"
 #include "rinex.h"
@@ -25,7 +26,9 @@ int convert_raw_file(FILE* fp_raw, S16 enable_gps, S16 enable_qzss, S16 enable_s
 
   RINEX_put_obs_header();
   RINEX_put_nav_header();
+  Select_start_run();
   parsing_raw_file_and_put_obs_nav_record(fp_raw);
+  Select_report();
   RINEX_rewinding();
   RINEX_put_obs_header();
   RINEX_put_nav_header();
@@ -48,5 +51,5 @@ int convert_raw_file(FILE* fp_raw, S16 enable_gps, S16 enable_qzss, S16 enable_s
     printf("RINEX nav file write error: %s\n", strerror(RINEX_nav_write_errno()));
     status = 2;
   }
-  return status;
+  return RINEX_finish_names(status);
 }

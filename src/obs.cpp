@@ -135,6 +135,14 @@ void clear_valid(Table t) {
   }
 }
 
+// The slot when its signal freq holds a measurement of the current epoch.
+OBS_DATA_T* valid_slot(S16 gnss_type, S16 svid, S16 freq) {
+  Table t = table_of(gnss_type);
+  if (t.slots == nullptr || svid <= 0 || svid > t.size || freq < 0 || freq > 1) return nullptr;
+  OBS_DATA_T* slot = &t.slots[svid - 1];
+  return slot->valid[freq] ? slot : nullptr;
+}
+
 }  // namespace
 
 void Obs_init(S16 freq_mode) {
@@ -267,6 +275,18 @@ S16 Obs_get_measurement(S16 gnss_type, S16 svid, S16* l2_available_p, U08* signa
     carr_phase[i] = slot.carr_phase[i];
     doppler[i] = slot.doppler[i];
   }
+  return 1;
+}
+
+U08 Obs_get_lli(S16 gnss_type, S16 svid, S16 freq) {
+  OBS_DATA_T* slot = valid_slot(gnss_type, svid, freq);
+  return slot != nullptr ? slot->lli[freq] : 0;
+}
+
+S16 Obs_add_lli(S16 gnss_type, S16 svid, S16 freq, U08 lli) {
+  OBS_DATA_T* slot = valid_slot(gnss_type, svid, freq);
+  if (slot == nullptr) return 0;
+  slot->lli[freq] = (U08)(slot->lli[freq] | lli);
   return 1;
 }
 

@@ -50,6 +50,11 @@ void Obs_set_measurement(U08 iod, S16 svid, S16 k_num, S16 gnss_type, U08 signal
 // Copies out the satellite's entries (two in dual-frequency mode); 0 when it has none.
 S16 Obs_get_measurement(S16 gnss_type, S16 svid, S16* l2_available_p, U08* signal_type, S16* cn0,
                         U08* lli, D64* pr, D64* carr_phase, F32* doppler);
+// The loss-of-lock indicator of a satellite's signal (freq 0 or 1) in the
+// current epoch; 0 when that signal has no measurement.
+U08 Obs_get_lli(S16 gnss_type, S16 svid, S16 freq);
+// Adds indicator bits to the signal's measurement; 1 when it has one this epoch, else 0.
+S16 Obs_add_lli(S16 gnss_type, S16 svid, S16 freq, U08 lli);
 // Satellites of the constellation with a measurement in the current epoch.
 S16 Obs_get_measurement_number(S16 gnss_type);
 // Table size of the constellation.

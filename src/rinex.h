@@ -6,13 +6,19 @@
 
 #include <cstdio>
 #include <ctime>
+#include <string>
 
 #include "data_type.h"
+#include "settings.h"
 
 // Files and selection.
 // Opens a file by its UTF-8 name (through the wide-character interface on
 // Windows, so that any name and long paths open there too).
 FILE* RINEX_open_file(const char* path, const char* mode);
+// Takes the run settings (header metadata, interval, output folder, long
+// names); before RINEX_init. Without it every setting has its default.
+void RINEX_configure(const Settings& s);
+const Settings& RINEX_settings();
 // Builds both output names from the input name, creates both files and clears the switches.
 S16 RINEX_init(const char* input);
 // Positions both files at their first byte so the headers can be written again.
@@ -25,6 +31,12 @@ void RINEX_check_write(FILE* fp);
 // written completely; 0 when every write, flush and close succeeded.
 int RINEX_obs_write_errno();
 int RINEX_nav_write_errno();
+// After RINEX_close: with long names, gives both files their standard long
+// names when the run is complete (status 1); they keep their provisional
+// names otherwise. Returns the status, 2 when a file could not be renamed.
+int RINEX_finish_names(int status);
+// The standard long names of the files as the run stands (without folder).
+std::string RINEX_long_name(char content);
 void RINEX_set_output_measurement(S16 gnss_type);
 // 1 when the constellation was selected on the command line.
 S16 RINEX_is_able_to_output_measurement(S16 gnss_type);

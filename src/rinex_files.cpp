@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "const.h"
@@ -37,6 +38,15 @@ S16 Enable_output_galileo_meas;
 S16 Enable_output_sbas_meas;
 
 time_t (*Time_source)() = nullptr;
+
+Settings Config;
+// The raw input and the names the files were opened under.
+std::string Input_name;
+std::string Obs_name;
+std::string Nav_name;
+// Files written under long names are opened under these endings and renamed
+// when the run is complete, so that a cut-off file never carries a final name.
+const char* const kProvisionalEnding = ".incomplete";
 
 // The first write failure of each file (an errno value), 0 while all is well.
 int Obs_write_errno;
@@ -129,13 +139,58 @@ bool is_input_file(const char* input, const std::string& path) {
 #endif
 }
 
+#ifdef _WIN32
+const char* const kSeparators = "/\\";
+#else
+const char* const kSeparators = "/";
+#endif
+
+// The output names up to their endings: the raw name up to its last '.', or,
+// with an output folder, its file name up to the last '.' inside that folder
+// (created if missing). Empty when the folder cannot be created.
+std::string output_stem(const char* input) {
+  std::string stem(input);
+  if (!Config.given[SET_OUTPUT_DIR]) {
+    size_t dot = stem.rfind('.');
+    if (dot != std::string::npos) stem.resize(dot);
+    return stem;
+  }
+  size_t slash = stem.find_last_of(kSeparators);
+  if (slash != std::string::npos) stem.erase(0, slash + 1);
+  size_t dot = stem.rfind('.');
+  if (dot != std::string::npos) stem.resize(dot);
+  const std::string& dir = Config.text[SET_OUTPUT_DIR];
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::u8path(dir), ec);
+  if (ec) {
+    printf("RINEX output folder %s cannot be created: %s\n", dir.c_str(), ec.message().c_str());
+    return "";
+  }
+  bool ends_in_separator = strchr(kSeparators, dir.back()) != nullptr;
+  return dir + (ends_in_separator ? "" : "/") + stem;
+}
+
+bool rename_file(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+  return MoveFileExW(wide_path(from.c_str()).c_str(), wide_path(to.c_str()).c_str(),
+                     MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+  return rename(from.c_str(), to.c_str()) == 0;
+#endif
+}
+
 }  // namespace
+
+void RINEX_configure(const Settings& s) { Config = s; }
+
+const Settings& RINEX_settings() { return Config; }
 
 FILE* RINEX_open_file(const char* path, const char* mode) {
 #ifdef _WIN32
   wchar_t wmode[8];
   size_t i = 0;
-  for (; mode[i] != '\0' && i + 1 < sizeof wmode / sizeof wmode[0]; i++) wmode[i] = (wchar_t)mode[i];
+  for (; mode[i] != '\0' && i + 1 < sizeof wmode / sizeof wmode[0]; i++)
+    wmode[i] = (wchar_t)mode[i];
   wmode[i] = L'\0';
   return _wfopen(wide_path(path).c_str(), wmode);
 #else
@@ -145,11 +200,14 @@ FILE* RINEX_open_file(const char* path, const char* mode) {
 
 S16 RINEX_init(const char* input) {
   // The name is built at its full length: a long path is never cut short.
-  std::string name(input);
-  size_t dot = name.rfind('.');
-  if (dot != std::string::npos) name.resize(dot);
-  name += ".obs";
-  std::string nav_name = name.substr(0, name.size() - 3) + "nav";
+  std::string stem = output_stem(input);
+  if (stem.empty() && Config.given[SET_OUTPUT_DIR]) return 0;
+  const char* ending = Config.long_names ? kProvisionalEnding : "";
+  std::string name = stem + ".obs" + ending;
+  std::string nav_name = stem + ".nav" + ending;
+  Input_name = input;
+  Obs_name = name;
+  Nav_name = nav_name;
   for (const std::string* out : {&name, &nav_name}) {
     if (is_input_file(input, *out)) {
       printf("RINEX file %s is the raw file itself; it is not overwritten\n", out->c_str());
@@ -196,6 +254,34 @@ void RINEX_close() {
   }
   Fp_obs = nullptr;
   Fp_nav = nullptr;
+}
+
+int RINEX_finish_names(int status) {
+  if (!Config.long_names) return status;
+  if (status != 1) {
+    printf("The run is incomplete: the files keep the names %s and %s\n", Obs_name.c_str(),
+           Nav_name.c_str());
+    return status;
+  }
+  size_t slash = Obs_name.find_last_of(kSeparators);
+  std::string dir = slash == std::string::npos ? "" : Obs_name.substr(0, slash + 1);
+  const std::string* provisional[2] = {&Obs_name, &Nav_name};
+  const char kContent[2] = {'O', 'N'};
+  for (int i = 0; i < 2; i++) {
+    std::string final_name = dir + RINEX_long_name(kContent[i]);
+    if (is_input_file(Input_name.c_str(), final_name)) {
+      printf("RINEX file %s is the raw file itself; %s keeps its name\n", final_name.c_str(),
+             provisional[i]->c_str());
+      return 2;
+    }
+    if (!rename_file(*provisional[i], final_name)) {
+      printf("RINEX file %s cannot be renamed to %s: %s\n", provisional[i]->c_str(),
+             final_name.c_str(), strerror(errno));
+      return 2;
+    }
+    printf("RINEX %s file: %s\n", i == 0 ? "obs" : "nav", final_name.c_str());
+  }
+  return status;
 }
 
 int RINEX_obs_write_errno() { return Obs_write_errno; }

@@ -72,13 +72,41 @@ void put_time_line(FILE* fp, const UTC_TIME_T& t, const char* label) {
           t.sec, "GPS", label);
 }
 
-// The header shows the position in fixed 14-column fields; the store refuses
-// coordinates that would not fit, so the final header keeps its length.
-void put_position_lines(FILE* fp) {
+// The header shows the position in fixed 14-column fields; the store and the
+// settings refuse coordinates that would not fit, so the final header keeps
+// its length. A position given for the station wins over the receiver's.
+void put_position_lines(FILE* fp, const Settings& s) {
   POS_T pos;
   Obs_get_receiver_pos(&pos);
+  if (s.given[SET_POSITION]) pos = POS_T{s.position[0], s.position[1], s.position[2]};
+  const D64* delta = s.antenna_delta;
   fprintf(fp, "%14.4f%14.4f%14.4f%-18s%-20s\n", pos.px, pos.py, pos.pz, " ", "APPROX POSITION XYZ");
-  fprintf(fp, "%14.4f%14.4f%14.4f%-18s%-20s\n", 0.0, 0.0, 0.0, " ", "ANTENNA: DELTA H/E/N");
+  fprintf(fp, "%14.4f%14.4f%14.4f%-18s%-20s\n", delta[0], delta[1], delta[2], " ",
+          "ANTENNA: DELTA H/E/N");
+}
+
+// The station lines from the comments to the antenna type.
+void put_station_lines(FILE* fp, const Settings& s) {
+  const char* b = " ";
+  fprintf(fp, "%-60.60s%-20s\n", "Test version 0.1", "COMMENT");
+  for (const std::string& comment : s.comments)
+    fprintf(fp, "%-60.60s%-20s\n", comment.c_str(), "COMMENT");
+  fprintf(fp, "%-60.60s%-20s\n", Settings_text(s, SET_MARKER_NAME, b), "MARKER NAME");
+  fprintf(fp, "%-20.20s%-40.40s%-20s\n", Settings_text(s, SET_MARKER_NUMBER, b), b,
+          "MARKER NUMBER");
+  fprintf(fp, "%-20.20s%-40.40s%-20s\n", Settings_text(s, SET_MARKER_TYPE, b), b, "MARKER TYPE");
+  fprintf(fp, "%-20.20s%-40.40s%-20s\n", Settings_text(s, SET_OBSERVER, "Velnora Corp."),
+          Settings_text(s, SET_AGENCY, b), "OBSERVER / AGENCY");
+  fprintf(fp, "%-20.20s%-20.20s%-20.20s%-20s\n", Settings_text(s, SET_RECEIVER_NUMBER, b),
+          Settings_text(s, SET_RECEIVER_TYPE, b), Settings_text(s, SET_RECEIVER_VERSION, b),
+          "REC # / TYPE / VERS");
+  // The antenna tables' spelling: type in columns 1-16, radome in 17-20.
+  char antenna[32] = " ";
+  if (s.given[SET_ANTENNA_TYPE] || s.given[SET_RADOME])
+    snprintf(antenna, sizeof antenna, "%-16s%-4s", Settings_text(s, SET_ANTENNA_TYPE, ""),
+             Settings_text(s, SET_RADOME, "NONE"));
+  fprintf(fp, "%-20.20s%-20.20s%-20.20s%-20s\n", Settings_text(s, SET_ANTENNA_NUMBER, b), antenna,
+          b, "ANT # / TYPE");
 }
 
 void put_phase_shift_lines(FILE* fp, bool dual) {
@@ -149,22 +177,17 @@ void RINEX_put_obs_header() {
   bool dual = Obs_get_freq_mode() == FREQ_MODE_DUAL;
   char date_str[32];
   RINEX_get_create_utc_time(date_str);
-  const char* b = " ";
+  const Settings& s = RINEX_settings();
 
   fprintf(fp, "%9.2f%-11s%-20s%-20s%-20s\n", kRinexVersion, "", "OBSERVATION DATA",
           system_description(RINEX_get_sys_type()), "RINEX VERSION / TYPE");
   fprintf(fp, "%-20s%-20s%20sPGM / RUN BY / DATE \n", "vln_raw_to_rinex", "Velnora Corp.",
           date_str);
-  fprintf(fp, "%-60.60s%-20s\n", "Test version 0.1", "COMMENT");
-  fprintf(fp, "%-60.60s%-20s\n", b, "MARKER NAME");
-  fprintf(fp, "%-20.20s%-40.40s%-20s\n", b, b, "MARKER NUMBER");
-  fprintf(fp, "%-20.20s%-40.40s%-20s\n", b, b, "MARKER TYPE");
-  fprintf(fp, "%-20.20s%-40.40s%-20s\n", "Velnora Corp.", b, "OBSERVER / AGENCY");
-  fprintf(fp, "%-20.20s%-20.20s%-20.20s%-20s\n", b, b, b, "REC # / TYPE / VERS");
-  fprintf(fp, "%-20.20s%-20.20s%-20.20s%-20s\n", b, b, b, "ANT # / TYPE");
-  put_position_lines(fp);
+  put_station_lines(fp, s);
+  put_position_lines(fp, s);
   for (const ObsTypes& t : kObsTypes)
     if (RINEX_is_able_to_output_measurement(t.gnss_type)) put_obs_types_line(fp, t, dual);
+  if (s.given[SET_INTERVAL]) fprintf(fp, "%10.3f%-50s%-20s\n", s.interval, "", "INTERVAL");
 
   UTC_TIME_T start;
   UTC_TIME_T end;

@@ -126,3 +126,17 @@ void TCVT_convert_glonass_to_gps_tow(S16 N4, U16 NT, S32 tod, S16 leap_sec, S16*
   *wn_p = wn;
   *tow_p = tow;
 }
+
+D64 TCVT_calendar_to_gps_seconds(const UTC_TIME_T& t) {
+  // Days from 1970-01-01 of the civil date (the era-based count, exact for any
+  // year), then shifted to the GPS epoch, 3657 days later.
+  constexpr S32 kGpsEpochDaysFrom1970 = 3657;
+  S32 y = t.year - (t.month <= 2 ? 1 : 0);
+  S32 era = (y >= 0 ? y : y - 399) / 400;
+  S32 yoe = y - era * 400;
+  S32 mp = (t.month + 9) % 12;
+  S32 doy = (153 * mp + 2) / 5 + t.day - 1;
+  S32 doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  S32 days = era * 146097 + doe - 719468 - kGpsEpochDaysFrom1970;
+  return (D64)days * kSecondsPerDay + (D64)(t.hour * 3600 + t.minute * 60) + t.sec;
+}

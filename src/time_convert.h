@@ -14,6 +14,9 @@ void TCVT_convert_bd_to_gps_time(S16 bd_wn, D64 bd_sow, S16* wn_p, D64* tow_p);
 void TCVT_convert_glo_time_to_utc(S16 N4, U16 NT, S32 tb, UTC_TIME_T* utc_p);
 // GLONASS day and seconds of day into GPS week and time of week; 0 and 0.0 for invalid input.
 void TCVT_convert_glonass_to_gps_tow(S16 N4, U16 NT, S32 tod, S16 leap_sec, S16* wn_p, D64* tow_p);
+// Seconds since the GPS epoch (1980-01-06 00:00:00) of calendar fields in the
+// same time scale; proleptic Gregorian, any year.
+D64 TCVT_calendar_to_gps_seconds(const UTC_TIME_T& t);
 // Days since 1980-01-06, seconds of day and fraction of a second into calendar fields.
 void convert_day_and_tod_2_utc(S32 total_utc_day, S32 sec_of_day, D64 tow_frac,
                                UTC_TIME_T* utc_time_p);

@@ -1,0 +1,119 @@
+// The standard long file names of RINEX 3: station, data source, start,
+// period covered and data frequency, content. Composed at the end of the run,
+// when the first epoch, the span and the spacing of the epochs are known.
+#include <cmath>
+#include <cstdio>
+
+#include "const.h"
+#include "epoch_select.h"
+#include "obs.h"
+#include "rinex.h"
+#include "time_convert.h"
+
+namespace {
+
+constexpr D64 kSecondsPerMinute = 60;
+constexpr D64 kSecondsPerHour = 3600;
+constexpr D64 kSecondsPerDay = 86400;
+constexpr D64 kDaysPerYear = 365;
+// Spans a whisker over a whole unit (clock steering) still count as that unit.
+constexpr D64 kUnitTolerance = 1e-6;
+
+// "00U" (unspecified) for a value that none of the two-digit forms holds.
+std::string two_digits(D64 count, char unit) {
+  if (count < 1 || count > 99) return "00U";
+  char text[8];
+  snprintf(text, sizeof text, "%02d%c", (int)count, unit);
+  return text;
+}
+
+D64 whole_units(D64 seconds, D64 unit) { return std::ceil(seconds / unit - kUnitTolerance); }
+
+// The span a file covers: minutes below an hour, hours below a day, days, years.
+std::string period_code(D64 span) {
+  if (span <= 0) return "00U";
+  if (whole_units(span, kSecondsPerMinute) < 60)
+    return two_digits(whole_units(span, kSecondsPerMinute), 'M');
+  if (whole_units(span, kSecondsPerHour) < 24)
+    return two_digits(whole_units(span, kSecondsPerHour), 'H');
+  if (whole_units(span, kSecondsPerDay) < 100)
+    return two_digits(whole_units(span, kSecondsPerDay), 'D');
+  return two_digits(whole_units(span, kSecondsPerDay * kDaysPerYear), 'Y');
+}
+
+// The data interval: hertz below a second, then seconds, minutes, hours, days.
+std::string frequency_code(D64 interval) {
+  if (interval <= 0) return "00U";
+  if (interval < 1) return two_digits(std::floor(1 / interval + 0.5), 'Z');
+  const D64 kUnits[] = {1, kSecondsPerMinute, kSecondsPerHour, kSecondsPerDay};
+  const char kLetters[] = {'S', 'M', 'H', 'D'};
+  for (int i = 0; i < 4; i++) {
+    D64 count = std::floor(interval / kUnits[i] + 0.5);
+    if (count < 100) return two_digits(count, kLetters[i]);
+  }
+  return "00U";
+}
+
+// The station ID: given, else the marker name when it is one, else the first
+// four letters or digits of the marker name with monument and receiver 0 and
+// the unknown country XXX, else XXXX00XXX.
+std::string station_id(const Settings& s) {
+  if (s.given[SET_STATION_ID]) return s.text[SET_STATION_ID];
+  const std::string& marker = s.text[SET_MARKER_NAME];
+  if (Settings_is_station_id(marker)) return marker;
+  std::string four = marker.substr(0, 4);
+  for (char& c : four) {
+    if (c >= 'a' && c <= 'z') c = (char)(c - 'a' + 'A');
+    if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) four.clear();
+  }
+  return (four.size() == 4 ? four : "XXXX") + "00XXX";
+}
+
+char content_system() {
+  switch (RINEX_get_sys_type()) {
+    case RINEX_SYS_GPS: return 'G';
+    case RINEX_SYS_QZSS: return 'J';
+    case RINEX_SYS_SBAS: return 'S';
+    case RINEX_SYS_GLONASS: return 'R';
+    case RINEX_SYS_GALILEO: return 'E';
+    case RINEX_SYS_BEIDOU: return 'C';
+    default: return 'M';
+  }
+}
+
+S32 day_of_year(const UTC_TIME_T& t) {
+  UTC_TIME_T first = {t.year, 1, 1, 0, 0, 0, 0};
+  UTC_TIME_T day = {t.year, t.month, t.day, 0, 0, 0, 0};
+  D64 days = (TCVT_calendar_to_gps_seconds(day) - TCVT_calendar_to_gps_seconds(first));
+  return (S32)(days / kSecondsPerDay) + 1;
+}
+
+}  // namespace
+
+std::string RINEX_long_name(char content) {
+  const Settings& s = RINEX_settings();
+  // The start: the window's when one is set, else the first epoch written,
+  // else (no epoch at all) the GPS epoch, with period and frequency unspecified.
+  UTC_TIME_T start = {1980, 1, 6, 6, 0, 0, 0};
+  UTC_TIME_T first, last;
+  Obs_get_start_utc_time(&first);
+  Obs_get_end_utc_time(&last);
+  bool has_epochs = Obs_has_start_utc_time() != 0;
+  if (has_epochs) start = first;
+  if (s.given[SET_START]) start = s.start_time;
+
+  D64 data_interval = Select_data_interval();
+  if (data_interval == 0 && s.given[SET_INTERVAL]) data_interval = s.interval;
+  D64 span = 0;
+  if (s.given[SET_START] && s.given[SET_END])
+    span = s.end - s.start;
+  else if (has_epochs && data_interval > 0)
+    span = TCVT_calendar_to_gps_seconds(last) - TCVT_calendar_to_gps_seconds(first) + data_interval;
+
+  char text[128];
+  snprintf(text, sizeof text, "%s_R_%04d%03d%02d%02d_%s", station_id(s).c_str(), start.year,
+           (int)day_of_year(start), start.hour, start.minute, period_code(span).c_str());
+  std::string name = text;
+  if (content == 'O') name += "_" + frequency_code(data_interval);
+  return name + "_" + content_system() + content + ".rnx";
+}

@@ -1,0 +1,243 @@
+// Run settings: one table names every setting with its kind, field width and
+// usage line; one checker per kind turns an option's or a station file's text
+// into the value the header writer, the epoch selection and the file naming use.
+#include "settings.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "time_convert.h"
+
+namespace {
+
+enum Kind { kText, kComment, kTriple, kTime, kSeconds, kPath, kSwitch, kStationId };
+
+struct Spec {
+  const char* name;
+  Kind kind;
+  int max_len;  // text kinds: the header field's width
+  const char* value;
+  const char* what;
+  const char* example;
+};
+
+const Spec kSpecs[SET_COUNT] = {
+    {"marker-name", kText, 60, "TEXT", "MARKER NAME", "ALGO"},
+    {"marker-number", kText, 20, "TEXT", "MARKER NUMBER", "40104M002"},
+    {"marker-type", kText, 20, "TEXT", "MARKER TYPE", "GEODETIC"},
+    {"observer", kText, 20, "TEXT", "OBSERVER / AGENCY: observer", "\"J. Smith\""},
+    {"agency", kText, 40, "TEXT", "OBSERVER / AGENCY: agency", "\"Survey Office\""},
+    {"receiver-number", kText, 20, "TEXT", "REC # / TYPE / VERS: number", "5123K12345"},
+    {"receiver-type", kText, 20, "TEXT", "REC # / TYPE / VERS: type", "VLN-R2"},
+    {"receiver-version", kText, 20, "TEXT", "REC # / TYPE / VERS: firmware", "1.07"},
+    {"antenna-number", kText, 20, "TEXT", "ANT # / TYPE: number", "1440912345"},
+    {"antenna-type", kText, 15, "TEXT", "ANT # / TYPE: type as the antenna tables spell it",
+     "TRM59800.00"},
+    {"radome", kText, 4, "TEXT", "ANT # / TYPE: radome (NONE when a type is given without it)",
+     "SCIS"},
+    {"antenna-delta", kTriple, 0, "H,E,N", "ANTENNA: DELTA H/E/N, metres", "1.5120,0,0"},
+    {"position", kTriple, 0, "X,Y,Z",
+     "APPROX POSITION XYZ, ECEF metres, instead of the receiver's own",
+     "-2148744.271,4426641.113,4044655.987"},
+    {"comment", kComment, 60, "TEXT", "one COMMENT line each time it is given",
+     "\"Pillar 3, north roof\""},
+    {"station-file", kPath, 0, "FILE", "these settings as 'name = value' lines", "algo.station"},
+    {"start", kTime, 0, "TIME", "write epochs from this GPS time on (YYYY-MM-DD HH:MM:SS)",
+     "\"2026-01-08 00:00:00\""},
+    {"end", kTime, 0, "TIME", "write epochs before this GPS time (or YYYY-MM-DDTHH:MM:SS)",
+     "2026-01-09T00:00:00"},
+    {"interval", kSeconds, 0, "SECONDS",
+     "write epochs on multiples of this interval of GPS time only; adds INTERVAL", "30"},
+    {"output-dir", kPath, 0, "DIR", "write both files into this folder (created if missing)",
+     "rinex"},
+    {"long-names", kSwitch, 0, "", "standard long names SSSSMRCCC_R_YYYYDDDHHMM_PPU_FFU_MO.rnx",
+     ""},
+    {"station-id", kStationId, 0, "ID",
+     "station of the long names: 4 letters or digits, monument and receiver digit, country",
+     "ALGO00CAN"},
+};
+
+// The largest magnitude the header's 14-column fixed-point fields hold.
+constexpr D64 kLargestHeaderCoordinate = 99999999.9999;
+// Intervals the INTERVAL line's three decimals and the epoch grid tell apart.
+constexpr D64 kShortestInterval = 0.01;
+constexpr D64 kLongestInterval = 86400;
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }
+
+std::string check_text(const std::string& v, int max_len) {
+  if ((int)v.size() > max_len)
+    return "value longer than " + std::to_string(max_len) + " characters";
+  for (char c : v)
+    if ((unsigned char)c < 0x20 || (unsigned char)c > 0x7E)
+      return "value holds a character that is not printable ASCII";
+  return "";
+}
+
+// A decimal number and nothing else (no hexadecimal, no inf or nan).
+bool parse_number(const std::string& text, D64* out) {
+  if (text.empty() || text.find_first_not_of("0123456789+-.eE") != std::string::npos) return false;
+  char* end = nullptr;
+  *out = strtod(text.c_str(), &end);
+  return *end == '\0' && std::isfinite(*out);
+}
+
+std::string parse_triple(const std::string& v, D64 out[3]) {
+  const std::string bad = "'" + v + "' is not three numbers separated by commas";
+  size_t from = 0;
+  for (int i = 0; i < 3; i++) {
+    size_t comma = v.find(',', from);
+    if ((i < 2) != (comma != std::string::npos)) return bad;
+    std::string part = v.substr(from, i < 2 ? comma - from : std::string::npos);
+    if (!parse_number(part, &out[i])) return bad;
+    if (std::fabs(out[i]) > kLargestHeaderCoordinate)
+      return part + " does not fit the header's field (at most 99999999.9999 m)";
+    from = comma + 1;
+  }
+  return "";
+}
+
+int days_in_month(int year, int month) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return (month == 2 && leap) ? 29 : kDays[month - 1];
+}
+
+// Reads n digits at p[*i]; false if any is not a digit.
+bool digits(const std::string& p, size_t* i, int n, int* out) {
+  *out = 0;
+  for (int k = 0; k < n; k++, (*i)++) {
+    if (*i >= p.size() || !is_digit(p[*i])) return false;
+    *out = *out * 10 + (p[*i] - '0');
+  }
+  return true;
+}
+
+bool expect_char(const std::string& p, size_t* i, const char* any) {
+  if (*i >= p.size() || strchr(any, p[*i]) == nullptr) return false;
+  (*i)++;
+  return true;
+}
+
+std::string parse_time(const std::string& v, UTC_TIME_T* t, D64* seconds) {
+  const std::string bad = "'" + v + "' is not a time YYYY-MM-DD HH:MM:SS (or YYYY-MM-DDTHH:MM:SS)";
+  size_t i = 0;
+  int year, month, day, hour, minute, sec;
+  if (!digits(v, &i, 4, &year) || !expect_char(v, &i, "-") || !digits(v, &i, 2, &month) ||
+      !expect_char(v, &i, "-") || !digits(v, &i, 2, &day) || !expect_char(v, &i, " T") ||
+      !digits(v, &i, 2, &hour) || !expect_char(v, &i, ":") || !digits(v, &i, 2, &minute) ||
+      !expect_char(v, &i, ":") || !digits(v, &i, 2, &sec))
+    return bad;
+  D64 fraction = 0;
+  if (i < v.size()) {
+    if (v[i] != '.' || i + 1 == v.size() || !parse_number("0" + v.substr(i), &fraction)) return bad;
+    if (v.find_first_not_of("0123456789", i + 1) != std::string::npos) return bad;
+  }
+  if (month < 1 || month > 12 || day < 1 || day > days_in_month(year, month) || hour > 23 ||
+      minute > 59 || sec > 59)
+    return "'" + v + "' is not a valid date and time";
+  *t = UTC_TIME_T{(S16)year, (S16)month, (S16)day, 0, (S16)hour, (S16)minute, sec + fraction};
+  *seconds = TCVT_calendar_to_gps_seconds(*t);
+  if (*seconds < 0) return "'" + v + "' is before the GPS epoch, 1980-01-06";
+  return "";
+}
+
+}  // namespace
+
+bool Settings_is_station_id(const std::string& v) {
+  if (v.size() != 9) return false;
+  for (int i = 0; i < 4; i++)
+    if (!is_upper(v[i]) && !is_digit(v[i])) return false;
+  return is_digit(v[4]) && is_digit(v[5]) && is_upper(v[6]) && is_upper(v[7]) && is_upper(v[8]);
+}
+
+int Settings_find(const char* name) {
+  for (int id = 0; id < SET_COUNT; id++)
+    if (strcmp(kSpecs[id].name, name) == 0) return id;
+  return -1;
+}
+
+const char* Settings_name(int id) { return kSpecs[id].name; }
+
+bool Settings_is_switch(int id) { return kSpecs[id].kind == kSwitch; }
+
+std::string Settings_apply(Settings* s, int id, const std::string& value) {
+  const Spec& spec = kSpecs[id];
+  std::string error;
+  switch (spec.kind) {
+    case kText:
+    case kComment:
+      error = check_text(value, spec.max_len);
+      if (error.empty() && spec.kind == kComment) s->comments.push_back(value);
+      break;
+    case kTriple:
+      error = parse_triple(value, id == SET_POSITION ? s->position : s->antenna_delta);
+      break;
+    case kTime:
+      error = id == SET_START ? parse_time(value, &s->start_time, &s->start)
+                              : parse_time(value, &s->end_time, &s->end);
+      break;
+    case kSeconds:
+      if (!parse_number(value, &s->interval))
+        error = "'" + value + "' is not a number of seconds";
+      else if (s->interval <= 0)
+        error = "the interval must be positive";
+      else if (s->interval < kShortestInterval || s->interval > kLongestInterval)
+        error = "'" + value + "' is outside 0.01 to 86400 seconds";
+      break;
+    case kPath:
+      if (value.empty()) error = "the name is empty";
+      break;
+    case kSwitch:
+      if (value != "yes" && value != "no") error = "'" + value + "' is neither yes nor no";
+      s->long_names = value == "yes";
+      break;
+    case kStationId:
+      if (!Settings_is_station_id(value))
+        error = "'" + value +
+                "' is not a station ID of four letters or digits, a monument digit, a receiver "
+                "digit and a three-letter country code (ALGO00CAN)";
+      break;
+  }
+  if (!error.empty()) return error;
+  s->given[id] = true;
+  s->text[id] = value;
+  return "";
+}
+
+std::string Settings_check(const Settings& s) {
+  if (s.given[SET_START] && s.given[SET_END] && s.end <= s.start)
+    return "Option --end: " + s.text[SET_END] + " is not after --start " + s.text[SET_START];
+  return "";
+}
+
+const char* Settings_text(const Settings& s, int id, const char* fallback) {
+  return s.given[id] ? s.text[id].c_str() : fallback;
+}
+
+bool Settings_selects_epochs(const Settings& s) {
+  return s.given[SET_START] || s.given[SET_END] || s.given[SET_INTERVAL];
+}
+
+void Settings_print_usage() {
+  puts("long options (after raw_file, in any order; each takes one value except --long-names):");
+  for (const Spec& spec : kSpecs) {
+    std::string option = std::string("--") + spec.name;
+    if (spec.value[0] != '\0') option += std::string(" ") + spec.value;
+    printf("\t%s - %s", option.c_str(), spec.what);
+    if (spec.kind == kText || spec.kind == kComment) printf(", up to %d characters", spec.max_len);
+    if (spec.example[0] != '\0') printf(". Example: --%s %s", spec.name, spec.example);
+    puts(".");
+  }
+  puts("\t--help - Show this complete usage.");
+  puts("");
+  puts("A station file holds the same settings as 'name = value' lines (names without --,");
+  puts("'#' starts a comment); options on the command line override it.");
+  puts("Exit status: 0 nothing converted (help shown, or a file could not be opened),");
+  puts("1 converted, 2 converted but incomplete (read or write error),");
+  puts("3 a bad option or station file (nothing opened or written).");
+  puts("");
+}

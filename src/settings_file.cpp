@@ -1,0 +1,74 @@
+// Station files: the run settings as "name = value" lines, one file per
+// station kept by a network operator. Written by any editor on any system,
+// so a byte-order mark, CR LF line ends and trailing blanks are read as meant.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "rinex.h"
+#include "settings.h"
+
+namespace {
+
+constexpr size_t kMaxStationFileBytes = 1 << 20;
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+std::string trim(const std::string& s) {
+  size_t first = 0, last = s.size();
+  while (first < last && is_blank(s[first])) first++;
+  while (last > first && is_blank(s[last - 1])) last--;
+  return s.substr(first, last - first);
+}
+
+// The line without its comment: a '#' at the start or after a blank opens one,
+// so that a value such as "Pillar #2" keeps its '#'.
+std::string strip_comment(const std::string& line) {
+  for (size_t i = 0; i < line.size(); i++)
+    if (line[i] == '#' && (i == 0 || is_blank(line[i - 1]))) return line.substr(0, i);
+  return line;
+}
+
+bool read_whole(const std::string& path, std::string* text, std::string* why) {
+  FILE* fp = RINEX_open_file(path.c_str(), "rb");
+  if (fp == nullptr) {
+    *why = strerror(errno);
+    return false;
+  }
+  char chunk[1 << 14];
+  size_t n;
+  while ((n = fread(chunk, 1, sizeof chunk, fp)) > 0 && text->size() <= kMaxStationFileBytes)
+    text->append(chunk, n);
+  bool failed = ferror(fp) != 0;
+  int error = errno;
+  fclose(fp);
+  if (failed) *why = strerror(error != 0 ? error : EIO);
+  if (!failed && text->size() > kMaxStationFileBytes) *why = "larger than 1 MiB";
+  return why->empty();
+}
+
+}  // namespace
+
+std::string Settings_read_file(const std::string& path, Settings* s) {
+  std::string text, why;
+  if (!read_whole(path, &text, &why))
+    return "Station file " + path + ": cannot be read (" + why + ")";
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+  size_t from = 0;
+  for (int number = 1; from < text.size(); number++) {
+    size_t nl = text.find('\n', from);
+    if (nl == std::string::npos) nl = text.size();
+    std::string line = trim(strip_comment(text.substr(from, nl - from)));
+    from = nl + 1;
+    if (line.empty()) continue;
+    std::string where = "Station file " + path + " line " + std::to_string(number) + ": ";
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) return where + "expected 'name = value'";
+    std::string name = trim(line.substr(0, eq));
+    int id = Settings_find(name.c_str());
+    if (id < 0 || id == SET_STATION_FILE) return where + "unknown setting '" + name + "'";
+    std::string error = Settings_apply(s, id, trim(line.substr(eq + 1)));
+    if (!error.empty()) return where + name + ": " + error;
+  }
+  return "";
+}
