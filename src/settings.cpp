@@ -234,8 +234,8 @@ void Settings_print_usage() {
   }
   puts("\t--help - Show this complete usage.");
   puts("");
-  puts("A station file holds the same settings as 'name = value' lines (names without --,");
-  puts("'#' starts a comment); options on the command line override it.");
+  puts("A station file holds the same settings as 'name = value' lines (names without --;");
+  puts("lines starting with '#' are comments); options on the command line override it.");
   puts("Exit status: 0 nothing converted (help shown, or a file could not be opened),");
   puts("1 converted, 2 converted but incomplete (read or write error),");
   puts("3 a bad option or station file (nothing opened or written).");

@@ -21,14 +21,6 @@ std::string trim(const std::string& s) {
   return s.substr(first, last - first);
 }
 
-// The line without its comment: a '#' at the start or after a blank opens one,
-// so that a value such as "Pillar #2" keeps its '#'.
-std::string strip_comment(const std::string& line) {
-  for (size_t i = 0; i < line.size(); i++)
-    if (line[i] == '#' && (i == 0 || is_blank(line[i - 1]))) return line.substr(0, i);
-  return line;
-}
-
 bool read_whole(const std::string& path, std::string* text, std::string* why) {
   FILE* fp = RINEX_open_file(path.c_str(), "rb");
   if (fp == nullptr) {
@@ -58,9 +50,11 @@ std::string Settings_read_file(const std::string& path, Settings* s) {
   for (int number = 1; from < text.size(); number++) {
     size_t nl = text.find('\n', from);
     if (nl == std::string::npos) nl = text.size();
-    std::string line = trim(strip_comment(text.substr(from, nl - from)));
+    // A line whose first character that is not blank is '#' is a comment; a
+    // '#' inside a value belongs to it ("Pillar #2", serial numbers).
+    std::string line = trim(text.substr(from, nl - from));
     from = nl + 1;
-    if (line.empty()) continue;
+    if (line.empty() || line[0] == '#') continue;
     std::string where = "Station file " + path + " line " + std::to_string(number) + ": ";
     size_t eq = line.find('=');
     if (eq == std::string::npos) return where + "expected 'name = value'";

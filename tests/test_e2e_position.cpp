@@ -41,7 +41,22 @@ TEST(PositionCheck, SampleAndOneHourLogSolveWithinMetres) {
       {"one hour", generated_log(3600.0)},
   };
   for (const Case& c : kCases) {
-    vlntest::RunResult r = vlntest::run_program({"log.dat", "-dual_freq"}, "log.dat", c.log);
+    // Station metadata in every header line a reader might trip over.
+    vlntest::RunResult r =
+        vlntest::run_program({"log.dat",         "-dual_freq",
+                              "--marker-name",   "BJFS",
+                              "--marker-number", "21601M001",
+                              "--marker-type",   "GEODETIC",
+                              "--observer",      "OBS",
+                              "--agency",        "AG",
+                              "--receiver-type", "VLN R2",
+                              "--antenna-type",  "TRM59800.00",
+                              "--radome",        "SCIS",
+                              "--antenna-delta", "0.1,0,0",
+                              "--comment",       "c",
+                              "--interval",      "1",
+                              "--position",      "-2148744.271,4426641.113,4044655.987"},
+                             "log.dat", c.log);
     ASSERT_EQ(1, r.status) << c.name;
     for (char letter : std::string("GRECJS"))  // observed by every constellation
       EXPECT_NE(std::string::npos, r.obs.find(std::string("\n") + letter)) << c.name << letter;

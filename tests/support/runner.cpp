@@ -172,7 +172,7 @@ int spawn(const std::vector<std::string>& args, const std::string& dir, long fil
 
 RunResult run_program(const std::vector<std::string>& args, const std::string& log_name,
                       const Bytes& log, const std::vector<std::string>& make_dirs,
-                      long file_size_limit) {
+                      long file_size_limit, const ExtraFiles& extra_files) {
   std::string dir = temp_path("");
   fs::create_directories(fs::u8path(dir));
   for (const std::string& d : make_dirs) fs::create_directories(fs::u8path(dir + "/" + d));
@@ -182,6 +182,8 @@ RunResult run_program(const std::vector<std::string>& args, const std::string& l
     std::ofstream(log_path, std::ios::binary)
         .write(reinterpret_cast<const char*>(log.data()), (std::streamsize)log.size());
   }
+  for (const auto& f : extra_files)
+    std::ofstream(fs::u8path(dir + "/" + f.first), std::ios::binary) << f.second;
   RunResult r;
   r.status = spawn(args, dir, file_size_limit, &r.out);
   if (!log_name.empty()) {
@@ -190,6 +192,19 @@ RunResult run_program(const std::vector<std::string>& args, const std::string& l
   }
 #ifdef _WIN32
   bool crlf = true;
+#endif
+  std::error_code walk_ec;
+  for (const fs::directory_entry& e : fs::recursive_directory_iterator(fs::u8path(dir), walk_ec)) {
+    std::string name = e.path().lexically_relative(fs::u8path(dir)).generic_u8string();
+    bool extra = std::any_of(extra_files.begin(), extra_files.end(),
+                             [&](const auto& f) { return f.first == name; });
+    if (!e.is_regular_file() || name == log_name || extra) continue;
+    r.outputs[name] = read_file(e.path().u8string());
+#ifdef _WIN32
+    r.outputs[name] = from_crlf(r.outputs[name], &crlf);
+#endif
+  }
+#ifdef _WIN32
   r.out = from_crlf(r.out, &crlf);
   r.obs = from_crlf(r.obs, &crlf);
   r.nav = from_crlf(r.nav, &crlf);

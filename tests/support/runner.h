@@ -3,7 +3,9 @@
 #ifndef VLN_TEST_RUNNER_H
 #define VLN_TEST_RUNNER_H
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frame_builder.h"
@@ -17,7 +19,13 @@ struct RunResult {
   std::string nav;  // navigation file, empty if not created
   bool obs_exists = false, nav_exists = false;
   std::vector<std::string> files;  // top-level entries of the run directory after the run, sorted
+  // Every file below the run directory but the log and the extra files, by
+  // path relative to it ('/' separated), text files with LF line ends.
+  std::map<std::string, std::string> outputs;
 };
+
+// Files (path, content) written into the run directory before the run.
+typedef std::vector<std::pair<std::string, std::string>> ExtraFiles;
 
 // The header date every run shows: the runner fixes the clock at
 // SOURCE_DATE_EPOCH 1700000000 (2023-11-14 22:13:20 UTC) with TZ=UTC, which
@@ -31,7 +39,7 @@ extern const char* const kRunDate;
 // as a full disk would (writes beyond fail with EFBIG).
 RunResult run_program(const std::vector<std::string>& args, const std::string& log_name,
                       const Bytes& log, const std::vector<std::string>& make_dirs = {},
-                      long file_size_limit = 0);
+                      long file_size_limit = 0, const ExtraFiles& extra_files = {});
 
 // A path in the temporary directory that no other call returns.
 std::string temp_path(const std::string& ending);

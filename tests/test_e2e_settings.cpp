@@ -1,0 +1,318 @@
+// End-to-end: station metadata, epoch window and interval, output folder and
+// long names through the real program. Header lines are written out from the
+// RINEX 3 columns; thinned files are compared with the full run's epochs.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+#include "log_generator.h"
+#include "meas_frames.h"
+#include "runner.h"
+
+using namespace vlntest;
+
+namespace {
+
+std::string pad(const std::string& text, size_t width) {
+  return text + std::string(width - text.size(), ' ');
+}
+
+const std::string k60(60, 'N');  // a marker name as long as its field
+const std::string k40(40, 'A');  // an agency as long as its field
+
+const std::vector<std::string> kMetadataOptions = {
+    "--marker-name",      k60,
+    "--marker-number",    "40104M002",
+    "--marker-type",      "GEODETIC",
+    "--observer",         "J. Smith",
+    "--agency",           k40,
+    "--receiver-number",  "5123K12345",
+    "--receiver-type",    "VLN-R2",
+    "--receiver-version", "1.07",
+    "--antenna-number",   "1440912345",
+    "--antenna-type",     "ABCDEFGHIJKLMNO",
+    "--radome",           "SCIS",
+    "--antenna-delta",    "1.512,0.1,-0.2",
+    "--position",         "1234567.12346,-7654321.5,0.001",
+    "--comment",          "Pillar #2 north",
+    "--comment",          "second",
+    "--interval",         "1"};
+
+// The same settings as a station file written on Windows with a byte-order
+// mark, comments, blank lines and trailing blanks.
+const std::string kStationFile =
+    "\xEF\xBB\xBF# station file\r\n\r\nmarker-name = " + k60 +
+    "  \r\nmarker-number=40104M002\r\nmarker-type =GEODETIC\r\nobserver = J. Smith\r\n"
+    "agency = " +
+    k40 +
+    "\r\nreceiver-number = 5123K12345\r\nreceiver-type = VLN-R2\r\n"
+    "receiver-version = 1.07\r\nantenna-number = 1440912345\r\n"
+    "antenna-type = ABCDEFGHIJKLMNO\r\nradome = SCIS\r\n   # indented comment\r\n"
+    "antenna-delta = 1.512,0.1,-0.2\r\nposition = 1234567.12346,-7654321.5,0.001\r\n"
+    "comment = Pillar #2 north\r\ncomment = second\r\ninterval = 1\r\n";
+
+Bytes sample_log() {
+  std::string s = read_file(VLN_SAMPLE_LOG);
+  return Bytes(s.begin(), s.end());
+}
+
+Bytes generated_log(double seconds, int rate_hz) {
+  LogOptions o;
+  o.seconds = seconds;
+  o.rate_hz = rate_hz;
+  o.satellites = 6;
+  o.navigation = false;
+  std::string path = temp_path(".dat");
+  FILE* f = fopen(path.c_str(), "wb");
+  write_log(o, f);
+  fclose(f);
+  std::string bytes = read_file(path);
+  remove(path.c_str());
+  return Bytes(bytes.begin(), bytes.end());
+}
+
+std::vector<std::string> args(std::vector<std::string> first,
+                              const std::vector<std::string>& more) {
+  first.insert(first.end(), more.begin(), more.end());
+  return first;
+}
+
+// Epoch blocks by their epoch line's time field.
+std::map<std::string, std::string> epochs_by_time(const std::string& obs) {
+  std::map<std::string, std::string> blocks;
+  std::string current;
+  for (const std::string& line : lines(obs.substr(obs.find("END OF HEADER") + 21))) {
+    if (line[0] == '>') current = line.substr(2, 27);
+    blocks[current] += line + "\n";
+  }
+  return blocks;
+}
+
+}  // namespace
+
+TEST(Settings, MetadataLandsInItsColumnsFromOptionsAndStationFile) {
+  auto by_options = run_program(args({"log.dat", "G"}, kMetadataOptions), "log.dat", sample_log());
+  ASSERT_EQ(1, by_options.status) << by_options.out;
+  auto obs = lines(by_options.obs);
+  const std::vector<std::string> want = {
+      pad("Test version 0.1", 60) + "COMMENT             ",
+      pad("Pillar #2 north", 60) + "COMMENT             ",
+      pad("second", 60) + "COMMENT             ",
+      k60 + "MARKER NAME         ",
+      pad("40104M002", 60) + "MARKER NUMBER       ",
+      pad("GEODETIC", 60) + "MARKER TYPE         ",
+      pad("J. Smith", 20) + k40 + "OBSERVER / AGENCY   ",
+      pad("5123K12345", 20) + pad("VLN-R2", 20) + pad("1.07", 20) + "REC # / TYPE / VERS ",
+      pad("1440912345", 20) + "ABCDEFGHIJKLMNO SCIS" + pad("", 20) + "ANT # / TYPE        ",
+      "  1234567.1235 -7654321.5000        0.0010" + pad("", 18) + "APPROX POSITION XYZ ",
+      "        1.5120        0.1000       -0.2000" + pad("", 18) + "ANTENNA: DELTA H/E/N",
+      "G    4 C1C L1C D1C S1C" + pad("", 38) + "SYS / # / OBS TYPES ",
+      "     1.000" + pad("", 50) + "INTERVAL            ",
+      "  2026     1     8     0     0    0.0000000     GPS         TIME OF FIRST OBS   ",
+      "  2026     1     8     0     2   59.0000000     GPS         TIME OF LAST OBS    "};
+  ASSERT_GT(obs.size(), want.size() + 2);
+  for (size_t i = 0; i < want.size(); i++) EXPECT_EQ(want[i], obs[i + 2]) << "line " << i + 3;
+
+  ExtraFiles file = {{"algo.station", kStationFile}};
+  auto by_file = run_program({"log.dat", "--station-file", "algo.station", "G"}, "log.dat",
+                             sample_log(), {}, 0, file);
+  EXPECT_EQ(by_options.obs, by_file.obs);
+
+  // The command line wins; its comments replace the file's, an empty radome
+  // the file's radome. A type given without any radome gets NONE.
+  auto over = run_program({"log.dat", "G", "--station-file", "algo.station", "--marker-name", "G",
+                           "--comment", "only", "--radome", "", "--antenna-type", "TRM59800.00"},
+                          "log.dat", sample_log(), {}, 0, file);
+  auto top = lines(over.obs);
+  EXPECT_EQ(pad("only", 60) + "COMMENT             ", top[3]);
+  EXPECT_EQ(pad("G", 60) + "MARKER NAME         ", top[4]);
+  EXPECT_EQ(pad("1440912345", 20) + "TRM59800.00" + pad("", 29) + "ANT # / TYPE        ", top[9]);
+  EXPECT_EQ("G    4 C1C L1C D1C S1C", top[12].substr(0, 22));  // "G" named the marker only
+  auto plain = run_program({"log.dat", "--antenna-type", "TRM59800.00"}, "log.dat", sample_log());
+  EXPECT_EQ(pad("", 20) + "TRM59800.00     NONE" + pad("", 20) + "ANT # / TYPE        ",
+            lines(plain.obs)[8]);
+}
+
+TEST(Settings, BadValuesStopBeforeAnyFileIsTouched) {
+  const ExtraFiles kFiles = {{"bad.station", "# comment\nmarker = ALGO\n"},
+                             {"noeq.station", "\xEF\xBB\xBFmarker-name ALGO\r\n"},
+                             {"long.station", "\n\nradome = ABCDE\n"}};
+  struct Case {
+    std::vector<std::string> options;
+    const char* message;
+  } const kCases[] = {
+      {{"--marker-name", k60 + "X"}, "Option --marker-name: value longer than 60 characters"},
+      {{"--agency", k40 + "X"}, "Option --agency: value longer than 40 characters"},
+      {{"--antenna-type", "ABCDEFGHIJKLMNOP"},
+       "Option --antenna-type: value longer than 15 characters"},
+      {{"--observer", "Jos\xC3\xA9"},
+       "Option --observer: value holds a character that is not printable ASCII"},
+      {{"--position", "1,2"}, "Option --position: '1,2' is not three numbers separated by commas"},
+      {{"--antenna-delta", "1,0x2,3"},
+       "Option --antenna-delta: '1,0x2,3' is not three numbers separated by commas"},
+      {{"--position", "1,2,-1e8"},
+       "Option --position: -1e8 does not fit the header's field (at most 99999999.9999 m)"},
+      {{"--start", "2026-02-29 00:00:00"},
+       "Option --start: '2026-02-29 00:00:00' is not a valid date and time"},
+      {{"--end", "2026-01-08 00:00"},
+       "Option --end: '2026-01-08 00:00' is not a time YYYY-MM-DD HH:MM:SS (or "
+       "YYYY-MM-DDTHH:MM:SS)"},
+      {{"--start", "2026-01-08 00:00:10.5", "--end", "2026-01-08T00:00:10.5"},
+       "Option --end: 2026-01-08T00:00:10.5 is not after --start 2026-01-08 00:00:10.5"},
+      {{"--interval", "0"}, "Option --interval: the interval must be positive"},
+      {{"--interval", "-30"}, "Option --interval: the interval must be positive"},
+      {{"--interval", "30s"}, "Option --interval: '30s' is not a number of seconds"},
+      {{"--station-id", "ALGO00Ca"},
+       "Option --station-id: 'ALGO00Ca' is not a station ID of four letters or digits, a "
+       "monument digit, a receiver digit and a three-letter country code (ALGO00CAN)"},
+      {{"--marker-name", "X", "--marker-nmae", "Y"},
+       "Unknown option --marker-nmae (--help lists the options)"},
+      {{"G", "--observer"}, "Option --observer: missing value"},
+      {{"--observer", "--agency", "A"}, "Option --observer: missing value"},
+      {{"--station-file", "none.station"},
+       "Station file none.station: cannot be read (No such file or directory)"},
+      {{"--station-file", "bad.station"},
+       "Station file bad.station line 2: unknown setting 'marker'"},
+      {{"--station-file", "noeq.station"},
+       "Station file noeq.station line 1: expected 'name = value'"},
+      {{"--station-file", "long.station"},
+       "Station file long.station line 3: radome: value longer than 4 characters"},
+  };
+  for (const Case& c : kCases) {
+    auto r = run_program(args({"log.dat"}, c.options), "log.dat", sample_log(), {}, 0, kFiles);
+    EXPECT_EQ(3, r.status) << c.message;
+    EXPECT_EQ(std::string(c.message) + "\n", r.out);
+    EXPECT_TRUE(r.outputs.empty()) << c.message;
+  }
+  auto help = run_program({"--help"}, "", {});
+  EXPECT_EQ(0, help.status);
+  EXPECT_EQ(0u, help.out.find("Usage: vln_raw_to_rinex.exe raw_file <options>\n"));
+  EXPECT_NE(std::string::npos,
+            help.out.find("\t--interval SECONDS - write epochs on multiples of this interval of "
+                          "GPS time only; adds INTERVAL. Example: --interval 30.\n"));
+}
+
+TEST(Settings, WindowAndIntervalKeepTheirEpochsAndEveryLossOfLock) {
+  // 10 Hz epochs of one GPS satellite on two frequencies; loss of lock on L1
+  // at 0.3 s and 1.7 s, on L2 at 1.0 s, events at 0.5 s and 1.5 s.
+  Bytes log;
+  for (int tenth = 0; tenth <= 20; tenth++) {
+    uint16_t l1 = (tenth == 3 || tenth == 17) ? 0x08 : 0, l2 = tenth == 10 ? 0x08 : 0;
+    append(&log, e5((uint8_t)tenth, 345600000 + 100 * tenth,
+                    {{0x00, 3, 0x07, 45, 2e7 + tenth, 1000.0 + tenth, 1.0f, l1},
+                     {0x20, 3, 0x07, 40, 3e7 + tenth, 2000.0 + tenth, 2.0f, l2}}));
+    if (tenth == 5 || tenth == 15) append(&log, e9(345600.0 + tenth / 10.0));
+  }
+  // Epoch seconds as the file prints them: the fraction of the week's seconds
+  // in double precision, summed with the whole seconds in single precision.
+  auto epoch = [](int tenth, int flag, int count) {
+    double t = 2400 * 604800.0 + (345600000 + 100 * tenth) / 1000.0;
+    float sec = (float)(std::floor(t) - 2400 * 604800.0 - 345600) + (float)(t - std::floor(t));
+    char b[80];
+    snprintf(b, sizeof b, "> 2026  1  8  0  0%11.7f  %d%3d", (double)sec, flag, count);
+    return std::string(b) + (flag == 0 ? std::string(21, ' ') : "");
+  };
+  auto record = [](int tenth, char lli1, char lli2) {
+    return rec('G', 3, 2e7 + tenth, 1000.0 + tenth, lli1, 1.0, 45) +
+           second(3e7 + tenth, 2000.0 + tenth, lli2, 2.0, 40);
+  };
+  std::vector<std::string> thinned = {epoch(0, 0, 1),  record(0, ' ', ' '),  epoch(5, 5, 0),
+                                      epoch(10, 0, 1), record(10, '1', '1'), epoch(15, 5, 0),
+                                      epoch(20, 0, 1), record(20, '1', ' ')};
+  std::vector<std::string> window = {epoch(5, 0, 1), record(5, '1', ' '), epoch(5, 5, 0)};
+  for (int tenth = 6; tenth < 15; tenth++) {
+    window.push_back(epoch(tenth, 0, 1));
+    window.push_back(record(tenth, ' ', tenth == 10 ? '1' : ' '));
+  }
+  struct Case {
+    std::vector<std::string> options;
+    std::vector<std::string> body;
+    const char* console;
+  } const kCases[] = {
+      {{"--interval", "1"}, thinned, "Epochs written with the selection: 3 of 21\n"},
+      {{"--start", "2026-01-08 00:00:00.5", "--end", "2026-01-08T00:00:01.5"},
+       window,
+       "Epochs written with the selection: 10 of 21\n"},
+      {{"--start", "2026-01-09 00:00:00"},
+       {},
+       "Epochs written with the selection: 0 of 21\nNo epoch fell in the selection: the "
+       "observation file holds its header only.\n"},
+  };
+  for (const Case& c : kCases) {
+    auto r = run_program(args({"log.dat", "G", "-dual_freq"}, c.options), "log.dat", log);
+    ASSERT_EQ(1, r.status);
+    auto obs = lines(r.obs);
+    auto end = std::find(obs.begin(), obs.end(), pad("", 60) + "END OF HEADER       ");
+    ASSERT_NE(obs.end(), end);
+    EXPECT_EQ(c.body, std::vector<std::string>(end + 1, obs.end())) << c.console;
+    EXPECT_NE(std::string::npos, r.out.find(c.console)) << r.out;
+  }
+}
+
+TEST(Settings, ThinnedGeneratedLogKeepsTheGridEpochsUnchanged) {
+  Bytes log = generated_log(65, 10);
+  auto full = epochs_by_time(run_program({"log.dat", "-dual_freq"}, "log.dat", log).obs);
+  ASSERT_EQ(651u, full.size());  // and one event
+  for (int interval : {1, 30}) {
+    auto r = run_program({"log.dat", "-dual_freq", "--interval", std::to_string(interval)},
+                         "log.dat", log);
+    auto thinned = epochs_by_time(r.obs);
+    std::map<std::string, std::string> want;  // event lines are kept whatever their time
+    for (const auto& block : full)
+      if (block.second.compare(29, 3, "  5") == 0) want.insert(block);
+    for (int s = 0; s < 65; s += interval) {
+      char key[64];
+      snprintf(key, sizeof key, "2026  1  8  0 %2d%11.7f", s / 60, (double)(s % 60));
+      want[key] = full[key];
+    }
+    EXPECT_EQ(want, thinned) << interval;
+  }
+}
+
+TEST(Settings, LongNamesAndOutputFolder) {
+  struct Case {
+    std::vector<std::string> options;
+    bool one_hour;
+    const char* obs_name;
+    const char* nav_name;
+  } const kCases[] = {
+      {{"--long-names"},
+       false,
+       "XXXX00XXX_R_20260080000_03M_01S_MO.rnx",
+       "XXXX00XXX_R_20260080000_03M_MN.rnx"},
+      {{"R", "--long-names", "--marker-name", "ALGO00CAN", "--output-dir", "out/rnx/"},
+       false,
+       "out/rnx/ALGO00CAN_R_20260080000_03M_01S_RO.rnx",
+       "out/rnx/ALGO00CAN_R_20260080000_03M_RN.rnx"},
+      {{"--output-dir", "out", "G"}, false, "out/log.obs", "out/log.nav"},
+      {{"--long-names", "--marker-name", "algo 1"},
+       true,
+       "ALGO00XXX_R_20260080000_01H_10Z_MO.rnx",
+       "ALGO00XXX_R_20260080000_01H_MN.rnx"},
+      {{"--long-names", "--station-id", "BJFS01CHN", "--interval", "30", "--start",
+        "2026-01-08 00:15:00", "--end", "2026-01-09 00:15:00"},
+       true,
+       "BJFS01CHN_R_20260080015_01D_30S_MO.rnx",
+       "BJFS01CHN_R_20260080015_01D_MN.rnx"},
+  };
+  Bytes hour = generated_log(3600, 10), sample = sample_log();
+  for (const Case& c : kCases) {
+    auto r = run_program(args({"log.dat"}, c.options), "log.dat", c.one_hour ? hour : sample);
+    ASSERT_EQ(1, r.status) << c.obs_name;
+    ASSERT_EQ(2u, r.outputs.size()) << c.obs_name;
+    EXPECT_EQ(1u, r.outputs.count(c.obs_name)) << r.outputs.begin()->first;
+    EXPECT_EQ(0u, r.outputs[c.nav_name].find("     3.02           N: GNSS NAV DATA"));
+  }
+}
+
+TEST(Settings, IncompleteRunKeepsItsProvisionalNames) {
+  if (!kFileSizeLimitSupported) GTEST_SKIP() << "no file size limit on this platform";
+  auto r = run_program({"log.dat", "--long-names"}, "log.dat", sample_log(), {}, 100000);
+  EXPECT_EQ(2, r.status);
+  EXPECT_EQ(1u, r.outputs.count("log.obs.incomplete"));
+  EXPECT_EQ(1u, r.outputs.count("log.nav.incomplete"));
+  EXPECT_NE(std::string::npos, r.out.find("The run is incomplete: the files keep the names "
+                                          "log.obs.incomplete and log.nav.incomplete\n"));
+}
