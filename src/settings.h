@@ -62,6 +62,8 @@ std::string Settings_check(const Settings& s);
 // Applies a station file's "name = value" lines; returns "" or a whole error
 // line naming the file and line.
 std::string Settings_read_file(const std::string& path, Settings* s);
+// The same for a station file's text already read; path names it in errors.
+std::string Settings_read_text(std::string text, const std::string& path, Settings* s);
 // True for a nine-character station ID such as ALGO00CAN.
 bool Settings_is_station_id(const std::string& v);
 // A text setting, or fallback when it was not given.

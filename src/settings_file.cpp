@@ -45,6 +45,10 @@ std::string Settings_read_file(const std::string& path, Settings* s) {
   std::string text, why;
   if (!read_whole(path, &text, &why))
     return "Station file " + path + ": cannot be read (" + why + ")";
+  return Settings_read_text(text, path, s);
+}
+
+std::string Settings_read_text(std::string text, const std::string& path, Settings* s) {
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
   size_t from = 0;
   for (int number = 1; from < text.size(); number++) {

@@ -10,10 +10,12 @@
 
 #include "const.h"
 #include "decode_binmsg.h"
+#include "epoch_select.h"
 #include "main.h"
 #include "nav.h"
 #include "obs.h"
 #include "rinex.h"
+#include "settings.h"
 
 namespace {
 
@@ -31,7 +33,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 // Option byte: bits 0-5 select GPS, QZSS, SBAS, GLONASS, BeiDou, Galileo (none
-// set: all six, as without constellation words); bit 6 the dual-frequency mode.
+// set: all six, as without constellation words); bit 6 the dual-frequency mode;
+// bit 7 a one-second interval from 2010 on with station metadata in the header.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
   U08 options = data[0];
@@ -42,6 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (S16& e : enable) e = 1;
   S16 freq_mode = (options & 0x40) ? FREQ_MODE_DUAL : FREQ_MODE_L1_ONLY;
 
+  Settings settings;
+  if (options & 0x80) {
+    Settings_apply(&settings, SET_INTERVAL, "1");
+    Settings_apply(&settings, SET_START, "2010-01-01 00:00:00");
+    Settings_apply(&settings, SET_MARKER_NAME, "FUZZ");
+    Settings_apply(&settings, SET_ANTENNA_TYPE, "TRM59800.00");
+    Settings_apply(&settings, SET_COMMENT, "fuzz");
+  }
+  RINEX_configure(settings);
+  Select_configure(settings);
   Decode_init();
   Nav_init();
   Obs_clear();

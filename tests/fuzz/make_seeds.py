@@ -57,6 +57,11 @@ def main():
         option = [0x7F, 0x00, 0x40, 0x01, 0x48, 0x22][n % 6]
         with open(os.path.join(out, 'seed_%02d' % n), 'wb') as f:
             f.write(bytes([option]) + body)
+    # The first two again with the epoch selection and station metadata (bit 7).
+    for n in range(2):
+        option = [0x7F, 0x00][n] | 0xC0
+        with open(os.path.join(out, 'seed_%02d' % (len(seeds) + n)), 'wb') as f:
+            f.write(bytes([option]) + seeds[n])
 
 
 main()
