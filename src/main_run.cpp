@@ -9,6 +9,7 @@
 #include "main.h"
 #include "obs.h"
 #include "rinex.h"
+#include "rinex_output.h"
 #include "subframe.h"
 
 int convert_raw_file(FILE* fp_raw, S16 enable_gps, S16 enable_qzss, S16 enable_sbas, S16 enable_glo,
@@ -27,8 +28,11 @@ int convert_raw_file(FILE* fp_raw, S16 enable_gps, S16 enable_qzss, S16 enable_s
   RINEX_put_obs_header();
   RINEX_put_nav_header();
   Select_start_run();
+  RINEX_output_start();
   parsing_raw_file_and_put_obs_nav_record(fp_raw);
+  RINEX_output_stop();
   Select_report();
+  RINEX_output_report();
   RINEX_rewinding();
   RINEX_put_obs_header();
   RINEX_put_nav_header();

@@ -25,8 +25,6 @@ S16 RINEX_init(const char* input);
 void RINEX_rewinding();
 // Flushes and closes each output file that is open.
 void RINEX_close();
-// Notes the reason of the stream's first write failure, if it has one.
-void RINEX_check_write(FILE* fp);
 // The reason (an errno value) the observation or navigation file could not be
 // written completely; 0 when every write, flush and close succeeded.
 int RINEX_obs_write_errno();
@@ -37,6 +35,8 @@ int RINEX_nav_write_errno();
 int RINEX_finish_names(int status);
 // The standard long names of the files as the run stands (without folder).
 std::string RINEX_long_name(char content);
+// Renames an output file; false when that fails or would replace the raw file.
+bool RINEX_rename(const std::string& from, const std::string& to);
 void RINEX_set_output_measurement(S16 gnss_type);
 // 1 when the constellation was selected on the command line.
 S16 RINEX_is_able_to_output_measurement(S16 gnss_type);
@@ -75,6 +75,9 @@ void D16_09_format(double x, char* buf);
 // Writes x exactly as printf("%*.*f", width, prec, x) does (prec 1 to 9), without a
 // terminating zero; returns the number of characters written.
 int RINEX_format_fixed(char* out, double x, int width, int prec);
+// The value that format prints, as an integer count of 10^-prec (the digits
+// without the point, signed); false for values that are not finite or 1e15 and above.
+bool RINEX_fixed_scaled(double x, int prec, int64_t* scaled);
 
 // The unit's streams, for its writers.
 FILE* RINEX_obs_stream();

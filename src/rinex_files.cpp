@@ -19,16 +19,11 @@
 
 #include "const.h"
 #include "rinex.h"
+#include "rinex_output.h"
 
 namespace {
 
-constexpr size_t kStreamBufferSize = 1 << 18;
 constexpr int kUtcOffsetHours = 8;  // the local clock is taken to run 8 hours ahead of UTC
-
-FILE* Fp_obs;
-FILE* Fp_nav;
-char Obs_stream_buffer[kStreamBufferSize];
-char Nav_stream_buffer[kStreamBufferSize];
 
 S16 Enable_output_gps_meas;
 S16 Enable_output_qzss_meas;
@@ -47,10 +42,6 @@ std::string Nav_name;
 // Files written under long names are opened under these endings and renamed
 // when the run is complete, so that a cut-off file never carries a final name.
 const char* const kProvisionalEnding = ".incomplete";
-
-// The first write failure of each file (an errno value), 0 while all is well.
-int Obs_write_errno;
-int Nav_write_errno;
 
 S16* switch_of(S16 gnss_type) {
   switch (gnss_type) {
@@ -202,10 +193,13 @@ S16 RINEX_init(const char* input) {
   // The name is built at its full length: a long path is never cut short.
   std::string stem = output_stem(input);
   if (stem.empty() && Config.given[SET_OUTPUT_DIR]) return 0;
-  const char* ending = Config.long_names ? kProvisionalEnding : "";
-  std::string name = stem + ".obs" + ending;
-  std::string nav_name = stem + ".nav" + ending;
+  for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) *switch_of(type) = 0;
   Input_name = input;
+  RINEX_output_bind();
+  if (RINEX_splits()) return 1;  // the period files are opened as their periods begin
+  const char* ending = Settings_on(Config, SET_LONG_NAMES) ? kProvisionalEnding : "";
+  std::string name = stem + RINEX_obs_ending(false) + ending;
+  std::string nav_name = stem + RINEX_nav_ending(false) + ending;
   Obs_name = name;
   Nav_name = nav_name;
   for (const std::string* out : {&name, &nav_name}) {
@@ -214,50 +208,35 @@ S16 RINEX_init(const char* input) {
       return 0;
     }
   }
-  Fp_obs = RINEX_open_file(name.c_str(), "w");
-  if (Fp_obs == nullptr) {
+  bool gzip = Settings_on(Config, SET_GZIP);
+  if (!Sink_open(RINEX_obs_sink(), name, gzip)) {
     printf("RINEX obs file %s open error\n", name.c_str());
     return 0;
   }
-  setvbuf(Fp_obs, Obs_stream_buffer, _IOFBF, kStreamBufferSize);
-  Fp_nav = RINEX_open_file(nav_name.c_str(), "w");
-  if (Fp_nav == nullptr) {
+  if (!Sink_open(RINEX_nav_sink(), nav_name, gzip)) {
     puts("RINEX nav file open error");
     return 0;
   }
-  setvbuf(Fp_nav, Nav_stream_buffer, _IOFBF, kStreamBufferSize);
-  Obs_write_errno = Nav_write_errno = 0;
-  for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) *switch_of(type) = 0;
   return 1;
 }
 
-void RINEX_check_write(FILE* fp) {
-  int* noted = (fp == Fp_obs) ? &Obs_write_errno : &Nav_write_errno;
-  if (*noted == 0 && ferror(fp)) *noted = (errno != 0) ? errno : EIO;
-}
-
 void RINEX_rewinding() {
-  // Seeking flushes what the buffers still hold: a full disk shows here at the latest.
-  for (FILE* fp : {Fp_obs, Fp_nav}) {
-    fseek(fp, 0, SEEK_SET);
-    RINEX_check_write(fp);
-  }
+  Sink_rewind(RINEX_obs_sink());
+  Sink_rewind(RINEX_nav_sink());
 }
 
 void RINEX_close() {
-  for (FILE* fp : {Fp_obs, Fp_nav}) {
-    if (fp == nullptr) continue;
-    fflush(fp);
-    RINEX_check_write(fp);
-    int* noted = (fp == Fp_obs) ? &Obs_write_errno : &Nav_write_errno;
-    if (fclose(fp) != 0 && *noted == 0) *noted = (errno != 0) ? errno : EIO;
-  }
-  Fp_obs = nullptr;
-  Fp_nav = nullptr;
+  Sink_close(RINEX_obs_sink());
+  Sink_close(RINEX_nav_sink());
+}
+
+bool RINEX_rename(const std::string& from, const std::string& to) {
+  if (is_input_file(Input_name.c_str(), to)) return false;
+  return rename_file(from, to);
 }
 
 int RINEX_finish_names(int status) {
-  if (!Config.long_names) return status;
+  if (!Settings_on(Config, SET_LONG_NAMES) || RINEX_splits()) return status;
   if (status != 1) {
     printf("The run is incomplete: the files keep the names %s and %s\n", Obs_name.c_str(),
            Nav_name.c_str());
@@ -284,11 +263,8 @@ int RINEX_finish_names(int status) {
   return status;
 }
 
-int RINEX_obs_write_errno() { return Obs_write_errno; }
-int RINEX_nav_write_errno() { return Nav_write_errno; }
-
-FILE* RINEX_obs_stream() { return Fp_obs; }
-FILE* RINEX_nav_stream() { return Fp_nav; }
+FILE* RINEX_obs_stream() { return RINEX_obs_sink()->fp; }
+FILE* RINEX_nav_stream() { return RINEX_nav_sink()->fp; }
 
 void RINEX_set_output_measurement(S16 gnss_type) {
   S16* sw = switch_of(gnss_type);

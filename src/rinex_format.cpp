@@ -122,24 +122,18 @@ void D17_10_format(double x, char* buf) { leading_point_field(x, buf, 10); }
 
 void D16_09_format(double x, char* buf) { leading_point_field(x, buf, 9); }
 
-int RINEX_format_fixed(char* out, double x, int width, int prec) {
-  if (!(std::fabs(x) < kFastFixedLimit)) {  // NaN, infinities and huge values
-    char text[400];
-    int n = snprintf(text, sizeof text, "%*.*f", width, prec, x);
-    memcpy(out, text, (size_t)n);
-    return n;
-  }
-  bool negative = std::signbit(x);
+namespace {
+
+// The integer part and the prec decimals of the fraction of a magnitude below
+// 1e15, rounded half to even on the exact binary value, as printf rounds.
+inline void split_fixed(double mag, int prec, uint64_t* ip_out, uint64_t* q_out) {
   uint64_t bits;
-  double mag = std::fabs(x);
   memcpy(&bits, &mag, sizeof bits);
   int biased = (int)(bits >> 52);
   uint64_t mant = bits & ((1ULL << 52) - 1);
   if (biased != 0) mant |= 1ULL << 52;
   int e2 = (biased != 0 ? biased : 1) - 1075;  // mag = mant * 2^e2, exactly
 
-  // Integer part and the prec decimals of the fraction, rounded half to even
-  // on the exact binary value, as printf rounds.
   uint64_t ip = 0;
   uint64_t q = 0;
   if (e2 >= 0) {
@@ -169,6 +163,42 @@ int RINEX_format_fixed(char* out, double x, int width, int prec) {
       ip++;
     }
   }
+  *ip_out = ip;
+  *q_out = q;
+}
+
+// Non-finite values as the GNU C library prints them, on every platform.
+int format_non_finite(char* out, double x, int width) {
+  const char* text = std::isnan(x) ? (std::signbit(x) ? "-nan" : "nan") : (x < 0 ? "-inf" : "inf");
+  int len = (int)strlen(text);
+  int pad = width > len ? width - len : 0;
+  memset(out, ' ', (size_t)pad);
+  memcpy(out + pad, text, (size_t)len);
+  return pad + len;
+}
+
+}  // namespace
+
+bool RINEX_fixed_scaled(double x, int prec, int64_t* scaled) {
+  if (!(std::fabs(x) < kFastFixedLimit)) return false;
+  uint64_t ip, q;
+  split_fixed(std::fabs(x), prec, &ip, &q);
+  int64_t v = (int64_t)(ip * kPow10[prec] + q);
+  *scaled = std::signbit(x) ? -v : v;
+  return true;
+}
+
+int RINEX_format_fixed(char* out, double x, int width, int prec) {
+  if (!std::isfinite(x)) return format_non_finite(out, x, width);
+  if (!(std::fabs(x) < kFastFixedLimit)) {  // huge values
+    char text[400];
+    int n = snprintf(text, sizeof text, "%*.*f", width, prec, x);
+    memcpy(out, text, (size_t)n);
+    return n;
+  }
+  bool negative = std::signbit(x);
+  uint64_t ip, q;
+  split_fixed(std::fabs(x), prec, &ip, &q);
 
   // Digits are written backwards from the end of a local buffer.
   char text[48];

@@ -8,6 +8,7 @@
 #include "epoch_select.h"
 #include "obs.h"
 #include "rinex.h"
+#include "rinex_output.h"
 #include "time_convert.h"
 
 namespace {
@@ -88,7 +89,43 @@ S32 day_of_year(const UTC_TIME_T& t) {
   return (S32)(days / kSecondsPerDay) + 1;
 }
 
+// The long name from its parts: the station, the data source R (the
+// receiver), start, period, frequency (observations only), content, ending.
+std::string compose(char content, const UTC_TIME_T& start, const std::string& period,
+                    D64 data_interval) {
+  char text[128];
+  snprintf(text, sizeof text, "%s_R_%04d%03d%02d%02d_%s", station_id(RINEX_settings()).c_str(),
+           start.year, (int)day_of_year(start), start.hour, start.minute, period.c_str());
+  std::string name = text;
+  if (content == 'O') name += "_" + frequency_code(data_interval);
+  name = name + "_" + content_system() + content;
+  return name + (content == 'O' ? RINEX_obs_ending(true) : RINEX_nav_ending(true));
+}
+
+// The spacing of the data: of the epochs written, else the interval asked for.
+D64 data_interval() {
+  const Settings& s = RINEX_settings();
+  D64 interval = Select_data_interval();
+  if (interval == 0 && s.given[SET_INTERVAL]) interval = s.interval;
+  return interval;
+}
+
 }  // namespace
+
+std::string RINEX_obs_ending(bool long_name) {
+  const Settings& s = RINEX_settings();
+  const char* base = Settings_on(s, SET_CRX) ? ".crx" : (long_name ? ".rnx" : ".obs");
+  return std::string(base) + (Settings_on(s, SET_GZIP) ? ".gz" : "");
+}
+
+std::string RINEX_nav_ending(bool long_name) {
+  return std::string(long_name ? ".rnx" : ".nav") +
+         (Settings_on(RINEX_settings(), SET_GZIP) ? ".gz" : "");
+}
+
+std::string RINEX_period_name(char content, const UTC_TIME_T& start, D64 period) {
+  return compose(content, start, period_code(period), data_interval());
+}
 
 std::string RINEX_long_name(char content) {
   const Settings& s = RINEX_settings();
@@ -102,18 +139,11 @@ std::string RINEX_long_name(char content) {
   if (has_epochs) start = first;
   if (s.given[SET_START]) start = s.start_time;
 
-  D64 data_interval = Select_data_interval();
-  if (data_interval == 0 && s.given[SET_INTERVAL]) data_interval = s.interval;
+  D64 interval = data_interval();
   D64 span = 0;
   if (s.given[SET_START] && s.given[SET_END])
     span = s.end - s.start;
-  else if (has_epochs && data_interval > 0)
-    span = TCVT_calendar_to_gps_seconds(last) - TCVT_calendar_to_gps_seconds(first) + data_interval;
-
-  char text[128];
-  snprintf(text, sizeof text, "%s_R_%04d%03d%02d%02d_%s", station_id(s).c_str(), start.year,
-           (int)day_of_year(start), start.hour, start.minute, period_code(span).c_str());
-  std::string name = text;
-  if (content == 'O') name += "_" + frequency_code(data_interval);
-  return name + "_" + content_system() + content + ".rnx";
+  else if (has_epochs && interval > 0)
+    span = TCVT_calendar_to_gps_seconds(last) - TCVT_calendar_to_gps_seconds(first) + interval;
+  return compose(content, start, period_code(span), interval);
 }

@@ -5,6 +5,8 @@
 #include "ephemeris.h"
 #include "nav.h"
 #include "rinex.h"
+#include "rinex_output.h"
+#include "text_buffer.h"
 #include "time_convert.h"
 
 namespace {
@@ -32,7 +34,7 @@ const char* version_line() {
   return "     3.02           N: GNSS NAV DATA    M: Mixed            RINEX VERSION / TYPE\n";
 }
 
-void put_iono_lines(FILE* fp, S16 gnss_type, const char* name_a, const char* name_b) {
+void put_iono_lines(Text* fp, S16 gnss_type, const char* name_a, const char* name_b) {
   F32 a[4];
   S32 b[4];
   Nav_get_iono_parameter(gnss_type, a, b);
@@ -42,14 +44,14 @@ void put_iono_lines(FILE* fp, S16 gnss_type, const char* name_a, const char* nam
     D12_04_format(a[i], fa[i]);
     D12_04_format((D64)b[i], fb[i]);
   }
-  fprintf(fp, "%4s%1s%12s%12s%12s%12s       %-20s\n", name_a, " ", fa[0], fa[1], fa[2], fa[3],
-          "IONOSPHERIC CORR");
+  text_printf(fp, "%4s%1s%12s%12s%12s%12s       %-20s\n", name_a, " ", fa[0], fa[1], fa[2], fa[3],
+              "IONOSPHERIC CORR");
   if (name_b != nullptr)
-    fprintf(fp, "%4s%1s%12s%12s%12s%12s       %-20s\n", name_b, " ", fb[0], fb[1], fb[2], fb[3],
-            "IONOSPHERIC CORR");
+    text_printf(fp, "%4s%1s%12s%12s%12s%12s       %-20s\n", name_b, " ", fb[0], fb[1], fb[2], fb[3],
+                "IONOSPHERIC CORR");
 }
 
-void put_time_system_line(FILE* fp, S16 gnss_type, const char* name) {
+void put_time_system_line(Text* fp, S16 gnss_type, const char* name) {
   D64 a0 = 0, a1 = 0;
   S32 tow = 0;
   S16 wn = 0;
@@ -58,28 +60,28 @@ void put_time_system_line(FILE* fp, S16 gnss_type, const char* name) {
   char fa1[17];
   D17_10_format(a0, fa0);
   D16_09_format(a1, fa1);
-  fprintf(fp, "%4s %17s%16s%7ld%5d          %-20s\n", name, fa0, fa1, (long)tow, wn,
-          "TIME SYSTEM CORR");
+  text_printf(fp, "%4s %17s%16s%7ld%5d          %-20s\n", name, fa0, fa1, (long)tow, wn,
+              "TIME SYSTEM CORR");
 }
 
-void put_orbit(FILE* fp, D64 x, D64 y, D64 z, D64 w) {
+void put_orbit(Text* fp, D64 x, D64 y, D64 z, D64 w) {
   char f[4][kD19];
   D19_12_format(x, f[0]);
   D19_12_format(y, f[1]);
   D19_12_format(z, f[2]);
   D19_12_format(w, f[3]);
-  fprintf(fp, "    %s%s%s%s\n", f[0], f[1], f[2], f[3]);
+  text_printf(fp, "    %s%s%s%s\n", f[0], f[1], f[2], f[3]);
 }
 
-void put_orbit_7(FILE* fp, D64 x, D64 y) {
+void put_orbit_7(Text* fp, D64 x, D64 y) {
   char f[2][kD19];
   D19_12_format(x, f[0]);
   D19_12_format(y, f[1]);
-  fprintf(fp, "    %s%s\n", f[0], f[1]);
+  text_printf(fp, "    %s%s\n", f[0], f[1]);
 }
 
 // First line for GPS, QZSS and Galileo: epoch is toc of week wn in GPS time.
-void nav_record_sv_epoch_sv_clk(FILE* fp_nav, U08 gnss, U08 sat_num, S16 wn, S32 toc, D64 clk_bias,
+void nav_record_sv_epoch_sv_clk(Text* fp_nav, U08 gnss, U08 sat_num, S16 wn, S32 toc, D64 clk_bias,
                                 D64 clk_drift, D64 clk_drift_rate) {
   char letter = gnss == GNSS_TYPE_QZSS ? 'J' : gnss == GNSS_TYPE_GAL ? 'E' : 'G';
   UTC_TIME_T t;
@@ -88,27 +90,27 @@ void nav_record_sv_epoch_sv_clk(FILE* fp_nav, U08 gnss, U08 sat_num, S16 wn, S32
   D19_12_format(clk_bias, f[0]);
   D19_12_format(clk_drift, f[1]);
   D19_12_format(clk_drift_rate, f[2]);
-  fprintf(fp_nav, "%c%02d %4d %2d %2d %2d %2d %2d%s%s%s\n", letter, sat_num, t.year, t.month, t.day,
-          t.hour, t.minute, (int)t.sec, f[0], f[1], f[2]);
+  text_printf(fp_nav, "%c%02d %4d %2d %2d %2d %2d %2d%s%s%s\n", letter, sat_num, t.year, t.month,
+              t.day, t.hour, t.minute, (int)t.sec, f[0], f[1], f[2]);
 }
 
 // First line for GLONASS and BeiDou, whose numbers print as 0n below ten.
-void put_first_line(FILE* fp, char letter, U08 number, const UTC_TIME_T& t, D64 c0, D64 c1,
+void put_first_line(Text* fp, char letter, U08 number, const UTC_TIME_T& t, D64 c0, D64 c1,
                     D64 c2) {
   char f[3][kD19];
   D19_12_format(c0, f[0]);
   D19_12_format(c1, f[1]);
   D19_12_format(c2, f[2]);
   if (number < 10)
-    fprintf(fp, "%c0%d %4d %2d %2d %2d %2d %2d%s%s%s\n", letter, number, t.year, t.month, t.day,
-            t.hour, t.minute, (int)t.sec, f[0], f[1], f[2]);
+    text_printf(fp, "%c0%d %4d %2d %2d %2d %2d %2d%s%s%s\n", letter, number, t.year, t.month, t.day,
+                t.hour, t.minute, (int)t.sec, f[0], f[1], f[2]);
   else
-    fprintf(fp, "%c%2d %4d %2d %2d %2d %2d %2d%s%s%s\n", letter, number, t.year, t.month, t.day,
-            t.hour, t.minute, (int)t.sec, f[0], f[1], f[2]);
+    text_printf(fp, "%c%2d %4d %2d %2d %2d %2d %2d%s%s%s\n", letter, number, t.year, t.month, t.day,
+                t.hour, t.minute, (int)t.sec, f[0], f[1], f[2]);
 }
 
 // GLONASS epoch (UTC, from Moscow time) and message frame time (seconds of the UTC week).
-void print_glonav_record_sv_epoch_sv_clk(FILE* fp_nav, U08 slot, S32 tb, F32 tau_n, F32 gamma_n,
+void print_glonav_record_sv_epoch_sv_clk(Text* fp_nav, U08 slot, S32 tb, F32 tau_n, F32 gamma_n,
                                          U16 NT, S32 tod, S16 N4) {
   UTC_TIME_T t = {};
   TCVT_convert_glo_time_to_utc(N4, NT, tb, &t);
@@ -119,7 +121,7 @@ void print_glonav_record_sv_epoch_sv_clk(FILE* fp_nav, U08 slot, S32 tb, F32 tau
   put_first_line(fp_nav, 'R', slot, t, minus_tau_n, gamma_n, frame_time);
 }
 
-void print_bd2nav_record_sv_epoch_sv_clk(FILE* fp_nav, U08 svid, S16 wn, S32 toc, D64 af0, D64 af1,
+void print_bd2nav_record_sv_epoch_sv_clk(Text* fp_nav, U08 svid, S16 wn, S32 toc, D64 af0, D64 af1,
                                          D64 af2) {
   S16 gps_wn = 0;
   D64 gps_tow = 0;
@@ -143,17 +145,25 @@ D64 galileo_health(const GALIEPH_T& e) {
   return (D64)h;
 }
 
+// The text of one record; its capacity stays from record to record.
+Text* record_text() {
+  static Text record;
+  record.s.clear();
+  return &record;
+}
+
 }  // namespace
 
-void RINEX_put_nav_header() {
-  FILE* fp = RINEX_nav_stream();
+std::string RINEX_nav_header_text() {
+  Text text;
+  Text* fp = &text;
   char date_str[32];
   RINEX_get_create_utc_time(date_str);
-  fputs(version_line(), fp);
-  fprintf(fp, "%-20s%-20s%20s%-20s\n", "Velnora FW host", "Velnora Corp.", date_str,
-          "PGM / RUN BY / DATE");
-  fprintf(fp, "%-60s%-20s\n", "Velnora FW kernel 1.100.38", "COMMENT");
-  fprintf(fp, "%-60s%-20s\n", "Vln test version ", "COMMENT");
+  text_puts(fp, version_line());
+  text_printf(fp, "%-20s%-20s%20s%-20s\n", "Velnora FW host", "Velnora Corp.", date_str,
+              "PGM / RUN BY / DATE");
+  text_printf(fp, "%-60s%-20s\n", "Velnora FW kernel 1.100.38", "COMMENT");
+  text_printf(fp, "%-60s%-20s\n", "Vln test version ", "COMMENT");
   if (RINEX_is_able_to_output_measurement(GNSS_TYPE_GPS))
     put_iono_lines(fp, GNSS_TYPE_GPS, "GPSA", "GPSB");
   if (RINEX_is_able_to_output_measurement(GNSS_TYPE_QZSS))
@@ -168,14 +178,17 @@ void RINEX_put_nav_header() {
     put_time_system_line(fp, GNSS_TYPE_BD2, "BDUT");
   if (RINEX_is_able_to_output_measurement(GNSS_TYPE_GAL))
     put_time_system_line(fp, GNSS_TYPE_GAL, "GAUT");
-  fprintf(fp, "%6d%54s%-20s\n", Nav_get_delta_t_ls(GNSS_TYPE_GPS), " ", "LEAP SECONDS");
-  fprintf(fp, "%60s%-20s\n", " ", "END OF HEADER");
+  text_printf(fp, "%6d%54s%-20s\n", Nav_get_delta_t_ls(GNSS_TYPE_GPS), " ", "LEAP SECONDS");
+  text_printf(fp, "%60s%-20s\n", " ", "END OF HEADER");
+  return text.s;
 }
+
+void RINEX_put_nav_header() { RINEX_write_nav_header(RINEX_nav_header_text()); }
 
 void RINEX_put_nav_body(U08 prn, U08 gnss_type) {
   const EPH_T* e = Eph_gps_qzss_get_reference(gnss_type, prn);
   if (e == nullptr) return;
-  FILE* fp = RINEX_nav_stream();
+  Text* fp = record_text();
   nav_record_sv_epoch_sv_clk(fp, gnss_type, prn, e->WN, e->toc, e->af0, e->af1, e->af2);
   put_orbit(fp, e->IODE, e->Crs, e->delta_n, e->M0);
   put_orbit(fp, e->Cuc, e->e, e->Cus, e->sqrt_A);
@@ -184,23 +197,25 @@ void RINEX_put_nav_body(U08 prn, U08 gnss_type) {
   put_orbit(fp, e->IDOT, e->codes_on_L2, e->WN, e->L2_P_data_flag);
   put_orbit(fp, e->SV_accuracy_meters, e->health, e->TGD, e->IODC);
   put_orbit_7(fp, e->start_tow, e->fit_interval);
+  RINEX_emit_nav_record(gnss_type, prn, fp->s);
 }
 
 void RINEX_put_glonav_body(U08 slot, S08 knum) {
   const GLOEPH_T* e = Eph_glonass_get_reference(slot);
   if (e == nullptr) return;
-  FILE* fp = RINEX_nav_stream();
+  Text* fp = record_text();
   print_glonav_record_sv_epoch_sv_clk(fp, slot, e->tb, e->tau_n, e->gamma_n, e->NT, e->tod,
                                       (S16)e->N4);
   put_orbit(fp, e->Xn, e->dXn, e->ddXn, e->healthy);
   put_orbit(fp, e->Yn, e->dYn, e->ddYn, knum);
   put_orbit(fp, e->Zn, e->dZn, e->ddZn, e->En);
+  RINEX_emit_nav_record(GNSS_TYPE_GLO, slot, fp->s);
 }
 
 void RINEX_put_bd2nav_body(U08 svid) {
   const BD2EPH_T* e = Eph_beidou_get_reference(svid);
   if (e == nullptr) return;
-  FILE* fp = RINEX_nav_stream();
+  Text* fp = record_text();
   print_bd2nav_record_sv_epoch_sv_clk(fp, svid, e->WN, e->toc, e->af0, e->af1, e->af2);
   put_orbit(fp, e->IODE, e->Crs, e->delta_n, e->M0);
   put_orbit(fp, e->Cuc, e->e, e->Cus, e->sqrt_A);
@@ -209,12 +224,13 @@ void RINEX_put_bd2nav_body(U08 svid) {
   put_orbit(fp, e->IDOT, 0.0, e->WN, 0.0);
   put_orbit(fp, e->SV_accuracy_meters, e->health, e->TGD1, e->TGD2);
   put_orbit_7(fp, e->start_tow, e->IODC);
+  RINEX_emit_nav_record(GNSS_TYPE_BD2, svid, fp->s);
 }
 
 void RINEX_put_gal_nav_body(U08 svid) {
   const GALIEPH_T* e = Eph_gal_get_reference(svid);
   if (e == nullptr) return;
-  FILE* fp = RINEX_nav_stream();
+  Text* fp = record_text();
   nav_record_sv_epoch_sv_clk(fp, GNSS_TYPE_GAL, svid, e->WN, e->toc, e->af0, e->af1, e->af2);
   put_orbit(fp, e->IOD_nav[0], e->Crs, e->delta_n, e->M0);
   put_orbit(fp, e->Cuc, e->e, e->Cus, e->sqrt_A);
@@ -226,5 +242,6 @@ void RINEX_put_gal_nav_body(U08 svid) {
   char zero[kD19];
   D19_12_format(e->TOW_5, tow);
   D19_12_format(0.0, zero);
-  fprintf(fp, "    %19s%19s%19s%19s\n", tow, zero, "", "");
+  text_printf(fp, "    %19s%19s%19s%19s\n", tow, zero, "", "");
+  RINEX_emit_nav_record(GNSS_TYPE_GAL, svid, fp->s);
 }

@@ -4,8 +4,13 @@
 #include <cstring>
 
 #include "const.h"
+#include "crx_encode.h"
+#include "epoch_record.h"
 #include "obs.h"
+#include "output_stage.h"
 #include "rinex.h"
+#include "rinex_output.h"
+#include "text_buffer.h"
 
 namespace {
 
@@ -52,7 +57,7 @@ const ObsTypes kObsTypes[] = {
     {GNSS_TYPE_GAL, {"C1C", "L1C", "D1C", "S1C"}, {"C7Q", "L7Q", "D7Q", "S7Q"}},
 };
 
-void put_obs_types_line(FILE* fp, const ObsTypes& t, bool dual) {
+void put_obs_types_line(Text* fp, const ObsTypes& t, bool dual) {
   const char* f[13];
   S16 count = 0;
   for (const char* type : t.first) f[count++] = type;
@@ -60,73 +65,78 @@ void put_obs_types_line(FILE* fp, const ObsTypes& t, bool dual) {
     for (const char* type : t.second) f[count++] = type;
   S16 n = count;
   while (n < 13) f[n++] = " ";
-  fprintf(fp,
-          "%c  %3d %-3s %-3s %-3s %-3s %-3s %-3s %-3s %-3s %-3s %-3s %-3s %-3s %-3s  SYS / # / OBS "
-          "TYPES \n",
-          system_letter(t.gnss_type), count, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8],
-          f[9], f[10], f[11], f[12]);
+  text_printf(
+      fp,
+      "%c  %3d %-3s %-3s %-3s %-3s %-3s %-3s %-3s %-3s %-3s %-3s %-3s %-3s %-3s  SYS / # / OBS "
+      "TYPES \n",
+      system_letter(t.gnss_type), count, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9],
+      f[10], f[11], f[12]);
 }
 
-void put_time_line(FILE* fp, const UTC_TIME_T& t, const char* label) {
-  fprintf(fp, "%6d%6d%6d%6d%6d%13.7f     %-12s%-20s\n", t.year, t.month, t.day, t.hour, t.minute,
-          t.sec, "GPS", label);
+void put_time_line(Text* fp, const UTC_TIME_T& t, const char* label) {
+  text_printf(fp, "%6d%6d%6d%6d%6d%13.7f     %-12s%-20s\n", t.year, t.month, t.day, t.hour,
+              t.minute, t.sec, "GPS", label);
 }
 
 // The header shows the position in fixed 14-column fields; the store and the
 // settings refuse coordinates that would not fit, so the final header keeps
 // its length. A position given for the station wins over the receiver's.
-void put_position_lines(FILE* fp, const Settings& s) {
+void put_position_lines(Text* fp, const Settings& s) {
   POS_T pos;
   Obs_get_receiver_pos(&pos);
   if (s.given[SET_POSITION]) pos = POS_T{s.position[0], s.position[1], s.position[2]};
   const D64* delta = s.antenna_delta;
-  fprintf(fp, "%14.4f%14.4f%14.4f%-18s%-20s\n", pos.px, pos.py, pos.pz, " ", "APPROX POSITION XYZ");
-  fprintf(fp, "%14.4f%14.4f%14.4f%-18s%-20s\n", delta[0], delta[1], delta[2], " ",
-          "ANTENNA: DELTA H/E/N");
+  text_printf(fp, "%14.4f%14.4f%14.4f%-18s%-20s\n", pos.px, pos.py, pos.pz, " ",
+              "APPROX POSITION XYZ");
+  text_printf(fp, "%14.4f%14.4f%14.4f%-18s%-20s\n", delta[0], delta[1], delta[2], " ",
+              "ANTENNA: DELTA H/E/N");
 }
 
 // The station lines from the comments to the antenna type.
-void put_station_lines(FILE* fp, const Settings& s) {
+void put_station_lines(Text* fp, const Settings& s) {
   const char* b = " ";
-  fprintf(fp, "%-60.60s%-20s\n", "Test version 0.1", "COMMENT");
+  text_printf(fp, "%-60.60s%-20s\n", "Test version 0.1", "COMMENT");
   for (const std::string& comment : s.comments)
-    fprintf(fp, "%-60.60s%-20s\n", comment.c_str(), "COMMENT");
-  fprintf(fp, "%-60.60s%-20s\n", Settings_text(s, SET_MARKER_NAME, b), "MARKER NAME");
-  fprintf(fp, "%-20.20s%-40.40s%-20s\n", Settings_text(s, SET_MARKER_NUMBER, b), b,
-          "MARKER NUMBER");
-  fprintf(fp, "%-20.20s%-40.40s%-20s\n", Settings_text(s, SET_MARKER_TYPE, b), b, "MARKER TYPE");
-  fprintf(fp, "%-20.20s%-40.40s%-20s\n", Settings_text(s, SET_OBSERVER, "Velnora Corp."),
-          Settings_text(s, SET_AGENCY, b), "OBSERVER / AGENCY");
-  fprintf(fp, "%-20.20s%-20.20s%-20.20s%-20s\n", Settings_text(s, SET_RECEIVER_NUMBER, b),
-          Settings_text(s, SET_RECEIVER_TYPE, b), Settings_text(s, SET_RECEIVER_VERSION, b),
-          "REC # / TYPE / VERS");
+    text_printf(fp, "%-60.60s%-20s\n", comment.c_str(), "COMMENT");
+  text_printf(fp, "%-60.60s%-20s\n", Settings_text(s, SET_MARKER_NAME, b), "MARKER NAME");
+  text_printf(fp, "%-20.20s%-40.40s%-20s\n", Settings_text(s, SET_MARKER_NUMBER, b), b,
+              "MARKER NUMBER");
+  text_printf(fp, "%-20.20s%-40.40s%-20s\n", Settings_text(s, SET_MARKER_TYPE, b), b,
+              "MARKER TYPE");
+  text_printf(fp, "%-20.20s%-40.40s%-20s\n", Settings_text(s, SET_OBSERVER, "Velnora Corp."),
+              Settings_text(s, SET_AGENCY, b), "OBSERVER / AGENCY");
+  text_printf(fp, "%-20.20s%-20.20s%-20.20s%-20s\n", Settings_text(s, SET_RECEIVER_NUMBER, b),
+              Settings_text(s, SET_RECEIVER_TYPE, b), Settings_text(s, SET_RECEIVER_VERSION, b),
+              "REC # / TYPE / VERS");
   // The antenna tables' spelling: type in columns 1-16, radome in 17-20.
   char antenna[32] = " ";
   if (s.given[SET_ANTENNA_TYPE] || s.given[SET_RADOME])
     snprintf(antenna, sizeof antenna, "%-16s%-4s", Settings_text(s, SET_ANTENNA_TYPE, ""),
              Settings_text(s, SET_RADOME, "NONE"));
-  fprintf(fp, "%-20.20s%-20.20s%-20.20s%-20s\n", Settings_text(s, SET_ANTENNA_NUMBER, b), antenna,
-          b, "ANT # / TYPE");
+  text_printf(fp, "%-20.20s%-20.20s%-20.20s%-20s\n", Settings_text(s, SET_ANTENNA_NUMBER, b),
+              antenna, b, "ANT # / TYPE");
 }
 
-void put_phase_shift_lines(FILE* fp, bool dual) {
+void put_phase_shift_lines(Text* fp, bool dual) {
   static const S16 kEnumOrder[] = {GNSS_TYPE_GPS, GNSS_TYPE_GLO,  GNSS_TYPE_GAL,
                                    GNSS_TYPE_BD2, GNSS_TYPE_QZSS, GNSS_TYPE_SBAS};
   const char* b = " ";
   for (S16 type : kEnumOrder) {
     if (!RINEX_is_able_to_output_measurement(type)) continue;
-    fprintf(fp,
-            "%1c%1s%3s%1s%8s%2s%2s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s  "
-            "%-20s\n",
-            system_letter(type), b, "", b, "", b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b,
-            b, b, b, b, "SYS / PHASE SHIFT");
+    text_printf(
+        fp,
+        "%1c%1s%3s%1s%8s%2s%2s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s  "
+        "%-20s\n",
+        system_letter(type), b, "", b, "", b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b,
+        b, b, b, "SYS / PHASE SHIFT");
   }
   if (dual) {
-    fprintf(fp,
-            "%1s%1s%3s%1s%8.5f%2s%2s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s  "
-            "%-20s\n",
-            "G", b, "L2L", b, 0.0, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b,
-            "SYS / PHASE SHIFT");
+    text_printf(
+        fp,
+        "%1s%1s%3s%1s%8.5f%2s%2s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s%1s%3s  "
+        "%-20s\n",
+        "G", b, "L2L", b, 0.0, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b, b,
+        "SYS / PHASE SHIFT");
   }
 }
 
@@ -172,94 +182,116 @@ int format_epoch_start(char* line, const UTC_TIME_T& t, int flag, int nsat) {
 
 }  // namespace
 
-void RINEX_put_obs_header() {
-  FILE* fp = RINEX_obs_stream();
+std::string RINEX_obs_header_text(const UTC_TIME_T& start, const UTC_TIME_T& end) {
+  Text text;
+  Text* fp = &text;
   bool dual = Obs_get_freq_mode() == FREQ_MODE_DUAL;
   char date_str[32];
   RINEX_get_create_utc_time(date_str);
   const Settings& s = RINEX_settings();
 
-  fprintf(fp, "%9.2f%-11s%-20s%-20s%-20s\n", kRinexVersion, "", "OBSERVATION DATA",
-          system_description(RINEX_get_sys_type()), "RINEX VERSION / TYPE");
-  fprintf(fp, "%-20s%-20s%20sPGM / RUN BY / DATE \n", "vln_raw_to_rinex", "Velnora Corp.",
-          date_str);
+  text_printf(fp, "%9.2f%-11s%-20s%-20s%-20s\n", kRinexVersion, "", "OBSERVATION DATA",
+              system_description(RINEX_get_sys_type()), "RINEX VERSION / TYPE");
+  text_printf(fp, "%-20s%-20s%20sPGM / RUN BY / DATE \n", "vln_raw_to_rinex", "Velnora Corp.",
+              date_str);
   put_station_lines(fp, s);
   put_position_lines(fp, s);
   for (const ObsTypes& t : kObsTypes)
     if (RINEX_is_able_to_output_measurement(t.gnss_type)) put_obs_types_line(fp, t, dual);
-  if (s.given[SET_INTERVAL]) fprintf(fp, "%10.3f%-50s%-20s\n", s.interval, "", "INTERVAL");
+  if (s.given[SET_INTERVAL]) text_printf(fp, "%10.3f%-50s%-20s\n", s.interval, "", "INTERVAL");
 
-  UTC_TIME_T start;
-  UTC_TIME_T end;
-  Obs_get_start_utc_time(&start);
-  Obs_get_end_utc_time(&end);
   put_time_line(fp, start, "TIME OF FIRST OBS");
   put_time_line(fp, end, "TIME OF LAST OBS");
   put_phase_shift_lines(fp, dual);
   if (RINEX_is_able_to_output_measurement(GNSS_TYPE_GLO)) {
-    fprintf(fp, "%3d", 0);
-    for (int i = 0; i < 8; i++) fprintf(fp, " %6s", "");
-    fprintf(fp, " %-20s\n", "GLONASS SLOT / FRQ #");
+    text_printf(fp, "%3d", 0);
+    for (int i = 0; i < 8; i++) text_printf(fp, " %6s", "");
+    text_printf(fp, " %-20s\n", "GLONASS SLOT / FRQ #");
   }
-  fprintf(fp, "%1s%3s%1s%8.3f%1s%3s%1s%8.3f%1s%3s%1s%8.3f%1s%3s%1s%8.3f        %-20s\n", "", "C1C",
-          "", 0.0, "", "C1P", "", 0.0, "", "C2C", "", 0.0, "", "C2P", "", 0.0,
-          "GLONASS COD/PHS/BIS");
-  fprintf(fp, "%-60.60s%-20s\n", "", "END OF HEADER");
+  text_printf(fp, "%1s%3s%1s%8.3f%1s%3s%1s%8.3f%1s%3s%1s%8.3f%1s%3s%1s%8.3f        %-20s\n", "",
+              "C1C", "", 0.0, "", "C1P", "", 0.0, "", "C2C", "", 0.0, "", "C2P", "", 0.0,
+              "GLONASS COD/PHS/BIS");
+  text_printf(fp, "%-60.60s%-20s\n", "", "END OF HEADER");
+  return RINEX_settings().given[SET_CRX] ? Crx_header(text.s, date_str) : text.s;
+}
+
+void RINEX_put_obs_header() {
+  UTC_TIME_T start;
+  UTC_TIME_T end;
+  Obs_get_start_utc_time(&start);
+  Obs_get_end_utc_time(&end);
+  RINEX_write_obs_header(RINEX_obs_header_text(start, end));
 }
 
 void RINEX_put_obs_body() {
   static const S16 kEnumOrder[] = {GNSS_TYPE_GPS, GNSS_TYPE_GLO,  GNSS_TYPE_GAL,
                                    GNSS_TYPE_BD2, GNSS_TYPE_QZSS, GNSS_TYPE_SBAS};
-  FILE* fp = RINEX_obs_stream();
   bool dual = Obs_get_freq_mode() == FREQ_MODE_DUAL;
-  UTC_TIME_T t;
-  Obs_get_utc_time(&t);
-  S16 nsat = 0;
-  for (S16 type : kEnumOrder)
-    if (RINEX_is_able_to_output_measurement(type))
-      nsat = (S16)(nsat + Obs_get_measurement_number(type));
-
-  // The block is gathered in one buffer and handed to the stream in few writes.
-  static char block[1 << 16];
-  int n = format_epoch_start(block, t, 0, nsat);
-  memset(block + n, ' ', 21);
-  n += 21;
-  block[n++] = '\n';
-
+  EPOCH_REC_T e;
+  Obs_get_utc_time(&e.time);
+  e.flag = 0;
+  e.nsat = 0;
+  if (!RINEX_route_epoch(e.time, true)) return;
+  U08* item = Stage_reserve(ITEM_EPOCH, sizeof e + MAX_EPOCH_SATS * sizeof(SAT_REC_T));
+  SAT_REC_T* sats = reinterpret_cast<SAT_REC_T*>(item + sizeof e);
   for (S16 type : kEnumOrder) {
     if (!RINEX_is_able_to_output_measurement(type)) continue;
     char letter = system_letter(type);
     bool dual_line = dual && type != GNSS_TYPE_SBAS;
     S16 total = Obs_get_total_nsv(type);
-    for (S16 svid = 1; svid <= total; svid++) {
+    for (S16 svid = 1; svid <= total && e.nsat < MAX_EPOCH_SATS; svid++) {
       S16 l2_available = 0;
       U08 signal_type[2] = {0, 0};
-      S16 cn0[2] = {0, 0};
-      U08 lli[2] = {0, 0};
-      D64 pr[2] = {0, 0};
-      D64 carr_phase[2] = {0, 0};
-      F32 doppler[2] = {0, 0};
-      if (!Obs_get_measurement(type, svid, &l2_available, signal_type, cn0, lli, pr, carr_phase,
-                               doppler))
+      SAT_REC_T r = {};
+      if (!Obs_get_measurement(type, svid, &l2_available, signal_type, r.cn0, r.lli, r.pr,
+                               r.carr_phase, r.doppler))
         continue;
-      if (n > (int)sizeof block - kMaxLine) {
-        if (fwrite(block, 1, (size_t)n, fp) != (size_t)n) RINEX_check_write(fp);
-        n = 0;
-      }
-      S16 sat = Obs_convert_internal_svid_to_rinex_sat_number(type, svid);
-      n += format_record(block + n, letter, sat, dual_line, l2_available != 0, pr, carr_phase,
-                         doppler, cn0, lli);
+      r.letter = letter;
+      r.sat = (U08)Obs_convert_internal_svid_to_rinex_sat_number(type, svid);
+      r.nfreq = (dual_line && l2_available != 0) ? 2 : 1;
+      r.blank_second = (dual_line && l2_available == 0) ? 1 : 0;
+      memcpy(&sats[e.nsat++], &r, sizeof r);
     }
   }
-  if (fwrite(block, 1, (size_t)n, fp) != (size_t)n) RINEX_check_write(fp);
+  memcpy(item, &e, sizeof e);
+  Stage_commit((U32)(sizeof e + (size_t)e.nsat * sizeof(SAT_REC_T)));
 }
 
 void RINEX_put_obs_timestamp() {
-  UTC_TIME_T t;
-  Obs_get_utc_time(&t);
-  char line[kMaxLine];
-  int n = format_epoch_start(line, t, 5, 0);
-  line[n++] = '\n';
-  FILE* fp = RINEX_obs_stream();
-  if (fwrite(line, 1, (size_t)n, fp) != (size_t)n) RINEX_check_write(fp);
+  EPOCH_REC_T e;
+  Obs_get_utc_time(&e.time);
+  e.flag = 5;
+  e.nsat = 0;
+  if (!RINEX_route_epoch(e.time, false)) return;
+  U08* item = Stage_reserve(ITEM_EPOCH, sizeof e);
+  memcpy(item, &e, sizeof e);
+  Stage_commit((U32)sizeof e);
+}
+
+void RINEX_format_epoch(const EPOCH_REC_T& e, const SAT_REC_T* sats, std::string* out) {
+  char start[kMaxLine];
+  int n = format_epoch_start(start, e.time, e.flag, e.nsat);
+  if (RINEX_settings().given[SET_CRX]) {
+    start[n] = '\0';
+    Crx_epoch(e, sats, start, out);
+    return;
+  }
+  // The block is gathered in one buffer and handed on in few appends.
+  static char block[1 << 16];
+  memcpy(block, start, (size_t)n);
+  if (e.flag == 0) {
+    memset(block + n, ' ', 21);
+    n += 21;
+  }
+  block[n++] = '\n';
+  for (S16 i = 0; i < e.nsat; i++) {
+    if (n > (int)sizeof block - kMaxLine) {
+      out->append(block, (size_t)n);
+      n = 0;
+    }
+    const SAT_REC_T& r = sats[i];
+    n += format_record(block + n, r.letter, r.sat, r.nfreq == 2 || r.blank_second != 0,
+                       r.nfreq == 2, r.pr, r.carr_phase, r.doppler, r.cn0, r.lli);
+  }
+  out->append(block, (size_t)n);
 }

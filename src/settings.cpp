@@ -12,7 +12,7 @@
 
 namespace {
 
-enum Kind { kText, kComment, kTriple, kTime, kSeconds, kPath, kSwitch, kStationId };
+enum Kind { kText, kComment, kTriple, kTime, kSeconds, kPath, kSwitch, kStationId, kPeriod };
 
 struct Spec {
   const char* name;
@@ -57,13 +57,24 @@ const Spec kSpecs[SET_COUNT] = {
     {"station-id", kStationId, 0, "ID",
      "station of the long names: 4 letters or digits, monument and receiver digit, country",
      "ALGO00CAN"},
+    {"crx", kSwitch, 0, "", "the observation file in Compact RINEX 3.0 (.crx)", ""},
+    {"gzip", kSwitch, 0, "", "both files gzip-compressed (.gz)", ""},
+    {"split", kPeriod, 0, "15m|1h|1d",
+     "one file pair per period of GPS time, with long names; a finished period is closed", "1h"},
 };
+
+struct PeriodName {
+  const char* name;
+  D64 seconds;
+};
+const PeriodName kPeriods[] = {{"15m", 900}, {"1h", 3600}, {"1d", 86400}};
 
 // The largest magnitude the header's 14-column fixed-point fields hold.
 constexpr D64 kLargestHeaderCoordinate = 99999999.9999;
 // Intervals the INTERVAL line's three decimals and the epoch grid tell apart.
 constexpr D64 kShortestInterval = 0.01;
 constexpr D64 kLongestInterval = 86400;
+constexpr size_t kMaxComments = 100;
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }
@@ -164,6 +175,8 @@ const char* Settings_name(int id) { return kSpecs[id].name; }
 
 bool Settings_is_switch(int id) { return kSpecs[id].kind == kSwitch; }
 
+bool Settings_on(const Settings& s, int id) { return s.given[id] && s.text[id] == "yes"; }
+
 std::string Settings_apply(Settings* s, int id, const std::string& value) {
   const Spec& spec = kSpecs[id];
   std::string error;
@@ -171,6 +184,8 @@ std::string Settings_apply(Settings* s, int id, const std::string& value) {
     case kText:
     case kComment:
       error = check_text(value, spec.max_len);
+      if (error.empty() && spec.kind == kComment && s->comments.size() >= kMaxComments)
+        error = "more than " + std::to_string(kMaxComments) + " comments";
       if (error.empty() && spec.kind == kComment) s->comments.push_back(value);
       break;
     case kTriple:
@@ -193,7 +208,14 @@ std::string Settings_apply(Settings* s, int id, const std::string& value) {
       break;
     case kSwitch:
       if (value != "yes" && value != "no") error = "'" + value + "' is neither yes nor no";
-      s->long_names = value == "yes";
+      break;
+    case kPeriod:
+      error = "'" + value + "' is not one of 15m, 1h, 1d";
+      for (const PeriodName& p : kPeriods)
+        if (value == p.name) {
+          s->split = p.seconds;
+          error.clear();
+        }
       break;
     case kStationId:
       if (!Settings_is_station_id(value))

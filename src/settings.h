@@ -34,6 +34,9 @@ enum SettingId {
   SET_OUTPUT_DIR,
   SET_LONG_NAMES,
   SET_STATION_ID,
+  SET_CRX,
+  SET_GZIP,
+  SET_SPLIT,
   SET_COUNT
 };
 
@@ -46,14 +49,16 @@ struct Settings {
   UTC_TIME_T start_time = {}, end_time = {};
   D64 start = 0, end = 0;  // seconds since the GPS epoch
   D64 interval = 0;        // seconds; 0 = every epoch
-  bool long_names = false;
+  D64 split = 0;           // seconds of a period of its own file; 0 = one file
 };
 
 // The setting of an option or station-file name ("marker-name"); -1 if none.
 int Settings_find(const char* name);
 // The setting's name without the leading "--".
 const char* Settings_name(int id);
-// True for the one setting that takes no value on the command line.
+// True for a switch that is on (given, and "yes" in a station file).
+bool Settings_on(const Settings& s, int id);
+// True for the settings that take no value on the command line.
 bool Settings_is_switch(int id);
 // Checks value and stores it; returns "" or what is wrong with the value.
 std::string Settings_apply(Settings* s, int id, const std::string& value);

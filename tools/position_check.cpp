@@ -12,8 +12,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <sstream>
 
 #include "gnss_models.h"
+#include "rinex_reader.h"
 
 namespace {
 
@@ -70,11 +72,9 @@ std::string sat_key(char sys, int prn) {
 }
 
 bool read_nav(const std::string& path, NavData* nav, std::string* error) {
-  std::ifstream in(path);
-  if (!in) {
-    *error = "cannot open " + path;
-    return false;
-  }
+  std::string text;
+  if (!read_rinex_text(path, &text, error)) return false;
+  std::istringstream in(text);
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -284,11 +284,9 @@ PositionReport check_positions(const std::string& obs_path, const std::string& n
   PositionReport report;
   NavData nav;
   if (!read_nav(nav_path, &nav, &report.error)) return report;
-  std::ifstream in(obs_path);
-  if (!in) {
-    report.error = "cannot open " + obs_path;
-    return report;
-  }
+  std::string text;
+  if (!read_rinex_text(obs_path, &text, &report.error)) return report;
+  std::istringstream in(text);
   std::map<char, int> code_index;     // field of the first pseudorange per system
   std::map<char, int> phase_index;    // of the first carrier phase
   std::map<char, int> doppler_index;  // of the first Doppler

@@ -1,0 +1,221 @@
+// Compact RINEX encoder. Per satellite it keeps the flag string and, per
+// observation type, the arc's last value and differences; a satellite that
+// was not in the previous epoch starts anew. Runs on the writer thread.
+#include "crx_encode.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "rinex.h"
+
+namespace {
+
+constexpr int kOrder = 3;                    // difference order of every arc
+constexpr int64_t kUpperUnit = 100000;       // the upper digits' unit of a value
+constexpr int64_t kUpperJumpLimit = 100000;  // a difference of uppers above this restarts
+constexpr int kMaxTypes = 8;
+constexpr int kSystems = 6;
+constexpr int kMaxNumber = 100;
+constexpr int kEpochColumns = 41;  // the epoch line before the satellite list
+// The largest thousandths a 14-column F14.3 field holds, each sign.
+constexpr int64_t kLargestField = 9999999999999LL;
+constexpr int64_t kSmallestField = -999999999999LL;
+
+struct Arc {
+  bool active;
+  int count;  // differences held: 0 .. kOrder
+  int64_t d[kOrder + 1];
+  int64_t u[kOrder + 1];  // the same for the upper digits
+};
+
+struct SatState {
+  bool in_previous;
+  bool in_current;
+  char flags[2 * kMaxTypes + 1];
+  Arc arcs[kMaxTypes];
+};
+
+SatState Sats[kSystems][kMaxNumber];
+std::string Previous_line;
+bool Fresh = true;
+bool Dual;
+long Blank_values;
+
+int system_index(char letter) {
+  const char* kLetters = "GRECJS";
+  const char* p = strchr(kLetters, letter);
+  return p != nullptr && letter != '\0' ? (int)(p - kLetters) : -1;
+}
+
+// Text difference of new against old (blank: same, '&': blanked), trailing blanks cut.
+std::string text_diff(const std::string& old_text, const std::string& new_text) {
+  std::string d;
+  size_t n = old_text.size() > new_text.size() ? old_text.size() : new_text.size();
+  for (size_t i = 0; i < n; i++) {
+    char o = i < old_text.size() ? old_text[i] : ' ';
+    char c = i < new_text.size() ? new_text[i] : ' ';
+    if (i >= old_text.size())
+      d += c;
+    else if (c == o)
+      d += ' ';
+    else
+      d += (c == ' ') ? '&' : c;
+  }
+  while (!d.empty() && d.back() == ' ') d.pop_back();
+  return d;
+}
+
+void append_int(std::string* out, int64_t v) {
+  char text[24];
+  snprintf(text, sizeof text, "%lld", (long long)v);
+  *out += text;
+}
+
+int64_t upper(int64_t v) { return v / kUpperUnit; }
+
+// The token of a present value: "3&v" at an arc's start, else its difference.
+void put_value(Arc* a, int64_t y, std::string* out) {
+  if (a->active) {
+    int c = a->count + 1 < kOrder ? a->count + 1 : kOrder;
+    int64_t e[kOrder + 1];
+    int64_t eu[kOrder + 1];
+    e[0] = y;
+    eu[0] = upper(y);
+    for (int j = 0; j < c; j++) {
+      e[j + 1] = e[j] - a->d[j];
+      eu[j + 1] = eu[j] - a->u[j];
+    }
+    if (llabs(eu[c]) <= kUpperJumpLimit) {
+      memcpy(a->d, e, sizeof e);
+      memcpy(a->u, eu, sizeof eu);
+      a->count = c;
+      append_int(out, e[c]);
+      return;
+    }
+  }
+  a->active = true;
+  a->count = 0;
+  a->d[0] = y;
+  a->u[0] = upper(y);
+  out->push_back((char)('0' + kOrder));
+  out->push_back('&');
+  append_int(out, y);
+}
+
+void reset_all() {
+  for (auto& system : Sats)
+    for (SatState& s : system) s.in_previous = false;
+}
+
+void put_satellite(const SAT_REC_T& r, std::string* out) {
+  int sys = system_index(r.letter);
+  if (sys < 0 || r.sat >= kMaxNumber) return;
+  SatState& s = Sats[sys][r.sat];
+  bool is_new = !s.in_previous;
+  s.in_current = true;
+  int ntypes = (Dual && r.letter != 'S') ? 8 : 4;
+  char flags[2 * kMaxTypes + 1];
+  memset(flags, ' ', sizeof flags);
+  flags[2 * ntypes] = '\0';
+  for (int t = 0; t < ntypes; t++) {
+    Arc& a = s.arcs[t];
+    if (is_new) a.active = false;
+    int f = t / 4;
+    bool present = f < r.nfreq && !(f == 1 && r.blank_second);
+    int64_t y = 0;
+    if (present) {
+      D64 values[4] = {r.pr[f], r.carr_phase[f], (D64)r.doppler[f], (D64)r.cn0[f]};
+      if (!RINEX_fixed_scaled(values[t % 4], 3, &y) || y > kLargestField || y < kSmallestField) {
+        Blank_values++;
+        present = false;
+      }
+      if (t % 4 == 1 && r.lli[f] != 0) flags[2 * t] = (char)('0' + r.lli[f]);
+    }
+    if (present)
+      put_value(&a, y, out);
+    else
+      a.active = false;
+    out->push_back(' ');
+  }
+  if (is_new) {
+    for (int i = 0; i < 2 * ntypes; i++) out->push_back(flags[i] == ' ' ? '&' : flags[i]);
+  } else {
+    *out += text_diff(s.flags, flags);
+  }
+  memcpy(s.flags, flags, sizeof flags);
+  while (!out->empty() && out->back() == ' ') out->pop_back();
+  out->push_back('\n');
+}
+
+}  // namespace
+
+void Crx_start(bool dual) {
+  Dual = dual;
+  Fresh = true;
+  Previous_line.clear();
+  reset_all();
+}
+
+std::string Crx_header(const std::string& rinex_header, const char* creation_date) {
+  static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  // "YYYYMMDD hhmmss UTC " into "dd-Mmm-yy hh:mm".
+  int month = (creation_date[4] - '0') * 10 + (creation_date[5] - '0');
+  char date[32];
+  snprintf(date, sizeof date, "%.2s-%s-%.2s %.2s:%.2s", creation_date + 6,
+           kMonths[(month >= 1 && month <= 12) ? month - 1 : 0], creation_date + 2,
+           creation_date + 9, creation_date + 11);
+  char lines[256];
+  snprintf(lines, sizeof lines, "%-20s%-20s%-20s%s\n%-40s%-20s%s\n", "3.0", "COMPACT RINEX FORMAT",
+           "", "CRINEX VERS   / TYPE", "vln_raw_to_rinex", date, "CRINEX PROG / DATE");
+  std::string out = lines;
+  size_t from = 0;
+  while (from < rinex_header.size()) {
+    size_t nl = rinex_header.find('\n', from);
+    if (nl == std::string::npos) nl = rinex_header.size();
+    size_t end = nl;
+    while (end > from && rinex_header[end - 1] == ' ') end--;
+    out.append(rinex_header, from, end - from);
+    out += '\n';
+    from = nl + 1;
+  }
+  return out;
+}
+
+void Crx_epoch(const EPOCH_REC_T& e, const SAT_REC_T* sats, const char* epoch_start,
+               std::string* out) {
+  if (e.flag > 1) {  // a special record: verbatim, and everything starts anew after it
+    std::string line(epoch_start);
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    *out += line + "\n";
+    Fresh = true;
+    return;
+  }
+  std::string line(epoch_start);
+  line.resize(kEpochColumns, ' ');
+  for (S16 i = 0; i < e.nsat; i++) {
+    char id[8];
+    snprintf(id, sizeof id, "%c%2d", sats[i].letter, sats[i].sat % 100);
+    line += id;
+  }
+  if (Fresh) {
+    reset_all();
+    std::string full = line;
+    while (!full.empty() && full.back() == ' ') full.pop_back();
+    *out += full;
+  } else {
+    *out += text_diff(Previous_line, line);
+  }
+  *out += "\n\n";  // and the empty clock line
+  Previous_line = line;
+  Fresh = false;
+  for (S16 i = 0; i < e.nsat; i++) put_satellite(sats[i], out);
+  for (auto& system : Sats)
+    for (SatState& s : system) {
+      s.in_previous = s.in_current;
+      s.in_current = false;
+    }
+}
+
+long Crx_blank_values() { return Blank_values; }

@@ -1,0 +1,37 @@
+// One output file as the writer sees it: plain text, or gzip. A header is
+// written at the file's start and may be written again over itself at the
+// end, when it has its final values; in a gzip file it is a member of its own
+// in stored (uncompressed) blocks, so the final header takes exactly the
+// bytes of the first one and the records behind it stay as they are.
+#ifndef VLN_OUTPUT_SINK_H
+#define VLN_OUTPUT_SINK_H
+
+#include <cstdio>
+#include <string>
+
+#include "data_type.h"
+
+struct SinkState;
+
+struct Sink {
+  FILE* fp = nullptr;
+  bool gzip = false;
+  int error = 0;  // errno of the first failed write, flush or close
+  SinkState* z = nullptr;
+};
+
+// Opens path for writing: text mode for plain text (the platform's line
+// ends), binary for gzip (LF everywhere). False when it cannot be created.
+bool Sink_open(Sink* s, const std::string& path, bool gzip);
+// Writes the header at the file's current position (its start).
+void Sink_header(Sink* s, const char* text, size_t len);
+// Appends record text (compressed into the records member for gzip).
+void Sink_body(Sink* s, const char* text, size_t len);
+// Ends the records (the gzip member is completed) and returns to the file's
+// start, so that the header can be written again over itself.
+void Sink_rewind(Sink* s);
+// Flushes and closes; the error, if any, stays in s->error.
+void Sink_close(Sink* s);
+bool Sink_is_open(const Sink* s);
+
+#endif

@@ -1,0 +1,27 @@
+// The output stage: the converting thread packs what it has to write into
+// items in large buffers and hands each full buffer to a writer thread, which
+// formats, compresses and writes them; so decoding runs on one core and
+// formatting and writing on the other. Without a started stage the items are
+// written at once, on the calling thread.
+#ifndef VLN_OUTPUT_STAGE_H
+#define VLN_OUTPUT_STAGE_H
+
+#include <cstddef>
+
+#include "data_type.h"
+
+// Called for each item, in the order the items were put, on the writer thread.
+typedef void (*STAGE_CONSUMER_T)(U32 kind, const U08* payload, U32 len);
+
+// Names the consumer of items put while no writer thread runs.
+void Stage_set_consumer(STAGE_CONSUMER_T consume);
+// Starts the writer thread.
+void Stage_start(STAGE_CONSUMER_T consume);
+// Room for an item's payload of at most max_len bytes in the current buffer.
+U08* Stage_reserve(U32 kind, U32 max_len);
+// Ends the item begun by Stage_reserve with its actual length.
+void Stage_commit(U32 len);
+// Hands over what is pending, waits until everything is written, stops the thread.
+void Stage_stop();
+
+#endif

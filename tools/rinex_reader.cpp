@@ -1,0 +1,353 @@
+// RINEX reader: gzip through zlib's gzip reader (which reads multi-member
+// files), Compact RINEX through a decoder written from the format's
+// description: epoch lines and flag strings restored from text differences,
+// observations and clock from their difference arcs.
+#include "rinex_reader.h"
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <vector>
+
+namespace {
+
+constexpr size_t kMaxFileBytes = (size_t)4 << 30;
+constexpr int kMaxOrder = 9;
+
+struct Arc {
+  bool active = false;
+  int order = 0;
+  int count = 0;
+  int64_t d[kMaxOrder + 1] = {};
+};
+
+struct SatState {
+  std::string flags;
+  std::vector<Arc> arcs;
+};
+
+// Reads the next line (without its line end, CR LF too); false at the end.
+bool next_line(const std::string& text, size_t* at, std::string* line) {
+  if (*at >= text.size()) return false;
+  size_t nl = text.find('\n', *at);
+  if (nl == std::string::npos) nl = text.size();
+  size_t end = nl;
+  if (end > *at && text[end - 1] == '\r') end--;
+  line->assign(text, *at, end - *at);
+  *at = nl + 1;
+  return true;
+}
+
+void cut_trailing_blanks(std::string* s) {
+  while (!s->empty() && s->back() == ' ') s->pop_back();
+}
+
+// Restores new text from old and a difference: blank keeps, '&' blanks, others replace.
+std::string apply_diff(const std::string& old_text, const std::string& diff) {
+  std::string out = old_text;
+  for (size_t i = 0; i < diff.size(); i++) {
+    char c = diff[i] == '&' ? ' ' : diff[i];
+    if (i >= out.size())
+      out += c;
+    else if (diff[i] != ' ')
+      out[i] = c;
+  }
+  return out;
+}
+
+bool parse_int64(const std::string& s, int64_t* v) {
+  if (s.empty()) return false;
+  size_t i = (s[0] == '-' || s[0] == '+') ? 1 : 0;
+  if (i == s.size()) return false;
+  uint64_t m = 0;
+  for (; i < s.size(); i++) {
+    if (s[i] < '0' || s[i] > '9' || m > (uint64_t)1e17) return false;
+    m = m * 10 + (uint64_t)(s[i] - '0');
+  }
+  *v = s[0] == '-' ? -(int64_t)m : (int64_t)m;
+  return true;
+}
+
+// One token of an arc: "d&v" starts it, a bare number continues it.
+bool arc_value(Arc* a, const std::string& token, int64_t* value) {
+  size_t amp = token.find('&');
+  if (amp != std::string::npos) {
+    if (amp != 1 || token[0] < '0' || token[0] > '9') return false;
+    if (!parse_int64(token.substr(2), value)) return false;
+    a->active = true;
+    a->order = token[0] - '0';
+    a->count = 0;
+    a->d[0] = *value;
+    return true;
+  }
+  int64_t t;
+  if (!a->active || !parse_int64(token, &t)) return false;
+  int c = a->count + 1 < a->order ? a->count + 1 : a->order;
+  int64_t e[kMaxOrder + 1];
+  e[c] = t;
+  for (int j = c - 1; j >= 0; j--) e[j] = e[j + 1] + a->d[j];
+  for (int j = 0; j <= c; j++) a->d[j] = e[j];
+  a->count = c;
+  *value = e[0];
+  return true;
+}
+
+// A number of 10^-decimals units as the standard expander writes it: right
+// aligned, no 0 before the point when the magnitude is below 1.
+std::string fixed_field(int64_t v, int decimals, int width) {
+  uint64_t m = v < 0 ? (uint64_t)(-(v + 1)) + 1 : (uint64_t)v;
+  uint64_t scale = 1;
+  for (int i = 0; i < decimals; i++) scale *= 10;
+  char frac[24];
+  snprintf(frac, sizeof frac, "%0*llu", decimals, (unsigned long long)(m % scale));
+  std::string text = m / scale == 0 ? "" : std::to_string(m / scale);
+  text = (v < 0 ? "-" : "") + text + "." + frac;
+  if ((int)text.size() < width) text.insert(0, (size_t)width - text.size(), ' ');
+  return text;
+}
+
+class CrxDecoder {
+ public:
+  bool run(const std::string& crx, std::string* out, std::string* error);
+
+ private:
+  bool fail(const std::string& why) {
+    *error_ = "Compact RINEX line " + std::to_string(line_no_) + ": " + why;
+    return false;
+  }
+  bool read(std::string* line) {
+    if (!next_line(*crx_, &at_, line)) return false;
+    line_no_++;
+    return true;
+  }
+  bool header();
+  bool types_line(const std::string& line);
+  bool special_record(const std::string& line);
+  bool epoch(const std::string& line);
+  bool satellite(const std::string& id, std::map<std::string, SatState>* next);
+
+  const std::string* crx_ = nullptr;
+  std::string* out_ = nullptr;
+  std::string* error_ = nullptr;
+  size_t at_ = 0;
+  long line_no_ = 0;
+  std::map<char, int> types_;  // N(sys)
+  std::string epoch_line_;
+  bool need_full_ = true;
+  std::map<std::string, SatState> sats_;
+  Arc clock_;
+};
+
+bool CrxDecoder::types_line(const std::string& line) {
+  if (line.size() < 6 || line[0] == ' ') return true;
+  int64_t n;
+  std::string count = line.substr(3, 3);
+  while (!count.empty() && count[0] == ' ') count.erase(0, 1);
+  if (!parse_int64(count, &n) || n < 0 || n > 999) return fail("bad SYS / # / OBS TYPES");
+  types_[line[0]] = (int)n;
+  return true;
+}
+
+bool CrxDecoder::header() {
+  std::string line;
+  if (!read(&line) || line.compare(0, 3, "3.0") != 0 ||
+      line.find("CRINEX VERS") == std::string::npos)
+    return fail("not Compact RINEX 3.0 (no CRINEX VERS / TYPE line)");
+  if (!read(&line) || line.find("CRINEX PROG / DATE") == std::string::npos)
+    return fail("no CRINEX PROG / DATE line");
+  if (!read(&line) || line.size() < 21 || line[20] != 'O' || (line[5] != '3' && line[5] != '4'))
+    return fail("not a RINEX 3 or 4 observation header");
+  for (;;) {
+    *out_ += line + "\n";
+    std::string label = line.size() > 60 ? line.substr(60) : "";
+    if (label.compare(0, 19, "SYS / # / OBS TYPES") == 0 && !types_line(line)) return false;
+    if (label.compare(0, 13, "END OF HEADER") == 0) return true;
+    if (!read(&line)) return fail("no END OF HEADER");
+  }
+}
+
+bool CrxDecoder::special_record(const std::string& line) {
+  std::string copy = line;
+  cut_trailing_blanks(&copy);
+  *out_ += copy + "\n";
+  int64_t k = 0;
+  std::string count = line.size() >= 35 ? line.substr(32, 3) : "0";
+  size_t digit = count.find_first_not_of(' ');
+  if (digit == std::string::npos || !parse_int64(count.substr(digit), &k) || k < 0)
+    return fail("bad record count of a special record");
+  for (int64_t i = 0; i < k; i++) {
+    std::string more;
+    if (!read(&more)) return fail("special record cut short");
+    *out_ += more + "\n";
+    if (more.size() > 60 && more.compare(60, 19, "SYS / # / OBS TYPES") == 0 && !types_line(more))
+      return false;
+  }
+  need_full_ = true;
+  clock_.active = false;
+  return true;
+}
+
+bool CrxDecoder::satellite(const std::string& id, std::map<std::string, SatState>* next) {
+  std::string line;
+  if (!read(&line)) return fail("data line of " + id + " missing");
+  auto n_it = types_.find(id[0]);
+  if (n_it == types_.end()) return fail("no observation types for " + id.substr(0, 1));
+  int n = n_it->second;
+  auto prev = sats_.find(id);
+  bool is_new = prev == sats_.end();
+  SatState state = is_new ? SatState{} : prev->second;
+  state.arcs.resize((size_t)n);
+  if (next->count(id) != 0) return fail("satellite " + id + " twice in one epoch");
+  // Tokens up to the first n blanks; the rest is the flag difference.
+  std::vector<std::string> tokens;
+  size_t from = 0;
+  for (int j = 0; j < n; j++) {
+    size_t blank = line.find(' ', from);
+    if (blank == std::string::npos) {
+      tokens.push_back(from <= line.size() ? line.substr(from) : "");
+      from = line.size() + 1;
+      break;
+    }
+    tokens.push_back(line.substr(from, blank - from));
+    from = blank + 1;
+  }
+  std::string flag_diff = from < line.size() ? line.substr(from) : "";
+  tokens.resize((size_t)n);
+  std::string flags =
+      is_new ? apply_diff(std::string(), flag_diff) : apply_diff(state.flags, flag_diff);
+  flags.resize(2 * (size_t)n, ' ');
+  std::string rinex = id;
+  for (int j = 0; j < n; j++) {
+    Arc& a = state.arcs[(size_t)j];
+    if (tokens[(size_t)j].empty()) {
+      a.active = false;
+      rinex += std::string(14, ' ');
+    } else {
+      int64_t v;
+      if (!arc_value(&a, tokens[(size_t)j], &v))
+        return fail("bad value '" + tokens[(size_t)j] + "'");
+      std::string field = fixed_field(v, 3, 14);
+      if (field.size() > 14) return fail("value wider than its field");
+      rinex += field;
+    }
+    rinex += flags.substr(2 * (size_t)j, 2);
+  }
+  cut_trailing_blanks(&rinex);
+  *out_ += rinex + "\n";
+  state.flags = flags;
+  (*next)[id] = state;
+  return true;
+}
+
+bool CrxDecoder::epoch(const std::string& line) {
+  if (line[0] == '>') {
+    epoch_line_ = line;
+    sats_.clear();
+    need_full_ = false;
+  } else {
+    if (need_full_) return fail("a difference where a full epoch line is needed");
+    epoch_line_ = apply_diff(epoch_line_, line);
+  }
+  cut_trailing_blanks(&epoch_line_);
+  if (epoch_line_.size() < 35 || epoch_line_[0] != '>' || epoch_line_[29] != ' ' ||
+      epoch_line_[30] != ' ' || epoch_line_[31] < '0' || epoch_line_[31] > '9')
+    return fail("bad epoch line");
+  std::string count = epoch_line_.substr(32, 3);
+  int64_t nsat;
+  if (!parse_int64(count.erase(0, count.find_first_not_of(' ')), &nsat) || nsat < 0)
+    return fail("bad satellite count");
+  if (epoch_line_.size() < 41 + 3 * (size_t)nsat) return fail("satellite list too short");
+  std::string clock_line;
+  if (!read(&clock_line)) return fail("clock line missing");
+  std::string rinex = epoch_line_.substr(0, 41);
+  if (clock_line.empty()) {
+    clock_.active = false;
+    cut_trailing_blanks(&rinex);
+  } else {
+    int64_t clock;
+    if (clock_line.find('&') == std::string::npos && !clock_.active)
+      return fail("clock difference without a clock");
+    if (!arc_value(&clock_, clock_line, &clock)) return fail("bad clock");
+    rinex.resize(41, ' ');
+    rinex += fixed_field(clock, 12, 15);
+  }
+  *out_ += rinex + "\n";
+  std::map<std::string, SatState> next;
+  for (int64_t i = 0; i < nsat; i++)
+    if (!satellite(epoch_line_.substr(41 + 3 * (size_t)i, 3), &next)) return false;
+  sats_.swap(next);
+  return true;
+}
+
+bool CrxDecoder::run(const std::string& crx, std::string* out, std::string* error) {
+  crx_ = &crx;
+  out_ = out;
+  error_ = error;
+  if (!header()) return false;
+  std::string line;
+  while (read(&line)) {
+    if (line.empty() && need_full_ && at_ >= crx.size()) break;
+    if (!line.empty() && line[0] == '&') continue;  // escape lines
+    if (!line.empty() && line[0] == '>' && line.size() >= 32 && line[31] >= '2' &&
+        line[31] <= '9') {
+      if (!special_record(line)) return false;
+      continue;
+    }
+    if (!epoch(line)) return false;
+  }
+  return true;
+}
+
+bool read_gzip(const std::string& path, std::string* text, std::string* error) {
+#ifdef _WIN32
+  int n_wide = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
+  std::wstring wide(n_wide > 0 ? (size_t)n_wide : 1, L'\0');
+  if (n_wide > 0) MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, &wide[0], n_wide);
+  gzFile f = gzopen_w(wide.c_str(), "rb");
+#else
+  gzFile f = gzopen(path.c_str(), "rb");
+#endif
+  if (f == nullptr) {
+    *error = "cannot open " + path;
+    return false;
+  }
+  char chunk[1 << 16];
+  int n;
+  while ((n = gzread(f, chunk, sizeof chunk)) > 0 && text->size() < kMaxFileBytes)
+    text->append(chunk, (size_t)n);
+  int code = 0;
+  const char* why = gzerror(f, &code);
+  gzclose(f);
+  if (n < 0 || (code != Z_OK && code != Z_BUF_ERROR)) {
+    *error = path + ": " + why;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool crx_to_rinex(const std::string& crx, std::string* rinex, std::string* error) {
+  rinex->clear();
+  CrxDecoder decoder;
+  return decoder.run(crx, rinex, error);
+}
+
+bool read_rinex_text(const std::string& path, std::string* text, std::string* error) {
+  std::string raw;
+  // gzread reads plain files as they are, too.
+  if (!read_gzip(path, &raw, error)) return false;
+  if (raw.compare(0, 3, "3.0") == 0 && raw.find("CRINEX VERS") < 80)
+    return crx_to_rinex(raw, text, error);
+  text->clear();
+  text->reserve(raw.size());
+  for (size_t i = 0; i < raw.size(); i++)
+    if (raw[i] != '\r' || i + 1 >= raw.size() || raw[i + 1] != '\n') text->push_back(raw[i]);
+  return true;
+}
