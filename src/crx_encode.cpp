@@ -3,6 +3,7 @@
 // was not in the previous epoch starts anew. Runs on the writer thread.
 #include "crx_encode.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,28 +49,34 @@ int system_index(char letter) {
   return p != nullptr && letter != '\0' ? (int)(p - kLetters) : -1;
 }
 
-// Text difference of new against old (blank: same, '&': blanked), trailing blanks cut.
-std::string text_diff(const std::string& old_text, const std::string& new_text) {
-  std::string d;
-  size_t n = old_text.size() > new_text.size() ? old_text.size() : new_text.size();
+// Appends the text difference of new against old (blank: same, '&': blanked),
+// trailing blanks cut.
+void append_diff(const char* old_text, size_t old_len, const char* new_text, size_t new_len,
+                 std::string* out) {
+  size_t n = old_len > new_len ? old_len : new_len;
+  size_t start = out->size();
+  size_t last = start;  // end of the last character that is not a blank
   for (size_t i = 0; i < n; i++) {
-    char o = i < old_text.size() ? old_text[i] : ' ';
-    char c = i < new_text.size() ? new_text[i] : ' ';
-    if (i >= old_text.size())
-      d += c;
-    else if (c == o)
-      d += ' ';
-    else
-      d += (c == ' ') ? '&' : c;
+    char o = i < old_len ? old_text[i] : ' ';
+    char c = i < new_len ? new_text[i] : ' ';
+    char d = i >= old_len ? c : (c == o ? ' ' : (c == ' ' ? '&' : c));
+    out->push_back(d);
+    if (d != ' ') last = out->size();
   }
-  while (!d.empty() && d.back() == ' ') d.pop_back();
-  return d;
+  out->resize(last);
 }
 
 void append_int(std::string* out, int64_t v) {
   char text[24];
-  snprintf(text, sizeof text, "%lld", (long long)v);
-  *out += text;
+  char* end = text + sizeof text;
+  char* p = end;
+  uint64_t m = v < 0 ? (uint64_t)(-(v + 1)) + 1 : (uint64_t)v;
+  do {
+    *--p = (char)('0' + m % 10);
+    m /= 10;
+  } while (m > 0);
+  if (v < 0) *--p = '-';
+  out->append(p, (size_t)(end - p));
 }
 
 int64_t upper(int64_t v) { return v / kUpperUnit; }
@@ -141,7 +148,7 @@ void put_satellite(const SAT_REC_T& r, std::string* out) {
   if (is_new) {
     for (int i = 0; i < 2 * ntypes; i++) out->push_back(flags[i] == ' ' ? '&' : flags[i]);
   } else {
-    *out += text_diff(s.flags, flags);
+    append_diff(s.flags, strlen(s.flags), flags, strlen(flags), out);
   }
   memcpy(s.flags, flags, sizeof flags);
   while (!out->empty() && out->back() == ' ') out->pop_back();
@@ -192,12 +199,14 @@ void Crx_epoch(const EPOCH_REC_T& e, const SAT_REC_T* sats, const char* epoch_st
     Fresh = true;
     return;
   }
-  std::string line(epoch_start);
+  static std::string line;
+  line.assign(epoch_start);
   line.resize(kEpochColumns, ' ');
   for (S16 i = 0; i < e.nsat; i++) {
-    char id[8];
-    snprintf(id, sizeof id, "%c%2d", sats[i].letter, sats[i].sat % 100);
-    line += id;
+    int number = sats[i].sat % 100;
+    line += sats[i].letter;
+    line += number >= 10 ? (char)('0' + number / 10) : ' ';
+    line += (char)('0' + number % 10);
   }
   if (Fresh) {
     reset_all();
@@ -205,7 +214,7 @@ void Crx_epoch(const EPOCH_REC_T& e, const SAT_REC_T* sats, const char* epoch_st
     while (!full.empty() && full.back() == ' ') full.pop_back();
     *out += full;
   } else {
-    *out += text_diff(Previous_line, line);
+    append_diff(Previous_line.data(), Previous_line.size(), line.data(), line.size(), out);
   }
   *out += "\n\n";  // and the empty clock line
   Previous_line = line;

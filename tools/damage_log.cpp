@@ -1,7 +1,8 @@
 // vln_damage_log INPUT OUT_DIR COUNT [SEED]: writes COUNT damaged copies of a
 // raw log (damaged_000.dat ...), each with one kind of damage a log meets in
 // the field: flipped bytes, a cut, inserted garbage, corrupted frame lengths,
-// corrupted record counts. The same seed gives the same copies.
+// corrupted record counts, measurements that are not finite numbers (NaN of
+// either sign, infinities). The same seed gives the same copies.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +36,38 @@ std::vector<size_t> frames(const Bytes& log) {
   return starts;
 }
 
+// Writes NaN (either sign) or an infinity over one value of one record of a
+// measurement frame at f (0xE5 or 0xDD), and mends the checksum.
+void put_non_finite(Bytes* out, size_t f, Random* rng) {
+  static const uint64_t kDouble[4] = {0x7FF8000000000000ULL, 0xFFF8000000000000ULL,
+                                      0x7FF0000000000000ULL, 0xFFF0000000000000ULL};
+  static const uint32_t kFloat[4] = {0x7FC00000U, 0xFFC00000U, 0x7F800000U, 0xFF800000U};
+  Bytes& b = *out;
+  size_t len = (size_t)b[f + 2] << 8 | b[f + 3];
+  size_t p = f + 4;  // payload
+  size_t header, record, count;
+  if (b[p] == 0xE5 && len >= 14) {
+    header = 14, record = 31, count = b[p + 13];
+  } else if (b[p] == 0xDD && len >= 3) {
+    header = 3, record = 23, count = b[p + 2];
+  } else {
+    return;
+  }
+  if (count == 0 || header + count * record > len) return;
+  size_t r = p + header + rng->below(count) * record;
+  size_t field = rng->below(3);  // pseudorange, phase, Doppler
+  size_t at = r + (b[p] == 0xE5 ? 4 : 2) + 8 * field;
+  size_t kind = rng->below(4);
+  if (field < 2) {
+    for (int i = 0; i < 8; i++) b[at + (size_t)i] = (uint8_t)(kDouble[kind] >> (56 - 8 * i));
+  } else {
+    for (int i = 0; i < 4; i++) b[at + (size_t)i] = (uint8_t)(kFloat[kind] >> (24 - 8 * i));
+  }
+  uint8_t sum = 0;
+  for (size_t i = 0; i < len; i++) sum ^= b[p + i];
+  b[p + len] = sum;
+}
+
 Bytes damage(const Bytes& log, const std::vector<size_t>& starts, int kind, Random* rng) {
   Bytes out = log;
   switch (kind) {
@@ -60,7 +93,7 @@ Bytes damage(const Bytes& log, const std::vector<size_t>& starts, int kind, Rand
         out[f + 3] = (uint8_t)rng->below(256);
       }
       break;
-    default:  // record counts of measurement messages, checksums fixed so the frames decode
+    case 4:  // record counts of measurement messages, checksums fixed so the frames decode
       for (size_t n = 1 + rng->below(5); n > 0 && !starts.empty(); n--) {
         size_t f = starts[rng->below(starts.size())];
         size_t len = (size_t)out[f + 2] << 8 | out[f + 3];
@@ -71,6 +104,10 @@ Bytes damage(const Bytes& log, const std::vector<size_t>& starts, int kind, Rand
         for (size_t i = 0; i < len; i++) sum ^= out[f + 4 + i];
         out[f + 4 + len] = sum;
       }
+      break;
+    default:  // a pseudorange, phase or Doppler of a measurement record not finite
+      for (size_t n = 1 + rng->below(5); n > 0 && !starts.empty(); n--)
+        put_non_finite(&out, starts[rng->below(starts.size())], rng);
       break;
   }
   return out;
@@ -95,7 +132,7 @@ int main(int argc, char** argv) {
   int count = atoi(argv[3]);
   Random rng{argc == 5 ? strtoull(argv[4], nullptr, 10) : 7};
   for (int i = 0; i < count; i++) {
-    Bytes out = damage(log, starts, i % 5, &rng);
+    Bytes out = damage(log, starts, i % 6, &rng);
     char name[32];
     snprintf(name, sizeof name, "/damaged_%03d.dat", i);
     std::string path = std::string(argv[2]) + name;

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -28,6 +29,7 @@ struct Arc {
 };
 
 struct SatState {
+  long epoch = -1;  // the last epoch it was in
   std::string flags;
   std::vector<Arc> arcs;
 };
@@ -98,18 +100,23 @@ bool arc_value(Arc* a, const std::string& token, int64_t* value) {
   return true;
 }
 
-// A number of 10^-decimals units as the standard expander writes it: right
-// aligned, no 0 before the point when the magnitude is below 1.
-std::string fixed_field(int64_t v, int decimals, int width) {
+// Appends a number of 10^-decimals units as the standard expander writes it:
+// right-aligned in width, no 0 before the point when the magnitude is below
+// 1; false when it does not fit.
+bool append_fixed(std::string* out, int64_t v, int decimals, int width) {
   uint64_t m = v < 0 ? (uint64_t)(-(v + 1)) + 1 : (uint64_t)v;
-  uint64_t scale = 1;
-  for (int i = 0; i < decimals; i++) scale *= 10;
-  char frac[24];
-  snprintf(frac, sizeof frac, "%0*llu", decimals, (unsigned long long)(m % scale));
-  std::string text = m / scale == 0 ? "" : std::to_string(m / scale);
-  text = (v < 0 ? "-" : "") + text + "." + frac;
-  if ((int)text.size() < width) text.insert(0, (size_t)width - text.size(), ' ');
-  return text;
+  char text[40];
+  char* end = text + sizeof text;
+  char* p = end;
+  for (int i = 0; i < decimals; i++, m /= 10) *--p = (char)('0' + m % 10);
+  *--p = '.';
+  for (; m > 0; m /= 10) *--p = (char)('0' + m % 10);
+  if (v < 0) *--p = '-';
+  int len = (int)(end - p);
+  if (len > width) return false;
+  out->append((size_t)(width - len), ' ');
+  out->append(p, (size_t)len);
+  return true;
 }
 
 class CrxDecoder {
@@ -130,7 +137,7 @@ class CrxDecoder {
   bool types_line(const std::string& line);
   bool special_record(const std::string& line);
   bool epoch(const std::string& line);
-  bool satellite(const std::string& id, std::map<std::string, SatState>* next);
+  bool satellite(const std::string& id);
 
   const std::string* crx_ = nullptr;
   std::string* out_ = nullptr;
@@ -140,7 +147,10 @@ class CrxDecoder {
   std::map<char, int> types_;  // N(sys)
   std::string epoch_line_;
   bool need_full_ = true;
-  std::map<std::string, SatState> sats_;
+  // Satellites by their three-character ID; known when in the previous epoch.
+  std::unordered_map<uint32_t, SatState> sats_;
+  long epoch_ = 0;
+  std::string rinex_;
   Arc clock_;
 };
 
@@ -193,62 +203,60 @@ bool CrxDecoder::special_record(const std::string& line) {
   return true;
 }
 
-bool CrxDecoder::satellite(const std::string& id, std::map<std::string, SatState>* next) {
+bool CrxDecoder::satellite(const std::string& id) {
   std::string line;
   if (!read(&line)) return fail("data line of " + id + " missing");
   auto n_it = types_.find(id[0]);
   if (n_it == types_.end()) return fail("no observation types for " + id.substr(0, 1));
   int n = n_it->second;
-  auto prev = sats_.find(id);
-  bool is_new = prev == sats_.end();
-  SatState state = is_new ? SatState{} : prev->second;
+  uint32_t key = (uint32_t)(unsigned char)id[0] << 16 | (uint32_t)(unsigned char)id[1] << 8 |
+                 (unsigned char)id[2];
+  SatState& state = sats_[key];
+  if (state.epoch == epoch_) return fail("satellite " + id + " twice in one epoch");
+  bool is_new = state.epoch != epoch_ - 1;
+  state.epoch = epoch_;
   state.arcs.resize((size_t)n);
-  if (next->count(id) != 0) return fail("satellite " + id + " twice in one epoch");
+  if (is_new) {
+    state.flags.clear();
+    for (Arc& a : state.arcs) a.active = false;
+  }
   // Tokens up to the first n blanks; the rest is the flag difference.
-  std::vector<std::string> tokens;
   size_t from = 0;
+  size_t starts[1000], ends[1000];
   for (int j = 0; j < n; j++) {
-    size_t blank = line.find(' ', from);
-    if (blank == std::string::npos) {
-      tokens.push_back(from <= line.size() ? line.substr(from) : "");
-      from = line.size() + 1;
-      break;
-    }
-    tokens.push_back(line.substr(from, blank - from));
-    from = blank + 1;
+    size_t blank = from <= line.size() ? line.find(' ', from) : std::string::npos;
+    starts[j] = from;
+    ends[j] = blank == std::string::npos ? (from <= line.size() ? line.size() : from) : blank;
+    from = blank == std::string::npos ? line.size() + 1 : blank + 1;
   }
   std::string flag_diff = from < line.size() ? line.substr(from) : "";
-  tokens.resize((size_t)n);
-  std::string flags =
-      is_new ? apply_diff(std::string(), flag_diff) : apply_diff(state.flags, flag_diff);
-  flags.resize(2 * (size_t)n, ' ');
-  std::string rinex = id;
+  state.flags = apply_diff(state.flags, flag_diff);
+  state.flags.resize(2 * (size_t)n, ' ');
+  rinex_ = id;
   for (int j = 0; j < n; j++) {
     Arc& a = state.arcs[(size_t)j];
-    if (tokens[(size_t)j].empty()) {
+    if (starts[j] >= ends[j]) {
       a.active = false;
-      rinex += std::string(14, ' ');
+      rinex_.append(14, ' ');
     } else {
       int64_t v;
-      if (!arc_value(&a, tokens[(size_t)j], &v))
-        return fail("bad value '" + tokens[(size_t)j] + "'");
-      std::string field = fixed_field(v, 3, 14);
-      if (field.size() > 14) return fail("value wider than its field");
-      rinex += field;
+      std::string token = line.substr(starts[j], ends[j] - starts[j]);
+      if (!arc_value(&a, token, &v)) return fail("bad value '" + token + "'");
+      if (!append_fixed(&rinex_, v, 3, 14)) return fail("value wider than its field");
     }
-    rinex += flags.substr(2 * (size_t)j, 2);
+    rinex_.append(state.flags, 2 * (size_t)j, 2);
   }
-  cut_trailing_blanks(&rinex);
-  *out_ += rinex + "\n";
-  state.flags = flags;
-  (*next)[id] = state;
+  cut_trailing_blanks(&rinex_);
+  *out_ += rinex_;
+  *out_ += '\n';
   return true;
 }
 
 bool CrxDecoder::epoch(const std::string& line) {
+  epoch_++;
   if (line[0] == '>') {
     epoch_line_ = line;
-    sats_.clear();
+    epoch_++;  // every satellite is new
     need_full_ = false;
   } else {
     if (need_full_) return fail("a difference where a full epoch line is needed");
@@ -262,7 +270,8 @@ bool CrxDecoder::epoch(const std::string& line) {
   int64_t nsat;
   if (!parse_int64(count.erase(0, count.find_first_not_of(' ')), &nsat) || nsat < 0)
     return fail("bad satellite count");
-  if (epoch_line_.size() < 41 + 3 * (size_t)nsat) return fail("satellite list too short");
+  if (nsat > 0 && epoch_line_.size() < 41 + 3 * (size_t)nsat)
+    return fail("satellite list too short");
   std::string clock_line;
   if (!read(&clock_line)) return fail("clock line missing");
   std::string rinex = epoch_line_.substr(0, 41);
@@ -275,13 +284,11 @@ bool CrxDecoder::epoch(const std::string& line) {
       return fail("clock difference without a clock");
     if (!arc_value(&clock_, clock_line, &clock)) return fail("bad clock");
     rinex.resize(41, ' ');
-    rinex += fixed_field(clock, 12, 15);
+    if (!append_fixed(&rinex, clock, 12, 15)) return fail("clock wider than its field");
   }
   *out_ += rinex + "\n";
-  std::map<std::string, SatState> next;
   for (int64_t i = 0; i < nsat; i++)
-    if (!satellite(epoch_line_.substr(41 + 3 * (size_t)i, 3), &next)) return false;
-  sats_.swap(next);
+    if (!satellite(epoch_line_.substr(41 + 3 * (size_t)i, 3))) return false;
   return true;
 }
 

@@ -2,7 +2,8 @@
 # Converts damaged copies of a log with the Linux x86-64, Windows (under Wine)
 # and Linux AArch64 (under qemu) programs, with several option sets, and
 # requires the same console output, exit status, .obs and .nav from all three
-# (Windows read with CR LF as LF).
+# (Windows read with CR LF as LF), and the same bytes of the compressed
+# Compact RINEX and navigation files, which hold LF on every platform.
 #
 # same_bytes.sh LINUX_EXE WINDOWS_EXE AARCH64_EXE DAMAGE_TOOL LOG COUNT
 set -euo pipefail
@@ -13,7 +14,7 @@ trap 'rm -rf "$work"' EXIT
 "$damage" "$log" "$work" "$count"
 export SOURCE_DATE_EPOCH=1700000000 TZ=UTC WINEDEBUG=-all
 wineserver -p >/dev/null 2>&1 || true
-option_sets=("-dual_freq" "G r" "E C J S -dual_freq")
+option_sets=("-dual_freq" "G r" "E C J S -dual_freq" "--crx --gzip -dual_freq")
 
 run() {  # target directory options...
   local target=$1 dir=$2
@@ -38,9 +39,9 @@ for f in "$work"/damaged_*.dat; do
     done
     same=1
     for target in windows arm; do
-      for file in console.txt status log.obs log.nav; do
+      for file in console.txt status log.obs log.nav log.crx.gz log.nav.gz; do
         [ -e "$work/linux/$file" ] || continue
-        if [ "$target" = windows ]; then
+        if [ "$target" = windows ] && [ "${file%.gz}" = "$file" ]; then
           crlf_to_lf "$work/windows/$file" | cmp -s - "$work/linux/$file" || same=0
         else
           cmp -s "$work/arm/$file" "$work/linux/$file" || same=0

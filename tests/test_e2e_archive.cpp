@@ -1,0 +1,258 @@
+// End-to-end: Compact RINEX, gzip and period files through the real program,
+// read back by the project's own reader and compared, value by value and flag
+// by flag, with the plain run; the reader on real files of other programs.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "log_generator.h"
+#include "meas_frames.h"
+#include "position_check.h"
+#include "rinex_reader.h"
+#include "runner.h"
+
+using namespace vlntest;
+
+namespace {
+
+// Observation text as numbers and flags: header and event lines without
+// trailing blanks, epoch lines up to the satellite count, each record as its
+// values in thousandths ("_" blank or not finite) and flags, the way the
+// standard programs compare files.
+std::vector<std::string> canonical(const std::string& text, bool body_only = false) {
+  std::vector<std::string> out;
+  bool body = false;
+  for (size_t at = 0; at < text.size();) {
+    size_t nl = text.find('\n', at);
+    if (nl == std::string::npos) nl = text.size();
+    size_t end = nl;
+    while (end > at && (text[end - 1] == ' ' || text[end - 1] == '\r')) end--;
+    const char* line = text.data() + at;
+    size_t len = end - at;
+    at = nl + 1;
+    if (!body) {
+      std::string header(line, len);
+      body = header.find("END OF HEADER") != std::string::npos;
+      if (!body_only && header.find("PGM / RUN BY / DATE") == std::string::npos)
+        out.push_back(header);
+      continue;
+    }
+    if (len == 0 || line[0] == '>') {
+      out.emplace_back(line, len < 35 ? len : 35);
+      continue;
+    }
+    std::string fields(line, 3);
+    for (size_t f = 3; f < len; f += 16) {
+      char value[16] = {};
+      memcpy(value, line + f, f + 14 <= len ? 14 : len - f);
+      double v = strspn(value, " ") == strlen(value) ? NAN : atof(value);
+      char text_value[32];
+      snprintf(text_value, sizeof text_value, std::isfinite(v) ? " %lld/" : " _/",
+               std::isfinite(v) ? std::llround(v * 1000) : 0LL);
+      fields += text_value;
+      if (f + 14 < len) fields.append(line + f + 14, f + 16 <= len ? 2 : 1);
+    }
+    out.push_back(fields);
+  }
+  return out;
+}
+
+// The text the project's reader makes of a file's bytes.
+std::string unpacked(const std::string& bytes) {
+  std::string path = temp_path(".file"), text, error;
+  FILE* f = fopen(path.c_str(), "wb");
+  fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+  EXPECT_TRUE(read_rinex_text(path, &text, &error)) << error;
+  remove(path.c_str());
+  return text;
+}
+
+// The output whose name contains part.
+std::string output(const RunResult& r, const std::string& part) {
+  for (const auto& f : r.outputs)
+    if (f.first.find(part) != std::string::npos) return f.second;
+  ADD_FAILURE() << "no output named *" << part << "*";
+  return "";
+}
+
+Bytes generated_hour(int satellites) {
+  LogOptions o;
+  o.seconds = 3600;
+  o.rate_hz = 10;
+  o.satellites = satellites;
+  std::string path = temp_path(".dat");
+  FILE* f = fopen(path.c_str(), "wb");
+  write_log(o, f);
+  fclose(f);
+  std::string bytes = read_file(path);
+  remove(path.c_str());
+  return Bytes(bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+TEST(Archive, CompactGzipAndPeriodsRestoreThePlainValues) {
+  std::string sample = read_file(VLN_SAMPLE_LOG);
+  struct Log {
+    const char* name;
+    Bytes bytes;
+    const char* name_part;  // of the long names
+    int periods;            // of 15 minutes
+  } const kLogs[] = {{"sample", Bytes(sample.begin(), sample.end()), "20260080000_03M_01S", 1},
+                     {"one hour", generated_hour(8), "20260080000_01H_10Z", 4}};
+  for (const Log& log : kLogs) {
+    auto plain = run_program({"log.dat", "-dual_freq"}, "log.dat", log.bytes);
+    ASSERT_EQ(1, plain.status);
+    const auto want = canonical(plain.obs);
+    struct Case {
+      std::vector<std::string> options;
+      const char* obs;
+      const char* nav;
+    } const kCases[] = {{{"--crx"}, "log.crx", "log.nav"},
+                        {{"--gzip"}, "log.obs.gz", "log.nav.gz"},
+                        {{"--crx", "--gzip", "--long-names"}, "_MO.crx.gz", "_MN.rnx.gz"}};
+    for (const Case& c : kCases) {
+      std::vector<std::string> args = {"log.dat", "-dual_freq"};
+      args.insert(args.end(), c.options.begin(), c.options.end());
+      auto r = run_program(args, "log.dat", log.bytes);
+      ASSERT_EQ(1, r.status) << log.name << " " << c.obs;
+      EXPECT_EQ(want, canonical(unpacked(output(r, c.obs)))) << log.name << " " << c.obs;
+      EXPECT_EQ(plain.nav, unpacked(output(r, c.nav))) << log.name << " " << c.nav;
+      if (c.options.size() == 3) {
+        EXPECT_EQ(1u, r.outputs.count(std::string("XXXX00XXX_R_") + log.name_part + "_MO.crx.gz"));
+      }
+    }
+    // Periods of 15 minutes: their records together are the plain run's, and
+    // each navigation file lets its own period's first epoch be solved.
+    auto split =
+        run_program({"log.dat", "-dual_freq", "--split", "15m", "--crx"}, "log.dat", log.bytes);
+    ASSERT_EQ(1, split.status) << split.out;
+    ASSERT_EQ(2u * log.periods, split.outputs.size());
+    std::vector<std::string> body;
+    for (const auto& f : split.outputs) {
+      if (f.first.find("_MO.crx") == std::string::npos) continue;
+      auto part = canonical(unpacked(f.second), true);
+      body.insert(body.end(), part.begin(), part.end());
+    }
+    EXPECT_EQ(canonical(plain.obs, true), body) << log.name;
+    EXPECT_NE(std::string::npos, split.out.find("Periods written: " + std::to_string(log.periods)));
+  }
+}
+
+TEST(Archive, LastPeriodPairSolvesFromItsOwnFiles) {
+  Bytes hour = generated_hour(14);
+  auto r =
+      run_program({"log.dat", "--split", "15m", "--gzip", "--output-dir", "out"}, "log.dat", hour);
+  const char* kLast = "out/XXXX00XXX_R_20260080045_15M_10Z_MO.rnx.gz";
+  ASSERT_EQ(1u, r.outputs.count(kLast));
+  std::string obs = temp_path(".rnx.gz"), nav = temp_path(".rnx.gz");
+  for (auto name_file :
+       {std::make_pair(std::string(kLast), obs),
+        std::make_pair(std::string("out/XXXX00XXX_R_20260080045_15M_MN.rnx.gz"), nav)}) {
+    FILE* f = fopen(name_file.second.c_str(), "wb");
+    fwrite(r.outputs[name_file.first].data(), 1, r.outputs[name_file.first].size(), f);
+    fclose(f);
+  }
+  PositionReport report = check_positions(obs, nav);
+  remove(obs.c_str());
+  remove(nav.c_str());
+  ASSERT_TRUE(report.ok) << report.error;
+  EXPECT_EQ(9000, report.stats.back().epochs);  // all together: 14 satellites, each alone too few
+  EXPECT_EQ(9000, report.stats.back().solved);
+}
+
+TEST(Archive, CompactEdgeCasesAndValuesThatAreNotFinite) {
+  // Satellites that come and go, a second frequency present then blank, loss
+  // of lock, an event, an epoch without satellites, a phase jump that no
+  // third difference holds, and values that are not finite.
+  const float kNan = NAN, kInf = INFINITY;
+  const std::vector<std::vector<Meas>> kEpochs = {
+      {{0x00, 3, 7, 45, 2e7, 1e8, 1.0f, 0},
+       {0x20, 3, 7, 40, 2e7 + 3, 8e7, 2.0f, 0},
+       {0x00, 7, 7, 44, 2.1e7, -2e6, -5.5f, 0},
+       {0x03, 11, 7, 39, 2.3e7, 3e6, 7.0f, 0}},
+      {{0x00, 3, 7, 45, 2e7 + 1, 1e8 + 5, 1.5f, 0},
+       {0x03, 11, 7, 39, 2.3e7, 3e6 + 1, 7.0f, 8},
+       {0x02, 2, 10, 41, 1.9e7, 4e5, 1.5f, 0}},
+      {{0x04, 193, 7, 50, 3.7e7, 1e6, 1.0f, 0}},  // QZSS only: not selected, no satellite
+      {{0x00, 3, 7, 45, 2e7 + 2, -9e8, kNan, 0},
+       {0x20, 3, 7, 40, 2e7 + 5, 8e7 + 1, -kNan, 8},
+       {0x02, 2, 10, 41, 1.9e7, 4e5 + 3, kInf, 0},
+       {0x00, 7, 7, 44, 2.1e7, -2e6, -kInf, 0}},
+      {{0x00, 3, 7, 45, 2e7 + 3, -9e8 + 7, 1.0f, 0}, {0x00, 7, 7, 44, 2.1e7, -2e6 + 1, 2.0f, 0}},
+  };
+  Bytes log;
+  for (size_t i = 0; i < kEpochs.size(); i++) {
+    append(&log, e5((uint8_t)i, 345600000 + 1000 * (uint32_t)i, kEpochs[i]));
+    if (i == 1) append(&log, e9(345601.5));
+  }
+  auto plain = run_program({"log.dat", "G", "R", "E", "-dual_freq"}, "log.dat", log);
+  auto crx = run_program({"log.dat", "G", "R", "E", "-dual_freq", "--crx"}, "log.dat", log);
+  EXPECT_EQ(canonical(plain.obs), canonical(unpacked(output(crx, "log.crx"))));
+  auto records = lines(plain.obs);
+  auto field = [&](const char* id, int epoch_line, int column) {
+    int seen = 0;
+    for (const std::string& line : records)
+      if (line.compare(0, 3, id) == 0 && ++seen == epoch_line)
+        return line.substr(3 + 16 * column, 14);
+    return std::string("none");
+  };
+  EXPECT_EQ("           nan", field("G 3", 3, 2));  // the GNU C library's text everywhere
+  EXPECT_EQ("          -nan", field("G 3", 3, 6));
+  EXPECT_EQ("           inf", field("R 2", 2, 2));
+  EXPECT_EQ("          -inf", field("G 7", 2, 2));
+  EXPECT_NE(std::string::npos,
+            crx.out.find("Compact RINEX: 4 values that no 14-column field holds written as blank "
+                         "fields\n"));
+}
+
+TEST(Archive, ReaderRestoresRealCompactFilesOfOtherPrograms) {
+  std::filesystem::path dir = std::filesystem::u8path(VLN_SHARED_DATA "/crx");
+  if (!std::filesystem::exists(dir)) GTEST_SKIP() << "no " << dir.u8string();
+  int files = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    if (e.path().extension() != ".crx") continue;
+    std::string text, error, rnx = e.path().u8string();
+    rnx.replace(rnx.size() - 3, 3, "rnx");
+    ASSERT_TRUE(read_rinex_text(e.path().u8string(), &text, &error)) << error;
+    EXPECT_EQ(read_file(rnx), text) << e.path().u8string();  // byte for byte
+    files++;
+  }
+  EXPECT_EQ(5, files);
+  std::string text, error;  // a damaged file names its line
+  EXPECT_FALSE(
+      crx_to_rinex("3.0                 COMPACT RINEX FORMAT                    CRINEX "
+                   "VERS   / TYPE\nx\n",
+                   &text, &error));
+  EXPECT_EQ("Compact RINEX line 2: no CRINEX PROG / DATE line", error);
+}
+
+TEST(Archive, StreamingGzipReaderAndInterruptedPeriod) {
+  if (!kFileSizeLimitSupported) GTEST_SKIP() << "Linux only: zcat and file size limits";
+  std::string sample = read_file(VLN_SAMPLE_LOG);
+  Bytes log(sample.begin(), sample.end());
+  auto r = run_program({"log.dat", "--crx", "--gzip"}, "log.dat", log);
+  std::string path = temp_path(".crx.gz");
+  FILE* f = fopen(path.c_str(), "wb");
+  fwrite(r.outputs["log.crx.gz"].data(), 1, r.outputs["log.crx.gz"].size(), f);
+  fclose(f);
+  std::string streamed;
+  FILE* zcat = popen(("zcat " + path).c_str(), "r");
+  char chunk[1 << 16];
+  for (size_t n; (n = fread(chunk, 1, sizeof chunk, zcat)) > 0;) streamed.append(chunk, n);
+  EXPECT_EQ(0, pclose(zcat));
+  remove(path.c_str());
+  std::string from_stream, error;
+  ASSERT_TRUE(crx_to_rinex(streamed, &from_stream, &error)) << error;
+  EXPECT_EQ(unpacked(r.outputs["log.crx.gz"]), from_stream);
+
+  auto cut = run_program({"log.dat", "--split", "1h"}, "log.dat", log, {}, 60000);
+  EXPECT_EQ(2, cut.status);
+  EXPECT_EQ(1u, cut.outputs.count("XXXX00XXX_R_20260080000_01H_00U_MO.rnx.incomplete"));
+  EXPECT_NE(std::string::npos,
+            cut.out.find("Incomplete file: XXXX00XXX_R_20260080000_01H_00U_MO.rnx.incomplete\n"));
+}
