@@ -14,262 +14,13 @@
 #include <map>
 #include <sstream>
 
+#include "broadcast.h"
 #include "gnss_models.h"
 #include "rinex_reader.h"
 
+using namespace bc;
+
 namespace {
-
-constexpr double kElevationMask = 5.0 * gnss::kGpsPi / 180.0;
-constexpr double kBdsOffset = 14.0;  // GPS time minus BeiDou time, s
-
-double field(const std::string& line, size_t pos, size_t len) {
-  if (pos >= line.size()) return 0.0;
-  std::string s = line.substr(pos, len);
-  for (char& c : s)
-    if (c == 'D' || c == 'd') c = 'E';
-  return strtod(s.c_str(), nullptr);
-}
-
-int int_field(const std::string& line, size_t pos, size_t len) {
-  return (int)field(line, pos, len);
-}
-
-// Seconds from the GPS epoch (1980-01-06) to a calendar time of the same scale.
-double seconds_since_gps_epoch(int y, int m, int d, int hh, int mm, double ss) {
-  y -= m <= 2;
-  long era = (y >= 0 ? y : y - 399) / 400;
-  long yoe = y - era * 400;
-  long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  long days = era * 146097 + doe - 719468;  // since 1970-01-01
-  const long kGpsEpochDays = 3657;          // 1970-01-01 to 1980-01-06
-  return (double)(days - kGpsEpochDays) * 86400.0 + hh * 3600.0 + mm * 60.0 + ss;
-}
-
-struct Ephemeris {
-  char sys;
-  int prn;
-  double t_ref;  // GPS seconds from the GPS epoch of toe (Kepler) or tb (GLONASS)
-  gnss::Kepler k;
-  double tgd;
-  // GLONASS
-  gnss::GloState state;
-  double acc[3];
-  double tau_neg, gamma;
-  int channel;
-};
-
-struct NavData {
-  double alpha[4] = {0, 0, 0, 0}, beta[4] = {0, 0, 0, 0};
-  double leap = 0;
-  std::map<std::string, std::vector<Ephemeris>> by_sat;  // "G05" ...
-};
-
-std::string sat_key(char sys, int prn) {
-  char key[8];
-  snprintf(key, sizeof key, "%c%02d", sys, prn);
-  return key;
-}
-
-bool read_nav(const std::string& path, NavData* nav, std::string* error) {
-  std::string text;
-  if (!read_rinex_text(path, &text, error)) return false;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::string label = line.size() > 60 ? line.substr(60) : "";
-    if (label.compare(0, 16, "IONOSPHERIC CORR") == 0) {
-      double* dst = line.compare(0, 4, "GPSA") == 0   ? nav->alpha
-                    : line.compare(0, 4, "GPSB") == 0 ? nav->beta
-                                                      : nullptr;
-      if (dst != nullptr)
-        for (int i = 0; i < 4; i++) dst[i] = field(line, 5 + 12 * (size_t)i, 12);
-    } else if (label.compare(0, 12, "LEAP SECONDS") == 0) {
-      nav->leap = field(line, 0, 6);
-    } else if (label.compare(0, 13, "END OF HEADER") == 0) {
-      break;
-    }
-  }
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() < 23 || line[0] == ' ') continue;
-    char sys = line[0];
-    int prn = int_field(line, 1, 2);
-    int y = int_field(line, 4, 4), mo = int_field(line, 9, 2), d = int_field(line, 12, 2);
-    int h = int_field(line, 15, 2), mi = int_field(line, 18, 2), s = int_field(line, 21, 2);
-    double clk[3];
-    for (int i = 0; i < 3; i++) clk[i] = field(line, 23 + 19 * (size_t)i, 19);
-    int orbit_lines = (sys == 'R' || sys == 'S') ? 3 : 7;
-    double o[7][4] = {};
-    for (int n = 0; n < orbit_lines && std::getline(in, line); n++) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      for (int i = 0; i < 4; i++) o[n][i] = field(line, 4 + 19 * (size_t)i, 19);
-    }
-    double epoch = seconds_since_gps_epoch(y, mo, d, h, mi, s);
-    Ephemeris e = {};
-    e.sys = sys;
-    e.prn = prn;
-    if (sys == 'R') {
-      e.t_ref = epoch + nav->leap;  // the record epoch is UTC
-      e.tau_neg = clk[0];
-      e.gamma = clk[1];
-      for (int i = 0; i < 3; i++) {
-        e.state.p[i] = o[i][0] * 1000.0;
-        e.state.v[i] = o[i][1] * 1000.0;
-        e.acc[i] = o[i][2] * 1000.0;
-      }
-      e.channel = (int)o[1][3];
-    } else if (sys == 'G' || sys == 'J' || sys == 'E' || sys == 'C') {
-      gnss::Kepler& k = e.k;
-      k.af0 = clk[0], k.af1 = clk[1], k.af2 = clk[2];
-      k.crs = o[0][1], k.delta_n = o[0][2], k.m0 = o[0][3];
-      k.cuc = o[1][0], k.e = o[1][1], k.cus = o[1][2], k.sqrt_a = o[1][3];
-      k.toe = o[2][0], k.cic = o[2][1], k.omega0 = o[2][2], k.cis = o[2][3];
-      k.i0 = o[3][0], k.crc = o[3][1], k.omega = o[3][2], k.omega_dot = o[3][3];
-      k.idot = o[4][0];
-      double week = o[4][2];
-      k.beidou_geo = sys == 'C' && prn <= 5;
-      e.tgd = sys == 'E' ? o[5][3] : o[5][2];
-      double offset = 0;
-      if (sys == 'C') {
-        week += 1356;  // BeiDou weeks are counted from 2006
-        offset = kBdsOffset;
-      }
-      // The epoch's calendar is the system's own time: toc as seconds of its week.
-      double since = epoch - week * gnss::kSecondsPerWeek;
-      k.toc = since - std::floor(since / gnss::kSecondsPerWeek) * gnss::kSecondsPerWeek;
-      e.t_ref = week * gnss::kSecondsPerWeek + k.toe + offset;
-    } else {
-      continue;
-    }
-    nav->by_sat[sat_key(sys, prn)].push_back(e);
-  }
-  return true;
-}
-
-const Ephemeris* nearest(const NavData& nav, const std::string& key, double t) {
-  auto it = nav.by_sat.find(key);
-  if (it == nav.by_sat.end()) return nullptr;
-  const Ephemeris* best = nullptr;
-  for (const Ephemeris& e : it->second)
-    if (best == nullptr || std::fabs(e.t_ref - t) < std::fabs(best->t_ref - t)) best = &e;
-  double limit = best->sys == 'R' ? 1800.0 : 4.0 * 3600.0;
-  return std::fabs(best->t_ref - t) <= limit ? best : nullptr;
-}
-
-const gnss::Frame& frame_of(char sys) {
-  if (sys == 'E') return gnss::kGalileoFrame;
-  if (sys == 'C') return gnss::kBeiDouFrame;
-  return gnss::kGpsFrame;
-}
-
-// A pseudorange with its satellite placed at transmit time.
-struct Meas {
-  char sys;
-  double pr;       // corrected for the satellite clock, m
-  double pos[3];   // at transmit time, Earth-fixed frame of that instant
-  double omega_e;  // rotation rate for the travel-time correction
-  double freq;     // Hz, for the ionosphere scaling
-};
-
-bool place_satellite(const NavData& nav, char sys, int prn, double t_rx, double pr, Meas* m) {
-  const Ephemeris* e = nearest(nav, sat_key(sys, prn), t_rx);
-  if (e == nullptr) return false;
-  double t_tx = t_rx - pr / gnss::kC;
-  double dt_sv;
-  m->sys = sys;
-  if (sys == 'R') {
-    dt_sv = e->tau_neg + e->gamma * (t_tx - e->t_ref);
-    t_tx -= dt_sv;
-    gnss::GloState s = e->state;
-    gnss::glonass_integrate(&s, e->acc, t_tx - e->t_ref, 30.0);
-    for (int i = 0; i < 3; i++) m->pos[i] = s.p[i];
-    m->omega_e = 7.292115e-5;
-    m->freq = 1602.0e6 + e->channel * 0.5625e6;
-  } else {
-    const gnss::Frame& f = frame_of(sys);
-    double offset = sys == 'C' ? kBdsOffset : 0.0;
-    double ts = t_tx - offset;
-    double sow = ts - std::floor(ts / gnss::kSecondsPerWeek) * gnss::kSecondsPerWeek;
-    dt_sv = gnss::kepler_clock(e->k, f, sow) - e->tgd;
-    sow -= dt_sv;
-    gnss::kepler_position(e->k, f, sow, m->pos, nullptr);
-    m->omega_e = f.omega_e;
-    m->freq = sys == 'C' ? 1561.098e6 : 1575.42e6;
-  }
-  m->pr = pr + gnss::kC * dt_sv;
-  return true;
-}
-
-// Solves position and one clock per constellation; false when it does not converge.
-bool solve(const std::vector<const Meas*>& ms, const NavData& nav, double t_rx, double x[3]) {
-  std::string systems;
-  for (const Meas* m : ms)
-    if (systems.find(m->sys) == std::string::npos) systems += m->sys;
-  int n = 3 + (int)systems.size();
-  std::vector<double> sol((size_t)n, 0.0);
-  double sow = t_rx - std::floor(t_rx / gnss::kSecondsPerWeek) * gnss::kSecondsPerWeek;
-  for (int iter = 0; iter < 15; iter++) {
-    bool near_earth = std::sqrt(sol[0] * sol[0] + sol[1] * sol[1] + sol[2] * sol[2]) > 6.0e6;
-    double lat = 0, lon = 0, h = 0;
-    if (near_earth) gnss::ecef_to_geodetic(sol.data(), &lat, &lon, &h);
-    std::vector<double> normal((size_t)(n * n), 0.0), rhs((size_t)n, 0.0);
-    int used = 0;
-    for (const Meas* m : ms) {
-      double rcv[3] = {sol[0], sol[1], sol[2]};
-      double range = gnss::sagnac_range(m->pos, rcv, m->omega_e);
-      double corr = 0;
-      if (near_earth) {
-        double az, el;
-        gnss::azimuth_elevation(rcv, m->pos, &az, &el);
-        if (el < kElevationMask) continue;
-        double ratio = 1575.42e6 / m->freq;
-        corr = gnss::klobuchar(nav.alpha, nav.beta, lat, lon, az, el, sow) * ratio * ratio +
-               gnss::troposphere(el);
-      }
-      int clock = 3 + (int)systems.find(m->sys);
-      double row[16] = {};
-      for (int i = 0; i < 3; i++) row[i] = (sol[(size_t)i] - m->pos[i]) / range;
-      row[clock] = 1.0;
-      double residual = m->pr - (range + sol[(size_t)clock] + corr);
-      for (int i = 0; i < n; i++) {
-        rhs[(size_t)i] += row[i] * residual;
-        for (int j = 0; j < n; j++) normal[(size_t)(i * n + j)] += row[i] * row[j];
-      }
-      used++;
-    }
-    if (used < n) return false;
-    // Gaussian elimination with partial pivoting.
-    for (int c = 0; c < n; c++) {
-      int p = c;
-      for (int r = c + 1; r < n; r++)
-        if (std::fabs(normal[(size_t)(r * n + c)]) > std::fabs(normal[(size_t)(p * n + c)])) p = r;
-      if (std::fabs(normal[(size_t)(p * n + c)]) < 1e-12) return false;
-      for (int j = 0; j < n; j++)
-        std::swap(normal[(size_t)(c * n + j)], normal[(size_t)(p * n + j)]);
-      std::swap(rhs[(size_t)c], rhs[(size_t)p]);
-      for (int r = c + 1; r < n; r++) {
-        double f = normal[(size_t)(r * n + c)] / normal[(size_t)(c * n + c)];
-        for (int j = c; j < n; j++) normal[(size_t)(r * n + j)] -= f * normal[(size_t)(c * n + j)];
-        rhs[(size_t)r] -= f * rhs[(size_t)c];
-      }
-    }
-    std::vector<double> dx((size_t)n, 0.0);
-    for (int r = n - 1; r >= 0; r--) {
-      double s = rhs[(size_t)r];
-      for (int j = r + 1; j < n; j++) s -= normal[(size_t)(r * n + j)] * dx[(size_t)j];
-      dx[(size_t)r] = s / normal[(size_t)(r * n + r)];
-    }
-    for (int i = 0; i < n; i++) sol[(size_t)i] += dx[(size_t)i];
-    double step = std::sqrt(dx[0] * dx[0] + dx[1] * dx[1] + dx[2] * dx[2]);
-    if (near_earth && step < 1e-3) {
-      for (int i = 0; i < 3; i++) x[i] = sol[(size_t)i];
-      return true;
-    }
-  }
-  return false;
-}
 
 struct Group {
   const char* name;
@@ -283,7 +34,7 @@ const Group kGroups[] = {
 PositionReport check_positions(const std::string& obs_path, const std::string& nav_path) {
   PositionReport report;
   NavData nav;
-  if (!read_nav(nav_path, &nav, &report.error)) return report;
+  if (!read_nav_file(nav_path, &nav, &report.error)) return report;
   std::string text;
   if (!read_rinex_text(obs_path, &text, &report.error)) return report;
   std::istringstream in(text);
@@ -328,7 +79,7 @@ PositionReport check_positions(const std::string& obs_path, const std::string& n
     double t_rx = seconds_since_gps_epoch(int_field(line, 2, 4), int_field(line, 7, 2),
                                           int_field(line, 10, 2), int_field(line, 13, 2),
                                           int_field(line, 16, 2), field(line, 18, 11));
-    std::vector<Meas> ms;
+    std::vector<SatMeas> ms;
     for (int i = 0; i < nsat && std::getline(in, line); i++) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       if (flag > 1 || line.size() < 3) continue;
@@ -348,13 +99,13 @@ PositionReport check_positions(const std::string& obs_path, const std::string& n
               std::fabs((now.phase - before.phase) / dt + 0.5 * (now.doppler + before.doppler)));
         before = now;
       }
-      Meas m;
+      SatMeas m;
       if (pr > 1e7 && place_satellite(nav, sys, int_field(line, 1, 2), t_rx, pr, &m))
         ms.push_back(m);
     }
     for (size_t g = 0; g < errors.size(); g++) {
-      std::vector<const Meas*> use;
-      for (const Meas& m : ms)
+      std::vector<const SatMeas*> use;
+      for (const SatMeas& m : ms)
         if (std::string(kGroups[g].systems).find(m.sys) != std::string::npos) use.push_back(&m);
       if (use.empty()) continue;
       epochs[g]++;
