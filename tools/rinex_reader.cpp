@@ -321,7 +321,7 @@ bool read_gzip(const std::string& path, std::string* text, std::string* error) {
   gzFile f = gzopen(path.c_str(), "rb");
 #endif
   if (f == nullptr) {
-    *error = "cannot open " + path;
+    *error = "cannot be opened";
     return false;
   }
   char chunk[1 << 16];
@@ -332,7 +332,7 @@ bool read_gzip(const std::string& path, std::string* text, std::string* error) {
   const char* why = gzerror(f, &code);
   gzclose(f);
   if (n < 0 || (code != Z_OK && code != Z_BUF_ERROR)) {
-    *error = path + ": " + why;
+    *error = why;
     return false;
   }
   return true;
@@ -349,9 +349,14 @@ bool crx_to_rinex(const std::string& crx, std::string* rinex, std::string* error
 bool read_rinex_text(const std::string& path, std::string* text, std::string* error) {
   std::string raw;
   // gzread reads plain files as they are, too.
-  if (!read_gzip(path, &raw, error)) return false;
-  if (raw.compare(0, 3, "3.0") == 0 && raw.find("CRINEX VERS") < 80)
-    return crx_to_rinex(raw, text, error);
+  bool ok = read_gzip(path, &raw, error);
+  bool compact = ok && raw.compare(0, 3, "3.0") == 0 && raw.find("CRINEX VERS") < 80;
+  if (compact) ok = crx_to_rinex(raw, text, error);
+  if (!ok) {
+    *error = path + ": " + *error;
+    return false;
+  }
+  if (compact) return true;
   text->clear();
   text->reserve(raw.size());
   for (size_t i = 0; i < raw.size(); i++)

@@ -1,0 +1,474 @@
+// The quality statistics. One pass over the epochs keeps, per satellite and
+// signal, the previous phases and Doppler (cycle slips, arcs) and the current
+// arc of the code-minus-phase combination (multipath); elevations come from
+// the broadcast orbits at the header position, sampled every 30 s or every
+// epoch when the interval is longer.
+#include "qc.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr double kRad = 3.14159265358979323846 / 180.0;
+constexpr double kElevationStep = 30.0;  // seconds between elevation samples
+constexpr int kShortestArc = 10;         // multipath arcs shorter than this are dropped
+constexpr size_t kMaxPlotPoints = 1500;
+constexpr int kTrackPoints = 300;  // per satellite across the span
+
+// Carrier frequency of a band (the second character of a type), Hz; 0 when unknown.
+double frequency(char sys, char band, double version, int glonass_k, bool k_known) {
+  switch (sys) {
+    case 'G':
+    case 'J':
+      return band == '1'   ? 1575.42e6
+             : band == '2' ? 1227.60e6
+             : band == '5' ? 1176.45e6
+             : band == '6' ? 1278.75e6
+                           : 0;
+    case 'E':
+      return band == '1'   ? 1575.42e6
+             : band == '5' ? 1176.45e6
+             : band == '7' ? 1207.14e6
+             : band == '8' ? 1191.795e6
+             : band == '6' ? 1278.75e6
+                           : 0;
+    case 'C':  // RINEX 3.02 calls B1I band 1, later versions band 2
+      if (band == '1') return version < 3.03 ? 1561.098e6 : 1575.42e6;
+      return band == '2'   ? 1561.098e6
+             : band == '7' ? 1207.14e6
+             : band == '6' ? 1268.52e6
+             : band == '5' ? 1176.45e6
+             : band == '8' ? 1191.795e6
+                           : 0;
+    case 'R':
+      if (band == '3') return 1202.025e6;
+      if (!k_known) return 0;
+      return band == '1'   ? 1602.0e6 + glonass_k * 0.5625e6
+             : band == '2' ? 1246.0e6 + glonass_k * 0.4375e6
+                           : 0;
+    case 'S': return band == '1' ? 1575.42e6 : band == '5' ? 1176.45e6 : 0;
+    default: return 0;
+  }
+}
+
+int index_of(const std::vector<std::string>& types, const std::string& type) {
+  auto it = std::find(types.begin(), types.end(), type);
+  return it == types.end() ? -1 : (int)(it - types.begin());
+}
+
+struct SignalDef {
+  char sys;
+  int code, phase, doppler, snr;  // type indexes, -1 when absent
+  int second_phase;               // phase of the other frequency
+  char band, second_band;
+};
+
+// Per satellite and signal while the epochs pass.
+struct Track {
+  double t = -1e30;
+  double la = NAN, lb = NAN, doppler = NAN;
+  std::vector<std::pair<float, double>> arc;  // elevation, code minus phase
+};
+
+void enu(const double ref[3], const double d[3], double out[3]) {
+  double lat, lon, h;
+  gnss::ecef_to_geodetic(ref, &lat, &lon, &h);
+  double sl = std::sin(lat), cl = std::cos(lat), so = std::sin(lon), co = std::cos(lon);
+  out[0] = -so * d[0] + co * d[1];
+  out[1] = -sl * co * d[0] - sl * so * d[1] + cl * d[2];
+  out[2] = cl * co * d[0] + cl * so * d[1] + sl * d[2];
+}
+
+template <typename T>
+void thin(std::vector<T>* v, size_t most) {
+  if (v->size() <= most) return;
+  std::vector<T> kept;
+  double step = (double)v->size() / (double)most;
+  for (size_t i = 0; i < most; i++) kept.push_back((*v)[(size_t)(i * step)]);
+  v->swap(kept);
+}
+
+class Analysis {
+ public:
+  Analysis(const ObsFile& obs, const bc::NavData& nav, double mask, QcReport* r)
+      : obs_(obs), nav_(nav), mask_(mask * kRad), r_(*r) {}
+  void run();
+
+ private:
+  void span();
+  void positions();
+  void define_signals();
+  bool elevation(char sys, int prn, double t, double* az, double* el);
+  void expected_counts();
+  void signal_pass();
+  void end_arc(QcSignal* s, Track* tr, const std::string& name);
+
+  const ObsFile& obs_;
+  const bc::NavData& nav_;
+  double mask_;
+  QcReport& r_;
+  double ref_[3] = {0, 0, 0};
+  bool have_ref_ = false;
+  double el_step_ = kElevationStep;
+  std::vector<SignalDef> defs_;
+  std::map<std::string, std::vector<float>> az_, el_;  // samples by satellite
+};
+
+void Analysis::span() {
+  const std::vector<ObsEpoch>& e = obs_.epochs;
+  r_.epochs_present = (long)e.size();
+  if (e.empty()) return;
+  r_.first = e.front().t;
+  r_.last = e.back().t;
+  std::vector<double> spacing;
+  for (size_t i = 1; i < e.size(); i++) spacing.push_back(e[i].t - e[i - 1].t);
+  double median = 0;
+  if (!spacing.empty()) {
+    std::nth_element(spacing.begin(), spacing.begin() + (long)spacing.size() / 2, spacing.end());
+    median = spacing[spacing.size() / 2];
+  }
+  r_.interval = obs_.interval > 0 ? obs_.interval : median;
+  if (r_.interval <= 0) {
+    r_.epochs_expected = r_.epochs_present;
+    return;
+  }
+  r_.epochs_expected = std::lround((r_.last - r_.first) / r_.interval) + 1;
+  for (size_t i = 1; i < e.size(); i++)
+    if (e[i].t - e[i - 1].t > 1.5 * r_.interval) r_.gaps.push_back({e[i - 1].t, e[i].t});
+  el_step_ = std::max(kElevationStep, r_.interval);
+}
+
+// Single-point positions from the first pseudorange of each system, at most
+// one epoch a second.
+void Analysis::positions() {
+  const char* kGroups[] = {"G", "E", "C", "R", "J", "all"};
+  std::map<char, int> first_code;
+  for (const auto& t : obs_.types)
+    for (size_t i = 0; i < t.second.size(); i++)
+      if (t.second[i][0] == 'C' && first_code.count(t.first) == 0) first_code[t.first] = (int)i;
+  std::vector<std::vector<double>> errors(6);
+  std::vector<QcPosition>& pos = r_.positions;
+  for (const char* g : kGroups) {
+    pos.emplace_back();
+    pos.back().name = g;
+  }
+  std::vector<double> sum[6];
+  for (auto& s : sum) s.assign(3, 0.0);
+  double last_t = -1e30;
+  for (const ObsEpoch& e : obs_.epochs) {
+    if (e.t - last_t < 0.999) continue;
+    last_t = e.t;
+    std::vector<bc::SatMeas> ms;
+    for (int i = 0; i < e.nsat; i++) {
+      const ObsSat& s = obs_.sats[(size_t)(e.first_sat + i)];
+      auto c = first_code.find(s.sys);
+      if (c == first_code.end()) continue;
+      double pr = obs_.values[s.first_value + (size_t)c->second];
+      bc::SatMeas m;
+      if (pr > 1e7 && bc::place_satellite(nav_, s.sys, s.prn, e.t, pr, &m)) ms.push_back(m);
+    }
+    for (size_t g = 0; g < pos.size(); g++) {
+      std::vector<const bc::SatMeas*> use;
+      for (const bc::SatMeas& m : ms)
+        if (pos[g].name == "all" ? std::string("GRECJ").find(m.sys) != std::string::npos
+                                 : m.sys == pos[g].name[0])
+          use.push_back(&m);
+      if (use.empty()) continue;
+      pos[g].epochs++;
+      double x[3];
+      if (!bc::solve(use, nav_, e.t, x)) continue;
+      pos[g].solved++;
+      for (int k = 0; k < 3; k++) sum[g][(size_t)k] += x[k];
+      pos[g].t.push_back(e.t);
+      for (int k = 0; k < 3; k++)
+        pos[g].enu[k].push_back(x[k]);  // ECEF until the reference is known
+    }
+  }
+  have_ref_ = obs_.approx[0] != 0 || obs_.approx[1] != 0 || obs_.approx[2] != 0;
+  for (int k = 0; k < 3; k++) ref_[k] = obs_.approx[k];
+  if (!have_ref_ && pos.back().solved > 0) {
+    for (int k = 0; k < 3; k++) ref_[k] = sum[5][(size_t)k] / pos.back().solved;
+    have_ref_ = true;
+    r_.notes.push_back("no APPROX POSITION XYZ: positions are against the mean solution");
+  }
+  for (int k = 0; k < 3; k++) r_.approx[k] = ref_[k];
+  for (size_t g = 0; g < pos.size(); g++) {
+    QcPosition& p = pos[g];
+    std::vector<double> d3;
+    for (size_t i = 0; i < p.t.size(); i++) {
+      double d[3] = {p.enu[0][i] - ref_[0], p.enu[1][i] - ref_[1], p.enu[2][i] - ref_[2]};
+      double e[3];
+      enu(ref_, d, e);
+      for (int k = 0; k < 3; k++) p.enu[k][i] = e[k];
+      d3.push_back(std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]));
+    }
+    if (p.solved > 0) {
+      double d[3] = {sum[g][0] / p.solved - ref_[0], sum[g][1] / p.solved - ref_[1],
+                     sum[g][2] / p.solved - ref_[2]};
+      enu(ref_, d, p.mean_enu);
+      std::sort(d3.begin(), d3.end());
+      p.median =
+          d3.size() % 2 ? d3[d3.size() / 2] : 0.5 * (d3[d3.size() / 2 - 1] + d3[d3.size() / 2]);
+      p.p95 = d3[(size_t)std::ceil(0.95 * (double)d3.size()) - 1];
+    }
+    if (p.t.size() > kMaxPlotPoints) {
+      std::vector<double> idx(p.t.size());
+      size_t most = kMaxPlotPoints;
+      double step = (double)p.t.size() / (double)most;
+      std::vector<double> t2, e2[3];
+      for (size_t i = 0; i < most; i++) {
+        size_t j = (size_t)(i * step);
+        t2.push_back(p.t[j]);
+        for (int k = 0; k < 3; k++) e2[k].push_back(p.enu[k][j]);
+      }
+      p.t.swap(t2);
+      for (int k = 0; k < 3; k++) p.enu[k].swap(e2[k]);
+    }
+  }
+}
+
+void Analysis::define_signals() {
+  for (const auto& t : obs_.types) {
+    const std::vector<std::string>& types = t.second;
+    for (size_t i = 0; i < types.size(); i++) {
+      const std::string& code = types[i];
+      if (code[0] != 'C') continue;
+      std::string rest = code.substr(1);
+      SignalDef d = {t.first,
+                     (int)i,
+                     index_of(types, "L" + rest),
+                     index_of(types, "D" + rest),
+                     index_of(types, "S" + rest),
+                     -1,
+                     code[1],
+                     ' '};
+      QcSignal s;
+      s.system = t.first;
+      s.code = code;
+      for (const std::string& other : types) {
+        if (other[0] != 'C' || other[1] == code[1] || index_of(types, "L" + other.substr(1)) < 0)
+          continue;
+        s.second = other;
+        d.second_phase = index_of(types, "L" + other.substr(1));
+        d.second_band = other[1];
+        break;
+      }
+      defs_.push_back(d);
+      r_.signals.push_back(s);
+    }
+  }
+}
+
+bool Analysis::elevation(char sys, int prn, double t, double* az, double* el) {
+  if (!have_ref_) return false;
+  std::string key = bc::sat_key(sys, prn);
+  std::vector<float>& els = el_[key];
+  std::vector<float>& azs = az_[key];
+  if (els.empty()) {  // sampled once over the whole span
+    size_t n = (size_t)((r_.last - r_.first) / el_step_) + 2;
+    els.assign(n, NAN);
+    azs.assign(n, NAN);
+    for (size_t k = 0; k < n; k++) {
+      double p[3], a, e;
+      if (!bc::satellite_position(nav_, sys, prn, r_.first + (double)k * el_step_, p)) continue;
+      gnss::azimuth_elevation(ref_, p, &a, &e);
+      els[k] = (float)e;
+      azs[k] = (float)a;
+    }
+  }
+  size_t k = (size_t)std::lround((t - r_.first) / el_step_);
+  if (k >= els.size() || std::isnan(els[k])) return false;
+  *el = els[k];
+  *az = azs[k];
+  return true;
+}
+
+// Expected observations: for every satellite with orbits that carried the
+// signal at least once, the epochs of the expected grid with it above the mask.
+void Analysis::expected_counts() {
+  std::map<std::string, std::vector<bool>> carried;  // by satellite: per signal
+  for (const ObsSat& s : obs_.sats) {
+    std::vector<bool>& c = carried[bc::sat_key(s.sys, s.prn)];
+    c.resize(defs_.size(), false);
+    for (size_t g = 0; g < defs_.size(); g++)
+      if (defs_[g].sys == s.sys && !std::isnan(obs_.values[s.first_value + (size_t)defs_[g].code]))
+        c[g] = true;
+  }
+  std::map<char, bool> has_orbits;
+  for (const auto& sat : carried) {
+    char sys = sat.first[0];
+    int prn = atoi(sat.first.c_str() + 1);
+    double az, el;
+    long above = 0;
+    bool orbit = false;
+    for (long k = 0; k < r_.epochs_expected; k++) {
+      if (!elevation(sys, prn, r_.first + (double)k * r_.interval, &az, &el)) continue;
+      orbit = true;
+      if (el >= mask_) above++;
+    }
+    has_orbits[sys] = has_orbits[sys] || orbit;
+    for (size_t g = 0; g < defs_.size(); g++) {
+      if (!sat.second[g] || !orbit) continue;
+      if (r_.signals[g].expected < 0) r_.signals[g].expected = 0;
+      r_.signals[g].expected += above;
+    }
+  }
+  for (const auto& t : obs_.types)
+    if (!has_orbits[t.first])
+      r_.notes.push_back(std::string("no orbits for ") + t.first +
+                         ": its expected observations are unknown");
+}
+
+void Analysis::end_arc(QcSignal* s, Track* tr, const std::string& name) {
+  if ((int)tr->arc.size() >= kShortestArc) {
+    double mean = 0;
+    for (const auto& p : tr->arc) mean += p.second;
+    mean /= (double)tr->arc.size();
+    std::vector<std::pair<float, float>>& plot = r_.mp_el[name];
+    for (const auto& p : tr->arc) {
+      double d = p.second - mean;
+      s->mp_sum2 += d * d;
+      s->mp_count++;
+      if (!std::isnan(p.first)) plot.push_back({p.first, (float)d});
+    }
+    s->mp_arcs++;
+  }
+  tr->arc.clear();
+}
+
+void Analysis::signal_pass() {
+  std::map<std::pair<std::string, size_t>, Track> tracks;
+  std::map<std::string, double> last_track_point;
+  std::map<std::string, bool> slip_since;
+  double track_step = std::max(r_.interval, (r_.last - r_.first) / kTrackPoints);
+  for (const ObsEpoch& e : obs_.epochs) {
+    for (int i = 0; i < e.nsat; i++) {
+      const ObsSat& sat = obs_.sats[(size_t)(e.first_sat + i)];
+      const double* v = &obs_.values[sat.first_value];
+      const unsigned char* lli = &obs_.lli[sat.first_value];
+      std::string key = bc::sat_key(sat.sys, sat.prn);
+      double az = NAN, el = NAN;
+      bool has_el = elevation(sat.sys, sat.prn, e.t, &az, &el);
+      bool k_known = true;
+      int k = 0;
+      if (sat.sys == 'R') {
+        auto h = obs_.glonass_channel.find(sat.prn);
+        k = h != obs_.glonass_channel.end() ? h->second
+                                            : bc::glonass_channel(nav_, sat.prn, &k_known);
+      }
+      std::vector<std::pair<double, double>>& runs = r_.runs[key];
+      if (runs.empty() || e.t - runs.back().second > 1.5 * r_.interval)
+        runs.push_back({e.t, e.t});
+      else
+        runs.back().second = e.t;
+      double first_cn0 = NAN;
+      for (size_t g = 0; g < defs_.size(); g++) {
+        const SignalDef& d = defs_[g];
+        if (d.sys != sat.sys) continue;
+        QcSignal& s = r_.signals[g];
+        std::string name = std::string(1, s.system) + " " + s.code;
+        double p = v[d.code];
+        double la = d.phase >= 0 ? v[d.phase] : NAN;
+        double lb = d.second_phase >= 0 ? v[d.second_phase] : NAN;
+        double dop = d.doppler >= 0 ? v[d.doppler] : NAN;
+        double cn0 = d.snr >= 0 ? v[d.snr] : NAN;
+        bool lost = d.phase >= 0 && !std::isnan(la) && (lli[d.phase] & 1);
+        if (!std::isnan(p)) {
+          s.present++;
+          if (has_el && el >= mask_) s.present_above_mask++;
+        }
+        if (!std::isnan(cn0) && cn0 > 0) {
+          s.cn0_sum += cn0;
+          s.cn0_count++;
+          if (has_el) r_.cn0_el[name].push_back({(float)(el / kRad), (float)cn0});
+          if (std::isnan(first_cn0)) first_cn0 = cn0;
+        }
+        if (lost) s.lli++;
+        Track& tr = tracks[{key, g}];
+        double dt = e.t - tr.t;
+        bool continuous =
+            dt > 0 && dt <= 1.5 * r_.interval && !std::isnan(la) && !std::isnan(tr.la);
+        bool slip = false;
+        double fa = frequency(sat.sys, d.band, obs_.version, k, k_known);
+        double fb = frequency(sat.sys, d.second_band, obs_.version, k, k_known);
+        if (continuous && fa > 0) {
+          if (fb > 0 && !std::isnan(lb) && !std::isnan(tr.lb)) {
+            // Geometry-free combination: jumps beyond the ionosphere's drift.
+            double gf = gnss::kC * (la / fa - lb / fb),
+                   gf_before = gnss::kC * (tr.la / fa - tr.lb / fb);
+            slip = std::fabs(gf - gf_before) > 0.05 + 0.003 * dt;
+          } else if (!std::isnan(dop) && !std::isnan(tr.doppler)) {
+            // Phase against integrated Doppler (the phase runs opposite to it).
+            slip = std::fabs((la - tr.la) + 0.5 * (dop + tr.doppler) * dt) > 1.0 + 0.5 * dt;
+          }
+        }
+        if (slip) {
+          s.slips++;
+          slip_since[key] = true;
+          r_.slip_times[key].push_back(e.t);
+        }
+        if (!continuous || lost || slip) end_arc(&s, &tr, name);
+        if (fa > 0 && fb > 0 && !std::isnan(p) && !std::isnan(la) && !std::isnan(lb)) {
+          double alpha = (fa / fb) * (fa / fb);
+          double mp = p - (1 + 2 / (alpha - 1)) * gnss::kC * la / fa +
+                      (2 / (alpha - 1)) * gnss::kC * lb / fb;
+          tr.arc.push_back({has_el ? (float)(el / kRad) : NAN, mp});
+        } else if (!tr.arc.empty()) {
+          end_arc(&s, &tr, name);
+        }
+        tr.t = e.t;
+        tr.la = la;
+        tr.lb = lb;
+        tr.doppler = dop;
+      }
+      double& last = last_track_point.emplace(key, -1e30).first->second;
+      if (has_el && e.t - last >= track_step) {
+        r_.tracks[key].push_back({e.t, az / kRad, el / kRad, first_cn0, slip_since[key]});
+        slip_since[key] = false;
+        last = e.t;
+      }
+    }
+  }
+  for (auto& t : tracks) {
+    QcSignal& s = r_.signals[t.first.second];
+    end_arc(&s, &t.second, std::string(1, s.system) + " " + s.code);
+  }
+  for (auto& p : r_.cn0_el) thin(&p.second, kMaxPlotPoints);
+  for (auto& p : r_.mp_el) thin(&p.second, kMaxPlotPoints);
+}
+
+void Analysis::run() {
+  r_.skipped = obs_.skipped;
+  span();
+  positions();
+  define_signals();
+  expected_counts();
+  signal_pass();
+}
+
+}  // namespace
+
+QcReport qc_analyse(const ObsFile& obs, const bc::NavData& nav, double mask_deg) {
+  QcReport r;
+  r.mask_deg = mask_deg;
+  Analysis(obs, nav, mask_deg, &r).run();
+  return r;
+}
+
+std::string qc_time_text(double t) {
+  long long s = std::llround(std::floor(t));
+  long long days = s / 86400 + 3657;  // since 1970-01-01
+  long long sod = s % 86400;
+  // Civil date of a day count (the era-based inverse).
+  long long z = days + 719468, era = (z >= 0 ? z : z - 146096) / 146097;
+  long long doe = z - era * 146097, yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  long long y = yoe + era * 400, doy = doe - (365 * yoe + yoe / 4 - yoe / 100),
+            mp = (5 * doy + 2) / 153;
+  long long d = doy - (153 * mp + 2) / 5 + 1, m = mp < 10 ? mp + 3 : mp - 9;
+  char text[128];
+  snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld", y + (m <= 2), m, d,
+           sod / 3600, sod / 60 % 60, sod % 60);
+  return text;
+}

@@ -1,0 +1,228 @@
+// Observation reader of the quality report. The header is read by labels in
+// columns 61-80; the body by the fixed columns of epoch lines and of the
+// 16-column fields of data lines. Numbers of the usual F14.3 shape are read
+// digit by digit (a day at 30 s or an hour at 10 Hz in a fraction of a second).
+#include "qc_obs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "broadcast.h"
+#include "rinex_reader.h"
+
+namespace {
+
+struct Lines {
+  const std::string& text;
+  size_t at = 0;
+  long number = 0;
+  bool next(std::string* line) {
+    if (at >= text.size()) return false;
+    size_t nl = text.find('\n', at);
+    if (nl == std::string::npos) nl = text.size();
+    line->assign(text, at, nl - at);
+    if (!line->empty() && line->back() == '\r') line->pop_back();
+    at = nl + 1;
+    number++;
+    return true;
+  }
+};
+
+std::string label_of(const std::string& line) { return line.size() > 60 ? line.substr(60) : ""; }
+
+bool is_label(const std::string& line, const char* label) {
+  return line.size() > 60 && line.compare(60, strlen(label), label) == 0;
+}
+
+// A 14-column number: digits around one point, optional sign, blanks around.
+double fixed_value(const char* p, size_t len) {
+  size_t i = 0;
+  while (i < len && p[i] == ' ') i++;
+  if (i == len) return NAN;
+  bool negative = p[i] == '-';
+  if (p[i] == '-' || p[i] == '+') i++;
+  double whole = 0, scale = 1, frac = 0;
+  bool point = false, digits = false;
+  for (; i < len && p[i] != ' '; i++) {
+    if (p[i] == '.' && !point) {
+      point = true;
+    } else if (p[i] >= '0' && p[i] <= '9') {
+      digits = true;
+      if (point) {
+        scale *= 10;
+        frac = frac * 10 + (p[i] - '0');
+      } else {
+        whole = whole * 10 + (p[i] - '0');
+      }
+    } else {  // an exponent or anything else: the general reader
+      char text[32] = {};
+      memcpy(text, p, len < 31 ? len : 31);
+      char* end;
+      double v = strtod(text, &end);
+      return end == text ? NAN : v;
+    }
+  }
+  if (!digits) return NAN;
+  double v = whole + frac / scale;
+  return negative ? -v : v;
+}
+
+// The types of one SYS / # / OBS TYPES record (with its continuation lines).
+bool read_types(Lines* in, std::string line, ObsFile* obs, std::string* why) {
+  char sys = line[0];
+  int n = atoi(line.substr(3, 3).c_str());
+  if (n <= 0 || n > 999) {
+    *why = "bad SYS / # / OBS TYPES count";
+    return false;
+  }
+  std::vector<std::string>& types = obs->types[sys];
+  types.clear();
+  for (;;) {
+    for (size_t pos = 7; pos + 3 <= 58 && (int)types.size() < n; pos += 4) {
+      std::string type = line.size() >= pos + 3 ? line.substr(pos, 3) : "   ";
+      types.push_back(type);
+    }
+    if ((int)types.size() >= n) return true;
+    if (!in->next(&line) || !is_label(line, "SYS / # / OBS TYPES")) {
+      *why = "SYS / # / OBS TYPES continuation missing";
+      return false;
+    }
+  }
+}
+
+struct Scale {
+  double factor;
+  std::vector<std::string> types;  // empty: every type of the system
+};
+
+bool read_header(Lines* in, ObsFile* obs, std::map<char, std::vector<Scale>>* scales,
+                 std::string* why) {
+  std::string line;
+  if (!in->next(&line) || !is_label(line, "RINEX VERSION / TYPE")) {
+    *why = "not a RINEX file (no RINEX VERSION / TYPE line)";
+    return false;
+  }
+  obs->version = atof(line.substr(0, 9).c_str());
+  if (obs->version < 3 || obs->version >= 5) {
+    *why = "RINEX version " + line.substr(0, 9).erase(0, line.find_first_not_of(' ')) +
+           " is not read (3.02 to 4.00 are)";
+    return false;
+  }
+  if (line.size() < 21 || line[20] != 'O') {
+    *why = "not an observation file";
+    return false;
+  }
+  while (in->next(&line)) {
+    std::string label = label_of(line);
+    if (is_label(line, "END OF HEADER")) return true;
+    if (is_label(line, "SYS / # / OBS TYPES") && line[0] != ' ') {
+      if (!read_types(in, line, obs, why)) return false;
+    } else if (is_label(line, "APPROX POSITION XYZ")) {
+      for (int i = 0; i < 3; i++) obs->approx[i] = bc::field(line, 14 * (size_t)i, 14);
+    } else if (is_label(line, "INTERVAL")) {
+      obs->interval = bc::field(line, 0, 10);
+    } else if (is_label(line, "SYS / SCALE FACTOR") && line[0] != ' ') {
+      Scale s{(double)atoi(line.substr(2, 4).c_str()), {}};
+      int n = atoi(line.substr(8, 2).c_str());
+      for (size_t pos = 10; pos + 3 <= 58 && (int)s.types.size() < n; pos += 4)
+        if (line.size() >= pos + 3) s.types.push_back(line.substr(pos, 3));
+      if (s.factor > 0) (*scales)[line[0]].push_back(s);
+    } else if (is_label(line, "GLONASS SLOT / FRQ #")) {
+      for (size_t pos = 4; pos + 6 <= 60 && pos + 6 <= line.size(); pos += 7)
+        if (line[pos] == 'R')
+          obs->glonass_channel[atoi(line.substr(pos + 1, 2).c_str())] =
+              atoi(line.substr(pos + 3, 3).c_str());
+    }
+  }
+  *why = "no END OF HEADER";
+  return false;
+}
+
+}  // namespace
+
+bool read_obs_text(const std::string& text, const std::string& name, ObsFile* obs,
+                   std::string* error) {
+  Lines in{text};
+  std::map<char, std::vector<Scale>> scales;
+  std::string why;
+  if (!read_header(&in, obs, &scales, &why)) {
+    *error = name + " line " + std::to_string(in.number) + ": " + why;
+    return false;
+  }
+  // Divisors per system and type index.
+  std::map<char, std::vector<double>> divisor;
+  for (const auto& t : obs->types) {
+    std::vector<double>& d = divisor[t.first];
+    d.assign(t.second.size(), 1.0);
+    for (const Scale& s : scales[t.first])
+      for (size_t i = 0; i < t.second.size(); i++)
+        if (s.types.empty() ||
+            std::find(s.types.begin(), s.types.end(), t.second[i]) != s.types.end())
+          d[i] = s.factor;
+  }
+  std::string line;
+  while (in.next(&line)) {
+    if (line.empty()) continue;
+    if (line[0] != '>' || line.size() < 35) {
+      obs->skipped["lines outside an epoch"]++;
+      continue;
+    }
+    int flag = line[31] - '0';
+    int nsat = atoi(line.substr(32, 3).c_str());
+    if (flag < 0 || flag > 6 || nsat < 0) {
+      obs->skipped["bad epoch lines"]++;
+      continue;
+    }
+    if (flag > 1) {  // events, header records, cycle-slip records: not observations
+      obs->skipped["special records (flags 2-6)"]++;
+      for (int i = 0; i < nsat && in.next(&line); i++) {
+      }
+      continue;
+    }
+    ObsEpoch e;
+    e.t = bc::seconds_since_gps_epoch(bc::int_field(line, 2, 4), bc::int_field(line, 7, 2),
+                                      bc::int_field(line, 10, 2), bc::int_field(line, 13, 2),
+                                      bc::int_field(line, 16, 2), bc::field(line, 18, 11));
+    e.first_sat = (int)obs->sats.size();
+    e.nsat = 0;
+    long epoch_line = in.number;
+    for (int i = 0; i < nsat; i++) {
+      if (!in.next(&line)) {
+        obs->skipped["satellites of a truncated last epoch (line " + std::to_string(epoch_line) +
+                     ")"] += nsat - i;
+        break;
+      }
+      auto types = obs->types.find(line.empty() ? ' ' : line[0]);
+      if (types == obs->types.end() || line.size() < 3) {
+        obs->skipped["records of systems without types"]++;
+        continue;
+      }
+      ObsSat s{line[0], atoi(line.substr(1, 2).c_str()), obs->values.size()};
+      const std::vector<double>& d = divisor[s.sys];
+      for (size_t k = 0; k < types->second.size(); k++) {
+        size_t at = 3 + 16 * k;
+        double v = at < line.size()
+                       ? fixed_value(line.data() + at, std::min<size_t>(14, line.size() - at))
+                       : NAN;
+        // Many receivers write 0.000 for what they did not observe: missing, as blank is.
+        obs->values.push_back(v == 0 ? NAN : v / d[k]);
+        unsigned char lli = at + 14 < line.size() && line[at + 14] >= '0' && line[at + 14] <= '9'
+                                ? (unsigned char)(line[at + 14] - '0')
+                                : 0;
+        obs->lli.push_back(lli);
+      }
+      obs->sats.push_back(s);
+      e.nsat++;
+    }
+    obs->epochs.push_back(e);
+  }
+  return true;
+}
+
+bool read_obs_file(const std::string& path, ObsFile* obs, std::string* error) {
+  std::string text;
+  if (!read_rinex_text(path, &text, error)) return false;
+  return read_obs_text(text, path, obs, error);
+}

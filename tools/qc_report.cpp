@@ -1,0 +1,388 @@
+// The quality report's three forms: text for the console, JSON for scripts
+// (names and units are an interface), and one self-contained HTML page with
+// inline SVG charts and CSS (no script, no font or file from elsewhere).
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "qc.h"
+
+namespace {
+
+std::string fmt(const char* format, double v) {
+  char text[64];
+  snprintf(text, sizeof text, format, v);
+  return text;
+}
+
+double completeness(const QcSignal& s) {
+  return s.expected > 0 ? 100.0 * (double)s.present_above_mask / (double)s.expected : NAN;
+}
+double cn0_mean(const QcSignal& s) {
+  return s.cn0_count > 0 ? s.cn0_sum / (double)s.cn0_count : NAN;
+}
+double mp_rms(const QcSignal& s) {
+  return s.mp_count > 0 ? std::sqrt(s.mp_sum2 / (double)s.mp_count) : NAN;
+}
+
+std::string json_number(double v, const char* format = "%.3f") {
+  return std::isfinite(v) ? fmt(format, v) : "null";
+}
+
+std::string json_string(const std::string& s) {
+  std::string out = "\"";
+  for (char c : s) {
+    if (c == '"' || c == '\\') out += '\\';
+    if ((unsigned char)c < 0x20) {
+      out += fmt("\\u%04x", (double)(unsigned char)c).substr(0, 6);
+      continue;
+    }
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string html_escape(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    if (c == '<')
+      out += "&lt;";
+    else if (c == '>')
+      out += "&gt;";
+    else if (c == '&')
+      out += "&amp;";
+    else if (c == '"')
+      out += "&quot;";
+    else
+      out += c;
+  }
+  return out;
+}
+
+const char* system_colour(char sys) {
+  switch (sys) {
+    case 'G': return "#1f5fbf";
+    case 'R': return "#c0392b";
+    case 'E': return "#1e8449";
+    case 'C': return "#d68910";
+    case 'J': return "#7d3c98";
+    default: return "#566573";
+  }
+}
+
+// Signal strength as a colour from dark red (25 dB-Hz) to green (55 dB-Hz).
+std::string cn0_colour(double cn0) {
+  double f = std::isnan(cn0) ? 0.5 : std::min(1.0, std::max(0.0, (cn0 - 25) / 30));
+  int r = (int)(200 * (1 - f) + 30 * f), g = (int)(40 * (1 - f) + 160 * f), b = 60;
+  char text[16];
+  snprintf(text, sizeof text, "#%02x%02x%02x", r, g, b);
+  return text;
+}
+
+// A plot area with axes, ticks and labels in SVG.
+struct Chart {
+  Chart(double ax0, double ax1, double ay0, double ay1) : x0(ax0), x1(ax1), y0(ay0), y1(ay1) {}
+  double x0, x1, y0, y1;
+  int w = 460, h = 260, left = 56, right = 12, top = 28, bottom = 40;
+  std::string body;
+  double px(double x) const { return left + (x - x0) / (x1 - x0) * (w - left - right); }
+  double py(double y) const { return h - bottom - (y - y0) / (y1 - y0) * (h - top - bottom); }
+  std::string svg(const std::string& title, const std::string& xlabel, const std::string& ylabel,
+                  const std::string& cls, bool time_axis = false) const {
+    std::string s = "<svg class=\"chart " + cls + "\" viewBox=\"0 0 " + std::to_string(w) + " " +
+                    std::to_string(h) + "\" width=\"" + std::to_string(w) + "\" height=\"" +
+                    std::to_string(h) + "\"><text x=\"" + std::to_string(w / 2) +
+                    "\" y=\"16\" class=\"title\">" + html_escape(title) + "</text>";
+    s += "<rect x=\"" + std::to_string(left) + "\" y=\"" + std::to_string(top) + "\" width=\"" +
+         std::to_string(w - left - right) + "\" height=\"" + std::to_string(h - top - bottom) +
+         "\" class=\"frame\"/>";
+    for (int i = 0; i <= 4; i++) {
+      double xv = x0 + (x1 - x0) * i / 4, yv = y0 + (y1 - y0) * i / 4;
+      std::string xt = time_axis ? qc_time_text(xv).substr(11, 5) : fmt("%.4g", xv);
+      s += "<text x=\"" + fmt("%.1f", px(xv)) + "\" y=\"" + std::to_string(h - bottom + 14) +
+           "\" class=\"tick\">" + xt + "</text>";
+      s += "<text x=\"" + std::to_string(left - 4) + "\" y=\"" + fmt("%.1f", py(yv) + 4) +
+           "\" class=\"tick y\">" + fmt("%.4g", yv) + "</text>";
+      s += "<line x1=\"" + std::to_string(left) + "\" x2=\"" + std::to_string(w - right) +
+           "\" y1=\"" + fmt("%.1f", py(yv)) + "\" y2=\"" + fmt("%.1f", py(yv)) +
+           "\" class=\"grid\"/>";
+    }
+    s += "<text x=\"" + std::to_string(w / 2) + "\" y=\"" + std::to_string(h - 6) +
+         "\" class=\"label\">" + html_escape(xlabel) + "</text>";
+    s += "<text x=\"12\" y=\"" + std::to_string(h / 2) +
+         "\" class=\"label\" transform=\"rotate(-90 12 " + std::to_string(h / 2) + ")\">" +
+         html_escape(ylabel) + "</text>";
+    return s + body + "</svg>";
+  }
+};
+
+std::string sky_plot(const QcReport& r) {
+  const double c = 200, radius = 180;
+  std::string s =
+      "<svg class=\"chart sky\" viewBox=\"0 0 400 420\" width=\"400\" height=\"420\">"
+      "<text x=\"200\" y=\"14\" class=\"title\">Sky plot (colour: C/N0 of the first "
+      "signal, x: cycle slip)</text><g transform=\"translate(0,16)\">";
+  for (int el = 0; el < 90; el += 30)
+    s += "<circle cx=\"200\" cy=\"200\" r=\"" + fmt("%.1f", radius * (90 - el) / 90) +
+         "\" class=\"ring\"/><text x=\"202\" y=\"" + fmt("%.1f", c - radius * (90 - el) / 90 + 12) +
+         "\" class=\"tick\">" + std::to_string(el) + "&#176;</text>";
+  s += "<text x=\"200\" y=\"12\" class=\"tick\">N</text><text x=\"392\" y=\"204\" "
+       "class=\"tick\">E</text>";
+  for (const auto& t : r.tracks) {
+    s += "<g class=\"track\" data-sat=\"" + t.first + "\">";
+    const QcTrackPoint* prev = nullptr;
+    for (const QcTrackPoint& p : t.second) {
+      double rr = radius * (90 - std::max(0.0, p.el)) / 90;
+      double x = c + rr * std::sin(p.az * 3.14159265358979 / 180),
+             y = c - rr * std::cos(p.az * 3.14159265358979 / 180);
+      if (prev != nullptr) {
+        double pr = radius * (90 - std::max(0.0, prev->el)) / 90;
+        double px = c + pr * std::sin(prev->az * 3.14159265358979 / 180),
+               py = c - pr * std::cos(prev->az * 3.14159265358979 / 180);
+        s += "<line x1=\"" + fmt("%.1f", px) + "\" y1=\"" + fmt("%.1f", py) + "\" x2=\"" +
+             fmt("%.1f", x) + "\" y2=\"" + fmt("%.1f", y) + "\" stroke=\"" + cn0_colour(p.cn0) +
+             "\"/>";
+      }
+      if (p.slip)
+        s += "<text x=\"" + fmt("%.1f", x) + "\" y=\"" + fmt("%.1f", y + 3) +
+             "\" class=\"slip\">x</text>";
+      prev = &p;
+    }
+    if (!t.second.empty()) {
+      const QcTrackPoint& p = t.second.back();
+      double rr = radius * (90 - std::max(0.0, p.el)) / 90;
+      s += "<text x=\"" + fmt("%.1f", c + rr * std::sin(p.az * 3.14159265358979 / 180)) +
+           "\" y=\"" + fmt("%.1f", c - rr * std::cos(p.az * 3.14159265358979 / 180)) +
+           "\" class=\"sat\" fill=\"" + system_colour(t.first[0]) + "\">" + t.first + "</text>";
+    }
+    s += "</g>";
+  }
+  return s + "</g></svg>";
+}
+
+std::string timeline(const QcReport& r) {
+  int rows = (int)r.runs.size();
+  Chart ch{r.first, std::max(r.last, r.first + 1), 0, (double)std::max(rows, 1)};
+  ch.w = 920;
+  ch.h = 60 + 11 * std::max(rows, 1);
+  ch.left = 44;
+  int row = 0;
+  for (const auto& sat : r.runs) {
+    double y = ch.py(row + 1);
+    ch.body += "<g class=\"timeline-sat\" data-sat=\"" + sat.first + "\"><text x=\"40\" y=\"" +
+               fmt("%.1f", y + 8) + "\" class=\"tick y\">" + sat.first + "</text>";
+    for (const auto& run : sat.second)
+      ch.body += "<rect x=\"" + fmt("%.1f", ch.px(run.first)) + "\" y=\"" + fmt("%.1f", y + 1) +
+                 "\" width=\"" + fmt("%.1f", std::max(1.0, ch.px(run.second) - ch.px(run.first))) +
+                 "\" height=\"8\" fill=\"" + system_colour(sat.first[0]) + "\"/>";
+    auto slips = r.slip_times.find(sat.first);
+    if (slips != r.slip_times.end())
+      for (double t : slips->second)
+        ch.body += "<line x1=\"" + fmt("%.1f", ch.px(t)) + "\" x2=\"" + fmt("%.1f", ch.px(t)) +
+                   "\" y1=\"" + fmt("%.1f", y) + "\" y2=\"" + fmt("%.1f", y + 10) +
+                   "\" class=\"slipmark\"/>";
+    ch.body += "</g>";
+    row++;
+  }
+  return ch.svg("Tracking per satellite (bars: tracked; black ticks: cycle slips)",
+                "GPS time (hh:mm)", "", "timeline", true);
+}
+
+std::string scatter(const std::string& title, const std::string& cls,
+                    const std::vector<std::pair<float, float>>& pts, double y0, double y1,
+                    const std::string& ylabel, const char* colour) {
+  Chart ch{0, 90, y0, y1};
+  for (const auto& p : pts) {
+    if (p.second < y0 || p.second > y1) continue;
+    ch.body += "<circle cx=\"" + fmt("%.1f", ch.px(p.first)) + "\" cy=\"" +
+               fmt("%.1f", ch.py(p.second)) + "\" r=\"1.2\" fill=\"" + colour + "\"/>";
+  }
+  return ch.svg(title, "elevation (degrees)", ylabel, cls);
+}
+
+std::string position_charts(const QcReport& r) {
+  const QcPosition* all = nullptr;
+  for (const QcPosition& p : r.positions)
+    if (p.name == "all") all = &p;
+  if (all == nullptr || all->t.empty()) return "<p>No position solved.</p>";
+  double lim = 1;
+  for (int k = 0; k < 3; k++)
+    for (double v : all->enu[k]) lim = std::max(lim, std::min(100.0, std::fabs(v)));
+  Chart time{all->t.front(), std::max(all->t.back(), all->t.front() + 1), -lim, lim};
+  time.w = 920;
+  const char* kColours[3] = {"#1f5fbf", "#1e8449", "#c0392b"};
+  for (int k = 0; k < 3; k++) {
+    std::string points;
+    for (size_t i = 0; i < all->t.size(); i++)
+      points += fmt("%.1f,", time.px(all->t[i])) +
+                fmt("%.1f ", time.py(std::max(-lim, std::min(lim, all->enu[k][i]))));
+    time.body += "<polyline class=\"enu\" fill=\"none\" stroke-width=\"1\" stroke=\"" +
+                 std::string(kColours[k]) + "\" points=\"" + points + "\"/>";
+  }
+  time.body +=
+      "<text x=\"70\" y=\"44\" class=\"legend\" fill=\"#1f5fbf\">east</text><text x=\"110\" "
+      "y=\"44\" class=\"legend\" fill=\"#1e8449\">north</text><text x=\"155\" y=\"44\" "
+      "class=\"legend\" fill=\"#c0392b\">up</text>";
+  Chart hz{-lim, lim, -lim, lim};
+  hz.w = 300;
+  hz.h = 300;
+  for (size_t i = 0; i < all->t.size(); i++)
+    hz.body += "<circle cx=\"" + fmt("%.1f", hz.px(std::max(-lim, std::min(lim, all->enu[0][i])))) +
+               "\" cy=\"" + fmt("%.1f", hz.py(std::max(-lim, std::min(lim, all->enu[1][i])))) +
+               "\" r=\"1.2\" fill=\"#1f5fbf\"/>";
+  return time.svg("Single-point position, all systems: offset from the header position",
+                  "GPS time (hh:mm)", "metres", "enu", true) +
+         hz.svg("Horizontal scatter", "east (m)", "north (m)", "horizontal");
+}
+
+}  // namespace
+
+std::string qc_text(const QcReport& r) {
+  std::string s = "observation file: " + r.obs_file + "\nnavigation files:";
+  for (const std::string& n : r.nav_files) s += " " + n;
+  s += "\nspan: " + qc_time_text(r.first) + " to " + qc_time_text(r.last) + ", interval " +
+       fmt("%.3f", r.interval) + " s\nepochs: " + std::to_string(r.epochs_present) +
+       " present of " + std::to_string(r.epochs_expected) + " expected, " +
+       std::to_string(r.gaps.size()) + " gaps longer than the interval\n";
+  for (const auto& g : r.gaps)
+    s += "  gap " + qc_time_text(g.first) + " to " + qc_time_text(g.second) + "\n";
+  s += "\nsignals (mask " + fmt("%.1f", r.mask_deg) + " degrees)\n";
+  char line[256];
+  snprintf(line, sizeof line, "%-3s %-4s %-6s %9s %9s %9s %7s %6s %6s %8s %7s %7s\n", "sys", "code",
+           "second", "present", "above", "expected", "compl%", "LLI", "slips", "obs/slip", "C/N0",
+           "MP m");
+  s += line;
+  for (const QcSignal& g : r.signals) {
+    double c = completeness(g);
+    snprintf(line, sizeof line, "%-3c %-4s %-6s %9ld %9ld %9s %7s %6ld %6ld %8s %7s %7s\n",
+             g.system, g.code.c_str(), g.second.empty() ? "-" : g.second.c_str(), g.present,
+             g.present_above_mask, g.expected < 0 ? "-" : std::to_string(g.expected).c_str(),
+             std::isnan(c) ? "-" : fmt("%.1f", c).c_str(), g.lli, g.slips,
+             g.slips > 0 ? fmt("%.0f", (double)g.present / (double)g.slips).c_str() : "-",
+             std::isnan(cn0_mean(g)) ? "-" : fmt("%.1f", cn0_mean(g)).c_str(),
+             std::isnan(mp_rms(g)) ? "-" : fmt("%.3f", mp_rms(g)).c_str());
+    s += line;
+  }
+  s += "\npositions against " + fmt("%.4f", r.approx[0]) + " " + fmt("%.4f", r.approx[1]) + " " +
+       fmt("%.4f", r.approx[2]) + "\n";
+  snprintf(line, sizeof line, "%-6s %7s %7s %10s %10s %9s %9s %9s\n", "system", "epochs", "solved",
+           "median m", "95% m", "east m", "north m", "up m");
+  s += line;
+  for (const QcPosition& p : r.positions) {
+    if (p.epochs == 0) continue;
+    snprintf(line, sizeof line, "%-6s %7d %7d %10.2f %10.2f %9.3f %9.3f %9.3f\n", p.name.c_str(),
+             p.epochs, p.solved, p.median, p.p95, p.mean_enu[0], p.mean_enu[1], p.mean_enu[2]);
+    s += line;
+  }
+  if (!r.skipped.empty()) s += "\nskipped:\n";
+  for (const auto& k : r.skipped) s += "  " + std::to_string(k.second) + " " + k.first + "\n";
+  if (!r.notes.empty()) s += "\nnotes:\n";
+  for (const std::string& n : r.notes) s += "  " + n + "\n";
+  return s;
+}
+
+std::string qc_json(const QcReport& r) {
+  std::string s = "{\"observation_file\": " + json_string(r.obs_file) + ", \"navigation_files\": [";
+  for (size_t i = 0; i < r.nav_files.size(); i++)
+    s += (i ? ", " : "") + json_string(r.nav_files[i]);
+  s += "],\n \"first_epoch\": " + json_string(qc_time_text(r.first)) +
+       ", \"last_epoch\": " + json_string(qc_time_text(r.last)) +
+       ", \"interval_s\": " + json_number(r.interval) +
+       ", \"mask_deg\": " + json_number(r.mask_deg, "%.1f") +
+       ",\n \"epochs\": {\"present\": " + std::to_string(r.epochs_present) +
+       ", \"expected\": " + std::to_string(r.epochs_expected) + ", \"gaps\": [";
+  for (size_t i = 0; i < r.gaps.size(); i++)
+    s += std::string(i ? ", " : "") + "{\"start\": " + json_string(qc_time_text(r.gaps[i].first)) +
+         ", \"end\": " + json_string(qc_time_text(r.gaps[i].second)) + "}";
+  s += "]},\n \"signals\": [";
+  for (size_t i = 0; i < r.signals.size(); i++) {
+    const QcSignal& g = r.signals[i];
+    s += std::string(i ? ",\n  " : "\n  ") + "{\"system\": \"" + g.system +
+         "\", \"code\": " + json_string(g.code) +
+         ", \"second_code\": " + (g.second.empty() ? "null" : json_string(g.second)) +
+         ", \"present\": " + std::to_string(g.present) +
+         ", \"present_above_mask\": " + std::to_string(g.present_above_mask) +
+         ", \"expected\": " + (g.expected < 0 ? "null" : std::to_string(g.expected)) +
+         ", \"completeness_pct\": " + json_number(completeness(g), "%.2f") +
+         ", \"lli\": " + std::to_string(g.lli) + ", \"slips\": " + std::to_string(g.slips) +
+         ", \"observations_per_slip\": " +
+         (g.slips > 0 ? json_number((double)g.present / (double)g.slips, "%.1f") : "null") +
+         ", \"cn0_mean_dbhz\": " + json_number(cn0_mean(g), "%.2f") +
+         ", \"multipath_rms_m\": " + json_number(mp_rms(g), "%.4f") +
+         ", \"multipath_arcs\": " + std::to_string(g.mp_arcs) + "}";
+  }
+  s += "],\n \"position\": {";
+  bool first = true;
+  for (const QcPosition& p : r.positions) {
+    if (p.epochs == 0) continue;
+    s += std::string(first ? "" : ",\n  ") + json_string(p.name) +
+         ": {\"epochs\": " + std::to_string(p.epochs) +
+         ", \"solved\": " + std::to_string(p.solved) +
+         ", \"median_3d_m\": " + json_number(p.median) + ", \"p95_3d_m\": " + json_number(p.p95) +
+         ", \"mean_enu_m\": [" + json_number(p.mean_enu[0], "%.4f") + ", " +
+         json_number(p.mean_enu[1], "%.4f") + ", " + json_number(p.mean_enu[2], "%.4f") + "]}";
+    first = false;
+  }
+  s += "},\n \"skipped\": {";
+  first = true;
+  for (const auto& k : r.skipped) {
+    s += std::string(first ? "" : ", ") + json_string(k.first) + ": " + std::to_string(k.second);
+    first = false;
+  }
+  s += "}, \"notes\": [";
+  for (size_t i = 0; i < r.notes.size(); i++) s += (i ? ", " : "") + json_string(r.notes[i]);
+  return s + "]}\n";
+}
+
+std::string qc_html(const QcReport& r) {
+  std::string s =
+      "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>Quality report: " +
+      html_escape(r.obs_file) +
+      "</title><style>"
+      "body{font-family:sans-serif;margin:16px;color:#222;max-width:960px}"
+      "h1{font-size:20px}h2{font-size:16px;border-bottom:1px solid #999;margin-top:24px}"
+      "table{border-collapse:collapse;font-size:12px}td,th{border:1px solid #bbb;padding:2px "
+      "6px;text-align:right}"
+      "th{background:#eee}td.l{text-align:left}svg{margin:4px;background:#fff}"
+      ".title{font-size:12px;font-weight:bold;text-anchor:middle}.tick{font-size:9px;text-anchor:"
+      "middle;fill:#444}"
+      ".tick.y{text-anchor:end}.label{font-size:10px;text-anchor:middle}.legend{font-size:10px}"
+      ".frame{fill:none;stroke:#888}.grid{stroke:#ddd}.ring{fill:none;stroke:#bbb}"
+      ".track "
+      "line{stroke-width:2}.slip{font-size:9px;text-anchor:middle;fill:#000}.slipmark{stroke:#000}"
+      ".sat{font-size:8px}pre{font-size:11px}"
+      "@media print{body{max-width:none}h2{break-after:avoid}svg{break-inside:avoid}}"
+      "</style></head><body>\n<h1>Quality report</h1>\n<pre>" +
+      html_escape(qc_text(r)) +
+      "</pre>\n<h2>Signals</h2><table><tr><th>system</th><th>code</th><th>second</th>"
+      "<th>present</th><th>above mask</th><th>expected</th><th>completeness "
+      "%</th><th>LLI</th><th>slips</th>"
+      "<th>C/N0 dB-Hz</th><th>multipath RMS m</th></tr>";
+  for (const QcSignal& g : r.signals)
+    s += "<tr><td class=\"l\" style=\"color:" + std::string(system_colour(g.system)) + "\">" +
+         g.system + "</td><td class=\"l\">" + g.code + "</td><td class=\"l\">" +
+         (g.second.empty() ? "-" : g.second) + "</td><td>" + std::to_string(g.present) +
+         "</td><td>" + std::to_string(g.present_above_mask) + "</td><td>" +
+         (g.expected < 0 ? "-" : std::to_string(g.expected)) + "</td><td>" +
+         (std::isnan(completeness(g)) ? "-" : fmt("%.1f", completeness(g))) + "</td><td>" +
+         std::to_string(g.lli) + "</td><td>" + std::to_string(g.slips) + "</td><td>" +
+         (std::isnan(cn0_mean(g)) ? "-" : fmt("%.1f", cn0_mean(g))) + "</td><td>" +
+         (std::isnan(mp_rms(g)) ? "-" : fmt("%.3f", mp_rms(g))) + "</td></tr>";
+  s += "</table>\n<h2>Sky and tracking</h2>" + sky_plot(r) + timeline(r) +
+       "\n<h2>Signal strength against elevation</h2>";
+  for (const QcSignal& g : r.signals) {
+    auto it = r.cn0_el.find(std::string(1, g.system) + " " + g.code);
+    if (it != r.cn0_el.end() && !it->second.empty())
+      s += scatter(std::string(1, g.system) + " " + g.code + " C/N0", "cn0", it->second, 10, 60,
+                   "dB-Hz", system_colour(g.system));
+  }
+  s += "\n<h2>Code multipath against elevation</h2>";
+  for (const QcSignal& g : r.signals) {
+    auto it = r.mp_el.find(std::string(1, g.system) + " " + g.code);
+    if (it != r.mp_el.end() && !it->second.empty())
+      s += scatter(std::string(1, g.system) + " " + g.code + " multipath (with " + g.second + ")",
+                   "mp", it->second, -3, 3, "metres", system_colour(g.system));
+  }
+  s += "\n<h2>Position</h2>" + position_charts(r) + "\n</body></html>\n";
+  return s;
+}
