@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <sstream>
 
 #include "rinex_reader.h"
@@ -169,12 +170,15 @@ bool place_satellite(const NavData& nav, char sys, int prn, double t_rx, double 
 }
 
 // Solves position and one clock per constellation; false when it does not converge.
-bool solve(const std::vector<const SatMeas*>& ms, const NavData& nav, double t_rx, double x[3]) {
+bool solve(const std::vector<const SatMeas*>& ms, const NavData& nav, double t_rx, double x[3],
+           const double* start) {
   std::string systems;
   for (const SatMeas* m : ms)
     if (systems.find(m->sys) == std::string::npos) systems += m->sys;
   int n = 3 + (int)systems.size();
   std::vector<double> sol((size_t)n, 0.0);
+  if (start != nullptr)
+    for (int i = 0; i < 3; i++) sol[(size_t)i] = start[i];
   double sow = t_rx - std::floor(t_rx / gnss::kSecondsPerWeek) * gnss::kSecondsPerWeek;
   for (int iter = 0; iter < 15; iter++) {
     bool near_earth = std::sqrt(sol[0] * sol[0] + sol[1] * sol[1] + sol[2] * sol[2]) > 6.0e6;
@@ -257,7 +261,13 @@ bool satellite_position(const NavData& nav, char sys, int prn, double t, double 
 int glonass_channel(const NavData& nav, int slot, bool* known) {
   auto it = nav.by_sat.find(sat_key('R', slot));
   *known = it != nav.by_sat.end() && !it->second.empty();
-  return *known ? it->second.front().channel : 0;
+  if (!*known) return 0;
+  // The number most records give: one record may carry another (an almanac's).
+  std::map<int, int> votes;
+  for (const Ephemeris& e : it->second) votes[e.channel]++;
+  return std::max_element(votes.begin(), votes.end(),
+                          [](const auto& a, const auto& b) { return a.second < b.second; })
+      ->first;
 }
 
 }  // namespace bc

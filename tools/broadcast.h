@@ -58,10 +58,12 @@ const Ephemeris* nearest(const NavData& nav, const std::string& key, double t);
 bool place_satellite(const NavData& nav, char sys, int prn, double t_rx, double pr, SatMeas* m);
 // The satellite's position at t (ECEF, metres); false without a record.
 bool satellite_position(const NavData& nav, char sys, int prn, double t, double pos[3]);
-// The GLONASS frequency channel of a slot from its records.
+// The GLONASS frequency channel of a slot: the number most of its records give.
 int glonass_channel(const NavData& nav, int slot, bool* known);
-// Solves position and one clock per constellation; false when it does not converge.
-bool solve(const std::vector<const SatMeas*>& ms, const NavData& nav, double t_rx, double x[3]);
+// Solves position and one clock per constellation, from start (the Earth's
+// centre without one); false when it does not converge.
+bool solve(const std::vector<const SatMeas*>& ms, const NavData& nav, double t_rx, double x[3],
+           const double* start = nullptr);
 
 }  // namespace bc
 

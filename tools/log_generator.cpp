@@ -690,6 +690,11 @@ Geometry geometry(Sat* s, double t, const LogClock& c) {
   return g;
 }
 
+// What the whole log adds to the observations, and the slips made.
+double Unflagged_slips;
+double Multipath;
+LogCounts Made;
+
 Observed observe(Sat* s, const Geometry& g, int sig, double t_log, Random* rng) {
   double ratio = 1575.42e6 / s->f[sig];
   double iono = g.iono_l1 * ratio * ratio;
@@ -700,8 +705,17 @@ Observed observe(Sat* s, const Geometry& g, int sig, double t_log, Random* rng) 
   if (rng->uniform() < 1.0 / 20000.0) {  // a rare cycle slip
     s->ambiguity[sig] += std::floor(rng->noise(1e4));
     o.lost_lock = true;
+    if (!s->new_lock) Made.slips++;
   }
-  o.pr = g.range + clocks + iono + g.tropo + rng->gauss(0.3);
+  if (!s->new_lock && rng->uniform() < Unflagged_slips) {  // a slip of 5 to 50 cycles, unflagged
+    double cycles = 5 + std::floor(rng->uniform() * 46);
+    s->ambiguity[sig] += rng->uniform() < 0.5 ? -cycles : cycles;
+    Made.slips++;
+  }
+  // Multipath: strongest near the horizon, varying over minutes.
+  double multipath =
+      Multipath * std::exp(-s->elevation / 0.5) * std::sin(t_log / 97.0 + 1.7 * s->id + 2.1 * sig);
+  o.pr = g.range + clocks + iono + g.tropo + multipath + rng->gauss(0.3);
   o.phase = (g.range + clocks - iono + g.tropo) / lambda + s->ambiguity[sig] + rng->gauss(0.005);
   o.doppler = (float)(-(g.rate + 0.05 - kC * s->clock.a1) / lambda + rng->gauss(0.02));
   double cn0 = 32.0 + 18.0 * std::sin(s->elevation) - 3.0 * sig + rng->gauss(1.0);
@@ -991,6 +1005,12 @@ bool parse_log_options(int argc, char** argv, LogOptions* o, std::string* error)
       o->week = atoi(value);
     else if (word == "--tow")
       o->start_tow = atof(value);
+    else if (word == "--interval")
+      o->interval = atof(value);
+    else if (word == "--unflagged-slips")
+      o->unflagged_slips = atof(value);
+    else if (word == "--multipath")
+      o->multipath = atof(value);
     else {
       *error = "unknown option " + word;
       return false;
@@ -1006,7 +1026,7 @@ bool parse_log_options(int argc, char** argv, LogOptions* o, std::string* error)
   return true;
 }
 
-uint64_t write_log(const LogOptions& o, FILE* out) {
+uint64_t write_log(const LogOptions& o, FILE* out, LogCounts* counts) {
   Random rng{0x5EED1234ULL};
   LogClock c = {o.week, (double)o.week * kWeek};
   std::vector<System> systems;
@@ -1028,13 +1048,17 @@ uint64_t write_log(const LogOptions& o, FILE* out) {
                                        o.extended ? kMaxExtendedRecords : kMaxOriginalRecords);
 
   uint64_t bytes = 0;
-  long epochs = (long)(o.seconds * o.rate_hz);
-  uint16_t period = (uint16_t)(1000 / o.rate_hz);
+  Unflagged_slips = o.unflagged_slips;
+  Multipath = o.multipath;
+  Made = LogCounts{};
+  long step_ms = o.interval > 1 ? std::lround(o.interval * 1000) : 1000 / o.rate_hz;
+  long epochs = (long)(o.seconds * 1000 / (double)step_ms);
+  uint16_t period = (uint16_t)std::min(step_ms, 65535L);
   long start_ms = (long)std::llround(o.start_tow * 1000.0);
   std::vector<Sat*> tracked;
   for (long e = 0; e < epochs; e++) {
-    double t_log = (double)e / o.rate_hz;
-    long ms = start_ms + e * period;  // since the first week's start
+    double t_log = (double)e * (double)step_ms / 1000.0;
+    long ms = start_ms + e * step_ms;  // since the first week's start
     double t = ms / 1000.0;
     int week = o.week + (int)(ms / (kWeek * 1000L));
     uint32_t tow_ms = (uint32_t)(ms % (kWeek * 1000L));
@@ -1048,7 +1072,16 @@ uint64_t write_log(const LogOptions& o, FILE* out) {
     if (tow_ms % 1000 == 0) {
       int sec = (int)(tow_ms / 1000);
       emit(out, position_message(week, sec), &bytes);
-      if (o.navigation) navigation_second(tracked, week, sec, t, c, out, &bytes);
+      if (o.navigation && step_ms <= 1000) navigation_second(tracked, week, sec, t, c, out, &bytes);
+      // Longer steps: the seconds since the last epoch within each quarter hour's first minute.
+      for (long back = step_ms / 1000 - 1; o.navigation && step_ms > 1000 && back >= 0; back--) {
+        long s_ms = ms - back * 1000;
+        if (e == 0 && back > 0) continue;
+        int s_sec = (int)((s_ms % (kWeek * 1000L)) / 1000);
+        if (s_sec % 900 < 60)
+          navigation_second(tracked, o.week + (int)(s_ms / (kWeek * 1000L)), s_sec, s_ms / 1000.0,
+                            c, out, &bytes);
+      }
       if (sec % 47 == 0)
         emit(out, Payload(0xE9).u8(0).be16((uint32_t)week).f64(sec + 0.123456).bytes(), &bytes);
     }
@@ -1060,5 +1093,6 @@ uint64_t write_log(const LogOptions& o, FILE* out) {
       emit(out, original_message(tracked, iod, t, t_log, c, &rng), &bytes);
     }
   }
+  if (counts != nullptr) *counts = Made;
   return bytes;
 }

@@ -19,11 +19,23 @@ struct LogOptions {
   bool navigation = true;
   int week = 2400;  // GPS week of the first epoch
   double start_tow = 345600.0;
+  // Seconds between epochs when above one (instead of rate_hz); navigation
+  // words are then sent in the first minute of every quarter hour only, which
+  // every broadcast set starts in, to keep a day's log small.
+  double interval = 0;
+  double unflagged_slips = 0;  // chance per observation of a cycle slip no flag marks
+  double multipath = 0;        // amplitude of an elevation-dependent code error, metres
+};
+
+// What a log holds that its files cannot tell: the cycle slips made, flagged
+// or not, on satellites already in lock.
+struct LogCounts {
+  long slips = 0;
 };
 
 // Reads options from command-line words ("--seconds 600" ...); returns false on a bad word.
 bool parse_log_options(int argc, char** argv, LogOptions* options, std::string* error);
 // Writes the whole log; returns the number of bytes written.
-uint64_t write_log(const LogOptions& options, FILE* out);
+uint64_t write_log(const LogOptions& options, FILE* out, LogCounts* counts = nullptr);
 
 #endif

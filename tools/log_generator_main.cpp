@@ -1,5 +1,6 @@
 // vln_log_generator OUTPUT [--seconds S] [--rate HZ] [--kind e5|dcdd] [--signals 1|2]
 //                          [--systems GRECJS] [--sats N] [--no-nav] [--week W] [--tow S]
+//                          [--interval S] [--unflagged-slips P] [--multipath M]
 #include <cstdio>
 #include <cstring>
 
@@ -20,6 +21,10 @@ const char* const kUsage =
     "  --no-nav         no navigation messages\n"
     "  --week W         GPS week of the first epoch (default 2400)\n"
     "  --tow S          GPS second of week of the first epoch (default 345600)\n"
+    "  --interval S     seconds between epochs, above 1 (navigation words in the first\n"
+    "                   minute of every quarter hour)\n"
+    "  --unflagged-slips P  chance per observation of a cycle slip without a flag\n"
+    "  --multipath M    amplitude of a code multipath error near the horizon, metres\n"
     "  --help           this text\n";
 
 }  // namespace

@@ -1,19 +1,20 @@
 // The quality statistics. One pass over the epochs keeps, per satellite and
 // signal, the previous phases and Doppler (cycle slips, arcs) and the current
 // arc of the code-minus-phase combination (multipath); elevations come from
-// the broadcast orbits at the header position, sampled every 30 s or every
-// epoch when the interval is longer.
+// the broadcast orbits at the header position, sampled every 5 minutes (or
+// every epoch when the interval is longer) and interpolated between.
 #include "qc.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
 constexpr double kRad = 3.14159265358979323846 / 180.0;
-constexpr double kElevationStep = 30.0;  // seconds between elevation samples
-constexpr int kShortestArc = 10;         // multipath arcs shorter than this are dropped
+constexpr double kElevationStep = 300.0;  // seconds between elevation samples
+constexpr int kShortestArc = 10;          // multipath arcs shorter than this are dropped
 constexpr size_t kMaxPlotPoints = 1500;
 constexpr int kTrackPoints = 300;  // per satellite across the span
 
@@ -57,6 +58,16 @@ int index_of(const std::vector<std::string>& types, const std::string& type) {
   auto it = std::find(types.begin(), types.end(), type);
   return it == types.end() ? -1 : (int)(it - types.begin());
 }
+
+constexpr int kMaxNumber = 100;
+// A satellite's place in the per-satellite tables: system by its letter, then number.
+int slot_of(char sys, int prn) {
+  static const char kSystems[] = "GRECJSI";
+  const char* p = strchr(kSystems, sys);
+  if (p == nullptr || sys == '\0' || prn < 0 || prn >= kMaxNumber) return -1;
+  return (int)(p - kSystems) * kMaxNumber + prn;
+}
+constexpr int kSlots = 7 * kMaxNumber;
 
 struct SignalDef {
   char sys;
@@ -113,7 +124,7 @@ class Analysis {
   bool have_ref_ = false;
   double el_step_ = kElevationStep;
   std::vector<SignalDef> defs_;
-  std::map<std::string, std::vector<float>> az_, el_;  // samples by satellite
+  std::vector<float> az_[kSlots], el_[kSlots];  // samples by satellite slot
 };
 
 void Analysis::span() {
@@ -157,6 +168,8 @@ void Analysis::positions() {
   std::vector<double> sum[6];
   for (auto& s : sum) s.assign(3, 0.0);
   double last_t = -1e30;
+  // From the header position when there is one: two iterations instead of six.
+  bool has_start = obs_.approx[0] != 0 || obs_.approx[1] != 0 || obs_.approx[2] != 0;
   for (const ObsEpoch& e : obs_.epochs) {
     if (e.t - last_t < 0.999) continue;
     last_t = e.t;
@@ -178,7 +191,7 @@ void Analysis::positions() {
       if (use.empty()) continue;
       pos[g].epochs++;
       double x[3];
-      if (!bc::solve(use, nav_, e.t, x)) continue;
+      if (!bc::solve(use, nav_, e.t, x, has_start ? obs_.approx : nullptr)) continue;
       pos[g].solved++;
       for (int k = 0; k < 3; k++) sum[g][(size_t)k] += x[k];
       pos[g].t.push_back(e.t);
@@ -263,11 +276,12 @@ void Analysis::define_signals() {
 
 bool Analysis::elevation(char sys, int prn, double t, double* az, double* el) {
   if (!have_ref_) return false;
-  std::string key = bc::sat_key(sys, prn);
-  std::vector<float>& els = el_[key];
-  std::vector<float>& azs = az_[key];
+  int slot = slot_of(sys, prn);
+  if (slot < 0) return false;
+  std::vector<float>& els = el_[slot];
+  std::vector<float>& azs = az_[slot];
   if (els.empty()) {  // sampled once over the whole span
-    size_t n = (size_t)((r_.last - r_.first) / el_step_) + 2;
+    size_t n = (size_t)((r_.last - r_.first) / el_step_) + 3;
     els.assign(n, NAN);
     azs.assign(n, NAN);
     for (size_t k = 0; k < n; k++) {
@@ -278,28 +292,36 @@ bool Analysis::elevation(char sys, int prn, double t, double* az, double* el) {
       azs[k] = (float)a;
     }
   }
-  size_t k = (size_t)std::lround((t - r_.first) / el_step_);
-  if (k >= els.size() || std::isnan(els[k])) return false;
-  *el = els[k];
-  *az = azs[k];
+  // Elevation between the samples on a straight line (a satellite moves less
+  // than half a degree a minute), azimuth from the nearer sample.
+  double x = (t - r_.first) / el_step_;
+  size_t k = (size_t)std::floor(x);
+  if (x < 0 || k + 1 >= els.size() || std::isnan(els[k]) || std::isnan(els[k + 1])) return false;
+  double f = x - (double)k;
+  *el = els[k] + f * (els[k + 1] - els[k]);
+  *az = azs[f < 0.5 ? k : k + 1];
   return true;
 }
 
 // Expected observations: for every satellite with orbits that carried the
 // signal at least once, the epochs of the expected grid with it above the mask.
 void Analysis::expected_counts() {
-  std::map<std::string, std::vector<bool>> carried;  // by satellite: per signal
+  std::vector<std::vector<bool>> carried(kSlots);  // by satellite slot: per signal
   for (const ObsSat& s : obs_.sats) {
-    std::vector<bool>& c = carried[bc::sat_key(s.sys, s.prn)];
+    int slot = slot_of(s.sys, s.prn);
+    if (slot < 0) continue;
+    std::vector<bool>& c = carried[(size_t)slot];
     c.resize(defs_.size(), false);
     for (size_t g = 0; g < defs_.size(); g++)
       if (defs_[g].sys == s.sys && !std::isnan(obs_.values[s.first_value + (size_t)defs_[g].code]))
         c[g] = true;
   }
   std::map<char, bool> has_orbits;
-  for (const auto& sat : carried) {
-    char sys = sat.first[0];
-    int prn = atoi(sat.first.c_str() + 1);
+  for (int slot = 0; slot < kSlots; slot++) {
+    const std::vector<bool>& sat = carried[(size_t)slot];
+    if (sat.empty()) continue;
+    char sys = "GRECJSI"[slot / kMaxNumber];
+    int prn = slot % kMaxNumber;
     double az, el;
     long above = 0;
     bool orbit = false;
@@ -310,7 +332,7 @@ void Analysis::expected_counts() {
     }
     has_orbits[sys] = has_orbits[sys] || orbit;
     for (size_t g = 0; g < defs_.size(); g++) {
-      if (!sat.second[g] || !orbit) continue;
+      if (!sat[g] || !orbit) continue;
       if (r_.signals[g].expected < 0) r_.signals[g].expected = 0;
       r_.signals[g].expected += above;
     }
@@ -327,6 +349,7 @@ void Analysis::end_arc(QcSignal* s, Track* tr, const std::string& name) {
     for (const auto& p : tr->arc) mean += p.second;
     mean /= (double)tr->arc.size();
     std::vector<std::pair<float, float>>& plot = r_.mp_el[name];
+
     for (const auto& p : tr->arc) {
       double d = p.second - mean;
       s->mp_sum2 += d * d;
@@ -339,16 +362,22 @@ void Analysis::end_arc(QcSignal* s, Track* tr, const std::string& name) {
 }
 
 void Analysis::signal_pass() {
-  std::map<std::pair<std::string, size_t>, Track> tracks;
-  std::map<std::string, double> last_track_point;
-  std::map<std::string, bool> slip_since;
+  std::vector<Track> tracks((size_t)kSlots * defs_.size());
+  std::vector<double> last_track_point(kSlots, -1e30);
+  std::vector<bool> slip_since(kSlots, false);
+  std::vector<std::vector<std::pair<double, double>>> runs(kSlots);
+  std::vector<std::vector<double>> slip_times(kSlots);
+  std::vector<std::vector<QcTrackPoint>> track_points(kSlots);
   double track_step = std::max(r_.interval, (r_.last - r_.first) / kTrackPoints);
+  std::vector<std::string> names;
+  for (const QcSignal& s : r_.signals) names.push_back(std::string(1, s.system) + " " + s.code);
   for (const ObsEpoch& e : obs_.epochs) {
     for (int i = 0; i < e.nsat; i++) {
       const ObsSat& sat = obs_.sats[(size_t)(e.first_sat + i)];
       const double* v = &obs_.values[sat.first_value];
       const unsigned char* lli = &obs_.lli[sat.first_value];
-      std::string key = bc::sat_key(sat.sys, sat.prn);
+      int slot = slot_of(sat.sys, sat.prn);
+      if (slot < 0) continue;
       double az = NAN, el = NAN;
       bool has_el = elevation(sat.sys, sat.prn, e.t, &az, &el);
       bool k_known = true;
@@ -358,17 +387,17 @@ void Analysis::signal_pass() {
         k = h != obs_.glonass_channel.end() ? h->second
                                             : bc::glonass_channel(nav_, sat.prn, &k_known);
       }
-      std::vector<std::pair<double, double>>& runs = r_.runs[key];
-      if (runs.empty() || e.t - runs.back().second > 1.5 * r_.interval)
-        runs.push_back({e.t, e.t});
+      std::vector<std::pair<double, double>>& run = runs[(size_t)slot];
+      if (run.empty() || e.t - run.back().second > 1.5 * r_.interval)
+        run.push_back({e.t, e.t});
       else
-        runs.back().second = e.t;
+        run.back().second = e.t;
       double first_cn0 = NAN;
       for (size_t g = 0; g < defs_.size(); g++) {
         const SignalDef& d = defs_[g];
         if (d.sys != sat.sys) continue;
         QcSignal& s = r_.signals[g];
-        std::string name = std::string(1, s.system) + " " + s.code;
+        const std::string& name = names[g];
         double p = v[d.code];
         double la = d.phase >= 0 ? v[d.phase] : NAN;
         double lb = d.second_phase >= 0 ? v[d.second_phase] : NAN;
@@ -386,7 +415,7 @@ void Analysis::signal_pass() {
           if (std::isnan(first_cn0)) first_cn0 = cn0;
         }
         if (lost) s.lli++;
-        Track& tr = tracks[{key, g}];
+        Track& tr = tracks[(size_t)slot * defs_.size() + g];
         double dt = e.t - tr.t;
         bool continuous =
             dt > 0 && dt <= 1.5 * r_.interval && !std::isnan(la) && !std::isnan(tr.la);
@@ -406,8 +435,8 @@ void Analysis::signal_pass() {
         }
         if (slip) {
           s.slips++;
-          slip_since[key] = true;
-          r_.slip_times[key].push_back(e.t);
+          slip_since[(size_t)slot] = true;
+          slip_times[(size_t)slot].push_back(e.t);
         }
         if (!continuous || lost || slip) end_arc(&s, &tr, name);
         if (fa > 0 && fb > 0 && !std::isnan(p) && !std::isnan(la) && !std::isnan(lb)) {
@@ -423,17 +452,25 @@ void Analysis::signal_pass() {
         tr.lb = lb;
         tr.doppler = dop;
       }
-      double& last = last_track_point.emplace(key, -1e30).first->second;
+      double& last = last_track_point[(size_t)slot];
       if (has_el && e.t - last >= track_step) {
-        r_.tracks[key].push_back({e.t, az / kRad, el / kRad, first_cn0, slip_since[key]});
-        slip_since[key] = false;
+        track_points[(size_t)slot].push_back(
+            {e.t, az / kRad, el / kRad, first_cn0, slip_since[(size_t)slot]});
+        slip_since[(size_t)slot] = false;
         last = e.t;
       }
     }
   }
-  for (auto& t : tracks) {
-    QcSignal& s = r_.signals[t.first.second];
-    end_arc(&s, &t.second, std::string(1, s.system) + " " + s.code);
+  for (size_t i = 0; i < tracks.size(); i++) {
+    size_t g = i % defs_.size();
+    end_arc(&r_.signals[g], &tracks[i], names[g]);
+  }
+  for (int slot = 0; slot < kSlots; slot++) {
+    if (runs[(size_t)slot].empty()) continue;
+    std::string key = bc::sat_key("GRECJSI"[slot / kMaxNumber], slot % kMaxNumber);
+    r_.runs[key].swap(runs[(size_t)slot]);
+    if (!slip_times[(size_t)slot].empty()) r_.slip_times[key].swap(slip_times[(size_t)slot]);
+    if (!track_points[(size_t)slot].empty()) r_.tracks[key].swap(track_points[(size_t)slot]);
   }
   for (auto& p : r_.cn0_el) thin(&p.second, kMaxPlotPoints);
   for (auto& p : r_.mp_el) thin(&p.second, kMaxPlotPoints);

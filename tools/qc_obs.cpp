@@ -126,7 +126,7 @@ bool read_header(Lines* in, ObsFile* obs, std::map<char, std::vector<Scale>>* sc
     } else if (is_label(line, "SYS / SCALE FACTOR") && line[0] != ' ') {
       Scale s{(double)atoi(line.substr(2, 4).c_str()), {}};
       int n = atoi(line.substr(8, 2).c_str());
-      for (size_t pos = 10; pos + 3 <= 58 && (int)s.types.size() < n; pos += 4)
+      for (size_t pos = 11; pos + 3 <= 59 && (int)s.types.size() < n; pos += 4)
         if (line.size() >= pos + 3) s.types.push_back(line.substr(pos, 3));
       if (s.factor > 0) (*scales)[line[0]].push_back(s);
     } else if (is_label(line, "GLONASS SLOT / FRQ #")) {

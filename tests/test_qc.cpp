@@ -1,0 +1,265 @@
+// The quality report: a hand-written file whose statistics follow from the
+// formulas, a day of a public reference station and real files of other
+// programs, a generated day with injected slips and multipath, bad files, and
+// the HTML page in a real browser.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "log_generator.h"
+#include "qc.h"
+#include "rinex_reader.h"
+#include "runner.h"
+
+using namespace vlntest;
+
+namespace {
+
+const QcSignal* signal(const QcReport& r, char sys, const std::string& code) {
+  for (const QcSignal& s : r.signals)
+    if (s.system == sys && s.code == code) return &s;
+  return nullptr;
+}
+
+const QcPosition& position(const QcReport& r, const std::string& name) {
+  for (const QcPosition& p : r.positions)
+    if (p.name == name) return p;
+  return r.positions.back();
+}
+
+double rms(const QcSignal& s) { return std::sqrt(s.mp_sum2 / (double)s.mp_count); }
+
+std::string header_line(const std::string& content, const std::string& label) {
+  return content + std::string(60 - content.size(), ' ') + label + "\n";
+}
+
+std::string station(const std::string& name) {
+  return std::string(VLN_SHARED_DATA "/station-day/") + name;
+}
+
+}  // namespace
+
+TEST(Qc, HandWrittenFileFollowsTheFormulas) {
+  // One GPS satellite every 30 s: phases that follow the range exactly, a code
+  // error of +-0.5 m alternating (multipath RMS 0.5 m by the formula
+  // MP1 = P1 - (1 + 2/(a-1)) L1 + 2/(a-1) L2, a = (f1/f2)^2, mean removed), a
+  // 7-cycle jump of L1 at epoch 10 (a slip; the 5 epochs after it are too few
+  // for an arc), a loss-of-lock flag at epoch 12, no epoch at 14 (a gap), S1C
+  // stored as 400 with a scale factor of 10, and what the reader must skip.
+  const double c = 299792458.0, f1 = 1575.42e6, f2 = 1227.60e6;
+  std::string text =
+      header_line("     3.04           OBSERVATION DATA    M", "RINEX VERSION / TYPE") +
+      header_line("G    5 C1C L1C S1C C2W L2W", "SYS / # / OBS TYPES") +
+      header_line("G   10   1 S1C", "SYS / SCALE FACTOR") + header_line("    30.000", "INTERVAL") +
+      header_line("  1202434.1303   252632.2212  6237772.4351", "APPROX POSITION XYZ") +
+      header_line("", "END OF HEADER");
+  for (int k = 0; k <= 15; k++) {
+    if (k == 14) continue;
+    char line[256];
+    snprintf(line, sizeof line, "> 2024 05 03 00 %02d %10.7f  0  %d\n", k / 2, 30.0 * (k % 2),
+             k == 3 ? 3 : 2);
+    text += line;
+    double range = 2e7 + 100.0 * k, m = (k % 2 ? 0.5 : -0.5);
+    double l1 = range * f1 / c + 1000 + (k >= 10 ? 7 : 0), l2 = range * f2 / c + 2000;
+    snprintf(line, sizeof line, "G07%14.3f  %14.3f%c %14.3f  %14.3f  %14.3f\n", range + m, l1,
+             k == 12 ? '1' : ' ', 400.0, range, l2);
+    text += line;
+    text += k == 3 ? "I05  20000000.000\n" : "";  // a system without types
+    text += "R09  21000000.000\n";                // a short line of another unknown system
+  }
+  text += "> 2024 05 03 00 07 45.0000000  4  1\n" + header_line("ANTENNA MOVED", "COMMENT");
+  text += "> 2024 05 03 00 08  0.0000000  0  2\nG07  20001600.000\n";  // line 55, cut off
+  ObsFile obs;
+  std::string error;
+  ASSERT_TRUE(read_obs_text(text, "hand.rnx", &obs, &error)) << error;
+  QcReport r = qc_analyse(obs, bc::NavData{}, 10);
+  EXPECT_EQ(16, r.epochs_present);
+  EXPECT_EQ(17, r.epochs_expected);  // 00:00:00 to 00:08:00 every 30 s
+  ASSERT_EQ(1u, r.gaps.size());
+  EXPECT_EQ("2024-05-03T00:06:30", qc_time_text(r.gaps[0].first));
+  EXPECT_EQ("2024-05-03T00:07:30", qc_time_text(r.gaps[0].second));
+  const QcSignal* c1 = signal(r, 'G', "C1C");
+  const QcSignal* c2 = signal(r, 'G', "C2W");
+  ASSERT_TRUE(c1 != nullptr && c2 != nullptr);
+  EXPECT_EQ("C2W", c1->second);
+  EXPECT_EQ(16, c1->present);
+  EXPECT_EQ(-1, c1->expected);  // no orbits
+  EXPECT_EQ(1, c1->lli);
+  EXPECT_EQ(1, c1->slips);
+  EXPECT_EQ(1, c2->slips);  // the same geometry-free jump
+  EXPECT_DOUBLE_EQ(40.0, c1->cn0_sum / (double)c1->cn0_count);
+  EXPECT_EQ(1, c1->mp_arcs);
+  EXPECT_NEAR(0.5, rms(*c1), 0.002);                             // printed to the millimetre
+  EXPECT_NEAR(0.0, rms(*c2), 0.002);                             // P2 has no error
+  EXPECT_EQ(16, r.skipped["records of systems without types"]);  // I05 and 15 short R09 lines
+  EXPECT_EQ(1, r.skipped["special records (flags 2-6)"]);
+  EXPECT_EQ(1, r.skipped["satellites of a truncated last epoch (line 55)"]);
+}
+
+TEST(Qc, BadFilesAreNamedWithTheirLine) {
+  struct Case {
+    std::string text;
+    const char* message;
+  } const kCases[] = {
+      {"hello\n", "x.rnx line 1: not a RINEX file (no RINEX VERSION / TYPE line)"},
+      {header_line("     2.11           OBSERVATION DATA    M", "RINEX VERSION / TYPE"),
+       "x.rnx line 1: RINEX version 2.11 is not read (3.02 to 4.00 are)"},
+      {header_line("     3.04           N: GNSS NAV DATA    M", "RINEX VERSION / TYPE"),
+       "x.rnx line 1: not an observation file"},
+      {header_line("     3.04           OBSERVATION DATA    M", "RINEX VERSION / TYPE") +
+           header_line("G   20 C1C", "SYS / # / OBS TYPES"),
+       "x.rnx line 2: SYS / # / OBS TYPES continuation missing"},
+      {header_line("     3.04           OBSERVATION DATA    M", "RINEX VERSION / TYPE"),
+       "x.rnx line 1: no END OF HEADER"},
+  };
+  for (const Case& c : kCases) {
+    ObsFile obs;
+    std::string error;
+    EXPECT_FALSE(read_obs_text(c.text, "x.rnx", &obs, &error));
+    EXPECT_EQ(c.message, error);
+  }
+  bc::NavData nav;
+  EXPECT_FALSE(bc::read_nav_text("G01 2024 05 03 00 00 00\n", &nav));  // no header
+}
+
+TEST(Qc, PublicStationDayAndRealFilesOfOtherPrograms) {
+  if (!std::filesystem::exists(std::filesystem::u8path(VLN_SHARED_DATA)))
+    GTEST_SKIP() << "no " << VLN_SHARED_DATA;
+  // Epoch counts as the data's description gives them.
+  struct Count {
+    const char* file;
+    long epochs;
+  } const kCounts[] = {{"KMS300DNK_R_20221591000_01H_30S_MO.crx", 19},
+                       {"ACOR00ESP_R_20213550000_01D_30S_MO.crx", 25},
+                       {"BME100HUN_R_20213550000_01D_30S_MO.crx", 25},
+                       {"DOUR00BEL_R_20200130000_01D_30S_MO.crx", 43},
+                       {"NYA100NOR_S_20241240000_02H_30S_MO.crx", 240}};
+  for (const Count& c : kCounts) {
+    ObsFile obs;
+    std::string error;
+    ASSERT_TRUE(read_obs_file(std::string(VLN_SHARED_DATA "/crx/") + c.file, &obs, &error))
+        << error;
+    EXPECT_EQ(c.epochs, (long)obs.epochs.size()) << c.file;
+  }
+  ObsFile obs;
+  bc::NavData nav;
+  std::string error;
+  ASSERT_TRUE(read_obs_file(station("NYA100NOR_S_20241240000_01D_30S_MO.crx.gz"), &obs, &error));
+  for (const char* n : {"GN", "EN", "CN"})
+    ASSERT_TRUE(bc::read_nav_file(
+        station(std::string("NYA100NOR_S_20241240000_01D_") + n + ".rnx.gz"), &nav, &error))
+        << error;
+  QcReport r = qc_analyse(obs, nav, 10);
+  EXPECT_EQ(2880, r.epochs_present);
+  EXPECT_EQ(2880, r.epochs_expected);
+  EXPECT_TRUE(r.gaps.empty());
+  EXPECT_EQ(30.0, r.interval);
+  // The station's published position is the reference: single-point
+  // solutions of a geodetic receiver lie within metres of it.
+  for (const char* name : {"G", "E", "C", "all"}) {
+    const QcPosition& p = position(r, name);
+    EXPECT_EQ(2880, p.solved) << name;
+    EXPECT_LT(p.median, 2.5) << name;
+    for (double d : p.mean_enu) EXPECT_LT(std::fabs(d), 1.0) << name;
+  }
+  const QcSignal* g = signal(r, 'G', "C1C");
+  ASSERT_NE(nullptr, g);
+  EXPECT_GT(100.0 * g->present_above_mask / g->expected, 99.0);  // tracked all it could
+  EXPECT_GT(rms(*g), 0.2);  // a choke-ring antenna's code multipath: decimetres
+  EXPECT_LT(rms(*g), 0.8);
+  EXPECT_EQ(-1, signal(r, 'R', "C1C")->expected);  // no GLONASS navigation file
+  EXPECT_EQ(1u, r.notes.size());
+}
+
+TEST(Qc, GeneratedDayFindsEveryInjectedSlipAndTheNoise) {
+  // A day at 30 s: code noise of 0.3 m (and nothing else in the combination,
+  // whose phase noise is millimetres), then 1 m of multipath at the horizon on
+  // top; slips of 5 to 50 cycles without flags besides the flagged ones.
+  for (double multipath : {0.0, 1.0}) {
+    LogOptions o;
+    o.seconds = 86400;
+    o.interval = 30;
+    o.systems = "GRECJ";
+    o.unflagged_slips = 0.0005;
+    o.multipath = multipath;
+    std::string path = temp_path(".dat");
+    FILE* f = fopen(path.c_str(), "wb");
+    LogCounts made;
+    write_log(o, f, &made);
+    fclose(f);
+    std::string bytes = read_file(path);
+    remove(path.c_str());
+    auto run = run_program({"log.dat", "-dual_freq"}, "log.dat", Bytes(bytes.begin(), bytes.end()));
+    ObsFile obs;
+    bc::NavData nav;
+    std::string error;
+    ASSERT_TRUE(read_obs_text(run.obs, "log.obs", &obs, &error)) << error;
+    ASSERT_TRUE(bc::read_nav_text(run.nav, &nav));
+    QcReport r = qc_analyse(obs, nav, 10);
+    long found = 0;
+    for (const char* code : {"G C1C", "R C1C", "E C1C", "C C1I", "J C1C"})
+      found += signal(r, code[0], code + 2)->slips;
+    EXPECT_EQ(made.slips, found) << multipath;
+    EXPECT_GT(made.slips, 50);
+    double mp = rms(*signal(r, 'G', "C1C"));
+    if (multipath == 0) {
+      EXPECT_NEAR(0.30, mp, 0.02);  // the generator's code noise, 0.3 m
+    } else {
+      EXPECT_GT(mp, 0.35);  // and the multipath on top
+    }
+    EXPECT_EQ(2880, position(r, "all").solved);
+    EXPECT_GT(signal(r, 'E', "C1C")->expected, 10000);
+  }
+}
+
+TEST(Qc, PageRendersInARealBrowser) {
+  const char* kBrowser = "/usr/bin/chromium";
+#if !defined(__x86_64__) || !defined(__linux__)
+  GTEST_SKIP() << "the browser runs beside the Linux x86-64 build";
+#endif
+  if (!std::filesystem::exists(kBrowser)) GTEST_SKIP() << "no " << kBrowser;
+  std::string sample = read_file(VLN_SAMPLE_LOG);
+  auto run = run_program({"log.dat", "-dual_freq"}, "log.dat", Bytes(sample.begin(), sample.end()));
+  ObsFile obs;
+  bc::NavData nav;
+  std::string error;
+  ASSERT_TRUE(read_obs_text(run.obs, "sample.obs", &obs, &error)) << error;
+  ASSERT_TRUE(bc::read_nav_text(run.nav, &nav));
+  QcReport r = qc_analyse(obs, nav, 10);
+  std::string page = VLN_BUILD_DIR "/qc_sample.html";
+  FILE* f = fopen(page.c_str(), "wb");
+  std::string html = qc_html(r);
+  fwrite(html.data(), 1, html.size(), f);
+  fclose(f);
+  std::string flags = " --headless --no-sandbox --disable-gpu --enable-logging=stderr --v=0 ";
+  std::string dom = VLN_BUILD_DIR "/qc_sample_dom.html", log = VLN_BUILD_DIR "/qc_browser.log";
+  ASSERT_EQ(
+      0,
+      std::system(
+          (kBrowser + flags + "--dump-dom file://" + page + " > " + dom + " 2> " + log).c_str()));
+  ASSERT_EQ(0, std::system((kBrowser + flags +
+                            "--window-size=1000,2600 --screenshot=" VLN_BUILD_DIR
+                            "/qc_sample.png file://" +
+                            page + " > /dev/null 2>> " + log)
+                               .c_str()));
+  std::string rendered = read_file(dom), console = read_file(log);
+  EXPECT_EQ(std::string::npos, console.find("CONSOLE")) << console;
+  auto count = [&](const std::string& needle) {
+    long n = 0;
+    for (size_t at = rendered.find(needle); at != std::string::npos;
+         at = rendered.find(needle, at + 1))
+      n++;
+    return n;
+  };
+  EXPECT_EQ((long)r.tracks.size(), count("class=\"track\""));  // one per satellite seen
+  EXPECT_EQ((long)r.runs.size(), count("class=\"timeline-sat\""));
+  EXPECT_EQ(1, count("class=\"chart sky\""));
+  EXPECT_EQ((long)r.cn0_el.size(), count("class=\"chart cn0\""));
+  EXPECT_EQ((long)r.mp_el.size(), count("class=\"chart mp\""));
+  EXPECT_EQ(1, count("class=\"chart enu\""));
+  EXPECT_EQ(1, count("class=\"chart horizontal\""));
+  EXPECT_TRUE(std::filesystem::exists(VLN_BUILD_DIR "/qc_sample.png"));
+}
