@@ -48,7 +48,8 @@ std::vector<std::string> canonical(const std::string& text, bool body_only = fal
     for (size_t f = 3; f < len; f += 16) {
       char value[16] = {};
       memcpy(value, line + f, f + 14 <= len ? 14 : len - f);
-      double v = strspn(value, " ") == strlen(value) ? NAN : atof(value);
+      bool blank = strspn(value, " ") == strlen(value);
+      double v = blank || strstr(value, "nan") || strstr(value, "inf") ? NAN : atof(value);
       char text_value[32];
       snprintf(text_value, sizeof text_value, std::isfinite(v) ? " %lld/" : " _/",
                std::isfinite(v) ? std::llround(v * 1000) : 0LL);

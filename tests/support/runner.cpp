@@ -194,14 +194,17 @@ RunResult run_program(const std::vector<std::string>& args, const std::string& l
   bool crlf = true;
 #endif
   std::error_code walk_ec;
-  for (const fs::directory_entry& e : fs::recursive_directory_iterator(fs::u8path(dir), walk_ec)) {
-    std::string name = e.path().lexically_relative(fs::u8path(dir)).generic_u8string();
+  for (fs::recursive_directory_iterator it(fs::u8path(dir), walk_ec), end; !walk_ec && it != end;
+       it.increment(walk_ec)) {
+    std::string name = it->path().lexically_relative(fs::u8path(dir)).generic_u8string();
     bool extra = std::any_of(extra_files.begin(), extra_files.end(),
                              [&](const auto& f) { return f.first == name; });
-    if (!e.is_regular_file() || name == log_name || extra) continue;
-    r.outputs[name] = read_file(e.path().u8string());
+    if (!it->is_regular_file() || name == log_name || extra) continue;
+    r.outputs[name] = read_file(it->path().u8string());
 #ifdef _WIN32
-    r.outputs[name] = from_crlf(r.outputs[name], &crlf);
+    // Compressed files are archives with LF line ends on every platform.
+    if (name.size() < 3 || name.compare(name.size() - 3, 3, ".gz") != 0)
+      r.outputs[name] = from_crlf(r.outputs[name], &crlf);
 #endif
   }
 #ifdef _WIN32
