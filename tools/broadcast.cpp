@@ -26,7 +26,8 @@ double field(const std::string& line, size_t pos, size_t len) {
 }
 
 int int_field(const std::string& line, size_t pos, size_t len) {
-  return (int)field(line, pos, len);
+  double v = field(line, pos, len);
+  return (v > -2147483648.0 && v < 2147483648.0) ? (int)v : 0;  // a damaged field reads as 0
 }
 
 // Seconds from the GPS epoch (1980-01-06) to a calendar time of the same scale.
@@ -95,7 +96,7 @@ bool read_nav_text(const std::string& text, NavData* nav) {
         e.state.v[i] = o[i][1] * 1000.0;
         e.acc[i] = o[i][2] * 1000.0;
       }
-      e.channel = (int)o[1][3];
+      e.channel = std::fabs(o[1][3]) < 100 ? (int)o[1][3] : 0;
     } else if (sys == 'G' || sys == 'J' || sys == 'E' || sys == 'C') {
       gnss::Kepler& k = e.k;
       k.af0 = clk[0], k.af1 = clk[1], k.af2 = clk[2];

@@ -14,7 +14,11 @@ namespace {
 
 constexpr double kRad = 3.14159265358979323846 / 180.0;
 constexpr double kElevationStep = 300.0;  // seconds between elevation samples
-constexpr int kShortestArc = 10;          // multipath arcs shorter than this are dropped
+// Spans beyond these (a year, a few million epochs) are damaged times: no
+// elevations and no expected counts are worked out for them.
+constexpr double kMaxElevationSamples = 110000;
+constexpr long kMaxExpectedEpochs = 4000000;
+constexpr int kShortestArc = 10;  // multipath arcs shorter than this are dropped
 constexpr size_t kMaxPlotPoints = 1500;
 constexpr int kTrackPoints = 300;  // per satellite across the span
 
@@ -92,6 +96,9 @@ void enu(const double ref[3], const double d[3], double out[3]) {
   out[2] = cl * co * d[0] + cl * so * d[1] + sl * d[2];
 }
 
+// A plotted value as a float; a damaged file's extremes are clamped.
+float plot_value(double v) { return (float)std::max(-1e30, std::min(1e30, v)); }
+
 template <typename T>
 void thin(std::vector<T>* v, size_t most) {
   if (v->size() <= most) return;
@@ -131,8 +138,13 @@ void Analysis::span() {
   const std::vector<ObsEpoch>& e = obs_.epochs;
   r_.epochs_present = (long)e.size();
   if (e.empty()) return;
+  // A damaged file's epochs need not be in order.
   r_.first = e.front().t;
   r_.last = e.back().t;
+  for (const ObsEpoch& x : e) {
+    r_.first = std::min(r_.first, x.t);
+    r_.last = std::max(r_.last, x.t);
+  }
   std::vector<double> spacing;
   for (size_t i = 1; i < e.size(); i++) spacing.push_back(e[i].t - e[i - 1].t);
   double median = 0;
@@ -145,7 +157,7 @@ void Analysis::span() {
     r_.epochs_expected = r_.epochs_present;
     return;
   }
-  r_.epochs_expected = std::lround((r_.last - r_.first) / r_.interval) + 1;
+  r_.epochs_expected = std::lround(std::min((r_.last - r_.first) / r_.interval, 1e9)) + 1;
   for (size_t i = 1; i < e.size(); i++)
     if (e[i].t - e[i - 1].t > 1.5 * r_.interval) r_.gaps.push_back({e[i - 1].t, e[i].t});
   el_step_ = std::max(kElevationStep, r_.interval);
@@ -280,6 +292,7 @@ bool Analysis::elevation(char sys, int prn, double t, double* az, double* el) {
   if (slot < 0) return false;
   std::vector<float>& els = el_[slot];
   std::vector<float>& azs = az_[slot];
+  if ((r_.last - r_.first) / el_step_ > kMaxElevationSamples) return false;
   if (els.empty()) {  // sampled once over the whole span
     size_t n = (size_t)((r_.last - r_.first) / el_step_) + 3;
     els.assign(n, NAN);
@@ -295,8 +308,9 @@ bool Analysis::elevation(char sys, int prn, double t, double* az, double* el) {
   // Elevation between the samples on a straight line (a satellite moves less
   // than half a degree a minute), azimuth from the nearer sample.
   double x = (t - r_.first) / el_step_;
+  if (!(x >= 0 && x + 1 < (double)els.size())) return false;
   size_t k = (size_t)std::floor(x);
-  if (x < 0 || k + 1 >= els.size() || std::isnan(els[k]) || std::isnan(els[k + 1])) return false;
+  if (std::isnan(els[k]) || std::isnan(els[k + 1])) return false;
   double f = x - (double)k;
   *el = els[k] + f * (els[k + 1] - els[k]);
   *az = azs[f < 0.5 ? k : k + 1];
@@ -306,6 +320,10 @@ bool Analysis::elevation(char sys, int prn, double t, double* az, double* el) {
 // Expected observations: for every satellite with orbits that carried the
 // signal at least once, the epochs of the expected grid with it above the mask.
 void Analysis::expected_counts() {
+  if (r_.interval <= 0 || r_.epochs_expected > kMaxExpectedEpochs) {
+    r_.notes.push_back("the span is too long for expected counts (damaged epoch times?)");
+    return;
+  }
   std::vector<std::vector<bool>> carried(kSlots);  // by satellite slot: per signal
   for (const ObsSat& s : obs_.sats) {
     int slot = slot_of(s.sys, s.prn);
@@ -354,7 +372,7 @@ void Analysis::end_arc(QcSignal* s, Track* tr, const std::string& name) {
       double d = p.second - mean;
       s->mp_sum2 += d * d;
       s->mp_count++;
-      if (!std::isnan(p.first)) plot.push_back({p.first, (float)d});
+      if (!std::isnan(p.first)) plot.push_back({p.first, plot_value(d)});
     }
     s->mp_arcs++;
   }
@@ -411,7 +429,7 @@ void Analysis::signal_pass() {
         if (!std::isnan(cn0) && cn0 > 0) {
           s.cn0_sum += cn0;
           s.cn0_count++;
-          if (has_el) r_.cn0_el[name].push_back({(float)(el / kRad), (float)cn0});
+          if (has_el) r_.cn0_el[name].push_back({(float)(el / kRad), plot_value(cn0)});
           if (std::isnan(first_cn0)) first_cn0 = cn0;
         }
         if (lost) s.lli++;
@@ -495,6 +513,7 @@ QcReport qc_analyse(const ObsFile& obs, const bc::NavData& nav, double mask_deg)
 }
 
 std::string qc_time_text(double t) {
+  if (!(std::fabs(t) < 1e13)) return "(no time)";
   long long s = std::llround(std::floor(t));
   long long days = s / 86400 + 3657;  // since 1970-01-01
   long long sod = s % 86400;

@@ -1,0 +1,19 @@
+// Coverage-guided fuzz target: one input is read as the tools read untrusted
+// RINEX files: as Compact RINEX, as an observation file and as a navigation
+// file, and the quality statistics are computed from what was read.
+#include <cstdint>
+#include <string>
+
+#include "broadcast.h"
+#include "qc.h"
+#include "rinex_reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string text(reinterpret_cast<const char*>(data), size), rinex, error;
+  if (crx_to_rinex(text, &rinex, &error)) text = rinex;
+  ObsFile obs;
+  bc::NavData nav;
+  bc::read_nav_text(text, &nav);
+  if (read_obs_text(text, "fuzz", &obs, &error) && obs.epochs.size() < 5000) qc_analyse(obs, nav, 10);
+  return 0;
+}
