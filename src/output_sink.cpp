@@ -65,6 +65,15 @@ void deflate_into_file(Sink* s, int flush) {
   } while (z.avail_out == 0);
 }
 
+// Completes the gzip member of the records, if one is open.
+void end_records_member(Sink* s) {
+  if (!s->gzip || !s->z->started) return;
+  s->z->stream.avail_in = 0;
+  deflate_into_file(s, Z_FINISH);
+  deflateEnd(&s->z->stream);
+  s->z->started = false;
+}
+
 }  // namespace
 
 bool Sink_open(Sink* s, const std::string& path, bool gzip) {
@@ -104,24 +113,14 @@ void Sink_body(Sink* s, const char* text, size_t len) {
 
 void Sink_rewind(Sink* s) {
   if (s->fp == nullptr) return;
-  if (s->gzip && s->z->started) {
-    s->z->stream.avail_in = 0;
-    deflate_into_file(s, Z_FINISH);
-    deflateEnd(&s->z->stream);
-    s->z->started = false;
-  }
+  end_records_member(s);
   // Seeking flushes what the buffers still hold: a full disk shows here at the latest.
   if (fseek(s->fp, 0, SEEK_SET) != 0 || ferror(s->fp)) note_error(s);
 }
 
 void Sink_close(Sink* s) {
   if (s->fp == nullptr) return;
-  if (s->gzip && s->z->started) {
-    s->z->stream.avail_in = 0;
-    deflate_into_file(s, Z_FINISH);
-    deflateEnd(&s->z->stream);
-    s->z->started = false;
-  }
+  end_records_member(s);
   if (fflush(s->fp) != 0 || ferror(s->fp)) note_error(s);
   if (fclose(s->fp) != 0 && s->error == 0) s->error = errno != 0 ? errno : EIO;
   s->fp = nullptr;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "generated_logs.h"
 #include "log_generator.h"
 #include "meas_frames.h"
 #include "position_check.h"
@@ -85,13 +86,7 @@ Bytes generated_hour(int satellites) {
   o.seconds = 3600;
   o.rate_hz = 10;
   o.satellites = satellites;
-  std::string path = temp_path(".dat");
-  FILE* f = fopen(path.c_str(), "wb");
-  write_log(o, f);
-  fclose(f);
-  std::string bytes = read_file(path);
-  remove(path.c_str());
-  return Bytes(bytes.begin(), bytes.end());
+  return generated_log(o);
 }
 
 }  // namespace

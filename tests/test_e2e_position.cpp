@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "generated_logs.h"
 #include "log_generator.h"
 #include "position_check.h"
 #include "runner.h"
@@ -19,18 +20,6 @@ std::string write_temp(const std::string& text, const char* ending) {
   return path;
 }
 
-vlntest::Bytes generated_log(double seconds) {
-  LogOptions o;
-  o.seconds = seconds;
-  std::string path = write_temp("", ".dat");
-  FILE* f = fopen(path.c_str(), "wb");
-  write_log(o, f);
-  fclose(f);
-  std::string bytes = vlntest::read_file(path);
-  remove(path.c_str());
-  return vlntest::Bytes(bytes.begin(), bytes.end());
-}
-
 TEST(PositionCheck, SampleAndOneHourLogSolveWithinMetres) {
   std::string sample = vlntest::read_file(VLN_SAMPLE_LOG);
   struct Case {
@@ -38,7 +27,12 @@ TEST(PositionCheck, SampleAndOneHourLogSolveWithinMetres) {
     vlntest::Bytes log;
   } const kCases[] = {
       {"sample", vlntest::Bytes(sample.begin(), sample.end())},
-      {"one hour", generated_log(3600.0)},
+      {"one hour",
+       [] {
+         LogOptions o;
+         o.seconds = 3600;
+         return vlntest::generated_log(o);
+       }()},
   };
   for (const Case& c : kCases) {
     // Station metadata in every header line a reader might trip over.

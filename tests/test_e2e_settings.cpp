@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <map>
 
+#include "generated_logs.h"
 #include "log_generator.h"
 #include "meas_frames.h"
 #include "runner.h"
@@ -58,19 +59,13 @@ Bytes sample_log() {
   return Bytes(s.begin(), s.end());
 }
 
-Bytes generated_log(double seconds, int rate_hz) {
+Bytes generated(double seconds, int rate_hz) {
   LogOptions o;
   o.seconds = seconds;
   o.rate_hz = rate_hz;
   o.satellites = 6;
   o.navigation = false;
-  std::string path = temp_path(".dat");
-  FILE* f = fopen(path.c_str(), "wb");
-  write_log(o, f);
-  fclose(f);
-  std::string bytes = read_file(path);
-  remove(path.c_str());
-  return Bytes(bytes.begin(), bytes.end());
+  return generated_log(o);
 }
 
 std::vector<std::string> args(std::vector<std::string> first,
@@ -252,7 +247,7 @@ TEST(Settings, WindowAndIntervalKeepTheirEpochsAndEveryLossOfLock) {
 }
 
 TEST(Settings, ThinnedGeneratedLogKeepsTheGridEpochsUnchanged) {
-  Bytes log = generated_log(65, 10);
+  Bytes log = generated(65, 10);
   auto full = epochs_by_time(run_program({"log.dat", "-dual_freq"}, "log.dat", log).obs);
   ASSERT_EQ(651u, full.size());  // and one event
   for (int interval : {1, 30}) {
@@ -297,7 +292,7 @@ TEST(Settings, LongNamesAndOutputFolder) {
        "BJFS01CHN_R_20260080015_01D_30S_MO.rnx",
        "BJFS01CHN_R_20260080015_01D_MN.rnx"},
   };
-  Bytes hour = generated_log(3600, 10), sample = sample_log();
+  Bytes hour = generated(3600, 10), sample = sample_log();
   for (const Case& c : kCases) {
     auto r = run_program(args({"log.dat"}, c.options), "log.dat", c.one_hour ? hour : sample);
     ASSERT_EQ(1, r.status) << c.obs_name;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "generated_logs.h"
 #include "log_generator.h"
 #include "qc.h"
 #include "rinex_reader.h"
@@ -192,14 +193,9 @@ TEST(Qc, GeneratedDayFindsEveryInjectedSlipAndTheNoise) {
     o.systems = "GRECJ";
     o.unflagged_slips = 0.0005;
     o.multipath = multipath;
-    std::string path = temp_path(".dat");
-    FILE* f = fopen(path.c_str(), "wb");
     LogCounts made;
-    write_log(o, f, &made);
-    fclose(f);
-    std::string bytes = read_file(path);
-    remove(path.c_str());
-    auto run = run_program({"log.dat", "-dual_freq"}, "log.dat", Bytes(bytes.begin(), bytes.end()));
+    Bytes bytes = generated_log(o, &made);
+    auto run = run_program({"log.dat", "-dual_freq"}, "log.dat", bytes);
     ObsFile obs;
     bc::NavData nav;
     std::string error;

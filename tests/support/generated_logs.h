@@ -1,0 +1,15 @@
+// Raw logs from the project's log generator, in memory, for the end-to-end tests.
+#ifndef VLN_TEST_GENERATED_LOGS_H
+#define VLN_TEST_GENERATED_LOGS_H
+
+#include "frame_builder.h"
+#include "log_generator.h"
+
+namespace vlntest {
+
+// The whole log the options describe; counts (if given) receives what it holds.
+Bytes generated_log(const LogOptions& options, LogCounts* counts = nullptr);
+
+}  // namespace vlntest
+
+#endif
