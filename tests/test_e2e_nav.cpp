@@ -3,7 +3,9 @@
 // record formats with the encoded values times the interface documents' scales.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
+#include <iterator>
 #include <random>
 
 #include "expect_format.h"
@@ -412,11 +414,136 @@ TEST(NavigationFile, EveryConstellationTwoEphemeridesEach) {
 }
 
 // A GLONASS ephemeris is written only once its slot's frequency number is
-// known: a fresh run knows none.
+// known: a fresh run knows none, and strings other than the odd almanac
+// strings 7-15 (and 15 of the fifth frame) teach none, whatever they carry.
 TEST(NavigationFile, GlonassWithoutFrequencyNumberIsNotWritten) {
   Bytes log;
   RandomBits rng{std::mt19937(31)};
+  for (uint32_t frame_tk : {0u, 4u}) {  // the first and the fifth frame of the superframe
+    GloImmediate f = random_glonass(rng);
+    f.tk = frame_tk;
+    append(&log, frame(glonass_string_payload(1, 1, encode_glonass(f)[0])));
+    for (int n : {5, 6, 16, 17, 18, 19, 21})
+      append(&log, frame(glonass_string_payload(1, (uint8_t)n, glonass_almanac_k_string(3))));
+    if (frame_tk == 4)
+      append(&log, frame(glonass_string_payload(1, 15, glonass_almanac_k_string(3))));
+  }
   for (int slot = 1; slot <= 24; slot++) add_glonass(&log, (uint8_t)slot, random_glonass(rng));
   auto r = run_program({"log.dat", "R"}, "log.dat", log);
   EXPECT_EQ(std::string::npos, r.nav.find("\nR")) << r.nav;
+}
+
+// A fresh program writes every satellite's first data set even when its issue
+// of data (IODE/IODC, IODnav, toe/AODE, tb) is 0; satellites whose messages
+// interleave, with the same reference times and other data, keep their own
+// state; a repeat writes nothing.
+TEST(NavigationFile, FirstSetsOfIssueZeroAndInterleavedSatellites) {
+  RandomBits rng{std::mt19937(37)};
+  Bytes log;
+  Lines records;
+  auto add_records = [&](const Lines& r) { records.insert(records.end(), r.begin(), r.end()); };
+  Payload meas(0xE5);  // every GLONASS slot measured with frequency number 0
+  meas.u8(1).u8(1).be16(2400).be32(345600000).be16(1000).u8(0).u8(0).u8(24);
+  for (int slot = 1; slot <= 24; slot++)
+    meas.u8(2).u8((uint32_t)slot).u8(0x07).u8(40).f64(2.0e7).f64(1.0).f32(1.0f).zeros(7);
+  append(&log, frame(meas));
+  for (int prn = 1; prn <= 32 + 5; prn++) {  // GPS 1-32, QZSS 193-197
+    GpsLnav v = random_gps(rng);
+    v.iodc = v.iode = 0;
+    add_gps(&log, (uint8_t)(prn <= 32 ? prn : 160 + prn), v);
+    add_records(gps_record(prn <= 32 ? 'G' : 'J', prn <= 32 ? prn : prn - 32, v));
+  }
+  for (int svid = 1; svid <= 36; svid++) {
+    GalEph v = random_galileo(rng);
+    v.iodnav = 0;
+    add_galileo(&log, (uint8_t)svid, v);
+    add_records(galileo_record(svid, v));
+  }
+  for (int n = 1; n <= 15; n++) {  // D2 GEOs 1-5 (two cycles each), D1 6-15
+    BdsEph v = random_bds(rng);
+    v.toe = v.toc = v.aode = 0;
+    if (n <= 5) {
+      for (int cycle = 0; cycle < 2; cycle++) add_bds_d2(&log, (uint8_t)n, v);
+      add_records(bds_record(n, v, v.sow + 27));
+    } else {
+      add_bds_d1(&log, (uint8_t)n, v);
+      add_records(bds_record(n, v, v.sow));
+    }
+  }
+  for (int slot = 1; slot <= 24; slot++) {
+    GloImmediate v = random_glonass(rng);
+    v.tb = 0, v.n4 = 1 + v.n4 % 13;  // before 2048: the frame time counts seconds in 31 bits
+    add_glonass(&log, (uint8_t)slot, v);
+    add_records(glonass_record(slot, v, 0));
+  }
+
+  // Two satellites of each kind, interleaved message by message, same
+  // reference time and issue of data, other data; then repeats.
+  GpsLnav g[2] = {random_gps(rng), random_gps(rng)};
+  g[1].toe = g[0].toe, g[1].iode = g[0].iode = 77, g[1].iodc = g[0].iodc = 77;
+  GalEph e[2] = {random_galileo(rng), random_galileo(rng)};
+  e[1].toe = e[0].toe, e[1].iodnav = e[0].iodnav = 100;
+  BdsEph d1[3] = {random_bds(rng), random_bds(rng), random_bds(rng)};
+  BdsEph d2[2] = {random_bds(rng), random_bds(rng)};
+  d1[1].toe = d1[1].toc = d1[2].toe = d1[2].toc = d1[0].toe = d1[0].toc;
+  d2[1].toe = d2[1].toc = d2[0].toe = d2[0].toc, d2[1].sow = d2[0].sow;  // GEOs broadcast in step
+  GloImmediate r[2] = {random_glonass(rng), random_glonass(rng)};
+  r[1].tb = r[0].tb = 40, r[0].n4 = r[1].n4 = 7;
+  for (int repeat = 0; repeat < 2; repeat++) {
+    auto gs = encode_gps_lnav(g[0]), gt = encode_gps_lnav(g[1]);
+    auto es = encode_galileo(e[0]), et = encode_galileo(e[1]);
+    auto ds = encode_bds_d1(d1[0]), dt = encode_bds_d1(d1[repeat + 1]);  // 8's repeat: other data
+    auto rs = encode_glonass(r[0]), rt = encode_glonass(r[1]);
+    for (size_t i = 0; i < 5; i++) {
+      if (i < 3) append(&log, frame(gps_subframe_payload(10, (uint8_t)(i + 1), gs[i])));
+      if (i < 3) append(&log, frame(gps_subframe_payload(11, (uint8_t)(i + 1), gt[i])));
+      append(&log, frame(galileo_payload(5, es[i])));
+      append(&log, frame(galileo_payload(6, et[i])));
+      if (i < 3) append(&log, frame(bds_payload(0xE2, 8, (uint8_t)(i + 1), ds[i])));
+      if (i < 3) append(&log, frame(bds_payload(0xE2, 9, (uint8_t)(i + 1), dt[i])));
+      append(&log, frame(glonass_string_payload(3, (uint8_t)(i + 1), rs[i])));
+      append(&log, frame(glonass_string_payload(4, (uint8_t)(i + 1), rt[i])));
+    }
+    for (int cycle = 0; cycle < 2; cycle++) {
+      auto p = encode_bds_d2(d2[0]), q = encode_bds_d2(d2[1]);
+      for (size_t i = 0; i < 10; i++) {
+        append(&log, frame(bds_payload(0xE3, 2, 1, p[i])));
+        append(&log, frame(bds_payload(0xE3, 3, 1, q[i])));
+      }
+    }
+    if (repeat == 1) break;  // the same sets again (8 with other data, same toe): nothing new
+    for (const Lines& l : {gps_record('G', 10, g[0]), gps_record('G', 11, g[1]),
+                           bds_record(8, d1[0], d1[0].sow), bds_record(9, d1[1], d1[1].sow)})
+      add_records(l);
+  }
+  auto r_run = run_program({"log.dat", "G", "J", "R", "C", "E"}, "log.dat", log);
+  Lines got = lines(r_run.nav);
+  size_t end = 0;
+  while (end < got.size() && got[end].find("END OF HEADER") == std::string::npos) end++;
+  Lines body(got.begin() + (long)std::min(end + 1, got.size()), got.end());
+  // Records complete in the order the last message of each arrives; compare as sets of records.
+  auto by_record = [](const Lines& l) {
+    std::vector<std::string> out;
+    for (const std::string& line : l) {
+      if (line[0] != ' ') out.emplace_back();
+      out.back() += line + "\n";
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  for (const Lines& l :
+       {galileo_record(5, e[0]), galileo_record(6, e[1]), glonass_record(3, r[0], 0),
+        glonass_record(4, r[1], 0), bds_record(2, d2[0], d2[0].sow + 27),
+        bds_record(3, d2[1], d2[1].sow + 27)})
+    add_records(l);
+  auto want = by_record(records), have = by_record(body);
+  std::vector<std::string> missing, extra;
+  std::set_difference(want.begin(), want.end(), have.begin(), have.end(),
+                      std::back_inserter(missing));
+  std::set_difference(have.begin(), have.end(), want.begin(), want.end(),
+                      std::back_inserter(extra));
+  std::string m, x;
+  for (auto& a : missing) m += a + " | ";
+  for (auto& a : extra) x += a + " | ";
+  EXPECT_TRUE(missing.empty() && extra.empty()) << "missing: " << m << "\nextra: " << x;
 }
