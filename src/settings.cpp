@@ -14,7 +14,7 @@ namespace {
 
 enum Kind { kText, kComment, kTriple, kTime, kSeconds, kPath, kSwitch, kStationId, kPeriod };
 
-struct Spec {
+struct OptionDef {
   const char* name;
   Kind kind;
   int max_len;  // text kinds: the header field's width
@@ -23,7 +23,7 @@ struct Spec {
   const char* example;
 };
 
-const Spec kSpecs[SET_COUNT] = {
+const OptionDef kOptions[SET_COUNT] = {
     {"marker-name", kText, 60, "TEXT", "MARKER NAME", "ALGO"},
     {"marker-number", kText, 20, "TEXT", "MARKER NUMBER", "40104M002"},
     {"marker-type", kText, 20, "TEXT", "MARKER TYPE", "GEODETIC"},
@@ -167,26 +167,26 @@ bool Settings_is_station_id(const std::string& v) {
 
 int Settings_find(const char* name) {
   for (int id = 0; id < SET_COUNT; id++)
-    if (strcmp(kSpecs[id].name, name) == 0) return id;
+    if (strcmp(kOptions[id].name, name) == 0) return id;
   return -1;
 }
 
-const char* Settings_name(int id) { return kSpecs[id].name; }
+const char* Settings_name(int id) { return kOptions[id].name; }
 
-bool Settings_is_switch(int id) { return kSpecs[id].kind == kSwitch; }
+bool Settings_is_switch(int id) { return kOptions[id].kind == kSwitch; }
 
 bool Settings_on(const Settings& s, int id) { return s.given[id] && s.text[id] == "yes"; }
 
 std::string Settings_apply(Settings* s, int id, const std::string& value) {
-  const Spec& spec = kSpecs[id];
+  const OptionDef& option = kOptions[id];
   std::string error;
-  switch (spec.kind) {
+  switch (option.kind) {
     case kText:
     case kComment:
-      error = check_text(value, spec.max_len);
-      if (error.empty() && spec.kind == kComment && s->comments.size() >= kMaxComments)
+      error = check_text(value, option.max_len);
+      if (error.empty() && option.kind == kComment && s->comments.size() >= kMaxComments)
         error = "more than " + std::to_string(kMaxComments) + " comments";
-      if (error.empty() && spec.kind == kComment) s->comments.push_back(value);
+      if (error.empty() && option.kind == kComment) s->comments.push_back(value);
       break;
     case kTriple:
       error = parse_triple(value, id == SET_POSITION ? s->position : s->antenna_delta);
@@ -246,12 +246,13 @@ bool Settings_selects_epochs(const Settings& s) {
 
 void Settings_print_usage() {
   puts("long options (after raw_file, in any order; each takes one value except --long-names):");
-  for (const Spec& spec : kSpecs) {
-    std::string option = std::string("--") + spec.name;
-    if (spec.value[0] != '\0') option += std::string(" ") + spec.value;
-    printf("\t%s - %s", option.c_str(), spec.what);
-    if (spec.kind == kText || spec.kind == kComment) printf(", up to %d characters", spec.max_len);
-    if (spec.example[0] != '\0') printf(". Example: --%s %s", spec.name, spec.example);
+  for (const OptionDef& option : kOptions) {
+    std::string words = std::string("--") + option.name;
+    if (option.value[0] != '\0') words += std::string(" ") + option.value;
+    printf("\t%s - %s", words.c_str(), option.what);
+    if (option.kind == kText || option.kind == kComment)
+      printf(", up to %d characters", option.max_len);
+    if (option.example[0] != '\0') printf(". Example: --%s %s", option.name, option.example);
     puts(".");
   }
   puts("\t--help - Show this complete usage.");

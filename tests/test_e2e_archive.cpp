@@ -3,6 +3,7 @@
 // by flag, with the plain run; the reader on real files of other programs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -251,4 +252,20 @@ TEST(Archive, StreamingGzipReaderAndInterruptedPeriod) {
   EXPECT_EQ(1u, cut.outputs.count("XXXX00XXX_R_20260080000_01H_00U_MO.rnx.incomplete"));
   EXPECT_NE(std::string::npos,
             cut.out.find("Incomplete file: XXXX00XXX_R_20260080000_01H_00U_MO.rnx.incomplete\n"));
+}
+
+TEST(Archive, TimeJumpsNeverReopenAClosedPeriod) {
+  // Hourly files; the receiver's time goes to 01:00, back to 00:30, on to 02:00.
+  Bytes log;
+  const uint32_t kSeconds[] = {0, 3600, 1800, 7200};
+  for (uint8_t i = 0; i < 4; i++)
+    append(&log, e5(i, 345600000 + 1000 * kSeconds[i], {{0x00, 3, 7, 45, 2e7 + i, 1e8, 1.0f, 0}}));
+  auto r = run_program({"log.dat", "G", "--split", "1h"}, "log.dat", log);
+  ASSERT_EQ(1, r.status) << r.out;
+  EXPECT_NE(std::string::npos,
+            r.out.find("Periods written: 3 (an observation and a navigation file each)\n"
+                       "Epochs in periods already closed, not written: 1\n"));
+  ASSERT_EQ(6u, r.outputs.size());
+  std::string first = r.outputs["XXXX00XXX_R_20260080000_01H_60M_GO.rnx"];  // epochs an hour apart
+  EXPECT_EQ(1, (int)std::count(first.begin(), first.end(), '>'));           // only its own epoch
 }
