@@ -388,7 +388,11 @@ void Analysis::signal_pass() {
   std::vector<std::vector<QcTrackPoint>> track_points(kSlots);
   double track_step = std::max(r_.interval, (r_.last - r_.first) / kTrackPoints);
   std::vector<std::string> names;
-  for (const QcSignal& s : r_.signals) names.push_back(std::string(1, s.system) + " " + s.code);
+  std::vector<std::vector<std::pair<float, float>>*> cn0_plot;
+  for (const QcSignal& s : r_.signals) {
+    names.push_back(std::string(1, s.system) + " " + s.code);
+    cn0_plot.push_back(&r_.cn0_el[names.back()]);
+  }
   for (const ObsEpoch& e : obs_.epochs) {
     for (int i = 0; i < e.nsat; i++) {
       const ObsSat& sat = obs_.sats[(size_t)(e.first_sat + i)];
@@ -429,7 +433,7 @@ void Analysis::signal_pass() {
         if (!std::isnan(cn0) && cn0 > 0) {
           s.cn0_sum += cn0;
           s.cn0_count++;
-          if (has_el) r_.cn0_el[name].push_back({(float)(el / kRad), plot_value(cn0)});
+          if (has_el) cn0_plot[g]->push_back({(float)(el / kRad), plot_value(cn0)});
           if (std::isnan(first_cn0)) first_cn0 = cn0;
         }
         if (lost) s.lli++;
@@ -490,6 +494,8 @@ void Analysis::signal_pass() {
     if (!slip_times[(size_t)slot].empty()) r_.slip_times[key].swap(slip_times[(size_t)slot]);
     if (!track_points[(size_t)slot].empty()) r_.tracks[key].swap(track_points[(size_t)slot]);
   }
+  for (auto it = r_.cn0_el.begin(); it != r_.cn0_el.end();)  // signals without C/N0 get no chart
+    it = it->second.empty() ? r_.cn0_el.erase(it) : std::next(it);
   for (auto& p : r_.cn0_el) thin(&p.second, kMaxPlotPoints);
   for (auto& p : r_.mp_el) thin(&p.second, kMaxPlotPoints);
 }

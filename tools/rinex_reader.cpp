@@ -324,10 +324,11 @@ bool read_gzip(const std::string& path, std::string* text, std::string* error) {
     *error = "cannot be opened";
     return false;
   }
-  char chunk[1 << 16];
+  gzbuffer(f, 1 << 20);
+  std::vector<char> chunk((size_t)1 << 22);
   int n;
-  while ((n = gzread(f, chunk, sizeof chunk)) > 0 && text->size() < kMaxFileBytes)
-    text->append(chunk, (size_t)n);
+  while ((n = gzread(f, chunk.data(), (unsigned)chunk.size())) > 0 && text->size() < kMaxFileBytes)
+    text->append(chunk.data(), (size_t)n);
   int code = 0;
   const char* why = gzerror(f, &code);
   gzclose(f);
@@ -357,9 +358,17 @@ bool read_rinex_text(const std::string& path, std::string* text, std::string* er
     return false;
   }
   if (compact) return true;
+  if (raw.find('\r') == std::string::npos) {  // LF already: nothing to copy
+    text->swap(raw);
+    return true;
+  }
   text->clear();
   text->reserve(raw.size());
-  for (size_t i = 0; i < raw.size(); i++)
-    if (raw[i] != '\r' || i + 1 >= raw.size() || raw[i + 1] != '\n') text->push_back(raw[i]);
+  size_t from = 0;
+  for (size_t cr = raw.find("\r\n"); cr != std::string::npos; cr = raw.find("\r\n", from)) {
+    text->append(raw, from, cr - from);
+    from = cr + 1;
+  }
+  text->append(raw, from, std::string::npos);
   return true;
 }
