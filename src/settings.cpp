@@ -252,7 +252,7 @@ void Settings_print_usage() {
     printf("\t%s - %s", words.c_str(), option.what);
     if (option.kind == kText || option.kind == kComment)
       printf(", up to %d characters", option.max_len);
-    if (option.example[0] != '\0') printf(". Example: --%s %s", option.name, option.example);
+    printf(". Example: --%s%s%s", option.name, option.example[0] != '\0' ? " " : "", option.example);
     puts(".");
   }
   puts("\t--help - Show this complete usage.");
