@@ -245,7 +245,8 @@ bool Settings_selects_epochs(const Settings& s) {
 }
 
 void Settings_print_usage() {
-  puts("long options (after raw_file, in any order; each takes one value except --long-names):");
+  puts("long options (after raw_file, in any order; each takes one value but the switches");
+  puts("--long-names, --crx and --gzip):");
   for (const OptionDef& option : kOptions) {
     std::string words = std::string("--") + option.name;
     if (option.value[0] != '\0') words += std::string(" ") + option.value;
