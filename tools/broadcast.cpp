@@ -118,6 +118,7 @@ bool read_nav_text(const std::string& text, NavData* nav) {
       k.toc = since - std::floor(since / gnss::kSecondsPerWeek) * gnss::kSecondsPerWeek;
       e.t_ref = week * gnss::kSecondsPerWeek + k.toe + offset;
     } else {
+      nav->skipped[sys]++;  // SBAS, IRNSS and anything else: no orbit computed here
       continue;
     }
     nav->by_sat[sat_key(sys, prn)].push_back(e);

@@ -30,6 +30,7 @@ struct NavData {
   double alpha[4] = {0, 0, 0, 0}, beta[4] = {0, 0, 0, 0};
   double leap = 0;
   std::map<std::string, std::vector<Ephemeris>> by_sat;  // "G05" ...
+  std::map<char, long> skipped;  // records of systems without orbits here, by letter
 };
 
 // A pseudorange with its satellite placed at transmit time.

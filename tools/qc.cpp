@@ -502,6 +502,9 @@ void Analysis::signal_pass() {
 
 void Analysis::run() {
   r_.skipped = obs_.skipped;
+  for (const auto& k : nav_.skipped)
+    r_.skipped[std::string("navigation records of ") + k.first + " (no orbits computed)"] =
+        k.second;
   span();
   positions();
   define_signals();
