@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 // Option byte: bits 0-5 select GPS, QZSS, SBAS, GLONASS, BeiDou, Galileo (none
 // set: all six, as without constellation words); bit 6 the dual-frequency mode;
-// bit 7 a one-second interval from 2010 on with station metadata in the header.
+// bit 7 a one-second interval from 2010 on with station metadata in the header,
+// written as gzip-compressed Compact RINEX.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
   U08 options = data[0];
@@ -52,6 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Settings_apply(&settings, SET_MARKER_NAME, "FUZZ");
     Settings_apply(&settings, SET_ANTENNA_TYPE, "TRM59800.00");
     Settings_apply(&settings, SET_COMMENT, "fuzz");
+    Settings_apply(&settings, SET_CRX, "yes");
+    Settings_apply(&settings, SET_GZIP, "yes");
   }
   RINEX_configure(settings);
   Select_configure(settings);
