@@ -350,7 +350,7 @@ std::string qc_html(const QcReport& r) {
       ".frame{fill:none;stroke:#888}.grid{stroke:#ddd}.ring{fill:none;stroke:#bbb}"
       ".track "
       "line{stroke-width:2}.slip{font-size:9px;text-anchor:middle;fill:#000}.slipmark{stroke:#000}"
-      ".sat{font-size:8px}pre{font-size:11px}"
+      ".sat{font-size:8px}pre{font-size:11px;white-space:pre-wrap}"
       "@media print{body{max-width:none}h2{break-after:avoid}svg{break-inside:avoid}}"
       "</style></head><body>\n<h1>Quality report</h1>\n<pre>" +
       html_escape(qc_text(r)) +
