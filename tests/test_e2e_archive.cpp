@@ -12,6 +12,7 @@
 #include "generated_logs.h"
 #include "log_generator.h"
 #include "meas_frames.h"
+#include "nav_encoders.h"
 #include "position_check.h"
 #include "rinex_reader.h"
 #include "runner.h"
@@ -256,7 +257,13 @@ TEST(Archive, StreamingGzipReaderAndInterruptedPeriod) {
 
 TEST(Archive, TimeJumpsNeverReopenAClosedPeriod) {
   // Hourly files; the receiver's time goes to 01:00, back to 00:30, on to 02:00.
+  // A GPS ephemeris comes before the first epoch: every period's navigation
+  // file starts with it, as the latest record before its period.
+  GpsLnav eph = {};
+  eph.iodc = eph.iode = 5, eph.sqrt_a = 2702000000u, eph.e = 100000;
   Bytes log;
+  auto sf = encode_gps_lnav(eph);
+  for (uint8_t s = 1; s <= 3; s++) append(&log, frame(gps_subframe_payload(3, s, sf[s - 1])));
   const uint32_t kSeconds[] = {0, 3600, 1800, 7200};
   for (uint8_t i = 0; i < 4; i++)
     append(&log, e5(i, 345600000 + 1000 * kSeconds[i], {{0x00, 3, 7, 45, 2e7 + i, 1e8, 1.0f, 0}}));
@@ -268,4 +275,8 @@ TEST(Archive, TimeJumpsNeverReopenAClosedPeriod) {
   ASSERT_EQ(6u, r.outputs.size());
   std::string first = r.outputs["XXXX00XXX_R_20260080000_01H_60M_GO.rnx"];  // epochs an hour apart
   EXPECT_EQ(1, (int)std::count(first.begin(), first.end(), '>'));           // only its own epoch
+  for (const char* hour : {"0000", "0100", "0200"})
+    EXPECT_NE(std::string::npos,
+              r.outputs[std::string("XXXX00XXX_R_2026008") + hour + "_01H_GN.rnx"].find("\nG03 "))
+        << hour;
 }

@@ -151,6 +151,8 @@ TEST(Settings, BadValuesStopBeforeAnyFileIsTouched) {
        "Option --position: -1e8 does not fit the header's field (at most 99999999.9999 m)"},
       {{"--start", "2026-02-29 00:00:00"},
        "Option --start: '2026-02-29 00:00:00' is not a valid date and time"},
+      {{"--start", "2026-13-01 00:00:00"},
+       "Option --start: '2026-13-01 00:00:00' is not a valid date and time"},
       {{"--end", "2026-01-08 00:00"},
        "Option --end: '2026-01-08 00:00' is not a time YYYY-MM-DD HH:MM:SS (or "
        "YYYY-MM-DDTHH:MM:SS)"},
