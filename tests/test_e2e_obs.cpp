@@ -126,6 +126,7 @@ TEST(ObservationFile, ExtendedMessagesDualFrequency) {
       {kGps | 0x00, 3, 0x07, 45, 20000000.125, 1000.5, 100.25f, 0x0028},
       {kGps | 0x20, 3, 0x07, 40, 20000001.5, 800.25, 78.0f, 0x0020},  // L2C
       {kGps | 0x10, 3, 0x07, 40, 1.0, 1.0, 1.0f, 0},                  // L1C: not stored
+      {kGlo | 0x40, 2, 0x0A, 40, 1.0, 1.0, 1.0f, 0},                  // GLONASS L3: not stored
       {kGps | 0x00, 7, 0x07, 44, 21000000.0, -2000.0, -5.5f, 0},      // first signal only
       {kGal | 0x50, 11, 0x07, 39, 23000000.0, 3000.0, 7.0f, 0x0008},  // E5b only
       {kGlo | 0x00, 2, 0x0A, 41, 19000000.0, 400.0, 1.5f, 0},         // k = 3

@@ -153,6 +153,10 @@ TEST(Settings, BadValuesStopBeforeAnyFileIsTouched) {
        "Option --start: '2026-02-29 00:00:00' is not a valid date and time"},
       {{"--start", "2026-13-01 00:00:00"},
        "Option --start: '2026-13-01 00:00:00' is not a valid date and time"},
+      {{"--start", "2026-01-08 00:00:60"},
+       "Option --start: '2026-01-08 00:00:60' is not a valid date and time"},
+      {{"--end", "2026-01-08 00:60:00"},
+       "Option --end: '2026-01-08 00:60:00' is not a valid date and time"},
       {{"--end", "2026-01-08 00:00"},
        "Option --end: '2026-01-08 00:00' is not a time YYYY-MM-DD HH:MM:SS (or "
        "YYYY-MM-DDTHH:MM:SS)"},
