@@ -20,39 +20,39 @@ std::string pad(const std::string& text, size_t width) {
   return text + std::string(width - text.size(), ' ');
 }
 
-const std::string k60(60, 'N');  // a marker name as long as its field
-const std::string k40(40, 'A');  // an agency as long as its field
+// Text settings at their full field widths, each of its own letter, so that a
+// field cut short, shifted or swapped shows.
+struct TextSetting {
+  const char* option;
+  size_t width;
+  char letter;
+  std::string value() const { return std::string(width, letter); }
+};
+const TextSetting kTexts[] = {{"--marker-name", 60, 'N'},    {"--marker-number", 20, 'U'},
+                              {"--marker-type", 20, 'T'},    {"--observer", 20, 'O'},
+                              {"--agency", 40, 'A'},         {"--receiver-number", 20, 'R'},
+                              {"--receiver-type", 20, 'Y'},  {"--receiver-version", 20, 'V'},
+                              {"--antenna-number", 20, 'M'}, {"--antenna-type", 15, 'P'},
+                              {"--radome", 4, 'D'},          {"--comment", 60, 'C'}};
+std::string full(char letter, size_t width) { return std::string(width, letter); }
 
-const std::vector<std::string> kMetadataOptions = {
-    "--marker-name",      k60,
-    "--marker-number",    "40104M002",
-    "--marker-type",      "GEODETIC",
-    "--observer",         "J. Smith",
-    "--agency",           k40,
-    "--receiver-number",  "5123K12345",
-    "--receiver-type",    "VLN-R2",
-    "--receiver-version", "1.07",
-    "--antenna-number",   "1440912345",
-    "--antenna-type",     "ABCDEFGHIJKLMNO",
-    "--radome",           "SCIS",
-    "--antenna-delta",    "1.512,0.1,-0.2",
-    "--position",         "1234567.12346,-7654321.5,0.001",
-    "--comment",          "Pillar #2 north",
-    "--comment",          "second",
-    "--interval",         "1"};
+std::vector<std::string> metadata_options() {
+  std::vector<std::string> o;
+  for (const TextSetting& t : kTexts) o.insert(o.end(), {t.option, t.value()});
+  o.insert(o.end(), {"--comment", "Pillar #2 north", "--antenna-delta", "1.512,0.1,-0.2",
+                     "--position", "1234567.12346,-7654321.5,0.001", "--interval", "1"});
+  return o;
+}
 
 // The same settings as a station file written on Windows with a byte-order
 // mark, comments, blank lines and trailing blanks.
-const std::string kStationFile =
-    "\xEF\xBB\xBF# station file\r\n\r\nmarker-name = " + k60 +
-    "  \r\nmarker-number=40104M002\r\nmarker-type =GEODETIC\r\nobserver = J. Smith\r\n"
-    "agency = " +
-    k40 +
-    "\r\nreceiver-number = 5123K12345\r\nreceiver-type = VLN-R2\r\n"
-    "receiver-version = 1.07\r\nantenna-number = 1440912345\r\n"
-    "antenna-type = ABCDEFGHIJKLMNO\r\nradome = SCIS\r\n   # indented comment\r\n"
-    "antenna-delta = 1.512,0.1,-0.2\r\nposition = 1234567.12346,-7654321.5,0.001\r\n"
-    "comment = Pillar #2 north\r\ncomment = second\r\ninterval = 1\r\n";
+std::string station_file() {
+  std::string f = "\xEF\xBB\xBF# station file\r\n\r\n";
+  for (const TextSetting& t : kTexts) f += std::string(t.option + 2) + " = " + t.value() + "  \r\n";
+  return f +
+         "   # indented comment\r\ncomment=Pillar #2 north\r\nantenna-delta = 1.512,0.1,-0.2\r\n"
+         "position = 1234567.12346,-7654321.5,0.001\r\ninterval = 1\r\n";
+}
 
 Bytes sample_log() {
   std::string s = read_file(VLN_SAMPLE_LOG);
@@ -88,19 +88,20 @@ std::map<std::string, std::string> epochs_by_time(const std::string& obs) {
 }  // namespace
 
 TEST(Settings, MetadataLandsInItsColumnsFromOptionsAndStationFile) {
-  auto by_options = run_program(args({"log.dat", "G"}, kMetadataOptions), "log.dat", sample_log());
+  auto by_options =
+      run_program(args({"log.dat", "G"}, metadata_options()), "log.dat", sample_log());
   ASSERT_EQ(1, by_options.status) << by_options.out;
   auto obs = lines(by_options.obs);
   const std::vector<std::string> want = {
       pad("Test version 0.1", 60) + "COMMENT             ",
+      full('C', 60) + "COMMENT             ",
       pad("Pillar #2 north", 60) + "COMMENT             ",
-      pad("second", 60) + "COMMENT             ",
-      k60 + "MARKER NAME         ",
-      pad("40104M002", 60) + "MARKER NUMBER       ",
-      pad("GEODETIC", 60) + "MARKER TYPE         ",
-      pad("J. Smith", 20) + k40 + "OBSERVER / AGENCY   ",
-      pad("5123K12345", 20) + pad("VLN-R2", 20) + pad("1.07", 20) + "REC # / TYPE / VERS ",
-      pad("1440912345", 20) + "ABCDEFGHIJKLMNO SCIS" + pad("", 20) + "ANT # / TYPE        ",
+      full('N', 60) + "MARKER NAME         ",
+      pad(full('U', 20), 60) + "MARKER NUMBER       ",
+      pad(full('T', 20), 60) + "MARKER TYPE         ",
+      full('O', 20) + full('A', 40) + "OBSERVER / AGENCY   ",
+      full('R', 20) + full('Y', 20) + full('V', 20) + "REC # / TYPE / VERS ",
+      full('M', 20) + full('P', 15) + " " + full('D', 4) + pad("", 20) + "ANT # / TYPE        ",
       "  1234567.1235 -7654321.5000        0.0010" + pad("", 18) + "APPROX POSITION XYZ ",
       "        1.5120        0.1000       -0.2000" + pad("", 18) + "ANTENNA: DELTA H/E/N",
       "G    4 C1C L1C D1C S1C" + pad("", 38) + "SYS / # / OBS TYPES ",
@@ -110,7 +111,7 @@ TEST(Settings, MetadataLandsInItsColumnsFromOptionsAndStationFile) {
   ASSERT_GT(obs.size(), want.size() + 2);
   for (size_t i = 0; i < want.size(); i++) EXPECT_EQ(want[i], obs[i + 2]) << "line " << i + 3;
 
-  ExtraFiles file = {{"algo.station", kStationFile}};
+  ExtraFiles file = {{"algo.station", station_file()}};
   auto by_file = run_program({"log.dat", "--station-file", "algo.station", "G"}, "log.dat",
                              sample_log(), {}, 0, file);
   EXPECT_EQ(by_options.obs, by_file.obs);
@@ -123,7 +124,7 @@ TEST(Settings, MetadataLandsInItsColumnsFromOptionsAndStationFile) {
   auto top = lines(over.obs);
   EXPECT_EQ(pad("only", 60) + "COMMENT             ", top[3]);
   EXPECT_EQ(pad("G", 60) + "MARKER NAME         ", top[4]);
-  EXPECT_EQ(pad("1440912345", 20) + "TRM59800.00" + pad("", 29) + "ANT # / TYPE        ", top[9]);
+  EXPECT_EQ(full('M', 20) + "TRM59800.00" + pad("", 29) + "ANT # / TYPE        ", top[9]);
   EXPECT_EQ("G    4 C1C L1C D1C S1C", top[12].substr(0, 22));  // "G" named the marker only
   auto plain = run_program({"log.dat", "--antenna-type", "TRM59800.00"}, "log.dat", sample_log());
   EXPECT_EQ(pad("", 20) + "TRM59800.00     NONE" + pad("", 20) + "ANT # / TYPE        ",
@@ -138,8 +139,6 @@ TEST(Settings, BadValuesStopBeforeAnyFileIsTouched) {
     std::vector<std::string> options;
     const char* message;
   } const kCases[] = {
-      {{"--marker-name", k60 + "X"}, "Option --marker-name: value longer than 60 characters"},
-      {{"--agency", k40 + "X"}, "Option --agency: value longer than 40 characters"},
       {{"--antenna-type", "ABCDEFGHIJKLMNOP"},
        "Option --antenna-type: value longer than 15 characters"},
       {{"--observer", "Jos\xC3\xA9"},
@@ -181,7 +180,14 @@ TEST(Settings, BadValuesStopBeforeAnyFileIsTouched) {
       {{"--station-file", "long.station"},
        "Station file long.station line 3: radome: value longer than 4 characters"},
   };
-  for (const Case& c : kCases) {
+  std::vector<Case> cases(std::begin(kCases), std::end(kCases));
+  std::vector<std::string> too_long;  // every text one character over its field
+  for (const TextSetting& t : kTexts)
+    too_long.push_back(std::string("Option ") + t.option + ": value longer than " +
+                       std::to_string(t.width) + " characters");
+  for (size_t i = 0; i < too_long.size(); i++)
+    cases.push_back({{kTexts[i].option, kTexts[i].value() + "X"}, too_long[i].c_str()});
+  for (const Case& c : cases) {
     auto r = run_program(args({"log.dat"}, c.options), "log.dat", sample_log(), {}, 0, kFiles);
     EXPECT_EQ(3, r.status) << c.message;
     EXPECT_EQ(std::string(c.message) + "\n", r.out);
