@@ -164,8 +164,11 @@ TEST(Settings, BadValuesStopBeforeAnyFileIsTouched) {
       {{"--interval", "0"}, "Option --interval: the interval must be positive"},
       {{"--interval", "-30"}, "Option --interval: the interval must be positive"},
       {{"--interval", "30s"}, "Option --interval: '30s' is not a number of seconds"},
-      {{"--station-id", "ALGO00Ca"},
-       "Option --station-id: 'ALGO00Ca' is not a station ID of four letters or digits, a "
+      {{"--station-id", "ALGO00CAn"},
+       "Option --station-id: 'ALGO00CAn' is not a station ID of four letters or digits, a "
+       "monument digit, a receiver digit and a three-letter country code (ALGO00CAN)"},
+      {{"--station-id", "AL-O0XCAN"},
+       "Option --station-id: 'AL-O0XCAN' is not a station ID of four letters or digits, a "
        "monument digit, a receiver digit and a three-letter country code (ALGO00CAN)"},
       {{"--marker-name", "X", "--marker-nmae", "Y"},
        "Unknown option --marker-nmae (--help lists the options)"},
