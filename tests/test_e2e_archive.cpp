@@ -172,7 +172,8 @@ TEST(Archive, CompactEdgeCasesAndValuesThatAreNotFinite) {
       {{0x00, 3, 7, 45, 2e7, 1e8, 1.0f, 0},
        {0x20, 3, 7, 40, 2e7 + 3, 8e7, 2.0f, 0},
        {0x00, 7, 7, 44, 2.1e7, -2e6, -5.5f, 0},
-       {0x03, 11, 7, 39, 2.3e7, 3e6, 7.0f, 0}},
+       {0x03, 11, 7, 39, 2.3e7, 3e6, 7.0f, 0},
+       {0x00, 10, 7, 40, 2.2e7, 1e6, 3.0f, 0}},
       {{0x00, 3, 7, 45, 2e7 + 1, 1e8 + 5, 1.5f, 0},
        {0x03, 11, 7, 39, 2.3e7, 3e6 + 1, 7.0f, 8},
        {0x02, 2, 10, 41, 1.9e7, 4e5, 1.5f, 0}},
@@ -275,6 +276,14 @@ TEST(Archive, TimeJumpsNeverReopenAClosedPeriod) {
   ASSERT_EQ(6u, r.outputs.size());
   std::string first = r.outputs["XXXX00XXX_R_20260080000_01H_60M_GO.rnx"];  // epochs an hour apart
   EXPECT_EQ(1, (int)std::count(first.begin(), first.end(), '>'));           // only its own epoch
+  // A folder in the way of the first period's final name: the file keeps its
+  // provisional name and the run its incomplete status.
+  auto blocked = run_program({"log.dat", "G", "--split", "1h"}, "log.dat", log,
+                             {"XXXX00XXX_R_20260080000_01H_60M_GO.rnx"});
+  EXPECT_EQ(2, blocked.status);
+  EXPECT_NE(
+      std::string::npos,
+      blocked.out.find("Incomplete file: XXXX00XXX_R_20260080000_01H_00U_GO.rnx.incomplete\n"));
   for (const char* hour : {"0000", "0100", "0200"})
     EXPECT_NE(std::string::npos,
               r.outputs[std::string("XXXX00XXX_R_2026008") + hour + "_01H_GN.rnx"].find("\nG03 "))

@@ -150,6 +150,13 @@ TEST(Settings, BadValuesStopBeforeAnyFileIsTouched) {
        "Option --position: -1e8 does not fit the header's field (at most 99999999.9999 m)"},
       {{"--start", "2026-02-29 00:00:00"},
        "Option --start: '2026-02-29 00:00:00' is not a valid date and time"},
+      {{"--start", "2025-02-29 00:00:00"},
+       "Option --start: '2025-02-29 00:00:00' is not a valid date and time"},
+      {{"--start", "2100-02-29 00:00:00"},  // not a leap year in the Gregorian calendar
+       "Option --start: '2100-02-29 00:00:00' is not a valid date and time"},
+      {{"--station-id", "ALGOX0CAN"},
+       "Option --station-id: 'ALGOX0CAN' is not a station ID of four letters or digits, a "
+       "monument digit, a receiver digit and a three-letter country code (ALGO00CAN)"},
       {{"--start", "2026-13-01 00:00:00"},
        "Option --start: '2026-13-01 00:00:00' is not a valid date and time"},
       {{"--start", "2026-01-08 00:00:60"},
@@ -287,6 +294,7 @@ TEST(Settings, LongNamesAndOutputFolder) {
     bool one_hour;
     const char* obs_name;
     const char* nav_name;
+    const char* log = "log.dat";  // in a folder: only its file name counts with --output-dir
   } const kCases[] = {
       {{"--long-names"},
        false,
@@ -296,7 +304,7 @@ TEST(Settings, LongNamesAndOutputFolder) {
        false,
        "out/rnx/ALGO00CAN_R_20260080000_03M_01S_RO.rnx",
        "out/rnx/ALGO00CAN_R_20260080000_03M_RN.rnx"},
-      {{"--output-dir", "out", "G"}, false, "out/log.obs", "out/log.nav"},
+      {{"--output-dir", "out", "G"}, false, "out/log.obs", "out/log.nav", "raw.v1/log.dat"},
       {{"--long-names", "--marker-name", "algo 1"},
        true,
        "ALGO00XXX_R_20260080000_01H_10Z_MO.rnx",
@@ -309,7 +317,7 @@ TEST(Settings, LongNamesAndOutputFolder) {
   };
   Bytes hour = generated(3600, 10), sample = sample_log();
   for (const Case& c : kCases) {
-    auto r = run_program(args({"log.dat"}, c.options), "log.dat", c.one_hour ? hour : sample);
+    auto r = run_program(args({c.log}, c.options), c.log, c.one_hour ? hour : sample);
     ASSERT_EQ(1, r.status) << c.obs_name;
     ASSERT_EQ(2u, r.outputs.size()) << c.obs_name;
     EXPECT_EQ(1u, r.outputs.count(c.obs_name)) << r.outputs.begin()->first;
