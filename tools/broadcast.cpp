@@ -51,6 +51,7 @@ std::string sat_key(char sys, int prn) {
 bool read_nav_text(const std::string& text, NavData* nav) {
   std::istringstream in(text);
   bool header_ended = false;
+  bool navigation = false;
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -63,11 +64,14 @@ bool read_nav_text(const std::string& text, NavData* nav) {
         for (int i = 0; i < 4; i++) dst[i] = field(line, 5 + 12 * (size_t)i, 12);
     } else if (label.compare(0, 12, "LEAP SECONDS") == 0) {
       nav->leap = field(line, 0, 6);
+    } else if (label.compare(0, 20, "RINEX VERSION / TYPE") == 0) {
+      navigation = line.size() > 20 && line[20] == 'N';
     } else if (label.compare(0, 13, "END OF HEADER") == 0) {
       header_ended = true;
       break;
     }
   }
+  if (!navigation) return false;  // an observation or other file: nothing to read as records
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.size() < 23 || line[0] == ' ') continue;

@@ -49,7 +49,7 @@ int int_field(const std::string& line, size_t pos, size_t len);
 double seconds_since_gps_epoch(int y, int m, int d, int hh, int mm, double ss);
 std::string sat_key(char sys, int prn);
 // Adds the header values and records of a navigation file's text; false when
-// it holds no END OF HEADER.
+// it is not one (no navigation RINEX VERSION / TYPE line, no END OF HEADER).
 bool read_nav_text(const std::string& text, NavData* nav);
 // The same for a file (plain, gzip or Compact RINEX).
 bool read_nav_file(const std::string& path, NavData* nav, std::string* error);
