@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "crx_encode.h"
 #include "generated_logs.h"
 #include "log_generator.h"
 #include "meas_frames.h"
@@ -228,6 +229,12 @@ TEST(Archive, ReaderRestoresRealCompactFilesOfOtherPrograms) {
                    "VERS   / TYPE\nx\n",
                    &text, &error));
   EXPECT_EQ("Compact RINEX line 2: no CRINEX PROG / DATE line", error);
+  // The two lines that open our Compact RINEX files, with the date's fields moved.
+  EXPECT_EQ(
+      std::string("3.0                 COMPACT RINEX FORMAT                    CRINEX VERS   / "
+                  "TYPE\nvln_raw_to_rinex                        05-Mar-24 01:02     CRINEX "
+                  "PROG / DATE\nX\n"),
+      Crx_header("X   \n", "20240305 010203 UTC "));
 }
 
 TEST(Archive, StreamingGzipReaderAndInterruptedPeriod) {

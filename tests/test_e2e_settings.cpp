@@ -252,7 +252,7 @@ TEST(Settings, WindowAndIntervalKeepTheirEpochsAndEveryLossOfLock) {
       {{"--start", "2026-01-08 00:00:00.5", "--end", "2026-01-08T00:00:01.5"},
        window,
        "Epochs written with the selection: 10 of 21\n"},
-      {{"--start", "2026-01-09 00:00:00"},
+      {{"--start", "2026-12-31 23:59:59"},
        {},
        "Epochs written with the selection: 0 of 21\nNo epoch fell in the selection: the "
        "observation file holds its header only.\n"},
@@ -291,33 +291,37 @@ TEST(Settings, ThinnedGeneratedLogKeepsTheGridEpochsUnchanged) {
 TEST(Settings, LongNamesAndOutputFolder) {
   struct Case {
     std::vector<std::string> options;
-    bool one_hour;
+    int log_kind;  // 0 the sample, 1 a generated hour at 10 Hz, 2 a log without epochs
     const char* obs_name;
     const char* nav_name;
     const char* log = "log.dat";  // in a folder: only its file name counts with --output-dir
   } const kCases[] = {
       {{"--long-names"},
-       false,
+       0,
        "XXXX00XXX_R_20260080000_03M_01S_MO.rnx",
        "XXXX00XXX_R_20260080000_03M_MN.rnx"},
       {{"R", "--long-names", "--marker-name", "ALGO00CAN", "--output-dir", "out/rnx/"},
-       false,
+       0,
        "out/rnx/ALGO00CAN_R_20260080000_03M_01S_RO.rnx",
        "out/rnx/ALGO00CAN_R_20260080000_03M_RN.rnx"},
-      {{"--output-dir", "out", "G"}, false, "out/log.obs", "out/log.nav", "raw.v1/log.dat"},
-      {{"--long-names", "--marker-name", "algo 1"},
-       true,
-       "ALGO00XXX_R_20260080000_01H_10Z_MO.rnx",
-       "ALGO00XXX_R_20260080000_01H_MN.rnx"},
+      {{"--output-dir", "out", "G"}, 0, "out/log.obs", "out/log.nav", "raw.v1/log.dat"},
+      {{"--long-names", "--marker-name", "ab12 x"},
+       1,
+       "AB1200XXX_R_20260080000_01H_10Z_MO.rnx",
+       "AB1200XXX_R_20260080000_01H_MN.rnx"},
+      {{"--long-names"},
+       2,
+       "XXXX00XXX_R_19800060000_00U_00U_MO.rnx",  // nothing known: the GPS epoch, unspecified
+       "XXXX00XXX_R_19800060000_00U_MN.rnx"},
       {{"--long-names", "--station-id", "BJFS01CHN", "--interval", "30", "--start",
         "2026-01-08 00:15:00", "--end", "2026-01-09 00:15:00"},
-       true,
+       1,
        "BJFS01CHN_R_20260080015_01D_30S_MO.rnx",
        "BJFS01CHN_R_20260080015_01D_MN.rnx"},
   };
-  Bytes hour = generated(3600, 10), sample = sample_log();
+  const Bytes kLogs[3] = {sample_log(), generated(3600, 10), Bytes()};
   for (const Case& c : kCases) {
-    auto r = run_program(args({c.log}, c.options), c.log, c.one_hour ? hour : sample);
+    auto r = run_program(args({c.log}, c.options), c.log, kLogs[c.log_kind]);
     ASSERT_EQ(1, r.status) << c.obs_name;
     ASSERT_EQ(2u, r.outputs.size()) << c.obs_name;
     EXPECT_EQ(1u, r.outputs.count(c.obs_name)) << r.outputs.begin()->first;
