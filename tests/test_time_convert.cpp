@@ -56,7 +56,8 @@ TEST(TimeConvert, CalendarFieldsLeapSecondsAndClamps) {
   }
 }
 
-// Every day from the GPS epoch to 28 February 2100 against the C library's calendar.
+// Every day from the GPS epoch to 28 February 2100 against the C library's
+// calendar, and the C library's fields back to seconds since the GPS epoch.
 TEST(TimeConvert, EveryDayOfTheCalendar) {
   const long long kGpsEpoch = 315964800;  // 1980-01-06 in Unix time
   for (int day = 0; day <= 6269 * 7; day++) {
@@ -68,6 +69,10 @@ TEST(TimeConvert, EveryDayOfTheCalendar) {
                 t.day_of_year == c->tm_yday + 1)
         << "day " << day << " came out " << t.year << "-" << t.month << "-" << t.day << " (day "
         << t.day_of_year << ")";
+    UTC_TIME_T back = {
+        (S16)(c->tm_year + 1900), (S16)(c->tm_mon + 1), (S16)c->tm_mday, 0, 0, 0, 0.5};
+    ASSERT_EQ(86400.0 * day + 0.5, TCVT_calendar_to_gps_seconds(back))
+        << "day " << day;  // and back
   }
 }
 
