@@ -414,23 +414,26 @@ TEST(NavigationFile, EveryConstellationTwoEphemeridesEach) {
 }
 
 // A GLONASS ephemeris is written only once its slot's frequency number is
-// known: a fresh run knows none, and strings other than the odd almanac
-// strings 7-15 (and 15 of the fifth frame) teach none, whatever they carry.
+// known: a fresh run knows none, and only the odd almanac strings 7-15 teach
+// one (not string 15 of the fifth frame), whatever the others carry.
 TEST(NavigationFile, GlonassWithoutFrequencyNumberIsNotWritten) {
   Bytes log;
   RandomBits rng{std::mt19937(31)};
-  for (uint32_t frame_tk : {0u, 4u}) {  // the first and the fifth frame of the superframe
+  for (uint32_t frame_tk : {0u, 3u, 4u}) {  // the first, fourth and fifth frame
     GloImmediate f = random_glonass(rng);
     f.tk = frame_tk;
     append(&log, frame(glonass_string_payload(1, 1, encode_glonass(f)[0])));
     for (int n : {5, 6, 16, 17, 18, 19, 21})
       append(&log, frame(glonass_string_payload(1, (uint8_t)n, glonass_almanac_k_string(3))));
-    if (frame_tk == 4)
+    // String 15 of the fifth frame belongs to no slot; of the fourth, to slot 20.
+    if (frame_tk >= 3)
       append(&log, frame(glonass_string_payload(1, 15, glonass_almanac_k_string(3))));
   }
   for (int slot = 1; slot <= 24; slot++) add_glonass(&log, (uint8_t)slot, random_glonass(rng));
   auto r = run_program({"log.dat", "R"}, "log.dat", log);
-  EXPECT_EQ(std::string::npos, r.nav.find("\nR")) << r.nav;
+  size_t first = r.nav.find("\nR");
+  EXPECT_EQ(first, r.nav.find("\nR20 ")) << r.nav;  // slot 20 alone was taught its number
+  EXPECT_EQ(std::string::npos, r.nav.find("\nR", first + 1)) << r.nav;
 }
 
 // A fresh program writes every satellite's first data set even when its issue

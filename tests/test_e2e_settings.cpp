@@ -291,7 +291,7 @@ TEST(Settings, ThinnedGeneratedLogKeepsTheGridEpochsUnchanged) {
 TEST(Settings, LongNamesAndOutputFolder) {
   struct Case {
     std::vector<std::string> options;
-    int log_kind;  // 0 the sample, 1 a generated hour at 10 Hz, 2 a log without epochs
+    int log_kind;  // 0 the sample, 1 a generated hour at 10 Hz, 2 no epoch, 3 one epoch
     const char* obs_name;
     const char* nav_name;
     const char* log = "log.dat";  // in a folder: only its file name counts with --output-dir
@@ -309,17 +309,22 @@ TEST(Settings, LongNamesAndOutputFolder) {
        1,
        "AB1200XXX_R_20260080000_01H_10Z_MO.rnx",
        "AB1200XXX_R_20260080000_01H_MN.rnx"},
-      {{"--long-names"},
+      {{"--long-names", "--interval", "0.01"},  // 100 Hz: no two-digit frequency
        2,
        "XXXX00XXX_R_19800060000_00U_00U_MO.rnx",  // nothing known: the GPS epoch, unspecified
        "XXXX00XXX_R_19800060000_00U_MN.rnx"},
+      {{"--long-names", "--interval", "30", "G"},  // one epoch: the interval asked for
+       3,
+       "XXXX00XXX_R_20260080000_01M_30S_GO.rnx",
+       "XXXX00XXX_R_20260080000_01M_GN.rnx"},
       {{"--long-names", "--station-id", "BJFS01CHN", "--interval", "30", "--start",
         "2026-01-08 00:15:00", "--end", "2026-01-09 00:15:00"},
        1,
        "BJFS01CHN_R_20260080015_01D_30S_MO.rnx",
        "BJFS01CHN_R_20260080015_01D_MN.rnx"},
   };
-  const Bytes kLogs[3] = {sample_log(), generated(3600, 10), Bytes()};
+  const Bytes kLogs[4] = {sample_log(), generated(3600, 10), Bytes(),
+                          e5(0, 345600000, {{0x00, 3, 7, 45, 2e7, 1e8, 1.0f, 0}})};
   for (const Case& c : kCases) {
     auto r = run_program(args({c.log}, c.options), c.log, kLogs[c.log_kind]);
     ASSERT_EQ(1, r.status) << c.obs_name;
