@@ -432,6 +432,7 @@ TEST(NavigationFile, GlonassWithoutFrequencyNumberIsNotWritten) {
   for (int slot = 1; slot <= 24; slot++) add_glonass(&log, (uint8_t)slot, random_glonass(rng));
   auto r = run_program({"log.dat", "R"}, "log.dat", log);
   size_t first = r.nav.find("\nR");
+  ASSERT_NE(std::string::npos, first) << r.nav;
   EXPECT_EQ(first, r.nav.find("\nR20 ")) << r.nav;  // slot 20 alone was taught its number
   EXPECT_EQ(std::string::npos, r.nav.find("\nR", first + 1)) << r.nav;
 }
