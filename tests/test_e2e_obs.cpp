@@ -114,9 +114,12 @@ TEST(ObservationFile, OriginalMessagesSingleFrequencyAllConstellations) {
   want.push_back(epoch(40, 1));
   want.push_back(rec('G', 5, 21233000.0, 111221000.0, ' ', -1233.0, 47));
   expect_lines(want, r.obs);
-  EXPECT_NE(std::string::npos,
-            r.out.find(">>Measurement lost. Last tow = 345601.000000, tow = 345604.000000, UTC: "
-                       "01/08_00:00:4.00\n\n"));
+  size_t lost = r.out.find(
+      ">>Measurement lost. Last tow = 345601.000000, tow = 345604.000000, "
+      "UTC: 01/08_00:00:4.00\n\n");
+  EXPECT_NE(std::string::npos, lost);
+  EXPECT_EQ(lost, r.out.find(">>Measurement lost"));  // the one gap, and no other
+  EXPECT_EQ(std::string::npos, r.out.find(">>Measurement lost", lost + 1));
   EXPECT_NE(std::string::npos, r.out.find("Decoded msg epoch number=        3\n"));
 }
 
