@@ -75,6 +75,8 @@ TEST(ObservationFile, OriginalMessagesSingleFrequencyAllConstellations) {
   append(&log, dc(1, 2400, 345600000));
   append(&log, dd(1, {{0, 5, 0, 45, 21234567.891, 111222333.456, -1234.5f, 0x08},
                       {0, 70, 0, 40, 19876543.21, 1500000000.0, 2345.25f, 0x07},
+                      {0, 32, 0, 44, 22345678.5, 2000.0, 12.5f, 0},  // last GPS number
+                      {0, 33, 0, 36, 38100000.0, 3000.0, 0.5f, 0},   // first SBAS: PRN 120
                       {0, 40, 0, 38, 38000000.5, -1000000000.0, 0.125f, 0},
                       {0, 193, 0, 50, 37000000.25, 1000000000.0, -1.0f, 0},
                       {0, 205, 0, 33, 36000000.75, -123.0, 10.0f, 0},
@@ -102,11 +104,13 @@ TEST(ObservationFile, OriginalMessagesSingleFrequencyAllConstellations) {
   want.push_back("  0" + std::string(57, ' ') + "GLONASS SLOT / FRQ #");
   want.push_back(kCodPhsBis);
   want.push_back(kEndOfHeader);
-  want.push_back(epoch(0, 5));
+  want.push_back(epoch(0, 7));
   want.push_back(rec('G', 5, 21234567.891, 111222333.456, '1', -1234.5, 45));
+  want.push_back(rec('G', 32, 22345678.5, 2000.0, ' ', 12.5, 44));
   want.push_back(rec('R', 6, 19876543.21, -500000000.0, ' ', 2345.25, 40));
   want.push_back(rec('C', 5, 36000000.75, -123.0, ' ', 10.0, 33));
   want.push_back(rec('J', 1, 37000000.25, -1000000000.0, ' ', -1.0, 50));
+  want.push_back(rec('S', 20, 38100000.0, 3000.0, ' ', 0.5, 36));
   want.push_back(rec('S', 27, 38000000.5, -1000000000.0, ' ', 0.125, 38));
   want.push_back("> 2026  1  8  0  0  0.5000000  5  0");
   want.push_back(epoch(10, 1));
@@ -131,8 +135,10 @@ TEST(ObservationFile, ExtendedMessagesDualFrequency) {
       {kGps | 0x10, 3, 0x07, 40, 1.0, 1.0, 1.0f, 0},                  // L1C: not stored
       {kGps | 0x00, 7, 0x07, 44, 21000000.0, -2000.0, -5.5f, 0},      // first signal only
       {kGal | 0x50, 11, 0x07, 39, 23000000.0, 3000.0, 7.0f, 0x0008},  // E5b only
-      {kGlo | 0x00, 2, 0x0A, 41, 19000000.0, 400.0, 1.5f, 0},         // k = 3
-      {kGlo | 0x40, 2, 0x0A, 40, 1.0, 1.0, 1.0f, 0},                  // L3: not stored
+      {kGal | 0x00, 12, 0x07, 44, 22000000.0, 1500.0, 4.0f, 0},
+      {kGal | 0x60, 12, 0x07, 38, 22000003.0, 1200.0, 3.0f, 0},  // E6: second frequency
+      {kGlo | 0x00, 2, 0x0A, 41, 19000000.0, 400.0, 1.5f, 0},    // k = 3
+      {kGlo | 0x40, 2, 0x0A, 40, 1.0, 1.0, 1.0f, 0},             // L3: not stored
       {kBds | 0x00, 30, 0x07, 42, 24000000.0, 500.0, 2.0f, 0},
       {kBds | 0x50, 30, 0x07, 43, 24000002.0, 600.0, 3.0f, 0},  // B2I
       {kSbas | 0x00, 133, 0x07, 35, 38000000.0, 700.0, 0.5f, 0},
@@ -160,12 +166,13 @@ TEST(ObservationFile, ExtendedMessagesDualFrequency) {
   EXPECT_EQ("G L2L  0.00000" + std::string(46, ' ') + "SYS / PHASE SHIFT   ", obs[end - 3]);
   std::vector<std::string> body(obs.begin() + (long)end + 1, obs.end());
   std::vector<std::string> want = {
-      epoch(0, 6),
+      epoch(0, 7),
       rec('G', 3, 20000000.125, 1000.5, '3', 100.25, 45) +
           second(20000001.5, 800.25, '2', 78.0, 40),
       rec('G', 7, 21000000.0, -2000.0, ' ', -5.5, 44) + blank64,
       rec('R', 2, 19000000.0, 400.0, ' ', 1.5, 41) + blank64,
       rec('E', 11, 0.0, 0.0, ' ', 0.0, 0) + second(23000000.0, 3000.0, '1', 7.0, 39),
+      rec('E', 12, 22000000.0, 1500.0, ' ', 4.0, 44) + second(22000003.0, 1200.0, ' ', 3.0, 38),
       rec('C', 30, 24000000.0, 500.0, ' ', 2.0, 42) + second(24000002.0, 600.0, ' ', 3.0, 43),
       rec('S', 33, 38000000.0, 700.0, ' ', 0.5, 35),
       epoch(10, 1),
