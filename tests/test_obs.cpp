@@ -29,6 +29,9 @@ TEST(Obs, SignalsMapToFrequencyIndices) {
   Obs_init(FREQ_MODE_L1_ONLY);
   ASSERT_EQ(1, Obs_set_and_check_meas_type(OBS_TYPE_EXTENDED));
   EXPECT_EQ(0, Obs_set_and_check_meas_type(OBS_TYPE_ORIGINAL));
+  // Neither a record nor a time yet: both issues are "none", which match, so a
+  // measurement message without records completes an epoch.
+  EXPECT_EQ(1, Obs_is_sync_meas_msg_and_time_msg());
   struct Case {
     S16 type, svid;
     U08 signal;
