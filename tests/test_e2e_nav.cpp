@@ -299,6 +299,9 @@ TEST(NavigationFile, EveryConstellationTwoEphemeridesEach) {
   append(&log, frame(gps_subframe_payload(5, 4, encode_gps_page18(p18))));
   GpsPage18 q18 = {3, {1, 2, 3, 4}, {-1, -2, -3, -4}, 0, 0, 0, 0, 18};
   append(&log, frame(gps_subframe_payload(195, 4, encode_gps_page18(q18))));
+  GpsPage18 x18 = {3, {9, 9, 9, 9}, {9, 9, 9, 9}, 0, 0, 0, 0, 18};
+  for (uint8_t prn : {192, 198})  // just outside the QZSS numbers: ignored
+    append(&log, frame(gps_subframe_payload(prn, 4, encode_gps_page18(x18))));
 
   // QZSS 193 and 195 (numbers 1 and 3).
   for (int n = 0; n < 4; n++) {
