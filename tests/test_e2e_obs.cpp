@@ -128,7 +128,7 @@ TEST(ObservationFile, OriginalMessagesSingleFrequencyAllConstellations) {
 }
 
 TEST(ObservationFile, ExtendedMessagesDualFrequency) {
-  const uint8_t kGps = 0, kSbas = 1, kGlo = 2, kGal = 3, kBds = 5;
+  const uint8_t kGps = 0, kSbas = 1, kGlo = 2, kGal = 3, kQzss = 4, kBds = 5;
   std::vector<Meas> ms = {
       {kGps | 0x00, 3, 0x07, 45, 20000000.125, 1000.5, 100.25f, 0x0028},
       {kGps | 0x20, 3, 0x07, 40, 20000001.5, 800.25, 78.0f, 0x0020},  // L2C
@@ -142,31 +142,35 @@ TEST(ObservationFile, ExtendedMessagesDualFrequency) {
       {kBds | 0x00, 30, 0x07, 42, 24000000.0, 500.0, 2.0f, 0},
       {kBds | 0x50, 30, 0x07, 43, 24000002.0, 600.0, 3.0f, 0},  // B2I
       {kSbas | 0x00, 133, 0x07, 35, 38000000.0, 700.0, 0.5f, 0},
-      {kGlo | 0x00, 0, 0x07, 30, 1.0, 1.0, 1.0f, 0},  // no slot 0
-      {0x06, 9, 0x07, 30, 1.0, 1.0, 1.0f, 0},         // no constellation
+      {kQzss | 0x00, 193, 0x07, 47, 37000000.0, 900.0, 2.5f, 0},
+      {kQzss | 0x60, 193, 0x07, 30, 1.0, 1.0, 1.0f, 0},  // LEX: not stored
+      {kGlo | 0x00, 0, 0x07, 30, 1.0, 1.0, 1.0f, 0},     // no slot 0
+      {0x06, 9, 0x07, 30, 1.0, 1.0, 1.0f, 0},            // no constellation
   };
   Bytes log = e5(7, 345600000, ms, 3);  // count announces three records that are not there
   append(&log, e5(8, 345601000, {}));   // no records: time set, no epoch
   append(&log, e5(9, 345601000, {{kGps, 3, 0x07, 45, 1.0, 2.0, 3.0f, 0}}));
-  auto r = run_program({"log.dat", "G", "E", "R", "C", "S", "-dual_freq"}, "log.dat", log);
+  auto r = run_program({"log.dat", "G", "E", "R", "C", "S", "J", "-dual_freq"}, "log.dat", log);
   ASSERT_EQ(1, r.status);
   const std::string blank64(64, ' ');
   auto obs = lines(r.obs);
   size_t end = 0;
   while (end < obs.size() && obs[end] != kEndOfHeader) end++;
   ASSERT_LT(end, obs.size());
-  const char* const kTypes[] = {"G    8 C1C L1C D1C S1C C2L L2L D2L S2L", "S    4 C1C L1C D1C S1C",
+  const char* const kTypes[] = {"G    8 C1C L1C D1C S1C C2L L2L D2L S2L",
+                                "J    8 C1C L1C D1C S1C C2L L2L D2L S2L",
+                                "S    4 C1C L1C D1C S1C",
                                 "R    8 C1C L1C D1C S1C C2C L2C D2C S2C",
                                 "C    8 C1I L1I D1I S1I C7I L7I D7I S7I",
                                 "E    8 C1C L1C D1C S1C C7Q L7Q D7Q S7Q"};
-  for (size_t i = 0; i < 5; i++) {
+  for (size_t i = 0; i < 6; i++) {
     std::string line = kTypes[i];
     EXPECT_EQ(line + std::string(60 - line.size(), ' ') + "SYS / # / OBS TYPES ", obs[11 + i]);
   }
   EXPECT_EQ("G L2L  0.00000" + std::string(46, ' ') + "SYS / PHASE SHIFT   ", obs[end - 3]);
   std::vector<std::string> body(obs.begin() + (long)end + 1, obs.end());
   std::vector<std::string> want = {
-      epoch(0, 7),
+      epoch(0, 8),
       rec('G', 3, 20000000.125, 1000.5, '3', 100.25, 45) +
           second(20000001.5, 800.25, '2', 78.0, 40),
       rec('G', 7, 21000000.0, -2000.0, ' ', -5.5, 44) + blank64,
@@ -174,6 +178,7 @@ TEST(ObservationFile, ExtendedMessagesDualFrequency) {
       rec('E', 11, 0.0, 0.0, ' ', 0.0, 0) + second(23000000.0, 3000.0, '1', 7.0, 39),
       rec('E', 12, 22000000.0, 1500.0, ' ', 4.0, 44) + second(22000003.0, 1200.0, ' ', 3.0, 38),
       rec('C', 30, 24000000.0, 500.0, ' ', 2.0, 42) + second(24000002.0, 600.0, ' ', 3.0, 43),
+      rec('J', 1, 37000000.0, 900.0, ' ', 2.5, 47) + blank64,
       rec('S', 33, 38000000.0, 700.0, ' ', 0.5, 35),
       epoch(10, 1),
       rec('G', 3, 1.0, 2.0, ' ', 3.0, 45) + blank64,  // L2C not measured in this epoch
