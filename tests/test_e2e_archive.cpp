@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 
 #include "crx_encode.h"
 #include "generated_logs.h"
@@ -167,8 +168,8 @@ TEST(Archive, LastPeriodPairSolvesFromItsOwnFiles) {
 
 TEST(Archive, CompactEdgeCasesAndValuesThatAreNotFinite) {
   // Satellites that come and go, a second frequency present then blank, loss
-  // of lock, an event, an epoch without satellites, a phase jump that no
-  // third difference holds, and values that are not finite.
+  // of lock, an event, an epoch without satellites, and values that are not
+  // finite.
   const float kNan = NAN, kInf = INFINITY;
   const std::vector<std::vector<Meas>> kEpochs = {
       {{0x00, 3, 7, 45, 2e7, 1e8, 1.0f, 0},
@@ -209,6 +210,25 @@ TEST(Archive, CompactEdgeCasesAndValuesThatAreNotFinite) {
   EXPECT_NE(std::string::npos,
             crx.out.find("Compact RINEX: 4 values that no 14-column field holds written as blank "
                          "fields\n"));
+
+  // A phase jump of 1e9 cycles is beyond what the upper digits' differences
+  // may hold: the arc starts again there, and only there.
+  Bytes jump;
+  const double kPhase[] = {1e8, 1e8 + 5, 1e8 + 10, -9e8, -9e8 + 7};
+  for (uint8_t i = 0; i < 5; i++)
+    append(&jump, e5(i, 345600000 + 1000 * (uint32_t)i, {{0x00, 3, 7, 45, 2e7, kPhase[i], 1, 0}}));
+  auto arc = lines(output(run_program({"log.dat", "G", "--crx"}, "log.dat", jump), "log.crx"));
+  std::vector<std::string> tokens;  // one satellite: epoch, clock and data line each epoch
+  size_t data =
+      std::find(arc.begin(), arc.end(), std::string(60, ' ') + "END OF HEADER") - arc.begin() + 3;
+  for (size_t i = data; i < arc.size(); i += 3) {
+    std::istringstream fields(arc[i]);
+    std::string range, phase;
+    fields >> range >> phase;
+    tokens.push_back(phase);
+  }
+  EXPECT_EQ((std::vector<std::string>{"3&100000000000", "5000", "0", "3&-900000000000", "7000"}),
+            tokens);
 }
 
 TEST(Archive, ReaderRestoresRealCompactFilesOfOtherPrograms) {
