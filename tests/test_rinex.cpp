@@ -45,6 +45,7 @@ TEST(RinexFiles, CreationDateIsShiftedBackEightHours) {
   };
   const Case cases[] = {
       {"Sat Mar  1 07:59:59 2025\n", "20250228 235959 UTC "},  // blank-padded day
+      {"Sun Mar  2 09:00:00 2025\n", "20250302 010000 UTC "},  // and one that stays
       {"Wed Dec 31 08:00:00 2025\n", "20251231 000000 UTC "},
       {"Thu Jan 02 05:00:00 2025\n", "20250101 210000 UTC "},  // only the day goes back
   };
