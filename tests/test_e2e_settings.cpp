@@ -163,6 +163,9 @@ TEST(Settings, BadValuesStopBeforeAnyFileIsTouched) {
        "Option --start: '2026-01-08 00:00:60' is not a valid date and time"},
       {{"--end", "2026-01-08 00:60:00"},
        "Option --end: '2026-01-08 00:60:00' is not a valid date and time"},
+      {{"--start", "2026/01/08 00:00:00"},
+       "Option --start: '2026/01/08 00:00:00' is not a time YYYY-MM-DD HH:MM:SS (or "
+       "YYYY-MM-DDTHH:MM:SS)"},
       {{"--end", "2026-01-08 00:00"},
        "Option --end: '2026-01-08 00:00' is not a time YYYY-MM-DD HH:MM:SS (or "
        "YYYY-MM-DDTHH:MM:SS)"},
@@ -332,6 +335,11 @@ TEST(Settings, LongNamesAndOutputFolder) {
     EXPECT_EQ(1u, r.outputs.count(c.obs_name)) << r.outputs.begin()->first;
     EXPECT_EQ(0u, r.outputs[c.nav_name].find("     3.02           N: GNSS NAV DATA"));
   }
+  // A file where the folder would be: nothing converted, the reason named.
+  auto blocked = run_program({"log.dat", "--output-dir", "log.dat/out"}, "log.dat", kLogs[3]);
+  EXPECT_EQ(0, blocked.status);
+  EXPECT_TRUE(blocked.outputs.empty());
+  EXPECT_EQ(0u, blocked.out.find("RINEX output folder log.dat/out cannot be created: "));
 }
 
 TEST(Settings, IncompleteRunKeepsItsProvisionalNames) {
