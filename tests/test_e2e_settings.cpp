@@ -316,6 +316,11 @@ TEST(Settings, LongNamesAndOutputFolder) {
        2,
        "XXXX00XXX_R_19800060000_00U_00U_MO.rnx",  // nothing known: the GPS epoch, unspecified
        "XXXX00XXX_R_19800060000_00U_MN.rnx"},
+      {{"--long-names", "--interval", "99", "--start", "1980-01-06 00:00:00", "--end",
+        "1980-04-14 00:00:00"},  // from the GPS epoch; the largest counts of two digits
+       2,
+       "XXXX00XXX_R_19800060000_99D_99S_MO.rnx",
+       "XXXX00XXX_R_19800060000_99D_MN.rnx"},
       {{"--long-names", "--interval", "30", "G"},  // one epoch: the interval asked for
        3,
        "XXXX00XXX_R_20260080000_01M_30S_GO.rnx",
