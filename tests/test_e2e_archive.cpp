@@ -17,7 +17,7 @@
 #include "meas_frames.h"
 #include "nav_encoders.h"
 #include "position_check.h"
-#include "rinex_reader.h"
+#include "rinex_text.h"
 #include "runner.h"
 
 using namespace vlntest;

@@ -12,7 +12,7 @@
 #include "generated_logs.h"
 #include "log_generator.h"
 #include "qc.h"
-#include "rinex_reader.h"
+#include "rinex_text.h"
 #include "runner.h"
 
 using namespace vlntest;

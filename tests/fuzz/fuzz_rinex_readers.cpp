@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "broadcast.h"
+#include "nav_reader.h"
 #include "qc.h"
-#include "rinex_reader.h"
+#include "rinex_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size), rinex, error;

@@ -2,15 +2,15 @@
 // columns 61-80; the body by the fixed columns of epoch lines and of the
 // 16-column fields of data lines. Numbers of the usual F14.3 shape are read
 // digit by digit (a day at 30 s or an hour at 10 Hz in a fraction of a second).
-#include "qc_obs.h"
+#include "obs_reader.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-#include "broadcast.h"
-#include "rinex_reader.h"
+#include "nav_reader.h"
+#include "rinex_text.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <map>
 #include <sstream>
 
-#include "broadcast.h"
+#include "nav_reader.h"
 #include "gnss_models.h"
-#include "rinex_reader.h"
+#include "rinex_text.h"
 
 using namespace bc;
 

@@ -2,7 +2,7 @@
 // files), Compact RINEX through a decoder written from the format's
 // description: epoch lines and flag strings restored from text differences,
 // observations and clock from their difference arcs.
-#include "rinex_reader.h"
+#include "rinex_text.h"
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN

@@ -42,17 +42,9 @@ struct SatMeas {
   double freq;     // Hz, for the ionosphere scaling
 };
 
-// A fixed-column field of a RINEX line as a number ('D' exponents too); 0 when absent.
-double field(const std::string& line, size_t pos, size_t len);
-int int_field(const std::string& line, size_t pos, size_t len);
 // Seconds from the GPS epoch (1980-01-06) to a calendar time of the same scale.
 double seconds_since_gps_epoch(int y, int m, int d, int hh, int mm, double ss);
 std::string sat_key(char sys, int prn);
-// Adds the header values and records of a navigation file's text; false when
-// it is not one (no navigation RINEX VERSION / TYPE line, no END OF HEADER).
-bool read_nav_text(const std::string& text, NavData* nav);
-// The same for a file (plain, gzip or Compact RINEX).
-bool read_nav_file(const std::string& path, NavData* nav, std::string* error);
 // The record closest to t within its validity; nullptr when there is none.
 const Ephemeris* nearest(const NavData& nav, const std::string& key, double t);
 // Places the satellite for a pseudorange pr received at t_rx; false without a record.

@@ -1,8 +1,8 @@
 // Reads a RINEX file whatever its packing: plain text, gzip (any number of
 // members) and Compact RINEX 3 (.crx), which is expanded to RINEX text here,
 // by this reader's own decoder. The text comes back with LF line ends.
-#ifndef VLN_RINEX_READER_H
-#define VLN_RINEX_READER_H
+#ifndef VLN_RINEX_TEXT_H
+#define VLN_RINEX_TEXT_H
 
 #include <string>
 

@@ -4,8 +4,8 @@
 // SLOT / FRQ #, blank fields and short lines; special records (events,
 // header records, cycle-slip records) and systems without types are skipped
 // and counted.
-#ifndef VLN_QC_OBS_H
-#define VLN_QC_OBS_H
+#ifndef VLN_OBS_READER_H
+#define VLN_OBS_READER_H
 
 #include <map>
 #include <string>

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "broadcast.h"
-#include "qc_obs.h"
+#include "nav_reader.h"
+#include "obs_reader.h"
 
 struct QcSignal {
   char system;
