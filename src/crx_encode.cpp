@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "rinex.h"
+#include "rinex_format.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "data_type.h"
-#include "epoch_record.h"
+#include "output_items.h"
 
 // Starts a file: every satellite new, the next epoch line written in full.
 // dual: the header lists eight types for every system but SBAS.

@@ -10,7 +10,10 @@
 #include "const.h"
 #include "epoch_select.h"
 #include "obs.h"
-#include "rinex.h"
+#include "rinex_config.h"
+#include "rinex_files.h"
+#include "rinex_nav.h"
+#include "rinex_obs.h"
 #include "time_convert.h"
 
 namespace {
@@ -185,7 +188,7 @@ void complete_epoch() {
   Obs_get_utc_time(&utc);
   if (!Obs_has_start_utc_time()) Obs_set_start_utc_time(utc);
   Obs_set_end_utc_time(utc);
-  RINEX_put_obs_body();
+  if (RINEX_route_epoch(utc, true)) RINEX_put_obs_body();
   Obs_is_meas_lost();
   Obs_reset_all_measurement();
 }
@@ -208,15 +211,6 @@ void put_nav_record(S16 gnss_type, S16 svid) {
 }
 
 }  // namespace
-
-void byte_reverse_order(unsigned char* buf, int len) {
-  if (len > 20) len = 20;
-  for (int i = 0, j = len - 1; i < j; i++, j--) {
-    unsigned char t = buf[i];
-    buf[i] = buf[j];
-    buf[j] = t;
-  }
-}
 
 void Decode_init() {
   memset(Msg_cnt, 0, sizeof Msg_cnt);
@@ -271,7 +265,11 @@ S16 Decode_binary_message_process(U08 msg_id, U08* buf, U16 len) {
   }
   if (msg_id >= kFirstId && msg_id <= kLastId) Msg_cnt[msg_id - kFirstId]++;
 
-  if (enable_put_obs_timestamp && Select_take_event()) RINEX_put_obs_timestamp();
+  if (enable_put_obs_timestamp && Select_take_event()) {
+    UTC_TIME_T t;
+    Obs_get_utc_time(&t);
+    if (RINEX_route_epoch(t, false)) RINEX_put_obs_timestamp();
+  }
   if (enable_put_obs_body && Obs_is_sync_meas_msg_and_time_msg()) complete_epoch();
   if (enable_put_nav_body) put_nav_record(nav_gnss_type, nav_svid_or_slot);
   return 1;

@@ -15,8 +15,6 @@ S32 Decode_get_number_of_epoch();
 void Decode_show_decoded_msg_number();
 // Clears the counters and the almanac state, for a clean start.
 void Decode_init();
-// Reverses the order of len bytes (at most 20) in place.
-void byte_reverse_order(unsigned char* buf, int len);
 
 // GLONASS frequency channel number of a slot (1-24) learnt from the almanac; -9 = unknown.
 S08 Decode_get_almanac_k_num(S16 slot);

@@ -7,7 +7,7 @@
 #include "const.h"
 #include "decode_binmsg.h"
 #include "ephemeris.h"
-#include "rinex.h"
+#include "rinex_config.h"
 #include "subframe.h"
 #include "word_extract.h"
 

@@ -95,8 +95,6 @@ S16 Select_take_epoch() {
 
 S16 Select_take_event() { return (!Active || in_window(epoch_seconds())) ? 1 : 0; }
 
-S32 Select_epochs_written() { return Written; }
-
 D64 Select_data_interval() { return Shortest_spacing; }
 
 void Select_report() {

@@ -17,8 +17,6 @@ void Select_start_run();
 S16 Select_take_epoch();
 // 1 when an event stamp at the store's time is written: inside the window.
 S16 Select_take_event();
-// Epochs written so far.
-S32 Select_epochs_written();
 // The shortest spacing of consecutive written epochs in seconds; 0 below two epochs.
 D64 Select_data_interval();
 // Prints how many epochs the selection kept, when a selection is set.

@@ -22,7 +22,9 @@
 
 #include "const.h"
 #include "epoch_select.h"
-#include "rinex.h"
+#include "file_io.h"
+#include "rinex_config.h"
+#include "rinex_files.h"
 #include "settings.h"
 
 namespace {
@@ -97,7 +99,7 @@ S16 open_raw_and_rinex_files(S16 n, char* input) {
     show_help_messages();
     exit(0);
   }
-  Fp_raw = RINEX_open_file(input, "rb");
+  Fp_raw = File_open(input, "rb");
   if (Fp_raw == nullptr) {
     puts("Raw file open error~");
     return 0;

@@ -4,12 +4,14 @@
 #include <cstring>
 
 #include "const.h"
+#include "decode_binmsg.h"
 #include "ephemeris.h"
 #include "epoch_select.h"
 #include "main.h"
+#include "nav.h"
 #include "obs.h"
-#include "rinex.h"
-#include "rinex_output.h"
+#include "rinex_config.h"
+#include "rinex_files.h"
 #include "subframe.h"
 
 int convert_raw_file(FILE* fp_raw, S16 enable_gps, S16 enable_qzss, S16 enable_sbas, S16 enable_glo,
@@ -21,21 +23,22 @@ int convert_raw_file(FILE* fp_raw, S16 enable_gps, S16 enable_qzss, S16 enable_s
   if (enable_bd2) RINEX_set_output_measurement(GNSS_TYPE_BD2);
   if (enable_gal) RINEX_set_output_measurement(GNSS_TYPE_GAL);
 
+  // Every store from its initial state (what a fresh process holds anyway).
+  Decode_init();
+  Nav_init();
   SF_init();
   Eph_init();
   Obs_init(freq_mode);
 
-  RINEX_put_obs_header();
-  RINEX_put_nav_header();
+  RINEX_write_headers();
   Select_start_run();
-  RINEX_output_start();
+  RINEX_start_writing();
   parsing_raw_file_and_put_obs_nav_record(fp_raw);
-  RINEX_output_stop();
+  RINEX_stop_writing();
   Select_report();
   RINEX_output_report();
   RINEX_rewinding();
-  RINEX_put_obs_header();
-  RINEX_put_nav_header();
+  RINEX_write_headers();
 
   fclose(fp_raw);
   RINEX_close();

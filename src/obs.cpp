@@ -146,7 +146,17 @@ OBS_DATA_T* valid_slot(S16 gnss_type, S16 svid, S16 freq) {
 }  // namespace
 
 void Obs_init(S16 freq_mode) {
-  for (auto& entry : Slot_k_num_table) entry.has_slot = 0;
+  // Every table and time from scratch, so that a run never sees what an
+  // earlier run in the same process left behind.
+  for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) {
+    Table t = table_of(type);
+    for (S16 i = 0; i < t.size; i++) t.slots[i] = OBS_DATA_T{};
+  }
+  for (auto& entry : Slot_k_num_table) entry = SLOT_K_NUM_T{};
+  Last_tow = 0;
+  Last_wn = 0;
+  Utc_time = Utc_time_start = Utc_time_end = UTC_TIME_T{};
+  Rcv_pos = POS_T{};
   Issue_of_data_time = -1;
   Tow = 0;
   Wn = 0;
@@ -158,18 +168,6 @@ void Obs_init(S16 freq_mode) {
   Meas_type = OBS_TYPE_NONE;
   Meas_version = 0;
   Obs_reset_all_measurement();
-}
-
-void Obs_clear() {
-  for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) {
-    Table t = table_of(type);
-    for (S16 i = 0; i < t.size; i++) t.slots[i] = OBS_DATA_T{};
-  }
-  for (auto& entry : Slot_k_num_table) entry = SLOT_K_NUM_T{};
-  Last_tow = 0;
-  Last_wn = 0;
-  Utc_time = Utc_time_start = Utc_time_end = UTC_TIME_T{};
-  Rcv_pos = POS_T{};
 }
 
 void Obs_reset_all_measurement() {
@@ -288,14 +286,6 @@ S16 Obs_add_lli(S16 gnss_type, S16 svid, S16 freq, U08 lli) {
   if (slot == nullptr) return 0;
   slot->lli[freq] = (U08)(slot->lli[freq] | lli);
   return 1;
-}
-
-S16 Obs_get_measurement_number(S16 gnss_type) {
-  Table t = table_of(gnss_type);
-  S16 n = 0;
-  for (S16 i = 0; i < t.size; i++)
-    if (t.slots[i].valid[0] || t.slots[i].valid[1]) n++;
-  return n;
 }
 
 S16 Obs_get_total_nsv(S16 gnss_type) { return table_of(gnss_type).size; }

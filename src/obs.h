@@ -24,11 +24,9 @@ typedef struct {
 } OBS_DATA_T;
 typedef OBS_DATA_T* OBS_DATA_PT;
 
-// Sets the initial state of the store for a run in the given frequency mode.
+// Sets the store to its initial state (every table and time cleared) for a
+// run in the given frequency mode.
 void Obs_init(S16 freq_mode);
-// Returns the whole store to its state at program start (a clean start for
-// several runs in one process); Obs_init must follow.
-void Obs_clear();
 // Empties every slot for the next epoch (keeps times, position and GLONASS k).
 void Obs_reset_all_measurement();
 // The frequency mode of the run.
@@ -55,8 +53,6 @@ S16 Obs_get_measurement(S16 gnss_type, S16 svid, S16* l2_available_p, U08* signa
 U08 Obs_get_lli(S16 gnss_type, S16 svid, S16 freq);
 // Adds indicator bits to the signal's measurement; 1 when it has one this epoch, else 0.
 S16 Obs_add_lli(S16 gnss_type, S16 svid, S16 freq, U08 lli);
-// Satellites of the constellation with a measurement in the current epoch.
-S16 Obs_get_measurement_number(S16 gnss_type);
 // Table size of the constellation.
 S16 Obs_get_total_nsv(S16 gnss_type);
 S16 Obs_convert_internal_svid_to_rinex_sat_number(S16 gnss_type, S16 svid);

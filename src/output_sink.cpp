@@ -18,7 +18,7 @@
 #include <mutex>
 #include <thread>
 
-#include "rinex.h"
+#include "file_io.h"
 
 namespace {
 
@@ -183,7 +183,7 @@ void stop_worker(SinkState* z) {
 }  // namespace
 
 bool Sink_open(Sink* s, const std::string& path, bool gzip) {
-  s->fp = RINEX_open_file(path.c_str(), gzip ? "wb" : "w");
+  s->fp = File_open(path.c_str(), gzip ? "wb" : "w");
   s->gzip = gzip;
   s->error = 0;
   if (s->fp == nullptr) return false;

@@ -2,9 +2,10 @@
 // (.123456789012E-04); the observation records use plain fixed-point numbers,
 // which are produced here digit for digit as printf would, but without its cost.
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
-#include "rinex.h"
+#include "rinex_format.h"
 
 namespace {
 

@@ -1,14 +1,15 @@
 // The standard long file names of RINEX 3: station, data source, start,
 // period covered and data frequency, content. Composed at the end of the run,
 // when the first epoch, the span and the spacing of the epochs are known.
+#include "rinex_names.h"
+
 #include <cmath>
 #include <cstdio>
 
 #include "const.h"
 #include "epoch_select.h"
 #include "obs.h"
-#include "rinex.h"
-#include "rinex_output.h"
+#include "rinex_config.h"
 #include "time_convert.h"
 
 namespace {
@@ -82,20 +83,13 @@ char content_system() {
   }
 }
 
-S32 day_of_year(const UTC_TIME_T& t) {
-  UTC_TIME_T first = {t.year, 1, 1, 0, 0, 0, 0};
-  UTC_TIME_T day = {t.year, t.month, t.day, 0, 0, 0, 0};
-  D64 days = (TCVT_calendar_to_gps_seconds(day) - TCVT_calendar_to_gps_seconds(first));
-  return (S32)(days / kSecondsPerDay) + 1;
-}
-
 // The long name from its parts: the station, the data source R (the
 // receiver), start, period, frequency (observations only), content, ending.
 std::string compose(char content, const UTC_TIME_T& start, const std::string& period,
                     D64 data_interval) {
   char text[128];
   snprintf(text, sizeof text, "%s_R_%04d%03d%02d%02d_%s", station_id(RINEX_settings()).c_str(),
-           start.year, (int)day_of_year(start), start.hour, start.minute, period.c_str());
+           start.year, (int)TCVT_day_of_year(start), start.hour, start.minute, period.c_str());
   std::string name = text;
   if (content == 'O') name += "_" + frequency_code(data_interval);
   name = name + "_" + content_system() + content;

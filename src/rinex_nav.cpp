@@ -1,11 +1,18 @@
 // The navigation file: its header (written before parsing and again, in
 // place, with the parameters gathered during the run) and one record per new
 // ephemeris of GPS, QZSS, GLONASS, BeiDou and Galileo, in input order.
+#include "rinex_nav.h"
+
+#include <cstring>
+
 #include "const.h"
+#include "creation_date.h"
 #include "ephemeris.h"
 #include "nav.h"
-#include "rinex.h"
-#include "rinex_output.h"
+#include "output_items.h"
+#include "output_stage.h"
+#include "rinex_config.h"
+#include "rinex_format.h"
 #include "text_buffer.h"
 #include "time_convert.h"
 
@@ -145,6 +152,15 @@ D64 galileo_health(const GALIEPH_T& e) {
   return (D64)h;
 }
 
+// Hands a record's text to the writer, after its satellite's constellation and number.
+void emit_nav_record(S16 gnss_type, S16 number, const std::string& text) {
+  U08* p = Stage_reserve(ITEM_NAV, (U32)(text.size() + 2));
+  p[0] = (U08)gnss_type;
+  p[1] = (U08)number;
+  memcpy(p + 2, text.data(), text.size());
+  Stage_commit((U32)(text.size() + 2));
+}
+
 // The text of one record; its capacity stays from record to record.
 Text* record_text() {
   static Text record;
@@ -183,8 +199,6 @@ std::string RINEX_nav_header_text() {
   return text.s;
 }
 
-void RINEX_put_nav_header() { RINEX_write_nav_header(RINEX_nav_header_text()); }
-
 void RINEX_put_nav_body(U08 prn, U08 gnss_type) {
   const EPH_T* e = Eph_gps_qzss_get_reference(gnss_type, prn);
   if (e == nullptr) return;
@@ -197,7 +211,7 @@ void RINEX_put_nav_body(U08 prn, U08 gnss_type) {
   put_orbit(fp, e->IDOT, e->codes_on_L2, e->WN, e->L2_P_data_flag);
   put_orbit(fp, e->SV_accuracy_meters, e->health, e->TGD, e->IODC);
   put_orbit_7(fp, e->start_tow, e->fit_interval);
-  RINEX_emit_nav_record(gnss_type, prn, fp->s);
+  emit_nav_record(gnss_type, prn, fp->s);
 }
 
 void RINEX_put_glonav_body(U08 slot, S08 knum) {
@@ -209,7 +223,7 @@ void RINEX_put_glonav_body(U08 slot, S08 knum) {
   put_orbit(fp, e->Xn, e->dXn, e->ddXn, e->healthy);
   put_orbit(fp, e->Yn, e->dYn, e->ddYn, knum);
   put_orbit(fp, e->Zn, e->dZn, e->ddZn, e->En);
-  RINEX_emit_nav_record(GNSS_TYPE_GLO, slot, fp->s);
+  emit_nav_record(GNSS_TYPE_GLO, slot, fp->s);
 }
 
 void RINEX_put_bd2nav_body(U08 svid) {
@@ -224,7 +238,7 @@ void RINEX_put_bd2nav_body(U08 svid) {
   put_orbit(fp, e->IDOT, 0.0, e->WN, 0.0);
   put_orbit(fp, e->SV_accuracy_meters, e->health, e->TGD1, e->TGD2);
   put_orbit_7(fp, e->start_tow, e->IODC);
-  RINEX_emit_nav_record(GNSS_TYPE_BD2, svid, fp->s);
+  emit_nav_record(GNSS_TYPE_BD2, svid, fp->s);
 }
 
 void RINEX_put_gal_nav_body(U08 svid) {
@@ -243,5 +257,5 @@ void RINEX_put_gal_nav_body(U08 svid) {
   D19_12_format(e->TOW_5, tow);
   D19_12_format(0.0, zero);
   text_printf(fp, "    %19s%19s%19s%19s\n", tow, zero, "", "");
-  RINEX_emit_nav_record(GNSS_TYPE_GAL, svid, fp->s);
+  emit_nav_record(GNSS_TYPE_GAL, svid, fp->s);
 }

@@ -3,13 +3,15 @@
 // satellite for each complete epoch, plus event lines for time stamps.
 #include <cstring>
 
+#include "rinex_obs.h"
+
 #include "const.h"
+#include "creation_date.h"
 #include "crx_encode.h"
-#include "epoch_record.h"
 #include "obs.h"
 #include "output_stage.h"
-#include "rinex.h"
-#include "rinex_output.h"
+#include "rinex_config.h"
+#include "rinex_format.h"
 #include "text_buffer.h"
 
 namespace {
@@ -215,14 +217,6 @@ std::string RINEX_obs_header_text(const UTC_TIME_T& start, const UTC_TIME_T& end
   return RINEX_settings().given[SET_CRX] ? Crx_header(text.s, date_str) : text.s;
 }
 
-void RINEX_put_obs_header() {
-  UTC_TIME_T start;
-  UTC_TIME_T end;
-  Obs_get_start_utc_time(&start);
-  Obs_get_end_utc_time(&end);
-  RINEX_write_obs_header(RINEX_obs_header_text(start, end));
-}
-
 void RINEX_put_obs_body() {
   static const S16 kEnumOrder[] = {GNSS_TYPE_GPS, GNSS_TYPE_GLO,  GNSS_TYPE_GAL,
                                    GNSS_TYPE_BD2, GNSS_TYPE_QZSS, GNSS_TYPE_SBAS};
@@ -231,7 +225,6 @@ void RINEX_put_obs_body() {
   Obs_get_utc_time(&e.time);
   e.flag = 0;
   e.nsat = 0;
-  if (!RINEX_route_epoch(e.time, true)) return;
   U08* item = Stage_reserve(ITEM_EPOCH, sizeof e + MAX_EPOCH_SATS * sizeof(SAT_REC_T));
   SAT_REC_T* sats = reinterpret_cast<SAT_REC_T*>(item + sizeof e);
   for (S16 type : kEnumOrder) {
@@ -262,7 +255,6 @@ void RINEX_put_obs_timestamp() {
   Obs_get_utc_time(&e.time);
   e.flag = 5;
   e.nsat = 0;
-  if (!RINEX_route_epoch(e.time, false)) return;
   U08* item = Stage_reserve(ITEM_EPOCH, sizeof e);
   memcpy(item, &e, sizeof e);
   Stage_commit((U32)sizeof e);

@@ -1,52 +1,31 @@
-// The RINEX writers' output stage: what the converting thread hands over
-// (epochs, events, navigation records, the opening and closing of period
-// files) and how the writer thread turns it into files: plain RINEX or
-// Compact RINEX, plain text or gzip, one file pair or one per period.
+// The writer thread's side of the output: the files items go into (the run's
+// pair, or the pair of the open period with --split), what each item does to
+// them, and what became of the period files. The writer prints nothing:
+// the converting thread reports once the writer has stopped, so the console
+// reads the same on every run.
 #ifndef VLN_RINEX_OUTPUT_H
 #define VLN_RINEX_OUTPUT_H
 
 #include <string>
+#include <vector>
 
-#include "data_type.h"
-#include "epoch_record.h"
 #include "output_sink.h"
 
-// Item kinds of the output stage.
-enum { ITEM_EPOCH = 1, ITEM_NAV = 2, ITEM_PERIOD_OPEN = 3, ITEM_PERIOD_CLOSE = 4 };
-
-// Writes items at once, on the calling thread, until the writer starts.
-void RINEX_output_bind();
-// The files of a run without periods.
+// The files of a run without periods, opened by the caller.
 Sink* RINEX_obs_sink();
 Sink* RINEX_nav_sink();
-// True when the run writes one file pair per period.
-bool RINEX_splits();
-
-// Converting thread.
+// Writes items at once, on the calling thread, until the writer starts;
+// raw_name is the log, which no renamed file may replace.
+void RINEX_output_bind(const std::string& raw_name);
 // Starts the writer thread.
 void RINEX_output_start();
-// Closes the last period, waits for the writer and stops it.
+// Waits until everything handed over is written, and stops the writer.
 void RINEX_output_stop();
-// Writes a header at the start of the run's file (nothing with periods, whose
-// files get theirs when they open and close).
-void RINEX_write_obs_header(const std::string& text);
-void RINEX_write_nav_header(const std::string& text);
-// Hands a navigation record to the writer.
-void RINEX_emit_nav_record(S16 gnss_type, S16 number, const std::string& text);
-// With periods: closes and opens period files for an epoch or event at t;
-// false when t falls in a period already closed (the epoch is not written).
-bool RINEX_route_epoch(const UTC_TIME_T& t, bool is_epoch);
-// Prints what became of the period files; after RINEX_output_stop.
-void RINEX_output_report();
-// The epoch text (plain or compact) of an epoch record; on the writer thread.
-void RINEX_format_epoch(const EPOCH_REC_T& e, const SAT_REC_T* sats, std::string* out);
-// The whole observation header text (Compact RINEX header with --crx).
-std::string RINEX_obs_header_text(const UTC_TIME_T& start, const UTC_TIME_T& end);
-std::string RINEX_nav_header_text();
-// The long name of a file covering period seconds from start.
-std::string RINEX_period_name(char content, const UTC_TIME_T& start, D64 period);
-// The endings of the observation and navigation files: .obs/.crx/.rnx, .nav, and .gz.
-std::string RINEX_obs_ending(bool long_name);
-std::string RINEX_nav_ending(bool long_name);
+// Period files completed, and the files left under their provisional names.
+int RINEX_periods_written();
+const std::vector<std::string>& RINEX_incomplete_files();
+// The first write error (an errno value) of any period's observation or navigation file.
+int RINEX_period_obs_errno();
+int RINEX_period_nav_errno();
 
 #endif

@@ -111,12 +111,6 @@ std::string parse_triple(const std::string& v, D64 out[3]) {
   return "";
 }
 
-int days_in_month(int year, int month) {
-  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return (month == 2 && leap) ? 29 : kDays[month - 1];
-}
-
 // Reads n digits at p[*i]; false if any is not a digit.
 bool digits(const std::string& p, size_t* i, int n, int* out) {
   *out = 0;
@@ -147,7 +141,7 @@ std::string parse_time(const std::string& v, UTC_TIME_T* t, D64* seconds) {
     if (v[i] != '.' || i + 1 == v.size() || !parse_number("0" + v.substr(i), &fraction)) return bad;
     if (v.find_first_not_of("0123456789", i + 1) != std::string::npos) return bad;
   }
-  if (month < 1 || month > 12 || day < 1 || day > days_in_month(year, month) || hour > 23 ||
+  if (month < 1 || month > 12 || day < 1 || day > TCVT_days_in_month(year, month) || hour > 23 ||
       minute > 59 || sec > 59)
     return "'" + v + "' is not a valid date and time";
   *t = UTC_TIME_T{(S16)year, (S16)month, (S16)day, 0, (S16)hour, (S16)minute, sec + fraction};

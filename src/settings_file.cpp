@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "rinex.h"
+#include "file_io.h"
 #include "settings.h"
 
 namespace {
@@ -22,7 +22,7 @@ std::string trim(const std::string& s) {
 }
 
 bool read_whole(const std::string& path, std::string* text, std::string* why) {
-  FILE* fp = RINEX_open_file(path.c_str(), "rb");
+  FILE* fp = File_open(path.c_str(), "rb");
   if (fp == nullptr) {
     *why = strerror(errno);
     return false;

@@ -140,3 +140,24 @@ D64 TCVT_calendar_to_gps_seconds(const UTC_TIME_T& t) {
   S32 days = era * 146097 + doe - 719468 - kGpsEpochDaysFrom1970;
   return (D64)days * kSecondsPerDay + (D64)(t.hour * 3600 + t.minute * 60) + t.sec;
 }
+
+S16 TCVT_days_in_month(S32 year, S32 month) {
+  static const S16 kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return (month == 2 && leap) ? (S16)29 : kDays[month - 1];
+}
+
+S16 TCVT_day_of_year(const UTC_TIME_T& t) {
+  UTC_TIME_T first = {t.year, 1, 1, 0, 0, 0, 0};
+  UTC_TIME_T day = {t.year, t.month, t.day, 0, 0, 0, 0};
+  D64 days = TCVT_calendar_to_gps_seconds(day) - TCVT_calendar_to_gps_seconds(first);
+  return (S16)((S32)(days / kSecondsPerDay) + 1);
+}
+
+UTC_TIME_T TCVT_calendar_of_gps_seconds(int64_t seconds) {
+  int64_t days =
+      seconds >= 0 ? seconds / kSecondsPerDay : -((-seconds + kSecondsPerDay - 1) / kSecondsPerDay);
+  UTC_TIME_T t;
+  convert_day_and_tod_2_utc((S32)days, (S32)(seconds - days * kSecondsPerDay), 0, &t);
+  return t;
+}

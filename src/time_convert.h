@@ -17,6 +17,12 @@ void TCVT_convert_glonass_to_gps_tow(S16 N4, U16 NT, S32 tod, S16 leap_sec, S16*
 // Seconds since the GPS epoch (1980-01-06 00:00:00) of calendar fields in the
 // same time scale; proleptic Gregorian, any year.
 D64 TCVT_calendar_to_gps_seconds(const UTC_TIME_T& t);
+// Days of a month of the Gregorian calendar (month 1-12).
+S16 TCVT_days_in_month(S32 year, S32 month);
+// Day of the year (1-366) of calendar fields.
+S16 TCVT_day_of_year(const UTC_TIME_T& t);
+// Calendar fields of whole seconds since the GPS epoch (negative too).
+UTC_TIME_T TCVT_calendar_of_gps_seconds(int64_t seconds);
 // Days since 1980-01-06, seconds of day and fraction of a second into calendar fields.
 void convert_day_and_tod_2_utc(S32 total_utc_day, S32 sec_of_day, D64 tow_frac,
                                UTC_TIME_T* utc_time_p);

@@ -59,13 +59,11 @@ TEST(Obs, SignalsMapToFrequencyIndices) {
   }
   EXPECT_EQ(1, Obs_has_slot(3));  // the k of a record was kept though its signal was not
   EXPECT_EQ(3, Obs_get_k_num(3));
-  EXPECT_EQ(1, Obs_get_measurement_number(GNSS_TYPE_GPS));
   EXPECT_EQ(1, Obs_is_sync_meas_msg_and_time_msg() == 0);  // no measurement time yet
   Obs_set_meas_time(1, 2400, 10.0, 1000);
   EXPECT_EQ(1, Obs_is_sync_meas_msg_and_time_msg());
   Obs_reset_all_measurement();
   EXPECT_EQ(0, Obs_is_sync_meas_msg_and_time_msg());
-  EXPECT_EQ(0, Obs_get_measurement_number(GNSS_TYPE_GAL));
 }
 
 TEST(Obs, OriginalIdentifiersAndNumbering) {

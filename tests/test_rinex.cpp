@@ -8,7 +8,7 @@
 #define timegm _mkgmtime  // the C runtime's name for it
 #endif
 
-#include "rinex.h"
+#include "creation_date.h"
 #include "runner.h"
 
 using vlntest::run_program;

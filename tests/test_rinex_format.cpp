@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "rinex.h"
+#include "rinex_format.h"
 
 namespace {
 

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <map>
 
-
 namespace bc {
 
 constexpr double kElevationMask = 5.0 * gnss::kGpsPi / 180.0;

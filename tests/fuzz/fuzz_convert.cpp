@@ -9,12 +9,10 @@
 #include <string>
 
 #include "const.h"
-#include "decode_binmsg.h"
 #include "epoch_select.h"
 #include "main.h"
-#include "nav.h"
-#include "obs.h"
-#include "rinex.h"
+#include "rinex_config.h"
+#include "rinex_files.h"
 #include "settings.h"
 
 namespace {
@@ -58,9 +56,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   RINEX_configure(settings);
   Select_configure(settings);
-  Decode_init();
-  Nav_init();
-  Obs_clear();
   FILE* raw = fmemopen(const_cast<uint8_t*>(data + 1), size - 1, "rb");
   if (raw == nullptr) abort();
   if (!RINEX_init(Scratch_name.c_str())) abort();

@@ -1,0 +1,21 @@
+// Files by their UTF-8 names on every platform: opening, renaming, making
+// folders, and telling whether two names lead to one file. On Windows through
+// the wide-character interface, so that any name and long paths work there.
+#ifndef VLN_FILE_IO_H
+#define VLN_FILE_IO_H
+
+#include <cstdio>
+#include <string>
+
+// Opens a file as fopen does.
+FILE* File_open(const char* path, const char* mode);
+// Renames a file, replacing the target if it exists; false when that fails.
+bool File_rename(const std::string& from, const std::string& to);
+// True when both names lead to the same existing file.
+bool File_same(const char* a, const std::string& b);
+// Creates a folder and its parents when missing; false with the reason.
+bool File_make_folders(const std::string& dir, std::string* why);
+// The characters that separate folders in a path.
+const char* File_separators();
+
+#endif

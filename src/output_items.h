@@ -1,0 +1,37 @@
+// What the converting thread hands to the writer thread through the output
+// stage: the item kinds, and the records inside them. An epoch item holds the
+// epoch line's values and, behind it, one record per satellite line; the
+// plain and the Compact RINEX writers both start from it. A navigation item
+// holds the constellation and number of its satellite, then the record text.
+// A period item holds four NUL-ended strings: the observation and navigation
+// file names, then their header texts.
+#ifndef VLN_OUTPUT_ITEMS_H
+#define VLN_OUTPUT_ITEMS_H
+
+#include "data_type.h"
+
+// Item kinds of the output stage.
+enum { ITEM_EPOCH = 1, ITEM_NAV = 2, ITEM_PERIOD_OPEN = 3, ITEM_PERIOD_CLOSE = 4 };
+
+typedef struct {
+  UTC_TIME_T time;
+  S16 flag;  // 0 measurement epoch, 5 event
+  S16 nsat;  // satellite records that follow
+} EPOCH_REC_T;
+
+typedef struct {
+  char letter;       // system letter
+  U08 sat;           // number as printed
+  U08 nfreq;         // frequencies with values: 1 or 2
+  U08 blank_second;  // a dual-frequency line whose second frequency is empty
+  U08 lli[2];
+  S16 cn0[2];
+  F32 doppler[2];
+  D64 pr[2];
+  D64 carr_phase[2];
+} SAT_REC_T;
+
+// The largest epoch: every slot of every constellation.
+enum { MAX_EPOCH_SATS = 160 };
+
+#endif

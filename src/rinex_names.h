@@ -1,0 +1,19 @@
+// The names of the output files: the endings of the short names and the
+// standard long names of RINEX 3 (station, data source, start, period,
+// frequency, content), composed when the times and spacing they show are known.
+#ifndef VLN_RINEX_NAMES_H
+#define VLN_RINEX_NAMES_H
+
+#include <string>
+
+#include "data_type.h"
+
+// The standard long names of the files as the run stands (without folder).
+std::string RINEX_long_name(char content);
+// The long name of a file covering period seconds from start.
+std::string RINEX_period_name(char content, const UTC_TIME_T& start, D64 period);
+// The endings of the observation and navigation files: .obs/.crx/.rnx, .nav, and .gz.
+std::string RINEX_obs_ending(bool long_name);
+std::string RINEX_nav_ending(bool long_name);
+
+#endif

@@ -1,0 +1,18 @@
+// The navigation file: its header text (provisional before the pass over the
+// log, final after it, with the parameters gathered) and one record per new
+// ephemeris of GPS, QZSS, GLONASS, BeiDou and Galileo, handed to the writer
+// thread as text in input order.
+#ifndef VLN_RINEX_NAV_H
+#define VLN_RINEX_NAV_H
+
+#include <string>
+
+#include "data_type.h"
+
+std::string RINEX_nav_header_text();
+void RINEX_put_nav_body(U08 prn, U08 gnss_type);
+void RINEX_put_glonav_body(U08 slot, S08 knum);
+void RINEX_put_bd2nav_body(U08 svid);
+void RINEX_put_gal_nav_body(U08 svid);
+
+#endif
