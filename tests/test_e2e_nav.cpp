@@ -484,45 +484,58 @@ TEST(NavigationFile, FirstSetsOfIssueZeroAndInterleavedSatellites) {
     add_records(glonass_record(slot, v, 0));
   }
 
-  // Two satellites of each kind, interleaved message by message, same
-  // reference time and issue of data, other data; then repeats.
-  GpsLnav g[2] = {random_gps(rng), random_gps(rng)};
-  g[1].toe = g[0].toe, g[1].iode = g[0].iode = 77, g[1].iodc = g[0].iodc = 77;
-  GalEph e[2] = {random_galileo(rng), random_galileo(rng)};
-  e[1].toe = e[0].toe, e[1].iodnav = e[0].iodnav = 100;
-  BdsEph d1[3] = {random_bds(rng), random_bds(rng), random_bds(rng)};
-  BdsEph d2[2] = {random_bds(rng), random_bds(rng)};
-  d1[1].toe = d1[1].toc = d1[2].toe = d1[2].toc = d1[0].toe = d1[0].toc;
-  d2[1].toe = d2[1].toc = d2[0].toe = d2[0].toc, d2[1].sow = d2[0].sow;  // GEOs broadcast in step
-  GloImmediate r[2] = {random_glonass(rng), random_glonass(rng)};
-  r[1].tb = r[0].tb = 40, r[0].n4 = r[1].n4 = 7;
+  // Three satellites of each kind whose pieces interleave, each in its own
+  // order before the piece that completes a set, with the same reference
+  // time but their own issue of data and other data; then the same sets
+  // again, which write nothing (BeiDou 8 with other data but the same toe).
+  // Every GEO's first cycle here differs from its first set above, so only
+  // a repeated cycle gets through the double check; GEO 3 sends three
+  // different cycles before a repeat.
+  const int kOrder[3][4] = {{0, 1, 2, 3}, {2, 0, 3, 1}, {3, 2, 1, 0}};
+  GpsLnav g[3];
+  GalEph e[3];
+  GloImmediate r[3];
+  BdsEph d1[4], d2[5];
+  for (int k = 0; k < 3; k++) {
+    g[k] = random_gps(rng), e[k] = random_galileo(rng), r[k] = random_glonass(rng);
+    g[k].toe = g[0].toe, g[k].iode = g[k].iodc = (uint32_t)(77 + k);
+    e[k].toe = e[0].toe, e[k].iodnav = (uint32_t)(100 + k);
+    r[k].tb = 40, r[k].n4 = 7;
+  }
+  for (int k = 0; k < 5; k++) {
+    if (k < 4) d1[k] = random_bds(rng), d1[k].toe = d1[k].toc = d1[0].toe;
+    d2[k] = random_bds(rng), d2[k].sow = d2[0].sow;  // GEOs broadcast in step
+  }
   for (int repeat = 0; repeat < 2; repeat++) {
-    auto gs = encode_gps_lnav(g[0]), gt = encode_gps_lnav(g[1]);
-    auto es = encode_galileo(e[0]), et = encode_galileo(e[1]);
-    auto ds = encode_bds_d1(d1[0]), dt = encode_bds_d1(d1[repeat + 1]);  // 8's repeat: other data
-    auto rs = encode_glonass(r[0]), rt = encode_glonass(r[1]);
     for (size_t i = 0; i < 5; i++) {
-      if (i < 3) append(&log, frame(gps_subframe_payload(10, (uint8_t)(i + 1), gs[i])));
-      if (i < 3) append(&log, frame(gps_subframe_payload(11, (uint8_t)(i + 1), gt[i])));
-      append(&log, frame(galileo_payload(5, es[i])));
-      append(&log, frame(galileo_payload(6, et[i])));
-      if (i < 3) append(&log, frame(bds_payload(0xE2, 8, (uint8_t)(i + 1), ds[i])));
-      if (i < 3) append(&log, frame(bds_payload(0xE2, 9, (uint8_t)(i + 1), dt[i])));
-      append(&log, frame(glonass_string_payload(3, (uint8_t)(i + 1), rs[i])));
-      append(&log, frame(glonass_string_payload(4, (uint8_t)(i + 1), rt[i])));
-    }
-    for (int cycle = 0; cycle < 2; cycle++) {
-      auto p = encode_bds_d2(d2[0]), q = encode_bds_d2(d2[1]);
-      for (size_t i = 0; i < 10; i++) {
-        append(&log, frame(bds_payload(0xE3, 2, 1, p[i])));
-        append(&log, frame(bds_payload(0xE3, 3, 1, q[i])));
+      for (int k = 0; k < 3; k++) {
+        size_t piece = i < 4 ? (size_t)kOrder[k][i] : 4;  // the completing piece last
+        size_t sf = i < 2 ? (k == 1 ? 1 - i : i) : 2;     // subframe 3 completes the set
+        const BdsEph& d = d1[k == 1 && repeat == 1 ? 3 : k];
+        if (i < 3)
+          append(&log, frame(gps_subframe_payload(10 + k, sf + 1, encode_gps_lnav(g[k])[sf])));
+        if (i < 3) append(&log, frame(bds_payload(0xE2, 7 + k, sf + 1, encode_bds_d1(d)[sf])));
+        append(&log, frame(galileo_payload(5 + k, encode_galileo(e[k])[piece])));
+        append(&log, frame(glonass_string_payload(3 + k, piece + 1, encode_glonass(r[k])[piece])));
       }
     }
-    if (repeat == 1) break;  // the same sets again (8 with other data, same toe): nothing new
-    for (const Lines& l : {gps_record('G', 10, g[0]), gps_record('G', 11, g[1]),
-                           bds_record(8, d1[0], d1[0].sow), bds_record(9, d1[1], d1[1].sow)})
-      add_records(l);
+    const int kGeo3[] = {1, 2, 3, 3};  // GEO 3's sets, cycle by cycle
+    for (int cycle = 0; cycle < (repeat == 0 ? 4 : 2); cycle++) {
+      auto p = encode_bds_d2(d2[0]), q = encode_bds_d2(d2[kGeo3[repeat == 0 ? cycle : 3]]),
+           t = encode_bds_d2(d2[4]);
+      for (size_t i = 0; i < 10; i++)
+        for (uint8_t geo : {3, 2, 4})
+          append(&log, frame(bds_payload(0xE3, geo, 1, geo == 2 ? p[i] : geo == 3 ? q[i] : t[i])));
+    }
   }
+  for (int k = 0; k < 3; k++) {
+    add_records(gps_record('G', 10 + k, g[k]));
+    add_records(galileo_record(5 + k, e[k]));
+    add_records(glonass_record(3 + k, r[k], 0));
+    add_records(bds_record(7 + k, d1[k], d1[k].sow));
+  }
+  for (int n : {0, 3, 4})
+    add_records(bds_record(n == 0 ? 2 : n == 3 ? 3 : 4, d2[n], d2[n].sow + 27));
   auto r_run = run_program({"log.dat", "G", "J", "R", "C", "E"}, "log.dat", log);
   Lines got = lines(r_run.nav);
   size_t end = 0;
@@ -538,11 +551,6 @@ TEST(NavigationFile, FirstSetsOfIssueZeroAndInterleavedSatellites) {
     std::sort(out.begin(), out.end());
     return out;
   };
-  for (const Lines& l :
-       {galileo_record(5, e[0]), galileo_record(6, e[1]), glonass_record(3, r[0], 0),
-        glonass_record(4, r[1], 0), bds_record(2, d2[0], d2[0].sow + 27),
-        bds_record(3, d2[1], d2[1].sow + 27)})
-    add_records(l);
   auto want = by_record(records), have = by_record(body);
   std::vector<std::string> missing, extra;
   std::set_difference(want.begin(), want.end(), have.begin(), have.end(),

@@ -123,6 +123,22 @@ TEST(ObservationFile, OriginalMessagesSingleFrequencyAllConstellations) {
   EXPECT_NE(std::string::npos, r.out.find("Decoded msg epoch number=        3\n"));
 }
 
+// Only a position the receiver sent with a fix (navigation state 3 and up)
+// reaches APPROX POSITION XYZ; one sent without a fix leaves the last fix's.
+TEST(ObservationFile, OnlyFixesGiveTheHeaderPosition) {
+  for (int state : {0, 1, 2, 3, 4, 5, 6, 7, 128, 255}) {
+    Bytes log;
+    append(&log, df(3, 1000.25, 2000.5, 3000.75));
+    append(&log, df((uint8_t)state, -4000.0 - state, 5000.125, -6000.5));
+    auto r = run_program({"log.dat"}, "log.dat", log);
+    char want[64];
+    snprintf(want, sizeof want, "%14.4f%14.4f%14.4f", state > 2 ? -4000.0 - state : 1000.25,
+             state > 2 ? 5000.125 : 2000.5, state > 2 ? -6000.5 : 3000.75);
+    EXPECT_EQ(std::string(want) + std::string(18, ' ') + "APPROX POSITION XYZ ", lines(r.obs)[9])
+        << "state " << state;
+  }
+}
+
 TEST(ObservationFile, ExtendedMessagesDualFrequency) {
   const uint8_t kGps = 0, kSbas = 1, kGlo = 2, kGal = 3, kQzss = 4, kBds = 5;
   std::vector<Meas> ms = {
