@@ -31,10 +31,7 @@ std::wstring wide_path(const char* utf8) {
     std::wstring full(len, L'\0');
     len = GetFullPathNameW(w.c_str(), len, &full[0], nullptr);
     full.resize(len);
-    if (full.compare(0, 2, L"\\\\") == 0)
-      w = L"\\\\?\\UNC\\" + full.substr(2);
-    else
-      w = L"\\\\?\\" + full;
+    w = File_extended_path(full);
   }
   return w;
 }
@@ -99,6 +96,11 @@ bool File_make_folders(const std::string& dir, std::string* why) {
   std::filesystem::create_directories(std::filesystem::u8path(dir), ec);
   if (ec) *why = ec.message();
   return !ec;
+}
+
+std::wstring File_extended_path(const std::wstring& full) {
+  if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
 }
 
 const char* File_separators() {

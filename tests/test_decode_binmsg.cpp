@@ -69,6 +69,9 @@ TEST_F(Decode, AlmanacStringsTeachFrequencyNumbers) {
   EXPECT_EQ(-1, Decode_get_almanac_k_num(21));
   process(glonass_string_payload(3, 9, glonass_almanac_k_string(-16)));  // HnA = 10000
   EXPECT_EQ(-16, Decode_get_almanac_k_num(22));
+  process(glonass_string_payload(3, 1, {0, 0, 0, 0, 0, 0, 0, 0, 0}));    // tk = 0: the day's start
+  process(glonass_string_payload(3, 11, glonass_almanac_k_string(15)));  // HnA = 01111
+  EXPECT_EQ(15, Decode_get_almanac_k_num(3));
 }
 
 TEST_F(Decode, SbasTypes9And12And17CompleteAGeoRecord) {

@@ -523,9 +523,12 @@ TEST(NavigationFile, FirstSetsOfIssueZeroAndInterleavedSatellites) {
     for (int cycle = 0; cycle < (repeat == 0 ? 4 : 2); cycle++) {
       auto p = encode_bds_d2(d2[0]), q = encode_bds_d2(d2[kGeo3[repeat == 0 ? cycle : 3]]),
            t = encode_bds_d2(d2[4]);
-      for (size_t i = 0; i < 10; i++)
+      for (size_t i = 0; i < 10; i++) {
         for (uint8_t geo : {3, 2, 4})
           append(&log, frame(bds_payload(0xE3, geo, 1, geo == 2 ? p[i] : geo == 3 ? q[i] : t[i])));
+        // subframes 2-5 come between the pages of subframe 1 and are not its pages
+        append(&log, frame(bds_payload(0xE3, 2, (uint8_t)(2 + i % 4), t[(i + 1) % 10])));
+      }
     }
   }
   for (int k = 0; k < 3; k++) {

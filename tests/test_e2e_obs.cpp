@@ -156,6 +156,7 @@ TEST(ObservationFile, ExtendedMessagesDualFrequency) {
       {kSbas | 0x00, 133, 0x07, 35, 38000000.0, 700.0, 0.5f, 0},
       {kQzss | 0x00, 193, 0x07, 47, 37000000.0, 900.0, 2.5f, 0},
       {kQzss | 0x60, 193, 0x07, 30, 1.0, 1.0, 1.0f, 0},  // LEX: not stored
+      {kQzss | 0x40, 193, 0x07, 31, 2.0, 2.0, 2.0f, 0},  // L5: not stored
       {kGlo | 0x00, 0, 0x07, 30, 1.0, 1.0, 1.0f, 0},     // no slot 0
       {0x06, 9, 0x07, 30, 1.0, 1.0, 1.0f, 0},            // no constellation
   };

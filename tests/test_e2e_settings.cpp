@@ -170,6 +170,8 @@ TEST(Settings, BadValuesStopBeforeAnyFileIsTouched) {
        "YYYY-MM-DDTHH:MM:SS)"},
       {{"--start", "2026-01-08 00:00:10.5", "--end", "2026-01-08T00:00:10.5"},
        "Option --end: 2026-01-08T00:00:10.5 is not after --start 2026-01-08 00:00:10.5"},
+      {{"--start", "2026-01-08 00:00:10", "--end", "2026-01-08T00:00:09"},
+       "Option --end: 2026-01-08T00:00:09 is not after --start 2026-01-08 00:00:10"},
       {{"--interval", "0"}, "Option --interval: the interval must be positive"},
       {{"--interval", "-30"}, "Option --interval: the interval must be positive"},
       {{"--interval", "30s"}, "Option --interval: '30s' is not a number of seconds"},

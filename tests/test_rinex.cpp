@@ -9,6 +9,7 @@
 #endif
 
 #include "creation_date.h"
+#include "file_io.h"
 #include "runner.h"
 
 using vlntest::run_program;
@@ -36,6 +37,13 @@ TEST(RinexFiles, OutputNamesFollowTheLastDot) {
     EXPECT_EQ(c.files, r.files) << c.log;
     EXPECT_TRUE(r.obs_exists && r.nav_exists) << c.log;
   }
+}
+
+// Windows opens paths beyond 260 characters in their extended form; a
+// network share's takes the UNC prefix instead of the drive's.
+TEST(RinexFiles, ExtendedFormsOfLongWindowsPaths) {
+  EXPECT_EQ(L"\\\\?\\C:\\data\\x.obs", File_extended_path(L"C:\\data\\x.obs"));
+  EXPECT_EQ(L"\\\\?\\UNC\\server\\share\\x.obs", File_extended_path(L"\\\\server\\share\\x.obs"));
 }
 
 TEST(RinexFiles, CreationDateIsShiftedBackEightHours) {

@@ -92,6 +92,8 @@ TEST(TimeConvert, GlonassDayAndFourYearInterval) {
       {"second year, last day", 7, 731, 10800, {2021, 12, 31, -1, 0, 0, 0.0}},
       {"fourth year, first day", 7, 1097, 10800, {2023, 1, 1, -1, 0, 0, 0.0}},
       {"third year, last day", 7, 1096, 10800, {2022, 12, 31, -1, 0, 0, 0.0}},
+      // a damaged day beyond the interval (11 bits) counts on in December
+      {"day 2047", 7, 2047, 10800, {2023, 12, 617, -1, 0, 0, 0.0}},
   };
   for (const Case& c : cases) {
     UTC_TIME_T t = {};
