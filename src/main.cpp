@@ -150,7 +150,11 @@ CommandLine split_command_line(int argc, char** argv) {
 // files'). Returns "" or the error line.
 std::string build_settings(const CommandLine& c, Settings* s) {
   if (!c.missing.empty()) return "Option " + c.missing + ": missing value";
-  if (!c.unknown.empty()) return "Unknown option " + c.unknown + " (--help lists the options)";
+  if (!c.unknown.empty()) {
+    std::string near = Settings_nearest(c.unknown.substr(2));
+    return "Unknown option " + c.unknown + (near.empty() ? "" : " (did you mean --" + near + "?)") +
+           " (--help lists the options)";
+  }
   for (const auto& o : c.options) {
     if (o.first != SET_STATION_FILE) continue;
     std::string error = Settings_read_file(o.second, s);

@@ -136,7 +136,7 @@ S16 RINEX_init(const char* input) {
   Input_name = input;
   RINEX_output_bind(Input_name);
   if (RINEX_splits()) return 1;  // the period files are opened as their periods begin
-  const char* ending = Settings_on(s, SET_LONG_NAMES) ? kProvisionalEnding : "";
+  const char* ending = s.long_names ? kProvisionalEnding : "";
   std::string name = stem + RINEX_obs_ending(false) + ending;
   std::string nav_name = stem + RINEX_nav_ending(false) + ending;
   Obs_name = name;
@@ -147,7 +147,7 @@ S16 RINEX_init(const char* input) {
       return 0;
     }
   }
-  bool gzip = Settings_on(s, SET_GZIP);
+  bool gzip = s.gzip;
   if (!Sink_open(RINEX_obs_sink(), name, gzip)) {
     printf("RINEX obs file %s open error\n", name.c_str());
     return 0;
@@ -230,7 +230,7 @@ int RINEX_nav_write_errno() {
 }
 
 int RINEX_finish_names(int status) {
-  if (!Settings_on(RINEX_settings(), SET_LONG_NAMES) || RINEX_splits()) return status;
+  if (!RINEX_settings().long_names || RINEX_splits()) return status;
   if (status != 1) {
     printf("The run is incomplete: the files keep the names %s and %s\n", Obs_name.c_str(),
            Nav_name.c_str());

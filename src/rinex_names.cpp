@@ -108,13 +108,13 @@ D64 data_interval() {
 
 std::string RINEX_obs_ending(bool long_name) {
   const Settings& s = RINEX_settings();
-  const char* base = Settings_on(s, SET_CRX) ? ".crx" : (long_name ? ".rnx" : ".obs");
-  return std::string(base) + (Settings_on(s, SET_GZIP) ? ".gz" : "");
+  const char* base = s.crx ? ".crx" : (long_name ? ".rnx" : ".obs");
+  return std::string(base) + (s.gzip ? ".gz" : "");
 }
 
 std::string RINEX_nav_ending(bool long_name) {
   return std::string(long_name ? ".rnx" : ".nav") +
-         (Settings_on(RINEX_settings(), SET_GZIP) ? ".gz" : "");
+         (RINEX_settings().gzip ? ".gz" : "");
 }
 
 std::string RINEX_period_name(char content, const UTC_TIME_T& start, D64 period) {

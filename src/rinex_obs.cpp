@@ -1,13 +1,14 @@
 // The observation file: its header (written before parsing and again, in
 // place, after it) and its body, one epoch line and one record line per
 // satellite for each complete epoch, plus event lines for time stamps.
-#include <cstring>
-
 #include "rinex_obs.h"
+
+#include <cstring>
 
 #include "const.h"
 #include "creation_date.h"
 #include "crx_encode.h"
+#include "epoch_select.h"
 #include "obs.h"
 #include "output_stage.h"
 #include "rinex_config.h"
@@ -17,7 +18,8 @@
 namespace {
 
 constexpr F32 kRinexVersion = 3.02f;
-constexpr int kMaxLine = 4096;  // room for eight values of any magnitude
+constexpr int kMaxLine = 4096;                     // room for eight values of any magnitude
+constexpr D64 kLargestIntervalField = 999999.999;  // what F10.3 holds
 
 const char* system_description(S16 sys) {
   switch (sys) {
@@ -182,6 +184,13 @@ int format_epoch_start(char* line, const UTC_TIME_T& t, int flag, int nsat) {
   return n;
 }
 
+// INTERVAL is the spacing of the epochs written; before two epochs are written
+// (or for a spacing the F10.3 field cannot hold) the interval asked for.
+D64 written_interval(const Settings& s) {
+  D64 spacing = Select_data_interval();
+  return spacing > 0 && spacing < kLargestIntervalField ? spacing : s.interval;
+}
+
 }  // namespace
 
 std::string RINEX_obs_header_text(const UTC_TIME_T& start, const UTC_TIME_T& end) {
@@ -200,7 +209,8 @@ std::string RINEX_obs_header_text(const UTC_TIME_T& start, const UTC_TIME_T& end
   put_position_lines(fp, s);
   for (const ObsTypes& t : kObsTypes)
     if (RINEX_is_able_to_output_measurement(t.gnss_type)) put_obs_types_line(fp, t, dual);
-  if (s.given[SET_INTERVAL]) text_printf(fp, "%10.3f%-50s%-20s\n", s.interval, "", "INTERVAL");
+  if (s.given[SET_INTERVAL])
+    text_printf(fp, "%10.3f%-50s%-20s\n", written_interval(s), "", "INTERVAL");
 
   put_time_line(fp, start, "TIME OF FIRST OBS");
   put_time_line(fp, end, "TIME OF LAST OBS");
@@ -214,7 +224,7 @@ std::string RINEX_obs_header_text(const UTC_TIME_T& start, const UTC_TIME_T& end
               "C1C", "", 0.0, "", "C1P", "", 0.0, "", "C2C", "", 0.0, "", "C2P", "", 0.0,
               "GLONASS COD/PHS/BIS");
   text_printf(fp, "%-60.60s%-20s\n", "", "END OF HEADER");
-  return RINEX_settings().given[SET_CRX] ? Crx_header(text.s, date_str) : text.s;
+  return RINEX_settings().crx ? Crx_header(text.s, date_str) : text.s;
 }
 
 void RINEX_put_obs_body() {
@@ -263,7 +273,7 @@ void RINEX_put_obs_timestamp() {
 void RINEX_format_epoch(const EPOCH_REC_T& e, const SAT_REC_T* sats, std::string* out) {
   char start[kMaxLine];
   int n = format_epoch_start(start, e.time, e.flag, e.nsat);
-  if (RINEX_settings().given[SET_CRX]) {
+  if (RINEX_settings().crx) {
     start[n] = '\0';
     Crx_epoch(e, sats, start, out);
     return;

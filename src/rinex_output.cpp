@@ -59,7 +59,7 @@ std::vector<std::string> split_strings(const U08* p, U32 len) {
 void open_period_files(const std::vector<std::string>& parts) {
   Period_names[0] = parts[0];
   Period_names[1] = parts[1];
-  bool gzip = Settings_on(RINEX_settings(), SET_GZIP);
+  bool gzip = RINEX_settings().gzip;
   Sink* sinks[2] = {&Period_obs, &Period_nav};
   for (int i = 0; i < 2; i++) {
     if (!Sink_open(sinks[i], parts[i], gzip)) sinks[i]->error = errno != 0 ? errno : EIO;

@@ -7,12 +7,24 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "time_convert.h"
 
 namespace {
 
-enum Kind { kText, kComment, kTriple, kTime, kSeconds, kPath, kSwitch, kStationId, kPeriod };
+enum Kind {
+  kText,
+  kComment,
+  kTriple,
+  kTime,
+  kSeconds,
+  kPath,
+  kSwitch,
+  kStationId,
+  kPeriod,
+  kVersion
+};
 
 struct OptionDef {
   const char* name;
@@ -61,7 +73,18 @@ const OptionDef kOptions[SET_COUNT] = {
     {"gzip", kSwitch, 0, "", "both files gzip-compressed (.gz)", ""},
     {"split", kPeriod, 0, "15m|1h|1d",
      "one file pair per period of GPS time, with long names; a finished period is closed", "1h"},
+    {"rinex-version", kVersion, 0, "V",
+     "the standard writer of RINEX V for both files (2.11, 3.02, 3.03, 3.04, 3.05 or 4.00): every "
+     "signal under its own code",
+     "3.05"},
 };
+
+struct VersionName {
+  const char* name;
+  int version;
+};
+const VersionName kVersions[] = {{"2.11", RINEX_211}, {"3.02", RINEX_302}, {"3.03", RINEX_303},
+                                 {"3.04", RINEX_304}, {"3.05", RINEX_305}, {"4.00", RINEX_400}};
 
 struct PeriodName {
   const char* name;
@@ -169,7 +192,31 @@ const char* Settings_name(int id) { return kOptions[id].name; }
 
 bool Settings_is_switch(int id) { return kOptions[id].kind == kSwitch; }
 
-bool Settings_on(const Settings& s, int id) { return s.given[id] && s.text[id] == "yes"; }
+// The number of single-character edits between two names.
+size_t edit_distance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); j++) row[j] = j;
+  for (size_t i = 1; i <= a.size(); i++) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); j++) {
+      size_t up = row[j];
+      row[j] = std::min(std::min(row[j] + 1, row[j - 1] + 1), diagonal + (a[i - 1] != b[j - 1]));
+      diagonal = up;
+    }
+  }
+  return row[b.size()];
+}
+
+std::string Settings_nearest(const std::string& name) {
+  std::string best;
+  size_t best_distance = 4;  // more edits than this is another word, not a typing slip
+  for (const OptionDef& option : kOptions) {
+    size_t d = edit_distance(name, option.name);
+    if (d < best_distance) best_distance = d, best = option.name;
+  }
+  return best;
+}
 
 std::string Settings_apply(Settings* s, int id, const std::string& value) {
   const OptionDef& option = kOptions[id];
@@ -202,6 +249,17 @@ std::string Settings_apply(Settings* s, int id, const std::string& value) {
       break;
     case kSwitch:
       if (value != "yes" && value != "no") error = "'" + value + "' is neither yes nor no";
+      if (id == SET_CRX) s->crx = value == "yes";
+      if (id == SET_GZIP) s->gzip = value == "yes";
+      if (id == SET_LONG_NAMES) s->long_names = value == "yes";
+      break;
+    case kVersion:
+      error = "'" + value + "' is not one of 2.11, 3.02, 3.03, 3.04, 3.05, 4.00";
+      for (const VersionName& v : kVersions)
+        if (value == v.name) {
+          s->rinex_version = v.version;
+          error.clear();
+        }
       break;
     case kPeriod:
       error = "'" + value + "' is not one of 15m, 1h, 1d";
@@ -227,6 +285,9 @@ std::string Settings_apply(Settings* s, int id, const std::string& value) {
 std::string Settings_check(const Settings& s) {
   if (s.given[SET_START] && s.given[SET_END] && s.end <= s.start)
     return "Option --end: " + s.text[SET_END] + " is not after --start " + s.text[SET_START];
+  if (s.long_names && s.rinex_version == RINEX_211)
+    return "Option --long-names: RINEX 2.11 files have short names (ssssdddf.yyo); leave it out "
+           "or write RINEX 3.02 or later";
   return "";
 }
 
@@ -247,7 +308,8 @@ void Settings_print_usage() {
     printf("\t%s - %s", words.c_str(), option.what);
     if (option.kind == kText || option.kind == kComment)
       printf(", up to %d characters", option.max_len);
-    printf(". Example: --%s%s%s", option.name, option.example[0] != '\0' ? " " : "", option.example);
+    printf(". Example: --%s%s%s", option.name, option.example[0] != '\0' ? " " : "",
+           option.example);
     puts(".");
   }
   puts("\t--help - Show this complete usage.");

@@ -37,7 +37,20 @@ enum SettingId {
   SET_CRX,
   SET_GZIP,
   SET_SPLIT,
+  SET_RINEX_VERSION,
   SET_COUNT
+};
+
+// RINEX versions of the standard writer, as version x 100; 0 is the
+// receiver's original RINEX 3.02 form.
+enum {
+  RINEX_ORIGINAL = 0,
+  RINEX_211 = 211,
+  RINEX_302 = 302,
+  RINEX_303 = 303,
+  RINEX_304 = 304,
+  RINEX_305 = 305,
+  RINEX_400 = 400
 };
 
 struct Settings {
@@ -50,20 +63,22 @@ struct Settings {
   D64 start = 0, end = 0;  // seconds since the GPS epoch
   D64 interval = 0;        // seconds; 0 = every epoch
   D64 split = 0;           // seconds of a period of its own file; 0 = one file
+  bool crx = false, gzip = false, long_names = false;  // the switches' values
+  int rinex_version = RINEX_ORIGINAL;
 };
 
 // The setting of an option or station-file name ("marker-name"); -1 if none.
 int Settings_find(const char* name);
 // The setting's name without the leading "--".
 const char* Settings_name(int id);
-// True for a switch that is on (given, and "yes" in a station file).
-bool Settings_on(const Settings& s, int id);
 // True for the settings that take no value on the command line.
 bool Settings_is_switch(int id);
 // Checks value and stores it; returns "" or what is wrong with the value.
 std::string Settings_apply(Settings* s, int id, const std::string& value);
 // Checks the settings against each other; returns "" or a whole error line.
 std::string Settings_check(const Settings& s);
+// The known option nearest to a mistyped name, for a hint; "" when none is near.
+std::string Settings_nearest(const std::string& name);
 // Applies a station file's "name = value" lines; returns "" or a whole error
 // line naming the file and line.
 std::string Settings_read_file(const std::string& path, Settings* s);

@@ -39,6 +39,12 @@ bool read_whole(const std::string& path, std::string* text, std::string* why) {
   return why->empty();
 }
 
+// A value in one pair of double quotes stands for the text inside them.
+std::string unquoted(const std::string& v) {
+  if (v.size() >= 2 && v.front() == '"' && v.back() == '"') return v.substr(1, v.size() - 2);
+  return v;
+}
+
 }  // namespace
 
 std::string Settings_read_file(const std::string& path, Settings* s) {
@@ -50,6 +56,7 @@ std::string Settings_read_file(const std::string& path, Settings* s) {
 
 std::string Settings_read_text(std::string text, const std::string& path, Settings* s) {
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+  int first_line[SET_COUNT] = {};  // where each setting was given, for a repeated one
   size_t from = 0;
   for (int number = 1; from < text.size(); number++) {
     size_t nl = text.find('\n', from);
@@ -64,8 +71,17 @@ std::string Settings_read_text(std::string text, const std::string& path, Settin
     if (eq == std::string::npos) return where + "expected 'name = value'";
     std::string name = trim(line.substr(0, eq));
     int id = Settings_find(name.c_str());
-    if (id < 0 || id == SET_STATION_FILE) return where + "unknown setting '" + name + "'";
-    std::string error = Settings_apply(s, id, trim(line.substr(eq + 1)));
+    if (id < 0 || id == SET_STATION_FILE) {
+      std::string near = Settings_nearest(name);
+      return where + "unknown setting '" + name + "'" +
+             (near.empty() || near == "station-file" ? "" : " (did you mean " + near + "?)");
+    }
+    // Comments add a line each; any other setting given twice is a mistake.
+    if (id != SET_COMMENT && first_line[id] != 0)
+      return where + name + " is given twice (first on line " + std::to_string(first_line[id]) +
+             ")";
+    first_line[id] = number;
+    std::string error = Settings_apply(s, id, unquoted(trim(line.substr(eq + 1))));
     if (!error.empty()) return where + name + ": " + error;
   }
   return "";

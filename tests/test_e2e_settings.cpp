@@ -51,13 +51,15 @@ std::vector<std::string> metadata_options() {
 }
 
 // The same settings as a station file written on Windows with a byte-order
-// mark, comments, blank lines and trailing blanks.
+// mark, comments, blank lines, trailing blanks, a value in quotes and
+// switches that are off.
 std::string station_file() {
   std::string f = "\xEF\xBB\xBF# station file\r\n\r\n";
   for (const TextSetting& t : kTexts) f += std::string(t.option + 2) + " = " + t.value() + "  \r\n";
   return f +
-         "   # indented comment\r\ncomment=Pillar #2 north\r\nantenna-delta = 1.512,0.1,-0.2\r\n"
-         "position = 1234567.12346,-7654321.5,0.001\r\ninterval = 1\r\n";
+         "   # indented comment\r\ncomment=\"Pillar #2 north\"\r\nantenna-delta = "
+         "1.512,0.1,-0.2\r\n"
+         "position = 1234567.12346,-7654321.5,0.001\r\ninterval = 1\r\ncrx = no\r\ngzip = no\r\n";
 }
 
 Bytes sample_log() {
@@ -138,9 +140,12 @@ TEST(Settings, MetadataLandsInItsColumnsFromOptionsAndStationFile) {
 }
 
 TEST(Settings, BadValuesStopBeforeAnyFileIsTouched) {
-  const ExtraFiles kFiles = {{"bad.station", "# comment\nmarker = ALGO\n"},
-                             {"noeq.station", "\xEF\xBB\xBFmarker-name ALGO\r\n"},
-                             {"long.station", "\n\nradome = ABCDE\n"}};
+  const ExtraFiles kFiles = {
+      {"bad.station", "# comment\nmarker = ALGO\n"},
+      {"noeq.station", "\xEF\xBB\xBFmarker-name ALGO\r\n"},
+      {"long.station", "\n\nradome = ABCDE\n"},
+      {"twice.station", "marker-name = A\ncomment = x\ncomment = y\nmarker-name = B\n"},
+      {"typo.station", "rinex-verison = 3.05\n"}};
   struct Case {
     std::vector<std::string> options;
     const char* message;
@@ -182,7 +187,17 @@ TEST(Settings, BadValuesStopBeforeAnyFileIsTouched) {
        "Option --station-id: 'AL-O0XCAN' is not a station ID of four letters or digits, a "
        "monument digit, a receiver digit and a three-letter country code (ALGO00CAN)"},
       {{"--marker-name", "X", "--marker-nmae", "Y"},
-       "Unknown option --marker-nmae (--help lists the options)"},
+       "Unknown option --marker-nmae (did you mean --marker-name?) (--help lists the options)"},
+      {{"--rinex-version", "3.1"},
+       "Option --rinex-version: '3.1' is not one of 2.11, 3.02, 3.03, 3.04, 3.05, 4.00"},
+      {{"--long-names", "--rinex-version", "2.11"},
+       "Option --long-names: RINEX 2.11 files have short names (ssssdddf.yyo); leave it out or "
+       "write RINEX 3.02 or later"},
+      {{"--station-file", "twice.station"},
+       "Station file twice.station line 4: marker-name is given twice (first on line 1)"},
+      {{"--station-file", "typo.station"},
+       "Station file typo.station line 1: unknown setting 'rinex-verison' (did you mean "
+       "rinex-version?)"},
       {{"G", "--observer"}, "Option --observer: missing value"},
       {{"--observer", "--agency", "A"}, "Option --observer: missing value"},
       {{"--station-file", "none.station"},
