@@ -15,13 +15,11 @@ namespace {
 constexpr int kOrder = 3;                    // difference order of every arc
 constexpr int64_t kUpperUnit = 100000;       // the upper digits' unit of a value
 constexpr int64_t kUpperJumpLimit = 100000;  // a difference of uppers above this restarts
-constexpr int kMaxTypes = 8;
+constexpr int kMaxTypes = CRX_MAX_FIELDS;
 constexpr int kSystems = 6;
 constexpr int kMaxNumber = 100;
-constexpr int kEpochColumns = 41;  // the epoch line before the satellite list
-// The largest thousandths a 14-column F14.3 field holds, each sign.
-constexpr int64_t kLargestField = 9999999999999LL;
-constexpr int64_t kSmallestField = -999999999999LL;
+constexpr int kEpochColumns = 41;   // the RINEX 3 epoch line before the satellite list
+constexpr int kEpochColumns2 = 32;  // the RINEX 2 epoch line before the satellite list
 
 struct Arc {
   bool active;
@@ -41,6 +39,7 @@ SatState Sats[kSystems][kMaxNumber];
 std::string Previous_line;
 bool Fresh = true;
 bool Dual;
+int Version = 3;  // Compact RINEX 3.0, or 1.0 for RINEX 2
 long Blank_values;
 
 int system_index(char letter) {
@@ -115,29 +114,31 @@ void reset_all() {
     for (SatState& s : system) s.in_previous = false;
 }
 
-void put_satellite(const SAT_REC_T& r, std::string* out) {
-  int sys = system_index(r.letter);
-  if (sys < 0 || r.sat >= kMaxNumber) return;
-  SatState& s = Sats[sys][r.sat];
+// The satellite's number from the digits of its ID ("G 3", "G03", "S20").
+int id_number(const char* id) {
+  int tens = id[1] >= '0' && id[1] <= '9' ? id[1] - '0' : 0;
+  return 10 * tens + (id[2] - '0');
+}
+
+void put_fields(const CrxSat& c, std::string* out) {
+  int sys = system_index(c.id[0]);
+  int number = id_number(c.id);
+  if (sys < 0 || number < 0 || number >= kMaxNumber || c.nfields > kMaxTypes) return;
+  SatState& s = Sats[sys][number];
   bool is_new = !s.in_previous;
   s.in_current = true;
-  int ntypes = (Dual && r.letter != 'S') ? 8 : 4;
+  int n = c.nfields;
   char flags[2 * kMaxTypes + 1];
-  memset(flags, ' ', sizeof flags);
-  flags[2 * ntypes] = '\0';
-  for (int t = 0; t < ntypes; t++) {
+  memcpy(flags, c.flags, (size_t)(2 * n));
+  flags[2 * n] = '\0';
+  for (int t = 0; t < n; t++) {
     Arc& a = s.arcs[t];
     if (is_new) a.active = false;
-    int f = t / 4;
-    bool present = f < r.nfreq && !(f == 1 && r.blank_second);
+    bool present = c.present[t];
     int64_t y = 0;
-    if (present) {
-      D64 values[4] = {r.pr[f], r.carr_phase[f], (D64)r.doppler[f], (D64)r.cn0[f]};
-      if (!RINEX_fixed_scaled(values[t % 4], 3, &y) || y > kLargestField || y < kSmallestField) {
-        Blank_values++;
-        present = false;
-      }
-      if (t % 4 == 1 && r.lli[f] != 0) flags[2 * t] = (char)('0' + r.lli[f]);
+    if (present && !RINEX_f14_3_thousandths(c.value[t], &y)) {
+      Blank_values++;
+      present = false;
     }
     if (present)
       put_value(&a, y, out);
@@ -145,8 +146,11 @@ void put_satellite(const SAT_REC_T& r, std::string* out) {
       a.active = false;
     out->push_back(' ');
   }
-  if (is_new) {
-    for (int i = 0; i < 2 * ntypes; i++) out->push_back(flags[i] == ' ' ? '&' : flags[i]);
+  if (is_new && Version == 1) {  // against blanks: blanks stay blanks, the tail is cut
+    std::string blanks((size_t)(2 * n), ' ');
+    append_diff(blanks.data(), blanks.size(), flags, (size_t)(2 * n), out);
+  } else if (is_new) {  // the whole string, blanks as '&'
+    for (int i = 0; i < 2 * n; i++) out->push_back(flags[i] == ' ' ? '&' : flags[i]);
   } else {
     append_diff(s.flags, strlen(s.flags), flags, strlen(flags), out);
   }
@@ -155,16 +159,71 @@ void put_satellite(const SAT_REC_T& r, std::string* out) {
   out->push_back('\n');
 }
 
+// A satellite of the original writer's records: four types per frequency.
+CrxSat fields_of(const SAT_REC_T& r) {
+  CrxSat c = {};
+  int number = r.sat % 100;
+  c.id[0] = r.letter;
+  c.id[1] = number >= 10 ? (char)('0' + number / 10) : ' ';
+  c.id[2] = (char)('0' + number % 10);
+  c.nfields = (Dual && r.letter != 'S') ? 8 : 4;
+  memset(c.flags, ' ', sizeof c.flags);
+  for (int t = 0; t < c.nfields; t++) {
+    int f = t / 4;
+    c.present[t] = f < r.nfreq && !(f == 1 && r.blank_second);
+    if (!c.present[t]) continue;
+    const D64 values[4] = {r.pr[f], r.carr_phase[f], (D64)r.doppler[f], (D64)r.cn0[f]};
+    c.value[t] = values[t % 4];
+    if (t % 4 == 1 && r.lli[f] != 0) c.flags[2 * t] = (char)('0' + r.lli[f]);
+  }
+  return c;
+}
+
+// The epoch line (full at a fresh start, else the difference) and the empty clock line.
+void put_epoch_line(std::string line, std::string* out) {
+  if (Fresh) {
+    reset_all();
+    std::string full = line;
+    if (Version == 1) full[0] = '&';
+    while (!full.empty() && full.back() == ' ') full.pop_back();
+    *out += full;
+  } else {
+    append_diff(Previous_line.data(), Previous_line.size(), line.data(), line.size(), out);
+  }
+  *out += "\n\n";  // and the empty clock line
+  Previous_line = line;
+  Fresh = false;
+}
+
+void end_epoch() {
+  for (auto& system : Sats)
+    for (SatState& s : system) {
+      s.in_previous = s.in_current;
+      s.in_current = false;
+    }
+}
+
+// A special record: the line verbatim ('&' first in version 1.0), and
+// everything starts anew after it.
+void put_special(const char* epoch_start, std::string* out) {
+  std::string line(epoch_start);
+  if (Version == 1 && !line.empty()) line[0] = '&';
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  *out += line + "\n";
+  Fresh = true;
+}
+
 }  // namespace
 
-void Crx_start(bool dual) {
+void Crx_start(bool dual, int version) {
   Dual = dual;
+  Version = version;
   Fresh = true;
   Previous_line.clear();
   reset_all();
 }
 
-std::string Crx_header(const std::string& rinex_header, const char* creation_date) {
+std::string Crx_header(const std::string& rinex_header, const char* creation_date, int version) {
   static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   // "YYYYMMDD hhmmss UTC " into "dd-Mmm-yy hh:mm".
@@ -174,8 +233,9 @@ std::string Crx_header(const std::string& rinex_header, const char* creation_dat
            kMonths[(month >= 1 && month <= 12) ? month - 1 : 0], creation_date + 2,
            creation_date + 9, creation_date + 11);
   char lines[256];
-  snprintf(lines, sizeof lines, "%-20s%-20s%-20s%s\n%-40s%-20s%s\n", "3.0", "COMPACT RINEX FORMAT",
-           "", "CRINEX VERS   / TYPE", "vln_raw_to_rinex", date, "CRINEX PROG / DATE");
+  snprintf(lines, sizeof lines, "%-20s%-20s%-20s%s\n%-40s%-20s%s\n", version == 1 ? "1.0" : "3.0",
+           "COMPACT RINEX FORMAT", "", "CRINEX VERS   / TYPE", "vln_raw_to_rinex", date,
+           "CRINEX PROG / DATE");
   std::string out = lines;
   size_t from = 0;
   while (from < rinex_header.size()) {
@@ -192,39 +252,21 @@ std::string Crx_header(const std::string& rinex_header, const char* creation_dat
 
 void Crx_epoch(const EPOCH_REC_T& e, const SAT_REC_T* sats, const char* epoch_start,
                std::string* out) {
-  if (e.flag > 1) {  // a special record: verbatim, and everything starts anew after it
-    std::string line(epoch_start);
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    *out += line + "\n";
-    Fresh = true;
-    return;
-  }
+  static CrxSat fields[MAX_EPOCH_SATS];
+  for (S16 i = 0; i < e.nsat && i < MAX_EPOCH_SATS; i++) fields[i] = fields_of(sats[i]);
+  Crx_fields_epoch(epoch_start, e.flag, fields, e.nsat, out);
+}
+
+void Crx_fields_epoch(const char* epoch_start, int flag, const CrxSat* sats, int nsat,
+                      std::string* out) {
+  if (flag > 1) return put_special(epoch_start, out);
   static std::string line;
   line.assign(epoch_start);
-  line.resize(kEpochColumns, ' ');
-  for (S16 i = 0; i < e.nsat; i++) {
-    int number = sats[i].sat % 100;
-    line += sats[i].letter;
-    line += number >= 10 ? (char)('0' + number / 10) : ' ';
-    line += (char)('0' + number % 10);
-  }
-  if (Fresh) {
-    reset_all();
-    std::string full = line;
-    while (!full.empty() && full.back() == ' ') full.pop_back();
-    *out += full;
-  } else {
-    append_diff(Previous_line.data(), Previous_line.size(), line.data(), line.size(), out);
-  }
-  *out += "\n\n";  // and the empty clock line
-  Previous_line = line;
-  Fresh = false;
-  for (S16 i = 0; i < e.nsat; i++) put_satellite(sats[i], out);
-  for (auto& system : Sats)
-    for (SatState& s : system) {
-      s.in_previous = s.in_current;
-      s.in_current = false;
-    }
+  line.resize(Version == 1 ? kEpochColumns2 : kEpochColumns, ' ');
+  for (int i = 0; i < nsat; i++) line.append(sats[i].id, 3);
+  put_epoch_line(line, out);
+  for (int i = 0; i < nsat; i++) put_fields(sats[i], out);
+  end_epoch();
 }
 
 long Crx_blank_values() { return Blank_values; }

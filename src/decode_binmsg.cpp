@@ -98,6 +98,7 @@ S16 convert_to_internal_signal_type(S16 gnss_type, S16 signal_type) {
 }
 
 void store_gps_time(U16 wn, D64 tow) {
+  Obs_set_gps_time(wn, tow);
   UTC_TIME_T utc;
   TCVT_convert_gps_to_utc_time_by_default_parameters((S16)wn, tow, 0, &utc);
   Obs_set_utc_time(utc);

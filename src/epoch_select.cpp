@@ -5,9 +5,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "const.h"
 #include "obs.h"
+#include "obs_codes.h"
 #include "time_convert.h"
 
 namespace {
@@ -22,6 +24,7 @@ bool Has_start, Has_end;
 D64 Start, End, Interval;
 bool Active;
 U08 Held_lli[GNSS_NTYPE][kMaxSlots][2];
+U08 Held_signal_lli[GNSS_NTYPE][kMaxSlots][SIGNALS_PER_SYSTEM];  // the standard writers' store
 S32 Seen;
 S32 Written;
 D64 Last_written;
@@ -45,18 +48,27 @@ S16 frequencies() { return Obs_get_freq_mode() == FREQ_MODE_DUAL ? 2 : 1; }
 
 void hold_lli() {
   for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++)
-    for (S16 svid = 1; svid <= Obs_get_total_nsv(type); svid++)
+    for (S16 svid = 1; svid <= Obs_get_total_nsv(type); svid++) {
       for (S16 f = 0; f < frequencies(); f++)
         Held_lli[type][svid - 1][f] |= (U08)(Obs_get_lli(type, svid, f) & kLossOfLock);
+      for (int slot = 0; slot < SIGNALS_PER_SYSTEM; slot++)
+        Held_signal_lli[type][svid - 1][slot] |=
+            (U08)(Obs_get_signal_lli(type, svid, slot) & kLossOfLock);
+    }
 }
 
 void release_lli() {
   for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++)
-    for (S16 svid = 1; svid <= Obs_get_total_nsv(type); svid++)
+    for (S16 svid = 1; svid <= Obs_get_total_nsv(type); svid++) {
       for (S16 f = 0; f < frequencies(); f++) {
         U08& held = Held_lli[type][svid - 1][f];
         if (held != 0 && Obs_add_lli(type, svid, f, held)) held = 0;
       }
+      for (int slot = 0; slot < SIGNALS_PER_SYSTEM; slot++) {
+        U08& held = Held_signal_lli[type][svid - 1][slot];
+        if (held != 0 && Obs_add_signal_lli(type, svid, slot, held)) held = 0;
+      }
+    }
 }
 
 }  // namespace
@@ -71,8 +83,8 @@ void Select_configure(const Settings& s) {
 }
 
 void Select_start_run() {
-  for (auto& type : Held_lli)
-    for (auto& slot : type) slot[0] = slot[1] = 0;
+  memset(Held_lli, 0, sizeof Held_lli);
+  memset(Held_signal_lli, 0, sizeof Held_signal_lli);
   Seen = Written = 0;
   Last_written = Shortest_spacing = 0;
 }

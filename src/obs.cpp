@@ -5,8 +5,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "const.h"
+#include "obs_codes.h"
 
 namespace {
 
@@ -43,6 +45,8 @@ UTC_TIME_T Utc_time_end;
 S16 Has_start_utc_time;
 POS_T Rcv_pos;
 S16 Freq_mode;
+S32 Gps_wn;
+D64 Gps_tow;
 
 struct Table {
   OBS_DATA_T* slots;
@@ -59,6 +63,27 @@ Table table_of(S16 gnss_type) {
     case GNSS_TYPE_GAL: return {Gal_obs_data_array, GAL_MAX_SV};
     default: return {nullptr, 0};
   }
+}
+
+// Every signal apart, for the standard writers.
+constexpr int kMaxSats = BD2_MAX_SV;  // the largest satellite table
+bool Keep_signals;
+SIGNAL_OBS_T Signals[GNSS_NTYPE][kMaxSats][SIGNALS_PER_SYSTEM];
+U08 Signal_mask[GNSS_NTYPE][kMaxSats];
+
+bool signal_place(S16 gnss_type, S16 svid, int slot) {
+  return gnss_type > GNSS_TYPE_NONE && gnss_type < GNSS_NTYPE && svid >= 1 &&
+         svid <= table_of(gnss_type).size && slot >= 0 && slot < SIGNALS_PER_SYSTEM;
+}
+
+void keep_signal(S16 gnss_type, S16 svid, U08 signal_type, S16 cn0, U08 lli, D64 pr, D64 phase,
+                 F32 doppler) {
+  int id = Codes_signal_id(gnss_type, signal_type);
+  if (id == SIG_NONE) return;
+  int slot = Codes_slot(id);
+  if (!signal_place(gnss_type, svid, slot)) return;
+  Signals[gnss_type][svid - 1][slot] = SIGNAL_OBS_T{pr, phase, doppler, cn0, lli};
+  Signal_mask[gnss_type][svid - 1] = (U08)(Signal_mask[gnss_type][svid - 1] | (1u << slot));
 }
 
 // Classifies an identifier of the original measurement message (0xDD numbering).
@@ -157,6 +182,9 @@ void Obs_init(S16 freq_mode) {
   Last_wn = 0;
   Utc_time = Utc_time_start = Utc_time_end = UTC_TIME_T{};
   Rcv_pos = POS_T{};
+  memset(Signal_mask, 0, sizeof Signal_mask);
+  Gps_wn = 0;
+  Gps_tow = 0;
   Issue_of_data_time = -1;
   Tow = 0;
   Wn = 0;
@@ -172,6 +200,7 @@ void Obs_init(S16 freq_mode) {
 
 void Obs_reset_all_measurement() {
   for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) clear_valid(table_of(type));
+  if (Keep_signals) memset(Signal_mask, 0, sizeof Signal_mask);
   Issue_of_data_meas = -1;
 }
 
@@ -237,6 +266,7 @@ void Obs_set_measurement(U08 iod, S16 svid, S16 k_num, S16 gnss_type, U08 signal
     Slot_k_num_table[svid - 1].k_num = k_num;
   }
   Issue_of_data_meas = iod;
+  if (Keep_signals) keep_signal(gnss_type, svid, signal_type, cn0, lli, pr, carr_phase, doppler);
 
   OBS_DATA_PT slot = get_obs_data_reference(gnss_type, svid);
   if (slot == nullptr) {
@@ -308,6 +338,40 @@ S16 Obs_has_slot(S16 slot) {
 S16 Obs_get_k_num(S16 slot) {
   if (slot < 1 || slot > GLO_MAX_SLOT) return 0;
   return Slot_k_num_table[slot - 1].k_num;
+}
+
+void Obs_keep_signals(bool keep) { Keep_signals = keep; }
+
+U08 Obs_signal_mask(S16 gnss_type, S16 svid) {
+  return signal_place(gnss_type, svid, 0) ? Signal_mask[gnss_type][svid - 1] : 0;
+}
+
+const SIGNAL_OBS_T* Obs_signal(S16 gnss_type, S16 svid, int slot) {
+  if (!signal_place(gnss_type, svid, slot)) return nullptr;
+  return (Signal_mask[gnss_type][svid - 1] >> slot) & 1 ? &Signals[gnss_type][svid - 1][slot]
+                                                        : nullptr;
+}
+
+U08 Obs_get_signal_lli(S16 gnss_type, S16 svid, int slot) {
+  const SIGNAL_OBS_T* s = Obs_signal(gnss_type, svid, slot);
+  return s != nullptr ? s->lli : 0;
+}
+
+S16 Obs_add_signal_lli(S16 gnss_type, S16 svid, int slot, U08 lli) {
+  if (Obs_signal(gnss_type, svid, slot) == nullptr) return 0;
+  SIGNAL_OBS_T& s = Signals[gnss_type][svid - 1][slot];
+  s.lli = (U08)(s.lli | lli);
+  return 1;
+}
+
+void Obs_set_gps_time(S32 wn, D64 tow) {
+  Gps_wn = wn;
+  Gps_tow = tow;
+}
+
+void Obs_get_gps_time(S32* wn_p, D64* tow_p) {
+  *wn_p = Gps_wn;
+  *tow_p = Gps_tow;
 }
 
 void Obs_set_utc_time(UTC_TIME_T utc_time) { Utc_time = utc_time; }

@@ -24,6 +24,16 @@ typedef struct {
 } OBS_DATA_T;
 typedef OBS_DATA_T* OBS_DATA_PT;
 
+// One signal of a satellite in the current epoch, for the standard writers,
+// which keep every signal apart.
+typedef struct {
+  D64 pr;
+  D64 carr_phase;
+  F32 doppler;
+  S16 cn0;
+  U08 lli;
+} SIGNAL_OBS_T;
+
 // Sets the store to its initial state (every table and time cleared) for a
 // run in the given frequency mode.
 void Obs_init(S16 freq_mode);
@@ -61,6 +71,19 @@ S16 Obs_convert_svid_to_gnss_type(S16 svid, S16* gnss_type_p);
 // GLONASS frequency channel number learnt from the extended measurements (slot 1-24).
 S16 Obs_has_slot(S16 slot);
 S16 Obs_get_k_num(S16 slot);
+// The standard writers' store: with it on, every record is also kept by
+// signal (its place among the constellation's signals, Codes_slot).
+void Obs_keep_signals(bool keep);
+// The signals measured for the satellite in the current epoch, a bit per place.
+U08 Obs_signal_mask(S16 gnss_type, S16 svid);
+const SIGNAL_OBS_T* Obs_signal(S16 gnss_type, S16 svid, int slot);
+// The loss-of-lock indicator of one signal in the current epoch (0 when not
+// measured), and indicator bits added to it (1 when it was measured).
+U08 Obs_get_signal_lli(S16 gnss_type, S16 svid, int slot);
+S16 Obs_add_signal_lli(S16 gnss_type, S16 svid, int slot, U08 lli);
+// The GPS week and seconds of week the store's current time came from.
+void Obs_set_gps_time(S32 wn, D64 tow);
+void Obs_get_gps_time(S32* wn_p, D64* tow_p);
 void Obs_set_utc_time(UTC_TIME_T utc_time);
 void Obs_get_utc_time(UTC_TIME_T* utc_time_p);
 void Obs_set_start_utc_time(UTC_TIME_T utc_time);

@@ -11,7 +11,13 @@
 #include "data_type.h"
 
 // Item kinds of the output stage.
-enum { ITEM_EPOCH = 1, ITEM_NAV = 2, ITEM_PERIOD_OPEN = 3, ITEM_PERIOD_CLOSE = 4 };
+enum {
+  ITEM_EPOCH = 1,
+  ITEM_NAV = 2,
+  ITEM_PERIOD_OPEN = 3,
+  ITEM_PERIOD_CLOSE = 4,
+  ITEM_SIGNAL_EPOCH = 5
+};
 
 typedef struct {
   UTC_TIME_T time;
@@ -33,5 +39,28 @@ typedef struct {
 
 // The largest epoch: every slot of every constellation.
 enum { MAX_EPOCH_SATS = 160 };
+
+// An epoch of the standard writers: the log's GPS time and, behind it, one
+// record per measured signal, satellite by satellite in the header's order.
+typedef struct {
+  S32 week;
+  D64 tow;   // seconds of the week, as the log gave them
+  S16 flag;  // 0 measurement epoch, 5 event
+  S16 nsig;  // signal records that follow
+} SIGNAL_EPOCH_T;
+
+typedef struct {
+  char letter;  // system letter
+  U08 sat;      // number as written (G02: 2, S20: 20)
+  U08 signal;   // SignalId
+  U08 lli;
+  S16 cn0;
+  F32 doppler;
+  D64 pr;
+  D64 carr_phase;
+} SIGNAL_REC_T;
+
+// The largest standard epoch: every signal of every satellite.
+enum { MAX_EPOCH_SIGNALS = 600 };
 
 #endif

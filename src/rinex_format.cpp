@@ -1,11 +1,11 @@
 // RINEX number formats. The navigation fields use a leading decimal point
 // (.123456789012E-04); the observation records use plain fixed-point numbers,
 // which are produced here digit for digit as printf would, but without its cost.
+#include "rinex_format.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-
-#include "rinex_format.h"
 
 namespace {
 
@@ -91,6 +91,36 @@ void leading_point_field(double x, char* buf, int n) {
 }
 
 }  // namespace
+
+bool RINEX_f14_3_thousandths(double x, int64_t* thousandths) {
+  constexpr int64_t kLargest = 9999999999999LL;  // thousandths, each sign
+  constexpr int64_t kSmallest = -999999999999LL;
+  return RINEX_fixed_scaled(x, 3, thousandths) && *thousandths <= kLargest &&
+         *thousandths >= kSmallest;
+}
+
+void RINEX_format_exponent(double x, int width, int prec, char letter, char* buf) {
+  double mag = std::fabs(x);
+  Mantissa m = scientific(mag, prec + 1);
+  int e = m.exp10;
+  if (x == 0.0 || e < -99) {
+    memset(m.digits, '0', sizeof m.digits);
+    e = 0;
+  } else if (e > 99 || !std::isfinite(x)) {
+    saturate(&m, &e);
+  }
+  int len = prec + 6 + (std::signbit(x) && x != 0.0 ? 1 : 0);
+  memset(buf, ' ', (size_t)width);
+  char* p = buf + (width > len ? width - len : 0);
+  if (std::signbit(x) && x != 0.0) *p++ = '-';
+  *p++ = m.digits[0];
+  *p++ = '.';
+  memcpy(p, m.digits + 1, (size_t)prec);
+  p += prec;
+  write_exponent(p, e);
+  p[0] = letter;
+  p[4] = '\0';
+}
 
 void D19_12_format(double x, char* buf) {
   constexpr int kDigits = 12;

@@ -17,5 +17,13 @@ int RINEX_format_fixed(char* out, double x, int width, int prec);
 // The value that format prints, as an integer count of 10^-prec (the digits
 // without the point, signed); false for values that are not finite or 1e15 and above.
 bool RINEX_fixed_scaled(double x, int prec, int64_t* scaled);
+// True when an F14.3 field shows x (finite, from -999999999.999 to
+// 9999999999.999), with the thousandths it shows.
+bool RINEX_f14_3_thousandths(double x, int64_t* thousandths);
+// The standard form of a number with one digit before the point: prec decimals
+// and a two-digit exponent after the letter (E, or D for RINEX 2), right-aligned
+// in width characters ("-6.528543308377E-04" in 19), plus a terminating zero.
+// Exponents beyond two digits show the largest magnitude, or zero below.
+void RINEX_format_exponent(double x, int width, int prec, char letter, char* buf);
 
 #endif

@@ -113,8 +113,7 @@ std::string RINEX_obs_ending(bool long_name) {
 }
 
 std::string RINEX_nav_ending(bool long_name) {
-  return std::string(long_name ? ".rnx" : ".nav") +
-         (RINEX_settings().gzip ? ".gz" : "");
+  return std::string(long_name ? ".rnx" : ".nav") + (RINEX_settings().gzip ? ".gz" : "");
 }
 
 std::string RINEX_period_name(char content, const UTC_TIME_T& start, D64 period) {

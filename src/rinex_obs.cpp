@@ -224,7 +224,7 @@ std::string RINEX_obs_header_text(const UTC_TIME_T& start, const UTC_TIME_T& end
               "C1C", "", 0.0, "", "C1P", "", 0.0, "", "C2C", "", 0.0, "", "C2P", "", 0.0,
               "GLONASS COD/PHS/BIS");
   text_printf(fp, "%-60.60s%-20s\n", "", "END OF HEADER");
-  return RINEX_settings().crx ? Crx_header(text.s, date_str) : text.s;
+  return RINEX_settings().crx ? Crx_header(text.s, date_str, 3) : text.s;
 }
 
 void RINEX_put_obs_body() {

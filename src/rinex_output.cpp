@@ -40,6 +40,7 @@ int Period_obs_errno;
 int Period_nav_errno;
 
 bool splits() { return RINEX_settings().split > 0; }
+int crx_version() { return RINEX_settings().rinex_version == RINEX_211 ? 1 : 3; }
 Sink* obs_out() { return splits() ? &Period_obs : &Obs_sink; }
 Sink* nav_out() { return splits() ? &Period_nav : &Nav_sink; }
 
@@ -65,7 +66,7 @@ void open_period_files(const std::vector<std::string>& parts) {
     if (!Sink_open(sinks[i], parts[i], gzip)) sinks[i]->error = errno != 0 ? errno : EIO;
     Sink_header(sinks[i], parts[2 + i].data(), parts[2 + i].size());
   }
-  Crx_start(Obs_get_freq_mode() == FREQ_MODE_DUAL);
+  Crx_start(Obs_get_freq_mode() == FREQ_MODE_DUAL, crx_version());
   for (auto& system : Latest_nav)
     for (const std::string& record : system) Sink_body(&Period_nav, record.data(), record.size());
 }
@@ -129,7 +130,7 @@ void RINEX_output_start() {
   Period_obs_errno = Period_nav_errno = 0;
   for (auto& system : Latest_nav)
     for (std::string& record : system) record.clear();
-  Crx_start(Obs_get_freq_mode() == FREQ_MODE_DUAL);
+  Crx_start(Obs_get_freq_mode() == FREQ_MODE_DUAL, crx_version());
   Stage_start(consume);
 }
 

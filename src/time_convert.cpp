@@ -3,6 +3,8 @@
 // summed in single precision, which decides the last printed digits.
 #include "time_convert.h"
 
+#include <cmath>
+
 namespace {
 
 constexpr S32 kInitUtcYear = 1980;
@@ -159,5 +161,15 @@ UTC_TIME_T TCVT_calendar_of_gps_seconds(int64_t seconds) {
       seconds >= 0 ? seconds / kSecondsPerDay : -((-seconds + kSecondsPerDay - 1) / kSecondsPerDay);
   UTC_TIME_T t;
   convert_day_and_tod_2_utc((S32)days, (S32)(seconds - days * kSecondsPerDay), 0, &t);
+  return t;
+}
+
+UTC_TIME_T TCVT_gps_calendar(S32 wn, D64 tow) {
+  constexpr D64 kLargestSeconds = 4e9;  // beyond 2100: a damaged time, shown as the GPS epoch
+  D64 total = (D64)wn * kSecondsPerWeek + tow;
+  if (!(total > -kLargestSeconds && total < kLargestSeconds)) total = 0;
+  D64 whole = std::floor(total);
+  UTC_TIME_T t = TCVT_calendar_of_gps_seconds((int64_t)whole);
+  t.sec += total - whole;
   return t;
 }

@@ -23,6 +23,9 @@ S16 TCVT_days_in_month(S32 year, S32 month);
 S16 TCVT_day_of_year(const UTC_TIME_T& t);
 // Calendar fields of whole seconds since the GPS epoch (negative too).
 UTC_TIME_T TCVT_calendar_of_gps_seconds(int64_t seconds);
+// GPS week and seconds of week into calendar fields with the seconds exact in
+// double precision (the whole seconds counted apart from their fraction).
+UTC_TIME_T TCVT_gps_calendar(S32 wn, D64 tow);
 // Days since 1980-01-06, seconds of day and fraction of a second into calendar fields.
 void convert_day_and_tod_2_utc(S32 total_utc_day, S32 sec_of_day, D64 tow_frac,
                                UTC_TIME_T* utc_time_p);

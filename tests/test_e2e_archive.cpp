@@ -247,7 +247,7 @@ TEST(Archive, ReaderRestoresRealCompactFilesOfOtherPrograms) {
       std::string("3.0                 COMPACT RINEX FORMAT                    CRINEX VERS   / "
                   "TYPE\nvln_raw_to_rinex                        05-Mar-24 01:02     CRINEX "
                   "PROG / DATE\nX\n"),
-      Crx_header("X   \n", "20240305 010203 UTC "));
+      Crx_header("X   \n", "20240305 010203 UTC ", 3));
   std::filesystem::path dir = std::filesystem::u8path(VLN_SHARED_DATA "/crx");
   if (!std::filesystem::exists(dir)) GTEST_SKIP() << "no " << dir.u8string();
   int files = 0;

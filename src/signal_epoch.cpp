@@ -1,0 +1,69 @@
+// Signal-level epochs from the observation store. Only the signals the plan
+// lists are taken; a satellite appears when at least one of them was measured
+// in this epoch, and a signal not measured is simply absent, so the writers
+// leave its fields blank.
+#include "signal_epoch.h"
+
+#include <cstring>
+
+#include "const.h"
+#include "obs.h"
+#include "output_items.h"
+#include "output_stage.h"
+
+namespace {
+
+const S16 kSystemOrder[] = {GNSS_TYPE_GPS, GNSS_TYPE_GLO,  GNSS_TYPE_GAL,
+                            GNSS_TYPE_BD2, GNSS_TYPE_QZSS, GNSS_TYPE_SBAS};
+
+TypePlan Plan;
+
+SIGNAL_EPOCH_T epoch_head(S16 flag) {
+  SIGNAL_EPOCH_T e = {};
+  Obs_get_gps_time(&e.week, &e.tow);
+  e.flag = flag;
+  return e;
+}
+
+}  // namespace
+
+void Signal_set_plan(const TypePlan& plan) { Plan = plan; }
+const TypePlan& Signal_plan() { return Plan; }
+const S16* Signal_system_order() { return kSystemOrder; }
+int Signal_system_count() { return (int)(sizeof kSystemOrder / sizeof kSystemOrder[0]); }
+
+void Signal_put_epoch() {
+  SIGNAL_EPOCH_T e = epoch_head(0);
+  U08* item = Stage_reserve(ITEM_SIGNAL_EPOCH, sizeof e + MAX_EPOCH_SIGNALS * sizeof(SIGNAL_REC_T));
+  SIGNAL_REC_T* recs = reinterpret_cast<SIGNAL_REC_T*>(item + sizeof e);
+  for (S16 type : kSystemOrder) {
+    const std::vector<int>& signals = Plan.signals[type];
+    if (signals.empty()) continue;
+    S16 total = Obs_get_total_nsv(type);
+    for (S16 svid = 1; svid <= total; svid++) {
+      if (Obs_signal_mask(type, svid) == 0) continue;
+      for (int id : signals) {
+        const SIGNAL_OBS_T* s = Obs_signal(type, svid, Codes_slot(id));
+        if (s == nullptr || e.nsig >= MAX_EPOCH_SIGNALS) continue;
+        SIGNAL_REC_T& r = recs[e.nsig++];
+        r.letter = Codes_letter(type);
+        r.sat = (U08)Obs_convert_internal_svid_to_rinex_sat_number(type, svid);
+        r.signal = (U08)id;
+        r.lli = s->lli;
+        r.cn0 = s->cn0;
+        r.doppler = s->doppler;
+        r.pr = s->pr;
+        r.carr_phase = s->carr_phase;
+      }
+    }
+  }
+  memcpy(item, &e, sizeof e);
+  Stage_commit((U32)(sizeof e + (size_t)e.nsig * sizeof(SIGNAL_REC_T)));
+}
+
+void Signal_put_event() {
+  SIGNAL_EPOCH_T e = epoch_head(5);
+  U08* item = Stage_reserve(ITEM_SIGNAL_EPOCH, sizeof e);
+  memcpy(item, &e, sizeof e);
+  Stage_commit((U32)sizeof e);
+}
