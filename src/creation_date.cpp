@@ -67,6 +67,17 @@ void RINEX_convert_creation_time(const char* ctime_text, char* date_str) {
   date_str[20] = '\0';
 }
 
+void RINEX_get_utc_date(char* date_str) {
+  constexpr int64_t kGpsEpochUnixSeconds = 315964800;  // 1980-01-06 00:00:00 UTC
+  time_t now = Time_source != nullptr ? Time_source() : system_now();
+  UTC_TIME_T t = TCVT_calendar_of_gps_seconds((int64_t)now - kGpsEpochUnixSeconds);
+  char text[64];
+  snprintf(text, sizeof text, "%4d%02d%02d %02d%02d%02d UTC ", t.year, t.month, t.day, t.hour,
+           t.minute, (int)t.sec);
+  memcpy(date_str, text, 20);
+  date_str[20] = '\0';
+}
+
 void RINEX_get_create_utc_time(char* date_str) {
   time_t now = Time_source != nullptr ? Time_source() : system_now();
   char text[100];

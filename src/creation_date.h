@@ -9,6 +9,8 @@
 void RINEX_set_time_source(time_t (*now)());
 // Writes the 20-character creation date "YYYYMMDD hhmmss UTC " of the current time.
 void RINEX_get_create_utc_time(char* date_str);
+// The same date in true UTC, for the standard writers.
+void RINEX_get_utc_date(char* date_str);
 // Same, from a 26-character local-time text: fields read, shifted back by 8 hours.
 void RINEX_convert_creation_time(const char* ctime_text, char* date_str);
 

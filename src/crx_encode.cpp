@@ -223,7 +223,8 @@ void Crx_start(bool dual, int version) {
   reset_all();
 }
 
-std::string Crx_header(const std::string& rinex_header, const char* creation_date, int version) {
+std::string Crx_header(const std::string& rinex_header, const char* creation_date, int version,
+                       bool whole_lines) {
   static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   // "YYYYMMDD hhmmss UTC " into "dd-Mmm-yy hh:mm".
@@ -242,7 +243,7 @@ std::string Crx_header(const std::string& rinex_header, const char* creation_dat
     size_t nl = rinex_header.find('\n', from);
     if (nl == std::string::npos) nl = rinex_header.size();
     size_t end = nl;
-    while (end > from && rinex_header[end - 1] == ' ') end--;
+    while (!whole_lines && end > from && rinex_header[end - 1] == ' ') end--;
     out.append(rinex_header, from, end - from);
     out += '\n';
     from = nl + 1;

@@ -27,8 +27,10 @@ struct CrxSat {
 void Crx_start(bool dual, int version);
 // The Compact RINEX header of a RINEX header text: the two CRINEX lines
 // (date "dd-Mmm-yy hh:mm" from the 20-character creation date), then the
-// RINEX lines without their trailing blanks.
-std::string Crx_header(const std::string& rinex_header, const char* creation_date, int version);
+// RINEX lines without their trailing blanks, or as they are with whole_lines
+// (a header whose reserved lines change their label keeps its length so).
+std::string Crx_header(const std::string& rinex_header, const char* creation_date, int version,
+                       bool whole_lines = false);
 // Appends the compact form of an epoch (or event) to out; epoch_start is the
 // RINEX epoch line up to its satellite count (35 characters).
 void Crx_epoch(const EPOCH_REC_T& e, const SAT_REC_T* sats, const char* epoch_start,

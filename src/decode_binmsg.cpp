@@ -14,6 +14,8 @@
 #include "rinex_files.h"
 #include "rinex_nav.h"
 #include "rinex_obs.h"
+#include "signal_epoch.h"
+#include "std_nav.h"
 #include "time_convert.h"
 
 namespace {
@@ -159,8 +161,9 @@ bool extract_extended_meas_msg(const U08* buf, U16 len) {
   if (nmeas > fit) nmeas = fit;
   for (int i = 0; i < nmeas; i++) {
     const U08* r = buf + kExtMeasHeaderLen + i * kExtMeasRecordLen;
-    S16 type = convert_to_internal_gnss_type(r[0] & 0x0F);
-    S16 signal = convert_to_internal_signal_type(type, r[0] >> 4);
+    S16 type;
+    U08 signal;
+    Decode_extended_signal(r[0], &type, &signal);
     S16 k = (S16)((r[2] & 0x0F) - 7);
     U16 ch_indicator = be16(r + 27);
     U08 lli = (U08)(((ch_indicator & kLossOfLock) ? 1 : 0) +
@@ -179,6 +182,8 @@ bool extract_time_stamp_msg(const U08* buf, U16 len) {
   return true;
 }
 
+bool standard() { return RINEX_settings().rinex_version != RINEX_ORIGINAL; }
+
 void complete_epoch() {
   if (!Select_take_epoch()) {
     Obs_is_meas_lost();
@@ -189,12 +194,26 @@ void complete_epoch() {
   Obs_get_utc_time(&utc);
   if (!Obs_has_start_utc_time()) Obs_set_start_utc_time(utc);
   Obs_set_end_utc_time(utc);
-  if (RINEX_route_epoch(utc, true)) RINEX_put_obs_body();
+  if (RINEX_route_epoch(true)) {
+    if (standard())
+      Signal_put_epoch();
+    else
+      RINEX_put_obs_body();
+  }
   Obs_is_meas_lost();
   Obs_reset_all_measurement();
 }
 
 void put_nav_record(S16 gnss_type, S16 svid) {
+  if (standard()) {
+    S08 k = 0;
+    if (gnss_type == GNSS_TYPE_GLO) {
+      k = (S08)(Obs_has_slot(svid) ? Obs_get_k_num(svid) : Decode_get_almanac_k_num(svid));
+      if (!Obs_has_slot(svid) && k == kNoAlmanacK) return;
+    }
+    Std_nav_record(gnss_type, svid, k);
+    return;
+  }
   switch (gnss_type) {
     case GNSS_TYPE_GPS:
     case GNSS_TYPE_QZSS: RINEX_put_nav_body((U08)svid, (U08)gnss_type); break;
@@ -212,6 +231,11 @@ void put_nav_record(S16 gnss_type, S16 svid) {
 }
 
 }  // namespace
+
+void Decode_extended_signal(U08 first_byte, S16* gnss_type, U08* signal_type) {
+  *gnss_type = convert_to_internal_gnss_type(first_byte & 0x0F);
+  *signal_type = (U08)convert_to_internal_signal_type(*gnss_type, first_byte >> 4);
+}
 
 void Decode_init() {
   memset(Msg_cnt, 0, sizeof Msg_cnt);
@@ -267,12 +291,14 @@ S16 Decode_binary_message_process(U08 msg_id, U08* buf, U16 len) {
   if (msg_id >= kFirstId && msg_id <= kLastId) Msg_cnt[msg_id - kFirstId]++;
 
   if (enable_put_obs_timestamp && Select_take_event()) {
-    UTC_TIME_T t;
-    Obs_get_utc_time(&t);
-    if (RINEX_route_epoch(t, false)) RINEX_put_obs_timestamp();
+    if (standard())
+      RINEX_hold_event();
+    else if (RINEX_route_epoch(false))
+      RINEX_put_obs_timestamp();
   }
   if (enable_put_obs_body && Obs_is_sync_meas_msg_and_time_msg()) complete_epoch();
   if (enable_put_nav_body) put_nav_record(nav_gnss_type, nav_svid_or_slot);
+  if (standard() && msg_id >= 0xE0 && msg_id <= 0xE6) Std_nav_message(msg_id, buf, len);
   return 1;
 }
 

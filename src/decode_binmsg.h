@@ -16,6 +16,10 @@ void Decode_show_decoded_msg_number();
 // Clears the counters and the almanac state, for a clean start.
 void Decode_init();
 
+// The constellation and internal signal type of a record of the extended
+// measurement message, from its first byte.
+void Decode_extended_signal(U08 first_byte, S16* gnss_type, U08* signal_type);
+
 // GLONASS frequency channel number of a slot (1-24) learnt from the almanac; -9 = unknown.
 S08 Decode_get_almanac_k_num(S16 slot);
 

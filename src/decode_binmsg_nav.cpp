@@ -7,15 +7,13 @@
 #include "const.h"
 #include "decode_binmsg.h"
 #include "ephemeris.h"
+#include "glonass_channels.h"
 #include "rinex_config.h"
 #include "subframe.h"
 #include "word_extract.h"
 
 namespace {
 
-constexpr S08 kUnknownK = -9;
-S08 Knum_table[GLO_MAX_SLOT] = {-9, -9, -9, -9, -9, -9, -9, -9, -9, -9, -9, -9,
-                                -9, -9, -9, -9, -9, -9, -9, -9, -9, -9, -9, -9};
 S16 tk = -1;  // 30-second intervals since the start of the GLONASS day, from the last string 1
 
 // Bytes each extractor reads; a shorter payload is ignored.
@@ -70,18 +68,15 @@ void learn_almanac_k(U08 string_number, const U32* words) {
   S32 frame = tk % 5;
   if (frame == 4 && string_number == 15) return;  // the fifth frame carries four slots
   S32 slot = (string_number - 7) / 2 + 5 * frame + 1;
-  Knum_table[slot - 1] = (S08)k;
+  Glo_set_almanac_k((S16)slot, (S08)k);
 }
 
 }  // namespace
 
-S08 Decode_get_almanac_k_num(S16 slot) {
-  if (slot < 1 || slot > GLO_MAX_SLOT) return kUnknownK;
-  return Knum_table[slot - 1];
-}
+S08 Decode_get_almanac_k_num(S16 slot) { return Glo_almanac_k(slot); }
 
 void Decode_init_glonass_almanac() {
-  for (S08& k : Knum_table) k = kUnknownK;
+  Glo_clear_almanac_k();
   tk = -1;
 }
 

@@ -68,6 +68,7 @@ typedef struct {
   U16 NT;
   S32 tod;
   U08 FT;
+  U08 FT_index;  // the accuracy index F_T itself
   S16 slot_n;
   U08 M;
   U08 healthy;
@@ -223,6 +224,11 @@ S16 Eph_bd2_d2_update(U08 svid, const U32* subframe_p, BD2EPH_T* bd2d2eph);
 GALI_EPH_T Eph_gal_get_reference(S16 prn);
 // Decodes word types 1-5 (four words each) and hands the ionosphere on; always 1.
 S16 EPH_gal_update(GALI_EPH_T gali_eph, const U32* dws_p);
+// The signal-in-space accuracy in metres of a SISA index (-1: no prediction).
+D64 Eph_gal_sisa_meters(U08 n);
+// The health bits as navigation files write them: E1-B data validity and
+// signal health, then E5a's and E5b's.
+D64 Eph_gal_health(const GALIEPH_T& e);
 
 // SBAS readers: bit 0 is the most significant bit of words_p[0]. Two's complement.
 U32 SBAS_EXT_unsign(const U32* words_p, S16 start_bit, S16 n);

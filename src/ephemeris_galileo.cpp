@@ -118,3 +118,17 @@ S16 EPH_gal_update(GALI_EPH_T gali_eph, const U32* dws_p) {
   Nav_set_iono_parameter(GNSS_TYPE_GAL, a, b);
   return 1;
 }
+
+D64 Eph_gal_sisa_meters(U08 n) {
+  if (n < 50) return n * 0.01;
+  if (n < 75) return 0.5 + (n - 50) * 0.02;
+  if (n < 100) return 1.0 + (n - 75) * 0.04;
+  if (n < 126) return 2.0 + (n - 100) * 0.16;
+  return -1.0;  // no accuracy prediction available
+}
+
+D64 Eph_gal_health(const GALIEPH_T& e) {
+  U32 h = (U32)(e.E1B_dvs & 1) | (U32)(e.E1B_hs & 3) << 1 | (U32)(e.E5a_dvs & 1) << 3 |
+          (U32)(e.E5a_hs & 3) << 4 | (U32)(e.E5b_dvs & 1) << 6 | (U32)(e.E5b_hs & 3) << 7;
+  return (D64)h;
+}

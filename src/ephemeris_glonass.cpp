@@ -61,7 +61,8 @@ void decode_string4(const U32* s4, GLOEPH_T* eph, U08* p4) {
   eph->M = (U08)field(s4, 9, 2);
   eph->slot_n = (S16)field(s4, 11, 5);
   eph->NT = (U16)field(s4, 16, 11);
-  eph->FT = (U08)(S32)FT_table[field(s4, 30, 4)];
+  eph->FT_index = (U08)field(s4, 30, 4);
+  eph->FT = (U08)(S32)FT_table[eph->FT_index];
   *p4 = (U08)field(s4, 34, 1);
   eph->En = (U08)field(s4, 49, 5);
   eph->delta_tau_n = (F32)(sfield(s4, 54, 5) * kP2_30);

@@ -49,7 +49,8 @@ void decode_subframe1(const U32* sf1, EPH_T* eph) {
   eph->start_tow = bits(sf1, 2, 1, 17) * 6u;
   eph->WN = (S16)bits(sf1, 3, 1, 10);
   eph->codes_on_L2 = (U08)bits(sf1, 3, 11, 2);
-  eph->SV_accuracy_meters = kUraMeters[bits(sf1, 3, 13, 4)];
+  eph->URA = (U08)bits(sf1, 3, 13, 4);
+  eph->SV_accuracy_meters = kUraMeters[eph->URA];
   eph->health = (U08)bits(sf1, 3, 17, 6);
   eph->IODC = (S16)((bits(sf1, 3, 23, 2) << 8) | bits(sf1, 8, 1, 8));
   eph->L2_P_data_flag = (U08)bits(sf1, 4, 1, 1);

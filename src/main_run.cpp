@@ -12,7 +12,27 @@
 #include "obs.h"
 #include "rinex_config.h"
 #include "rinex_files.h"
+#include "signal_epoch.h"
+#include "signal_scan.h"
+#include "std_nav.h"
 #include "subframe.h"
+
+namespace {
+
+// The standard writers' types: the signals the log holds, as the version and
+// the selection let them be written; what is left out is said on the console.
+void plan_types(FILE* fp_raw, int version, bool dual) {
+  bool present[SIG_COUNT] = {};
+  Scan_log_signals(fp_raw, present);
+  bool selected[GNSS_NTYPE] = {};
+  for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++)
+    selected[type] = RINEX_is_able_to_output_measurement(type) != 0;
+  TypePlan plan = Codes_plan(version, selected, present, dual);
+  for (const std::string& note : plan.notes) printf("Not written: %s\n", note.c_str());
+  Signal_set_plan(plan);
+}
+
+}  // namespace
 
 int convert_raw_file(FILE* fp_raw, S16 enable_gps, S16 enable_qzss, S16 enable_sbas, S16 enable_glo,
                      S16 enable_bd2, S16 enable_gal, S16 freq_mode) {
@@ -29,6 +49,12 @@ int convert_raw_file(FILE* fp_raw, S16 enable_gps, S16 enable_qzss, S16 enable_s
   SF_init();
   Eph_init();
   Obs_init(freq_mode);
+  int version = RINEX_settings().rinex_version;
+  Obs_keep_signals(version != RINEX_ORIGINAL);
+  if (version != RINEX_ORIGINAL) {
+    plan_types(fp_raw, version, freq_mode == FREQ_MODE_DUAL);
+    Std_nav_start();
+  }
 
   RINEX_write_headers();
   Select_start_run();
@@ -37,6 +63,7 @@ int convert_raw_file(FILE* fp_raw, S16 enable_gps, S16 enable_qzss, S16 enable_s
   RINEX_stop_writing();
   Select_report();
   RINEX_output_report();
+  if (version != RINEX_ORIGINAL) Std_nav_report();
   RINEX_rewinding();
   RINEX_write_headers();
 

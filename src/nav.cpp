@@ -3,6 +3,8 @@
 // received reads as zeros (and the GPS leap seconds as 18).
 #include "nav.h"
 
+#include <cstring>
+
 #include "const.h"
 
 namespace {
@@ -57,9 +59,23 @@ IonoSet* iono_of(S16 gnss_type) {
   }
 }
 
+U32 Set_count[NAV_KINDS][GNSS_NTYPE];
+S32 Gal_t0t, Gal_wn0t;
+
+void count_set(S16 kind, S16 gnss_type) {
+  if (gnss_type >= 0 && gnss_type < GNSS_NTYPE) Set_count[kind][gnss_type]++;
+}
+
 }  // namespace
 
+U32 Nav_set_count(S16 kind, S16 gnss_type) {
+  if (kind < 0 || kind >= NAV_KINDS || gnss_type < 0 || gnss_type >= GNSS_NTYPE) return 0;
+  return Set_count[kind][gnss_type];
+}
+
 void Nav_init() {
+  memset(Set_count, 0, sizeof Set_count);
+  Gal_t0t = Gal_wn0t = 0;
   GPS_Delta_t_ls = kDefaultLeapSeconds;
   QZSS_Delta_t_ls = 0;
   BD2_Delta_t_ls = 0;
@@ -69,6 +85,7 @@ void Nav_init() {
 }
 
 void Nav_set_delta_t_ls(S16 gnss_type, S16 delta_t_ls) {
+  count_set(NAV_LEAP_SECONDS, gnss_type);
   S16* p = delta_t_ls_of(gnss_type);
   if (p != nullptr) *p = delta_t_ls;
 }
@@ -79,6 +96,7 @@ S16 Nav_get_delta_t_ls(S16 gnss_type) {
 }
 
 void Nav_set_utc_parameter(S16 gnss_type, D64 utc_a0, D64 utc_a1, S32 ref_tow, S16 ref_wn) {
+  count_set(NAV_UTC, gnss_type);
   UtcSet* p = utc_of(gnss_type);
   if (p != nullptr) *p = UtcSet{utc_a0, utc_a1, ref_tow, ref_wn};
 }
@@ -94,11 +112,25 @@ S16 Nav_get_utc_parameter(S16 gnss_type, D64* utc_a0_p, D64* utc_a1_p, S32* ref_
   return 1;
 }
 
-void Nav_set_glonass_tau_c_parameter(D64 glo_tau_c) { Glo_tau_c = glo_tau_c; }
+void Nav_set_galileo_utc_reference(S32 t0t, S32 wn0t_mod_256) {
+  Gal_t0t = t0t;
+  Gal_wn0t = wn0t_mod_256;
+}
+
+void Nav_get_galileo_utc_reference(S32* t0t, S32* wn0t_mod_256) {
+  *t0t = Gal_t0t;
+  *wn0t_mod_256 = Gal_wn0t;
+}
+
+void Nav_set_glonass_tau_c_parameter(D64 glo_tau_c) {
+  count_set(NAV_TAU_C, GNSS_TYPE_GLO);
+  Glo_tau_c = glo_tau_c;
+}
 
 void Nav_get_glonass_tau_c_parameter(D64* glo_tau_c_p) { *glo_tau_c_p = Glo_tau_c; }
 
 void Nav_set_iono_parameter(S16 gnss_type, const F32* a, const S32* b) {
+  count_set(NAV_IONO, gnss_type);
   IonoSet* p = iono_of(gnss_type);
   if (p == nullptr) return;
   for (int i = 0; i < 4; i++) {

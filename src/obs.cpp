@@ -324,6 +324,8 @@ S16 Obs_convert_internal_svid_to_rinex_sat_number(S16 gnss_type, S16 svid) {
   return gnss_type == GNSS_TYPE_SBAS ? (S16)(svid + 19) : svid;
 }
 
+S16 Obs_original_constellation(S16 svid) { return classify_ori_svid(svid); }
+
 S16 Obs_convert_svid_to_gnss_type(S16 svid, S16* gnss_type_p) {
   if (Meas_type != OBS_TYPE_ORIGINAL) return 0;
   *gnss_type_p = classify_ori_svid(svid);

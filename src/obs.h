@@ -66,6 +66,8 @@ S16 Obs_add_lli(S16 gnss_type, S16 svid, S16 freq, U08 lli);
 // Table size of the constellation.
 S16 Obs_get_total_nsv(S16 gnss_type);
 S16 Obs_convert_internal_svid_to_rinex_sat_number(S16 gnss_type, S16 svid);
+// The constellation of an identifier of the original measurement message.
+S16 Obs_original_constellation(S16 svid);
 // Classifies an identifier of the original measurement message; 0 for the extended kind.
 S16 Obs_convert_svid_to_gnss_type(S16 svid, S16* gnss_type_p);
 // GLONASS frequency channel number learnt from the extended measurements (slot 1-24).

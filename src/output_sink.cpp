@@ -186,6 +186,7 @@ bool Sink_open(Sink* s, const std::string& path, bool gzip) {
   s->fp = File_open(path.c_str(), gzip ? "wb" : "w");
   s->gzip = gzip;
   s->error = 0;
+  s->header_len = 0;
   if (s->fp == nullptr) return false;
   setvbuf(s->fp, nullptr, _IOFBF, kStreamBufferSize);
   if (gzip) {
@@ -204,6 +205,11 @@ bool Sink_is_open(const Sink* s) { return s->fp != nullptr; }
 
 void Sink_header(Sink* s, const char* text, size_t len) {
   if (s->fp == nullptr) return;
+  if (s->header_len != 0 && len != s->header_len) {
+    if (s->error == 0) s->error = EOVERFLOW;
+    return;
+  }
+  s->header_len = len;
   if (s->gzip)
     put_stored_member(s, text, len);
   else

@@ -16,14 +16,17 @@ struct SinkState;
 struct Sink {
   FILE* fp = nullptr;
   bool gzip = false;
-  int error = 0;  // errno of the first failed write, flush or close
+  int error = 0;          // errno of the first failed write, flush or close
+  size_t header_len = 0;  // bytes of the first header, which every later one must take
   SinkState* z = nullptr;
 };
 
 // Opens path for writing: text mode for plain text (the platform's line
 // ends), binary for gzip (LF everywhere). False when it cannot be created.
 bool Sink_open(Sink* s, const std::string& path, bool gzip);
-// Writes the header at the file's current position (its start).
+// Writes the header at the file's current position (its start). A header
+// written again over the first must have its length: one that has not is not
+// written, and the error is EOVERFLOW.
 void Sink_header(Sink* s, const char* text, size_t len);
 // Appends record text (compressed into the records member for gzip).
 void Sink_body(Sink* s, const char* text, size_t len);

@@ -18,11 +18,16 @@
 #include "obs.h"
 #include "output_items.h"
 #include "output_stage.h"
+#include "rinex2_obs.h"
+#include "rinex3_obs.h"
 #include "rinex_config.h"
 #include "rinex_names.h"
 #include "rinex_nav.h"
 #include "rinex_obs.h"
 #include "rinex_output.h"
+#include "signal_epoch.h"
+#include "std_nav.h"
+#include "std_obs.h"
 #include "time_convert.h"
 
 namespace {
@@ -31,21 +36,61 @@ namespace {
 std::string Input_name;
 std::string Obs_name;
 std::string Nav_name;
+std::string Gnav_name;
 // Files written under long names are opened under this ending and renamed
 // when the run (or the period) is complete, so that a cut-off file never
 // carries a final name.
 const char* const kProvisionalEnding = ".incomplete";
 
-// The open period and the periods already closed.
+// The open period and the periods already closed; the standard writers'
+// times of the first and last epochs of the run's file and of the period's,
+// and the last time written into the file.
 struct Period {
   bool open;
   int64_t index;
   UTC_TIME_T start, first, last;
   bool has_epoch;
+  ObsTimes times;
+  bool has_written;
+  D64 last_written;
 };
 Period Current;
+Period Run;
 std::set<int64_t> Closed;
 long Dropped_epochs;
+long Late_epochs, Late_events;
+
+constexpr D64 kSecondsPerWeek = 604800;
+
+bool standard() { return RINEX_settings().rinex_version != RINEX_ORIGINAL; }
+
+std::string obs_header_text(const UTC_TIME_T& start, const UTC_TIME_T& end, const ObsTimes& times) {
+  switch (RINEX_settings().rinex_version) {
+    case RINEX_ORIGINAL: return RINEX_obs_header_text(start, end);
+    case RINEX_211: return Rinex2_obs_header_text(times);
+    default: return Rinex3_obs_header_text(times);
+  }
+}
+
+// The standard writers keep a file's epochs in time order: an epoch or event
+// not later than one already written into the file is left out of it.
+bool in_time_order(Period* file, S32 week, D64 tow, bool is_epoch) {
+  if (!standard()) return true;
+  D64 t = week * kSecondsPerWeek + tow;
+  if (file->has_written && !(t > file->last_written)) {
+    (is_epoch ? Late_epochs : Late_events)++;
+    return false;
+  }
+  file->has_written = true;
+  file->last_written = t;
+  if (is_epoch) {
+    ObsTimes& f = file->times;
+    if (!f.has) f.first_week = week, f.first_tow = tow;
+    f.last_week = week, f.last_tow = tow;
+    f.has = true;
+  }
+  return true;
+}
 
 bool is_input_file(const std::string& path) { return File_same(Input_name.c_str(), path); }
 
@@ -87,10 +132,22 @@ std::string obs_header_now() {
   UTC_TIME_T end;
   Obs_get_start_utc_time(&start);
   Obs_get_end_utc_time(&end);
-  return RINEX_obs_header_text(start, end);
+  return obs_header_text(start, end, Run.times);
 }
 
-void put_period_item(U32 kind, const std::string (&parts)[4]) {
+// The navigation header of the version (of the GLONASS file of RINEX 2.11).
+std::string nav_header_text(bool glonass_file) {
+  if (!standard()) return RINEX_nav_header_text();
+  return Std_nav_header_text(glonass_file);
+}
+
+// RINEX 2.11 keeps GLONASS records in a file of their own.
+bool writes_glonass_file() {
+  return RINEX_settings().rinex_version == RINEX_211 &&
+         RINEX_is_able_to_output_measurement(GNSS_TYPE_GLO);
+}
+
+void put_period_item(U32 kind, const std::string (&parts)[6]) {
   size_t len = 0;
   for (const std::string& part : parts) len += part.size() + 1;
   U08* p = Stage_reserve(kind, (U32)len);
@@ -103,24 +160,83 @@ void put_period_item(U32 kind, const std::string (&parts)[4]) {
 
 void open_period(int64_t index) {
   D64 length = RINEX_settings().split;
-  Current =
-      Period{true, index, TCVT_calendar_of_gps_seconds(index * (int64_t)length), {}, {}, false};
-  std::string parts[4] = {
+  Current = Period{};
+  Current.open = true;
+  Current.index = index;
+  Current.start = TCVT_calendar_of_gps_seconds(index * (int64_t)length);
+  bool glonass = writes_glonass_file();
+  std::string parts[6] = {
       folder() + RINEX_period_name('O', Current.start, length) + kProvisionalEnding,
       folder() + RINEX_period_name('N', Current.start, length) + kProvisionalEnding,
-      RINEX_obs_header_text(UTC_TIME_T{}, UTC_TIME_T{}), RINEX_nav_header_text()};
+      glonass ? folder() + RINEX_period_name('G', Current.start, length) + kProvisionalEnding : "",
+      obs_header_text(UTC_TIME_T{}, UTC_TIME_T{}, ObsTimes{}),
+      nav_header_text(false),
+      glonass ? nav_header_text(true) : ""};
   put_period_item(ITEM_PERIOD_OPEN, parts);
 }
 
 void close_period() {
   D64 length = RINEX_settings().split;
-  std::string parts[4] = {folder() + RINEX_period_name('O', Current.start, length),
+  bool glonass = writes_glonass_file();
+  std::string parts[6] = {folder() + RINEX_period_name('O', Current.start, length),
                           folder() + RINEX_period_name('N', Current.start, length),
-                          RINEX_obs_header_text(Current.first, Current.last),
-                          RINEX_nav_header_text()};
+                          glonass ? folder() + RINEX_period_name('G', Current.start, length) : "",
+                          obs_header_text(Current.first, Current.last, Current.times),
+                          nav_header_text(false),
+                          glonass ? nav_header_text(true) : ""};
   put_period_item(ITEM_PERIOD_CLOSE, parts);
   Closed.insert(Current.index);
   Current.open = false;
+}
+
+// Events of the standard writers wait for the first epoch later than them, so
+// that an event stamped just after an epoch time but logged before that
+// epoch's measurements goes behind them.
+struct PendingEvent {
+  S32 week;
+  D64 tow;
+};
+constexpr int kMaxPendingEvents = 64;
+PendingEvent Pending[kMaxPendingEvents];
+int Pending_count;
+
+bool route(const UTC_TIME_T& t, S32 week, D64 tow, bool is_epoch);
+
+// Writes the pending events earlier than t (all of them for t < 0).
+void release_events(D64 t) {
+  int kept = 0;
+  for (int i = 0; i < Pending_count; i++) {
+    const PendingEvent& e = Pending[i];
+    if (t >= 0 && !(e.week * kSecondsPerWeek + e.tow < t)) {
+      Pending[kept++] = e;
+      continue;
+    }
+    if (route(UTC_TIME_T{}, e.week, e.tow, false)) Signal_put_event(e.week, e.tow);
+  }
+  Pending_count = kept;
+}
+
+bool route(const UTC_TIME_T& t, S32 week, D64 tow, bool is_epoch) {
+  if (!RINEX_splits()) return in_time_order(&Run, week, tow, is_epoch);
+  // The standard writers place an epoch by its exact time; the original one by its calendar fields.
+  D64 seconds = standard() ? week * kSecondsPerWeek + tow : TCVT_calendar_to_gps_seconds(t);
+  D64 index_value = std::floor(seconds / RINEX_settings().split);
+  int64_t index = (int64_t)index_value;
+  if (!Current.open || index != Current.index) {
+    if (Closed.count(index) != 0) {
+      if (is_epoch) Dropped_epochs++;
+      return false;
+    }
+    if (Current.open) close_period();
+    open_period(index);
+  }
+  if (!in_time_order(&Current, week, tow, is_epoch)) return false;
+  if (is_epoch) {
+    if (!Current.has_epoch) Current.first = t;
+    Current.last = t;
+    Current.has_epoch = true;
+  }
+  return true;
 }
 
 }  // namespace
@@ -141,6 +257,7 @@ S16 RINEX_init(const char* input) {
   std::string nav_name = stem + RINEX_nav_ending(false) + ending;
   Obs_name = name;
   Nav_name = nav_name;
+  Gnav_name = stem + RINEX_gnav_ending() + ending;
   for (const std::string* out : {&name, &nav_name}) {
     if (is_input_file(*out)) {
       printf("RINEX file %s is the raw file itself; it is not overwritten\n", out->c_str());
@@ -162,47 +279,63 @@ S16 RINEX_init(const char* input) {
 void RINEX_write_headers() {
   if (RINEX_splits()) return;
   std::string obs = obs_header_now();
-  std::string nav = RINEX_nav_header_text();
+  std::string nav = nav_header_text(false);
   Sink_header(RINEX_obs_sink(), obs.data(), obs.size());
   Sink_header(RINEX_nav_sink(), nav.data(), nav.size());
+  if (!writes_glonass_file()) return;
+  // Opened with its first header, once the selection is known.
+  Sink* g = RINEX_gnav_sink();
+  if (!Sink_is_open(g) && !Sink_open(g, Gnav_name, RINEX_settings().gzip))
+    g->error = errno != 0 ? errno : EIO;
+  std::string text = nav_header_text(true);
+  Sink_header(g, text.data(), text.size());
 }
 
 void RINEX_start_writing() {
   Current = Period{};
+  Run = Period{};
   Closed.clear();
-  Dropped_epochs = 0;
+  Dropped_epochs = Late_epochs = Late_events = 0;
+  Pending_count = 0;
+  Std_reset_blank_values();
   RINEX_output_start();
 }
 
 void RINEX_stop_writing() {
+  release_events(-1);
   if (Current.open) close_period();
   RINEX_output_stop();
 }
 
-bool RINEX_route_epoch(const UTC_TIME_T& t, bool is_epoch) {
-  if (!RINEX_splits()) return true;
-  D64 index_value = std::floor(TCVT_calendar_to_gps_seconds(t) / RINEX_settings().split);
-  int64_t index = (int64_t)index_value;
-  if (!Current.open || index != Current.index) {
-    if (Closed.count(index) != 0) {
-      if (is_epoch) Dropped_epochs++;
-      return false;
-    }
-    if (Current.open) close_period();
-    open_period(index);
-  }
-  if (is_epoch) {
-    if (!Current.has_epoch) Current.first = t;
-    Current.last = t;
-    Current.has_epoch = true;
-  }
-  return true;
+bool RINEX_route_epoch(bool is_epoch) {
+  UTC_TIME_T t;
+  Obs_get_utc_time(&t);
+  S32 week;
+  D64 tow;
+  Obs_get_gps_time(&week, &tow);
+  if (standard()) release_events(week * kSecondsPerWeek + tow);
+  return route(t, week, tow, is_epoch);
+}
+
+void RINEX_hold_event() {
+  if (Pending_count == kMaxPendingEvents) release_events(-1);
+  PendingEvent& e = Pending[Pending_count++];
+  Obs_get_gps_time(&e.week, &e.tow);
 }
 
 void RINEX_output_report() {
   if (Crx_blank_values() > 0)
     printf("Compact RINEX: %ld values that no 14-column field holds written as blank fields\n",
            Crx_blank_values());
+  if (Std_blank_values() > 0)
+    printf("Values that no 14-column field holds, written as blank fields: %ld\n",
+           Std_blank_values());
+  if (Late_epochs > 0)
+    printf("Epochs not later than one already written into their file, left out: %ld\n",
+           Late_epochs);
+  if (Late_events > 0)
+    printf("Events not later than one already written into their file, left out: %ld\n",
+           Late_events);
   if (!RINEX_splits()) return;
   printf("Periods written: %d (an observation and a navigation file each)\n",
          RINEX_periods_written());
@@ -215,18 +348,21 @@ void RINEX_output_report() {
 void RINEX_rewinding() {
   Sink_rewind(RINEX_obs_sink());
   Sink_rewind(RINEX_nav_sink());
+  Sink_rewind(RINEX_gnav_sink());
 }
 
 void RINEX_close() {
   Sink_close(RINEX_obs_sink());
   Sink_close(RINEX_nav_sink());
+  Sink_close(RINEX_gnav_sink());
 }
 
 int RINEX_obs_write_errno() {
   return RINEX_splits() ? RINEX_period_obs_errno() : RINEX_obs_sink()->error;
 }
 int RINEX_nav_write_errno() {
-  return RINEX_splits() ? RINEX_period_nav_errno() : RINEX_nav_sink()->error;
+  if (RINEX_splits()) return RINEX_period_nav_errno();
+  return RINEX_nav_sink()->error != 0 ? RINEX_nav_sink()->error : RINEX_gnav_sink()->error;
 }
 
 int RINEX_finish_names(int status) {

@@ -19,9 +19,13 @@ void RINEX_write_headers();
 void RINEX_start_writing();
 // Closes the last period, waits for the writer and stops it.
 void RINEX_stop_writing();
-// With periods: closes and opens period files for an epoch or event at t;
-// false when t falls in a period already closed (the epoch is not written).
-bool RINEX_route_epoch(const UTC_TIME_T& t, bool is_epoch);
+// For the epoch or event at the store's time: with periods, closes and opens
+// period files; false when it falls in a period already closed, or (standard
+// writers) is not later than what its file already holds: it is not written.
+bool RINEX_route_epoch(bool is_epoch);
+// The standard writers' event at the store's time: written once an epoch later
+// than it has been routed, or when the writing stops.
+void RINEX_hold_event();
 // Prints what became of the period files and of values Compact RINEX cannot hold.
 void RINEX_output_report();
 // Positions both files at their first byte so the headers can be written again.

@@ -96,6 +96,27 @@ std::string compose(char content, const UTC_TIME_T& start, const std::string& pe
   return name + (content == 'O' ? RINEX_obs_ending(true) : RINEX_nav_ending(true));
 }
 
+// ssssdddf.yyt: station, day of year, session (0 for a day, the hour's letter
+// a-x for an hour, the letter and the minute for 15 minutes), year, type.
+std::string short_name(char content, const UTC_TIME_T& start, D64 period) {
+  std::string station = station_id(RINEX_settings()).substr(0, 4);
+  for (char& c : station)
+    if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
+  char session[8];
+  char hour = (char)('a' + start.hour % 24);
+  if (period >= kSecondsPerDay)
+    snprintf(session, sizeof session, "0");
+  else if (period >= kSecondsPerHour)
+    snprintf(session, sizeof session, "%c", hour);
+  else
+    snprintf(session, sizeof session, "%c%02d", hour, start.minute % 60);
+  char type = content == 'N' ? 'n' : content == 'G' ? 'g' : RINEX_settings().crx ? 'd' : 'o';
+  char text[64];
+  snprintf(text, sizeof text, "%s%03d%s.%02d%c", station.c_str(), (int)TCVT_day_of_year(start),
+           session, start.year % 100, type);
+  return std::string(text) + (RINEX_settings().gzip ? ".gz" : "");
+}
+
 // The spacing of the data: of the epochs written, else the interval asked for.
 D64 data_interval() {
   const Settings& s = RINEX_settings();
@@ -117,7 +138,12 @@ std::string RINEX_nav_ending(bool long_name) {
 }
 
 std::string RINEX_period_name(char content, const UTC_TIME_T& start, D64 period) {
+  if (RINEX_settings().rinex_version == RINEX_211) return short_name(content, start, period);
   return compose(content, start, period_code(period), data_interval());
+}
+
+std::string RINEX_gnav_ending() {
+  return std::string(".gnav") + (RINEX_settings().gzip ? ".gz" : "");
 }
 
 std::string RINEX_long_name(char content) {

@@ -10,10 +10,14 @@
 
 // The standard long names of the files as the run stands (without folder).
 std::string RINEX_long_name(char content);
-// The long name of a file covering period seconds from start.
+// The name of a file covering period seconds from start: the long name, or
+// for RINEX 2.11 the short name ssssdddf.yyt (t: o or d for observations,
+// n for GPS, g for GLONASS navigation; content 'O', 'N' or 'G').
 std::string RINEX_period_name(char content, const UTC_TIME_T& start, D64 period);
 // The endings of the observation and navigation files: .obs/.crx/.rnx, .nav, and .gz.
 std::string RINEX_obs_ending(bool long_name);
 std::string RINEX_nav_ending(bool long_name);
+// The ending of the GLONASS navigation file of RINEX 2.11 (.gnav, and .gz).
+std::string RINEX_gnav_ending();
 
 #endif

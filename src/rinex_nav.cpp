@@ -138,29 +138,6 @@ void print_bd2nav_record_sv_epoch_sv_clk(Text* fp_nav, U08 svid, S16 wn, S32 toc
   put_first_line(fp_nav, 'C', svid, t, af0, af1, af2);
 }
 
-D64 sisa_meters(U08 n) {
-  if (n < 50) return n * 0.01;
-  if (n < 75) return 0.5 + (n - 50) * 0.02;
-  if (n < 100) return 1.0 + (n - 75) * 0.04;
-  if (n < 126) return 2.0 + (n - 100) * 0.16;
-  return -1.0;  // no accuracy prediction available
-}
-
-D64 galileo_health(const GALIEPH_T& e) {
-  U32 h = (U32)(e.E1B_dvs & 1) | (U32)(e.E1B_hs & 3) << 1 | (U32)(e.E5a_dvs & 1) << 3 |
-          (U32)(e.E5a_hs & 3) << 4 | (U32)(e.E5b_dvs & 1) << 6 | (U32)(e.E5b_hs & 3) << 7;
-  return (D64)h;
-}
-
-// Hands a record's text to the writer, after its satellite's constellation and number.
-void emit_nav_record(S16 gnss_type, S16 number, const std::string& text) {
-  U08* p = Stage_reserve(ITEM_NAV, (U32)(text.size() + 2));
-  p[0] = (U08)gnss_type;
-  p[1] = (U08)number;
-  memcpy(p + 2, text.data(), text.size());
-  Stage_commit((U32)(text.size() + 2));
-}
-
 // The text of one record; its capacity stays from record to record.
 Text* record_text() {
   static Text record;
@@ -199,6 +176,14 @@ std::string RINEX_nav_header_text() {
   return text.s;
 }
 
+void RINEX_emit_nav_record(S16 gnss_type, S16 number, const std::string& text) {
+  U08* p = Stage_reserve(ITEM_NAV, (U32)(text.size() + 2));
+  p[0] = (U08)gnss_type;
+  p[1] = (U08)number;
+  memcpy(p + 2, text.data(), text.size());
+  Stage_commit((U32)(text.size() + 2));
+}
+
 void RINEX_put_nav_body(U08 prn, U08 gnss_type) {
   const EPH_T* e = Eph_gps_qzss_get_reference(gnss_type, prn);
   if (e == nullptr) return;
@@ -211,7 +196,7 @@ void RINEX_put_nav_body(U08 prn, U08 gnss_type) {
   put_orbit(fp, e->IDOT, e->codes_on_L2, e->WN, e->L2_P_data_flag);
   put_orbit(fp, e->SV_accuracy_meters, e->health, e->TGD, e->IODC);
   put_orbit_7(fp, e->start_tow, e->fit_interval);
-  emit_nav_record(gnss_type, prn, fp->s);
+  RINEX_emit_nav_record(gnss_type, prn, fp->s);
 }
 
 void RINEX_put_glonav_body(U08 slot, S08 knum) {
@@ -223,7 +208,7 @@ void RINEX_put_glonav_body(U08 slot, S08 knum) {
   put_orbit(fp, e->Xn, e->dXn, e->ddXn, e->healthy);
   put_orbit(fp, e->Yn, e->dYn, e->ddYn, knum);
   put_orbit(fp, e->Zn, e->dZn, e->ddZn, e->En);
-  emit_nav_record(GNSS_TYPE_GLO, slot, fp->s);
+  RINEX_emit_nav_record(GNSS_TYPE_GLO, slot, fp->s);
 }
 
 void RINEX_put_bd2nav_body(U08 svid) {
@@ -238,7 +223,7 @@ void RINEX_put_bd2nav_body(U08 svid) {
   put_orbit(fp, e->IDOT, 0.0, e->WN, 0.0);
   put_orbit(fp, e->SV_accuracy_meters, e->health, e->TGD1, e->TGD2);
   put_orbit_7(fp, e->start_tow, e->IODC);
-  emit_nav_record(GNSS_TYPE_BD2, svid, fp->s);
+  RINEX_emit_nav_record(GNSS_TYPE_BD2, svid, fp->s);
 }
 
 void RINEX_put_gal_nav_body(U08 svid) {
@@ -251,11 +236,11 @@ void RINEX_put_gal_nav_body(U08 svid) {
   put_orbit(fp, e->toe, e->Cic, e->Omega_0, e->Cis);
   put_orbit(fp, e->i0, e->Crc, e->omega, e->Omega_dot);
   put_orbit(fp, e->idot, kGalileoDataSource, e->WN, 0.0);
-  put_orbit(fp, sisa_meters(e->SISA), galileo_health(*e), e->BGD_E1E5a, e->BGD_E1E5b);
+  put_orbit(fp, Eph_gal_sisa_meters(e->SISA), Eph_gal_health(*e), e->BGD_E1E5a, e->BGD_E1E5b);
   char tow[kD19];
   char zero[kD19];
   D19_12_format(e->TOW_5, tow);
   D19_12_format(0.0, zero);
   text_printf(fp, "    %19s%19s%19s%19s\n", tow, zero, "", "");
-  emit_nav_record(GNSS_TYPE_GAL, svid, fp->s);
+  RINEX_emit_nav_record(GNSS_TYPE_GAL, svid, fp->s);
 }

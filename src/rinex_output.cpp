@@ -14,6 +14,8 @@
 #include "obs.h"
 #include "output_items.h"
 #include "output_stage.h"
+#include "rinex2_obs.h"
+#include "rinex3_obs.h"
 #include "rinex_config.h"
 #include "rinex_obs.h"
 
@@ -21,16 +23,21 @@ namespace {
 
 constexpr int kMaxNavNumber = 64;
 
-// The files of a run without periods.
+// The files of a run without periods (the GLONASS navigation file of RINEX
+// 2.11 the third).
 Sink Obs_sink;
 Sink Nav_sink;
+Sink Gnav_sink;
 
 // The files of the open period, their provisional names, the latest record of
 // every satellite (the start of each later period's navigation file), the
 // text of one epoch, and the periods' fates.
-Sink Period_obs;
-Sink Period_nav;
-std::string Period_names[2];
+constexpr int kPeriodFiles = 3;
+Sink Period_sinks[kPeriodFiles];
+Sink& Period_obs = Period_sinks[0];
+Sink& Period_nav = Period_sinks[1];
+Sink& Period_gnav = Period_sinks[2];
+std::string Period_names[kPeriodFiles];
 std::string Latest_nav[GNSS_NTYPE][kMaxNavNumber];
 std::string Epoch_text;
 std::string Raw_name;
@@ -42,7 +49,12 @@ int Period_nav_errno;
 bool splits() { return RINEX_settings().split > 0; }
 int crx_version() { return RINEX_settings().rinex_version == RINEX_211 ? 1 : 3; }
 Sink* obs_out() { return splits() ? &Period_obs : &Obs_sink; }
-Sink* nav_out() { return splits() ? &Period_nav : &Nav_sink; }
+// RINEX 2.11 writes GLONASS records into a file of their own.
+Sink* nav_out(U08 gnss_type) {
+  bool glonass = gnss_type == GNSS_TYPE_GLO && RINEX_settings().rinex_version == RINEX_211;
+  if (glonass) return splits() ? &Period_gnav : &Gnav_sink;
+  return splits() ? &Period_nav : &Nav_sink;
+}
 
 // The NUL-separated strings of a period item.
 std::vector<std::string> split_strings(const U08* p, U32 len) {
@@ -53,22 +65,24 @@ std::vector<std::string> split_strings(const U08* p, U32 len) {
     parts.emplace_back(text + at, n);
     at += (U32)n + 1;
   }
-  parts.resize(4);
+  parts.resize(2 * kPeriodFiles);
   return parts;
 }
 
+// A period item's names, then their headers; a file without a name is not written.
 void open_period_files(const std::vector<std::string>& parts) {
-  Period_names[0] = parts[0];
-  Period_names[1] = parts[1];
   bool gzip = RINEX_settings().gzip;
-  Sink* sinks[2] = {&Period_obs, &Period_nav};
-  for (int i = 0; i < 2; i++) {
-    if (!Sink_open(sinks[i], parts[i], gzip)) sinks[i]->error = errno != 0 ? errno : EIO;
-    Sink_header(sinks[i], parts[2 + i].data(), parts[2 + i].size());
+  for (int i = 0; i < kPeriodFiles; i++) {
+    Period_names[i] = parts[i];
+    if (parts[i].empty()) continue;
+    Sink* s = &Period_sinks[i];
+    if (!Sink_open(s, parts[i], gzip)) s->error = errno != 0 ? errno : EIO;
+    Sink_header(s, parts[kPeriodFiles + i].data(), parts[kPeriodFiles + i].size());
   }
   Crx_start(Obs_get_freq_mode() == FREQ_MODE_DUAL, crx_version());
-  for (auto& system : Latest_nav)
-    for (const std::string& record : system) Sink_body(&Period_nav, record.data(), record.size());
+  for (int type = 0; type < GNSS_NTYPE; type++)
+    for (const std::string& record : Latest_nav[type])
+      Sink_body(nav_out((U08)type), record.data(), record.size());
 }
 
 bool rename_period_file(const std::string& from, const std::string& to) {
@@ -76,16 +90,17 @@ bool rename_period_file(const std::string& from, const std::string& to) {
 }
 
 void close_period_files(const std::vector<std::string>& parts) {
-  Sink* sinks[2] = {&Period_obs, &Period_nav};
-  int* noted[2] = {&Period_obs_errno, &Period_nav_errno};
+  int* noted[kPeriodFiles] = {&Period_obs_errno, &Period_nav_errno, &Period_nav_errno};
   bool complete = true;
-  for (int i = 0; i < 2; i++) {
-    Sink_rewind(sinks[i]);
-    Sink_header(sinks[i], parts[2 + i].data(), parts[2 + i].size());
-    bool opened = Sink_is_open(sinks[i]);
-    Sink_close(sinks[i]);
-    bool ok = opened && sinks[i]->error == 0 && rename_period_file(Period_names[i], parts[i]);
-    if (!ok && *noted[i] == 0) *noted[i] = sinks[i]->error != 0 ? sinks[i]->error : EIO;
+  for (int i = 0; i < kPeriodFiles; i++) {
+    if (Period_names[i].empty()) continue;
+    Sink* s = &Period_sinks[i];
+    Sink_rewind(s);
+    Sink_header(s, parts[kPeriodFiles + i].data(), parts[kPeriodFiles + i].size());
+    bool opened = Sink_is_open(s);
+    Sink_close(s);
+    bool ok = opened && s->error == 0 && rename_period_file(Period_names[i], parts[i]);
+    if (!ok && *noted[i] == 0) *noted[i] = s->error != 0 ? s->error : EIO;
     if (!ok) Incomplete_files.push_back(Period_names[i]);
     complete = complete && ok;
   }
@@ -101,9 +116,20 @@ void consume(U32 kind, const U08* p, U32 len) {
       Sink_body(obs_out(), Epoch_text.data(), Epoch_text.size());
       break;
     }
+    case ITEM_SIGNAL_EPOCH: {
+      const SIGNAL_EPOCH_T* e = reinterpret_cast<const SIGNAL_EPOCH_T*>(p);
+      const SIGNAL_REC_T* recs = reinterpret_cast<const SIGNAL_REC_T*>(p + sizeof *e);
+      Epoch_text.clear();
+      if (RINEX_settings().rinex_version == RINEX_211)
+        Rinex2_format_epoch(*e, recs, &Epoch_text);
+      else
+        Rinex3_format_epoch(*e, recs, &Epoch_text);
+      Sink_body(obs_out(), Epoch_text.data(), Epoch_text.size());
+      break;
+    }
     case ITEM_NAV: {
       const char* text = reinterpret_cast<const char*>(p + 2);
-      Sink_body(nav_out(), text, len - 2);
+      Sink_body(nav_out(p[0]), text, len - 2);
       if (splits() && p[0] < GNSS_NTYPE && p[1] < kMaxNavNumber)
         Latest_nav[p[0]][p[1]].assign(text, len - 2);
       break;
@@ -118,6 +144,7 @@ void consume(U32 kind, const U08* p, U32 len) {
 
 Sink* RINEX_obs_sink() { return &Obs_sink; }
 Sink* RINEX_nav_sink() { return &Nav_sink; }
+Sink* RINEX_gnav_sink() { return &Gnav_sink; }
 
 void RINEX_output_bind(const std::string& raw_name) {
   Raw_name = raw_name;

@@ -14,6 +14,8 @@
 // The files of a run without periods, opened by the caller.
 Sink* RINEX_obs_sink();
 Sink* RINEX_nav_sink();
+// The GLONASS navigation file of RINEX 2.11 (not opened for other versions).
+Sink* RINEX_gnav_sink();
 // Writes items at once, on the calling thread, until the writer starts;
 // raw_name is the log, which no renamed file may replace.
 void RINEX_output_bind(const std::string& raw_name);

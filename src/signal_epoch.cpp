@@ -61,8 +61,10 @@ void Signal_put_epoch() {
   Stage_commit((U32)(sizeof e + (size_t)e.nsig * sizeof(SIGNAL_REC_T)));
 }
 
-void Signal_put_event() {
+void Signal_put_event(S32 week, D64 tow) {
   SIGNAL_EPOCH_T e = epoch_head(5);
+  e.week = week;
+  e.tow = tow;
   U08* item = Stage_reserve(ITEM_SIGNAL_EPOCH, sizeof e);
   memcpy(item, &e, sizeof e);
   Stage_commit((U32)sizeof e);

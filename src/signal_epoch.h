@@ -15,7 +15,7 @@ const S16* Signal_system_order();
 int Signal_system_count();
 // Hands the store's current epoch to the writer.
 void Signal_put_epoch();
-// Hands an event for the time the store holds.
-void Signal_put_event();
+// Hands an event at a GPS time to the writer.
+void Signal_put_event(S32 week, D64 tow);
 
 #endif

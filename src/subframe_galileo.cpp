@@ -28,6 +28,8 @@ void store_utc(const U32* w, GALI_EPH_T gali_eph) {
   D64 a0 = a0_raw * 0x1p-30;
   D64 a1 = a1_raw * 0x1p-50;
   Nav_set_utc_parameter(GNSS_TYPE_GAL, a0, a1, gali_eph->TOW_5, gali_eph->WN);
+  // t0t (hours, bits 71-78) and WN0t (bits 79-86).
+  Nav_set_galileo_utc_reference((S32)((w[2] >> 18) & 0xFF) * 3600, (S32)((w[2] >> 10) & 0xFF));
 }
 
 }  // namespace

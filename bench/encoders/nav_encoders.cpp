@@ -367,6 +367,8 @@ GalWord encode_galileo_type6(const GalUtc& u) {
   gal(&w, 7, 32, u.a0);
   gal(&w, 39, 24, u.a1);
   gal(&w, 63, 8, 18);  // delta t_LS
+  gal(&w, 71, 8, (int32_t)u.t0t_hours);
+  gal(&w, 79, 8, (int32_t)u.wn0t);
   return w;
 }
 

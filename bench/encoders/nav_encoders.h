@@ -101,6 +101,7 @@ struct GalEph {
 };
 struct GalUtc {
   int32_t a0, a1;
+  uint32_t t0t_hours = 0, wn0t = 0;  // reference time (hours of the week) and week modulo 256
 };
 typedef std::array<uint8_t, 16> GalWord;  // 128 word bits, bit 1 most significant
 std::array<GalWord, 5> encode_galileo(const GalEph& v);

@@ -952,7 +952,7 @@ void navigation_second(std::vector<Sat*>& tracked, int week, int sec, double t, 
                                      block * 1800.0, (uint32_t)(sec - sec % 12));
         s->set = (int)(t / 1800);
         GalWord w = word_type <= 5 ? encode_galileo(v)[(size_t)word_type - 1]
-                                   : encode_galileo_type6({-60, 20});
+                                   : encode_galileo_type6({-60, 20, 96, (uint32_t)week & 0xFF});
         emit(out, galileo_payload((uint8_t)s->id, w), bytes);
         break;
       }

@@ -1,0 +1,190 @@
+// RINEX 2.11 observation files. Every satellite's record holds all types of
+// the one list, four per band (C, L, D, S); a band a system does not have,
+// or a signal not measured in the epoch, is blank. A record takes as many
+// lines of five fields as the list needs, empty ones included, so readers can
+// count lines.
+#include "rinex2_obs.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "const.h"
+#include "creation_date.h"
+#include "crx_encode.h"
+#include "obs_codes.h"
+#include "rinex_config.h"
+#include "rinex_format.h"
+#include "signal_epoch.h"
+#include "text_buffer.h"
+#include "time_convert.h"
+
+namespace {
+
+constexpr int kTypesPerLine = 9;
+constexpr int kSatsPerLine = 12;
+constexpr int kFieldsPerLine = 5;
+constexpr int kEpochStart = 32;  // the epoch line before its satellites
+const char kKinds[4] = {'C', 'L', 'D', 'S'};
+
+// The system letter of the 2.11 systems selected (M for several or none).
+char system_letter() {
+  const S16 kWritable[] = {GNSS_TYPE_GPS, GNSS_TYPE_GLO, GNSS_TYPE_GAL, GNSS_TYPE_SBAS};
+  char letter = 'M';
+  int count = 0;
+  for (S16 type : kWritable)
+    if (RINEX_is_able_to_output_measurement(type)) letter = Codes_letter(type), count++;
+  return count == 1 ? letter : 'M';
+}
+
+const char* system_description(char letter) {
+  switch (letter) {
+    case 'G': return "G (GPS)";
+    case 'R': return "R (GLONASS)";
+    case 'E': return "E (GALILEO)";
+    case 'S': return "S (SBAS)";
+    default: return "M (MIXED)";
+  }
+}
+
+void put_types(Text* t, const std::string& bands) {
+  char text[16];
+  snprintf(text, sizeof text, "%6d", (int)(4 * bands.size()));
+  std::string line = text;
+  int n = 0;
+  for (char band : bands)
+    for (char kind : kKinds) {
+      if (n > 0 && n % kTypesPerLine == 0) {
+        Std_line(t, line, "# / TYPES OF OBSERV");
+        line = std::string(6, ' ');
+      }
+      line += std::string(4, ' ') + kind + band;
+      n++;
+    }
+  Std_line(t, line, "# / TYPES OF OBSERV");
+}
+
+int satellite_end(const SIGNAL_REC_T* recs, int first, int n) {
+  int end = first + 1;
+  while (end < n && recs[end].letter == recs[first].letter && recs[end].sat == recs[first].sat)
+    end++;
+  return end;
+}
+
+// The record of the satellite's signal in band b, or nullptr when not measured.
+const SIGNAL_REC_T* in_band(const SIGNAL_REC_T* recs, int first, int end, char band) {
+  for (int i = first; i < end; i++)
+    if (Codes_code(recs[i].signal, RINEX_211)[0] == band) return &recs[i];
+  return nullptr;
+}
+
+void signal_values(const SIGNAL_REC_T& r, D64 v[4]) {
+  v[0] = r.pr;
+  v[1] = r.carr_phase;
+  v[2] = (D64)r.doppler;
+  v[3] = (D64)r.cn0;
+}
+
+void put_id(char* p, const SIGNAL_REC_T& r) {
+  p[0] = r.letter;
+  p[1] = (char)('0' + r.sat / 10 % 10);
+  p[2] = (char)('0' + r.sat % 10);
+}
+
+// " yy mm dd hh mm ss.sssssss  f nnn".
+int epoch_start(char* line, const SIGNAL_EPOCH_T& e, int nsat) {
+  UTC_TIME_T c = TCVT_gps_calendar(e.week, e.tow);
+  int n =
+      snprintf(line, 64, " %02d %2d %2d %2d %2d", c.year % 100, c.month, c.day, c.hour, c.minute);
+  n += RINEX_format_fixed(line + n, c.sec, 11, 7);
+  n += snprintf(line + n, 16, "  %1d%3d", e.flag % 10, nsat % 1000);
+  return n;
+}
+
+CrxSat compact_satellite(const SIGNAL_REC_T* recs, int first, int end, const std::string& bands) {
+  CrxSat c = {};
+  put_id(c.id, recs[first]);
+  memset(c.flags, ' ', sizeof c.flags);
+  for (char band : bands) {
+    const SIGNAL_REC_T* r = in_band(recs, first, end, band);
+    D64 v[4] = {0, 0, 0, 0};
+    if (r != nullptr) signal_values(*r, v);
+    for (int k = 0; k < 4 && c.nfields < CRX_MAX_FIELDS; k++, c.nfields++) {
+      bool holds = r != nullptr && Std_value_holds(v[k]);
+      c.present[c.nfields] = holds;
+      c.value[c.nfields] = v[k];
+      if (holds && k == 1 && r->lli != 0) c.flags[2 * c.nfields] = (char)('0' + r->lli % 10);
+    }
+  }
+  return c;
+}
+
+}  // namespace
+
+std::string Rinex2_obs_header_text(const ObsTimes& times) {
+  const TypePlan& plan = Signal_plan();
+  Text text;
+  Text* t = &text;
+  text_printf(t, "%9s%-11s%-20s%-20s%-20s\n", "2.11", "", "OBSERVATION DATA",
+              system_description(system_letter()), "RINEX VERSION / TYPE");
+  Std_program_line(t);
+  Std_comment_lines(t, plan.notes);
+  Std_station_lines(t, false);
+  Std_position_lines(t);
+  Std_line(t, "     1     1", "WAVELENGTH FACT L1/2");
+  put_types(t, plan.bands);
+  Std_reserved(t, times.has ? Std_interval_line() : "", 1);
+  Std_time_lines(t, times);
+  Std_reserved(t, Std_leap_line(), 1);
+  Std_line(t, "", "END OF HEADER");
+  if (!RINEX_settings().crx) return text.s;
+  char date[32];
+  RINEX_get_utc_date(date);
+  return Crx_header(text.s, date, 1, true);
+}
+
+void Rinex2_format_epoch(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, std::string* out) {
+  const std::string& bands = Signal_plan().bands;
+  int nsat = 0;
+  for (int i = 0; i < e.nsig; i = satellite_end(recs, i, e.nsig)) nsat++;
+  char start[64];
+  int n = epoch_start(start, e, nsat);
+  start[n] = '\0';
+  if (RINEX_settings().crx) {
+    static CrxSat sats[MAX_EPOCH_SIGNALS];
+    int count = 0;
+    for (int i = 0; i < e.nsig; i = satellite_end(recs, i, e.nsig))
+      sats[count++] = compact_satellite(recs, i, satellite_end(recs, i, e.nsig), bands);
+    Crx_fields_epoch(start, e.flag, sats, count, out);
+    return;
+  }
+  out->append(start, (size_t)n);
+  int listed = 0;
+  for (int i = 0; i < e.nsig; i = satellite_end(recs, i, e.nsig)) {
+    if (listed > 0 && listed % kSatsPerLine == 0) out->append("\n" + std::string(kEpochStart, ' '));
+    char id[3];
+    put_id(id, recs[i]);
+    out->append(id, 3);
+    listed++;
+  }
+  out->push_back('\n');
+  char line[16 * kFieldsPerLine + 2];
+  for (int i = 0; i < e.nsig;) {
+    int end = satellite_end(recs, i, e.nsig);
+    int field = 0, p = 0;
+    for (char band : bands) {
+      const SIGNAL_REC_T* r = in_band(recs, i, end, band);
+      D64 v[4] = {0, 0, 0, 0};
+      if (r != nullptr) signal_values(*r, v);
+      for (int k = 0; k < 4; k++) {
+        p += Std_field(line + p, r != nullptr, v[k], k == 1 && r != nullptr ? r->lli : 0);
+        if (++field % kFieldsPerLine == 0 || field == 4 * (int)bands.size()) {
+          while (p > 0 && line[p - 1] == ' ') p--;
+          line[p++] = '\n';
+          out->append(line, (size_t)p);
+          p = 0;
+        }
+      }
+    }
+    i = end;
+  }
+}

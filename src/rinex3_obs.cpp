@@ -1,0 +1,229 @@
+// RINEX 3.02-3.05 and 4.00 observation files of the standard writer. The
+// header follows the plan of the run; its records known only at the end
+// (INTERVAL, the GLONASS slots, LEAP SECONDS) hold reserved lines. Epochs
+// list the satellites with a measured signal, each with every type of its
+// system in header order, blank where the signal was not measured.
+#include "rinex3_obs.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "const.h"
+#include "creation_date.h"
+#include "crx_encode.h"
+#include "glonass_channels.h"
+#include "obs.h"
+#include "obs_codes.h"
+#include "rinex_config.h"
+#include "rinex_format.h"
+#include "signal_epoch.h"
+#include "text_buffer.h"
+#include "time_convert.h"
+
+namespace {
+
+constexpr int kTypesPerLine = 13;
+constexpr int kSlotsPerLine = 8;
+constexpr int kGlonassSlotLines = 3;  // 24 slots at most
+const char kKinds[4] = {'C', 'L', 'D', 'S'};
+
+int version() { return RINEX_settings().rinex_version; }
+
+const char* system_description() {
+  switch (RINEX_get_sys_type()) {
+    case RINEX_SYS_GPS: return "G (GPS)";
+    case RINEX_SYS_QZSS: return "J (QZSS)";
+    case RINEX_SYS_SBAS: return "S (SBAS)";
+    case RINEX_SYS_GLONASS: return "R (GLONASS)";
+    case RINEX_SYS_GALILEO: return "E (GALILEO)";
+    case RINEX_SYS_BEIDOU: return "C (BEIDOU)";
+    default: return "M (MIXED)";
+  }
+}
+
+// SYS / # / OBS TYPES of one system, continued every 13 types.
+void put_types(Text* t, S16 type, const std::vector<int>& signals) {
+  std::vector<std::string> codes;
+  for (int id : signals)
+    for (char kind : kKinds) codes.push_back(std::string(1, kind) + Codes_code(id, version()));
+  std::string line = std::string(1, Codes_letter(type)) + "  ";
+  char count[8];
+  snprintf(count, sizeof count, "%3d", (int)codes.size() % 1000);
+  line += count;
+  for (size_t i = 0; i < codes.size(); i++) {
+    if (i > 0 && i % kTypesPerLine == 0) {
+      Std_line(t, line, "SYS / # / OBS TYPES");
+      line = std::string(6, ' ');
+    }
+    line += " " + codes[i];
+  }
+  Std_line(t, line, "SYS / # / OBS TYPES");
+}
+
+// One line per phase code: its code only, no correction applied by us.
+void put_phase_shifts(Text* t, S16 type, const std::vector<int>& signals) {
+  for (int id : signals)
+    Std_line(t, std::string(1, Codes_letter(type)) + " L" + Codes_code(id, version()),
+             "SYS / PHASE SHIFT");
+}
+
+// The slots whose channel number is known: measured, else from the almanac.
+std::string glonass_slot_lines() {
+  std::vector<std::pair<int, int>> slots;
+  for (S16 slot = 1; slot <= GLO_MAX_SLOT; slot++) {
+    if (Obs_has_slot(slot))
+      slots.push_back({slot, Obs_get_k_num(slot)});
+    else if (Glo_almanac_k(slot) != GLONASS_UNKNOWN_K)
+      slots.push_back({slot, Glo_almanac_k(slot)});
+  }
+  Text t;
+  char text[16];
+  snprintf(text, sizeof text, "%3d", (int)slots.size());
+  std::string line = text;
+  for (size_t i = 0; i < slots.size(); i++) {
+    if (i > 0 && i % kSlotsPerLine == 0) {
+      Std_line(&t, line, "GLONASS SLOT / FRQ #");
+      line = "   ";
+    }
+    snprintf(text, sizeof text, " R%02d %2d", slots[i].first % 100, slots[i].second % 100);
+    line += text;
+  }
+  Std_line(&t, line, "GLONASS SLOT / FRQ #");
+  return t.s;
+}
+
+void put_version_line(Text* t) {
+  text_printf(t, "%6d.%02d%-11s%-20s%-20s%-20s\n", version() / 100, version() % 100, "",
+              "OBSERVATION DATA", system_description(), "RINEX VERSION / TYPE");
+}
+
+// The epoch line up to its satellite count: "> yyyy mm dd hh mm ss.sssssss  f nnn".
+int epoch_start(char* line, const SIGNAL_EPOCH_T& e, int nsat) {
+  UTC_TIME_T c = TCVT_gps_calendar(e.week, e.tow);
+  int n = snprintf(line, 64, "> %4d %02d %02d %02d %02d", c.year % 10000, c.month, c.day, c.hour,
+                   c.minute);
+  n += RINEX_format_fixed(line + n, c.sec, 11, 7);
+  n += snprintf(line + n, 16, "  %1d%3d", e.flag % 10, nsat % 1000);
+  return n;
+}
+
+// The records of one satellite: [first, end).
+int satellite_end(const SIGNAL_REC_T* recs, int first, int n) {
+  int end = first + 1;
+  while (end < n && recs[end].letter == recs[first].letter && recs[end].sat == recs[first].sat)
+    end++;
+  return end;
+}
+
+int satellite_count(const SIGNAL_REC_T* recs, int n) {
+  int count = 0;
+  for (int i = 0; i < n; i = satellite_end(recs, i, n)) count++;
+  return count;
+}
+
+S16 gnss_type_of(char letter) {
+  for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++)
+    if (Codes_letter(type) == letter) return type;
+  return GNSS_TYPE_NONE;
+}
+
+// The values of a signal's four types (code, phase, Doppler, strength).
+void signal_values(const SIGNAL_REC_T& r, D64 v[4]) {
+  v[0] = r.pr;
+  v[1] = r.carr_phase;
+  v[2] = (D64)r.doppler;
+  v[3] = (D64)r.cn0;
+}
+
+// A satellite's fields in the compact form, in header order.
+CrxSat compact_satellite(const SIGNAL_REC_T* recs, int first, int end) {
+  CrxSat c = {};
+  c.id[0] = recs[first].letter;
+  c.id[1] = (char)('0' + recs[first].sat / 10 % 10);
+  c.id[2] = (char)('0' + recs[first].sat % 10);
+  memset(c.flags, ' ', sizeof c.flags);
+  const std::vector<int>& signals = Signal_plan().signals[gnss_type_of(recs[first].letter)];
+  int at = first;
+  for (int id : signals) {
+    bool measured = at < end && recs[at].signal == id;
+    D64 v[4] = {0, 0, 0, 0};
+    if (measured) signal_values(recs[at], v);
+    for (int k = 0; k < 4 && c.nfields < CRX_MAX_FIELDS; k++, c.nfields++) {
+      bool holds = measured && Std_value_holds(v[k]);
+      c.present[c.nfields] = holds;
+      c.value[c.nfields] = v[k];
+      if (holds && k == 1 && recs[at].lli != 0)
+        c.flags[2 * c.nfields] = (char)('0' + recs[at].lli % 10);
+    }
+    if (measured) at++;
+  }
+  return c;
+}
+
+}  // namespace
+
+std::string Rinex3_obs_header_text(const ObsTimes& times) {
+  const TypePlan& plan = Signal_plan();
+  bool v4 = version() >= RINEX_400;
+  Text text;
+  Text* t = &text;
+  put_version_line(t);
+  Std_program_line(t);
+  Std_comment_lines(t, plan.notes);
+  Std_station_lines(t, true);
+  Std_position_lines(t);
+  const S16* order = Signal_system_order();
+  for (int i = 0; i < Signal_system_count(); i++)
+    if (!plan.signals[order[i]].empty()) put_types(t, order[i], plan.signals[order[i]]);
+  Std_line(t, "DBHZ", "SIGNAL STRENGTH UNIT");
+  Std_reserved(t, times.has ? Std_interval_line() : "", 1);
+  Std_time_lines(t, times);
+  if (!v4)
+    for (int i = 0; i < Signal_system_count(); i++)
+      put_phase_shifts(t, order[i], plan.signals[order[i]]);
+  if (!plan.signals[GNSS_TYPE_GLO].empty()) {
+    Std_reserved(t, glonass_slot_lines(), kGlonassSlotLines);
+    if (!v4) Std_line(t, "", "GLONASS COD/PHS/BIS");
+  }
+  Std_reserved(t, Std_leap_line(), 1);
+  Std_line(t, "", "END OF HEADER");
+  if (!RINEX_settings().crx) return text.s;
+  char date[32];
+  RINEX_get_utc_date(date);
+  return Crx_header(text.s, date, 3, true);
+}
+
+void Rinex3_format_epoch(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, std::string* out) {
+  char start[64];
+  int nsat = satellite_count(recs, e.nsig);
+  int n = epoch_start(start, e, nsat);
+  start[n] = '\0';
+  if (RINEX_settings().crx) {
+    static CrxSat sats[MAX_EPOCH_SIGNALS];
+    int count = 0;
+    for (int i = 0; i < e.nsig; i = satellite_end(recs, i, e.nsig))
+      sats[count++] = compact_satellite(recs, i, satellite_end(recs, i, e.nsig));
+    Crx_fields_epoch(start, e.flag, sats, count, out);
+    return;
+  }
+  out->append(start, (size_t)n);
+  out->push_back('\n');
+  static char line[4 + 16 * 4 * SIGNALS_PER_SYSTEM + 2];
+  for (int i = 0; i < e.nsig;) {
+    int end = satellite_end(recs, i, e.nsig);
+    int p = snprintf(line, 8, "%c%02d", recs[i].letter, recs[i].sat % 100);
+    int at = i;
+    for (int id : Signal_plan().signals[gnss_type_of(recs[i].letter)]) {
+      bool measured = at < end && recs[at].signal == id;
+      D64 v[4] = {0, 0, 0, 0};
+      if (measured) signal_values(recs[at], v);
+      for (int k = 0; k < 4; k++)
+        p += Std_field(line + p, measured, v[k], k == 1 && measured ? recs[at].lli : 0);
+      if (measured) at++;
+    }
+    while (p > 3 && line[p - 1] == ' ') p--;
+    line[p++] = '\n';
+    out->append(line, (size_t)p);
+    i = end;
+  }
+}

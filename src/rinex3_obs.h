@@ -1,0 +1,20 @@
+// Observation files of RINEX 3.02 to 3.05 and 4.00 from the standard writer:
+// the header each version defines (the plan's types per system, phase shifts
+// and GLONASS records where the version has them, the slots whose channel is
+// known) and the epochs of signal-level items, every signal under its own
+// code and a signal not measured in an epoch left blank; as RINEX lines or as
+// Compact RINEX 3.0.
+#ifndef VLN_RINEX3_OBS_H
+#define VLN_RINEX3_OBS_H
+
+#include <string>
+
+#include "output_items.h"
+#include "std_obs.h"
+
+// The whole header text (Compact RINEX header with --crx).
+std::string Rinex3_obs_header_text(const ObsTimes& times);
+// The text of an epoch or event item; on the writer thread.
+void Rinex3_format_epoch(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, std::string* out);
+
+#endif

@@ -1,0 +1,86 @@
+// The standard navigation path. Records and parameter changes are turned into
+// text at once (they are rare beside the epochs) and handed to the writer
+// with their constellation, which tells a RINEX 2.11 writer their file.
+#include "std_nav.h"
+
+#include <cstdio>
+
+#include "const.h"
+#include "nav_params.h"
+#include "nav_records.h"
+#include "rinex2_nav.h"
+#include "rinex3_nav.h"
+#include "rinex4_nav.h"
+#include "rinex_config.h"
+#include "rinex_nav.h"
+
+namespace {
+
+long Unwritten[GNSS_NTYPE];
+
+int version() { return RINEX_settings().rinex_version; }
+
+// The satellite a navigation message came from, as RINEX numbers it.
+bool source_of(U08 msg_id, const U08* buf, U16 len, char* letter, int* sat) {
+  if (len < 4) return false;
+  switch (msg_id) {
+    case 0xE0:
+      *letter = buf[1] >= 193 ? 'J' : 'G';
+      *sat = buf[1] >= 193 ? buf[1] - 192 : buf[1];
+      return true;
+    case 0xE1: *letter = 'R', *sat = (U08)(buf[1] - 64); return true;
+    case 0xE2:
+    case 0xE3: *letter = 'C', *sat = (U08)(buf[1] + 56); return true;
+    case 0xE6:
+      if ((buf[2] & 0x0F) == 3) return *letter = 'E', *sat = buf[3], true;
+      if ((buf[2] & 0x0F) == 1) return *letter = 'S', *sat = buf[3] - 100, true;
+      return false;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+void Std_nav_start() {
+  Params_start();
+  for (long& n : Unwritten) n = 0;
+}
+
+void Std_nav_message(U08 msg_id, const U08* buf, U16 len) {
+  char letter = ' ';
+  int sat = 0;
+  if (!source_of(msg_id, buf, len, &letter, &sat)) return;
+  U32 changed = Params_note(letter, sat);
+  if (version() < RINEX_400 || changed == 0) return;
+  for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) {
+    if (!RINEX_is_able_to_output_measurement(type)) continue;
+    if (changed & (1u << (NAV_IONO * 8 + type)))
+      RINEX_emit_nav_record(type, NAV_SLOT_ION, Rinex4_ion_record(type));
+    if (changed & (1u << (NAV_UTC * 8 + type) | 1u << (NAV_TAU_C * 8 + type)))
+      RINEX_emit_nav_record(type, NAV_SLOT_STO, Rinex4_sto_record(type));
+  }
+}
+
+void Std_nav_record(S16 gnss_type, S16 number, S08 glonass_k) {
+  if (version() == RINEX_211 && gnss_type != GNSS_TYPE_GPS && gnss_type != GNSS_TYPE_GLO) {
+    if (gnss_type > GNSS_TYPE_NONE && gnss_type < GNSS_NTYPE) Unwritten[gnss_type]++;
+    return;
+  }
+  NavRecord r;
+  if (!Nav_build_record(gnss_type, number, glonass_k, version(), &r)) return;
+  RINEX_emit_nav_record(gnss_type, number, Nav_record_text(r, version()));
+}
+
+std::string Std_nav_header_text(bool glonass_file) {
+  if (version() == RINEX_211) return Rinex2_nav_header_text(glonass_file);
+  if (version() >= RINEX_400) return Rinex4_nav_header_text();
+  return Rinex3_nav_header_text();
+}
+
+void Std_nav_report() {
+  if (Unwritten[GNSS_TYPE_GAL] + Unwritten[GNSS_TYPE_BD2] + Unwritten[GNSS_TYPE_QZSS] == 0) return;
+  printf(
+      "Navigation records RINEX 2.11 has no file for, not written: %ld Galileo, %ld BeiDou, "
+      "%ld QZSS\n",
+      Unwritten[GNSS_TYPE_GAL], Unwritten[GNSS_TYPE_BD2], Unwritten[GNSS_TYPE_QZSS]);
+}

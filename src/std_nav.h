@@ -1,0 +1,27 @@
+// The standard writers' navigation path on the converting thread: each new
+// ephemeris as a record of the version, the correction parameters noted
+// after every navigation message (and, for RINEX 4.00, their ION and STO
+// records), the headers by version, and what a version could not hold.
+#ifndef VLN_STD_NAV_H
+#define VLN_STD_NAV_H
+
+#include <string>
+
+#include "data_type.h"
+
+// The slots, beside the satellites', of each constellation's latest ION and
+// STO records (a period's file starts with them too).
+enum { NAV_SLOT_ION = 60, NAV_SLOT_STO = 61 };
+
+void Std_nav_start();
+// After a navigation message has been decoded.
+void Std_nav_message(U08 msg_id, const U08* buf, U16 len);
+// A new ephemeris of a satellite (for GLONASS with its channel number).
+void Std_nav_record(S16 gnss_type, S16 number, S08 glonass_k);
+// The navigation header of the version: of the one file (RINEX 3 and 4), or
+// of the GPS or the GLONASS file of RINEX 2.11.
+std::string Std_nav_header_text(bool glonass_file);
+// Prints the records the version has no file for.
+void Std_nav_report();
+
+#endif

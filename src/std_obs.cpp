@@ -1,0 +1,137 @@
+// The shared header lines of the standard observation writers.
+#include "std_obs.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "const.h"
+#include "creation_date.h"
+#include "epoch_select.h"
+#include "nav.h"
+#include "obs.h"
+#include "rinex_config.h"
+#include "rinex_format.h"
+#include "time_convert.h"
+
+namespace {
+
+constexpr D64 kLargestIntervalField = 999999.999;  // what F10.3 holds
+long Blank_values;
+
+std::string fixed_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string fixed_line(const char* format, ...) {
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return text;
+}
+
+void time_line(Text* t, bool has, S32 week, D64 tow, const char* label) {
+  UTC_TIME_T c = has ? TCVT_gps_calendar(week, tow) : UTC_TIME_T{};
+  char sec[16];
+  sec[RINEX_format_fixed(sec, c.sec, 13, 7)] = '\0';
+  text_printf(t, "%6d%6d%6d%6d%6d%s     %-3s         %-20s\n", c.year, c.month, c.day, c.hour,
+              c.minute, sec, "GPS", label);
+}
+
+}  // namespace
+
+void Std_line(Text* t, const std::string& content, const char* label) {
+  text_printf(t, "%-60.60s%-20s\n", content.c_str(), label);
+}
+
+void Std_program_line(Text* t) {
+  char date[32];
+  RINEX_get_utc_date(date);
+  text_printf(t, "%-20s%-20s%-20s%-20s\n", "vln_raw_to_rinex", "", date, "PGM / RUN BY / DATE");
+}
+
+void Std_comment_lines(Text* t, const std::vector<std::string>& notes) {
+  for (const std::string& comment : RINEX_settings().comments) Std_line(t, comment, "COMMENT");
+  for (const std::string& note : notes) Std_line(t, note, "COMMENT");
+}
+
+void Std_station_lines(Text* t, bool rinex3) {
+  const Settings& s = RINEX_settings();
+  Std_line(t, Settings_text(s, SET_MARKER_NAME, ""), "MARKER NAME");
+  if (s.given[SET_MARKER_NUMBER]) Std_line(t, s.text[SET_MARKER_NUMBER], "MARKER NUMBER");
+  if (rinex3 && s.given[SET_MARKER_TYPE]) Std_line(t, s.text[SET_MARKER_TYPE], "MARKER TYPE");
+  text_printf(t, "%-20.20s%-40.40s%-20s\n", Settings_text(s, SET_OBSERVER, ""),
+              Settings_text(s, SET_AGENCY, ""), "OBSERVER / AGENCY");
+  text_printf(t, "%-20.20s%-20.20s%-20.20s%-20s\n", Settings_text(s, SET_RECEIVER_NUMBER, ""),
+              Settings_text(s, SET_RECEIVER_TYPE, ""), Settings_text(s, SET_RECEIVER_VERSION, ""),
+              "REC # / TYPE / VERS");
+  // The antenna tables' spelling: type in columns 21-36, radome in 37-40.
+  char antenna[32] = "";
+  if (s.given[SET_ANTENNA_TYPE] || s.given[SET_RADOME])
+    snprintf(antenna, sizeof antenna, "%-16s%-4s", Settings_text(s, SET_ANTENNA_TYPE, ""),
+             Settings_text(s, SET_RADOME, "NONE"));
+  text_printf(t, "%-20.20s%-20.20s%-20s%-20s\n", Settings_text(s, SET_ANTENNA_NUMBER, ""), antenna,
+              "", "ANT # / TYPE");
+}
+
+void Std_position_lines(Text* t) {
+  const Settings& s = RINEX_settings();
+  POS_T pos;
+  Obs_get_receiver_pos(&pos);
+  if (s.given[SET_POSITION]) pos = POS_T{s.position[0], s.position[1], s.position[2]};
+  const D64 v[2][3] = {{pos.px, pos.py, pos.pz},
+                       {s.antenna_delta[0], s.antenna_delta[1], s.antenna_delta[2]}};
+  const char* const kLabels[2] = {"APPROX POSITION XYZ", "ANTENNA: DELTA H/E/N"};
+  for (int i = 0; i < 2; i++) {
+    char fields[64];
+    int n = 0;
+    for (int k = 0; k < 3; k++) n += RINEX_format_fixed(fields + n, v[i][k], 14, 4);
+    fields[n] = '\0';
+    Std_line(t, fields, kLabels[i]);
+  }
+}
+
+void Std_time_lines(Text* t, const ObsTimes& times) {
+  time_line(t, times.has, times.first_week, times.first_tow, "TIME OF FIRST OBS");
+  time_line(t, times.has, times.last_week, times.last_tow, "TIME OF LAST OBS");
+}
+
+void Std_reserved(Text* t, const std::string& lines, int reserved) {
+  t->s += lines;
+  int used = 0;
+  for (char c : lines) used += c == '\n' ? 1 : 0;
+  for (; used < reserved; used++) Std_line(t, "", "COMMENT");
+}
+
+std::string Std_interval_line() {
+  D64 spacing = Select_data_interval();
+  if (!(spacing > 0 && spacing < kLargestIntervalField)) return "";
+  char field[16];
+  field[RINEX_format_fixed(field, spacing, 10, 3)] = '\0';
+  return fixed_line("%-60s%-20s\n", field, "INTERVAL");
+}
+
+std::string Std_leap_line() {
+  if (Nav_set_count(NAV_LEAP_SECONDS, GNSS_TYPE_GPS) == 0) return "";
+  return fixed_line("%6d%54s%-20s\n", Nav_get_delta_t_ls(GNSS_TYPE_GPS), "", "LEAP SECONDS");
+}
+
+bool Std_value_holds(D64 value) {
+  int64_t unused;
+  if (RINEX_f14_3_thousandths(value, &unused)) return true;
+  Blank_values++;
+  return false;
+}
+
+int Std_field(char* p, bool present, D64 value, U08 lli) {
+  present = present && Std_value_holds(value);
+  if (present)
+    RINEX_format_fixed(p, value, 14, 3);
+  else
+    memset(p, ' ', 14);
+  p[14] = present && lli != 0 ? (char)('0' + lli % 10) : ' ';
+  p[15] = ' ';
+  return 16;
+}
+
+long Std_blank_values() { return Blank_values; }
+void Std_reset_blank_values() { Blank_values = 0; }

@@ -1,0 +1,53 @@
+// What both standard observation writers (RINEX 2.11 and 3.x/4.00) share:
+// the fields of observation records, with the count of values no field
+// holds, and header lines: the program line in UTC, comments and the notes of the plan, station
+// metadata, position, the times of the first and last epochs, and reserved
+// lines: a record whose lines are known only at the end holds as many lines
+// in the provisional header as it may need, the unused ones as blank COMMENT
+// lines, so the final header takes exactly the bytes of the first.
+#ifndef VLN_STD_OBS_H
+#define VLN_STD_OBS_H
+
+#include <string>
+#include <vector>
+
+#include "data_type.h"
+#include "text_buffer.h"
+
+// The GPS times of a file's first and last epochs written.
+struct ObsTimes {
+  bool has = false;
+  S32 first_week = 0, last_week = 0;
+  D64 first_tow = 0, last_tow = 0;
+};
+
+// One header line: content in columns 1-60, the label in 61-80.
+void Std_line(Text* t, const std::string& content, const char* label);
+// PGM / RUN BY / DATE with the creation date in UTC.
+void Std_program_line(Text* t);
+// The settings' comments, then one COMMENT line per note.
+void Std_comment_lines(Text* t, const std::vector<std::string>& notes);
+// MARKER NAME to ANT # / TYPE from the settings; MARKER TYPE only for RINEX 3.
+void Std_station_lines(Text* t, bool rinex3);
+// APPROX POSITION XYZ and ANTENNA: DELTA H/E/N.
+void Std_position_lines(Text* t);
+// TIME OF FIRST OBS and TIME OF LAST OBS (zero fields before any epoch).
+void Std_time_lines(Text* t, const ObsTimes& times);
+// Appends lines (whole lines of text) and blank COMMENT lines up to reserved lines.
+void Std_reserved(Text* t, const std::string& lines, int reserved);
+// INTERVAL once the spacing of the epochs written is known, else "".
+std::string Std_interval_line();
+// LEAP SECONDS once the log has taught them, else "".
+std::string Std_leap_line();
+
+// True when an F14.3 field holds the value; a value it does not hold is counted.
+bool Std_value_holds(D64 value);
+// One 16-column observation field: the value in F14.3 (blank when absent or
+// when no such field holds it, which is counted), the loss-of-lock digit
+// (blank for 0) and a blank signal strength. Returns 16.
+int Std_field(char* p, bool present, D64 value, U08 lli);
+// Values written as blank fields because no 14-column field holds them.
+long Std_blank_values();
+void Std_reset_blank_values();
+
+#endif
