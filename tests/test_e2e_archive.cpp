@@ -160,7 +160,7 @@ TEST(Archive, LastPeriodPairSolvesFromItsOwnFiles) {
     fwrite(r.outputs[name_file.first].data(), 1, r.outputs[name_file.first].size(), f);
     fclose(f);
   }
-  PositionReport report = check_positions(obs, nav);
+  PositionReport report = check_positions(obs, {nav});
   remove(obs.c_str());
   remove(nav.c_str());
   ASSERT_TRUE(report.ok) << report.error;

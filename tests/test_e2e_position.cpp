@@ -56,7 +56,7 @@ TEST(PositionCheck, SampleAndOneHourLogSolveWithinMetres) {
       EXPECT_NE(std::string::npos, r.obs.find(std::string("\n") + letter)) << c.name << letter;
     EXPECT_NE(std::string::npos, r.nav.find("\nJ0")) << c.name;  // QZSS has no solution of its own
     std::string obs = write_temp(r.obs, ".obs"), nav = write_temp(r.nav, ".nav");
-    PositionReport report = check_positions(obs, nav);
+    PositionReport report = check_positions(obs, {nav});
     remove(obs.c_str());
     remove(nav.c_str());
     ASSERT_TRUE(report.ok) << c.name << ": " << report.error;

@@ -106,8 +106,11 @@ TEST(Qc, BadFilesAreNamedWithTheirLine) {
     const char* message;
   } const kCases[] = {
       {"hello\n", "x.rnx line 1: not a RINEX file (no RINEX VERSION / TYPE line)"},
-      {header_line("     2.11           OBSERVATION DATA    M", "RINEX VERSION / TYPE"),
-       "x.rnx line 1: RINEX version 2.11 is not read (3.02 to 4.00 are)"},
+      {header_line("     1.00           OBSERVATION DATA    M", "RINEX VERSION / TYPE"),
+       "x.rnx line 1: RINEX version 1.00 is not read (2.10 to 4.00 are)"},
+      {header_line("     2.11           OBSERVATION DATA    M", "RINEX VERSION / TYPE") +
+           header_line("    12    C1", "# / TYPES OF OBSERV"),
+       "x.rnx line 2: # / TYPES OF OBSERV continuation missing"},
       {header_line("     3.04           N: GNSS NAV DATA    M", "RINEX VERSION / TYPE"),
        "x.rnx line 1: not an observation file"},
       {header_line("     3.04           OBSERVATION DATA    M", "RINEX VERSION / TYPE") +

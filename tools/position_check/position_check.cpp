@@ -1,22 +1,19 @@
-// Single-point positioning over a RINEX 3.02 file pair, read as any RINEX
-// reader would (fixed columns, satellite numbers such as "G 5", numbers such
-// as ".123E-04"). Pseudoranges are corrected with the broadcast satellite
-// clock and group delay, the GPS Klobuchar ionosphere of the navigation
-// header (scaled to each signal's frequency) and a standard troposphere; each
-// constellation in a solution has its own receiver clock.
+// Single-point positioning over an observation and navigation file pair of
+// RINEX 2.10 to 4.00, read by the programs' shared readers. Pseudoranges are corrected with the
+// broadcast satellite clock and group delay, the GPS Klobuchar ionosphere of the navigation header
+// (scaled to each signal's frequency) and a standard troposphere; each constellation in a solution
+// has its own receiver clock.
 #include "position_check.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <map>
-#include <sstream>
 
-#include "nav_reader.h"
 #include "gnss_models.h"
-#include "rinex_text.h"
+#include "nav_reader.h"
+#include "obs_reader.h"
 
 using namespace bc;
 
@@ -31,40 +28,25 @@ const Group kGroups[] = {
 
 }  // namespace
 
-PositionReport check_positions(const std::string& obs_path, const std::string& nav_path) {
+PositionReport check_positions(const std::string& obs_path,
+                               const std::vector<std::string>& nav_paths) {
   PositionReport report;
   NavData nav;
-  if (!read_nav_file(nav_path, &nav, &report.error)) return report;
-  std::string text;
-  if (!read_rinex_text(obs_path, &text, &report.error)) return report;
-  std::istringstream in(text);
-  std::map<char, int> code_index;     // field of the first pseudorange per system
-  std::map<char, int> phase_index;    // of the first carrier phase
-  std::map<char, int> doppler_index;  // of the first Doppler
-  std::string line;
-  char last_sys = ' ';
-  int type_count = 0;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::string label = line.size() > 60 ? line.substr(60) : "";
-    if (label.compare(0, 19, "APPROX POSITION XYZ") == 0) {
-      for (int i = 0; i < 3; i++) report.approx[i] = field(line, 14 * (size_t)i, 14);
-    } else if (label.compare(0, 19, "SYS / # / OBS TYPES") == 0) {
-      if (line[0] != ' ') last_sys = line[0], type_count = 0;
-      for (size_t pos = 7; pos + 3 <= 58 && pos + 3 <= line.size(); pos += 4) {
-        std::string type = line.substr(pos, 3);
-        if (type == "   ") continue;
-        for (auto* index : {&code_index, &phase_index, &doppler_index}) {
-          char kind = index == &code_index ? 'C' : index == &phase_index ? 'L' : 'D';
-          if (type[0] == kind && index->find(last_sys) == index->end())
-            (*index)[last_sys] = type_count;
-        }
-        type_count++;
-      }
-    } else if (label.compare(0, 13, "END OF HEADER") == 0) {
-      break;
+  for (const std::string& path : nav_paths)
+    if (!read_nav_file(path, &nav, &report.error)) return report;
+  ObsFile obs;
+  if (!read_obs_file(obs_path, &obs, &report.error)) return report;
+  for (int i = 0; i < 3; i++) report.approx[i] = obs.approx[i];
+  // The first pseudorange, carrier phase and Doppler of each system.
+  std::map<char, int> code_index, phase_index, doppler_index;
+  for (const auto& t : obs.types)
+    for (size_t k = 0; k < t.second.size(); k++) {
+      std::map<char, int>* index = t.second[k][0] == 'C'   ? &code_index
+                                   : t.second[k][0] == 'L' ? &phase_index
+                                   : t.second[k][0] == 'D' ? &doppler_index
+                                                           : nullptr;
+      if (index != nullptr && index->count(t.first) == 0) (*index)[t.first] = (int)k;
     }
-  }
   std::vector<std::vector<double>> errors(sizeof kGroups / sizeof kGroups[0]);
   struct PhaseSample {
     double t, phase, doppler;
@@ -72,36 +54,29 @@ PositionReport check_positions(const std::string& obs_path, const std::string& n
   std::map<std::string, PhaseSample> last_phase;  // by satellite
   std::vector<double> phase_doppler;
   std::vector<int> epochs(errors.size(), 0);
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] != '>') continue;
-    int flag = int_field(line, 31, 1), nsat = int_field(line, 32, 3);
-    double t_rx = seconds_since_gps_epoch(int_field(line, 2, 4), int_field(line, 7, 2),
-                                          int_field(line, 10, 2), int_field(line, 13, 2),
-                                          int_field(line, 16, 2), field(line, 18, 11));
+  for (const ObsEpoch& e : obs.epochs) {
     std::vector<SatMeas> ms;
-    for (int i = 0; i < nsat && std::getline(in, line); i++) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (flag > 1 || line.size() < 3) continue;
-      char sys = line[0];
-      auto code = code_index.find(sys);
+    for (int i = 0; i < e.nsat; i++) {
+      const ObsSat& s = obs.sats[(size_t)(e.first_sat + i)];
+      auto code = code_index.find(s.sys);
       if (code == code_index.end()) continue;
-      double pr = field(line, 3 + 16 * (size_t)code->second, 14);
-      if (phase_index.count(sys) && doppler_index.count(sys)) {
-        size_t at = 3 + 16 * (size_t)phase_index[sys];
-        PhaseSample now = {t_rx, field(line, at, 14),
-                           field(line, 3 + 16 * (size_t)doppler_index[sys], 14)};
-        bool lost = line.size() > at + 14 && line[at + 14] != ' ';  // loss-of-lock indicator
-        PhaseSample& before = last_phase[line.substr(0, 3)];
+      double pr = obs.values[s.first_value + (size_t)code->second];
+      if (phase_index.count(s.sys) && doppler_index.count(s.sys)) {
+        size_t at = s.first_value + (size_t)phase_index[s.sys];
+        PhaseSample now = {e.t, obs.values[at],
+                           obs.values[s.first_value + (size_t)doppler_index[s.sys]]};
+        bool lost = obs.lli[at] != 0;
+        PhaseSample& before = last_phase[sat_key(s.sys, s.prn)];
         double dt = now.t - before.t;
-        if (!lost && before.t > 0 && dt > 0 && dt <= 1.5 && now.phase != 0 && before.phase != 0)
+        if (!lost && before.t > 0 && dt > 0 && dt <= 1.5 && std::isfinite(now.phase) &&
+            std::isfinite(before.phase) && std::isfinite(now.doppler) &&
+            std::isfinite(before.doppler))
           phase_doppler.push_back(
               std::fabs((now.phase - before.phase) / dt + 0.5 * (now.doppler + before.doppler)));
         before = now;
       }
       SatMeas m;
-      if (pr > 1e7 && place_satellite(nav, sys, int_field(line, 1, 2), t_rx, pr, &m))
-        ms.push_back(m);
+      if (pr > 1e7 && place_satellite(nav, s.sys, s.prn, e.t, pr, &m)) ms.push_back(m);
     }
     for (size_t g = 0; g < errors.size(); g++) {
       std::vector<const SatMeas*> use;
@@ -110,7 +85,7 @@ PositionReport check_positions(const std::string& obs_path, const std::string& n
       if (use.empty()) continue;
       epochs[g]++;
       double x[3];
-      if (!solve(use, nav, t_rx, x)) continue;
+      if (!solve(use, nav, e.t, x)) continue;
       double d[3] = {x[0] - report.approx[0], x[1] - report.approx[1], x[2] - report.approx[2]};
       errors[g].push_back(std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]));
     }

@@ -1,7 +1,7 @@
-// A quick plausibility check of a RINEX 3.02 observation and navigation file
-// pair: single-point positions from the first-frequency pseudoranges and the
-// broadcast orbits and clocks, per constellation alone and all together,
-// compared with the observation header's APPROX POSITION XYZ.
+// A quick plausibility check of an observation and navigation file pair
+// (RINEX 2.10 to 4.00, plain, gzip or Compact RINEX): single-point positions from the
+// first-frequency pseudoranges and the broadcast orbits and clocks, per constellation alone and all
+// together, compared with the observation header's APPROX POSITION XYZ.
 #ifndef VLN_POSITION_CHECK_H
 #define VLN_POSITION_CHECK_H
 
@@ -27,8 +27,10 @@ struct PositionReport {
   int phase_doppler_pairs = 0;
 };
 
-// Reads both files and solves every epoch.
-PositionReport check_positions(const std::string& obs_path, const std::string& nav_path);
+// Reads the files and solves every epoch; several navigation files (RINEX 2's
+// GPS and GLONASS files) are read as one.
+PositionReport check_positions(const std::string& obs_path,
+                               const std::vector<std::string>& nav_paths);
 // The report as the command prints it.
 std::string format_report(const PositionReport& r);
 

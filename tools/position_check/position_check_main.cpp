@@ -1,21 +1,23 @@
-// vln_position_check OBS_FILE [NAV_FILE]: single-point positions from a RINEX
-// 3.02 file pair, per constellation and all together, against the observation
-// header's APPROX POSITION XYZ. Without NAV_FILE the navigation file is the
-// observation file's name with its last three letters replaced by "nav".
+// vln_position_check OBS_FILE [NAV_FILE...]: single-point positions from an
+// observation file and its navigation files (RINEX 2.10 to 4.00), per
+// constellation and all together, against the observation header's APPROX
+// POSITION XYZ. Without NAV_FILE the navigation file is the observation
+// file's name with its last three letters replaced by "nav".
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "position_check.h"
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 3 || argv[1][0] == '-') {
-    fprintf(stderr, "usage: vln_position_check OBS_FILE [NAV_FILE]\n");
+  if (argc < 2 || argv[1][0] == '-') {
+    fprintf(stderr, "usage: vln_position_check OBS_FILE [NAV_FILE...]\n");
     return 2;
   }
   std::string obs = argv[1];
-  std::string nav =
-      argc == 3 ? argv[2] : (obs.size() >= 3 ? obs.substr(0, obs.size() - 3) : obs) + "nav";
+  std::vector<std::string> nav(argv + 2, argv + argc);
+  if (nav.empty()) nav.push_back((obs.size() >= 3 ? obs.substr(0, obs.size() - 3) : obs) + "nav");
   PositionReport r = check_positions(obs, nav);
   fputs(format_report(r).c_str(), r.ok ? stdout : stderr);
   return r.ok ? 0 : 1;

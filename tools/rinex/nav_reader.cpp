@@ -1,6 +1,9 @@
 // Navigation files read into the broadcast records the orbit computations
-// use: the header's Klobuchar coefficients and leap seconds, then one record
-// per satellite and epoch, by the fixed columns of RINEX 3.
+// use: the Klobuchar coefficients and leap seconds, then one record per
+// satellite and epoch, by the fixed columns of RINEX 3. RINEX 2 files (GPS N,
+// GLONASS G) have a two-digit number and year and their fields one column
+// earlier; RINEX 4 files put a "> EPH" line before each record and the
+// Klobuchar coefficients into "> ION ... LNAV" records.
 #include "nav_reader.h"
 
 #include <cmath>
@@ -26,10 +29,29 @@ int int_field(const std::string& line, size_t pos, size_t len) {
   return (v > -2147483648.0 && v < 2147483648.0) ? (int)v : 0;  // a damaged field reads as 0
 }
 
+namespace {
+
+// A GPS LNAV ION record of RINEX 4: alpha on lines 1-2, beta on 2-3.
+void read_ion_record(std::istringstream* in, NavData* nav) {
+  std::string l[3];
+  for (std::string& line : l) {
+    if (!std::getline(*in, line)) return;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+  }
+  const double v[8] = {field(l[0], 23, 19), field(l[0], 42, 19), field(l[0], 61, 19),
+                       field(l[1], 4, 19),  field(l[1], 23, 19), field(l[1], 42, 19),
+                       field(l[1], 61, 19), field(l[2], 4, 19)};
+  for (int i = 0; i < 4; i++) nav->alpha[i] = v[i], nav->beta[i] = v[4 + i];
+}
+
+}  // namespace
+
 bool read_nav_text(const std::string& text, NavData* nav) {
   std::istringstream in(text);
   bool header_ended = false;
   bool navigation = false;
+  double version = 3;
+  char file_system = 'G';  // RINEX 2: the system of the file's records
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -40,30 +62,47 @@ bool read_nav_text(const std::string& text, NavData* nav) {
                                                       : nullptr;
       if (dst != nullptr)
         for (int i = 0; i < 4; i++) dst[i] = field(line, 5 + 12 * (size_t)i, 12);
+    } else if (label.compare(0, 9, "ION ALPHA") == 0 || label.compare(0, 8, "ION BETA") == 0) {
+      double* dst = label[4] == 'A' ? nav->alpha : nav->beta;
+      for (int i = 0; i < 4; i++) dst[i] = field(line, 2 + 12 * (size_t)i, 12);
     } else if (label.compare(0, 12, "LEAP SECONDS") == 0) {
       nav->leap = field(line, 0, 6);
     } else if (label.compare(0, 20, "RINEX VERSION / TYPE") == 0) {
-      navigation = line.size() > 20 && line[20] == 'N';
+      version = field(line, 0, 9);
+      char type = line.size() > 20 ? line[20] : ' ';
+      navigation = type == 'N' || (version < 3 && (type == 'G' || type == 'H'));
+      file_system = type == 'G' ? 'R' : type == 'H' ? 'S' : 'G';
     } else if (label.compare(0, 13, "END OF HEADER") == 0) {
       header_ended = true;
       break;
     }
   }
   if (!navigation) return false;  // an observation or other file: nothing to read as records
+  bool v2 = version < 3;
+  size_t shift = v2 ? 1 : 0;  // RINEX 2 fields start a column earlier
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() < 23 || line[0] == ' ') continue;
-    char sys = line[0];
-    int prn = int_field(line, 1, 2);
-    int y = int_field(line, 4, 4), mo = int_field(line, 9, 2), d = int_field(line, 12, 2);
-    int h = int_field(line, 15, 2), mi = int_field(line, 18, 2), s = int_field(line, 21, 2);
+    if (line.compare(0, 14, "> ION G") == 0 && line.compare(10, 4, "LNAV") == 0) {
+      read_ion_record(&in, nav);
+      continue;
+    }
+    // A record's first line: a system letter (RINEX 2: a digit in column 2).
+    bool first = v2 ? line.size() > 1 && line[1] != ' ' : !line.empty() && line[0] != ' ';
+    if (line.size() < 22 || !first || line[0] == '>') continue;
+    char sys = v2 ? file_system : line[0];
+    int prn = int_field(line, v2 ? 0 : 1, 2);
+    int y = v2 ? int_field(line, 3, 2) : int_field(line, 4, 4);
+    if (v2) y += y < 80 ? 2000 : 1900;
+    int mo = int_field(line, 9 - 3 * shift, 2), d = int_field(line, 12 - 3 * shift, 2);
+    int h = int_field(line, 15 - 3 * shift, 2), mi = int_field(line, 18 - 3 * shift, 2);
+    int s = v2 ? (int)field(line, 17, 5) : int_field(line, 21, 2);
     double clk[3];
-    for (int i = 0; i < 3; i++) clk[i] = field(line, 23 + 19 * (size_t)i, 19);
+    for (int i = 0; i < 3; i++) clk[i] = field(line, 23 - shift + 19 * (size_t)i, 19);
     int orbit_lines = (sys == 'R' || sys == 'S') ? 3 : 7;
     double o[7][4] = {};
     for (int n = 0; n < orbit_lines && std::getline(in, line); n++) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
-      for (int i = 0; i < 4; i++) o[n][i] = field(line, 4 + 19 * (size_t)i, 19);
+      for (int i = 0; i < 4; i++) o[n][i] = field(line, 4 - shift + 19 * (size_t)i, 19);
     }
     double epoch = seconds_since_gps_epoch(y, mo, d, h, mi, s);
     Ephemeris e = {};

@@ -1,7 +1,11 @@
-// Observation reader of the quality report. The header is read by labels in
-// columns 61-80; the body by the fixed columns of epoch lines and of the
-// 16-column fields of data lines. Numbers of the usual F14.3 shape are read
-// digit by digit (a day at 30 s or an hour at 10 Hz in a fraction of a second).
+// Observation reader of the quality report and the position check. The
+// header is read by labels in columns 61-80; the body by the fixed columns of
+// epoch lines and of the 16-column fields of data lines. Numbers of the usual
+// F14.3 shape are read digit by digit (a day at 30 s or an hour at 10 Hz in a
+// fraction of a second). RINEX 2 files have one list of two-character types
+// for every system; each system gets it as three-character codes (C1 C1C, P2
+// C2P, L2 L2P where the band has a P code and no C code), and its epochs
+// continue their satellite list and their records over several lines.
 #include "obs_reader.h"
 
 #include <algorithm>
@@ -92,6 +96,37 @@ bool read_types(Lines* in, std::string line, ObsFile* obs, std::string* why) {
   }
 }
 
+// The one types list of RINEX 2 ("# / TYPES OF OBSERV", nine a line), given
+// to every system it may hold as three-character codes.
+bool read_types2(Lines* in, std::string line, ObsFile* obs, std::string* why) {
+  int n = atoi(line.substr(0, 6).c_str());
+  if (n <= 0 || n > 99) {
+    *why = "bad # / TYPES OF OBSERV count";
+    return false;
+  }
+  std::vector<std::string> two;
+  for (;;) {
+    for (size_t pos = 10; pos + 2 <= 60 && (int)two.size() < n; pos += 6)
+      two.push_back(line.size() >= pos + 2 ? line.substr(pos, 2) : "  ");
+    if ((int)two.size() >= n) break;
+    if (!in->next(&line) || !is_label(line, "# / TYPES OF OBSERV")) {
+      *why = "# / TYPES OF OBSERV continuation missing";
+      return false;
+    }
+  }
+  auto has = [&](char kind, char band) {
+    return std::find(two.begin(), two.end(), std::string{kind, band}) != two.end();
+  };
+  std::vector<std::string> codes;
+  for (const std::string& t : two) {
+    char band = t[1];
+    char attribute = (t[0] == 'P' || (!has('C', band) && has('P', band))) ? 'P' : 'C';
+    codes.push_back(std::string(1, t[0] == 'P' ? 'C' : t[0]) + band + attribute);
+  }
+  for (char sys : {'G', 'R', 'E', 'S'}) obs->types[sys] = codes;
+  return true;
+}
+
 struct Scale {
   double factor;
   std::vector<std::string> types;  // empty: every type of the system
@@ -105,9 +140,9 @@ bool read_header(Lines* in, ObsFile* obs, std::map<char, std::vector<Scale>>* sc
     return false;
   }
   obs->version = atof(line.substr(0, 9).c_str());
-  if (obs->version < 3 || obs->version >= 5) {
+  if (obs->version < 2 || obs->version >= 5) {
     *why = "RINEX version " + line.substr(0, 9).erase(0, line.find_first_not_of(' ')) +
-           " is not read (3.02 to 4.00 are)";
+           " is not read (2.10 to 4.00 are)";
     return false;
   }
   if (line.size() < 21 || line[20] != 'O') {
@@ -119,6 +154,8 @@ bool read_header(Lines* in, ObsFile* obs, std::map<char, std::vector<Scale>>* sc
     if (is_label(line, "END OF HEADER")) return true;
     if (is_label(line, "SYS / # / OBS TYPES") && line[0] != ' ') {
       if (!read_types(in, line, obs, why)) return false;
+    } else if (is_label(line, "# / TYPES OF OBSERV") && obs->version < 3) {
+      if (!read_types2(in, line, obs, why)) return false;
     } else if (is_label(line, "APPROX POSITION XYZ")) {
       for (int i = 0; i < 3; i++) obs->approx[i] = bc::field(line, 14 * (size_t)i, 14);
     } else if (is_label(line, "INTERVAL")) {
@@ -138,6 +175,86 @@ bool read_header(Lines* in, ObsFile* obs, std::map<char, std::vector<Scale>>* sc
   }
   *why = "no END OF HEADER";
   return false;
+}
+
+// The value and loss-of-lock digit of field k of a record.
+void read_field(const std::string& line, size_t at, double divisor, ObsFile* obs) {
+  double v = at < line.size()
+                 ? fixed_value(line.data() + at, std::min<size_t>(14, line.size() - at))
+                 : NAN;
+  // Many receivers write 0.000 for what they did not observe: missing, as blank is.
+  obs->values.push_back(v == 0 ? NAN : v / divisor);
+  unsigned char lli = at + 14 < line.size() && line[at + 14] >= '0' && line[at + 14] <= '9'
+                          ? (unsigned char)(line[at + 14] - '0')
+                          : 0;
+  obs->lli.push_back(lli);
+}
+
+// RINEX 2 epochs: " yy mm dd hh mm ss.sssssss  f nnn" and 12 satellites a
+// line, then per satellite its fields five a line.
+void read_epochs2(Lines* in, ObsFile* obs) {
+  std::string line;
+  size_t ntypes = obs->types.empty() ? 0 : obs->types.begin()->second.size();
+  size_t lines_per_sat = (ntypes + 4) / 5;
+  std::map<char, bool> seen;
+  while (in->next(&line)) {
+    if (line.size() < 32 || line[28] < '0' || line[28] > '9') {
+      if (!line.empty()) obs->skipped["lines outside an epoch"]++;
+      continue;
+    }
+    int flag = line[28] - '0';
+    int nsat = atoi(line.substr(29, 3).c_str());
+    if (flag > 1) {  // events, header records, cycle-slip records: not observations
+      obs->skipped["special records (flags 2-6)"]++;
+      for (int i = 0; i < nsat && in->next(&line); i++) {
+      }
+      continue;
+    }
+    int yy = bc::int_field(line, 1, 2);
+    ObsEpoch e;
+    e.t = bc::seconds_since_gps_epoch(yy < 80 ? 2000 + yy : 1900 + yy, bc::int_field(line, 4, 2),
+                                      bc::int_field(line, 7, 2), bc::int_field(line, 10, 2),
+                                      bc::int_field(line, 13, 2), bc::field(line, 15, 11));
+    e.first_sat = (int)obs->sats.size();
+    e.nsat = 0;
+    long epoch_line = in->number;
+    std::vector<std::string> ids;
+    for (int i = 0; i < nsat; i++) {
+      if (i > 0 && i % 12 == 0 && !in->next(&line)) break;
+      size_t at = 32 + 3 * (size_t)(i % 12);
+      ids.push_back(line.size() >= at + 3 ? line.substr(at, 3) : "   ");
+    }
+    bool cut = false;
+    for (size_t i = 0; i < ids.size() && !cut; i++) {
+      char sys = ids[i][0] == ' ' ? 'G' : ids[i][0];
+      auto types = obs->types.find(sys);
+      std::string record;
+      for (size_t l = 0; l < lines_per_sat; l++) {
+        if (!in->next(&line)) {
+          obs->skipped["satellites of a truncated last epoch (line " + std::to_string(epoch_line) +
+                       ")"] += (long)(ids.size() - i);
+          cut = true;
+          break;
+        }
+        line.resize(80, ' ');
+        record += line;
+      }
+      if (cut) break;
+      if (types == obs->types.end()) {
+        obs->skipped["records of systems without types"]++;
+        continue;
+      }
+      seen[sys] = true;
+      ObsSat s{sys, atoi(ids[i].substr(1, 2).c_str()), obs->values.size()};
+      for (size_t k = 0; k < ntypes; k++) read_field(record, 16 * k, 1.0, obs);
+      obs->sats.push_back(s);
+      e.nsat++;
+    }
+    obs->epochs.push_back(e);
+  }
+  // Systems the list was given to but no epoch had keep no types.
+  for (auto it = obs->types.begin(); it != obs->types.end();)
+    it = seen.count(it->first) != 0 ? std::next(it) : obs->types.erase(it);
 }
 
 }  // namespace
@@ -163,6 +280,10 @@ bool read_obs_text(const std::string& text, const std::string& name, ObsFile* ob
           d[i] = s.factor;
   }
   std::string line;
+  if (obs->version < 3) {
+    read_epochs2(&in, obs);
+    return true;
+  }
   while (in.next(&line)) {
     if (line.empty()) continue;
     if (line[0] != '>' || line.size() < 35) {
@@ -201,18 +322,7 @@ bool read_obs_text(const std::string& text, const std::string& name, ObsFile* ob
       }
       ObsSat s{line[0], atoi(line.substr(1, 2).c_str()), obs->values.size()};
       const std::vector<double>& d = divisor[s.sys];
-      for (size_t k = 0; k < types->second.size(); k++) {
-        size_t at = 3 + 16 * k;
-        double v = at < line.size()
-                       ? fixed_value(line.data() + at, std::min<size_t>(14, line.size() - at))
-                       : NAN;
-        // Many receivers write 0.000 for what they did not observe: missing, as blank is.
-        obs->values.push_back(v == 0 ? NAN : v / d[k]);
-        unsigned char lli = at + 14 < line.size() && line[at + 14] >= '0' && line[at + 14] <= '9'
-                                ? (unsigned char)(line[at + 14] - '0')
-                                : 0;
-        obs->lli.push_back(lli);
-      }
+      for (size_t k = 0; k < types->second.size(); k++) read_field(line, 3 + 16 * k, d[k], obs);
       obs->sats.push_back(s);
       e.nsat++;
     }

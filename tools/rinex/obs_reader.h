@@ -1,9 +1,9 @@
-// Observation files of RINEX 3.02 to 3.05 and 4.00 from any producer, read
-// into flat tables: epochs, satellite records, values. Types in any number
-// and order per system (continuation lines too), SYS / SCALE FACTOR, GLONASS
-// SLOT / FRQ #, blank fields and short lines; special records (events,
-// header records, cycle-slip records) and systems without types are skipped
-// and counted.
+// Observation files of RINEX 2.10 to 4.00 from any producer, read into flat
+// tables: epochs, satellite records, values. Types in any number and order
+// per system (continuation lines too; RINEX 2's one list as three-character
+// codes), SYS / SCALE FACTOR, GLONASS SLOT / FRQ #, blank fields and short
+// lines; special records (events, header records, cycle-slip records) and
+// systems without types are skipped and counted.
 #ifndef VLN_OBS_READER_H
 #define VLN_OBS_READER_H
 

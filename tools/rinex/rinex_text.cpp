@@ -1,7 +1,11 @@
 // RINEX reader: gzip through zlib's gzip reader (which reads multi-member
-// files), Compact RINEX through a decoder written from the format's
-// description: epoch lines and flag strings restored from text differences,
-// observations and clock from their difference arcs.
+// files), Compact RINEX 1.0 and 3.0 through a decoder written from the
+// format's description: epoch lines and flag strings restored from text
+// differences, observations and clock from their difference arcs. Version 1.0
+// (for RINEX 2) differs in its epoch lines (a full one starts with '&', the
+// satellites follow from column 33, the clock is in nanoseconds) and in the
+// records it restores (five fields a line, the epoch line continued every 12
+// satellites).
 #include "rinex_text.h"
 
 #ifdef _WIN32
@@ -137,24 +141,38 @@ class CrxDecoder {
   bool types_line(const std::string& line);
   bool special_record(const std::string& line);
   bool epoch(const std::string& line);
+  bool epoch2(const std::string& line);
   bool satellite(const std::string& id);
+  bool is_special(const std::string& line) const;
 
   const std::string* crx_ = nullptr;
   std::string* out_ = nullptr;
   std::string* error_ = nullptr;
   size_t at_ = 0;
   long line_no_ = 0;
-  std::map<char, int> types_;  // N(sys)
+  int version_ = 3;            // Compact RINEX 3.0, or 1.0 for RINEX 2
+  std::map<char, int> types_;  // N(sys); RINEX 2: one N for every system, under ' '
+
   std::string epoch_line_;
   bool need_full_ = true;
   // Satellites by their three-character ID; known when in the previous epoch.
   std::unordered_map<uint32_t, SatState> sats_;
   long epoch_ = 0;
   std::string rinex_;
+  size_t first_epoch_line_end_ = 0;
   Arc clock_;
 };
 
 bool CrxDecoder::types_line(const std::string& line) {
+  if (version_ == 1) {  // # / TYPES OF OBSERV: the count of the one list in columns 1-6
+    std::string count = line.substr(0, 6);
+    int64_t n;
+    if (count.find_first_not_of(' ') == std::string::npos) return true;  // a continuation
+    if (!parse_int64(count.erase(0, count.find_first_not_of(' ')), &n) || n < 0 || n > 999)
+      return fail("bad # / TYPES OF OBSERV");
+    types_[' '] = (int)n;
+    return true;
+  }
   if (line.size() < 6 || line[0] == ' ') return true;
   int64_t n;
   std::string count = line.substr(3, 3);
@@ -166,28 +184,43 @@ bool CrxDecoder::types_line(const std::string& line) {
 
 bool CrxDecoder::header() {
   std::string line;
-  if (!read(&line) || line.compare(0, 3, "3.0") != 0 ||
+  if (!read(&line) || (line.compare(0, 3, "3.0") != 0 && line.compare(0, 3, "1.0") != 0) ||
       line.find("CRINEX VERS") == std::string::npos)
-    return fail("not Compact RINEX 3.0 (no CRINEX VERS / TYPE line)");
+    return fail("not Compact RINEX 1.0 or 3.0 (no CRINEX VERS / TYPE line)");
+  version_ = line[0] == '1' ? 1 : 3;
   if (!read(&line) || line.find("CRINEX PROG / DATE") == std::string::npos)
     return fail("no CRINEX PROG / DATE line");
-  if (!read(&line) || line.size() < 21 || line[20] != 'O' || (line[5] != '3' && line[5] != '4'))
-    return fail("not a RINEX 3 or 4 observation header");
+  char rinex = version_ == 1 ? '2' : '3';
+  if (!read(&line) || line.size() < 21 || line[20] != 'O' ||
+      (line[5] != rinex && !(version_ == 3 && line[5] == '4')))
+    return fail(version_ == 1 ? "not a RINEX 2 observation header"
+                              : "not a RINEX 3 or 4 observation header");
+  const char* types_label = version_ == 1 ? "# / TYPES OF OBSERV" : "SYS / # / OBS TYPES";
   for (;;) {
     *out_ += line + "\n";
     std::string label = line.size() > 60 ? line.substr(60) : "";
-    if (label.compare(0, 19, "SYS / # / OBS TYPES") == 0 && !types_line(line)) return false;
+    if (label.compare(0, 19, types_label) == 0 && !types_line(line)) return false;
     if (label.compare(0, 13, "END OF HEADER") == 0) return true;
     if (!read(&line)) return fail("no END OF HEADER");
   }
 }
 
+bool CrxDecoder::is_special(const std::string& line) const {
+  size_t flag = version_ == 1 ? 28 : 31;
+  char first = version_ == 1 ? '&' : '>';
+  return !line.empty() && line[0] == first && line.size() > flag && line[flag] >= '2' &&
+         line[flag] <= '9';
+}
+
 bool CrxDecoder::special_record(const std::string& line) {
   std::string copy = line;
+  if (version_ == 1) copy[0] = ' ';  // RINEX 2 epoch lines start with a blank
   cut_trailing_blanks(&copy);
   *out_ += copy + "\n";
   int64_t k = 0;
-  std::string count = line.size() >= 35 ? line.substr(32, 3) : "0";
+  std::string count = version_ == 1       ? (line.size() >= 32 ? line.substr(29, 3) : "0")
+                      : line.size() >= 35 ? line.substr(32, 3)
+                                          : "0";
   size_t digit = count.find_first_not_of(' ');
   if (digit == std::string::npos || !parse_int64(count.substr(digit), &k) || k < 0)
     return fail("bad record count of a special record");
@@ -195,7 +228,9 @@ bool CrxDecoder::special_record(const std::string& line) {
     std::string more;
     if (!read(&more)) return fail("special record cut short");
     *out_ += more + "\n";
-    if (more.size() > 60 && more.compare(60, 19, "SYS / # / OBS TYPES") == 0 && !types_line(more))
+    if (more.size() > 60 &&
+        more.compare(60, 19, version_ == 1 ? "# / TYPES OF OBSERV" : "SYS / # / OBS TYPES") == 0 &&
+        !types_line(more))
       return false;
   }
   need_full_ = true;
@@ -206,7 +241,7 @@ bool CrxDecoder::special_record(const std::string& line) {
 bool CrxDecoder::satellite(const std::string& id) {
   std::string line;
   if (!read(&line)) return fail("data line of " + id + " missing");
-  auto n_it = types_.find(id[0]);
+  auto n_it = types_.find(version_ == 1 ? ' ' : id[0]);
   if (n_it == types_.end()) return fail("no observation types for " + id.substr(0, 1));
   int n = n_it->second;
   uint32_t key = (uint32_t)(unsigned char)id[0] << 16 | (uint32_t)(unsigned char)id[1] << 8 |
@@ -232,12 +267,19 @@ bool CrxDecoder::satellite(const std::string& id) {
   std::string flag_diff = from < line.size() ? line.substr(from) : "";
   state.flags = apply_diff(state.flags, flag_diff);
   state.flags.resize(2 * (size_t)n, ' ');
-  rinex_ = id;
+  // RINEX 3: the ID and every field on one line; RINEX 2: five fields a line.
+  rinex_ = version_ == 1 ? "" : id;
   for (int j = 0; j < n; j++) {
     Arc& a = state.arcs[(size_t)j];
-    if (starts[j] >= ends[j]) {
+    if (starts[j] >= ends[j]) {  // a missing value, with blank flags
       a.active = false;
-      rinex_.append(14, ' ');
+      rinex_.append(16, ' ');
+      if (version_ == 1 && (j % 5 == 4 || j == n - 1)) {
+        cut_trailing_blanks(&rinex_);
+        *out_ += rinex_ + '\n';
+        rinex_.clear();
+      }
+      continue;
     } else {
       int64_t v;
       std::string token = line.substr(starts[j], ends[j] - starts[j]);
@@ -245,10 +287,67 @@ bool CrxDecoder::satellite(const std::string& id) {
       if (!append_fixed(&rinex_, v, 3, 14)) return fail("value wider than its field");
     }
     rinex_.append(state.flags, 2 * (size_t)j, 2);
+    if (version_ == 1 && (j % 5 == 4 || j == n - 1)) {
+      cut_trailing_blanks(&rinex_);
+      *out_ += rinex_ + '\n';
+      rinex_.clear();
+    }
   }
+  if (version_ == 1) return true;
   cut_trailing_blanks(&rinex_);
   *out_ += rinex_;
   *out_ += '\n';
+  return true;
+}
+
+// A Compact RINEX 1.0 epoch: the RINEX 2 epoch line with all its satellites
+// from column 33 and no clock, full ('&' first) or as a difference.
+bool CrxDecoder::epoch2(const std::string& line) {
+  epoch_++;
+  if (!line.empty() && line[0] == '&') {
+    epoch_line_ = " " + line.substr(1);
+    epoch_++;  // every satellite is new
+    need_full_ = false;
+  } else {
+    if (need_full_) return fail("a difference where a full epoch line is needed");
+    epoch_line_ = apply_diff(epoch_line_, line);
+  }
+  cut_trailing_blanks(&epoch_line_);
+  if (epoch_line_.size() < 32 || epoch_line_[28] < '0' || epoch_line_[28] > '9')
+    return fail("bad epoch line");
+  std::string count = epoch_line_.substr(29, 3);
+  int64_t nsat;
+  if (!parse_int64(count.erase(0, count.find_first_not_of(' ')), &nsat) || nsat < 0)
+    return fail("bad satellite count");
+  if (epoch_line_.size() < 32 + 3 * (size_t)nsat) return fail("satellite list too short");
+  std::string clock_line;
+  if (!read(&clock_line)) return fail("clock line missing");
+  // The first line holds 12 satellites and the clock in columns 69-80; the
+  // others continue the list after 32 blanks.
+  std::string rinex = epoch_line_.substr(0, 32);
+  for (int64_t i = 0; i < nsat; i++) {
+    if (i > 0 && i % 12 == 0) {
+      if (i == 12) first_epoch_line_end_ = rinex.size();
+      rinex += "\n" + std::string(32, ' ');
+    }
+    rinex += epoch_line_.substr(32 + 3 * (size_t)i, 3);
+  }
+  if (clock_line.empty()) {
+    clock_.active = false;
+  } else {
+    int64_t clock;
+    if (clock_line.find('&') == std::string::npos && !clock_.active)
+      return fail("clock difference without a clock");
+    if (!arc_value(&clock_, clock_line, &clock)) return fail("bad clock");
+    std::string first = nsat > 12 ? rinex.substr(0, first_epoch_line_end_) : rinex;
+    std::string rest = nsat > 12 ? rinex.substr(first_epoch_line_end_) : "";
+    first.resize(68, ' ');
+    if (!append_fixed(&first, clock, 9, 12)) return fail("clock wider than its field");
+    rinex = first + rest;
+  }
+  *out_ += rinex + "\n";
+  for (int64_t i = 0; i < nsat; i++)
+    if (!satellite(epoch_line_.substr(32 + 3 * (size_t)i, 3))) return false;
   return true;
 }
 
@@ -300,12 +399,15 @@ bool CrxDecoder::run(const std::string& crx, std::string* out, std::string* erro
   std::string line;
   while (read(&line)) {
     if (line.empty() && need_full_ && at_ >= crx.size()) break;
-    if (!line.empty() && line[0] == '&') continue;  // escape lines
-    if (!line.empty() && line[0] == '>' && line.size() >= 32 && line[31] >= '2' &&
-        line[31] <= '9') {
+    if (is_special(line)) {
       if (!special_record(line)) return false;
       continue;
     }
+    if (version_ == 1) {
+      if (!epoch2(line)) return false;
+      continue;
+    }
+    if (!line.empty() && line[0] == '&') continue;  // escape lines
     if (!epoch(line)) return false;
   }
   return true;
@@ -330,7 +432,7 @@ bool read_gzip(const std::string& path, std::string* text, std::string* error) {
   while ((n = gzread(f, chunk.data(), (unsigned)chunk.size())) > 0 && text->size() < kMaxFileBytes)
     text->append(chunk.data(), (size_t)n);
   int code = 0;
-  const char* why = gzerror(f, &code);
+  std::string why = gzerror(f, &code);  // copied: the text goes with the stream
   gzclose(f);
   if (n < 0 || (code != Z_OK && code != Z_BUF_ERROR)) {
     *error = why;
@@ -351,7 +453,8 @@ bool read_rinex_text(const std::string& path, std::string* text, std::string* er
   std::string raw;
   // gzread reads plain files as they are, too.
   bool ok = read_gzip(path, &raw, error);
-  bool compact = ok && raw.compare(0, 3, "3.0") == 0 && raw.find("CRINEX VERS") < 80;
+  bool compact = ok && (raw.compare(0, 3, "3.0") == 0 || raw.compare(0, 3, "1.0") == 0) &&
+                 raw.find("CRINEX VERS") < 80;
   if (compact) ok = crx_to_rinex(raw, text, error);
   if (!ok) {
     *error = path + ": " + *error;
