@@ -27,6 +27,7 @@ constexpr double kDeg = kPi / 180.0;
 constexpr int kWeek = 604800;
 constexpr int kMaxExtendedRecords = 64;
 constexpr int kMaxOriginalRecords = 86;
+constexpr int kMaxSignals = 5;  // signals of one satellite in 0xE5
 constexpr double kElevationMask = 7.0 * kDeg;
 constexpr double kBdsOffset = 14.0;    // GPS time minus BeiDou time, s
 constexpr double kLeapSeconds = 18.0;  // GPS time minus UTC, s
@@ -89,13 +90,13 @@ struct Sat {
   int k = 0;   // GLONASS frequency channel number
   Orbit orbit = {};
   Clock clock = {};
-  double f[2] = {0, 0};
-  int signal_code[2] = {0, 0};
+  double f[kMaxSignals] = {};
+  int signal_code[kMaxSignals] = {};
   int signals = 1;
   // Broadcast data of the current set.
   int set = -1;
   gnss::Kepler kepler = {};
-  double group_delay[2] = {0, 0};  // s, subtracted from the clock per signal
+  double group_delay[kMaxSignals] = {};  // s, subtracted from the clock per signal
   // GLONASS: the ephemerides along the log and the running integration.
   std::vector<GloSet> glo_sets;
   int glo_window = -1;
@@ -108,7 +109,7 @@ struct Sat {
   double node_t[2] = {-1, -1};  // whole seconds whose geometry is cached
   Geometry node[2] = {};
   double elevation = -1, azimuth = 0;
-  double ambiguity[2] = {0, 0};
+  double ambiguity[kMaxSignals] = {};
 };
 
 int glonass_k(int slot) { return slot * 5 % 14 - 7; }
@@ -124,20 +125,67 @@ const gnss::Frame& frame_of(System s) {
 // Seconds of each system's own time since the GPS week start of the log.
 double system_offset(System s) { return s == kBds ? kBdsOffset : 0.0; }
 
-void set_signals(Sat* s, int signals) {
-  switch (s->system) {
-    case kGps:
-    case kQzss: s->f[0] = 1575.42e6, s->f[1] = 1227.60e6, s->signal_code[1] = 2; break;
-    case kSbas: s->f[0] = 1575.42e6, s->f[1] = 0, signals = 1; break;
-    case kGlo:
-      s->f[0] = 1602.0e6 + s->k * 0.5625e6, s->f[1] = 1246.0e6 + s->k * 0.4375e6;
-      s->signal_code[1] = 2;
-      break;
-    case kGal: s->f[0] = 1575.42e6, s->f[1] = 1207.14e6, s->signal_code[1] = 5; break;
-    case kBds: s->f[0] = 1561.098e6, s->f[1] = 1207.14e6, s->signal_code[1] = 5; break;
+// A signal as the extended measurement message codes it, and its frequency
+// (GLONASS L1 and L2 from the channel number).
+struct SignalPlan {
+  int code;
+  double f;
+};
+constexpr double kGloL1 = -1, kGloL2 = -2;
+struct Profile {
+  const char* name;
+  std::vector<SignalPlan> by_system[6];  // by System: GPS, SBAS, GLONASS, Galileo, QZSS, BeiDou
+};
+const Profile kProfiles[] = {
+    {"l1l2",
+     {{{0, 1575.42e6}, {2, 1227.60e6}},
+      {{0, 1575.42e6}},
+      {{0, kGloL1}, {2, kGloL2}},
+      {{0, 1575.42e6}, {5, 1207.14e6}},
+      {{0, 1575.42e6}, {2, 1227.60e6}},
+      {{0, 1561.098e6}, {5, 1207.14e6}}}},
+    {"l1l5",
+     {{{0, 1575.42e6}, {4, 1176.45e6}},
+      {{0, 1575.42e6}},
+      {{0, kGloL1}},
+      {{0, 1575.42e6}, {4, 1176.45e6}},
+      {{0, 1575.42e6}, {4, 1176.45e6}},
+      {{0, 1561.098e6}, {4, 1176.45e6}}}},
+    {"multi",
+     {{{0, 1575.42e6}, {1, 1575.42e6}, {2, 1227.60e6}, {4, 1176.45e6}},
+      {{0, 1575.42e6}},
+      {{0, kGloL1}, {2, kGloL2}, {4, 1202.025e6}},
+      {{0, 1575.42e6}, {4, 1176.45e6}, {5, 1207.14e6}, {6, 1278.75e6}},
+      {{0, 1575.42e6}, {1, 1575.42e6}, {2, 1227.60e6}, {4, 1176.45e6}, {6, 1278.75e6}},
+      {{0, 1561.098e6}, {1, 1575.42e6}, {5, 1207.14e6}, {7, 1268.52e6}, {4, 1176.45e6}}}},
+};
+
+const Profile* profile_named(const std::string& name) {
+  for (const Profile& p : kProfiles)
+    if (name == p.name) return &p;
+  return nullptr;
+}
+
+// The signals of a satellite: the profile's for its system, at most `signals`.
+void set_signals(Sat* s, const Profile& p, int signals) {
+  const std::vector<SignalPlan>& plan = p.by_system[s->system];
+  s->signals = std::min(signals, (int)plan.size());
+  for (int i = 0; i < s->signals; i++) {
+    double f = plan[(size_t)i].f;
+    s->f[i] = f == kGloL1   ? 1602.0e6 + s->k * 0.5625e6
+              : f == kGloL2 ? 1246.0e6 + s->k * 0.4375e6
+                            : f;
+    s->signal_code[i] = plan[(size_t)i].code;
   }
-  s->signal_code[0] = 0;
-  s->signals = signals;
+}
+
+// The group delays of the signals beyond today's pair (L2C, E5b, B2I), in
+// proportion to the squared frequency ratio, as the ionosphere-free TGD has them.
+void other_group_delays(Sat* s) {
+  for (int i = 1; i < s->signals; i++) {
+    bool today = i == 1 && (s->signal_code[1] == 2 || s->signal_code[1] == 5);
+    if (!today) s->group_delay[i] = s->group_delay[0] * (s->f[0] / s->f[i]) * (s->f[0] / s->f[i]);
+  }
 }
 
 Orbit meo(double a, double incl, int plane, int planes, int slot, int slots, double e,
@@ -322,6 +370,7 @@ GpsLnav gps_ephemeris(Sat* s, int set, int week, double toe_rel, double toe_sow)
   double gamma = (1575.42 / 1227.60) * (1575.42 / 1227.60);
   s->group_delay[0] = tgd;
   s->group_delay[1] = gamma * tgd;
+  other_group_delays(s);
   return v;
 }
 
@@ -363,6 +412,7 @@ BdsEph bds_ephemeris(Sat* s, int set, int bdt_week, double toe_rel, double toe_s
   s->kepler = k;
   s->group_delay[0] = tgd1;
   s->group_delay[1] = tgd2;
+  other_group_delays(s);
   return v;
 }
 
@@ -407,6 +457,7 @@ GalEph galileo_ephemeris(Sat* s, uint32_t iodnav, int week, double toe_rel, doub
   double gamma = (1575.42 / 1207.14) * (1575.42 / 1207.14);
   s->group_delay[0] = bgd_b;
   s->group_delay[1] = gamma * bgd_b;
+  other_group_delays(s);
   return v;
 }
 
@@ -786,8 +837,8 @@ Bytes position_message(int week, double tow) {
 
 // Channels per constellation for a receiver of `total` channels, within the
 // record limit of the measurement message.
-std::vector<int> channel_caps(const std::vector<System>& systems, int total, int signals,
-                              int max_records) {
+std::vector<int> channel_caps(const std::vector<System>& systems, int total,
+                              const std::vector<int>& signals, int max_records) {
   const int weight[6] = {8, 2, 7, 7, 3, 8};  // by System
   int sum = 0;
   for (System s : systems) sum += weight[s];
@@ -795,7 +846,7 @@ std::vector<int> channel_caps(const std::vector<System>& systems, int total, int
   for (System s : systems) caps.push_back(std::max(1, total * weight[s] / std::max(1, sum)));
   auto records = [&]() {
     int r = 0;
-    for (size_t i = 0; i < systems.size(); i++) r += caps[i] * (systems[i] == kSbas ? 1 : signals);
+    for (size_t i = 0; i < systems.size(); i++) r += caps[i] * signals[i];
     return r;
   };
   while (records() > max_records) {
@@ -837,6 +888,7 @@ void update_tracking(std::vector<Sat>* sats, const std::vector<System>& systems,
       s->node_t[0] = s->node_t[1] = -1;
       s->ambiguity[0] = std::floor(rng->noise(5e6));
       s->ambiguity[1] = std::floor(rng->noise(5e6));
+      for (int i = 2; i < s->signals; i++) s->ambiguity[i] = std::floor(rng->noise(5e6));
       used++;
     }
   }
@@ -997,6 +1049,8 @@ bool parse_log_options(int argc, char** argv, LogOptions* o, std::string* error)
       o->extended = strcmp(value, "dcdd") != 0;
     else if (word == "--signals")
       o->signals = atoi(value);
+    else if (word == "--profile")
+      o->profile = value;
     else if (word == "--systems")
       o->systems = value;
     else if (word == "--sats")
@@ -1016,11 +1070,12 @@ bool parse_log_options(int argc, char** argv, LogOptions* o, std::string* error)
       return false;
     }
   }
-  if (o->rate_hz < 1 || o->rate_hz > 20 || o->signals < 1 || o->signals > 2 || o->seconds <= 0 ||
-      o->satellites < 1 || o->week < 1024 || o->start_tow < 0 || o->start_tow >= kWeek) {
+  if (o->rate_hz < 1 || o->rate_hz > 20 || o->signals < 1 || o->signals > kMaxSignals ||
+      o->seconds <= 0 || o->satellites < 1 || o->week < 1024 || o->start_tow < 0 ||
+      o->start_tow >= kWeek || profile_named(o->profile) == nullptr) {
     *error =
-        "rate must be 1-20 Hz, signals 1 or 2, seconds and satellites positive, week 1024 "
-        "or more, tow within the week";
+        "rate must be 1-20 Hz, signals 1 to 5, seconds and satellites positive, week 1024 "
+        "or more, tow within the week, profile l1l2, l1l5 or multi";
     return false;
   }
   return true;
@@ -1040,11 +1095,15 @@ uint64_t write_log(const LogOptions& o, FILE* out, LogCounts* counts) {
     std::vector<Sat> more = constellation(s);
     sats.insert(sats.end(), more.begin(), more.end());
   }
+  const Profile& profile = *profile_named(o.profile);
+  std::vector<int> signals;
+  for (System s : systems)
+    signals.push_back(std::min(o.extended ? o.signals : 1, (int)profile.by_system[s].size()));
   for (Sat& s : sats) {
-    set_signals(&s, o.extended ? o.signals : 1);
+    set_signals(&s, profile, o.extended ? o.signals : 1);
     if (s.system == kGlo) plan_glonass(&s, o.start_tow, o.start_tow + o.seconds, c.week_start_abs);
   }
-  std::vector<int> caps = channel_caps(systems, o.satellites, o.extended ? o.signals : 1,
+  std::vector<int> caps = channel_caps(systems, o.satellites, signals,
                                        o.extended ? kMaxExtendedRecords : kMaxOriginalRecords);
 
   uint64_t bytes = 0;

@@ -11,9 +11,10 @@
 
 struct LogOptions {
   double seconds = 180.0;
-  int rate_hz = 1;       // 1 to 20 epochs per second
-  bool extended = true;  // 0xE5 measurements, else 0xDC + 0xDD
-  int signals = 2;       // signals per satellite in 0xE5 (1 or 2)
+  int rate_hz = 1;               // 1 to 20 epochs per second
+  bool extended = true;          // 0xE5 measurements, else 0xDC + 0xDD
+  int signals = 5;               // signals per satellite in 0xE5: the profile's first ones
+  std::string profile = "l1l2";  // l1l2 (L1 C/A, L2C, E5b, B2I), l1l5 (L5, E5a, B2a), multi
   std::string systems = "GRECJS";
   int satellites = 40;  // 0xE5 frames hold at most 64 records
   bool navigation = true;

@@ -1,4 +1,5 @@
-// vln_log_generator OUTPUT [--seconds S] [--rate HZ] [--kind e5|dcdd] [--signals 1|2]
+// vln_log_generator OUTPUT [--seconds S] [--rate HZ] [--kind e5|dcdd] [--signals N]
+//                          [--profile l1l2|l1l5|multi]
 //                          [--systems GRECJS] [--sats N] [--no-nav] [--week W] [--tow S]
 //                          [--interval S] [--unflagged-slips P] [--multipath M]
 #include <cstdio>
@@ -15,7 +16,10 @@ const char* const kUsage =
     "  --seconds S      length of the log (default 180)\n"
     "  --rate HZ        measurement epochs per second, 1-20 (default 1)\n"
     "  --kind e5|dcdd   extended 0xE5 measurements or 0xDC + 0xDD (default e5)\n"
-    "  --signals 1|2    signals per satellite in 0xE5 (default 2)\n"
+    "  --signals N      signals per satellite in 0xE5, the profile's first N (default all)\n"
+    "  --profile P      l1l2: L1 C/A with L2C (GPS, QZSS), L2 (GLONASS), E5b, B2I\n"
+    "                   (default); l1l5: L1 with L5, E5a, B2a; multi: every signal the\n"
+    "                   receiver reports (L1C, L5, L3, E5a, E6, B1C, B3I, B2a, QZSS L6 ...)\n"
     "  --systems LIST   constellation letters out of GRECJS (default all)\n"
     "  --sats N         receiver channels (default 40)\n"
     "  --no-nav         no navigation messages\n"
