@@ -165,11 +165,13 @@ UTC_TIME_T TCVT_calendar_of_gps_seconds(int64_t seconds) {
 }
 
 UTC_TIME_T TCVT_gps_calendar(S32 wn, D64 tow) {
-  constexpr D64 kLargestSeconds = 4e9;  // beyond 2100: a damaged time, shown as the GPS epoch
-  D64 total = (D64)wn * kSecondsPerWeek + tow;
-  if (!(total > -kLargestSeconds && total < kLargestSeconds)) total = 0;
-  D64 whole = std::floor(total);
-  UTC_TIME_T t = TCVT_calendar_of_gps_seconds((int64_t)whole);
-  t.sec += total - whole;
+  // The whole seconds are counted apart from the fraction of the log's own
+  // time of week: the week's seconds added to it first would take digits off
+  // the fraction (345659.9 in a sum near 1.45e9 keeps 7 decimals at best).
+  constexpr D64 kLargestTow = 1e9;  // beyond any week count: a damaged time, shown as the week's start
+  if (!(tow > -kLargestTow && tow < kLargestTow)) tow = 0;
+  D64 whole = std::floor(tow);
+  UTC_TIME_T t = TCVT_calendar_of_gps_seconds((int64_t)wn * kSecondsPerWeek + (int64_t)whole);
+  t.sec += tow - whole;
   return t;
 }

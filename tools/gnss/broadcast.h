@@ -31,6 +31,8 @@ struct NavData {
   double leap = 0;
   std::map<std::string, std::vector<Ephemeris>> by_sat;  // "G05" ...
   std::map<char, long> skipped;  // records of systems without orbits here, by letter
+  // RINEX 4 records of other messages of those systems (CNAV, CNV1 ...), by "G CNAV".
+  std::map<std::string, long> skipped_messages;
 };
 
 // A pseudorange with its satellite placed at transmit time.

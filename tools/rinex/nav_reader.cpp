@@ -31,6 +31,10 @@ int int_field(const std::string& line, size_t pos, size_t len) {
 
 namespace {
 
+void cut_blanks(std::string* s) {
+  while (!s->empty() && s->back() == ' ') s->pop_back();
+}
+
 // A GPS LNAV ION record of RINEX 4: alpha on lines 1-2, beta on 2-3.
 void read_ion_record(std::istringstream* in, NavData* nav) {
   std::string l[3];
@@ -79,13 +83,31 @@ bool read_nav_text(const std::string& text, NavData* nav) {
   }
   if (!navigation) return false;  // an observation or other file: nothing to read as records
   bool v2 = version < 3;
+  bool skip_record = false;  // inside a RINEX 4 record of a message not read
   size_t shift = v2 ? 1 : 0;  // RINEX 2 fields start a column earlier
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.compare(0, 14, "> ION G") == 0 && line.compare(10, 4, "LNAV") == 0) {
-      read_ion_record(&in, nav);
+    // RINEX 4 records start with '>': an ION record of GPS LNAV gives the
+    // Klobuchar coefficients; an EPH record is read when its message has the
+    // layout read here, else passed over with its lines.
+    if (!line.empty() && line[0] == '>') {
+      skip_record = false;
+      if (line.compare(0, 7, "> ION G") == 0 && line.compare(10, 4, "LNAV") == 0) {
+        read_ion_record(&in, nav);
+      } else if (line.compare(0, 5, "> EPH") == 0 && line.size() >= 12) {
+        std::string message = line.substr(10, 4);
+        cut_blanks(&message);
+        char sys = line[6];
+        bool layout = ((sys == 'G' || sys == 'J') && message == "LNAV") ||
+                      (sys == 'R' && message == "FDMA") ||
+                      (sys == 'E' && (message == "INAV" || message == "FNAV")) ||
+                      (sys == 'C' && (message == "D1" || message == "D2"));
+        skip_record = std::string("GRECJ").find(sys) != std::string::npos && !layout;
+        if (skip_record) nav->skipped_messages[std::string(1, sys) + " " + message]++;
+      }
       continue;
     }
+    if (skip_record) continue;
     // A record's first line: a system letter (RINEX 2: a digit in column 2).
     bool first = v2 ? line.size() > 1 && line[1] != ' ' : !line.empty() && line[0] != ' ';
     if (line.size() < 22 || !first || line[0] == '>') continue;

@@ -1,0 +1,518 @@
+// End-to-end: the standard writer of every RINEX version through the real
+// program. Expected lines are written out from the RINEX formats and the code
+// tables of the RINEX documents; values are compared with the original
+// writer's where both write the same signal, and across versions through the
+// readers the quality report and the position check use.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <regex>
+
+#include "frame_builder.h"
+#include "generated_logs.h"
+#include "log_generator.h"
+#include "meas_frames.h"
+#include "nav_encoders.h"
+#include "nav_reader.h"
+#include "obs_reader.h"
+#include "position_check.h"
+#include "rinex_text.h"
+#include "runner.h"
+
+using namespace vlntest;
+
+namespace {
+
+typedef std::vector<std::string> Lines;
+
+std::string label(std::string content, const char* name) {
+  content.resize(60, ' ');
+  return content + (name + std::string(20 - strlen(name), ' '));
+}
+
+// SYS / # / OBS TYPES of RINEX 3 (A1,2X,I3,13(1X,A3), continued after 6X):
+// each signal "1C" gives its code, phase, Doppler and strength types.
+Lines types3(char sys, const std::vector<std::string>& signals) {
+  std::vector<std::string> codes;
+  for (const std::string& s : signals)
+    for (char kind : {'C', 'L', 'D', 'S'}) codes.push_back(kind + s);
+  char head[16];
+  snprintf(head, sizeof head, "%c  %3zu", sys, codes.size());
+  Lines out;
+  std::string line = head;
+  for (size_t i = 0; i < codes.size(); i++) {
+    if (i > 0 && i % 13 == 0) out.push_back(label(line, "SYS / # / OBS TYPES")), line = "      ";
+    line += " " + codes[i];
+  }
+  out.push_back(label(line, "SYS / # / OBS TYPES"));
+  return out;
+}
+
+// # / TYPES OF OBSERV of RINEX 2 (I6,9(4X,A2), continued after 6X), four per band.
+Lines types2(const std::string& bands) {
+  char head[16];
+  snprintf(head, sizeof head, "%6zu", 4 * bands.size());
+  Lines out;
+  std::string line = head;
+  int n = 0;
+  for (char band : bands)
+    for (char kind : {'C', 'L', 'D', 'S'}) {
+      if (n++ > 0 && (n - 1) % 9 == 0)
+        out.push_back(label(line, "# / TYPES OF OBSERV")), line = "      ";
+      line += std::string(4, ' ') + kind + band;
+    }
+  out.push_back(label(line, "# / TYPES OF OBSERV"));
+  return out;
+}
+
+Lines with_label(const std::string& obs, const char* name) {
+  Lines out;
+  for (const std::string& l : lines(obs))
+    if (l.size() > 60 && l.compare(60, strlen(name), name) == 0) out.push_back(l);
+  return out;
+}
+
+Bytes sample_log() {
+  std::string s = read_file(VLN_SAMPLE_LOG);
+  return Bytes(s.begin(), s.end());
+}
+
+// Values of a file by satellite, observation kind and band, and epoch ("G02 C1 t"),
+// so that RINEX 2 and 3 files and their codes compare.
+std::map<std::string, double> values(const std::string& text) {
+  ObsFile obs;
+  std::string error;
+  EXPECT_TRUE(read_obs_text(text, "f", &obs, &error)) << error;
+  std::map<std::string, double> out;
+  for (const ObsEpoch& e : obs.epochs)
+    for (int i = 0; i < e.nsat; i++) {
+      const ObsSat& s = obs.sats[(size_t)(e.first_sat + i)];
+      const std::vector<std::string>& types = obs.types[s.sys];
+      for (size_t k = 0; k < types.size(); k++) {
+        double v = obs.values[s.first_value + k];
+        char key[48];
+        snprintf(key, sizeof key, "%c%02d %.2s %.3f", s.sys, s.prn, types[k].c_str(), e.t);
+        if (std::isfinite(v)) out[key] = v;
+      }
+    }
+  return out;
+}
+
+}  // namespace
+
+// A receiver of every signal: each version lists each signal under its own
+// code (B1I as band 1 in 3.02, band 2 from 3.03; B1C and B2a from 3.04; RINEX
+// 2.11 by band, without BeiDou, QZSS, GLONASS L3 and a second L1 code), and
+// says what it left out.
+TEST(RinexVersions, EverySignalUnderItsOwnCodeInEachVersion) {
+  LogOptions o;
+  o.seconds = 20;
+  o.profile = "multi";
+  o.navigation = false;
+  Bytes log = generated_log(o);
+  const std::vector<std::string> kGps = {"1C", "1L", "2L", "5Q"}, kGlo = {"1C", "2C", "3Q"},
+                                 kGal = {"1C", "5Q", "7Q", "6C"},
+                                 kQzss = {"1C", "1L", "2L", "5Q", "6S"};
+  const std::vector<std::string> kBds302 = {"1I", "7I", "6I"}, kBds303 = {"2I", "7I", "6I"},
+                                 kBds304 = {"2I", "1P", "7I", "6I", "5P"};
+  struct Case {
+    const char* version;
+    std::vector<std::string> bds;
+    Lines notes;
+  } const kCases[] = {
+      {"3.02",
+       kBds302,
+       {"BeiDou B1C: no RINEX 3.02 code; left out", "BeiDou B2a: no RINEX 3.02 code; left out"}},
+      {"3.03",
+       kBds303,
+       {"BeiDou B1C: no RINEX 3.03 code; left out", "BeiDou B2a: no RINEX 3.03 code; left out"}},
+      {"3.04", kBds304, {}},
+      {"3.05", kBds304, {}},
+      {"4.00", kBds304, {}},
+      {"2.11",
+       {},
+       {"GPS L1C: its 2.11 code holds another signal; left out",
+        "GLONASS L3: no RINEX 2.11 code; left out", "BeiDou: no RINEX 2.11 system; left out",
+        "QZSS: no RINEX 2.11 system; left out"}},
+  };
+  for (const Case& c : kCases) {
+    auto r = run_program({"log.dat", "-dual_freq", "--rinex-version", c.version}, "log.dat", log);
+    ASSERT_EQ(1, r.status) << c.version << r.out;
+    bool v2 = c.version[0] == '2';
+    EXPECT_EQ(std::string("     ") + c.version +
+                  "           OBSERVATION DATA    M (MIXED)           "
+                  "RINEX VERSION / TYPE",
+              lines(r.obs)[0]);
+    Lines want;
+    if (v2) {
+      want = types2("12576");
+    } else {
+      for (auto part : {types3('G', kGps), types3('R', kGlo), types3('E', kGal), types3('C', c.bds),
+                        types3('J', kQzss), types3('S', {"1C"})})
+        want.insert(want.end(), part.begin(), part.end());
+    }
+    EXPECT_EQ(want, with_label(r.obs, v2 ? "# / TYPES OF OBSERV" : "SYS / # / OBS TYPES"))
+        << c.version;
+    Lines notes, said;
+    for (const std::string& n : c.notes)
+      notes.push_back(label(n, "COMMENT")), said.push_back("Not written: " + n);
+    Lines comments = with_label(r.obs, "COMMENT");  // reserved lines never taught stay blank
+    comments.erase(std::remove(comments.begin(), comments.end(), label("", "COMMENT")),
+                   comments.end());
+    EXPECT_EQ(notes, comments) << c.version;
+    for (const std::string& s : said) EXPECT_NE(std::string::npos, r.out.find(s + "\n")) << s;
+    // One phase shift line per phase type in RINEX 3; none in 4.00 (deprecated) and 2.11.
+    size_t phases = v2 || c.version[0] == '4'
+                        ? 0
+                        : kGps.size() + kGlo.size() + kGal.size() + c.bds.size() + kQzss.size() + 1;
+    EXPECT_EQ(phases, with_label(r.obs, "SYS / PHASE SHIFT").size()) << c.version;
+    EXPECT_EQ(v2 || c.version[0] == '4' ? 0u : 1u, with_label(r.obs, "GLONASS COD/PHS/BIS").size());
+  }
+}
+
+// Where both writers write the same signal, the standard writer writes the
+// original writer's values (3.02 codes, the sample's L1 and L2C); RINEX 2.11
+// writes them too, its epoch lines continued after 12 satellites and each
+// record over lines of five fields; Compact RINEX 1.0 and 3.0 and gzip restore
+// them; period files of 2.11 get short names.
+TEST(RinexVersions, SameValuesAsTheOriginalWriterInEveryForm) {
+  Bytes log = sample_log();
+  auto original = run_program({"log.dat", "-dual_freq"}, "log.dat", log);
+  auto v302 = run_program({"log.dat", "-dual_freq", "--rinex-version", "3.02"}, "log.dat", log);
+  auto v211 = run_program({"log.dat", "-dual_freq", "--rinex-version", "2.11"}, "log.dat", log);
+  auto want = values(original.obs);
+  EXPECT_EQ(want, values(v302.obs));
+  std::map<std::string, double> g_r_e_s;  // the systems of 2.11
+  for (const auto& v : want)
+    if (std::string("GRES").find(v.first[0]) != std::string::npos) g_r_e_s.insert(v);
+  EXPECT_EQ(g_r_e_s, values(v211.obs));
+  // Epoch lines: 23 satellites, 12 on the first line, the rest after 32
+  // blanks; then each satellite's 12 fields on three lines.
+  Lines body = lines(v211.obs.substr(v211.obs.find("END OF HEADER") + 21));
+  EXPECT_EQ(" 26  1  8  0  0  0.0000000  0 23G02G03G06G07G08G13G27R06R07R08R12R13", body[0]);
+  EXPECT_EQ(std::string(32, ' ') + "R14R23E05E08E11E14E16E17E20S29S33", body[1]);
+  EXPECT_EQ("  20428234.374   107011424.6281       1266.052          48.000    20428234.074",
+            body[2]);
+  EXPECT_EQ("  88220308.2731        986.509          44.000", body[3]);
+  EXPECT_EQ("", body[4]);  // no Galileo E5b signal on a GPS satellite: an empty line
+  EXPECT_EQ(" 26  1  8  0  0  1.0000000  0 23G02G03G06G07G08G13G27R06R07R08R12R13",
+            body[2 + 23 * 3]);
+
+  struct Form {
+    std::vector<std::string> options;
+    const char* obs;  // the observation file the run writes
+    const RunResult* plain;
+  } const kForms[] = {
+      {{"--rinex-version", "3.05", "--crx"}, "log.crx", nullptr},
+      {{"--rinex-version", "4.00", "--crx", "--gzip"}, "log.crx.gz", nullptr},
+      {{"--rinex-version", "2.11", "--crx"}, "log.crx", &v211},
+      {{"--rinex-version", "2.11", "--crx", "--gzip", "--split", "1h", "--marker-name", "ALGO"},
+       "algo008a.26d.gz",
+       &v211},
+  };
+  for (const Form& f : kForms) {
+    std::vector<std::string> args = {"log.dat", "-dual_freq"};
+    args.insert(args.end(), f.options.begin(), f.options.end());
+    auto r = run_program(args, "log.dat", log);
+    ASSERT_EQ(1, r.status) << f.obs << r.out;
+    ASSERT_EQ(1u, r.outputs.count(f.obs)) << f.obs;
+    std::string path = temp_path(".gz"), text, error;
+    FILE* out = fopen(path.c_str(), "wb");
+    fwrite(r.outputs[f.obs].data(), 1, r.outputs[f.obs].size(), out);
+    fclose(out);
+    ASSERT_TRUE(read_rinex_text(path, &text, &error)) << error;
+    remove(path.c_str());
+    std::map<std::string, double> expected = f.plain != nullptr ? g_r_e_s : want;
+    if (f.plain == nullptr)  // BeiDou B1I is band 2 from 3.03 on
+      for (auto it = expected.begin(); it != expected.end();)
+        if (it->first[0] == 'C' && it->first[5] == '1') {
+          std::string key = it->first;
+          key[5] = '2';
+          double v = it->second;
+          it = expected.erase(it);
+          expected[key] = v;
+        } else {
+          ++it;
+        }
+    EXPECT_EQ(expected, values(text)) << f.obs;
+  }
+  auto split =
+      run_program({"log.dat", "--rinex-version", "2.11", "--split", "1h", "--marker-name", "ALGO"},
+                  "log.dat", log);
+  std::vector<std::string> names;
+  for (const auto& o : split.outputs) names.push_back(o.first);
+  EXPECT_EQ((Lines{"algo008a.26g", "algo008a.26n", "algo008a.26o"}), names);
+}
+
+namespace {
+
+// One 16-column observation field (F14.3, loss of lock, blank strength).
+std::string f16(double v, char lli = ' ') {
+  char b[32];
+  snprintf(b, sizeof b, "%14.3f%c ", v, lli);
+  return b;
+}
+
+std::string cut(std::string s) {
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
+
+}  // namespace
+
+// A signal not measured in an epoch is blank, not an earlier value; seconds
+// are exact at 10 Hz (59.9, not the single-precision 59.9000015); GLONASS
+// slots learnt from measurements and from the almanac are listed; an epoch
+// earlier than one written, or at its time, is left out and counted; an event stamped after
+// an epoch goes behind it.
+TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
+  const uint8_t kGps = 0, kGlo = 2;
+  Bytes log;
+  append(&log, frame(glonass_string_payload(3, 1, {0x0A, 0xB3, 0, 0, 0, 0, 0, 0, 0})));  // frame 1
+  append(&log, frame(glonass_string_payload(3, 7, glonass_almanac_k_string(-7))));  // slot 6: -7
+  Meas l1 = {kGps | 0x00, 3, 0x07, 45, 20000000.125, 1000.5, 100.25f, 0x0028};      // LLI 1 + 2
+  Meas l2 = {kGps | 0x20, 3, 0x07, 40, 20000001.5, 800.25, 78.0f, 0};
+  Meas r2 = {kGlo | 0x00, 2, 0x0A, 41, 19000000.0, 400.0, 1.5f, 0};  // channel 3
+  append(&log, e5(1, 345659800, {l1, l2, r2}));
+  append(&log, e5(2, 345659900, {l2}));  // L2C alone
+  append(&log, e5(3, 345660000, {l1, l2}));
+  append(&log, e9(345660.05));
+  append(&log, e5(4, 345659950, {l1}));  // back in time: not written
+  append(&log, e5(5, 345660100, {l1, l2}));
+  append(&log, e5(6, 345660100, {l1}));  // the same time again: not written either
+  auto r =
+      run_program({"log.dat", "G", "R", "-dual_freq", "--rinex-version", "3.05"}, "log.dat", log);
+  ASSERT_EQ(1, r.status) << r.out;
+  EXPECT_NE(std::string::npos,
+            r.out.find("Epochs not later than one already written into their file, left out: 2\n"));
+  const std::string g1 = f16(20000000.125) + f16(1000.5, '3') + f16(100.25) + f16(45);
+  const std::string g2 = f16(20000001.5) + f16(800.25) + f16(78) + f16(40);
+  Lines body = lines(r.obs.substr(r.obs.find("END OF HEADER") + 21));
+  EXPECT_EQ((Lines{"> 2026 01 08 00 00 59.8000000  0  2", cut("G03" + g1 + g2),
+                   cut("R02" + f16(19000000) + f16(400) + f16(1.5) + f16(41)),
+                   "> 2026 01 08 00 00 59.9000000  0  1", cut("G03" + std::string(64, ' ') + g2),
+                   "> 2026 01 08 00 01  0.0000000  0  1", cut("G03" + g1 + g2),
+                   "> 2026 01 08 00 01  0.0500000  5  0", "> 2026 01 08 00 01  0.1000000  0  1",
+                   cut("G03" + g1 + g2)}),
+            body);
+  Lines header = lines(r.obs.substr(0, r.obs.find("END OF HEADER")));
+  auto at = [&](const char* name) {
+    for (size_t i = 0; i < header.size(); i++)
+      if (header[i].compare(60, strlen(name), name) == 0) return i;
+    return header.size();
+  };
+  ASSERT_LT(at("GLONASS SLOT / FRQ #") + 2, header.size());
+  EXPECT_EQ(label("  2 R02  3 R06 -7", "GLONASS SLOT / FRQ #"), header[at("GLONASS SLOT / FRQ #")]);
+  EXPECT_EQ(label("", "COMMENT"), header[at("GLONASS SLOT / FRQ #") + 1]);  // the reserved lines
+  EXPECT_EQ(label("  2026     1     8     0     0   59.8000000     GPS", "TIME OF FIRST OBS"),
+            header[at("TIME OF FIRST OBS")]);
+  EXPECT_EQ(label("  2026     1     8     0     1    0.1000000     GPS", "TIME OF LAST OBS"),
+            header[at("TIME OF LAST OBS")]);
+  // RINEX 2.11: the same epochs.
+  auto v2 =
+      run_program({"log.dat", "G", "R", "-dual_freq", "--rinex-version", "2.11"}, "log.dat", log);
+  Lines epochs;
+  for (const std::string& l : lines(v2.obs.substr(v2.obs.find("END OF HEADER") + 21)))
+    if (l.size() >= 32 && isdigit((unsigned char)l[1]) && l[3] == ' ' &&
+        isdigit((unsigned char)l[28]))
+      epochs.push_back(l);
+  EXPECT_EQ((Lines{" 26  1  8  0  0 59.8000000  0  2G03R02", " 26  1  8  0  0 59.9000000  0  1G03",
+                   " 26  1  8  0  1  0.0000000  0  1G03", " 26  1  8  0  1  0.0500000  5  0",
+                   " 26  1  8  0  1  0.1000000  0  1G03"}),
+            epochs);
+}
+
+// The navigation records of 2.11 (GPS and GLONASS files), 3.05 and 4.00 of one
+// run read back to the same orbits, the 4.00 ION record to the 3.05 header's
+// Klobuchar coefficients; the position check solves the same epochs alike.
+TEST(RinexVersions, OrbitsAndPositionsAlikeFromEveryVersion) {
+  Bytes log = sample_log();
+  struct Run {
+    const char* version;
+    std::vector<std::string> navs;
+    bc::NavData nav;
+    PositionReport report;
+  } runs[] = {{"3.05", {"log.nav"}, {}, {}},
+              {"4.00", {"log.nav"}, {}, {}},
+              {"2.11", {"log.nav", "log.gnav"}, {}, {}}};
+  for (Run& run : runs) {
+    auto r = run_program({"log.dat", "-dual_freq", "--rinex-version", run.version}, "log.dat", log);
+    std::vector<std::string> paths;
+    std::vector<std::string> names = {"log.obs"};
+    names.insert(names.end(), run.navs.begin(), run.navs.end());
+    for (const std::string& name : names) {
+      paths.push_back(temp_path(name));
+      FILE* f = fopen(paths.back().c_str(), "wb");
+      fwrite(r.outputs[name].data(), 1, r.outputs[name].size(), f);
+      fclose(f);
+    }
+    std::string error;
+    for (size_t i = 1; i < paths.size(); i++)
+      ASSERT_TRUE(bc::read_nav_file(paths[i], &run.nav, &error)) << error;
+    run.report =
+        check_positions(paths[0], std::vector<std::string>(paths.begin() + 1, paths.end()));
+    for (const std::string& p : paths) remove(p.c_str());
+    ASSERT_TRUE(run.report.ok) << run.report.error;
+  }
+  const bc::NavData& want = runs[0].nav;
+  for (int k = 0; k < 4; k++) {  // the header's D12.4 holds five digits, the ION record 13
+    EXPECT_NEAR(want.alpha[k], runs[1].nav.alpha[k], 1e-4 * std::fabs(want.alpha[k])) << k;
+    EXPECT_NEAR(want.beta[k], runs[1].nav.beta[k], 1e-4 * std::fabs(want.beta[k])) << k;
+  }
+  for (const Run& run : {runs[1], runs[2]}) {
+    size_t records = 0;
+    for (const auto& sat : want.by_sat) {
+      bool v2 = run.version[0] == '2';
+      if (v2 && sat.first[0] != 'G' && sat.first[0] != 'R') continue;
+      auto other = run.nav.by_sat.find(sat.first);
+      ASSERT_NE(run.nav.by_sat.end(), other) << run.version << " " << sat.first;
+      ASSERT_EQ(sat.second.size(), other->second.size()) << sat.first;
+      for (size_t i = 0; i < sat.second.size(); i++, records++) {
+        const bc::Ephemeris &a = sat.second[i], &b = other->second[i];
+        const double x[] = {a.t_ref,      a.k.sqrt_a, a.k.e,     a.k.m0, a.k.omega,
+                            a.k.cuc,      a.k.af0,    a.k.af1,   a.tgd,  a.state.p[0],
+                            a.state.v[2], a.acc[1],   a.tau_neg, a.gamma};
+        const double y[] = {b.t_ref,      b.k.sqrt_a, b.k.e,     b.k.m0, b.k.omega,
+                            b.k.cuc,      b.k.af0,    b.k.af1,   b.tgd,  b.state.p[0],
+                            b.state.v[2], b.acc[1],   b.tau_neg, b.gamma};
+        for (size_t f = 0; f < sizeof x / sizeof x[0]; f++)
+          EXPECT_EQ(x[f], y[f]) << run.version << " " << sat.first << " field " << f;
+        EXPECT_EQ(a.channel, b.channel);
+      }
+    }
+    EXPECT_GE(records, 14u) << run.version;  // the sample has 7 GPS and 7 GLONASS sets at least
+  }
+  for (size_t g = 0; g < runs[0].report.stats.size(); g++) {
+    const PositionStats& a = runs[0].report.stats[g];
+    for (const Run& run : {runs[1], runs[2]}) {
+      if (run.version[0] == '2' && a.name != "GPS" && a.name != "GLONASS") continue;
+      const PositionStats& b = run.report.stats[g];
+      EXPECT_EQ(180, b.solved) << run.version << " " << a.name;
+      EXPECT_EQ(a.solved, b.solved) << run.version << " " << a.name;
+      EXPECT_EQ(a.median, b.median) << run.version << " " << a.name;
+    }
+  }
+}
+
+// The readers take the real RINEX 2 files of other makers (each Compact
+// RINEX 1.0 file expanding to its RINEX 2 file byte for byte) and every
+// record of the real RINEX 4.00 navigation files of the kinds they compute.
+TEST(Readers, RealRinex2AndRinex4FilesOfOtherMakers) {
+  std::filesystem::path data = std::filesystem::u8path(VLN_SHARED_DATA);
+  if (!std::filesystem::exists(data / "rinex2")) GTEST_SKIP() << "no " << data.u8string();
+  const std::regex epoch2(R"(^ \d\d [ \d]\d [ \d]\d [ \d]\d [ \d]\d [ \d]\d\.\d{7}  [0-6])");
+  const std::regex record2(R"(^[ \d]\d [ \d]\d [ \d]\d [ \d]\d [ \d]\d [ \d]\d [ \d]\d\.\d)");
+  int compact = 0, observations = 0, navigation = 0;
+  for (const auto& e : std::filesystem::directory_iterator(data / "rinex2")) {
+    std::string path = e.path().u8string(), ext = e.path().extension().u8string(), text, error;
+    ASSERT_TRUE(read_rinex_text(path, &text, &error)) << error;
+    char type = (char)tolower(ext.size() == 4 ? ext[3] : path[path.size() - 4]);
+    if (type == 'd') {
+      std::string o = path;
+      o.back() = o.back() == 'D' ? 'O' : 'o';
+      EXPECT_EQ(read_file(o), text) << path;
+      compact++;
+    } else if (type == 'o') {
+      ObsFile obs;
+      ASSERT_TRUE(read_obs_text(text, path, &obs, &error)) << error;
+      long epochs = 0;
+      for (const std::string& l : lines(text)) epochs += std::regex_search(l, epoch2) ? 1 : 0;
+      EXPECT_EQ(epochs, (long)obs.epochs.size() + obs.skipped["special records (flags 2-6)"])
+          << path;
+      EXPECT_EQ(0u, obs.skipped.count("records of systems without types")) << path;
+      observations++;
+    } else {
+      bc::NavData nav;
+      ASSERT_TRUE(bc::read_nav_text(text, &nav)) << path;
+      long records = 0, read = 0;
+      for (const std::string& l : lines(text.substr(text.find("END OF HEADER"))))
+        records += std::regex_search(l, record2) ? 1 : 0;
+      for (const auto& sat : nav.by_sat) read += (long)sat.second.size();
+      EXPECT_EQ(records, read) << path;
+      navigation++;
+    }
+  }
+  EXPECT_EQ(6, compact);
+  EXPECT_EQ(6, observations);
+  EXPECT_EQ(4, navigation);
+  for (const auto& e : std::filesystem::directory_iterator(data / "nav4")) {
+    std::string text, error;
+    ASSERT_TRUE(read_rinex_text(e.path().u8string(), &text, &error)) << error;
+    bc::NavData nav;
+    ASSERT_TRUE(bc::read_nav_text(text, &nav));
+    const std::regex kinds(R"(^> EPH ([GJ]\d\d LNAV|R\d\d FDMA|E\d\d [IF]NAV|C\d\d D[12]))");
+    std::map<char, long> want, read;
+    for (const std::string& l : lines(text))
+      if (std::regex_search(l, kinds)) want[l[6]]++;
+    for (const auto& sat : nav.by_sat) read[sat.first[0]] += (long)sat.second.size();
+    EXPECT_EQ(want, read) << e.path().u8string();
+    EXPECT_NE(0.0, nav.alpha[0]);  // from the ION record of GPS LNAV
+  }
+}
+
+namespace {
+
+// A field of the navigation records: D19.12 with one digit before the point,
+// E exponents (RINEX 3 and 4) or D (RINEX 2), or 19 blanks.
+std::string e19(double x, char letter = 'E') {
+  char b[32];
+  snprintf(b, sizeof b, "%19.12E", x);
+  std::string t = b;
+  t[15] = letter;
+  return t;
+}
+
+}  // namespace
+
+// A GLONASS set of known fields in each version's record: the health is Bn
+// before 3.04 and Bn's top bit from it on; 3.05 adds the status line (P, P1-P4
+// and M bits, the L1/L2 delay and the accuracy index of a GLONASS-M
+// satellite); the frame time is of the UTC day in 2.11, of the UTC week in 3.x.
+TEST(RinexVersions, GlonassRecordOfEachVersion) {
+  GloImmediate v = {};
+  v.tk = 2 << 7 | 3 << 1, v.p1 = 2, v.tb = 40, v.p2 = 1, v.bn = 4, v.p = 1, v.p3 = 1, v.m = 1;
+  v.nt = 100, v.ft = 3, v.p4 = 1, v.en = 5, v.n4 = 7, v.x = 100000, v.dx = 5000, v.ddx = 3;
+  v.y = -200000, v.dy = -7000, v.ddy = -2, v.z = 300000, v.dz = 1000, v.ddz = 1, v.gamma = 5;
+  v.delta_tau = 4, v.tau = -3000;
+  Bytes log = e5(1, 345600000, {{2, 4, 0x0A, 40, 2e7, 1.0, 1.0f, 0}});  // slot 4, channel 3
+  auto strings = encode_glonass(v);
+  for (int i = 0; i < 5; i++)
+    append(&log, frame(glonass_string_payload(4, (uint8_t)(i + 1), strings[(size_t)i])));
+  // Day 100 of the interval from 2020 (N4 7), tb 40 x 15 min Moscow time, 3 h ahead of UTC.
+  const double kGpsToGlonassEpoch = 504489600;  // 1980-01-06 to 1996-01-01
+  double days = 6 * 1461.0 + 99, tod_utc = 2 * 3600 + 3 * 60 - 10800 + 86400;
+  double since_gps = kGpsToGlonassEpoch + (days - 1) * 86400 + tod_utc;
+  double week_seconds = since_gps - 604800 * std::floor(since_gps / 604800);
+  struct Case {
+    const char* version;
+    Lines want;
+  } const kCases[] = {
+      {"2.11",
+       {" 4 20  4  9  7  0  0.0" + e19(3000 * 0x1p-30, 'D') + e19(5 * 0x1p-40, 'D') +
+            e19(tod_utc, 'D'),
+        "   " + e19(100000 * 0x1p-11, 'D') + e19(5000 * 0x1p-20, 'D') + e19(3 * 0x1p-30, 'D') +
+            e19(4, 'D'),
+        "   " + e19(-200000 * 0x1p-11, 'D') + e19(-7000 * 0x1p-20, 'D') + e19(-2 * 0x1p-30, 'D') +
+            e19(3, 'D'),
+        "   " + e19(300000 * 0x1p-11, 'D') + e19(1000 * 0x1p-20, 'D') + e19(1 * 0x1p-30, 'D') +
+            e19(5, 'D')}},
+      {"3.04",
+       {"R04 2020 04 09 07 00 00" + e19(3000 * 0x1p-30) + e19(5 * 0x1p-40) + e19(week_seconds),
+        "    " + e19(100000 * 0x1p-11) + e19(5000 * 0x1p-20) + e19(3 * 0x1p-30) + e19(1),
+        "    " + e19(-200000 * 0x1p-11) + e19(-7000 * 0x1p-20) + e19(-2 * 0x1p-30) + e19(3),
+        "    " + e19(300000 * 0x1p-11) + e19(1000 * 0x1p-20) + e19(1 * 0x1p-30) + e19(5)}},
+  };
+  for (const Case& c : kCases) {
+    auto r = run_program({"log.dat", "R", "--rinex-version", c.version}, "log.dat", log);
+    const std::string& nav = c.version[0] == '2' ? r.outputs["log.gnav"] : r.nav;
+    EXPECT_EQ(c.want, lines(nav.substr(nav.find("END OF HEADER") + 21))) << c.version;
+  }
+  auto r = run_program({"log.dat", "R", "--rinex-version", "3.05"}, "log.dat", log);
+  Lines got = lines(r.nav.substr(r.nav.find("END OF HEADER") + 21));
+  // status: P 1, P1 2 (bits 2-3), P2, P3, P4, M 1 (bit 7).
+  Lines want = kCases[1].want;
+  want.push_back("    " + e19(1 | 2 << 2 | 1 << 4 | 1 << 5 | 1 << 6 | 1 << 7) + e19(4 * 0x1p-30) +
+                 e19(3));
+  EXPECT_EQ(want, got);
+}
