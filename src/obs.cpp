@@ -68,8 +68,10 @@ Table table_of(S16 gnss_type) {
 // Every signal apart, for the standard writers.
 constexpr int kMaxSats = BD2_MAX_SV;  // the largest satellite table
 bool Keep_signals;
+S08 Place[GNSS_NTYPE][8];  // Codes_place by constellation and internal signal type
 SIGNAL_OBS_T Signals[GNSS_NTYPE][kMaxSats][SIGNALS_PER_SYSTEM];
 U08 Signal_mask[GNSS_NTYPE][kMaxSats];
+uint64_t Signal_sats[GNSS_NTYPE];
 
 bool signal_place(S16 gnss_type, S16 svid, int slot) {
   return gnss_type > GNSS_TYPE_NONE && gnss_type < GNSS_NTYPE && svid >= 1 &&
@@ -78,12 +80,12 @@ bool signal_place(S16 gnss_type, S16 svid, int slot) {
 
 void keep_signal(S16 gnss_type, S16 svid, U08 signal_type, S16 cn0, U08 lli, D64 pr, D64 phase,
                  F32 doppler) {
-  int id = Codes_signal_id(gnss_type, signal_type);
-  if (id == SIG_NONE) return;
-  int slot = Codes_slot(id);
+  if (gnss_type <= GNSS_TYPE_NONE || gnss_type >= GNSS_NTYPE || signal_type >= 8) return;
+  int slot = Place[gnss_type][signal_type];
   if (!signal_place(gnss_type, svid, slot)) return;
   Signals[gnss_type][svid - 1][slot] = SIGNAL_OBS_T{pr, phase, doppler, cn0, lli};
   Signal_mask[gnss_type][svid - 1] = (U08)(Signal_mask[gnss_type][svid - 1] | (1u << slot));
+  Signal_sats[gnss_type] |= 1ULL << (svid - 1);
 }
 
 // Classifies an identifier of the original measurement message (0xDD numbering).
@@ -183,6 +185,7 @@ void Obs_init(S16 freq_mode) {
   Utc_time = Utc_time_start = Utc_time_end = UTC_TIME_T{};
   Rcv_pos = POS_T{};
   memset(Signal_mask, 0, sizeof Signal_mask);
+  memset(Signal_sats, 0, sizeof Signal_sats);
   Gps_wn = 0;
   Gps_tow = 0;
   Issue_of_data_time = -1;
@@ -200,7 +203,10 @@ void Obs_init(S16 freq_mode) {
 
 void Obs_reset_all_measurement() {
   for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) clear_valid(table_of(type));
-  if (Keep_signals) memset(Signal_mask, 0, sizeof Signal_mask);
+  if (Keep_signals) {
+    memset(Signal_mask, 0, sizeof Signal_mask);
+    memset(Signal_sats, 0, sizeof Signal_sats);
+  }
   Issue_of_data_meas = -1;
 }
 
@@ -266,7 +272,11 @@ void Obs_set_measurement(U08 iod, S16 svid, S16 k_num, S16 gnss_type, U08 signal
     Slot_k_num_table[svid - 1].k_num = k_num;
   }
   Issue_of_data_meas = iod;
-  if (Keep_signals) keep_signal(gnss_type, svid, signal_type, cn0, lli, pr, carr_phase, doppler);
+  if (Keep_signals) {  // the standard writers read the signals, not the slots
+    keep_signal(gnss_type, svid, signal_type, cn0, lli, pr, carr_phase, doppler);
+    if (get_obs_data_reference(gnss_type, svid) == nullptr) puts("get_obs_data_reference error");
+    return;
+  }
 
   OBS_DATA_PT slot = get_obs_data_reference(gnss_type, svid);
   if (slot == nullptr) {
@@ -342,7 +352,19 @@ S16 Obs_get_k_num(S16 slot) {
   return Slot_k_num_table[slot - 1].k_num;
 }
 
-void Obs_keep_signals(bool keep) { Keep_signals = keep; }
+void Obs_keep_signals(bool keep) {
+  Keep_signals = keep;
+  for (S16 type = 0; type < GNSS_NTYPE; type++)
+    for (U08 signal = 0; signal < 8; signal++) Place[type][signal] = (S08)Codes_place(type, signal);
+}
+
+const SIGNAL_OBS_T* Obs_signal_row(S16 gnss_type, S16 svid) {
+  return signal_place(gnss_type, svid, 0) ? Signals[gnss_type][svid - 1] : nullptr;
+}
+
+uint64_t Obs_signal_satellites(S16 gnss_type) {
+  return gnss_type > GNSS_TYPE_NONE && gnss_type < GNSS_NTYPE ? Signal_sats[gnss_type] : 0;
+}
 
 U08 Obs_signal_mask(S16 gnss_type, S16 svid) {
   return signal_place(gnss_type, svid, 0) ? Signal_mask[gnss_type][svid - 1] : 0;

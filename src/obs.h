@@ -76,9 +76,14 @@ S16 Obs_get_k_num(S16 slot);
 // The standard writers' store: with it on, every record is also kept by
 // signal (its place among the constellation's signals, Codes_slot).
 void Obs_keep_signals(bool keep);
+// The satellites of a constellation with a signal in the current epoch: bit
+// svid - 1.
+uint64_t Obs_signal_satellites(S16 gnss_type);
 // The signals measured for the satellite in the current epoch, a bit per place.
 U08 Obs_signal_mask(S16 gnss_type, S16 svid);
 const SIGNAL_OBS_T* Obs_signal(S16 gnss_type, S16 svid, int slot);
+// The satellite's signals by place (read those its mask shows); nullptr for no such satellite.
+const SIGNAL_OBS_T* Obs_signal_row(S16 gnss_type, S16 svid);
 // The loss-of-lock indicator of one signal in the current epoch (0 when not
 // measured), and indicator bits added to it (1 when it was measured).
 U08 Obs_get_signal_lli(S16 gnss_type, S16 svid, int slot);

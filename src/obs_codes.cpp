@@ -8,6 +8,7 @@
 #include "obs_codes.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "const.h"
 
@@ -83,20 +84,44 @@ bool writable_in_211(S16 gnss_type) {
   return gnss_type != GNSS_TYPE_BD2 && gnss_type != GNSS_TYPE_QZSS;
 }
 
+constexpr int kSignalTypes = 8;  // internal signal types of a constellation: 0-4
+
+// Every record of every epoch asks for its signal and place: both from tables
+// built once from the signal table.
+struct Lookup {
+  U08 id[GNSS_NTYPE][kSignalTypes];
+  U08 slot[SIG_COUNT];
+  Lookup() {
+    memset(id, SIG_NONE, sizeof id);
+    int count[GNSS_NTYPE] = {};
+    for (int i = 0; i < SIG_COUNT; i++) {
+      id[kSignals[i].gnss_type][kSignals[i].signal_type] = (U08)i;
+      slot[i] = (U08)count[kSignals[i].gnss_type]++;
+    }
+  }
+};
+
+const Lookup& lookup() {
+  static const Lookup table;
+  return table;
+}
+
 }  // namespace
 
 int Codes_signal_id(S16 gnss_type, U08 signal_type) {
-  for (int id = 0; id < SIG_COUNT; id++)
-    if (kSignals[id].gnss_type == gnss_type && kSignals[id].signal_type == signal_type) return id;
-  return SIG_NONE;
+  if (gnss_type < 0 || gnss_type >= GNSS_NTYPE || signal_type >= kSignalTypes) return SIG_NONE;
+  return lookup().id[gnss_type][signal_type];
 }
 
 const SignalInfo& Codes_signal(int id) { return kSignals[id]; }
 
-int Codes_slot(int id) {
-  int slot = 0;
-  for (int i = 0; i < id; i++) slot += kSignals[i].gnss_type == kSignals[id].gnss_type ? 1 : 0;
-  return slot;
+int Codes_slot(int id) { return lookup().slot[id]; }
+
+int Codes_place(S16 gnss_type, U08 signal_type) {
+  if (gnss_type < 0 || gnss_type >= GNSS_NTYPE || signal_type >= kSignalTypes) return -1;
+  const Lookup& l = lookup();
+  U08 id = l.id[gnss_type][signal_type];
+  return id == SIG_NONE ? -1 : l.slot[id];
 }
 
 int Codes_signal_at(S16 gnss_type, int slot) {

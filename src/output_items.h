@@ -50,9 +50,10 @@ typedef struct {
 } SIGNAL_EPOCH_T;
 
 typedef struct {
-  char letter;  // system letter
-  U08 sat;      // number as written (G02: 2, S20: 20)
-  U08 signal;   // SignalId
+  char letter;    // system letter
+  U08 gnss_type;  // its constellation
+  U08 sat;        // number as written (G02: 2, S20: 20)
+  U08 signal;     // SignalId
   U08 lli;
   S16 cn0;
   F32 doppler;

@@ -121,12 +121,6 @@ int satellite_count(const SIGNAL_REC_T* recs, int n) {
   return count;
 }
 
-S16 gnss_type_of(char letter) {
-  for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++)
-    if (Codes_letter(type) == letter) return type;
-  return GNSS_TYPE_NONE;
-}
-
 // The values of a signal's four types (code, phase, Doppler, strength).
 void signal_values(const SIGNAL_REC_T& r, D64 v[4]) {
   v[0] = r.pr;
@@ -142,7 +136,7 @@ CrxSat compact_satellite(const SIGNAL_REC_T* recs, int first, int end) {
   c.id[1] = (char)('0' + recs[first].sat / 10 % 10);
   c.id[2] = (char)('0' + recs[first].sat % 10);
   memset(c.flags, ' ', sizeof c.flags);
-  const std::vector<int>& signals = Signal_plan().signals[gnss_type_of(recs[first].letter)];
+  const std::vector<int>& signals = Signal_plan().signals[recs[first].gnss_type];
   int at = first;
   for (int id : signals) {
     bool measured = at < end && recs[at].signal == id;
@@ -206,24 +200,45 @@ void Rinex3_format_epoch(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, std:
     Crx_fields_epoch(start, e.flag, sats, count, out);
     return;
   }
-  out->append(start, (size_t)n);
-  out->push_back('\n');
-  static char line[4 + 16 * 4 * SIGNALS_PER_SYSTEM + 2];
+  // The epoch's lines are gathered in one block and handed on in few appends.
+  static char block[1 << 16];
+  constexpr int kLongestLine = 4 + 16 * 4 * SIGNALS_PER_SYSTEM + 2;
+  memcpy(block, start, (size_t)n);
+  block[n++] = '\n';
+  long blank = 0;
   for (int i = 0; i < e.nsig;) {
-    int end = satellite_end(recs, i, e.nsig);
-    int p = snprintf(line, 8, "%c%02d", recs[i].letter, recs[i].sat % 100);
-    int at = i;
-    for (int id : Signal_plan().signals[gnss_type_of(recs[i].letter)]) {
-      bool measured = at < end && recs[at].signal == id;
-      D64 v[4] = {0, 0, 0, 0};
-      if (measured) signal_values(recs[at], v);
-      for (int k = 0; k < 4; k++)
-        p += Std_field(line + p, measured, v[k], k == 1 && measured ? recs[at].lli : 0);
-      if (measured) at++;
+    if (n > (int)sizeof block - kLongestLine) {
+      out->append(block, (size_t)n);
+      n = 0;
     }
-    while (p > 3 && line[p - 1] == ' ') p--;
-    line[p++] = '\n';
-    out->append(line, (size_t)p);
+    int end = satellite_end(recs, i, e.nsig);
+    char* line = block + n;
+    line[0] = recs[i].letter;
+    line[1] = (char)('0' + recs[i].sat / 10 % 10);
+    line[2] = (char)('0' + recs[i].sat % 10);
+    char* p = line + 3;
+    int at = i;
+    for (int id : Signal_plan().signals[recs[i].gnss_type]) {
+      if (!(at < end && recs[at].signal == id)) {  // not measured in this epoch: blank
+        memset(p, ' ', 64);
+        p += 64;
+        continue;
+      }
+      D64 v[4];
+      signal_values(recs[at], v);
+      for (int k = 0; k < 4; k++, p += 16) {
+        bool holds = RINEX_format_f14_3(p, v[k]);
+        if (!holds) memset(p, ' ', 14), blank++;
+        p[14] = holds && k == 1 && recs[at].lli != 0 ? (char)('0' + recs[at].lli % 10) : ' ';
+        p[15] = ' ';
+      }
+      at++;
+    }
+    while (p > line + 3 && p[-1] == ' ') p--;
+    *p++ = '\n';
+    n = (int)(p - block);
     i = end;
   }
+  out->append(block, (size_t)n);
+  Std_add_blank_values(blank);
 }

@@ -208,29 +208,8 @@ int format_non_finite(char* out, double x, int width) {
   return pad + len;
 }
 
-}  // namespace
-
-bool RINEX_fixed_scaled(double x, int prec, int64_t* scaled) {
-  if (!(std::fabs(x) < kFastFixedLimit)) return false;
-  uint64_t ip, q;
-  split_fixed(std::fabs(x), prec, &ip, &q);
-  int64_t v = (int64_t)(ip * kPow10[prec] + q);
-  *scaled = std::signbit(x) ? -v : v;
-  return true;
-}
-
-int RINEX_format_fixed(char* out, double x, int width, int prec) {
-  if (!std::isfinite(x)) return format_non_finite(out, x, width);
-  if (!(std::fabs(x) < kFastFixedLimit)) {  // huge values
-    char text[400];
-    int n = snprintf(text, sizeof text, "%*.*f", width, prec, x);
-    memcpy(out, text, (size_t)n);
-    return n;
-  }
-  bool negative = std::signbit(x);
-  uint64_t ip, q;
-  split_fixed(std::fabs(x), prec, &ip, &q);
-
+// The digits of a split magnitude, right-aligned in width, as printf writes them.
+int put_fixed(char* out, bool negative, uint64_t ip, uint64_t q, int width, int prec) {
   // Digits are written backwards from the end of a local buffer.
   char text[48];
   char* end = text + sizeof text;
@@ -266,4 +245,71 @@ int RINEX_format_fixed(char* out, double x, int width, int prec) {
   memset(out, ' ', (size_t)pad);
   memcpy(out + pad, p, (size_t)len);
   return pad + len;
+}
+
+}  // namespace
+
+bool RINEX_fixed_scaled(double x, int prec, int64_t* scaled) {
+  if (!(std::fabs(x) < kFastFixedLimit)) return false;
+  uint64_t ip, q;
+  split_fixed(std::fabs(x), prec, &ip, &q);
+  int64_t v = (int64_t)(ip * kPow10[prec] + q);
+  *scaled = std::signbit(x) ? -v : v;
+  return true;
+}
+
+int RINEX_format_fixed(char* out, double x, int width, int prec) {
+  if (!std::isfinite(x)) return format_non_finite(out, x, width);
+  if (!(std::fabs(x) < kFastFixedLimit)) {  // huge values
+    char text[400];
+    int n = snprintf(text, sizeof text, "%*.*f", width, prec, x);
+    memcpy(out, text, (size_t)n);
+    return n;
+  }
+  bool negative = std::signbit(x);
+  uint64_t ip, q;
+  split_fixed(std::fabs(x), prec, &ip, &q);
+  return put_fixed(out, negative, ip, q, width, prec);
+}
+
+bool RINEX_format_f14_3(char* out, double x) {
+  constexpr uint64_t kLargest = 9999999999999ULL;  // thousandths an F14.3 field holds
+  constexpr uint64_t kLargestNegative = 999999999999ULL;
+  if (!(std::fabs(x) < 1e10)) return false;  // NaN too
+  bool negative = std::signbit(x);
+  uint64_t ip, q;
+  split_fixed(std::fabs(x), 3, &ip, &q);
+  uint64_t thousandths = ip * 1000 + q;
+  if (thousandths > (negative ? kLargestNegative : kLargest)) return false;
+  // Written from the field's right end: three decimals, the point, the digits
+  // of the integer part (at most ten), the sign, blanks.
+  char* p = out + 14;
+  uint32_t decimals = (uint32_t)q;
+  p -= 2;
+  memcpy(p, kDigitPairs + 2 * (decimals % 100), 2);
+  *--p = (char)('0' + decimals / 100);
+  *--p = '.';
+  uint32_t high = (uint32_t)(ip / 100000000), low = (uint32_t)(ip % 100000000);
+  int digits = 0;
+  for (; low >= 100 || (high != 0 && digits < 8); digits += 2, low /= 100) {
+    p -= 2;
+    memcpy(p, kDigitPairs + 2 * (low % 100), 2);
+  }
+  if (high != 0) {
+    low = high;
+    while (low >= 100) {
+      p -= 2;
+      memcpy(p, kDigitPairs + 2 * (low % 100), 2);
+      low /= 100;
+    }
+  }
+  if (low >= 10) {
+    p -= 2;
+    memcpy(p, kDigitPairs + 2 * low, 2);
+  } else {
+    *--p = (char)('0' + low);
+  }
+  if (negative) *--p = '-';
+  while (p > out) *--p = ' ';
+  return true;
 }

@@ -17,6 +17,9 @@ int RINEX_format_fixed(char* out, double x, int width, int prec);
 // The value that format prints, as an integer count of 10^-prec (the digits
 // without the point, signed); false for values that are not finite or 1e15 and above.
 bool RINEX_fixed_scaled(double x, int prec, int64_t* scaled);
+// Writes x in F14.3 as printf does when such a field holds it (finite, from
+// -999999999.999 to 9999999999.999); false, and nothing written, otherwise.
+bool RINEX_format_f14_3(char* out, double x);
 // True when an F14.3 field shows x (finite, from -999999999.999 to
 // 9999999999.999), with the thousandths it shows.
 bool RINEX_f14_3_thousandths(double x, int64_t* thousandths);

@@ -17,6 +17,13 @@ const S16 kSystemOrder[] = {GNSS_TYPE_GPS, GNSS_TYPE_GLO,  GNSS_TYPE_GAL,
                             GNSS_TYPE_BD2, GNSS_TYPE_QZSS, GNSS_TYPE_SBAS};
 
 TypePlan Plan;
+// Per constellation: the plan's signals and their places in the store.
+struct Listed {
+  int count;
+  U08 id[SIGNALS_PER_SYSTEM];
+  U08 slot[SIGNALS_PER_SYSTEM];
+};
+Listed Listed_signals[GNSS_NTYPE];
 
 SIGNAL_EPOCH_T epoch_head(S16 flag) {
   SIGNAL_EPOCH_T e = {};
@@ -27,7 +34,16 @@ SIGNAL_EPOCH_T epoch_head(S16 flag) {
 
 }  // namespace
 
-void Signal_set_plan(const TypePlan& plan) { Plan = plan; }
+void Signal_set_plan(const TypePlan& plan) {
+  Plan = plan;
+  for (S16 type = 0; type < GNSS_NTYPE; type++) {
+    Listed& l = Listed_signals[type];
+    l.count = 0;
+    for (int id : plan.signals[type])
+      if (l.count < SIGNALS_PER_SYSTEM)
+        l.id[l.count] = (U08)id, l.slot[l.count++] = (U08)Codes_slot(id);
+  }
+}
 const TypePlan& Signal_plan() { return Plan; }
 const S16* Signal_system_order() { return kSystemOrder; }
 int Signal_system_count() { return (int)(sizeof kSystemOrder / sizeof kSystemOrder[0]); }
@@ -37,18 +53,21 @@ void Signal_put_epoch() {
   U08* item = Stage_reserve(ITEM_SIGNAL_EPOCH, sizeof e + MAX_EPOCH_SIGNALS * sizeof(SIGNAL_REC_T));
   SIGNAL_REC_T* recs = reinterpret_cast<SIGNAL_REC_T*>(item + sizeof e);
   for (S16 type : kSystemOrder) {
-    const std::vector<int>& signals = Plan.signals[type];
-    if (signals.empty()) continue;
-    S16 total = Obs_get_total_nsv(type);
-    for (S16 svid = 1; svid <= total; svid++) {
-      if (Obs_signal_mask(type, svid) == 0) continue;
-      for (int id : signals) {
-        const SIGNAL_OBS_T* s = Obs_signal(type, svid, Codes_slot(id));
-        if (s == nullptr || e.nsig >= MAX_EPOCH_SIGNALS) continue;
+    const Listed& listed = Listed_signals[type];
+    if (listed.count == 0) continue;
+    char letter = Codes_letter(type);
+    for (uint64_t sats = Obs_signal_satellites(type); sats != 0; sats &= sats - 1) {
+      S16 svid = (S16)(__builtin_ctzll(sats) + 1);
+      U08 mask = Obs_signal_mask(type, svid);
+      const SIGNAL_OBS_T* row = Obs_signal_row(type, svid);
+      for (int i = 0; i < listed.count; i++) {
+        if (!((mask >> listed.slot[i]) & 1) || e.nsig >= MAX_EPOCH_SIGNALS) continue;
+        const SIGNAL_OBS_T* s = &row[listed.slot[i]];
         SIGNAL_REC_T& r = recs[e.nsig++];
-        r.letter = Codes_letter(type);
+        r.letter = letter;
+        r.gnss_type = (U08)type;
         r.sat = (U08)Obs_convert_internal_svid_to_rinex_sat_number(type, svid);
-        r.signal = (U08)id;
+        r.signal = listed.id[i];
         r.lli = s->lli;
         r.cn0 = s->cn0;
         r.doppler = s->doppler;

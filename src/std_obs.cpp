@@ -123,15 +123,16 @@ bool Std_value_holds(D64 value) {
 }
 
 int Std_field(char* p, bool present, D64 value, U08 lli) {
-  present = present && Std_value_holds(value);
-  if (present)
-    RINEX_format_fixed(p, value, 14, 3);
-  else
-    memset(p, ' ', 14);
+  if (present && !RINEX_format_f14_3(p, value)) {
+    Blank_values++;
+    present = false;
+  }
+  if (!present) memset(p, ' ', 14);
   p[14] = present && lli != 0 ? (char)('0' + lli % 10) : ' ';
   p[15] = ' ';
   return 16;
 }
 
 long Std_blank_values() { return Blank_values; }
+void Std_add_blank_values(long n) { Blank_values += n; }
 void Std_reset_blank_values() { Blank_values = 0; }

@@ -48,6 +48,7 @@ bool Std_value_holds(D64 value);
 int Std_field(char* p, bool present, D64 value, U08 lli);
 // Values written as blank fields because no 14-column field holds them.
 long Std_blank_values();
+void Std_add_blank_values(long n);
 void Std_reset_blank_values();
 
 #endif

@@ -168,7 +168,8 @@ UTC_TIME_T TCVT_gps_calendar(S32 wn, D64 tow) {
   // The whole seconds are counted apart from the fraction of the log's own
   // time of week: the week's seconds added to it first would take digits off
   // the fraction (345659.9 in a sum near 1.45e9 keeps 7 decimals at best).
-  constexpr D64 kLargestTow = 1e9;  // beyond any week count: a damaged time, shown as the week's start
+  constexpr D64 kLargestTow =
+      1e9;  // beyond any week count: a damaged time, shown as the week's start
   if (!(tow > -kLargestTow && tow < kLargestTow)) tow = 0;
   D64 whole = std::floor(tow);
   UTC_TIME_T t = TCVT_calendar_of_gps_seconds((int64_t)wn * kSecondsPerWeek + (int64_t)whole);

@@ -97,6 +97,13 @@ TEST(RinexFormat, FixedPointMatchesPrintf) {
   for (int i = 0; i < 200000; i++) {
     double x = i < 13 ? specials[i] : uniform(rng) * std::pow(10.0, scale(rng) / 2);
     check(x, 14, 3);
+    // The F14.3 field of the standard writers: printf's text where 14 columns
+    // hold it, nothing where they do not.
+    char field[16];
+    int n = snprintf(want, sizeof want, "%14.3f", x);
+    bool holds = std::isfinite(x) && n == 14 && x < 9999999999.9995 && x > -999999999.9995;
+    ASSERT_EQ(holds, RINEX_format_f14_3(field, x)) << x;
+    if (holds) ASSERT_EQ(std::string(want, 14), std::string(field, 14)) << x;
     check(x, 11, 7);
     check(x, 12, 1 + i % 9);  // every precision the formatter offers
   }
