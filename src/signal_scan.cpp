@@ -53,14 +53,15 @@ bool Scan_log_signals(FILE* fp, bool present[SIG_COUNT]) {
   bool end = false;
   for (;;) {
     // Keep at least one whole frame ahead of the position, unless the log has ended.
-    if (!end && buf.size() - at < kMaxPayload + 8) {
+    if (!end && at <= buf.size() && buf.size() - at < kMaxPayload + 8) {
       buf.erase(buf.begin(), buf.begin() + (long)at);
       at = 0;
       size_t n = fread(block.data(), 1, kBlock, fp);
       buf.insert(buf.end(), block.begin(), block.begin() + (long)n);
       end = n < kBlock;
     }
-    if (buf.size() - at < 4) break;
+    // A frame's tail may lie beyond the end of a log cut short.
+    if (at >= buf.size() || buf.size() - at < 4) break;
     if (buf[at] != 0xA0) {
       at++;
       continue;

@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 // Option byte: bits 0-5 select GPS, QZSS, SBAS, GLONASS, BeiDou, Galileo (none
 // set: all six, as without constellation words); bit 6 the dual-frequency mode;
 // bit 7 a one-second interval from 2010 on with station metadata in the header,
-// written as gzip-compressed Compact RINEX.
+// written as gzip-compressed Compact RINEX. The input's length picks the
+// writer: the original one, or the standard one of a RINEX version.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
   U08 options = data[0];
@@ -54,6 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Settings_apply(&settings, SET_CRX, "yes");
     Settings_apply(&settings, SET_GZIP, "yes");
   }
+  // Half the inputs, by their length, go to a standard writer of a RINEX version.
+  const char* const kVersions[] = {"2.11", "3.02", "3.03", "3.04", "3.05", "4.00"};
+  size_t pick = size % 12;
+  if (pick >= 6) Settings_apply(&settings, SET_RINEX_VERSION, kVersions[pick - 6]);
   RINEX_configure(settings);
   Select_configure(settings);
   FILE* raw = fmemopen(const_cast<uint8_t*>(data + 1), size - 1, "rb");

@@ -152,7 +152,7 @@ bool read_header(Lines* in, ObsFile* obs, std::map<char, std::vector<Scale>>* sc
   while (in->next(&line)) {
     std::string label = label_of(line);
     if (is_label(line, "END OF HEADER")) return true;
-    if (is_label(line, "SYS / # / OBS TYPES") && line[0] != ' ') {
+    if (is_label(line, "SYS / # / OBS TYPES") && line[0] != ' ' && obs->version >= 3) {
       if (!read_types(in, line, obs, why)) return false;
     } else if (is_label(line, "# / TYPES OF OBSERV") && obs->version < 3) {
       if (!read_types2(in, line, obs, why)) return false;
