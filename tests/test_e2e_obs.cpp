@@ -16,9 +16,10 @@ Bytes dc(uint8_t iod, uint16_t wn, uint32_t tow_ms) {
   return frame(Payload(0xDC).u8(iod).be16(wn).be32(tow_ms).be16(1000));
 }
 
-Bytes dd(uint8_t iod, const std::vector<Meas>& ms) {
+// `extra`: records the count announces beyond those the payload holds.
+Bytes dd(uint8_t iod, const std::vector<Meas>& ms, uint32_t extra = 0) {
   Payload p(0xDD);
-  p.u8(iod).u8((uint32_t)ms.size());
+  p.u8(iod).u8((uint32_t)ms.size() + extra);
   for (const Meas& m : ms)
     p.u8(m.svid).u8(m.cn0).f64(m.pr).f64(m.phase).f32(m.doppler).u8(m.indicator);
   return frame(p);
@@ -83,7 +84,7 @@ TEST(ObservationFile, OriginalMessagesSingleFrequencyAllConstellations) {
   append(&log, dc(2, 2400, 345601000));
   append(&log, dd(2, {{0, 5, 0, 46, 21234000.0, 111222000.0, -1234.0f, 0}}));
   append(&log, dc(3, 2400, 345604000));  // three seconds later: a gap
-  append(&log, dd(3, {{0, 5, 0, 47, 21233000.0, 111221000.0, -1233.0f, 0}}));
+  append(&log, dd(3, {{0, 5, 0, 47, 21233000.0, 111221000.0, -1233.0f, 0}}, 2));
   append(&log, dd(4, {{0, 5, 0, 47, 1.0, 1.0, 1.0f, 0}}));  // no time of its issue: no epoch
   auto r = run_program({"log.dat"}, "log.dat", log);
   ASSERT_EQ(1, r.status);
@@ -200,6 +201,7 @@ TEST(ObservationFile, ExtendedMessagesDualFrequency) {
   for (size_t i = 0; i < want.size(); i++) EXPECT_EQ(want[i], body[i]) << i;
   EXPECT_NE(std::string::npos, r.out.find("get_obs_data_reference error\n"));
   EXPECT_NE(std::string::npos, r.out.find("Decoded msg epoch number=        3\n"));
+  EXPECT_EQ(std::string::npos, r.out.find(">>Measurement lost"));  // 1 s apart, period 1000 ms
 }
 
 TEST(ObservationFile, UnselectedConstellationsAndEventLines) {

@@ -202,6 +202,11 @@ TEST(Settings, BadValuesStopBeforeAnyFileIsTouched) {
       {{"--observer", "--agency", "A"}, "Option --observer: missing value"},
       {{"--station-file", "none.station"},
        "Station file none.station: cannot be read (No such file or directory)"},
+#ifdef _WIN32
+      {{"--station-file", "."}, "Station file .: cannot be read (Permission denied)"},
+#else
+      {{"--station-file", "."}, "Station file .: cannot be read (Is a directory)"},
+#endif
       {{"--station-file", "bad.station"},
        "Station file bad.station line 2: unknown setting 'marker'"},
       {{"--station-file", "noeq.station"},
@@ -345,10 +350,10 @@ TEST(Settings, LongNamesAndOutputFolder) {
        "out/rnx/ALGO00CAN_R_20260080000_03M_01S_RO.rnx",
        "out/rnx/ALGO00CAN_R_20260080000_03M_RN.rnx"},
       {{"--output-dir", "out", "G"}, 0, "out/log.obs", "out/log.nav", "raw.v1/log.dat"},
-      {{"--long-names", "--marker-name", "ab12 x"},
+      {{"--long-names", "--marker-name", "a0z9 x"},
        1,
-       "AB1200XXX_R_20260080000_01H_10Z_MO.rnx",
-       "AB1200XXX_R_20260080000_01H_MN.rnx"},
+       "A0Z900XXX_R_20260080000_01H_10Z_MO.rnx",
+       "A0Z900XXX_R_20260080000_01H_MN.rnx"},
       {{"--long-names", "--interval", "0.01"},  // 100 Hz: no two-digit frequency
        2,
        "XXXX00XXX_R_19800060000_00U_00U_MO.rnx",  // nothing known: the GPS epoch, unspecified

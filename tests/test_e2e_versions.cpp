@@ -224,8 +224,8 @@ TEST(RinexVersions, SameValuesAsTheOriginalWriterInEveryForm) {
     ASSERT_TRUE(read_rinex_text(path, &text, &error)) << error;
     remove(path.c_str());
     std::map<std::string, double> expected = f.plain != nullptr ? g_r_e_s : want;
-    if (f.plain == nullptr)  // BeiDou B1I is band 2 from 3.03 on
-      for (auto it = expected.begin(); it != expected.end();)
+    if (f.plain == nullptr) {  // BeiDou B1I is band 2 from 3.03 on
+      for (auto it = expected.begin(); it != expected.end();) {
         if (it->first[0] == 'C' && it->first[5] == '1') {
           std::string key = it->first;
           key[5] = '2';
@@ -235,6 +235,8 @@ TEST(RinexVersions, SameValuesAsTheOriginalWriterInEveryForm) {
         } else {
           ++it;
         }
+      }
+    }
     EXPECT_EQ(expected, values(text)) << f.obs;
   }
   auto split =
@@ -515,4 +517,42 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   want.push_back("    " + e19(1 | 2 << 2 | 1 << 4 | 1 << 5 | 1 << 6 | 1 << 7) + e19(4 * 0x1p-30) +
                  e19(3));
   EXPECT_EQ(want, got);
+}
+
+// The QZSS fit interval: hours (4 or 6) up to 3.02, its flag (0 or 1) from 3.03.
+TEST(RinexVersions, QzssFitIntervalHoursThenFlag) {
+  Bytes log = e5(1, 345600000, {{4, 193, 0x07, 40, 2e7, 1.0, 1.0f, 0}});
+  for (uint32_t fit : {0u, 1u}) {
+    GpsLnav v = {};
+    v.fit = fit, v.iodc = v.iode = 10 + fit;
+    auto sf = encode_gps_lnav(v);
+    for (uint8_t s = 1; s <= 3; s++)
+      append(&log, frame(gps_subframe_payload((uint8_t)(193 + 2 * fit), s, sf[s - 1u])));
+  }
+  for (const char* version : {"3.02", "3.05"}) {
+    auto r = run_program({"log.dat", "J", "--rinex-version", version}, "log.dat", log);
+    Lines got = lines(r.nav.substr(r.nav.find("END OF HEADER") + 21));
+    ASSERT_EQ(16u, got.size()) << version;
+    bool flag = version[2] == '0' && version[3] == '5';
+    EXPECT_EQ("    " + e19(0) + e19(flag ? 0 : 4), got[7]) << version;
+    EXPECT_EQ("    " + e19(0) + e19(flag ? 1 : 6), got[15]) << version;
+  }
+}
+
+// RINEX 4.00's NeQuick-G record: a_i0..a_i2 and the five regions' disturbance
+// flags as bits 0-4.
+TEST(RinexVersions, GalileoIonosphereRecordWithItsRegionFlags) {
+  Bytes log = e5(1, 345600000, {{3, 11, 0x07, 40, 2e7, 1.0, 1.0f, 0}});
+  GalEph v = {};
+  v.iodnav = 5, v.ai0 = 100, v.ai1 = -5, v.ai2 = 7, v.wn = 1352, v.tow = 345600;
+  const uint32_t kRegions[5] = {1, 0, 1, 0, 1};
+  std::copy(kRegions, kRegions + 5, v.region);
+  for (const GalWord& w : encode_galileo(v)) append(&log, frame(galileo_payload(11, w)));
+  auto r = run_program({"log.dat", "E", "--rinex-version", "4.00"}, "log.dat", log);
+  Lines nav = lines(r.nav);
+  auto ion = std::find_if(nav.begin(), nav.end(),
+                          [](const std::string& l) { return l.rfind("> ION E11", 0) == 0; });
+  ASSERT_TRUE(ion != nav.end() && ion + 2 < nav.end()) << r.nav;
+  EXPECT_EQ(e19(100 * 0x1p-2) + e19(-5 * 0x1p-8) + e19(7 * 0x1p-15), ion[1].substr(23));
+  EXPECT_EQ("    " + e19(1 | 1 << 2 | 1 << 4), ion[2]);
 }

@@ -58,6 +58,83 @@ TEST(EphemerisGlonass, FieldsTheFileDoesNotShow) {
   }
 }
 
+// Every immediate-data field from random bits, against the ICD's widths and
+// scales, so that no field takes a bit of its neighbour.
+TEST(EphemerisGlonass, EveryFieldFromRandomStrings) {
+  std::mt19937 rng(29);
+  auto u = [&](int bits) { return (uint32_t)rng() & ((1u << bits) - 1); };
+  auto sm = [&](int bits) {  // a sign-magnitude value of this width
+    int32_t m = (int32_t)u(bits - 1);
+    return (rng() & 1) != 0 ? -m : m;
+  };
+  for (int n = 0; n < 40; n++) {
+    GloImmediate v = {};
+    v.tk = u(12), v.p1 = u(2), v.tb = u(7), v.p2 = u(1), v.bn = u(3), v.ln = u(1), v.p = u(2);
+    v.p3 = u(1), v.m = u(2), v.n = u(5), v.nt = u(11), v.ft = u(4), v.p4 = u(1), v.en = u(5);
+    v.n4 = u(5), v.x = sm(27), v.dx = sm(24), v.ddx = sm(5), v.y = sm(27), v.dy = sm(24);
+    v.ddy = sm(5), v.z = sm(27), v.dz = sm(24), v.ddz = sm(5), v.gamma = sm(11);
+    v.delta_tau = sm(5), v.tau = sm(22);
+    v.tau_c = (rng() & 1) != 0 ? -(int64_t)u(31) : (int64_t)u(31);
+    auto s = encode_glonass(v);
+    s[4][5] |= 0x10;  // string 5 bit 37, reserved, beside N4
+    U32 w[15];
+    for (size_t i = 0; i < 15; i++) w[i] = stored_glonass(s[i / 3])[i % 3];
+    GLOEPH_T e = {};
+    D64 tau_c = 0;
+    ASSERT_EQ(1, Eph_glonass_update(w, &e, &tau_c));
+    const double want[] = {(v.tk >> 7) * 3600.0 + ((v.tk >> 1) & 63) * 60.0 + (v.tk & 1) * 30.0,
+                           v.tb * 900.0,
+                           (double)(v.bn << 1 | v.ln),
+                           (double)v.p,
+                           (double)(v.p1 << 3 | v.p2 << 2 | v.p3 << 1 | v.p4),
+                           (double)v.m,
+                           (double)v.n,
+                           (double)v.nt,
+                           (double)v.ft,
+                           (double)v.en,
+                           (double)v.n4,
+                           v.x * 0x1p-11,
+                           v.y * 0x1p-11,
+                           v.z * 0x1p-11,
+                           (float)(v.dx * 0x1p-20),
+                           (float)(v.dy * 0x1p-20),
+                           (float)(v.dz * 0x1p-20),
+                           (float)(v.ddx * 0x1p-30),
+                           (float)(v.ddy * 0x1p-30),
+                           (float)(v.ddz * 0x1p-30),
+                           (float)(v.gamma * 0x1p-40),
+                           (float)(v.delta_tau * 0x1p-30),
+                           (float)(v.tau * 0x1p-30),
+                           v.tau_c * 0x1p-31};
+    const double got[] = {(double)e.tod,
+                          (double)e.tb,
+                          (double)e.healthy,
+                          (double)e.P_flag,
+                          (double)e.p1234,
+                          (double)e.M,
+                          (double)e.slot_n,
+                          (double)e.NT,
+                          (double)e.FT_index,
+                          (double)e.En,
+                          (double)e.N4,
+                          e.Xn,
+                          e.Yn,
+                          e.Zn,
+                          e.dXn,
+                          e.dYn,
+                          e.dZn,
+                          e.ddXn,
+                          e.ddYn,
+                          e.ddZn,
+                          e.gamma_n,
+                          e.delta_tau_n,
+                          e.tau_n,
+                          tau_c};
+    for (size_t i = 0; i < sizeof want / sizeof want[0]; i++)
+      EXPECT_EQ(want[i], got[i]) << "set " << n << " field " << i;
+  }
+}
+
 TEST(EphemerisBeiDou, D2DoubleCheckAcrossCycles) {
   std::mt19937 rng(19);
   BdsEph v = {};
@@ -74,6 +151,8 @@ TEST(EphemerisBeiDou, D2DoubleCheckAcrossCycles) {
   buf[6 * 5 + 3] ^= 0x100;  // page 7 word 4: rejected, and becomes the reference
   EXPECT_EQ(0, Eph_bd2_d2_update(sat, buf, &e));
   EXPECT_EQ(1, Eph_bd2_d2_update(sat, buf, &e));
+  for (U08 other : {0, 6})  // D2 data of no geostationary satellite 1-5: refused
+    EXPECT_EQ(0, Eph_bd2_d2_update(other, buf, &e)) << (int)other;
 }
 
 // The SBAS GEO record is kept but not written: its fields against the

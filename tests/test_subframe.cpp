@@ -5,6 +5,7 @@
 #include "ephemeris.h"
 #include "nav.h"
 #include "nav_encoders.h"
+#include "obs.h"
 #include "subframe.h"
 
 using namespace vlntest;
@@ -101,4 +102,52 @@ TEST(Subframe, BeiDouD1RejectedSetStillStoresIonosphereAndPage10) {
   EXPECT_EQ(1, SF_bd2_d1_update_subframe5(8, 5, page10.data()));  // the file shows its fields
   EXPECT_EQ(-3, Nav_get_delta_t_ls(GNSS_TYPE_BD2));
   Nav_init();
+}
+
+// Numbers beyond each table (a satellite, a subframe, a string or a page one
+// past either end) are refused before anything is stored; the sanitizer build
+// sees any store that would land outside a table.
+TEST(Subframe, NumbersOutsideTheTablesAreRefused) {
+  SF_init();
+  auto gps = gps_set(0x21, 0x121);
+  for (U08 prn : {0, 33})
+    for (U08 sf = 1; sf <= 3; sf++)
+      EXPECT_EQ(0, SF_gps_collect_subframe123(prn, sf, gps[sf - 1].data()));
+  for (U08 prn : {0, 6})
+    for (U08 sf = 1; sf <= 3; sf++)
+      EXPECT_EQ(0, SF_qzss_collect_subframe123(prn, sf, gps[sf - 1].data()));
+  for (U08 sf : {0, 4}) EXPECT_EQ(0, SF_gps_collect_subframe123(32, sf, gps[0].data()));
+  EXPECT_EQ(nullptr, Eph_gps_qzss_get_reference(GNSS_TYPE_QZSS, 6));
+  EXPECT_EQ(nullptr, Eph_gps_qzss_get_reference(GNSS_TYPE_GPS, 0));
+
+  auto glo = encode_glonass(GloImmediate{});
+  for (U08 slot : {0, 25})
+    for (U08 n = 1; n <= 5; n++)
+      EXPECT_EQ(0, SF_glonass_collect_string(slot, n, stored_glonass(glo[n - 1]).data()));
+  for (U08 n : {0, 6})
+    EXPECT_EQ(0, SF_glonass_collect_string(24, n, stored_glonass(glo[0]).data()));
+
+  BdsEph v = {};
+  auto d1 = encode_bds_d1(v);
+  for (U08 svid : {0, 38})
+    for (U08 sf = 1; sf <= 3; sf++)
+      EXPECT_EQ(0, SF_bd2_d1_collect_subframe123(svid, sf, stored_bds(d1[sf - 1], 10).data()));
+  for (U08 sf : {0, 4})
+    EXPECT_EQ(0, SF_bd2_d1_collect_subframe123(37, sf, stored_bds(d1[0], 10).data()));
+  auto d2 = encode_bds_d2(v);
+  for (U08 svid : {0, 38})
+    for (U08 page = 1; page <= 10; page++)
+      EXPECT_EQ(0, SF_bd2_d2_collect_subframe1_page1_to_10(
+                       svid, 1, stored_bds(d2[page - 1], 5).data(), page));
+  for (U08 page : {0, 11})
+    EXPECT_EQ(0, SF_bd2_d2_collect_subframe1_page1_to_10(37, 1, stored_bds(d2[0], 5).data(), page));
+
+  auto gal = encode_galileo(GalEph{});
+  for (U08 prn : {0, 37})
+    for (U08 type = 1; type <= 5; type++)
+      EXPECT_EQ(0, SF_gal_collect_word123456(prn, type, stored_galileo(gal[type - 1]).data()));
+  for (U08 type : {0, 7})
+    EXPECT_EQ(0, SF_gal_collect_word123456(36, type, stored_galileo(gal[0]).data()));
+
+  for (S16 freq : {-1, 2}) EXPECT_EQ(0, Obs_get_lli(GNSS_TYPE_GPS, 32, freq));
 }

@@ -56,19 +56,22 @@ TEST(TimeConvert, CalendarFieldsLeapSecondsAndClamps) {
   }
 }
 
-// Every day from the GPS epoch to 28 February 2100 against the C library's
-// calendar, and the C library's fields back to seconds since the GPS epoch.
+// Every day from the GPS epoch to 28 February 2100, each at another second
+// of the day, against the C library's calendar and clock, and the C
+// library's date back to seconds since the GPS epoch.
 TEST(TimeConvert, EveryDayOfTheCalendar) {
   const long long kGpsEpoch = 315964800;  // 1980-01-06 in Unix time
   for (int day = 0; day <= 6269 * 7; day++) {
-    time_t unix_time = (time_t)(kGpsEpoch + 86400LL * day);
+    int second = (int)((day * 7919LL) % 86400);
+    time_t unix_time = (time_t)(kGpsEpoch + 86400LL * day + second);
     const tm* c = gmtime(&unix_time);
     UTC_TIME_T t;
-    convert_day_and_tod_2_utc(day, 0, 0.0, &t);
+    convert_day_and_tod_2_utc(day, second, 0.0, &t);
     ASSERT_TRUE(t.year == c->tm_year + 1900 && t.month == c->tm_mon + 1 && t.day == c->tm_mday &&
-                t.day_of_year == c->tm_yday + 1)
-        << "day " << day << " came out " << t.year << "-" << t.month << "-" << t.day << " (day "
-        << t.day_of_year << ")";
+                t.day_of_year == c->tm_yday + 1 && t.hour == c->tm_hour && t.minute == c->tm_min &&
+                t.sec == (float)c->tm_sec)
+        << "day " << day << " second " << second << " came out " << t.year << "-" << t.month << "-"
+        << t.day << " (day " << t.day_of_year << ") " << t.hour << ":" << t.minute << ":" << t.sec;
     UTC_TIME_T back = {
         (S16)(c->tm_year + 1900), (S16)(c->tm_mon + 1), (S16)c->tm_mday, 0, 0, 0, 0.5};
     ASSERT_EQ(86400.0 * day + 0.5, TCVT_calendar_to_gps_seconds(back))
