@@ -103,7 +103,9 @@ TEST(RinexFormat, FixedPointMatchesPrintf) {
     int n = snprintf(want, sizeof want, "%14.3f", x);
     bool holds = std::isfinite(x) && n == 14 && x < 9999999999.9995 && x > -999999999.9995;
     ASSERT_EQ(holds, RINEX_format_f14_3(field, x)) << x;
-    if (holds) ASSERT_EQ(std::string(want, 14), std::string(field, 14)) << x;
+    if (holds) {
+      ASSERT_EQ(std::string(want, 14), std::string(field, 14)) << x;
+    }
     check(x, 11, 7);
     check(x, 12, 1 + i % 9);  // every precision the formatter offers
   }
