@@ -135,11 +135,7 @@ std::string Rinex2_obs_header_text(const ObsTimes& times) {
   Std_reserved(t, times.has ? Std_interval_line() : "", 1);
   Std_time_lines(t, times);
   Std_reserved(t, Std_leap_line(), 1);
-  Std_line(t, "", "END OF HEADER");
-  if (!RINEX_settings().crx) return text.s;
-  char date[32];
-  RINEX_get_utc_date(date);
-  return Crx_header(text.s, date, 1, true);
+  return Std_end_header(t, 1);
 }
 
 void Rinex2_format_epoch(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, std::string* out) {

@@ -180,11 +180,7 @@ std::string Rinex3_obs_header_text(const ObsTimes& times) {
     if (!v4) Std_line(t, "", "GLONASS COD/PHS/BIS");
   }
   Std_reserved(t, Std_leap_line(), 1);
-  Std_line(t, "", "END OF HEADER");
-  if (!RINEX_settings().crx) return text.s;
-  char date[32];
-  RINEX_get_utc_date(date);
-  return Crx_header(text.s, date, 3, true);
+  return Std_end_header(t, 3);
 }
 
 void Rinex3_format_epoch(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, std::string* out) {

@@ -9,6 +9,7 @@
 #include "creation_date.h"
 #include "crx_encode.h"
 #include "epoch_select.h"
+#include "obs_codes.h"
 #include "obs.h"
 #include "output_stage.h"
 #include "rinex_config.h"
@@ -33,17 +34,7 @@ const char* system_description(S16 sys) {
   }
 }
 
-char system_letter(S16 gnss_type) {
-  switch (gnss_type) {
-    case GNSS_TYPE_GPS: return 'G';
-    case GNSS_TYPE_GLO: return 'R';
-    case GNSS_TYPE_GAL: return 'E';
-    case GNSS_TYPE_BD2: return 'C';
-    case GNSS_TYPE_QZSS: return 'J';
-    case GNSS_TYPE_SBAS: return 'S';
-    default: return ' ';
-  }
-}
+char system_letter(S16 gnss_type) { return Codes_letter(gnss_type); }
 
 struct ObsTypes {
   S16 gnss_type;

@@ -7,6 +7,7 @@
 
 #include "const.h"
 #include "creation_date.h"
+#include "crx_encode.h"
 #include "epoch_select.h"
 #include "nav.h"
 #include "obs.h"
@@ -134,5 +135,13 @@ int Std_field(char* p, bool present, D64 value, U08 lli) {
 }
 
 long Std_blank_values() { return Blank_values; }
+std::string Std_end_header(Text* t, int crx_version) {
+  Std_line(t, "", "END OF HEADER");
+  if (!RINEX_settings().crx) return t->s;
+  char date[32];
+  RINEX_get_utc_date(date);
+  return Crx_header(t->s, date, crx_version, true);
+}
+
 void Std_add_blank_values(long n) { Blank_values += n; }
 void Std_reset_blank_values() { Blank_values = 0; }

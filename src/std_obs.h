@@ -39,6 +39,9 @@ void Std_reserved(Text* t, const std::string& lines, int reserved);
 std::string Std_interval_line();
 // LEAP SECONDS once the log has taught them, else "".
 std::string Std_leap_line();
+// The END OF HEADER line, and the whole header as Compact RINEX crx_version
+// (header lines kept at 80 columns) when the run writes Compact RINEX.
+std::string Std_end_header(Text* t, int crx_version);
 
 // True when an F14.3 field holds the value; a value it does not hold is counted.
 bool Std_value_holds(D64 value);
