@@ -151,8 +151,9 @@ CommandLine split_command_line(int argc, char** argv) {
 std::string build_settings(const CommandLine& c, Settings* s) {
   if (!c.missing.empty()) return "Option " + c.missing + ": missing value";
   if (!c.unknown.empty()) {
-    std::string near = Settings_nearest(c.unknown.substr(2));
-    return "Unknown option " + c.unknown + (near.empty() ? "" : " (did you mean --" + near + "?)") +
+    std::string nearest = Settings_nearest(c.unknown.substr(2));
+    return "Unknown option " + c.unknown +
+           (nearest.empty() ? "" : " (did you mean --" + nearest + "?)") +
            " (--help lists the options)";
   }
   for (const auto& o : c.options) {

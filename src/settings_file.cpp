@@ -72,9 +72,10 @@ std::string Settings_read_text(std::string text, const std::string& path, Settin
     std::string name = trim(line.substr(0, eq));
     int id = Settings_find(name.c_str());
     if (id < 0 || id == SET_STATION_FILE) {
-      std::string near = Settings_nearest(name);
+      std::string nearest = Settings_nearest(name);
       return where + "unknown setting '" + name + "'" +
-             (near.empty() || near == "station-file" ? "" : " (did you mean " + near + "?)");
+             (nearest.empty() || nearest == "station-file" ? ""
+                                                           : " (did you mean " + nearest + "?)");
     }
     // Comments add a line each; any other setting given twice is a mistake.
     if (id != SET_COMMENT && first_line[id] != 0)
