@@ -32,6 +32,18 @@ void plan_types(FILE* fp_raw, int version, bool dual) {
   Signal_set_plan(plan);
 }
 
+// Threads pay from a few MB of log on: below, starting them and handing
+// work between them costs more than they save (measured with the benchmark).
+// A log whose size is unknown (a pipe) gets them.
+bool threads_pay(FILE* fp_raw) {
+  constexpr long kThreadedLogBytes = 3L << 20;
+  long at = ftell(fp_raw);
+  if (at < 0 || fseek(fp_raw, 0, SEEK_END) != 0) return true;
+  long size = ftell(fp_raw);
+  fseek(fp_raw, at, SEEK_SET);
+  return size < 0 || size >= kThreadedLogBytes;
+}
+
 }  // namespace
 
 int convert_raw_file(FILE* fp_raw, S16 enable_gps, S16 enable_qzss, S16 enable_sbas, S16 enable_glo,
@@ -58,7 +70,7 @@ int convert_raw_file(FILE* fp_raw, S16 enable_gps, S16 enable_qzss, S16 enable_s
 
   RINEX_write_headers();
   Select_start_run();
-  RINEX_start_writing();
+  RINEX_start_writing(threads_pay(fp_raw));
   parsing_raw_file_and_put_obs_nav_record(fp_raw);
   RINEX_stop_writing();
   Select_report();

@@ -1,17 +1,21 @@
-// Output files through zlib for gzip. The gzip header fields that could differ
-// between runs or platforms (time, operating system) are fixed, so the same
-// log gives the same compressed bytes everywhere.
+// Output files, plain or gzip. Records are gathered in blocks (1 MiB of plain
+// text, or 4 MiB of text that becomes one gzip member) that go round a ring:
+// the caller fills one while the sink's threads compress the ones before it
+// and write them in their order, each in one call. A file whose records never
+// fill a block (a navigation file, a short period) starts no thread at all:
+// its records are written when the file is rewound or closed.
 //
-// The records member is compressed in chunks of 1 MiB on two threads: every
-// other chunk goes to the sink's compressor thread while the writer compresses
-// the next one itself. Each chunk is raw deflate primed with the last 32 KiB
-// of the chunk before it and ends byte-aligned (a sync flush), so the chunks
-// joined are one deflate stream that any gzip reader reads, of about the size
-// one stream would have, and the same bytes however the threads interleave.
+// The gzip members are compressed with libdeflate, smaller than gzip -6;
+// every gzip reader reads concatenated members as one text, and since each
+// member depends on its own text alone the bytes are the same however the
+// threads run. The gzip header fields that could differ between runs or
+// platforms (time, operating system) are fixed, so the same log gives the
+// same compressed bytes everywhere.
 #include "output_sink.h"
 
-#include <zlib.h>
+#include <libdeflate.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -22,71 +26,156 @@
 
 namespace {
 
-constexpr int kLevel = 6;        // the ratio of gzip -6
-constexpr int kRawWindow = -15;  // 32 KiB window, no wrapper: the member's header is ours
-constexpr int kMemLevel = 8;
-constexpr size_t kStreamBufferSize = 1 << 18;
+// libdeflate's level 5 compresses Compact RINEX smaller than gzip -6 (by
+// 0.7-8% on real stations' files and 1.1% on a 10 Hz hour here) at half
+// again the speed of its level 6, which is 1.5% smaller still.
+constexpr int kLevel = 5;
 constexpr size_t kStoredBlockMax = 65535;
-constexpr size_t kChunk = 1 << 20;
-constexpr size_t kDictionary = 1 << 15;
+constexpr size_t kPlainBlock = 1 << 20;
+constexpr size_t kMemberText = 4 << 20;
+constexpr int kMaxCompressors = 4;
 const unsigned char kGzipHeader[10] = {0x1f, 0x8b, 8, 0, 0, 0, 0, 0, 0, 0xff};
 
-// One chunk: its text, the text before it (the dictionary) and its deflate output.
-struct Chunk {
+void put_le32(unsigned char* at, uint32_t v) {
+  for (int i = 0; i < 4; i++) at[i] = (unsigned char)(v >> (8 * i));
+}
+
+// One block of records: filled, queued for compression, compressed (or plain
+// text, ready as it is).
+struct Block {
+  enum State { kFilling, kQueued, kCompressing, kReady } state = kFilling;
   std::string text;
-  std::string dictionary;
-  std::string out;
-  bool last = false;
+  std::string out;  // the whole gzip member
 };
 
-void compress_chunk(Chunk* c) {
-  z_stream z;
-  memset(&z, 0, sizeof z);
-  deflateInit2(&z, kLevel, Z_DEFLATED, kRawWindow, kMemLevel, Z_DEFAULT_STRATEGY);
-  if (!c->dictionary.empty())
-    deflateSetDictionary(&z, (const Bytef*)c->dictionary.data(), (uInt)c->dictionary.size());
-  c->out.resize(deflateBound(&z, (uLong)c->text.size()) + 16);
-  z.next_in = (Bytef*)c->text.data();
-  z.avail_in = (uInt)c->text.size();
-  z.next_out = (Bytef*)&c->out[0];
-  z.avail_out = (uInt)c->out.size();
-  deflate(&z, c->last ? Z_FINISH : Z_SYNC_FLUSH);
-  c->out.resize(c->out.size() - z.avail_out);
-  deflateEnd(&z);
+// A whole gzip member of the block's text, compressed by c.
+void compress_block(libdeflate_compressor* c, Block* b) {
+  size_t bound = libdeflate_deflate_compress_bound(c, b->text.size());
+  b->out.resize(sizeof kGzipHeader + bound + 8);
+  unsigned char* out = (unsigned char*)&b->out[0];
+  memcpy(out, kGzipHeader, sizeof kGzipHeader);
+  size_t n = libdeflate_deflate_compress(c, b->text.data(), b->text.size(),
+                                         out + sizeof kGzipHeader, bound);
+  unsigned char* tail = out + sizeof kGzipHeader + n;
+  put_le32(tail, libdeflate_crc32(0, b->text.data(), b->text.size()));
+  put_le32(tail + 4, (uint32_t)b->text.size());
+  b->out.resize(sizeof kGzipHeader + n + 8);
 }
 
 }  // namespace
 
+// The ring of blocks and the threads around it. Blocks oldest .. oldest +
+// waiting - 1 are queued or done; fill is the block being filled.
 struct SinkState {
-  bool started = false;  // a records member is open
-  uLong crc = 0;
-  uint64_t length = 0;
-  std::string pending;     // text of the chunk being filled
-  std::string dictionary;  // the last 32 KiB of text handed on
-  Chunk own;               // the chunk the writer compresses itself
-  // The compressor thread and the chunk it is given.
-  Chunk given;
-  bool busy = false, stop = false;
-  bool given_unwritten = false;  // its output is still to be written
-  std::thread worker;
+  static constexpr int kRing = kMaxCompressors + 2;
+  Block ring[kRing];
+  int fill = 0, oldest = 0, waiting = 0;
+  bool gzip = false, threads = true, running = false, stop = false;
+  FILE* fp = nullptr;
+  int error = 0;  // errno of the writing thread's first failed write
+  int compressors = 0;
+  std::thread compressor[kMaxCompressors];
+  std::thread writer;
+  libdeflate_compressor* own[kMaxCompressors + 1] = {};  // the last one for the caller
   std::mutex lock;
   std::condition_variable changed;
 
-  void run() {
+  size_t block_size() const { return gzip ? kMemberText : kPlainBlock; }
+  libdeflate_compressor* compressor_of(int k) {
+    if (own[k] == nullptr) own[k] = libdeflate_alloc_compressor(kLevel);
+    return own[k];
+  }
+  Block* queued_block() {
+    for (int i = 0; i < waiting; i++) {
+      Block& b = ring[(oldest + i) % kRing];
+      if (b.state == Block::kQueued) return &b;
+    }
+    return nullptr;
+  }
+  void compress_loop(int k) {
     std::unique_lock<std::mutex> hold(lock);
     for (;;) {
-      changed.wait(hold, [this] { return busy || stop; });
-      if (stop && !busy) return;
+      Block* b = nullptr;
+      changed.wait(hold, [&] { return (b = queued_block()) != nullptr || stop; });
+      if (b == nullptr) return;
+      b->state = Block::kCompressing;
       hold.unlock();
-      compress_chunk(&given);
+      compress_block(compressor_of(k), b);
       hold.lock();
-      busy = false;
+      b->state = Block::kReady;
       changed.notify_all();
     }
   }
-  void wait_idle() {
+  // Writes the oldest block once it is ready, in order, one call each.
+  void write_loop() {
     std::unique_lock<std::mutex> hold(lock);
-    changed.wait(hold, [this] { return !busy; });
+    for (;;) {
+      changed.wait(hold,
+                   [&] { return (waiting > 0 && ring[oldest].state == Block::kReady) || stop; });
+      if (waiting == 0 || ring[oldest].state != Block::kReady) return;
+      Block& b = ring[oldest];
+      hold.unlock();
+      const std::string& bytes = gzip ? b.out : b.text;
+      if (fwrite(bytes.data(), 1, bytes.size(), fp) != bytes.size() && error == 0)
+        error = errno != 0 ? errno : EIO;
+      hold.lock();
+      b.state = Block::kFilling;
+      b.text.clear();
+      oldest = (oldest + 1) % kRing;
+      waiting--;
+      changed.notify_all();
+    }
+  }
+  void start_threads() {
+    stop = false;
+    running = true;
+    unsigned hardware = std::thread::hardware_concurrency();
+    compressors = gzip ? std::max(1, std::min(kMaxCompressors, (int)hardware)) : 0;
+    for (int k = 0; k < compressors; k++)
+      compressor[k] = std::thread(&SinkState::compress_loop, this, k);
+    writer = std::thread(&SinkState::write_loop, this);
+  }
+  // Hands the block being filled on and moves to the next place, waiting
+  // while the ring is full.
+  void queue_fill() {
+    if (ring[fill].text.empty()) return;
+    if (!threads) return write_fill();
+    if (!running) start_threads();
+    std::unique_lock<std::mutex> hold(lock);
+    ring[fill].state = gzip ? Block::kQueued : Block::kReady;
+    waiting++;
+    fill = (fill + 1) % kRing;
+    changed.notify_all();
+    changed.wait(hold, [&] { return waiting < kRing; });
+  }
+  // Everything filled is written once this returns, and the threads are gone.
+  void drain() {
+    if (running) {
+      queue_fill();
+      {
+        std::unique_lock<std::mutex> hold(lock);
+        changed.wait(hold, [&] { return waiting == 0; });
+        stop = true;
+        changed.notify_all();
+      }
+      for (int k = 0; k < compressors; k++) compressor[k].join();
+      writer.join();
+      running = false;
+      compressors = 0;
+      fill = oldest = 0;
+      return;
+    }
+    write_fill();  // no thread was started: the one block is written here
+  }
+  // Compresses and writes the block being filled on the calling thread.
+  void write_fill() {
+    Block& b = ring[fill];
+    if (b.text.empty()) return;
+    if (gzip) compress_block(compressor_of(kMaxCompressors), &b);
+    const std::string& bytes = gzip ? b.out : b.text;
+    if (fwrite(bytes.data(), 1, bytes.size(), fp) != bytes.size() && error == 0)
+      error = errno != 0 ? errno : EIO;
+    b.text.clear();
   }
 };
 
@@ -100,87 +189,40 @@ void put(Sink* s, const void* data, size_t len) {
   if (len > 0 && fwrite(data, 1, len, s->fp) != len) note_error(s);
 }
 
-void put_le32(Sink* s, uint32_t v) {
-  unsigned char b[4] = {(unsigned char)v, (unsigned char)(v >> 8), (unsigned char)(v >> 16),
-                        (unsigned char)(v >> 24)};
-  put(s, b, 4);
-}
-
-// A whole gzip member of stored blocks: its size depends on the length alone.
+// A whole gzip member of stored blocks, its size depending on the length
+// alone, assembled and written in one piece.
 void put_stored_member(Sink* s, const char* text, size_t len) {
-  put(s, kGzipHeader, sizeof kGzipHeader);
+  std::string member(reinterpret_cast<const char*>(kGzipHeader), sizeof kGzipHeader);
   size_t at = 0;
   do {
     size_t n = len - at < kStoredBlockMax ? len - at : kStoredBlockMax;
-    unsigned char block[5] = {(unsigned char)(at + n == len ? 1 : 0), (unsigned char)n,
-                              (unsigned char)(n >> 8), (unsigned char)~n, (unsigned char)(~n >> 8)};
-    put(s, block, 5);
-    put(s, text + at, n);
+    const unsigned char block[5] = {(unsigned char)(at + n == len ? 1 : 0), (unsigned char)n,
+                                    (unsigned char)(n >> 8), (unsigned char)~n,
+                                    (unsigned char)(~n >> 8)};
+    member.append(reinterpret_cast<const char*>(block), 5);
+    member.append(text + at, n);
     at += n;
   } while (at < len);
-  put_le32(s, (uint32_t)crc32(crc32(0L, Z_NULL, 0), (const Bytef*)text, (uInt)len));
-  put_le32(s, (uint32_t)len);
+  unsigned char tail[8];
+  put_le32(tail, libdeflate_crc32(0, text, len));
+  put_le32(tail + 4, (uint32_t)len);
+  member.append(reinterpret_cast<const char*>(tail), 8);
+  put(s, member.data(), member.size());
 }
 
-// Fills a chunk from the pending text: its dictionary is what came before.
-void take_pending(SinkState* z, Chunk* c, bool last) {
-  c->text.swap(z->pending);
-  z->pending.clear();
-  c->dictionary = z->dictionary;
-  c->last = last;
-  z->crc = crc32(z->crc, (const Bytef*)c->text.data(), (uInt)c->text.size());
-  z->length += c->text.size();
-  if (c->text.size() >= kDictionary)
-    z->dictionary.assign(c->text, c->text.size() - kDictionary, kDictionary);
-  else
-    z->dictionary = (z->dictionary + c->text)
-                        .substr(z->dictionary.size() + c->text.size() > kDictionary
-                                    ? z->dictionary.size() + c->text.size() - kDictionary
-                                    : 0);
-}
-
-// Hands the pending text on as a chunk. Chunks go alternately to the
-// compressor thread and to the writer itself, which then writes the thread's
-// chunk and its own, in their order.
-void hand_on(Sink* s, bool last) {
+// Writes every record given so far; the sink's error takes the threads' one.
+void end_records(Sink* s) {
   SinkState* z = s->z;
-  if (!last && !z->given_unwritten) {
-    take_pending(z, &z->given, false);
-    std::lock_guard<std::mutex> hold(z->lock);
-    z->busy = z->given_unwritten = true;
-    z->changed.notify_all();
-    return;
-  }
-  take_pending(z, &z->own, last);
-  compress_chunk(&z->own);
-  if (z->given_unwritten) {
-    z->wait_idle();
-    put(s, z->given.out.data(), z->given.out.size());
-    z->given_unwritten = false;
-  }
-  put(s, z->own.out.data(), z->own.out.size());
+  z->drain();
+  if (s->error == 0 && z->error != 0) s->error = z->error;
+  z->error = 0;
 }
 
-// Completes the gzip member of the records, if one is open.
-void end_records_member(Sink* s) {
-  if (!s->gzip || s->z == nullptr || !s->z->started) return;
-  hand_on(s, true);
-  put_le32(s, (uint32_t)s->z->crc);
-  put_le32(s, (uint32_t)s->z->length);
-  s->z->started = false;
-}
-
-void stop_worker(SinkState* z) {
-  if (!z->worker.joinable()) return;
-  {
-    std::lock_guard<std::mutex> hold(z->lock);
-    z->stop = true;
-    z->changed.notify_all();
-  }
-  z->worker.join();
-}
+bool Use_threads = true;
 
 }  // namespace
+
+void Sink_use_threads(bool threads) { Use_threads = threads; }
 
 bool Sink_open(Sink* s, const std::string& path, bool gzip) {
   s->fp = File_open(path.c_str(), gzip ? "wb" : "w");
@@ -188,16 +230,18 @@ bool Sink_open(Sink* s, const std::string& path, bool gzip) {
   s->error = 0;
   s->header_len = 0;
   if (s->fp == nullptr) return false;
-  setvbuf(s->fp, nullptr, _IOFBF, kStreamBufferSize);
-  if (gzip) {
-    if (s->z == nullptr) s->z = new SinkState();
-    stop_worker(s->z);
-    s->z->started = false;
-    s->z->given_unwritten = false;
-    s->z->stop = false;
-    s->z->pending.reserve(kChunk + (1 << 16));
-    s->z->worker = std::thread(&SinkState::run, s->z);
-  }
+  // Everything reaches the file in large pieces already (a header, a block of
+  // records): unbuffered, each is one call, without a copy into a buffer of
+  // the C library (which would take 4 KiB and write in as many calls).
+  setvbuf(s->fp, nullptr, _IONBF, 0);
+  if (s->z == nullptr) s->z = new SinkState();
+  SinkState* z = s->z;
+  z->fp = s->fp;
+  z->gzip = gzip;
+  z->threads = Use_threads;
+  z->error = 0;
+  z->fill = z->oldest = z->waiting = 0;
+  for (Block& b : z->ring) b.state = Block::kFilling, b.text.clear();
   return true;
 }
 
@@ -218,30 +262,30 @@ void Sink_header(Sink* s, const char* text, size_t len) {
 
 void Sink_body(Sink* s, const char* text, size_t len) {
   if (s->fp == nullptr || len == 0) return;
-  if (!s->gzip) return put(s, text, len);
   SinkState* z = s->z;
-  if (!z->started) {
-    put(s, kGzipHeader, sizeof kGzipHeader);
-    z->crc = crc32(0L, Z_NULL, 0);
-    z->length = 0;
-    z->dictionary.clear();
-    z->started = true;
-  }
-  z->pending.append(text, len);
-  if (z->pending.size() >= kChunk) hand_on(s, false);
+  std::string& block = z->ring[z->fill].text;
+  size_t size = z->block_size();
+  if (block.capacity() < size) block.reserve(size + (1 << 16));
+  block.append(text, len);
+  if (block.size() >= size) z->queue_fill();
+}
+
+void Sink_flush(Sink* s) {
+  if (s->fp == nullptr) return;
+  end_records(s);
+  if (fflush(s->fp) != 0 || ferror(s->fp)) note_error(s);
 }
 
 void Sink_rewind(Sink* s) {
   if (s->fp == nullptr) return;
-  end_records_member(s);
+  end_records(s);
   // Seeking flushes what the buffers still hold: a full disk shows here at the latest.
   if (fseek(s->fp, 0, SEEK_SET) != 0 || ferror(s->fp)) note_error(s);
 }
 
 void Sink_close(Sink* s) {
   if (s->fp == nullptr) return;
-  end_records_member(s);
-  if (s->gzip) stop_worker(s->z);
+  end_records(s);
   if (fflush(s->fp) != 0 || ferror(s->fp)) note_error(s);
   if (fclose(s->fp) != 0 && s->error == 0) s->error = errno != 0 ? errno : EIO;
   s->fp = nullptr;

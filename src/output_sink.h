@@ -21,6 +21,9 @@ struct Sink {
   SinkState* z = nullptr;
 };
 
+// Whether files opened from now on write (and compress) on threads of their
+// own once their records fill a block; without, on the caller's thread.
+void Sink_use_threads(bool threads);
 // Opens path for writing: text mode for plain text (the platform's line
 // ends), binary for gzip (LF everywhere). False when it cannot be created.
 bool Sink_open(Sink* s, const std::string& path, bool gzip);
@@ -30,6 +33,8 @@ bool Sink_open(Sink* s, const std::string& path, bool gzip);
 void Sink_header(Sink* s, const char* text, size_t len);
 // Appends record text (compressed into the records member for gzip).
 void Sink_body(Sink* s, const char* text, size_t len);
+// Writes every record given so far out to the file (a gzip member ends).
+void Sink_flush(Sink* s);
 // Ends the records (the gzip member is completed) and returns to the file's
 // start, so that the header can be written again over itself.
 void Sink_rewind(Sink* s);

@@ -291,14 +291,14 @@ void RINEX_write_headers() {
   Sink_header(g, text.data(), text.size());
 }
 
-void RINEX_start_writing() {
+void RINEX_start_writing(bool threads) {
   Current = Period{};
   Run = Period{};
   Closed.clear();
   Dropped_epochs = Late_epochs = Late_events = 0;
   Pending_count = 0;
   Std_reset_blank_values();
-  RINEX_output_start();
+  RINEX_output_start(threads);
 }
 
 void RINEX_stop_writing() {

@@ -15,8 +15,10 @@ bool RINEX_splits();
 // Writes both headers of the run's files with the store's current values
 // (nothing with periods, whose files get theirs when they open and close).
 void RINEX_write_headers();
-// Starts the writer thread for the pass over the log.
-void RINEX_start_writing();
+// Starts the pass over the log: with threads, a writer thread formats and
+// the files' threads write (and compress); without, all of it happens in the
+// calling thread.
+void RINEX_start_writing(bool threads);
 // Closes the last period, waits for the writer and stops it.
 void RINEX_stop_writing();
 // For the epoch or event at the store's time: with periods, closes and opens

@@ -151,14 +151,18 @@ void RINEX_output_bind(const std::string& raw_name) {
   Stage_set_consumer(consume);
 }
 
-void RINEX_output_start() {
+void RINEX_output_start(bool threads) {
   Periods_written = 0;
   Incomplete_files.clear();
   Period_obs_errno = Period_nav_errno = 0;
   for (auto& system : Latest_nav)
     for (std::string& record : system) record.clear();
   Crx_start(Obs_get_freq_mode() == FREQ_MODE_DUAL, crx_version());
-  Stage_start(consume);
+  Sink_use_threads(threads);
+  if (threads)
+    Stage_start(consume);
+  else
+    Stage_set_consumer(consume);
 }
 
 void RINEX_output_stop() { Stage_stop(); }

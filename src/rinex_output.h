@@ -19,8 +19,8 @@ Sink* RINEX_gnav_sink();
 // Writes items at once, on the calling thread, until the writer starts;
 // raw_name is the log, which no renamed file may replace.
 void RINEX_output_bind(const std::string& raw_name);
-// Starts the writer thread.
-void RINEX_output_start();
+// Starts writing, with the writer thread and the files' threads or without.
+void RINEX_output_start(bool threads);
 // Waits until everything handed over is written, and stops the writer.
 void RINEX_output_stop();
 // Period files completed, and the files left under their provisional names.

@@ -7,6 +7,7 @@
 #include "ephemeris.h"
 #include "nav_encoders.h"
 #include "obs.h"
+#include "output_sink.h"
 #include "rinex_config.h"
 #include "rinex_files.h"
 #include "rinex_output.h"
@@ -196,7 +197,7 @@ TEST_F(Decode, NumberRangesOfEveryNavigationMessage) {
     for (Bytes& m : messages)
       if (c.cut > 0 && m[0] == c.msg_id && m.size() > c.cut) m.resize(c.cut);
     for (Bytes& m : messages) process(m);
-    fflush(RINEX_nav_sink()->fp);
+    Sink_flush(RINEX_nav_sink());
     std::string nav = read_file(base_ + ".nav");
     std::string name =
         std::to_string(c.msg_id) + "/" + std::to_string(c.id) + (c.last_short ? " short" : "");
