@@ -3,6 +3,7 @@
 // was not in the previous epoch starts anew. Runs on the writer thread.
 #include "crx_encode.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +37,10 @@ struct SatState {
 };
 
 SatState Sats[kSystems][kMaxNumber];
+// The satellites of the epoch being written and of the one before it.
+SatState* Current[kSystems * kMaxNumber];
+SatState* Previous[kSystems * kMaxNumber];
+int Current_count, Previous_count;
 std::string Previous_line;
 bool Fresh = true;
 bool Dual;
@@ -48,40 +53,53 @@ int system_index(char letter) {
   return p != nullptr && letter != '\0' ? (int)(p - kLetters) : -1;
 }
 
-// Appends the text difference of new against old (blank: same, '&': blanked),
-// trailing blanks cut.
-void append_diff(const char* old_text, size_t old_len, const char* new_text, size_t new_len,
-                 std::string* out) {
+// Writes the text difference of new against old (blank: same, '&':
+// blanked), trailing blanks cut, at out; returns its end.
+char* put_diff(const char* old_text, size_t old_len, const char* new_text, size_t new_len,
+               char* out) {
   size_t n = old_len > new_len ? old_len : new_len;
-  size_t start = out->size();
-  size_t last = start;  // end of the last character that is not a blank
+  char* last = out;  // end of the last character that is not a blank
   for (size_t i = 0; i < n; i++) {
     char o = i < old_len ? old_text[i] : ' ';
     char c = i < new_len ? new_text[i] : ' ';
     char d = i >= old_len ? c : (c == o ? ' ' : (c == ' ' ? '&' : c));
-    out->push_back(d);
-    if (d != ' ') last = out->size();
+    *out++ = d;
+    if (d != ' ') last = out;
   }
-  out->resize(last);
+  return last;
 }
 
-void append_int(std::string* out, int64_t v) {
-  char text[24];
-  char* end = text + sizeof text;
-  char* p = end;
+// "00" to "99", two digits at a time.
+const char kPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes v in decimal at out; returns its end.
+char* put_int(char* out, int64_t v) {
+  if (v < 0) *out++ = '-';
   uint64_t m = v < 0 ? (uint64_t)(-(v + 1)) + 1 : (uint64_t)v;
-  do {
-    *--p = (char)('0' + m % 10);
-    m /= 10;
-  } while (m > 0);
-  if (v < 0) *--p = '-';
-  out->append(p, (size_t)(end - p));
+  int digits = 1;
+  for (uint64_t reach = 10; digits < 20 && m >= reach; reach *= 10) digits++;
+  char* end = out + digits;
+  char* p = end;
+  while (m >= 100) {
+    p -= 2;
+    memcpy(p, kPairs + 2 * (m % 100), 2);
+    m /= 100;
+  }
+  if (m >= 10) {
+    memcpy(p - 2, kPairs + 2 * m, 2);
+  } else {
+    p[-1] = (char)('0' + m);
+  }
+  return end;
 }
 
 int64_t upper(int64_t v) { return v / kUpperUnit; }
 
 // The token of a present value: "3&v" at an arc's start, else its difference.
-void put_value(Arc* a, int64_t y, std::string* out) {
+char* put_value(Arc* a, int64_t y, char* out) {
   if (a->active) {
     int c = a->count + 1 < kOrder ? a->count + 1 : kOrder;
     int64_t e[kOrder + 1];
@@ -96,22 +114,22 @@ void put_value(Arc* a, int64_t y, std::string* out) {
       memcpy(a->d, e, sizeof e);
       memcpy(a->u, eu, sizeof eu);
       a->count = c;
-      append_int(out, e[c]);
-      return;
+      return put_int(out, e[c]);
     }
   }
   a->active = true;
   a->count = 0;
   a->d[0] = y;
   a->u[0] = upper(y);
-  out->push_back((char)('0' + kOrder));
-  out->push_back('&');
-  append_int(out, y);
+  *out++ = (char)('0' + kOrder);
+  *out++ = '&';
+  return put_int(out, y);
 }
 
 void reset_all() {
   for (auto& system : Sats)
-    for (SatState& s : system) s.in_previous = false;
+    for (SatState& s : system) s.in_previous = s.in_current = false;
+  Previous_count = Current_count = 0;
 }
 
 // The satellite's number from the digits of its ID ("G 3", "G03", "S20").
@@ -120,87 +138,106 @@ int id_number(const char* id) {
   return 10 * tens + (id[2] - '0');
 }
 
+// The satellite's line: its values' tokens and its flags, gathered in one
+// buffer and appended at once.
 void put_fields(const CrxSat& c, std::string* out) {
   int sys = system_index(c.id[0]);
   int number = id_number(c.id);
   if (sys < 0 || number < 0 || number >= kMaxNumber || c.nfields > kMaxTypes) return;
   SatState& s = Sats[sys][number];
   bool is_new = !s.in_previous;
+  if (!s.in_current) Current[Current_count++] = &s;
   s.in_current = true;
   int n = c.nfields;
   char flags[2 * kMaxTypes + 1];
   memcpy(flags, c.flags, (size_t)(2 * n));
   flags[2 * n] = '\0';
+  // At most 24 characters a token, a blank each, the flags and the line end.
+  char line[kMaxTypes * 25 + 2 * kMaxTypes + 2];
+  char* p = line;
   for (int t = 0; t < n; t++) {
     Arc& a = s.arcs[t];
     if (is_new) a.active = false;
-    bool present = c.present[t];
-    int64_t y = 0;
-    if (present && !RINEX_f14_3_thousandths(c.value[t], &y)) {
-      Blank_values++;
-      present = false;
-    }
-    if (present)
-      put_value(&a, y, out);
+    if (c.present[t])
+      p = put_value(&a, c.value[t], p);
     else
       a.active = false;
-    out->push_back(' ');
+    *p++ = ' ';
   }
   if (is_new && Version == 1) {  // against blanks: blanks stay blanks, the tail is cut
-    std::string blanks((size_t)(2 * n), ' ');
-    append_diff(blanks.data(), blanks.size(), flags, (size_t)(2 * n), out);
+    char blanks[2 * kMaxTypes];
+    memset(blanks, ' ', sizeof blanks);
+    p = put_diff(blanks, (size_t)(2 * n), flags, (size_t)(2 * n), p);
   } else if (is_new) {  // the whole string, blanks as '&'
-    for (int i = 0; i < 2 * n; i++) out->push_back(flags[i] == ' ' ? '&' : flags[i]);
-  } else {
-    append_diff(s.flags, strlen(s.flags), flags, strlen(flags), out);
-  }
+    for (int i = 0; i < 2 * n; i++) *p++ = flags[i] == ' ' ? '&' : flags[i];
+  } else if (strlen(s.flags) != (size_t)(2 * n) || memcmp(s.flags, flags, (size_t)(2 * n)) != 0) {
+    p = put_diff(s.flags, strlen(s.flags), flags, (size_t)(2 * n), p);
+  }  // the same flags as before: nothing
   memcpy(s.flags, flags, sizeof flags);
-  while (!out->empty() && out->back() == ' ') out->pop_back();
-  out->push_back('\n');
+  while (p > line && p[-1] == ' ') p--;
+  *p++ = '\n';
+  out->append(line, (size_t)(p - line));
 }
 
-// A satellite of the original writer's records: four types per frequency.
+// A satellite of the original writer's records: four types per frequency;
+// a value no F14.3 field holds is left blank and counted.
 CrxSat fields_of(const SAT_REC_T& r) {
-  CrxSat c = {};
+  CrxSat c;
   int number = r.sat % 100;
   c.id[0] = r.letter;
   c.id[1] = number >= 10 ? (char)('0' + number / 10) : ' ';
   c.id[2] = (char)('0' + number % 10);
   c.nfields = (Dual && r.letter != 'S') ? 8 : 4;
-  memset(c.flags, ' ', sizeof c.flags);
+  memset(c.flags, ' ', (size_t)(2 * c.nfields));
   for (int t = 0; t < c.nfields; t++) {
     int f = t / 4;
-    c.present[t] = f < r.nfreq && !(f == 1 && r.blank_second);
-    if (!c.present[t]) continue;
-    const D64 values[4] = {r.pr[f], r.carr_phase[f], (D64)r.doppler[f], (D64)r.cn0[f]};
-    c.value[t] = values[t % 4];
-    if (t % 4 == 1 && r.lli[f] != 0) c.flags[2 * t] = (char)('0' + r.lli[f]);
+    bool present = f < r.nfreq && !(f == 1 && r.blank_second);
+    if (present && (r.raw >> t & 1) != 0) {
+      Blank_values++;
+      present = false;
+    }
+    c.present[t] = present;
+    c.value[t] =
+        present ? ((r.negative >> t & 1) != 0 ? -(int64_t)r.field[t] : (int64_t)r.field[t]) : 0;
+    if (present && t % 4 == 1 && r.lli[f] != 0) c.flags[2 * t] = (char)('0' + r.lli[f]);
   }
   return c;
 }
 
 // The epoch line (full at a fresh start, else the difference) and the empty clock line.
-void put_epoch_line(std::string line, std::string* out) {
+void put_epoch_line(const std::string& line, std::string* out) {
+  static std::string diff;  // grows to the longest line once, then keeps its size
+  size_t longest = std::max(line.size(), Previous_line.size()) + 2;
+  if (diff.size() < longest) diff.resize(longest);
+  char* p = &diff[0];
   if (Fresh) {
     reset_all();
-    std::string full = line;
-    if (Version == 1) full[0] = '&';
-    while (!full.empty() && full.back() == ' ') full.pop_back();
-    *out += full;
+    size_t len = line.size();
+    while (len > 0 && line[len - 1] == ' ') len--;
+    memcpy(p, line.data(), len);
+    if (Version == 1 && len > 0) p[0] = '&';
+    p += len;
   } else {
-    append_diff(Previous_line.data(), Previous_line.size(), line.data(), line.size(), out);
+    p = put_diff(Previous_line.data(), Previous_line.size(), line.data(), line.size(), p);
   }
-  *out += "\n\n";  // and the empty clock line
+  *p++ = '\n';
+  *p++ = '\n';  // and the empty clock line
+  out->append(diff.data(), (size_t)(p - diff.data()));
   Previous_line = line;
   Fresh = false;
 }
 
+// The satellites of this epoch become those of the previous one; only the
+// satellites of the two epochs are touched.
 void end_epoch() {
-  for (auto& system : Sats)
-    for (SatState& s : system) {
-      s.in_previous = s.in_current;
-      s.in_current = false;
-    }
+  for (int i = 0; i < Previous_count; i++) Previous[i]->in_previous = false;
+  for (int i = 0; i < Current_count; i++) {
+    Current[i]->in_previous = true;
+    Current[i]->in_current = false;
+    Previous[i] = Current[i];
+  }
+  Previous_count = Current_count;
+  Current_count = 0;
 }
 
 // A special record: the line verbatim ('&' first in version 1.0), and

@@ -16,8 +16,8 @@ enum { CRX_MAX_FIELDS = 32 };
 struct CrxSat {
   char id[3];
   int nfields;
-  D64 value[CRX_MAX_FIELDS];
-  bool present[CRX_MAX_FIELDS];
+  int64_t value[CRX_MAX_FIELDS];  // thousandths, as the F14.3 field shows them
+  bool present[CRX_MAX_FIELDS];   // a value an F14.3 field holds; else blank
   char flags[2 * CRX_MAX_FIELDS];
 };
 

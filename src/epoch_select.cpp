@@ -46,28 +46,42 @@ bool on_grid(D64 t) {
 
 S16 frequencies() { return Obs_get_freq_mode() == FREQ_MODE_DUAL ? 2 : 1; }
 
+// Losses of lock of a dropped epoch are held for the satellite's signal;
+// only the satellites and signals measured in it are visited.
 void hold_lli() {
-  for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++)
-    for (S16 svid = 1; svid <= Obs_get_total_nsv(type); svid++) {
-      for (S16 f = 0; f < frequencies(); f++)
-        Held_lli[type][svid - 1][f] |= (U08)(Obs_get_lli(type, svid, f) & kLossOfLock);
-      for (int slot = 0; slot < SIGNALS_PER_SYSTEM; slot++)
-        Held_signal_lli[type][svid - 1][slot] |=
-            (U08)(Obs_get_signal_lli(type, svid, slot) & kLossOfLock);
+  const S16 nf = frequencies();
+  for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) {
+    S16 count = 0;
+    const OBS_DATA_T* slots = Obs_slots(type, &count);
+    for (S16 svid = 1; slots != nullptr && svid <= count && svid <= kMaxSlots; svid++)
+      for (S16 f = 0; f < nf; f++)
+        if (slots[svid - 1].valid[f])
+          Held_lli[type][svid - 1][f] |= (U08)(slots[svid - 1].lli[f] & kLossOfLock);
+    for (uint64_t sats = Obs_signal_satellites(type); sats != 0; sats &= sats - 1) {
+      S16 svid = 1;
+      while ((sats >> (svid - 1) & 1) == 0) svid++;
+      U08 mask = Obs_signal_mask(type, svid);
+      const SIGNAL_OBS_T* row = Obs_signal_row(type, svid);
+      for (int slot = 0; row != nullptr && slot < SIGNALS_PER_SYSTEM; slot++)
+        if ((mask >> slot & 1) != 0)
+          Held_signal_lli[type][svid - 1][slot] |= (U08)(row[slot].lli & kLossOfLock);
     }
+  }
 }
 
+// Held losses of lock go to the satellite's signal in the written epoch that
+// measures it; only satellites with something held are visited.
 void release_lli() {
+  const S16 nf = frequencies();
   for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++)
-    for (S16 svid = 1; svid <= Obs_get_total_nsv(type); svid++) {
-      for (S16 f = 0; f < frequencies(); f++) {
-        U08& held = Held_lli[type][svid - 1][f];
-        if (held != 0 && Obs_add_lli(type, svid, f, held)) held = 0;
-      }
-      for (int slot = 0; slot < SIGNALS_PER_SYSTEM; slot++) {
-        U08& held = Held_signal_lli[type][svid - 1][slot];
-        if (held != 0 && Obs_add_signal_lli(type, svid, slot, held)) held = 0;
-      }
+    for (S16 svid = 1; svid <= Obs_get_total_nsv(type) && svid <= kMaxSlots; svid++) {
+      U08* held = Held_lli[type][svid - 1];
+      for (S16 f = 0; f < nf; f++)
+        if (held[f] != 0 && Obs_add_lli(type, svid, f, held[f])) held[f] = 0;
+      U08* held_signal = Held_signal_lli[type][svid - 1];
+      for (int slot = 0; slot < SIGNALS_PER_SYSTEM; slot++)
+        if (held_signal[slot] != 0 && Obs_add_signal_lli(type, svid, slot, held_signal[slot]))
+          held_signal[slot] = 0;
     }
 }
 

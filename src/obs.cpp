@@ -330,6 +330,12 @@ S16 Obs_add_lli(S16 gnss_type, S16 svid, S16 freq, U08 lli) {
 
 S16 Obs_get_total_nsv(S16 gnss_type) { return table_of(gnss_type).size; }
 
+const OBS_DATA_T* Obs_slots(S16 gnss_type, S16* count) {
+  Table t = table_of(gnss_type);
+  *count = t.size;
+  return t.slots;
+}
+
 S16 Obs_convert_internal_svid_to_rinex_sat_number(S16 gnss_type, S16 svid) {
   return gnss_type == GNSS_TYPE_SBAS ? (S16)(svid + 19) : svid;
 }

@@ -55,6 +55,9 @@ S16 Obs_is_meas_lost();
 void Obs_set_measurement(U08 iod, S16 svid, S16 k_num, S16 gnss_type, U08 signal_type, S16 cn0,
                          U08 lli, U08 li, D64 pr, D64 carr_phase, F32 doppler, U08 pr_std,
                          U08 carr_phase_std, U08 doppler_std);
+// The constellation's slots (count of them, satellites 1..count) as they
+// stand, for reading an epoch without a call per satellite; nullptr for none.
+const OBS_DATA_T* Obs_slots(S16 gnss_type, S16* count);
 // Copies out the satellite's entries (two in dual-frequency mode); 0 when it has none.
 S16 Obs_get_measurement(S16 gnss_type, S16 svid, S16* l2_available_p, U08* signal_type, S16* cn0,
                         U08* lli, D64* pr, D64* carr_phase, F32* doppler);

@@ -25,16 +25,19 @@ typedef struct {
   S16 nsat;  // satellite records that follow
 } EPOCH_REC_T;
 
+// The fields of a satellite's record, per frequency: pseudorange, phase,
+// Doppler, C/N0. The converting thread turns each into the thousandths its
+// F14.3 field shows, so that the writer thread only writes digits.
+enum { SAT_FIELDS = 8 };
 typedef struct {
   char letter;       // system letter
   U08 sat;           // number as printed
   U08 nfreq;         // frequencies with values: 1 or 2
   U08 blank_second;  // a dual-frequency line whose second frequency is empty
   U08 lli[2];
-  S16 cn0[2];
-  F32 doppler[2];
-  D64 pr[2];
-  D64 carr_phase[2];
+  U08 raw;                     // bit k: field k is the value's double (no F14.3 field holds it)
+  U08 negative;                // bit k: field k is negative (-0.000 included)
+  uint64_t field[SAT_FIELDS];  // thousandths of the magnitude, or the double's bits
 } SAT_REC_T;
 
 // The largest epoch: every slot of every constellation.

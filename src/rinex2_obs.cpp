@@ -109,9 +109,10 @@ CrxSat compact_satellite(const SIGNAL_REC_T* recs, int first, int end, const std
     D64 v[4] = {0, 0, 0, 0};
     if (r != nullptr) signal_values(*r, v);
     for (int k = 0; k < 4 && c.nfields < CRX_MAX_FIELDS; k++, c.nfields++) {
-      bool holds = r != nullptr && Std_value_holds(v[k]);
+      int64_t thousandths = 0;
+      bool holds = r != nullptr && Std_value_holds(v[k], &thousandths);
       c.present[c.nfields] = holds;
-      c.value[c.nfields] = v[k];
+      c.value[c.nfields] = thousandths;
       if (holds && k == 1 && r->lli != 0) c.flags[2 * c.nfields] = (char)('0' + r->lli % 10);
     }
   }

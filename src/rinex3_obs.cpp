@@ -143,9 +143,10 @@ CrxSat compact_satellite(const SIGNAL_REC_T* recs, int first, int end) {
     D64 v[4] = {0, 0, 0, 0};
     if (measured) signal_values(recs[at], v);
     for (int k = 0; k < 4 && c.nfields < CRX_MAX_FIELDS; k++, c.nfields++) {
-      bool holds = measured && Std_value_holds(v[k]);
+      int64_t thousandths = 0;
+      bool holds = measured && Std_value_holds(v[k], &thousandths);
       c.present[c.nfields] = holds;
-      c.value[c.nfields] = v[k];
+      c.value[c.nfields] = thousandths;
       if (holds && k == 1 && recs[at].lli != 0)
         c.flags[2 * c.nfields] = (char)('0' + recs[at].lli % 10);
     }

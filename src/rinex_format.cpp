@@ -92,13 +92,6 @@ void leading_point_field(double x, char* buf, int n) {
 
 }  // namespace
 
-bool RINEX_f14_3_thousandths(double x, int64_t* thousandths) {
-  constexpr int64_t kLargest = 9999999999999LL;  // thousandths, each sign
-  constexpr int64_t kSmallest = -999999999999LL;
-  return RINEX_fixed_scaled(x, 3, thousandths) && *thousandths <= kLargest &&
-         *thousandths >= kSmallest;
-}
-
 void RINEX_format_exponent(double x, int width, int prec, char letter, char* buf) {
   double mag = std::fabs(x);
   Mantissa m = scientific(mag, prec + 1);
@@ -258,6 +251,23 @@ bool RINEX_fixed_scaled(double x, int prec, int64_t* scaled) {
   return true;
 }
 
+int RINEX_format_int(char* out, int v, int width) {
+  char text[16];
+  char* end = text + sizeof text;
+  char* p = end;
+  uint32_t m = v < 0 ? 0u - (uint32_t)v : (uint32_t)v;
+  do {
+    *--p = (char)('0' + m % 10);
+    m /= 10;
+  } while (m != 0);
+  if (v < 0) *--p = '-';
+  int len = (int)(end - p);
+  int pad = width > len ? width - len : 0;
+  for (int i = 0; i < pad; i++) out[i] = ' ';
+  memcpy(out + pad, p, (size_t)len);
+  return pad + len;
+}
+
 int RINEX_format_fixed(char* out, double x, int width, int prec) {
   if (!std::isfinite(x)) return format_non_finite(out, x, width);
   if (!(std::fabs(x) < kFastFixedLimit)) {  // huge values
@@ -273,43 +283,64 @@ int RINEX_format_fixed(char* out, double x, int width, int prec) {
 }
 
 bool RINEX_format_f14_3(char* out, double x) {
-  constexpr uint64_t kLargest = 9999999999999ULL;  // thousandths an F14.3 field holds
-  constexpr uint64_t kLargestNegative = 999999999999ULL;
-  if (!(std::fabs(x) < 1e10)) return false;  // NaN too
-  bool negative = std::signbit(x);
-  uint64_t ip, q;
-  split_fixed(std::fabs(x), 3, &ip, &q);
-  uint64_t thousandths = ip * 1000 + q;
-  if (thousandths > (negative ? kLargestNegative : kLargest)) return false;
-  // Written from the field's right end: three decimals, the point, the digits
-  // of the integer part (at most ten), the sign, blanks.
-  char* p = out + 14;
-  uint32_t decimals = (uint32_t)q;
-  p -= 2;
-  memcpy(p, kDigitPairs + 2 * (decimals % 100), 2);
-  *--p = (char)('0' + decimals / 100);
-  *--p = '.';
-  uint32_t high = (uint32_t)(ip / 100000000), low = (uint32_t)(ip % 100000000);
-  int digits = 0;
-  for (; low >= 100 || (high != 0 && digits < 8); digits += 2, low /= 100) {
-    p -= 2;
-    memcpy(p, kDigitPairs + 2 * (low % 100), 2);
-  }
-  if (high != 0) {
-    low = high;
-    while (low >= 100) {
-      p -= 2;
-      memcpy(p, kDigitPairs + 2 * (low % 100), 2);
-      low /= 100;
+  uint64_t thousandths;
+  bool negative;
+  if (!RINEX_f14_3_magnitude(x, &thousandths, &negative)) return false;
+  RINEX_put_f14_3(out, thousandths, negative);
+  return true;
+}
+
+namespace {
+
+// Every number below 10000 in four characters: with leading zeros, and
+// right-aligned with leading blanks; the writers' digits come four at a time.
+struct FourDigits {
+  char zero[10000][4];
+  char blank[10000][4];
+  FourDigits() {
+    for (int n = 0; n < 10000; n++) {
+      const int digits[4] = {n / 1000, n / 100 % 10, n / 10 % 10, n % 10};
+      bool leading = true;
+      for (int k = 0; k < 4; k++) {
+        zero[n][k] = (char)('0' + digits[k]);
+        leading = leading && digits[k] == 0 && k < 3;
+        blank[n][k] = leading ? ' ' : zero[n][k];
+      }
     }
   }
-  if (low >= 10) {
-    p -= 2;
-    memcpy(p, kDigitPairs + 2 * low, 2);
-  } else {
-    *--p = (char)('0' + low);
+};
+const FourDigits kFour;
+
+// The digits of n < 10000 (at least one).
+inline int digit_count(uint32_t n) { return 1 + (n >= 10) + (n >= 100) + (n >= 1000); }
+
+}  // namespace
+
+void RINEX_put_f14_3(char* out, uint64_t thousandths, bool negative) {
+  // Ten columns of the integer part, the point, three decimals.
+  uint64_t ip = thousandths / 1000;
+  uint32_t decimals = (uint32_t)(thousandths - ip * 1000);
+  out[10] = '.';
+  memcpy(out + 11, kFour.zero[decimals] + 1, 3);
+  int first;  // the column of the first digit
+  if (ip < 10000) {
+    memcpy(out, "      ", 6);
+    memcpy(out + 6, kFour.blank[ip], 4);
+    first = 10 - digit_count((uint32_t)ip);
+  } else if (ip < 100000000) {
+    uint32_t high = (uint32_t)ip / 10000, low = (uint32_t)ip - high * 10000;
+    memcpy(out, "  ", 2);
+    memcpy(out + 2, kFour.blank[high], 4);
+    memcpy(out + 6, kFour.zero[low], 4);
+    first = 6 - digit_count(high);
+  } else {  // nine or ten digits (a negative value has at most nine)
+    uint32_t top = (uint32_t)(ip / 100000000);
+    uint32_t rest = (uint32_t)(ip - (uint64_t)top * 100000000);
+    uint32_t high = rest / 10000, low = rest - high * 10000;
+    memcpy(out, kFour.blank[top] + 2, 2);
+    memcpy(out + 2, kFour.zero[high], 4);
+    memcpy(out + 6, kFour.zero[low], 4);
+    first = top >= 10 ? 0 : 1;
   }
-  if (negative) *--p = '-';
-  while (p > out) *--p = ' ';
-  return true;
+  if (negative) out[first - 1] = '-';
 }

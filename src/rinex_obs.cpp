@@ -9,8 +9,8 @@
 #include "creation_date.h"
 #include "crx_encode.h"
 #include "epoch_select.h"
-#include "obs_codes.h"
 #include "obs.h"
+#include "obs_codes.h"
 #include "output_stage.h"
 #include "rinex_config.h"
 #include "rinex_format.h"
@@ -135,30 +135,40 @@ void put_phase_shift_lines(Text* fp, bool dual) {
   }
 }
 
+// Field k of a record as printf's "%14.3f" writes it: its digits, or for a
+// value no F14.3 field holds the general formatter's text.
+inline char* put_field(char* p, const SAT_REC_T& r, int k) {
+  if ((r.raw >> k & 1) == 0) {
+    RINEX_put_f14_3(p, r.field[k], (r.negative >> k & 1) != 0);
+    return p + 14;
+  }
+  D64 x;
+  memcpy(&x, &r.field[k], sizeof x);
+  return p + RINEX_format_fixed(p, x, 14, 3);
+}
+
 // Writes the satellite's record line into line; returns its length.
-int format_record(char* line, char letter, S16 sat, bool dual_line, bool second_valid,
-                  const D64* pr, const D64* carr_phase, const F32* doppler, const S16* cn0,
-                  const U08* lli) {
+int format_record(char* line, const SAT_REC_T& r) {
+  bool dual_line = r.nfreq == 2 || r.blank_second != 0;
   char* p = line;
-  *p++ = letter;
-  *p++ = sat >= 10 ? (char)('0' + sat / 10 % 10) : ' ';
-  *p++ = (char)('0' + sat % 10);
-  S16 nfreq = (dual_line && second_valid) ? 2 : 1;
-  for (S16 i = 0; i < nfreq; i++) {
-    p += RINEX_format_fixed(p, pr[i], 14, 3);
+  *p++ = r.letter;
+  *p++ = r.sat >= 10 ? (char)('0' + r.sat / 10 % 10) : ' ';
+  *p++ = (char)('0' + r.sat % 10);
+  for (int i = 0; i < r.nfreq; i++) {
+    p = put_field(p, r, 4 * i);
     *p++ = ' ';
     *p++ = ' ';
-    p += RINEX_format_fixed(p, carr_phase[i], 14, 3);
-    *p++ = lli[i] != 0 ? (char)('0' + lli[i]) : ' ';
+    p = put_field(p, r, 4 * i + 1);
+    *p++ = r.lli[i] != 0 ? (char)('0' + r.lli[i]) : ' ';
     *p++ = ' ';
-    p += RINEX_format_fixed(p, (D64)doppler[i], 14, 3);
+    p = put_field(p, r, 4 * i + 2);
     *p++ = ' ';
     *p++ = ' ';
-    p += RINEX_format_fixed(p, (D64)cn0[i], 14, 3);
+    p = put_field(p, r, 4 * i + 3);
     *p++ = ' ';
     *p++ = ' ';
   }
-  if (dual_line && !second_valid) {
+  if (dual_line && r.nfreq != 2) {
     memset(p, ' ', 64);
     p += 64;
   }
@@ -166,13 +176,35 @@ int format_record(char* line, char letter, S16 sat, bool dual_line, bool second_
   return (int)(p - line);
 }
 
+// Field k of a record from its value: the thousandths an F14.3 field shows,
+// or the double itself where no such field holds it.
+inline void set_field(SAT_REC_T* r, int k, D64 x) {
+  bool negative;
+  if (RINEX_f14_3_magnitude(x, &r->field[k], &negative)) {
+    r->negative = (U08)(r->negative | (negative ? 1 << k : 0));
+    return;
+  }
+  memcpy(&r->field[k], &x, sizeof x);
+  r->raw = (U08)(r->raw | 1 << k);
+}
+
 // "> yyyy mm dd hh mm ss.sssssss  f nnn": the start of epoch and event lines.
 int format_epoch_start(char* line, const UTC_TIME_T& t, int flag, int nsat) {
-  int n = snprintf(line, kMaxLine, "> %4d %2d %2d %2d %2d", t.year, (U08)t.month, (U08)t.day,
-                   (U08)t.hour, (U08)t.minute);
-  n += RINEX_format_fixed(line + n, t.sec, 11, 7);
-  n += snprintf(line + n, (size_t)(kMaxLine - n), "  %1d%3d", flag, nsat);
-  return n;
+  // "> %4d %2d %2d %2d %2d%11.7f  %1d%3d", without printf: it runs for every epoch.
+  char* p = line;
+  *p++ = '>';
+  *p++ = ' ';
+  p += RINEX_format_int(p, t.year, 4);
+  for (int field : {(U08)t.month, (U08)t.day, (U08)t.hour, (U08)t.minute}) {
+    *p++ = ' ';
+    p += RINEX_format_int(p, field, 2);
+  }
+  p += RINEX_format_fixed(p, t.sec, 11, 7);
+  *p++ = ' ';
+  *p++ = ' ';
+  p += RINEX_format_int(p, flag, 1);
+  p += RINEX_format_int(p, nsat, 3);
+  return (int)(p - line);
 }
 
 // INTERVAL is the spacing of the epochs written; before two epochs are written
@@ -232,18 +264,28 @@ void RINEX_put_obs_body() {
     if (!RINEX_is_able_to_output_measurement(type)) continue;
     char letter = system_letter(type);
     bool dual_line = dual && type != GNSS_TYPE_SBAS;
-    S16 total = Obs_get_total_nsv(type);
+    S16 total = 0;
+    const OBS_DATA_T* slots = Obs_slots(type, &total);
     for (S16 svid = 1; svid <= total && e.nsat < MAX_EPOCH_SATS; svid++) {
-      S16 l2_available = 0;
-      U08 signal_type[2] = {0, 0};
-      SAT_REC_T r = {};
-      if (!Obs_get_measurement(type, svid, &l2_available, signal_type, r.cn0, r.lli, r.pr,
-                               r.carr_phase, r.doppler))
-        continue;
+      const OBS_DATA_T& slot = slots[svid - 1];
+      if (!slot.valid[0] && !slot.valid[1]) continue;
+      bool l2_available = slot.valid[1] != 0;
+      SAT_REC_T r;
       r.letter = letter;
       r.sat = (U08)Obs_convert_internal_svid_to_rinex_sat_number(type, svid);
-      r.nfreq = (dual_line && l2_available != 0) ? 2 : 1;
-      r.blank_second = (dual_line && l2_available == 0) ? 1 : 0;
+      r.nfreq = (dual_line && l2_available) ? 2 : 1;
+      r.blank_second = (dual_line && !l2_available) ? 1 : 0;
+      r.raw = r.negative = 0;
+      r.lli[1] = 0;
+      for (int i = 0; i < r.nfreq; i++) {
+        r.lli[i] = slot.lli[i];
+        set_field(&r, 4 * i, slot.pr[i]);
+        set_field(&r, 4 * i + 1, slot.carr_phase[i]);
+        set_field(&r, 4 * i + 2, (D64)slot.doppler[i]);
+        // C/N0 is a whole number: its thousandths need no conversion.
+        r.field[4 * i + 3] = (uint64_t)(slot.cn0[i] < 0 ? -slot.cn0[i] : slot.cn0[i]) * 1000;
+        r.negative = (U08)(r.negative | (slot.cn0[i] < 0 ? 1 << (4 * i + 3) : 0));
+      }
       memcpy(&sats[e.nsat++], &r, sizeof r);
     }
   }
@@ -282,9 +324,7 @@ void RINEX_format_epoch(const EPOCH_REC_T& e, const SAT_REC_T* sats, std::string
       out->append(block, (size_t)n);
       n = 0;
     }
-    const SAT_REC_T& r = sats[i];
-    n += format_record(block + n, r.letter, r.sat, r.nfreq == 2 || r.blank_second != 0,
-                       r.nfreq == 2, r.pr, r.carr_phase, r.doppler, r.cn0, r.lli);
+    n += format_record(block + n, sats[i]);
   }
   out->append(block, (size_t)n);
 }

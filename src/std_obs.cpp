@@ -116,9 +116,8 @@ std::string Std_leap_line() {
   return fixed_line("%6d%54s%-20s\n", Nav_get_delta_t_ls(GNSS_TYPE_GPS), "", "LEAP SECONDS");
 }
 
-bool Std_value_holds(D64 value) {
-  int64_t unused;
-  if (RINEX_f14_3_thousandths(value, &unused)) return true;
+bool Std_value_holds(D64 value, int64_t* thousandths) {
+  if (RINEX_f14_3_thousandths(value, thousandths)) return true;
   Blank_values++;
   return false;
 }

@@ -43,8 +43,9 @@ std::string Std_leap_line();
 // (header lines kept at 80 columns) when the run writes Compact RINEX.
 std::string Std_end_header(Text* t, int crx_version);
 
-// True when an F14.3 field holds the value; a value it does not hold is counted.
-bool Std_value_holds(D64 value);
+// True, with its thousandths, when an F14.3 field holds the value; a value
+// it does not hold is counted.
+bool Std_value_holds(D64 value, int64_t* thousandths);
 // One 16-column observation field: the value in F14.3 (blank when absent or
 // when no such field holds it, which is counted), the loss-of-lock digit
 // (blank for 0) and a blank signal strength. Returns 16.
