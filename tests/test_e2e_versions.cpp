@@ -555,4 +555,5 @@ TEST(RinexVersions, GalileoIonosphereRecordWithItsRegionFlags) {
   ASSERT_TRUE(ion != nav.end() && ion + 2 < nav.end()) << r.nav;
   EXPECT_EQ(e19(100 * 0x1p-2) + e19(-5 * 0x1p-8) + e19(7 * 0x1p-15), ion[1].substr(23));
   EXPECT_EQ("    " + e19(1 | 1 << 2 | 1 << 4), ion[2]);
+  EXPECT_EQ(std::string::npos, r.nav.find("IONOSPHERIC CORR"));  // records, not header lines
 }
