@@ -11,6 +11,7 @@ set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu /)
 # come from the two hangs in its first thread under qemu.
 set(CMAKE_LIBRARY_ARCHITECTURE aarch64-linux-gnu)
 set(ZLIB_USE_STATIC_LIBS ON)
+set(LIBDEFLATE_USE_STATIC_LIBS ON)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
