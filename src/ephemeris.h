@@ -75,9 +75,6 @@ typedef struct {
   U08 En;
   U08 p1234;
   U08 P_flag;
-  S16 valid;
-  U16 rsvd1;
-  U32 rsvd2;
   U16 N4;
 } GLOEPH_T;
 

@@ -89,8 +89,5 @@ S16 Eph_glonass_update(const U32* string_p, GLOEPH_T* gloeph, D64* glo_tau_c_p) 
 
   gloeph->healthy = (U08)((bn << 1) | ln);
   gloeph->p1234 = (U08)((p1 << 3) | (p2 << 2) | (p3 << 1) | p4);
-  gloeph->valid = 1;
-  gloeph->rsvd1 = 0;
-  gloeph->rsvd2 = 0;
   return 1;
 }

@@ -382,11 +382,6 @@ const SIGNAL_OBS_T* Obs_signal(S16 gnss_type, S16 svid, int slot) {
                                                         : nullptr;
 }
 
-U08 Obs_get_signal_lli(S16 gnss_type, S16 svid, int slot) {
-  const SIGNAL_OBS_T* s = Obs_signal(gnss_type, svid, slot);
-  return s != nullptr ? s->lli : 0;
-}
-
 S16 Obs_add_signal_lli(S16 gnss_type, S16 svid, int slot, U08 lli) {
   if (Obs_signal(gnss_type, svid, slot) == nullptr) return 0;
   SIGNAL_OBS_T& s = Signals[gnss_type][svid - 1][slot];

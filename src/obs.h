@@ -87,9 +87,8 @@ U08 Obs_signal_mask(S16 gnss_type, S16 svid);
 const SIGNAL_OBS_T* Obs_signal(S16 gnss_type, S16 svid, int slot);
 // The satellite's signals by place (read those its mask shows); nullptr for no such satellite.
 const SIGNAL_OBS_T* Obs_signal_row(S16 gnss_type, S16 svid);
-// The loss-of-lock indicator of one signal in the current epoch (0 when not
-// measured), and indicator bits added to it (1 when it was measured).
-U08 Obs_get_signal_lli(S16 gnss_type, S16 svid, int slot);
+// Adds loss-of-lock indicator bits to one signal of the current epoch (1
+// when it was measured).
 S16 Obs_add_signal_lli(S16 gnss_type, S16 svid, int slot, U08 lli);
 // The GPS week and seconds of week the store's current time came from.
 void Obs_set_gps_time(S32 wn, D64 tow);

@@ -46,7 +46,7 @@ std::vector<std::string> metadata_options() {
   std::vector<std::string> o;
   for (const TextSetting& t : kTexts) o.insert(o.end(), {t.option, t.value()});
   o.insert(o.end(), {"--comment", "Pillar #2 north", "--antenna-delta", "1.512,0.1,-0.2",
-                     "--position", "1234567.12346,-7654321.5,0.001", "--interval", "1"});
+                     "--position", "1234567.12346,-7654321.5,0.001", "--interval", "0.5"});
   return o;
 }
 
@@ -59,7 +59,7 @@ std::string station_file() {
   return f +
          "   # indented comment\r\ncomment=\"Pillar #2 north\"\r\nantenna-delta = "
          "1.512,0.1,-0.2\r\n"
-         "position = 1234567.12346,-7654321.5,0.001\r\ninterval = 1\r\ncrx = no\r\ngzip = no\r\n";
+         "position = 1234567.12346,-7654321.5,0.001\r\ninterval = 0.5\r\ncrx = no\r\ngzip = no\r\n";
 }
 
 Bytes sample_log() {
@@ -113,7 +113,7 @@ TEST(Settings, MetadataLandsInItsColumnsFromOptionsAndStationFile) {
       "  1234567.1235 -7654321.5000        0.0010" + pad("", 18) + "APPROX POSITION XYZ ",
       "        1.5120        0.1000       -0.2000" + pad("", 18) + "ANTENNA: DELTA H/E/N",
       "G    4 C1C L1C D1C S1C" + pad("", 38) + "SYS / # / OBS TYPES ",
-      "     1.000" + pad("", 50) + "INTERVAL            ",
+      "     1.000" + pad("", 50) + "INTERVAL            ",  // the spacing written, not 0.5
       "  2026     1     8     0     0    0.0000000     GPS         TIME OF FIRST OBS   ",
       "  2026     1     8     0     2   59.0000000     GPS         TIME OF LAST OBS    "};
   ASSERT_GT(obs.size(), want.size() + 2);

@@ -78,8 +78,9 @@ Bytes sample_log() {
   return Bytes(s.begin(), s.end());
 }
 
-// Values of a file by satellite, observation kind and band, and epoch ("G02 C1 t"),
-// so that RINEX 2 and 3 files and their codes compare.
+// Values and loss-of-lock indicators of a file by satellite, observation kind
+// and band, and epoch ("G02 C1 t"), so that RINEX 2 and 3 files and their
+// codes compare.
 std::map<std::string, double> values(const std::string& text) {
   ObsFile obs;
   std::string error;
@@ -94,6 +95,8 @@ std::map<std::string, double> values(const std::string& text) {
         char key[48];
         snprintf(key, sizeof key, "%c%02d %.2s %.3f", s.sys, s.prn, types[k].c_str(), e.t);
         if (std::isfinite(v)) out[key] = v;
+        unsigned char lli = obs.lli[s.first_value + k];
+        if (lli != 0) out[std::string(key) + " lli"] = lli;
       }
     }
   return out;
@@ -183,6 +186,11 @@ TEST(RinexVersions, SameValuesAsTheOriginalWriterInEveryForm) {
   auto v211 = run_program({"log.dat", "-dual_freq", "--rinex-version", "2.11"}, "log.dat", log);
   auto want = values(original.obs);
   EXPECT_EQ(want, values(v302.obs));
+  for (const char* label : {"APPROX POSITION XYZ", "ANTENNA: DELTA H/E/N"}) {
+    size_t a = original.obs.find(label), b = v302.obs.find(label);
+    ASSERT_TRUE(a != std::string::npos && b != std::string::npos) << label;
+    EXPECT_EQ(original.obs.substr(a - 60, 80), v302.obs.substr(b - 60, 80));
+  }
   std::map<std::string, double> g_r_e_s;  // the systems of 2.11
   for (const auto& v : want)
     if (std::string("GRES").find(v.first[0]) != std::string::npos) g_r_e_s.insert(v);
@@ -519,12 +527,13 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   EXPECT_EQ(want, got);
 }
 
-// The QZSS fit interval: hours (4 or 6) up to 3.02, its flag (0 or 1) from 3.03.
+// The QZSS record's clock terms, and its fit interval: hours (4 or 6) up to
+// 3.02, its flag (0 or 1) from 3.03.
 TEST(RinexVersions, QzssFitIntervalHoursThenFlag) {
   Bytes log = e5(1, 345600000, {{4, 193, 0x07, 40, 2e7, 1.0, 1.0f, 0}});
   for (uint32_t fit : {0u, 1u}) {
     GpsLnav v = {};
-    v.fit = fit, v.iodc = v.iode = 10 + fit;
+    v.fit = fit, v.iodc = v.iode = 10 + fit, v.af0 = 1000, v.af1 = -5, v.af2 = 3;
     auto sf = encode_gps_lnav(v);
     for (uint8_t s = 1; s <= 3; s++)
       append(&log, frame(gps_subframe_payload((uint8_t)(193 + 2 * fit), s, sf[s - 1u])));
@@ -534,6 +543,8 @@ TEST(RinexVersions, QzssFitIntervalHoursThenFlag) {
     Lines got = lines(r.nav.substr(r.nav.find("END OF HEADER") + 21));
     ASSERT_EQ(16u, got.size()) << version;
     bool flag = version[2] == '0' && version[3] == '5';
+    EXPECT_EQ(e19(1000 * 0x1p-31) + e19(-5 * 0x1p-43) + e19(3 * 0x1p-55), got[0].substr(23))
+        << version;  // the clock terms on the first line
     EXPECT_EQ("    " + e19(0) + e19(flag ? 0 : 4), got[7]) << version;
     EXPECT_EQ("    " + e19(0) + e19(flag ? 1 : 6), got[15]) << version;
   }

@@ -73,6 +73,7 @@ TEST(Subframe, GpsPage18ByDataIdAndOrigin) {
   Nav_init();
 }
 
+// The last satellite number, so that the sanitizer build sees a store beyond its row.
 TEST(Subframe, BeiDouD1RejectedSetStillStoresIonosphereAndPage10) {
   SF_init();
   Nav_init();
@@ -84,7 +85,7 @@ TEST(Subframe, BeiDouD1RejectedSetStillStoresIonosphereAndPage10) {
   auto sf = encode_bds_d1(v);
   for (int i = 1; i <= 3; i++)
     EXPECT_EQ(0,
-              SF_bd2_d1_collect_subframe123(8, (U08)i, stored_bds(sf[(size_t)i - 1], 10).data()));
+              SF_bd2_d1_collect_subframe123(37, (U08)i, stored_bds(sf[(size_t)i - 1], 10).data()));
   F32 a[4];
   S32 b[4];
   Nav_get_iono_parameter(GNSS_TYPE_BD2, a, b);
@@ -92,14 +93,14 @@ TEST(Subframe, BeiDouD1RejectedSetStillStoresIonosphereAndPage10) {
   EXPECT_EQ(-65536, b[3]);
   v.toe = 500;
   sf = encode_bds_d1(v);
-  EXPECT_EQ(1, SF_bd2_d1_collect_subframe123(8, 3, stored_bds(sf[2], 10).data()));  // flags kept
+  EXPECT_EQ(1, SF_bd2_d1_collect_subframe123(37, 3, stored_bds(sf[2], 10).data()));  // flags kept
 
   BdsUtc u = {-3, 7, 200, 0, 0};
   auto page10 = stored_bds(encode_bds_d1_page10(1000, u), 10);
   auto page9 = page10;
   page9[1] ^= 3u << 10;  // page number 9 instead of 10
-  EXPECT_EQ(0, SF_bd2_d1_update_subframe5(8, 5, page9.data()));
-  EXPECT_EQ(1, SF_bd2_d1_update_subframe5(8, 5, page10.data()));  // the file shows its fields
+  EXPECT_EQ(0, SF_bd2_d1_update_subframe5(37, 5, page9.data()));
+  EXPECT_EQ(1, SF_bd2_d1_update_subframe5(37, 5, page10.data()));  // the file shows its fields
   EXPECT_EQ(-3, Nav_get_delta_t_ls(GNSS_TYPE_BD2));
   Nav_init();
 }
@@ -150,4 +151,6 @@ TEST(Subframe, NumbersOutsideTheTablesAreRefused) {
     EXPECT_EQ(0, SF_gal_collect_word123456(36, type, stored_galileo(gal[0]).data()));
 
   for (S16 freq : {-1, 2}) EXPECT_EQ(0, Obs_get_lli(GNSS_TYPE_GPS, 32, freq));
+  for (S16 geo : {-1, 19, 100})
+    EXPECT_EQ(nullptr, Eph_sbas_get_reference(geo));  // PRN 119, 139, 220
 }
