@@ -93,11 +93,21 @@ void put_id(char* p, const SIGNAL_REC_T& r) {
 // " yy mm dd hh mm ss.sssssss  f nnn".
 int epoch_start(char* line, const SIGNAL_EPOCH_T& e, int nsat) {
   UTC_TIME_T c = TCVT_gps_calendar(e.week, e.tow);
-  int n =
-      snprintf(line, 64, " %02d %2d %2d %2d %2d", c.year % 100, c.month, c.day, c.hour, c.minute);
-  n += RINEX_format_fixed(line + n, c.sec, 11, 7);
-  n += snprintf(line + n, 16, "  %1d%3d", e.flag % 10, nsat % 1000);
-  return n;
+  // " %02d %2d %2d %2d %2d%11.7f  %1d%3d", without printf: it runs for every epoch.
+  char* p = line;
+  *p++ = ' ';
+  *p++ = (char)('0' + c.year % 100 / 10);
+  *p++ = (char)('0' + c.year % 10);
+  for (int field : {c.month, c.day, c.hour, c.minute}) {
+    *p++ = ' ';
+    p += RINEX_format_int(p, field, 2);
+  }
+  p += RINEX_format_fixed(p, c.sec, 11, 7);
+  *p++ = ' ';
+  *p++ = ' ';
+  *p++ = (char)('0' + e.flag % 10);
+  p += RINEX_format_int(p, nsat % 1000, 3);
+  return (int)(p - line);
 }
 
 CrxSat compact_satellite(const SIGNAL_REC_T* recs, int first, int end, const std::string& bands) {

@@ -100,11 +100,22 @@ void put_version_line(Text* t) {
 // The epoch line up to its satellite count: "> yyyy mm dd hh mm ss.sssssss  f nnn".
 int epoch_start(char* line, const SIGNAL_EPOCH_T& e, int nsat) {
   UTC_TIME_T c = TCVT_gps_calendar(e.week, e.tow);
-  int n = snprintf(line, 64, "> %4d %02d %02d %02d %02d", c.year % 10000, c.month, c.day, c.hour,
-                   c.minute);
-  n += RINEX_format_fixed(line + n, c.sec, 11, 7);
-  n += snprintf(line + n, 16, "  %1d%3d", e.flag % 10, nsat % 1000);
-  return n;
+  // "> %4d %02d %02d %02d %02d%11.7f  %1d%3d", without printf: it runs for every epoch.
+  char* p = line;
+  *p++ = '>';
+  *p++ = ' ';
+  p += RINEX_format_int(p, c.year % 10000, 4);
+  for (int field : {c.month, c.day, c.hour, c.minute}) {
+    *p++ = ' ';
+    *p++ = (char)('0' + field / 10 % 10);
+    *p++ = (char)('0' + field % 10);
+  }
+  p += RINEX_format_fixed(p, c.sec, 11, 7);
+  *p++ = ' ';
+  *p++ = ' ';
+  *p++ = (char)('0' + e.flag % 10);
+  p += RINEX_format_int(p, nsat % 1000, 3);
+  return (int)(p - line);
 }
 
 // The records of one satellite: [first, end).
