@@ -29,6 +29,8 @@ S32 Seen;
 S32 Written;
 D64 Last_written;
 D64 Shortest_spacing;
+bool Live;     // a live source: long gaps count as drops
+bool Holding;  // flags are held for later observations
 
 D64 epoch_seconds() {
   UTC_TIME_T t;
@@ -100,17 +102,38 @@ void Select_start_run() {
   memset(Held_lli, 0, sizeof Held_lli);
   memset(Held_signal_lli, 0, sizeof Held_signal_lli);
   Seen = Written = 0;
+  Holding = false;
   Last_written = Shortest_spacing = 0;
 }
+
+namespace {
+
+// After a gap the phase of every signal starts anew: each signal's next
+// observation carries a loss of lock.
+void hold_gap() {
+  for (auto& system : Held_lli)
+    for (auto& sat : system)
+      for (U08& f : sat) f |= kLossOfLock;
+  for (auto& system : Held_signal_lli)
+    for (auto& sat : system)
+      for (U08& slot : sat) slot |= kLossOfLock;
+  Holding = true;
+}
+
+}  // namespace
 
 S16 Select_take_epoch() {
   D64 t = epoch_seconds();
   Seen++;
+  // A live source: a gap of more than ten data intervals is a gap too.
+  if (Live && Written > 0 && Shortest_spacing > 0 && t - Last_written > 10 * Shortest_spacing)
+    hold_gap();
   if (Active && !(in_window(t) && on_grid(t))) {
     hold_lli();
+    Holding = true;
     return 0;
   }
-  if (Active) release_lli();
+  if (Holding) release_lli();
   D64 spacing = t - Last_written;
   if (Written > 0 && spacing > 0 && (Shortest_spacing == 0 || spacing < Shortest_spacing))
     Shortest_spacing = spacing;
@@ -118,6 +141,10 @@ S16 Select_take_epoch() {
   Written++;
   return 1;
 }
+
+void Select_mark_gap() { hold_gap(); }
+
+void Select_set_live(bool live) { Live = live; }
 
 S16 Select_take_event() { return (!Active || in_window(epoch_seconds())) ? 1 : 0; }
 

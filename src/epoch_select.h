@@ -15,6 +15,12 @@ void Select_start_run();
 // Decides on the store's complete epoch: 1 = write it (held flags are added
 // to its observations first), 0 = drop it (its loss-of-lock flags are held).
 S16 Select_take_epoch();
+// The line dropped (bytes may be missing): the next observation of every
+// signal carries a loss of lock.
+void Select_mark_gap();
+// A live source: a gap of more than ten data intervals between epochs counts
+// as a drop too.
+void Select_set_live(bool live);
 // 1 when an event stamp at the store's time is written: inside the window.
 S16 Select_take_event();
 // The shortest spacing of consecutive written epochs in seconds; 0 below two epochs.

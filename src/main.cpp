@@ -23,8 +23,10 @@
 #include "const.h"
 #include "epoch_select.h"
 #include "file_io.h"
+#include "raw_source.h"
 #include "rinex_config.h"
 #include "rinex_files.h"
+#include "run_stop.h"
 #include "settings.h"
 
 namespace {
@@ -35,6 +37,7 @@ constexpr S16 kStopBadSettings = 3;
 constexpr size_t kRawBufferSize = 1 << 20;
 constexpr size_t kConsoleBufferSize = 1 << 14;
 FILE* Fp_raw;
+SourceSpec Source;
 char Raw_stream_buffer[kRawBufferSize];
 // The progress line is printed after every frame: through a buffer a console
 // costs what a file costs (an unbuffered Windows console takes one system call
@@ -99,6 +102,7 @@ S16 open_raw_and_rinex_files(S16 n, char* input) {
     show_help_messages();
     exit(0);
   }
+  if (Source_is_live(Source)) return 1;  // its reading thread opens it
   Fp_raw = File_open(input, "rb");
   if (Fp_raw == nullptr) {
     puts("Raw file open error~");
@@ -205,6 +209,20 @@ S16 get_main_parameter(int argc, char** argv, S16* enable_gps, S16* enable_qzss,
       return kStopBadSettings;
     }
   }
+  // The raw-file argument: a file as always, or a live source, which runs
+  // for as long as the station does and so needs periods (with long names).
+  std::string source_error = argc >= 2 ? Source_parse(argv[1], &Source) : "";
+  if (!source_error.empty()) {
+    puts(source_error.c_str());
+    return kStopBadSettings;
+  }
+  if (Source_is_live(Source) && !(settings.split > 0)) {
+    printf(
+        "Source %s: a live source needs --split (15m, 1h or 1d): its files are closed period "
+        "by period\n",
+        argv[1]);
+    return kStopBadSettings;
+  }
   RINEX_configure(settings);
   Select_configure(settings);
   if (!open_raw_and_rinex_files((S16)(argc < 2 ? argc : 2), argv[1])) return 0;
@@ -247,12 +265,16 @@ int main(int argc, char** argv) {
   utf8_arguments(&argc, &argv);
 #endif
   setvbuf(stdout, Console_buffer, _IOFBF, kConsoleBufferSize);
+  Stop_install_handlers();
   S16 enable_gps, enable_qzss, enable_sbas, enable_glo, enable_bd2, enable_dual_freq_mode;
   S16 enable_gal = 0;
   S16 go_on = get_main_parameter(argc, argv, &enable_gps, &enable_qzss, &enable_sbas, &enable_glo,
                                  &enable_bd2, &enable_gal, &enable_dual_freq_mode);
   if (go_on != 1) return go_on == kStopBadSettings ? kStopBadSettings : 0;
   S16 freq_mode = enable_dual_freq_mode ? FREQ_MODE_DUAL : FREQ_MODE_L1_ONLY;
-  return convert_raw_file(Fp_raw, enable_gps, enable_qzss, enable_sbas, enable_glo, enable_bd2,
-                          enable_gal, freq_mode);
+  int status = convert_raw_file(Fp_raw, Source, enable_gps, enable_qzss, enable_sbas, enable_glo,
+                                enable_bd2, enable_gal, freq_mode);
+  fflush(stdout);
+  Stop_finished();
+  return status;
 }

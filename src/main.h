@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "data_type.h"
+#include "raw_source.h"
 
 // Frame buffer size: payload and checksum together must fit.
 enum { FRAME_BUFFER_SIZE = 2000 };
@@ -19,8 +20,10 @@ int raw_read_errno();
 // headers, the pass over the log, the header rewrite; closes all three files.
 // Returns the exit status: 1, or 2 when the log could not be read to its end or
 // an output could not be written completely (the reason is printed).
-int convert_raw_file(FILE* fp_raw, S16 enable_gps, S16 enable_qzss, S16 enable_sbas, S16 enable_glo,
-                     S16 enable_bd2, S16 enable_gal, S16 freq_mode);
+// fp_raw is nullptr for a live source (source).
+int convert_raw_file(FILE* fp_raw, const SourceSpec& source, S16 enable_gps, S16 enable_qzss,
+                     S16 enable_sbas, S16 enable_glo, S16 enable_bd2, S16 enable_gal,
+                     S16 freq_mode);
 // Exclusive OR of buf[0] to buf[len-1]; 0 for len 0.
 U08 calculate_checksum(const unsigned char* buf, int len);
 

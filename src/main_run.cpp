@@ -10,10 +10,14 @@
 #include "main.h"
 #include "nav.h"
 #include "obs.h"
+#include "raw_journal.h"
+#include "raw_source.h"
 #include "rinex_config.h"
 #include "rinex_files.h"
+#include "run_stop.h"
 #include "signal_epoch.h"
 #include "signal_scan.h"
+#include "station_status.h"
 #include "std_nav.h"
 #include "subframe.h"
 
@@ -21,9 +25,14 @@ namespace {
 
 // The standard writers' types: the signals the log holds, as the version and
 // the selection let them be written; what is left out is said on the console.
+// A live source cannot be scanned ahead: its files list every signal the
+// receiver has, blank where one is not measured.
 void plan_types(FILE* fp_raw, int version, bool dual) {
   bool present[SIG_COUNT] = {};
-  Scan_log_signals(fp_raw, present);
+  if (fp_raw != nullptr)
+    Scan_log_signals(fp_raw, present);
+  else
+    for (bool& p : present) p = true;
   bool selected[GNSS_NTYPE] = {};
   for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++)
     selected[type] = RINEX_is_able_to_output_measurement(type) != 0;
@@ -37,6 +46,7 @@ void plan_types(FILE* fp_raw, int version, bool dual) {
 // A log whose size is unknown (a pipe) gets them.
 bool threads_pay(FILE* fp_raw) {
   constexpr long kThreadedLogBytes = 3L << 20;
+  if (fp_raw == nullptr) return true;
   long at = ftell(fp_raw);
   if (at < 0 || fseek(fp_raw, 0, SEEK_END) != 0) return true;
   long size = ftell(fp_raw);
@@ -46,8 +56,9 @@ bool threads_pay(FILE* fp_raw) {
 
 }  // namespace
 
-int convert_raw_file(FILE* fp_raw, S16 enable_gps, S16 enable_qzss, S16 enable_sbas, S16 enable_glo,
-                     S16 enable_bd2, S16 enable_gal, S16 freq_mode) {
+int convert_raw_file(FILE* fp_raw, const SourceSpec& source, S16 enable_gps, S16 enable_qzss,
+                     S16 enable_sbas, S16 enable_glo, S16 enable_bd2, S16 enable_gal,
+                     S16 freq_mode) {
   if (enable_gps) RINEX_set_output_measurement(GNSS_TYPE_GPS);
   if (enable_qzss) RINEX_set_output_measurement(GNSS_TYPE_QZSS);
   if (enable_sbas) RINEX_set_output_measurement(GNSS_TYPE_SBAS);
@@ -68,23 +79,50 @@ int convert_raw_file(FILE* fp_raw, S16 enable_gps, S16 enable_qzss, S16 enable_s
     Std_nav_start();
   }
 
+  bool live = fp_raw == nullptr;
+  RINEX_set_live(live);
+  Select_set_live(live);
+  if (live) {
+    const Settings& s = RINEX_settings();
+    Station_start(source.text, s.given[SET_STATUS_FILE] ? s.text[SET_STATUS_FILE] : "");
+    if (s.given[SET_RAW_DIR]) {
+      std::string error = Journal_start(s.text[SET_RAW_DIR]);
+      if (!error.empty()) puts(error.c_str());
+    }
+    Live_start(source);
+  }
+
   RINEX_write_headers();
   Select_start_run();
   RINEX_start_writing(threads_pay(fp_raw));
   parsing_raw_file_and_put_obs_nav_record(fp_raw);
+  if (live) Live_stop();
   RINEX_stop_writing();
+  if (live) {
+    Journal_close(RINEX_closed_raw_name());
+    Station_report();
+  }
   Select_report();
   RINEX_output_report();
   if (version != RINEX_ORIGINAL) Std_nav_report();
   RINEX_rewinding();
   RINEX_write_headers();
 
-  fclose(fp_raw);
+  if (fp_raw != nullptr) fclose(fp_raw);
   RINEX_close();
 
   // A run that lost input or output says so and ends with its own status,
   // so that a script never takes a cut-off file for a complete one.
   int status = 1;
+  if (Stop_reason() == STOP_SIGNAL) {
+    puts("The run was interrupted: the files hold what was read up to then, with their headers");
+    status = 2;
+  }
+  if (Stop_reason() == STOP_REFUSED) {
+    printf("RINEX file %s exists: give --overwrite to replace it (the run stopped there)\n",
+           RINEX_refused_name().c_str());
+    return 3;
+  }
   if (raw_read_errno() != 0) {
     printf("Raw file read error: %s\n", strerror(raw_read_errno()));
     status = 2;

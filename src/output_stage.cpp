@@ -135,6 +135,10 @@ void Stage_commit(U32 len) {
   if (!Running) hand_over();  // without a writer thread every item is written at once
 }
 
+void Stage_flush() {
+  if (Current >= 0 && Buffers[Current].used > 0) hand_over();
+}
+
 void Stage_stop() {
   if (!Running) return;
   if (Current >= 0 && Buffers[Current].used > 0) {

@@ -21,6 +21,9 @@ void Stage_start(STAGE_CONSUMER_T consume);
 U08* Stage_reserve(U32 kind, U32 max_len);
 // Ends the item begun by Stage_reserve with its actual length.
 void Stage_commit(U32 len);
+// Hands the current buffer over now, however little it holds, so that what
+// it holds (a period's closing) is written without waiting for more.
+void Stage_flush();
 // Hands over what is pending, waits until everything is written, stops the thread.
 void Stage_stop();
 

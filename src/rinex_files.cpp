@@ -6,9 +6,11 @@
 // own; a period once closed is never reopened.
 #include "rinex_files.h"
 
+#include <bitset>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <set>
 #include <string>
 
@@ -25,7 +27,9 @@
 #include "rinex_nav.h"
 #include "rinex_obs.h"
 #include "rinex_output.h"
+#include "run_stop.h"
 #include "signal_epoch.h"
+#include "station_status.h"
 #include "std_nav.h"
 #include "std_obs.h"
 #include "time_convert.h"
@@ -53,12 +57,21 @@ struct Period {
   ObsTimes times;
   bool has_written;
   D64 last_written;
+  int part;  // 1, or the further part beside files of the period that exist
+  long epochs;
+  int gaps;
+  std::bitset<GNSS_NTYPE * 64> satellites;
 };
 Period Current;
 Period Run;
 std::set<int64_t> Closed;
 long Dropped_epochs;
 long Late_epochs, Late_events;
+bool Live;               // a live source: parts beside existing files, items handed on at once
+int Pending_gaps;        // gaps while no period was open, counted into the next
+int Period_serial;       // periods opened so far
+std::string Refused;     // a period file that exists and may not be replaced
+std::string Closed_raw;  // the raw journal name of the period closed last
 
 constexpr D64 kSecondsPerWeek = 604800;
 
@@ -158,35 +171,99 @@ void put_period_item(U32 kind, const std::string (&parts)[6]) {
   Stage_commit((U32)len);
 }
 
-void open_period(int64_t index) {
+// The name of a period's file in its folder, of its part.
+std::string period_file(char content, const Period& p) {
+  std::string name = folder() + RINEX_period_name(content, p.start, RINEX_settings().split);
+  return p.part > 1 ? RINEX_part_name(name, p.part) : name;
+}
+
+// True when the folder holds a file of the period (of any content, part, or
+// data interval, complete or not) that this run has not written.
+bool period_has_files(const UTC_TIME_T& start, int part) {
+  std::string key = RINEX_period_key(start, RINEX_settings().split);
+  std::string dir = folder().empty() ? "." : folder();
+  std::error_code error;
+  for (const auto& e : std::filesystem::directory_iterator(std::filesystem::u8path(dir), error)) {
+    std::string name = e.path().filename().u8string();
+    if (name.compare(0, key.size(), key) != 0) continue;
+    bool is_part = name.find(".part") != std::string::npos;
+    if (part == 1 ? !is_part : name.find(".part" + std::to_string(part) + ".") != std::string::npos)
+      return true;
+  }
+  return false;
+}
+
+// Opens the period's files; false when they exist and a raw file's run may
+// not replace them (the run stops).
+bool open_period(int64_t index) {
   D64 length = RINEX_settings().split;
   Current = Period{};
-  Current.open = true;
   Current.index = index;
   Current.start = TCVT_calendar_of_gps_seconds(index * (int64_t)length);
+  Current.part = 1;
+  if (Live) {
+    while (period_has_files(Current.start, Current.part)) Current.part++;
+  } else if (!RINEX_settings().overwrite && period_has_files(Current.start, 1)) {
+    Refused = period_file('O', Current);
+    Stop_request(STOP_REFUSED);
+    return false;
+  }
+  Current.open = true;
+  Current.gaps = Pending_gaps;
+  Pending_gaps = 0;
+  Period_serial++;
   bool glonass = writes_glonass_file();
-  std::string parts[6] = {
-      folder() + RINEX_period_name('O', Current.start, length) + kProvisionalEnding,
-      folder() + RINEX_period_name('N', Current.start, length) + kProvisionalEnding,
-      glonass ? folder() + RINEX_period_name('G', Current.start, length) + kProvisionalEnding : "",
-      obs_header_text(UTC_TIME_T{}, UTC_TIME_T{}, ObsTimes{}),
-      nav_header_text(false),
-      glonass ? nav_header_text(true) : ""};
+  std::string parts[6] = {period_file('O', Current) + kProvisionalEnding,
+                          period_file('N', Current) + kProvisionalEnding,
+                          glonass ? period_file('G', Current) + kProvisionalEnding : "",
+                          obs_header_text(UTC_TIME_T{}, UTC_TIME_T{}, ObsTimes{}),
+                          nav_header_text(false),
+                          glonass ? nav_header_text(true) : ""};
   put_period_item(ITEM_PERIOD_OPEN, parts);
+  return true;
+}
+
+// The raw journal name of a period: its observation file's name with .raw.
+std::string raw_name_of(const Period& p) {
+  std::string name = period_file('O', p);
+  size_t slash = name.find_last_of(File_separators());
+  name.erase(0, slash == std::string::npos ? 0 : slash + 1);
+  std::string part = p.part > 1 ? ".part" + std::to_string(p.part) : "";
+  return name.substr(0, name.find('.')) + part + ".raw";
 }
 
 void close_period() {
-  D64 length = RINEX_settings().split;
   bool glonass = writes_glonass_file();
-  std::string parts[6] = {folder() + RINEX_period_name('O', Current.start, length),
-                          folder() + RINEX_period_name('N', Current.start, length),
-                          glonass ? folder() + RINEX_period_name('G', Current.start, length) : "",
+  std::string parts[6] = {period_file('O', Current),
+                          period_file('N', Current),
+                          glonass ? period_file('G', Current) : "",
                           obs_header_text(Current.first, Current.last, Current.times),
                           nav_header_text(false),
                           glonass ? nav_header_text(true) : ""};
   put_period_item(ITEM_PERIOD_CLOSE, parts);
+  Closed_raw = raw_name_of(Current);
   Closed.insert(Current.index);
   Current.open = false;
+  char start[64];
+  const UTC_TIME_T& s = Current.start;
+  snprintf(start, sizeof start, "%04d-%02d-%02d %02d:%02d:%02d", s.year, s.month, s.day, s.hour,
+           s.minute, (int)s.sec);
+  Station_period_closed(
+      PeriodFacts{start, Current.epochs, (int)Current.satellites.count(), Current.gaps});
+  if (Live) Stage_flush();  // the period's files are closed now, not when a buffer fills
+}
+
+// The satellites measured in the store's current epoch, into the period's set.
+void count_satellites(Period* p) {
+  for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) {
+    uint64_t sats = Obs_signal_satellites(type);
+    S16 count = 0;
+    const OBS_DATA_T* slots = Obs_slots(type, &count);
+    for (S16 i = 0; slots != nullptr && i < count && i < 64; i++)
+      if (slots[i].valid[0] || slots[i].valid[1]) sats |= 1ULL << i;
+    for (int i = 0; i < 64; i++)
+      if ((sats >> i & 1) != 0) p->satellites.set((size_t)(type * 64 + i));
+  }
 }
 
 // Events of the standard writers wait for the first epoch later than them, so
@@ -228,13 +305,15 @@ bool route(const UTC_TIME_T& t, S32 week, D64 tow, bool is_epoch) {
       return false;
     }
     if (Current.open) close_period();
-    open_period(index);
+    if (!open_period(index)) return false;
   }
   if (!in_time_order(&Current, week, tow, is_epoch)) return false;
   if (is_epoch) {
     if (!Current.has_epoch) Current.first = t;
     Current.last = t;
     Current.has_epoch = true;
+    Current.epochs++;
+    if (Live) count_satellites(&Current);
   }
   return true;
 }
@@ -295,6 +374,8 @@ void RINEX_start_writing(bool threads) {
   Current = Period{};
   Run = Period{};
   Closed.clear();
+  Pending_gaps = Period_serial = 0;
+  Refused.clear();
   Dropped_epochs = Late_epochs = Late_events = 0;
   Pending_count = 0;
   Std_reset_blank_values();
@@ -306,6 +387,32 @@ void RINEX_stop_writing() {
   if (Current.open) close_period();
   RINEX_output_stop();
 }
+
+void RINEX_set_live(bool live) { Live = live; }
+
+bool RINEX_close_overdue(D64 gps_now) {
+  if (!Current.open) return false;
+  D64 length = RINEX_settings().split;
+  D64 end = (D64)(Current.index + 1) * length;
+  if (gps_now < end + RINEX_settings().close_after) return false;
+  close_period();
+  return true;
+}
+
+void RINEX_note_gap() {
+  if (Current.open)
+    Current.gaps++;
+  else
+    Pending_gaps++;
+}
+
+int RINEX_period_serial() { return Period_serial; }
+
+std::string RINEX_period_raw_name() { return Current.open ? raw_name_of(Current) : ""; }
+
+const std::string& RINEX_closed_raw_name() { return Closed_raw; }
+
+const std::string& RINEX_refused_name() { return Refused; }
 
 bool RINEX_route_epoch(bool is_epoch) {
   UTC_TIME_T t;
@@ -376,6 +483,17 @@ int RINEX_finish_names(int status) {
   std::string dir = slash == std::string::npos ? "" : Obs_name.substr(0, slash + 1);
   const std::string* provisional[2] = {&Obs_name, &Nav_name};
   const char kContent[2] = {'O', 'N'};
+  // A complete file of the same name is not replaced unless asked: neither is renamed.
+  for (int i = 0; i < 2 && !RINEX_settings().overwrite; i++) {
+    std::string final_name = dir + RINEX_long_name(kContent[i]);
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::u8path(final_name), error)) {
+      printf("RINEX file %s exists: give --overwrite to replace it; the run's files keep the "
+             "names %s and %s\n",
+             final_name.c_str(), Obs_name.c_str(), Nav_name.c_str());
+      return 3;
+    }
+  }
   for (int i = 0; i < 2; i++) {
     std::string final_name = dir + RINEX_long_name(kContent[i]);
     if (is_input_file(final_name)) {

@@ -5,6 +5,8 @@
 #ifndef VLN_RINEX_FILES_H
 #define VLN_RINEX_FILES_H
 
+#include <string>
+
 #include "data_type.h"
 
 // Builds both output names from the input name, creates both files (none with
@@ -19,6 +21,23 @@ void RINEX_write_headers();
 // the files' threads write (and compress); without, all of it happens in the
 // calling thread.
 void RINEX_start_writing(bool threads);
+// A live source's run: a period whose files exist gets files of a further
+// part beside them, and every period's closing is handed to the writer at once.
+void RINEX_set_live(bool live);
+// Closes the open period when the GPS time of the clock has passed its end by
+// the --close-after grace: an hourly file appears on time while the line is silent.
+// True when it closed one.
+bool RINEX_close_overdue(D64 gps_now);
+// Counts a gap in the data (a drop of the line) in the open period, or the next.
+void RINEX_note_gap();
+// Periods opened so far in the run, and the name of the open one's raw
+// journal file (its observation file's name with .raw; "" with none open).
+int RINEX_period_serial();
+std::string RINEX_period_raw_name();
+// The raw journal name of the period closed last, with its final data interval.
+const std::string& RINEX_closed_raw_name();
+// The period file that exists and stopped a raw file's run; "" when none did.
+const std::string& RINEX_refused_name();
 // Closes the last period, waits for the writer and stops it.
 void RINEX_stop_writing();
 // For the epoch or event at the store's time: with periods, closes and opens

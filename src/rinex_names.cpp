@@ -8,6 +8,7 @@
 
 #include "const.h"
 #include "epoch_select.h"
+#include "file_io.h"
 #include "obs.h"
 #include "rinex_config.h"
 #include "time_convert.h"
@@ -140,6 +141,19 @@ std::string RINEX_nav_ending(bool long_name) {
 std::string RINEX_period_name(char content, const UTC_TIME_T& start, D64 period) {
   if (RINEX_settings().rinex_version == RINEX_211) return short_name(content, start, period);
   return compose(content, start, period_code(period), data_interval());
+}
+
+std::string RINEX_period_key(const UTC_TIME_T& start, D64 period) {
+  std::string name = RINEX_period_name('N', start, period);
+  if (RINEX_settings().rinex_version == RINEX_211) return name.substr(0, name.find('.') + 3);
+  return name.substr(0, 28);  // station 9, _R_ 3, start 11, _ 1, period 3, _ 1
+}
+
+std::string RINEX_part_name(const std::string& name, int part) {
+  size_t slash = name.find_last_of(File_separators());
+  size_t dot = name.find('.', slash == std::string::npos ? 0 : slash + 1);
+  if (dot == std::string::npos) dot = name.size();
+  return name.substr(0, dot) + ".part" + std::to_string(part) + name.substr(dot);
 }
 
 std::string RINEX_gnav_ending() {

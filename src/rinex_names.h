@@ -14,6 +14,13 @@ std::string RINEX_long_name(char content);
 // for RINEX 2.11 the short name ssssdddf.yyt (t: o or d for observations,
 // n for GPS, g for GLONASS navigation; content 'O', 'N' or 'G').
 std::string RINEX_period_name(char content, const UTC_TIME_T& start, D64 period);
+// What the names of every file of a period share whatever their content and
+// data interval: the long name up to its period ("SSSSMRCCC_R_YYYYDDDHHMM_01H_"),
+// or the short name up to its type ("ssssdddf.yy").
+std::string RINEX_period_key(const UTC_TIME_T& start, D64 period);
+// The name of a further part of a file (part 2, 3, ...): ".partN" before its
+// endings, "X_MO.part2.crx.gz".
+std::string RINEX_part_name(const std::string& name, int part);
 // The endings of the observation and navigation files: .obs/.crx/.rnx, .nav, and .gz.
 std::string RINEX_obs_ending(bool long_name);
 std::string RINEX_nav_ending(bool long_name);

@@ -18,6 +18,7 @@
 #include "rinex3_obs.h"
 #include "rinex_config.h"
 #include "rinex_obs.h"
+#include "station_status.h"
 
 namespace {
 
@@ -105,6 +106,8 @@ void close_period_files(const std::vector<std::string>& parts) {
     complete = complete && ok;
   }
   if (complete) Periods_written++;
+  Station_files_closed(complete ? parts[0] : Period_names[0], complete ? parts[1] : Period_names[1],
+                       complete);
 }
 
 void consume(U32 kind, const U08* p, U32 len) {

@@ -23,7 +23,8 @@ enum Kind {
   kSwitch,
   kStationId,
   kPeriod,
-  kVersion
+  kVersion,
+  kGrace
 };
 
 struct OptionDef {
@@ -77,6 +78,16 @@ const OptionDef kOptions[SET_COUNT] = {
      "the standard writer of RINEX V for both files (2.11, 3.02, 3.03, 3.04, 3.05 or 4.00): every "
      "signal under its own code",
      "3.05"},
+    {"close-after", kGrace, 0, "SECONDS",
+     "a live source's period file is closed this long after the period's end even without "
+     "data (default 120)",
+     "60"},
+    {"raw-dir", kPath, 0, "DIR",
+     "keep every byte a live source sends, one .raw file per period, in this folder", "raw"},
+    {"status-file", kPath, 0, "FILE",
+     "rewrite this JSON file after each period with what the period files hold", "status.json"},
+    {"overwrite", kSwitch, 0, "",
+     "replace period and long-named files that exist (else a raw file's run stops)", ""},
 };
 
 struct VersionName {
@@ -252,6 +263,7 @@ std::string Settings_apply(Settings* s, int id, const std::string& value) {
       if (id == SET_CRX) s->crx = value == "yes";
       if (id == SET_GZIP) s->gzip = value == "yes";
       if (id == SET_LONG_NAMES) s->long_names = value == "yes";
+      if (id == SET_OVERWRITE) s->overwrite = value == "yes";
       break;
     case kVersion:
       error = "'" + value + "' is not one of 2.11, 3.02, 3.03, 3.04, 3.05, 4.00";
@@ -268,6 +280,10 @@ std::string Settings_apply(Settings* s, int id, const std::string& value) {
           s->split = p.seconds;
           error.clear();
         }
+      break;
+    case kGrace:
+      if (!parse_number(value, &s->close_after) || s->close_after < 1 || s->close_after > 86400)
+        error = "'" + value + "' is not a number of seconds from 1 to 86400";
       break;
     case kStationId:
       if (!Settings_is_station_id(value))
@@ -301,7 +317,7 @@ bool Settings_selects_epochs(const Settings& s) {
 
 void Settings_print_usage() {
   puts("long options (after raw_file, in any order; each takes one value but the switches");
-  puts("--long-names, --crx and --gzip):");
+  puts("--long-names, --crx, --gzip and --overwrite):");
   for (const OptionDef& option : kOptions) {
     std::string words = std::string("--") + option.name;
     if (option.value[0] != '\0') words += std::string(" ") + option.value;

@@ -38,6 +38,10 @@ enum SettingId {
   SET_GZIP,
   SET_SPLIT,
   SET_RINEX_VERSION,
+  SET_CLOSE_AFTER,
+  SET_RAW_DIR,
+  SET_STATUS_FILE,
+  SET_OVERWRITE,
   SET_COUNT
 };
 
@@ -64,6 +68,8 @@ struct Settings {
   D64 interval = 0;        // seconds; 0 = every epoch
   D64 split = 0;           // seconds of a period of its own file; 0 = one file
   bool crx = false, gzip = false, long_names = false;  // the switches' values
+  bool overwrite = false;
+  D64 close_after = 120;  // a live source's wall-clock grace after a period's end, seconds
   int rinex_version = RINEX_ORIGINAL;
 };
 

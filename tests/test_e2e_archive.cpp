@@ -340,9 +340,9 @@ TEST(Archive, TimeJumpsNeverReopenAClosedPeriod) {
   ASSERT_EQ(6u, r.outputs.size());
   std::string first = r.outputs["XXXX00XXX_R_20260080000_01H_60M_GO.rnx"];  // epochs an hour apart
   EXPECT_EQ(1, (int)std::count(first.begin(), first.end(), '>'));           // only its own epoch
-  // A folder in the way of the first period's final name: the file keeps its
-  // provisional name and the run its incomplete status.
-  auto blocked = run_program({"log.dat", "G", "--split", "1h"}, "log.dat", log,
+  // A folder in the way of the first period's final name (replacing allowed):
+  // the file keeps its provisional name and the run its incomplete status.
+  auto blocked = run_program({"log.dat", "G", "--split", "1h", "--overwrite"}, "log.dat", log,
                              {"XXXX00XXX_R_20260080000_01H_60M_GO.rnx"});
   EXPECT_EQ(2, blocked.status);
   EXPECT_NE(
@@ -352,7 +352,7 @@ TEST(Archive, TimeJumpsNeverReopenAClosedPeriod) {
                        "Incomplete file: XXXX00XXX_R_20260080000_01H_00U_GO.rnx.incomplete\n"));
 #ifndef _WIN32  // there a folder opened as a file gives another error
   // A folder in the way of its provisional name: the console names the reason.
-  auto unopened = run_program({"log.dat", "G", "--split", "1h"}, "log.dat", log,
+  auto unopened = run_program({"log.dat", "G", "--split", "1h", "--overwrite"}, "log.dat", log,
                               {"XXXX00XXX_R_20260080000_01H_00U_GO.rnx.incomplete"});
   EXPECT_EQ(2, unopened.status);
   EXPECT_NE(std::string::npos,

@@ -1,0 +1,139 @@
+// Closed periods reported: console line and status file.
+#include "station_status.h"
+
+#include <cstdio>
+#include <ctime>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+
+#include "file_io.h"
+
+namespace {
+
+struct ClosedFiles {
+  std::string obs, nav;
+  bool complete;
+};
+
+bool Active;  // a live source's run: only it reports
+std::string Source;
+std::string Status_file;
+bool Connected;
+long Periods;
+std::deque<PeriodFacts> Facts;  // converting thread only
+std::mutex Lock;
+std::deque<ClosedFiles> Files;  // filled by the writer thread
+
+long long size_of(const std::string& path) {
+  std::error_code error;
+  auto n = std::filesystem::file_size(std::filesystem::u8path(path), error);
+  return error ? -1 : (long long)n;
+}
+
+std::string json_text(const std::string& s) {
+  std::string out = "\"";
+  for (char c : s) {
+    unsigned char u = (unsigned char)c;
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20) {
+      char escape[8];
+      snprintf(escape, sizeof escape, "\\u%04x", u);
+      out += escape;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string utc_now() {
+  time_t t = time(nullptr);
+  struct tm utc = {};
+#ifdef _WIN32
+  gmtime_s(&utc, &t);
+#else
+  gmtime_r(&t, &utc);
+#endif
+  char text[32];
+  strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
+std::string base_name(const std::string& path) {
+  size_t slash = path.find_last_of(File_separators());
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Written beside its final name and renamed over it: a reader never sees half a file.
+void write_status(const PeriodFacts& f, const ClosedFiles& c, long long obs_bytes,
+                  long long nav_bytes) {
+  if (Status_file.empty()) return;
+  char numbers[256];
+  snprintf(numbers, sizeof numbers,
+           "\"epochs\": %ld, \"satellites\": %d, \"gaps\": %d, \"obs_bytes\": %lld, "
+           "\"nav_bytes\": %lld, \"complete\": %s",
+           f.epochs, f.satellites, f.gaps, obs_bytes, nav_bytes, c.complete ? "true" : "false");
+  std::string text =
+      "{\n  \"updated\": " + json_text(utc_now()) + ",\n  \"source\": " + json_text(Source) +
+      ",\n  \"connected\": " + (Connected ? "true" : "false") +
+      ",\n  \"periods_written\": " + std::to_string(Periods) +
+      ",\n  \"last_period\": {\"start\": " + json_text(f.start) + ", \"obs\": " + json_text(c.obs) +
+      ", \"nav\": " + json_text(c.nav) + ", " + numbers + "}\n}\n";
+  std::string temporary = Status_file + ".new";
+  FILE* out = File_open(temporary.c_str(), "wb");
+  bool ok = out != nullptr && fwrite(text.data(), 1, text.size(), out) == text.size();
+  if (out != nullptr) ok = fclose(out) == 0 && ok;
+  if (!ok || !File_rename(temporary, Status_file))
+    printf("Status file %s cannot be written\n", Status_file.c_str());
+}
+
+}  // namespace
+
+void Station_start(const std::string& source, const std::string& status_file) {
+  Active = true;
+  Source = source;
+  Status_file = status_file;
+  Connected = false;
+  Periods = 0;
+  Facts.clear();
+  std::lock_guard<std::mutex> hold(Lock);
+  Files.clear();
+}
+
+void Station_period_closed(const PeriodFacts& facts) {
+  if (Active) Facts.push_back(facts);
+}
+
+void Station_files_closed(const std::string& obs, const std::string& nav, bool complete) {
+  if (!Active) return;
+  std::lock_guard<std::mutex> hold(Lock);
+  Files.push_back(ClosedFiles{obs, nav, complete});
+}
+
+void Station_connected(bool connected) { Connected = connected; }
+
+void Station_report() {
+  for (;;) {
+    ClosedFiles c;
+    {
+      std::lock_guard<std::mutex> hold(Lock);
+      if (Files.empty() || Facts.empty()) return;
+      c = Files.front();
+      Files.pop_front();
+    }
+    PeriodFacts f = Facts.front();
+    Facts.pop_front();
+    if (c.complete) Periods++;
+    long long obs_bytes = size_of(c.obs), nav_bytes = size_of(c.nav);
+    printf(
+        "Period %s: %s, %ld epochs, %d satellites, %d gaps, %lld bytes (navigation %s, %lld "
+        "bytes)%s\n",
+        f.start.c_str(), base_name(c.obs).c_str(), f.epochs, f.satellites, f.gaps, obs_bytes,
+        base_name(c.nav).c_str(), nav_bytes, c.complete ? "" : ": incomplete");
+    fflush(stdout);
+    write_status(f, c, obs_bytes, nav_bytes);
+  }
+}
