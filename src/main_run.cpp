@@ -114,7 +114,11 @@ int convert_raw_file(FILE* fp_raw, const SourceSpec& source, S16 enable_gps, S16
   // A run that lost input or output says so and ends with its own status,
   // so that a script never takes a cut-off file for a complete one.
   int status = 1;
-  if (Stop_reason() == STOP_SIGNAL) {
+  // A station is stopped by a signal as a matter of course; a file's
+  // conversion stopped so is incomplete.
+  if (Stop_reason() == STOP_SIGNAL && live) {
+    puts("The station run ended on a signal: every period file is closed");
+  } else if (Stop_reason() == STOP_SIGNAL) {
     puts("The run was interrupted: the files hold what was read up to then, with their headers");
     status = 2;
   }

@@ -193,6 +193,20 @@ bool period_has_files(const UTC_TIME_T& start, int part) {
   return false;
 }
 
+// "2026-01-08 01:00:00", the period's start as the console shows it.
+std::string start_text(const Period& p) {
+  char text[64];
+  const UTC_TIME_T& s = p.start;
+  snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", s.year, s.month, s.day, s.hour,
+           s.minute, (int)s.sec);
+  return text;
+}
+
+std::string base_name(const std::string& path) {
+  size_t slash = path.find_last_of(File_separators());
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 // Opens the period's files; false when they exist and a raw file's run may
 // not replace them (the run stops).
 bool open_period(int64_t index) {
@@ -225,9 +239,7 @@ bool open_period(int64_t index) {
 
 // The raw journal name of a period: its observation file's name with .raw.
 std::string raw_name_of(const Period& p) {
-  std::string name = period_file('O', p);
-  size_t slash = name.find_last_of(File_separators());
-  name.erase(0, slash == std::string::npos ? 0 : slash + 1);
+  std::string name = base_name(period_file('O', p));
   std::string part = p.part > 1 ? ".part" + std::to_string(p.part) : "";
   return name.substr(0, name.find('.')) + part + ".raw";
 }
@@ -244,12 +256,15 @@ void close_period() {
   Closed_raw = raw_name_of(Current);
   Closed.insert(Current.index);
   Current.open = false;
-  char start[64];
-  const UTC_TIME_T& s = Current.start;
-  snprintf(start, sizeof start, "%04d-%02d-%02d %02d:%02d:%02d", s.year, s.month, s.day, s.hour,
-           s.minute, (int)s.sec);
-  Station_period_closed(
-      PeriodFacts{start, Current.epochs, (int)Current.satellites.count(), Current.gaps});
+  if (Current.part > 1) {  // named at the close, when the interval in the names is known
+    Period first = Current;
+    first.part = 1;
+    printf("Period %s: %s exists: this run's data of the period goes into %s beside it\n",
+           start_text(Current).c_str(), base_name(period_file('O', first)).c_str(),
+           base_name(period_file('O', Current)).c_str());
+  }
+  Station_period_closed(PeriodFacts{start_text(Current), Current.epochs,
+                                    (int)Current.satellites.count(), Current.gaps});
   if (Live) Stage_flush();  // the period's files are closed now, not when a buffer fills
 }
 
@@ -488,9 +503,10 @@ int RINEX_finish_names(int status) {
     std::string final_name = dir + RINEX_long_name(kContent[i]);
     std::error_code error;
     if (std::filesystem::exists(std::filesystem::u8path(final_name), error)) {
-      printf("RINEX file %s exists: give --overwrite to replace it; the run's files keep the "
-             "names %s and %s\n",
-             final_name.c_str(), Obs_name.c_str(), Nav_name.c_str());
+      printf(
+          "RINEX file %s exists: give --overwrite to replace it; the run's files keep the "
+          "names %s and %s\n",
+          final_name.c_str(), Obs_name.c_str(), Nav_name.c_str());
       return 3;
     }
   }

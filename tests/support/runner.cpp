@@ -7,6 +7,7 @@
 #endif
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -170,6 +171,11 @@ int spawn(const std::vector<std::string>& args, const std::string& dir, long fil
 
 }  // namespace
 
+namespace {
+void collect(const std::string& dir, const std::string& log_name, const ExtraFiles& extra_files,
+             RunResult* result);
+}  // namespace
+
 RunResult run_program(const std::vector<std::string>& args, const std::string& log_name,
                       const Bytes& log, const std::vector<std::string>& make_dirs,
                       long file_size_limit, const ExtraFiles& extra_files) {
@@ -186,6 +192,16 @@ RunResult run_program(const std::vector<std::string>& args, const std::string& l
     std::ofstream(fs::u8path(dir + "/" + f.first), std::ios::binary) << f.second;
   RunResult r;
   r.status = spawn(args, dir, file_size_limit, &r.out);
+  collect(dir, log_name, extra_files, &r);
+  return r;
+}
+
+namespace {
+
+// The outputs of a finished run (text with LF line ends), then the run directory is removed.
+void collect(const std::string& dir, const std::string& log_name, const ExtraFiles& extra_files,
+             RunResult* result) {
+  RunResult& r = *result;
   if (!log_name.empty()) {
     r.obs = read_file(dir + "/" + output_name(log_name, ".obs"), &r.obs_exists);
     r.nav = read_file(dir + "/" + output_name(log_name, ".nav"), &r.nav_exists);
@@ -218,7 +234,78 @@ RunResult run_program(const std::vector<std::string>& args, const std::string& l
     r.files.push_back(e.path().filename().u8string());
   std::sort(r.files.begin(), r.files.end());
   fs::remove_all(fs::u8path(dir), ec);
+}
+
+}  // namespace
+
+#ifndef _WIN32
+void start_program(Started* s, const std::vector<std::string>& args, const ExtraFiles& files,
+                   int stdin_fd) {
+  s->dir = temp_path("");
+  fs::create_directories(fs::u8path(s->dir));
+  for (const auto& f : files)
+    std::ofstream(fs::u8path(s->dir + "/" + f.first), std::ios::binary) << f.second;
+  int out_pipe[2];
+  if (pipe2(out_pipe, O_CLOEXEC) != 0) return;  // no other child keeps it open
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(s->dir.c_str()) != 0) _exit(126);
+    dup2(out_pipe[1], 1);
+    close(out_pipe[0]);
+    close(out_pipe[1]);
+    if (stdin_fd >= 0) {
+      dup2(stdin_fd, 0);
+      close(stdin_fd);
+    }
+    setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+    setenv("TZ", "UTC", 1);
+    std::vector<std::string> words;
+#ifdef VLN_PROGRAM_EMULATOR
+    std::istringstream emulator(VLN_PROGRAM_EMULATOR);
+    for (std::string w; std::getline(emulator, w);) words.push_back(w);
+#endif
+    words.push_back(VLN_PROGRAM_PATH);
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(&w[0]);
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  close(out_pipe[1]);
+  s->pid = pid;
+  s->out_fd = out_pipe[0];
+  s->reader = std::thread([s] {
+    char chunk[1 << 14];
+    for (ssize_t n; (n = read(s->out_fd, chunk, sizeof chunk)) > 0;)
+      s->out.append(chunk, (size_t)n);
+  });
+}
+
+bool wait_for_file(const Started& s, const std::string& part, double seconds) {
+  for (int i = 0; i < (int)(seconds * 20); i++) {
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(fs::u8path(s.dir), ec), end; !ec && it != end;
+         it.increment(ec))
+      if (it->path().generic_u8string().find(part) != std::string::npos) return true;
+    usleep(50000);
+  }
+  return false;
+}
+
+RunResult finish_program(Started* s, int sig, const ExtraFiles& files) {
+  RunResult r;
+  if (s->pid <= 0) return r;
+  if (sig != 0) kill(s->pid, sig);
+  int wstatus = 0;
+  waitpid(s->pid, &wstatus, 0);
+  s->reader.join();
+  close(s->out_fd);
+  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+  r.out = s->out;
+  collect(s->dir, "", files, &r);
   return r;
 }
+#endif
 
 }  // namespace vlntest

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -40,6 +41,28 @@ extern const char* const kRunDate;
 RunResult run_program(const std::vector<std::string>& args, const std::string& log_name,
                       const Bytes& log, const std::vector<std::string>& make_dirs = {},
                       long file_size_limit = 0, const ExtraFiles& extra_files = {});
+
+#ifndef _WIN32
+// A program running in the background in a run directory of its own, for the
+// live sources: its console is read while it runs.
+struct Started {
+  int pid = -1;
+  std::string dir;
+  std::string out;
+  int out_fd = -1;
+  std::thread reader;
+};
+// Starts the program with args in a fresh run directory holding files, its
+// standard input from stdin_fd (-1: none).
+void start_program(Started* s, const std::vector<std::string>& args, const ExtraFiles& files = {},
+                   int stdin_fd = -1);
+// Waits (up to seconds) until the run directory holds a file whose path
+// contains part; false when none came.
+bool wait_for_file(const Started& s, const std::string& part, double seconds);
+// Sends sig (0: none), waits for the end, and returns what run_program does
+// (outputs by path relative to the run directory, without the files given).
+RunResult finish_program(Started* s, int sig, const ExtraFiles& files = {});
+#endif
 
 // A path in the temporary directory that no other call returns.
 std::string temp_path(const std::string& ending);

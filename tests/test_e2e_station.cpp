@@ -1,0 +1,312 @@
+// End-to-end: a reference station's live sources through real parts: a TCP
+// server on 127.0.0.1 inside the test that drops the line, a pseudo-terminal
+// pair standing for a serial port, a pipe as standard input, and SIGTERM.
+// The period files are compared with a file conversion of the same bytes.
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "generated_logs.h"
+#include "log_generator.h"
+#include "runner.h"
+
+using namespace vlntest;
+
+namespace {
+
+// A stream server on 127.0.0.1: one connection per chunk, each closed after
+// its chunk (a drop), the last one kept open and silent until stop() or 60 s.
+class Server {
+ public:
+  explicit Server(std::vector<Bytes> chunks) : chunks_(std::move(chunks)) {
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    int yes = 1;
+    setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    listen(fd_, 1);
+    socklen_t len = sizeof a;
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
+    port_ = ntohs(a.sin_port);
+    thread_ = std::thread([this] { serve(); });
+  }
+  ~Server() {
+    stop();
+    thread_.join();
+    close(fd_);
+  }
+  std::string source() const { return "tcp://127.0.0.1:" + std::to_string(port_); }
+  void stop() { stopped_ = true; }
+  bool all_sent() const { return sent_ == chunks_.size(); }
+
+ private:
+  void serve() {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (size_t i = 0; i < chunks_.size() && !stopped_; i++) {
+      pollfd p = {fd_, POLLIN, 0};
+      while (!stopped_ && std::chrono::steady_clock::now() < deadline && poll(&p, 1, 100) == 0) {
+      }
+      if (stopped_ || std::chrono::steady_clock::now() >= deadline) return;
+      int c = accept(fd_, nullptr, nullptr);
+      for (size_t at = 0; at < chunks_[i].size();) {
+        ssize_t n = send(c, chunks_[i].data() + at, chunks_[i].size() - at, MSG_NOSIGNAL);
+        if (n <= 0) break;
+        at += (size_t)n;
+      }
+      sent_++;
+      while (i + 1 == chunks_.size() && !stopped_ && std::chrono::steady_clock::now() < deadline)
+        usleep(20000);  // the last connection stays open: the line falls silent
+      close(c);
+    }
+  }
+  std::vector<Bytes> chunks_;
+  int fd_ = -1, port_ = 0;
+  std::atomic<bool> stopped_{false};
+  std::atomic<size_t> sent_{0};
+  std::thread thread_;
+};
+
+Bytes station_log(double seconds) {
+  LogOptions o;
+  o.seconds = seconds;
+  o.interval = 10;
+  o.satellites = 8;
+  return generated_log(o);
+}
+
+// The outputs of a file conversion of the same bytes into hourly files.
+std::map<std::string, std::string> file_periods(const Bytes& log) {
+  return run_program({"log.dat", "-dual_freq", "--split", "1h"}, "log.dat", log).outputs;
+}
+
+// An observation text with the loss-of-lock digits blanked (16-column fields
+// from column 4, the digit in the field's 15th column).
+std::string without_lli(const std::string& text) {
+  std::string out;
+  bool body = false;
+  for (const std::string& line : lines(text)) {
+    std::string l = line;
+    if (body && !l.empty() && l[0] != '>')
+      for (size_t c = 3 + 14; c < l.size(); c += 16) l[c] = ' ';
+    body = body || l.find("END OF HEADER") != std::string::npos;
+    out += l + "\n";
+  }
+  return out;
+}
+
+std::string join_raw(const std::map<std::string, std::string>& outputs) {
+  std::string all;
+  for (const auto& f : outputs)
+    if (f.first.size() > 4 && f.first.compare(f.first.size() - 4, 4, ".raw") == 0) all += f.second;
+  return all;
+}
+
+// The first line where got differs from want, or "" when they are the same.
+std::string first_difference(const std::string& want, const std::string& got) {
+  auto w = lines(want), g = lines(got);
+  for (size_t i = 0; i < std::max(w.size(), g.size()); i++)
+    if (i >= w.size() || i >= g.size() || w[i] != g[i])
+      return "line " + std::to_string(i + 1) + ": want '" + (i < w.size() ? w[i] : "") +
+             "', got '" + (i < g.size() ? g[i] : "") + "'";
+  return "";
+}
+
+size_t count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
+  return n;
+}
+
+const char* const kHours[3] = {"XXXX00XXX_R_20260080000_01H_10S_MO.rnx",
+                               "XXXX00XXX_R_20260080100_01H_10S_MO.rnx",
+                               "XXXX00XXX_R_20260080200_01H_10S_MO.rnx"};
+
+}  // namespace
+
+// Two drops in 2.5 hours of data sent as fast as the socket takes it, then
+// silence: every period closes (the last one by the grace time), the files
+// hold the file conversion's epochs but for the losses of lock after the
+// drops, the raw journals joined are the bytes sent.
+TEST(Station, TcpSourceWithDropsGivesTheFileConversionsPeriods) {
+  Bytes log = station_log(9000);
+  size_t third = log.size() / 3;
+  Server server({Bytes(log.begin(), log.begin() + (long)third),
+                 Bytes(log.begin() + (long)third, log.begin() + 2 * (long)third),
+                 Bytes(log.begin() + 2 * (long)third, log.end())});
+  Started run;
+  start_program(&run, {server.source(), "-dual_freq", "--split", "1h", "--raw-dir", "raw",
+                       "--status-file", "status.json", "--close-after", "4"});
+  ASSERT_TRUE(wait_for_file(run, kHours[2], 30)) << run.out;
+  server.stop();
+  RunResult r = finish_program(&run, SIGTERM);
+  EXPECT_EQ(1, r.status) << r.out;
+  auto want = file_periods(log);
+  size_t marked = 0;
+  for (const char* hour : kHours) {
+    ASSERT_EQ(1u, r.outputs.count(hour)) << hour << "\n" << r.out;
+    EXPECT_EQ("", first_difference(without_lli(want[hour]), without_lli(r.outputs[hour]))) << hour;
+    marked += r.outputs[hour] != want[hour];
+    std::string nav = std::string(hour).replace(28, 7, "MN");  // ..._01H_MN.rnx
+    EXPECT_EQ("", first_difference(want[nav], r.outputs[nav])) << nav;
+  }
+  EXPECT_GE(marked, 1u);  // the drops' losses of lock
+  EXPECT_EQ(std::string(log.begin(), log.end()), join_raw(r.outputs));
+  // The server's two drops and its end when stopped (unless the signal came first).
+  EXPECT_LE(2u, count(r.out, " dropped: the other end closed the connection")) << r.out;
+  EXPECT_EQ(3u, count(r.out, "\nPeriod 2026-01-08 0")) << r.out;
+  EXPECT_NE(std::string::npos, r.outputs["status.json"].find("\"periods_written\": 3"));
+}
+
+// A pseudo-terminal pair stands for the receiver's serial port.
+TEST(Station, SerialSourceThroughAPseudoTerminal) {
+  Bytes log = station_log(4000);
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(0, grantpt(master));
+  ASSERT_EQ(0, unlockpt(master));
+  std::string slave = ptsname(master);
+  Started run;
+  start_program(
+      &run, {"serial://" + slave + ":115200", "-dual_freq", "--split", "1h", "--close-after", "1"});
+  for (int i = 0; i < 200 && run.out.find("connected") == std::string::npos; i++) usleep(50000);
+  std::thread writer([&] {
+    for (size_t at = 0; at < log.size();) {
+      ssize_t n = write(master, log.data() + at, std::min<size_t>(4096, log.size() - at));
+      if (n <= 0) break;
+      at += (size_t)n;
+    }
+  });
+  bool closed = wait_for_file(run, kHours[1], 60);
+  writer.join();
+  RunResult r = finish_program(&run, SIGTERM);
+  close(master);
+  ASSERT_TRUE(closed) << r.out;
+  auto want = file_periods(log);
+  for (const char* hour : {kHours[0], kHours[1]})
+    EXPECT_EQ("", first_difference(want[hour], r.outputs[hour])) << hour;
+}
+
+// Standard input from a pipe ends the run at its end.
+TEST(Station, PipeAsStandardInput) {
+  Bytes log = station_log(4000);
+  int p[2];
+  ASSERT_EQ(0, pipe2(p, O_CLOEXEC));  // the child holds no write end: it sees the end
+  Started run;
+  start_program(&run, {"-", "-dual_freq", "--split", "1h"}, {}, p[0]);
+  close(p[0]);
+  for (size_t at = 0; at < log.size();) {
+    ssize_t n = write(p[1], log.data() + at, log.size() - at);
+    if (n <= 0) break;
+    at += (size_t)n;
+  }
+  close(p[1]);
+  RunResult r = finish_program(&run, 0);
+  EXPECT_EQ(1, r.status) << r.out;
+  auto want = file_periods(log);
+  for (const char* hour : {kHours[0], kHours[1]})
+    EXPECT_EQ("", first_difference(want[hour], r.outputs[hour])) << hour;
+}
+
+// SIGTERM in the middle of a period closes it with a header that matches its
+// epochs; a restart writes that period's further data into a second part.
+TEST(Station, SigtermMidPeriodAndARestartBesideIt) {
+  Bytes log = station_log(1800);
+  size_t half = log.size() / 2;
+  std::string out_dir = temp_path("");
+  std::filesystem::create_directories(out_dir);
+  const std::string first = out_dir + "/XXXX00XXX_R_20260080000_01H_10S_MO.rnx";
+  {
+    Server server({Bytes(log.begin(), log.begin() + (long)half)});
+    Started run;
+    start_program(&run, {server.source(), "-dual_freq", "--split", "1h", "--output-dir", out_dir});
+    for (int i = 0; i < 200 && !server.all_sent(); i++) usleep(50000);
+    usleep(500000);  // the bytes reach the program
+    RunResult r = finish_program(&run, SIGTERM);
+    EXPECT_EQ(1, r.status) << r.out;
+  }
+  std::string text = read_file(first);
+  auto body = lines(text);
+  std::string last_epoch, last_obs;
+  for (const std::string& l : body) {
+    if (l.rfind("> ", 0) == 0) last_epoch = l;
+    if (l.find("TIME OF LAST OBS") != std::string::npos) last_obs = l;
+  }
+  ASSERT_FALSE(last_epoch.empty()) << text.substr(0, 2000);
+  // "> 2026  1  8  0 MM SS.0000000" against "  2026     1     8     0    MM   SS.0000000"
+  EXPECT_EQ(std::stoi(last_epoch.substr(16, 2)), std::stoi(last_obs.substr(24, 6))) << last_obs;
+  EXPECT_EQ(std::stod(last_epoch.substr(19, 10)), std::stod(last_obs.substr(30, 13))) << last_obs;
+  {
+    Server server({Bytes(log.begin() + (long)half, log.end())});
+    Started run;
+    start_program(&run, {server.source(), "-dual_freq", "--split", "1h", "--output-dir", out_dir,
+                         "--close-after", "1"});
+    const std::string part2 = out_dir + "/XXXX00XXX_R_20260080000_01H_10S_MO.part2.rnx";
+    bool second = false;
+    for (int i = 0; i < 300 && !second; i++, usleep(50000)) second = std::filesystem::exists(part2);
+    server.stop();
+    RunResult r = finish_program(&run, SIGTERM);
+    EXPECT_TRUE(second) << r.out;
+    EXPECT_NE(std::string::npos,
+              r.out.find("Period 2026-01-08 00:00:00: XXXX00XXX_R_20260080000_01H_10S_MO.rnx "
+                         "exists: this run's data of the period goes into "
+                         "XXXX00XXX_R_20260080000_01H_10S_MO.part2.rnx beside it\n"))
+        << r.out;
+  }
+  EXPECT_EQ(text, read_file(first));  // not replaced
+  std::filesystem::remove_all(out_dir);
+}
+
+// Sources named wrongly, and a live source without periods: status 3, one line.
+TEST(Station, BadSourcesStopBeforeAnythingIsWritten) {
+  const struct {
+    std::vector<std::string> args;
+    const char* line;
+  } kCases[] = {
+      {{"tcp://host", "--split", "1h"}, "Source tcp://host: a TCP source is tcp://HOST:PORT"},
+      {{"tcp://host:port", "--split", "1h"},
+       "Source tcp://host:port: 'port' is not a port number (1 to 65535)"},
+      {{"udp://host:1", "--split", "1h"},
+       "Source udp://host:1: unknown kind 'udp://' (a file, -, tcp://HOST:PORT or "
+       "serial://DEVICE[:BAUD])"},
+      {{"serial:///dev/ttyUSB0:fast", "--split", "1h"},
+       "Source serial:///dev/ttyUSB0:fast: 'fast' is not a baud rate (1200, 2400, 4800, 9600, "
+       "19200, 38400, 57600, 115200, 230400, 460800 or 921600)"},
+      {{"-"},
+       "Source -: a live source needs --split (15m, 1h or 1d): its files are closed period by "
+       "period"},
+  };
+  for (const auto& c : kCases) {
+    auto r = run_program(c.args, "", {});
+    EXPECT_EQ(3, r.status) << c.line;
+    EXPECT_EQ(std::string(c.line) + "\n", r.out);
+    EXPECT_TRUE(r.outputs.empty()) << c.line;
+  }
+  // A raw file's second run into the same folder does not replace its hour.
+  Bytes log = station_log(600);
+  std::string out_dir = temp_path("");
+  auto first = run_program({"log.dat", "--split", "1h", "--output-dir", out_dir}, "log.dat", log);
+  auto again = run_program({"log.dat", "--split", "1h", "--output-dir", out_dir}, "log.dat", log);
+  EXPECT_EQ(1, first.status);
+  EXPECT_EQ(3, again.status);
+  EXPECT_NE(std::string::npos, again.out.find("exists: give --overwrite to replace it"));
+  std::filesystem::remove_all(out_dir);
+}
+
+#else
+TEST(Station, LiveSourcesAreTestedOnLinux) { GTEST_SKIP() << "pseudo-terminals and signals"; }
+#endif
