@@ -110,3 +110,8 @@ const char* File_separators() {
   return "/";
 #endif
 }
+
+std::string File_base_name(const std::string& path) {
+  size_t slash = path.find_last_of(File_separators());
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}

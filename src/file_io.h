@@ -17,6 +17,8 @@ bool File_same(const char* a, const std::string& b);
 bool File_make_folders(const std::string& dir, std::string* why);
 // The characters that separate folders in a path.
 const char* File_separators();
+// The last part of a path: the file's name without its folders.
+std::string File_base_name(const std::string& path);
 // The extended-length form Windows opens beyond 260 characters of a full
 // path: \\?\C:\... for a drive, \\?\UNC\server\share\... for a network share.
 std::wstring File_extended_path(const std::wstring& full);

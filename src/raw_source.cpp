@@ -346,7 +346,9 @@ void read_source() {
     if (Spec.kind != SOURCE_STDIN)
       note(Spec.text + (connected_before ? " reconnected" : " connected"), false);
     connected_before = true;
-    delay = 1;
+    // The delay starts again from 1 s only when the line brought data: a far
+    // end that accepts and closes at once is retried ever more slowly.
+    bool received = false;
     for (;;) {
       {
         std::lock_guard<std::mutex> hold(Q->lock);
@@ -356,7 +358,11 @@ void read_source() {
         }
       }
       int n = read_line(Spec, &line, chunk, (int)sizeof chunk, &why);
-      if (n > 0) push(chunk, (size_t)n);
+      if (n > 0) {
+        push(chunk, (size_t)n);
+        if (!received) delay = 1;
+        received = true;
+      }
       if (n >= 0) continue;
       close_line(Spec, &line);
       if (Spec.kind == SOURCE_STDIN) {

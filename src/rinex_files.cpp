@@ -118,8 +118,7 @@ std::string output_stem(const char* input) {
     if (dot != std::string::npos) stem.resize(dot);
     return stem;
   }
-  size_t slash = stem.find_last_of(File_separators());
-  if (slash != std::string::npos) stem.erase(0, slash + 1);
+  stem = File_base_name(stem);
   size_t dot = stem.rfind('.');
   if (dot != std::string::npos) stem.resize(dot);
   const std::string& dir = s.text[SET_OUTPUT_DIR];
@@ -202,11 +201,6 @@ std::string start_text(const Period& p) {
   return text;
 }
 
-std::string base_name(const std::string& path) {
-  size_t slash = path.find_last_of(File_separators());
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Opens the period's files; false when they exist and a raw file's run may
 // not replace them (the run stops).
 bool open_period(int64_t index) {
@@ -239,7 +233,7 @@ bool open_period(int64_t index) {
 
 // The raw journal name of a period: its observation file's name with .raw.
 std::string raw_name_of(const Period& p) {
-  std::string name = base_name(period_file('O', p));
+  std::string name = File_base_name(period_file('O', p));
   std::string part = p.part > 1 ? ".part" + std::to_string(p.part) : "";
   return name.substr(0, name.find('.')) + part + ".raw";
 }
@@ -260,8 +254,8 @@ void close_period() {
     Period first = Current;
     first.part = 1;
     printf("Period %s: %s exists: this run's data of the period goes into %s beside it\n",
-           start_text(Current).c_str(), base_name(period_file('O', first)).c_str(),
-           base_name(period_file('O', Current)).c_str());
+           start_text(Current).c_str(), File_base_name(period_file('O', first)).c_str(),
+           File_base_name(period_file('O', Current)).c_str());
   }
   Station_period_closed(PeriodFacts{start_text(Current), Current.epochs,
                                     (int)Current.satellites.count(), Current.gaps});

@@ -62,11 +62,6 @@ std::string utc_now() {
   return text;
 }
 
-std::string base_name(const std::string& path) {
-  size_t slash = path.find_last_of(File_separators());
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Written beside its final name and renamed over it: a reader never sees half a file.
 void write_status(const PeriodFacts& f, const ClosedFiles& c, long long obs_bytes,
                   long long nav_bytes) {
@@ -131,8 +126,8 @@ void Station_report() {
     printf(
         "Period %s: %s, %ld epochs, %d satellites, %d gaps, %lld bytes (navigation %s, %lld "
         "bytes)%s\n",
-        f.start.c_str(), base_name(c.obs).c_str(), f.epochs, f.satellites, f.gaps, obs_bytes,
-        base_name(c.nav).c_str(), nav_bytes, c.complete ? "" : ": incomplete");
+        f.start.c_str(), File_base_name(c.obs).c_str(), f.epochs, f.satellites, f.gaps, obs_bytes,
+        File_base_name(c.nav).c_str(), nav_bytes, c.complete ? "" : ": incomplete");
     fflush(stdout);
     write_status(f, c, obs_bytes, nav_bytes);
   }
