@@ -67,7 +67,23 @@ std::string last_error_text() {
   while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == '.')) s.pop_back();
   return s.empty() ? "error " + std::to_string(GetLastError()) : s;
 }
-std::string socket_error_text() { return "socket error " + std::to_string(WSAGetLastError()); }
+// The texts the Linux program prints for the same failures, so a station's
+// log reads alike on both.
+std::string socket_error_text() {
+  const struct {
+    int code;
+    const char* text;
+  } kTexts[] = {{WSAECONNREFUSED, "Connection refused"},
+                {WSAETIMEDOUT, "Connection timed out"},
+                {WSAECONNRESET, "Connection reset by peer"},
+                {WSAEHOSTUNREACH, "No route to host"},
+                {WSAENETUNREACH, "Network is unreachable"},
+                {WSAECONNABORTED, "Software caused connection abort"}};
+  int code = WSAGetLastError();
+  for (const auto& t : kTexts)
+    if (t.code == code) return t.text;
+  return "socket error " + std::to_string(code);
+}
 void close_socket(Socket s) { closesocket(s); }
 #else
 typedef int Socket;

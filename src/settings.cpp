@@ -316,6 +316,15 @@ bool Settings_selects_epochs(const Settings& s) {
 }
 
 void Settings_print_usage() {
+  puts("raw_file may be a live source (it needs --split; its files get long names):");
+  puts("\t- - standard input, a pipe or FIFO; the run ends at its end.");
+  puts(
+      "\ttcp://HOST:PORT - a receiver's network port or a stream server. Example: "
+      "tcp://10.0.0.7:5017.");
+  puts(
+      "\tserial://DEVICE[:BAUD] - a serial or USB line, 8N1, default 115200. Example: "
+      "serial:///dev/ttyUSB0:115200.");
+  puts("");
   puts("long options (after raw_file, in any order; each takes one value but the switches");
   puts("--long-names, --crx, --gzip and --overwrite):");
   for (const OptionDef& option : kOptions) {
@@ -333,7 +342,8 @@ void Settings_print_usage() {
   puts("A station file holds the same settings as 'name = value' lines (names without --;");
   puts("lines starting with '#' are comments); options on the command line override it.");
   puts("Exit status: 0 nothing converted (help shown, or a file could not be opened),");
-  puts("1 converted, 2 converted but incomplete (read or write error),");
-  puts("3 a bad option or station file (nothing opened or written).");
+  puts("1 converted (or a station run ended), 2 interrupted or incomplete (read or write");
+  puts("error), 3 a bad option, source or station file, or an output file that exists");
+  puts("without --overwrite (nothing opened or written).");
   puts("");
 }

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "log_generator.h"
+#include "soak.h"
 
 namespace {
 
@@ -45,6 +46,9 @@ const char kHelp[] =
     "  --compare PROG  another build of vln_raw_to_rinex, run plain beside this one\n"
     "  --day           a 24-hour log at 10 Hz (about 1.6 GB) as the last size\n"
     "  --qc            the quality report on a day at 30 s and an hour at 10 Hz too\n"
+    "  --soak DAYS     only the station soak: DAYS (7 for a week) of a 1 Hz log\n"
+    "                  through TCP on 127.0.0.1 with drops into hourly .crx.gz files\n"
+    "                  and the raw journal; memory, CPU per hour, files closed\n"
     "  --help          this text\n";
 
 // The options of the station run: a 30-second interval and every station
@@ -229,6 +233,7 @@ int main(int argc, char** argv) {
   int runs = 3;
   std::string dir = "/tmp", compare;
   bool day = false, qc = false;
+  double soak_days = 0;
   for (int i = 1; i < argc; i++) {
     std::string a = argv[i];
     bool has_value = i + 1 < argc;
@@ -244,12 +249,15 @@ int main(int argc, char** argv) {
       day = true;
     else if (a == "--qc")
       qc = true;
+    else if (a == "--soak" && has_value && atof(argv[i + 1]) > 0)
+      soak_days = atof(argv[++i]);
     else {
       fputs(kHelp, a == "--help" ? stdout : stderr);
       return a == "--help" ? 0 : 2;
     }
   }
   if (max_mb < 1) max_mb = 1;
+  if (soak_days > 0) return run_soak(soak_days, dir, 6);
   signal(SIGINT, on_signal);
   signal(SIGTERM, on_signal);
   signal(SIGHUP, on_signal);
