@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "generated_logs.h"
@@ -98,6 +99,48 @@ TEST(Qc, HandWrittenFileFollowsTheFormulas) {
   EXPECT_EQ(16, r.skipped["records of systems without types"]);  // I05 and 15 short R09 lines
   EXPECT_EQ(1, r.skipped["special records (flags 2-6)"]);
   EXPECT_EQ(1, r.skipped["satellites of a truncated last epoch (line 55)"]);
+}
+
+TEST(Qc, SlipsFromAnyPairPresentAndFromDopplerWithoutTheReceiverClock) {
+  // 40 epochs at 1 s of four GPS satellites whose ranges change linearly (the
+  // Doppler is exact) and whose phases all carry the same receiver-clock term,
+  // steps of up to 3.2 m (17 cycles) from epoch to epoch. G05 has L1 and L2W
+  // but not the header's first L2 signal L2L, no Doppler, and a 9-cycle L1
+  // slip at epoch 20; G09, G13 and G17 have L1 only, G13 a 6-cycle slip at epoch 30.
+  const double c = 299792458.0, f1 = 1575.42e6, f2 = 1227.60e6;
+  std::string text =
+      header_line("     3.04           OBSERVATION DATA    M", "RINEX VERSION / TYPE") +
+      header_line("G    7 C1C L1C D1C C2L L2L C2W L2W", "SYS / # / OBS TYPES") +
+      header_line("     1.000", "INTERVAL") + header_line("", "END OF HEADER");
+  const int kSats[4] = {5, 9, 13, 17};
+  for (int k = 0; k < 40; k++) {
+    char line[256];
+    snprintf(line, sizeof line, "> 2024 05 03 00 00 %10.7f  0  4\n", (double)k);
+    text += line;
+    double clock = 0.8 * ((k * 7) % 5 - 2);
+    for (int i = 0; i < 4; i++) {
+      double rate = 300.0 * (i + 1) - 700.0, range = 2.1e7 + 1e6 * i + rate * k;
+      double l1 =
+          (range + clock) * f1 / c + (i == 0 && k >= 20 ? 9 : 0) + (i == 2 && k >= 30 ? 6 : 0);
+      snprintf(line, sizeof line, "G%02d%14.3f  %14.3f  %14.3f  ", kSats[i], range, l1,
+               -rate * f1 / c);
+      if (i == 0) memset(line + 35, ' ', 16);  // G05: no Doppler, only its pair tells the slip
+      text += line;
+      if (i == 0) {
+        snprintf(line, sizeof line, "%32s%14.3f  %14.3f", "", range, (range + clock) * f2 / c);
+        text += line;
+      }
+      text += "\n";
+    }
+  }
+  ObsFile obs;
+  std::string error;
+  ASSERT_TRUE(read_obs_text(text, "pairs.rnx", &obs, &error)) << error;
+  QcReport r = qc_analyse(obs, bc::NavData{}, 10);
+  EXPECT_EQ(2, signal(r, 'G', "C1C")->slips);  // G05 by L1 - L2W, G13 by its Doppler
+  EXPECT_EQ(1, signal(r, 'G', "C2W")->slips);
+  EXPECT_EQ(0, signal(r, 'G', "C2L")->slips);
+  EXPECT_EQ(0, signal(r, 'G', "C1C")->lli);
 }
 
 TEST(Qc, BadFilesAreNamedWithTheirLine) {

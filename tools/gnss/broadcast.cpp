@@ -32,12 +32,16 @@ std::string sat_key(char sys, int prn) {
   return key;
 }
 
-const Ephemeris* nearest(const NavData& nav, const std::string& key, double t) {
+const Ephemeris* nearest(const NavData& nav, const std::string& key, double t, bool fnav) {
   auto it = nav.by_sat.find(key);
   if (it == nav.by_sat.end()) return nullptr;
+  bool chosen_kind = false;  // some record is of the message asked for
+  for (const Ephemeris& e : it->second) chosen_kind = chosen_kind || e.fnav == fnav;
   const Ephemeris* best = nullptr;
-  for (const Ephemeris& e : it->second)
+  for (const Ephemeris& e : it->second) {
+    if (chosen_kind && e.fnav != fnav) continue;
     if (best == nullptr || std::fabs(e.t_ref - t) < std::fabs(best->t_ref - t)) best = &e;
+  }
   double limit = best->sys == 'R' ? 1800.0 : 4.0 * 3600.0;
   return std::fabs(best->t_ref - t) <= limit ? best : nullptr;
 }
@@ -48,8 +52,22 @@ const gnss::Frame& frame_of(char sys) {
   return gnss::kGpsFrame;
 }
 
-bool place_satellite(const NavData& nav, char sys, int prn, double t_rx, double pr, SatMeas* m) {
-  const Ephemeris* e = nearest(nav, sat_key(sys, prn), t_rx);
+// The carrier of a code's band for the group delay and ionosphere scaling;
+// the first frequency f1 where the band is not one of these.
+double band_frequency(char sys, char band, double f1) {
+  switch (band) {
+    case '2': return sys == 'C' ? 1561.098e6 : 1227.60e6;  // BeiDou 3.02 writes B1I as band 1
+    case '5': return 1176.45e6;
+    case '7': return 1207.14e6;
+    case '6': return sys == 'C' ? 1268.52e6 : 1278.75e6;
+    default: return f1;
+  }
+}
+
+bool place_satellite(const NavData& nav, char sys, int prn, double t_rx, double pr, SatMeas* m,
+                     char band) {
+  bool e5a = sys == 'E' && band == '5';
+  const Ephemeris* e = nearest(nav, sat_key(sys, prn), t_rx, e5a);
   if (e == nullptr) return false;
   double t_tx = t_rx - pr / gnss::kC;
   double dt_sv;
@@ -67,11 +85,16 @@ bool place_satellite(const NavData& nav, char sys, int prn, double t_rx, double 
     double offset = sys == 'C' ? kBdsOffset : 0.0;
     double ts = t_tx - offset;
     double sow = ts - std::floor(ts / gnss::kSecondsPerWeek) * gnss::kSecondsPerWeek;
-    dt_sv = gnss::kepler_clock(e->k, f, sow) - e->tgd;
+    // The broadcast group delay is that of the first frequency; another band's
+    // is it times the square of the frequency ratio.
+    double f1 = sys == 'C' ? 1561.098e6 : 1575.42e6;
+    m->freq = band_frequency(sys, band, f1);
+    double ratio = (f1 / m->freq) * (f1 / m->freq);
+    double group_delay = (e5a ? e->bgd_e5a : e->tgd) * ratio;
+    dt_sv = gnss::kepler_clock(e->k, f, sow) - group_delay;
     sow -= dt_sv;
     gnss::kepler_position(e->k, f, sow, m->pos, nullptr);
     m->omega_e = f.omega_e;
-    m->freq = sys == 'C' ? 1561.098e6 : 1575.42e6;
   }
   m->pr = pr + gnss::kC * dt_sv;
   return true;

@@ -18,7 +18,9 @@ struct Ephemeris {
   int prn;
   double t_ref;  // GPS seconds from the GPS epoch of toe (Kepler) or tb (GLONASS)
   gnss::Kepler k;
-  double tgd;
+  double tgd;      // GPS, QZSS, BeiDou: TGD(1); Galileo: BGD(E5b,E1)
+  double bgd_e5a;  // Galileo: BGD(E5a,E1)
+  bool fnav;       // Galileo: an F/NAV record (data sources bit 1 or 8)
   // GLONASS
   gnss::GloState state;
   double acc[3];
@@ -48,9 +50,15 @@ struct SatMeas {
 double seconds_since_gps_epoch(int y, int m, int d, int hh, int mm, double ss);
 std::string sat_key(char sys, int prn);
 // The record closest to t within its validity; nullptr when there is none.
-const Ephemeris* nearest(const NavData& nav, const std::string& key, double t);
-// Places the satellite for a pseudorange pr received at t_rx; false without a record.
-bool place_satellite(const NavData& nav, char sys, int prn, double t_rx, double pr, SatMeas* m);
+// For Galileo, fnav chooses the F/NAV records (else I/NAV) when any exists:
+// each message has its own clock terms and group delay.
+const Ephemeris* nearest(const NavData& nav, const std::string& key, double t, bool fnav = false);
+// Places the satellite for a pseudorange pr of the band (the RINEX band digit
+// of its code) received at t_rx; false without a record. The group delay is
+// that of the band: Galileo E1 and E5b from I/NAV with BGD(E5b,E1), E5a from
+// F/NAV with BGD(E5a,E1); GPS, QZSS and BeiDou TGD scaled to L2 or B2.
+bool place_satellite(const NavData& nav, char sys, int prn, double t_rx, double pr, SatMeas* m,
+                     char band = '1');
 // The satellite's position at t (ECEF, metres); false without a record.
 bool satellite_position(const NavData& nav, char sys, int prn, double t, double pos[3]);
 // The GLONASS frequency channel of a slot: the number most of its records give.

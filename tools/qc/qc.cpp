@@ -73,19 +73,45 @@ int slot_of(char sys, int prn) {
 }
 constexpr int kSlots = 7 * kMaxNumber;
 
+// A signal of another band that pairs with a signal for the combinations.
+struct Partner {
+  int phase, code;  // type indexes; code -1 when the type list has no code of it
+  char band;
+};
+
 struct SignalDef {
   char sys;
   int code, phase, doppler, snr;  // type indexes, -1 when absent
-  int second_phase;               // phase of the other frequency
-  char band, second_band;
+  char band;
+  // The phases of the system's other bands, in the order of the type list:
+  // on each satellite the first one measured is its partner.
+  std::vector<Partner> partners;
 };
 
 // Per satellite and signal while the epochs pass.
 struct Track {
   double t = -1e30;
   double la = NAN, lb = NAN, doppler = NAN;
+  int partner = -1;               // the partner of the last epoch, -1 when none
+  double mw_mean = 0, mw_m2 = 0;  // Melbourne-Wuebbena mean and sum of squares of the arc
+  long mw_count = 0;
   std::vector<std::pair<float, double>> arc;  // elevation, code minus phase
 };
+
+// Geometry-free: its change from one epoch to the next beyond what the
+// ionosphere drifts, metres plus kGeometryFreeRate per second.
+constexpr double kGeometryFreeJump = 0.05;
+constexpr double kGeometryFreeRate = 0.003;
+// Melbourne-Wuebbena: wide-lane cycles from the arc's mean, or four of the
+// arc's standard deviations where its code is noisier.
+constexpr double kWideLaneJump = 5.0;
+constexpr int kWideLaneSettle = 5;  // epochs of an arc before its mean is trusted
+// Phase against integrated Doppler, receiver clock removed: cycles, plus
+// kDopplerRate per second (the Doppler's noise and the change of the range's
+// acceleration, which the mean of two Dopplers misses, grow with the
+// interval: about 6 cycles at 30 s on a real day).
+constexpr double kDopplerJump = 2.0;
+constexpr double kDopplerRate = 0.2;
 
 void enu(const double ref[3], const double d[3], double out[3]) {
   double lat, lon, h;
@@ -122,6 +148,10 @@ class Analysis {
   void expected_counts();
   void signal_pass();
   void end_arc(QcSignal* s, Track* tr, const std::string& name);
+  int glonass_k(const ObsSat& sat) const;
+  bool glonass_known(const ObsSat& sat) const;
+  bool phase_doppler_metres(const SignalDef& d, const Track& tr, const ObsSat& sat, double t,
+                            double* metres) const;
 
   const ObsFile& obs_;
   const bc::NavData& nav_;
@@ -266,19 +296,16 @@ void Analysis::define_signals() {
                      index_of(types, "L" + rest),
                      index_of(types, "D" + rest),
                      index_of(types, "S" + rest),
-                     -1,
                      code[1],
-                     ' '};
+                     {}};
       QcSignal s;
       s.system = t.first;
       s.code = code;
       for (const std::string& other : types) {
-        if (other[0] != 'C' || other[1] == code[1] || index_of(types, "L" + other.substr(1)) < 0)
-          continue;
-        s.second = other;
-        d.second_phase = index_of(types, "L" + other.substr(1));
-        d.second_band = other[1];
-        break;
+        if (other[0] != 'L' || other.size() < 3 || other[1] == code[1]) continue;
+        if (s.second.empty()) s.second = "C" + other.substr(1);
+        d.partners.push_back(
+            {index_of(types, other), index_of(types, "C" + other.substr(1)), other[1]});
       }
       defs_.push_back(d);
       r_.signals.push_back(s);
@@ -361,6 +388,38 @@ void Analysis::expected_counts() {
                          ": its expected observations are unknown");
 }
 
+int Analysis::glonass_k(const ObsSat& sat) const {
+  if (sat.sys != 'R') return 0;
+  auto h = obs_.glonass_channel.find(sat.prn);
+  bool known;
+  return h != obs_.glonass_channel.end() ? h->second : bc::glonass_channel(nav_, sat.prn, &known);
+}
+
+bool Analysis::glonass_known(const ObsSat& sat) const {
+  if (sat.sys != 'R' || obs_.glonass_channel.count(sat.prn) != 0) return true;
+  bool known;
+  bc::glonass_channel(nav_, sat.prn, &known);
+  return known;
+}
+
+// The change of phase since the track's last epoch less the Doppler
+// integrated over it (the mean of the two), in metres: a slip, plus the
+// receiver clock's share common to the epoch. False without both values at
+// consecutive epochs.
+bool Analysis::phase_doppler_metres(const SignalDef& d, const Track& tr, const ObsSat& sat,
+                                    double t, double* metres) const {
+  if (d.phase < 0 || d.doppler < 0) return false;
+  const double* v = &obs_.values[sat.first_value];
+  double la = v[d.phase], dop = v[d.doppler], dt = t - tr.t;
+  if (!(dt > 0 && dt <= 1.5 * r_.interval) || std::isnan(la) || std::isnan(dop) ||
+      std::isnan(tr.la) || std::isnan(tr.doppler))
+    return false;
+  double f = frequency(sat.sys, d.band, obs_.version, glonass_k(sat), glonass_known(sat));
+  if (f <= 0) return false;
+  *metres = ((la - tr.la) + 0.5 * (dop + tr.doppler) * dt) * gnss::kC / f;
+  return true;
+}
+
 void Analysis::end_arc(QcSignal* s, Track* tr, const std::string& name) {
   if ((int)tr->arc.size() >= kShortestArc) {
     double mean = 0;
@@ -393,7 +452,28 @@ void Analysis::signal_pass() {
     names.push_back(std::string(1, s.system) + " " + s.code);
     cn0_plot.push_back(&r_.cn0_el[names.back()]);
   }
+  std::vector<double> clock_terms;
   for (const ObsEpoch& e : obs_.epochs) {
+    // The receiver clock's share of phase against integrated Doppler is the
+    // same in metres on every satellite of the epoch: its median.
+    clock_terms.clear();
+    for (int i = 0; i < e.nsat; i++) {
+      const ObsSat& sat = obs_.sats[(size_t)(e.first_sat + i)];
+      int slot = slot_of(sat.sys, sat.prn);
+      if (slot < 0) continue;
+      for (size_t g = 0; g < defs_.size(); g++) {
+        double m;
+        if (defs_[g].sys == sat.sys &&
+            phase_doppler_metres(defs_[g], tracks[(size_t)slot * defs_.size() + g], sat, e.t, &m))
+          clock_terms.push_back(m);
+      }
+    }
+    double clock_term = 0;
+    if (!clock_terms.empty()) {
+      std::nth_element(clock_terms.begin(), clock_terms.begin() + (long)clock_terms.size() / 2,
+                       clock_terms.end());
+      clock_term = clock_terms[clock_terms.size() / 2];
+    }
     for (int i = 0; i < e.nsat; i++) {
       const ObsSat& sat = obs_.sats[(size_t)(e.first_sat + i)];
       const double* v = &obs_.values[sat.first_value];
@@ -402,13 +482,7 @@ void Analysis::signal_pass() {
       if (slot < 0) continue;
       double az = NAN, el = NAN;
       bool has_el = elevation(sat.sys, sat.prn, e.t, &az, &el);
-      bool k_known = true;
-      int k = 0;
-      if (sat.sys == 'R') {
-        auto h = obs_.glonass_channel.find(sat.prn);
-        k = h != obs_.glonass_channel.end() ? h->second
-                                            : bc::glonass_channel(nav_, sat.prn, &k_known);
-      }
+      bool above = has_el && el >= mask_;
       std::vector<std::pair<double, double>>& run = runs[(size_t)slot];
       if (run.empty() || e.t - run.back().second > 1.5 * r_.interval)
         run.push_back({e.t, e.t});
@@ -422,13 +496,12 @@ void Analysis::signal_pass() {
         const std::string& name = names[g];
         double p = v[d.code];
         double la = d.phase >= 0 ? v[d.phase] : NAN;
-        double lb = d.second_phase >= 0 ? v[d.second_phase] : NAN;
         double dop = d.doppler >= 0 ? v[d.doppler] : NAN;
         double cn0 = d.snr >= 0 ? v[d.snr] : NAN;
         bool lost = d.phase >= 0 && !std::isnan(la) && (lli[d.phase] & 1);
         if (!std::isnan(p)) {
           s.present++;
-          if (has_el && el >= mask_) s.present_above_mask++;
+          if (above) s.present_above_mask++;
         }
         if (!std::isnan(cn0) && cn0 > 0) {
           s.cn0_sum += cn0;
@@ -438,30 +511,71 @@ void Analysis::signal_pass() {
         }
         if (lost) s.lli++;
         Track& tr = tracks[(size_t)slot * defs_.size() + g];
+        // The partner: the one of the last epoch while it is measured, else
+        // the first measured now (a new pair starts without a test).
+        int partner = -1;
+        if (tr.partner >= 0 && !std::isnan(v[d.partners[(size_t)tr.partner].phase]))
+          partner = tr.partner;
+        for (size_t k = 0; partner < 0 && k < d.partners.size(); k++)
+          if (!std::isnan(v[d.partners[k].phase])) partner = (int)k;
+        const Partner* b = partner >= 0 ? &d.partners[(size_t)partner] : nullptr;
+        double lb = b != nullptr ? v[b->phase] : NAN;
+        double pb = b != nullptr && b->code >= 0 ? v[b->code] : NAN;
         double dt = e.t - tr.t;
         bool continuous =
             dt > 0 && dt <= 1.5 * r_.interval && !std::isnan(la) && !std::isnan(tr.la);
+        bool same_pair = continuous && partner >= 0 && partner == tr.partner && !std::isnan(tr.lb);
+        double fa = frequency(sat.sys, d.band, obs_.version, glonass_k(sat), glonass_known(sat));
+        double fb = b != nullptr ? frequency(sat.sys, b->band, obs_.version, glonass_k(sat),
+                                             glonass_known(sat))
+                                 : 0;
         bool slip = false;
-        double fa = frequency(sat.sys, d.band, obs_.version, k, k_known);
-        double fb = frequency(sat.sys, d.second_band, obs_.version, k, k_known);
-        if (continuous && fa > 0) {
-          if (fb > 0 && !std::isnan(lb) && !std::isnan(tr.lb)) {
-            // Geometry-free combination: jumps beyond the ionosphere's drift.
-            double gf = gnss::kC * (la / fa - lb / fb),
-                   gf_before = gnss::kC * (tr.la / fa - tr.lb / fb);
-            slip = std::fabs(gf - gf_before) > 0.05 + 0.003 * dt;
-          } else if (!std::isnan(dop) && !std::isnan(tr.doppler)) {
-            // Phase against integrated Doppler (the phase runs opposite to it).
-            slip = std::fabs((la - tr.la) + 0.5 * (dop + tr.doppler) * dt) > 1.0 + 0.5 * dt;
+        double mw = NAN;
+        if (fa > 0 && fb > 0 && !std::isnan(la) && !std::isnan(lb) && !std::isnan(p) &&
+            !std::isnan(pb)) {
+          // Melbourne-Wuebbena: wide-lane phase minus narrow-lane code, in
+          // wide-lane cycles; geometry, clocks and ionosphere cancel.
+          double wide = gnss::kC / (fa - fb);
+          mw = ((fa * gnss::kC * la / fa - fb * gnss::kC * lb / fb) / (fa - fb) -
+                (fa * p + fb * pb) / (fa + fb)) /
+               wide;
+        }
+        if (same_pair && fa > 0 && fb > 0) {
+          double step = gnss::kC * (la / fa - lb / fb) - gnss::kC * (tr.la / fa - tr.lb / fb);
+          slip = std::fabs(step) > kGeometryFreeJump + kGeometryFreeRate * dt;
+          if (!std::isnan(mw) && tr.mw_count >= kWideLaneSettle) {
+            double sigma = std::sqrt(tr.mw_m2 / (double)(tr.mw_count - 1));
+            slip = slip || std::fabs(mw - tr.mw_mean) > std::max(kWideLaneJump, 4 * sigma);
           }
+        } else if (continuous && partner < 0 && fa > 0 && !std::isnan(dop) &&
+                   !std::isnan(tr.doppler)) {
+          // One signal: phase against integrated Doppler (the phase runs
+          // opposite to it) without the epoch's receiver-clock term.
+          double m = 0;
+          phase_doppler_metres(d, tr, sat, e.t, &m);
+          slip = std::fabs(m - clock_term) * fa / gnss::kC > kDopplerJump + kDopplerRate * dt;
         }
         if (slip) {
           s.slips++;
           slip_since[(size_t)slot] = true;
           slip_times[(size_t)slot].push_back(e.t);
         }
-        if (!continuous || lost || slip) end_arc(&s, &tr, name);
-        if (fa > 0 && fb > 0 && !std::isnan(p) && !std::isnan(la) && !std::isnan(lb)) {
+        if (!continuous || lost || slip || partner != tr.partner) {
+          end_arc(&s, &tr, name);
+          tr.mw_count = 0;
+          tr.mw_mean = tr.mw_m2 = 0;
+        }
+        if (!std::isnan(mw)) {  // Welford's running mean and variance
+          tr.mw_count++;
+          double before = tr.mw_mean;
+          tr.mw_mean += (mw - before) / (double)tr.mw_count;
+          tr.mw_m2 += (mw - before) * (mw - tr.mw_mean);
+        }
+        // Code multipath above the mask only (low satellites' figures belong
+        // to the horizon, not the antenna), or where no orbit tells the
+        // elevation.
+        if ((above || !has_el) && fa > 0 && fb > 0 && !std::isnan(p) && !std::isnan(la) &&
+            !std::isnan(lb)) {
           double alpha = (fa / fb) * (fa / fb);
           double mp = p - (1 + 2 / (alpha - 1)) * gnss::kC * la / fa +
                       (2 / (alpha - 1)) * gnss::kC * lb / fb;
@@ -472,6 +586,7 @@ void Analysis::signal_pass() {
         tr.t = e.t;
         tr.la = la;
         tr.lb = lb;
+        tr.partner = partner;
         tr.doppler = dop;
       }
       double& last = last_track_point[(size_t)slot];

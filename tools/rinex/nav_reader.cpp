@@ -83,7 +83,7 @@ bool read_nav_text(const std::string& text, NavData* nav) {
   }
   if (!navigation) return false;  // an observation or other file: nothing to read as records
   bool v2 = version < 3;
-  bool skip_record = false;  // inside a RINEX 4 record of a message not read
+  bool skip_record = false;   // inside a RINEX 4 record of a message not read
   size_t shift = v2 ? 1 : 0;  // RINEX 2 fields start a column earlier
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -151,6 +151,11 @@ bool read_nav_text(const std::string& text, NavData* nav) {
       double week = o[4][2];
       k.beidou_geo = sys == 'C' && (prn <= 5 || prn >= 59);  // the GEO satellites
       e.tgd = sys == 'E' ? o[5][3] : o[5][2];
+      if (sys == 'E') {
+        e.bgd_e5a = o[5][2];
+        long sources = std::fabs(o[4][1]) < 1e6 ? (long)o[4][1] : 0;
+        e.fnav = (sources & 0x102) != 0 && (sources & 0x205) == 0;
+      }
       double offset = 0;
       if (sys == 'C') {
         week += 1356;  // BeiDou weeks are counted from 2006
