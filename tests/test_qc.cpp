@@ -143,6 +143,75 @@ TEST(Qc, SlipsFromAnyPairPresentAndFromDopplerWithoutTheReceiverClock) {
   EXPECT_EQ(0, signal(r, 'G', "C1C")->lli);
 }
 
+TEST(Qc, ASystemWithoutSatellitesInViewDropsOutOfTheSolution) {
+  // Six GPS satellites above the receiver with exact ranges, and a QZSS one
+  // below the horizon: the solution is the GPS one, not void.
+  const double rcv[3] = {1202434.1303, 252632.2212, 6237772.4351};
+  double lat, lon, h;
+  gnss::ecef_to_geodetic(rcv, &lat, &lon, &h);
+  const double kSky[7][2] = {{0, 80},   {60, 40},  {130, 25}, {200, 55},
+                             {270, 30}, {320, 15}, {90, -5}};  // azimuth, elevation in degrees
+  std::vector<bc::SatMeas> sats(7);
+  for (int i = 0; i < 7; i++) {
+    double az = kSky[i][0] * M_PI / 180, el = kSky[i][1] * M_PI / 180;
+    double e = std::cos(el) * std::sin(az), n = std::cos(el) * std::cos(az), u = std::sin(el);
+    double up[3] = {std::cos(lat) * std::cos(lon), std::cos(lat) * std::sin(lon), std::sin(lat)};
+    double east[3] = {-std::sin(lon), std::cos(lon), 0};
+    double north[3] = {-std::sin(lat) * std::cos(lon), -std::sin(lat) * std::sin(lon),
+                       std::cos(lat)};
+    bc::SatMeas& m = sats[(size_t)i];
+    m.sys = i < 6 ? 'G' : 'J';
+    m.omega_e = 0;
+    m.freq = 1575.42e6;
+    for (int k = 0; k < 3; k++)
+      m.pos[k] = rcv[k] + 2.2e7 * (e * east[k] + n * north[k] + u * up[k]);
+    m.pr = 2.2e7 + gnss::troposphere(el) + 1e4;  // and a receiver clock of 10 km
+  }
+  std::vector<const bc::SatMeas*> use;
+  for (const bc::SatMeas& m : sats) use.push_back(&m);
+  double x[3];
+  ASSERT_TRUE(bc::solve(use, bc::NavData{}, 1.4e9, x, rcv));
+  // The constant night ionosphere of an empty Klobuchar set differs with
+  // elevation only by its obliquity: metres at most.
+  EXPECT_LT(std::hypot(x[0] - rcv[0], x[1] - rcv[1], x[2] - rcv[2]), 5.0);
+}
+
+TEST(Qc, FnavRecordsBesideInavOnesLeaveTheGalileoSolution) {
+  if (!std::filesystem::exists(std::filesystem::u8path(VLN_SHARED_DATA)))
+    GTEST_SKIP() << "no " << VLN_SHARED_DATA;
+  ObsFile obs;
+  std::string error, inav;
+  ASSERT_TRUE(read_obs_file(station("NYA100NOR_S_20241240000_01D_30S_MO.crx.gz"), &obs, &error));
+  ASSERT_TRUE(read_rinex_text(station("NYA100NOR_S_20241240000_01D_EN.rnx.gz"), &inav, &error));
+  // Every I/NAV record again as F/NAV (data sources 258) with a clock 1 us
+  // off, 300 m: a solver that took them would be hundreds of metres out.
+  // They come first, so that a tie of times does not hide them.
+  size_t header_end = inav.find('\n', inav.find("END OF HEADER")) + 1;
+  std::string both = inav.substr(0, header_end);
+  std::vector<std::string> body = lines(inav.substr(header_end));
+  for (size_t i = 0; i + 7 < body.size(); i++) {
+    if (body[i].empty() || body[i][0] != 'E') continue;
+    std::string first = body[i];
+    double af0 = std::stod(first.substr(23, 19)) + 1e-6;
+    char field[32];
+    snprintf(field, sizeof field, "%19.12E", af0);
+    both += first.replace(23, 19, field) + "\n";
+    for (size_t k = 1; k <= 7; k++) {
+      std::string orbit = body[i + k];
+      if (k == 5) orbit.replace(23, 19, " 2.580000000000E+02");
+      both += orbit + "\n";
+    }
+  }
+  both += inav.substr(header_end);
+  bc::NavData one, two;
+  ASSERT_TRUE(bc::read_nav_text(inav, &one));
+  ASSERT_TRUE(bc::read_nav_text(both, &two));
+  QcReport a = qc_analyse(obs, one, 10), b = qc_analyse(obs, two, 10);
+  EXPECT_EQ(2880, position(b, "E").solved);
+  EXPECT_DOUBLE_EQ(position(a, "E").median, position(b, "E").median);
+  EXPECT_LT(position(b, "E").median, 2.5);
+}
+
 TEST(Qc, BadFilesAreNamedWithTheirLine) {
   struct Case {
     std::string text;

@@ -140,7 +140,19 @@ bool solve(const std::vector<const SatMeas*>& ms, const NavData& nav, double t_r
       }
       used++;
     }
-    if (used < n) return false;
+    // A system whose satellites are all below the mask in this iteration has
+    // no row for its clock: that clock stays where it is and the system drops
+    // out of the solution instead of making it singular.
+    int clocks = 0;
+    for (int c = 3; c < n; c++) {
+      if (normal[(size_t)(c * n + c)] > 0) {
+        clocks++;
+        continue;
+      }
+      normal[(size_t)(c * n + c)] = 1.0;
+      rhs[(size_t)c] = 0.0;
+    }
+    if (clocks == 0 || used < 3 + clocks) return false;
     // Gaussian elimination with partial pivoting.
     for (int c = 0; c < n; c++) {
       int p = c;

@@ -76,7 +76,8 @@ PositionReport check_positions(const std::string& obs_path,
         before = now;
       }
       SatMeas m;
-      if (pr > 1e7 && place_satellite(nav, s.sys, s.prn, e.t, pr, &m)) ms.push_back(m);
+      char band = obs.types.at(s.sys)[(size_t)code->second][1];
+      if (pr > 1e7 && place_satellite(nav, s.sys, s.prn, e.t, pr, &m, band)) ms.push_back(m);
     }
     for (size_t g = 0; g < errors.size(); g++) {
       std::vector<const SatMeas*> use;

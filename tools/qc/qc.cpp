@@ -222,7 +222,8 @@ void Analysis::positions() {
       if (c == first_code.end()) continue;
       double pr = obs_.values[s.first_value + (size_t)c->second];
       bc::SatMeas m;
-      if (pr > 1e7 && bc::place_satellite(nav_, s.sys, s.prn, e.t, pr, &m)) ms.push_back(m);
+      char band = obs_.types.at(s.sys)[(size_t)c->second][1];
+      if (pr > 1e7 && bc::place_satellite(nav_, s.sys, s.prn, e.t, pr, &m, band)) ms.push_back(m);
     }
     for (size_t g = 0; g < pos.size(); g++) {
       std::vector<const bc::SatMeas*> use;
