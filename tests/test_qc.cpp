@@ -3,12 +3,16 @@
 // programs, a generated day with injected slips and multipath, bad files, and
 // the HTML page in a real browser.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "generated_logs.h"
 #include "log_generator.h"
@@ -246,6 +250,83 @@ TEST(Qc, BadFilesAreNamedWithTheirLine) {
     if (read_obs_text(text, "x", &obs, &error)) qc_analyse(obs, bc::NavData{}, 10);
     EXPECT_TRUE(bc::read_nav_text(text, &nav) || true);
   }
+}
+
+// The programs on what a user gives them by mistake: each answer and status.
+TEST(Qc, HostileInputsGetTheirReasonAndStatus) {
+#ifndef VLN_TOOLS_RUN_HERE
+  GTEST_SKIP() << "the programs run on the build machine";
+#else
+  if (!std::filesystem::exists(std::filesystem::u8path(VLN_SHARED_DATA)))
+    GTEST_SKIP() << "no " << VLN_SHARED_DATA;
+  std::string dir = temp_path("");
+  std::filesystem::create_directories(dir);
+  std::string cut = dir + "/cut.crx", day = dir + "/day.crx",
+              gn = station("NYA100NOR_S_20241240000_01D_GN.rnx.gz");
+  std::string compact = read_file(VLN_SHARED_DATA "/crx/NYA100NOR_S_20241240000_02H_30S_MO.crx");
+  std::ofstream(cut, std::ios::binary) << compact.substr(0, compact.size() / 2);
+  const std::string bad_gzip = dir + "/bad.rnx.gz";  // a gzip header, then no valid block
+  std::ofstream(bad_gzip, std::ios::binary)
+      << std::string("\x1f\x8b\x08\0\0\0\0\0\0\x03\xff\xff", 12);
+  // A generated log's hour: another day than the navigation file's.
+  std::string sample = read_file(VLN_SAMPLE_LOG);
+  auto run = run_program({"log.dat", "-dual_freq"}, "log.dat", Bytes(sample.begin(), sample.end()));
+  std::ofstream(day, std::ios::binary) << run.obs;
+  const std::string qc = VLN_QC_PATH, check = VLN_POSITION_CHECK_PATH;
+  const struct {
+    std::string command;
+    int status;
+    std::string says;
+    bool whole;  // the whole output, else a part of it
+  } kCases[] = {
+      {qc + " " + dir + " " + gn, 2, "vln_qc: " + dir + ": Is a directory\n", true},
+      {qc + " " + dir + "/none.rnx " + gn, 2,
+       "vln_qc: " + dir + "/none.rnx: No such file or directory\n", true},
+      {qc + " " + bad_gzip + " " + gn, 2, "vln_qc: " + bad_gzip + ": invalid block type\n", true},
+      {qc + " --help", 0, "usage: vln_qc OBS NAV...", false},
+      // Cut in the middle of an epoch, as a plain file cut there is reported.
+      {qc + " " + cut + " " + gn, 0, " satellites of a truncated last epoch", false},
+      {check + " " + day + " " + gn, 1,
+       "position check: no epoch solved: no epoch holds four satellites with a pseudorange and an "
+       "orbit at its time\n",
+       false},
+  };
+  for (const auto& c : kCases) {
+    FILE* p = popen((c.command + " 2>&1").c_str(), "r");
+    ASSERT_NE(nullptr, p);
+    std::string out;
+    char chunk[4096];
+    for (size_t n; (n = fread(chunk, 1, sizeof chunk, p)) > 0;) out.append(chunk, n);
+    int status = pclose(p);
+    EXPECT_EQ(c.status, WEXITSTATUS(status)) << c.command << "\n" << out;
+    if (c.whole) {
+      EXPECT_EQ(c.says, out);
+    } else {
+      EXPECT_NE(std::string::npos, out.find(c.says)) << c.command << "\n" << out;
+    }
+    if (c.command.find(check) == 0) {  // no figures where nothing was solved
+      EXPECT_NE(std::string::npos, out.find("all            0       0          -          -\n"))
+          << out;
+    }
+  }
+  std::filesystem::remove_all(dir);
+#endif
+  // A file whose time goes back says so.
+  std::string back =
+      header_line("     3.04           OBSERVATION DATA    M", "RINEX VERSION / TYPE") +
+      header_line("G    1 C1C", "SYS / # / OBS TYPES") + header_line("", "END OF HEADER");
+  for (int s : {0, 30, 60, 30, 60, 90})
+    back += "> 2024 05 03 00 0" + std::to_string(s / 60) + (s % 60 ? " 30" : " 00") +
+            ".0000000  0  1\nG05  20000000.000\n";
+  ObsFile obs;
+  std::string why;
+  ASSERT_TRUE(read_obs_text(back, "back.rnx", &obs, &why)) << why;
+  QcReport r = qc_analyse(obs, bc::NavData{}, 10);
+  ASSERT_FALSE(r.notes.empty());
+  EXPECT_EQ(
+      "1 epochs not later than the epoch before them, the first at 2024-05-03T00:00:30 after "
+      "2024-05-03T00:01:00: the file's time goes back, and completeness counts them again",
+      r.notes[0]);
 }
 
 TEST(Qc, PublicStationDayAndRealFilesOfOtherPrograms) {

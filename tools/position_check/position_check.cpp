@@ -123,11 +123,20 @@ std::string format_report(const PositionReport& r) {
            "95% m");
   out += text;
   for (const PositionStats& s : r.stats) {
-    snprintf(text, sizeof text, "%-8s %7d %7d %10.2f %10.2f\n", s.name.c_str(), s.epochs, s.solved,
-             s.median, s.p95);
+    // An unsolved system has no figures: "-", never a zero that reads as perfect.
+    char m[32] = "-", p[32] = "-";
+    if (s.solved > 0) {
+      snprintf(m, sizeof m, "%.2f", s.median);
+      snprintf(p, sizeof p, "%.2f", s.p95);
+    }
+    snprintf(text, sizeof text, "%-8s %7d %7d %10s %10s\n", s.name.c_str(), s.epochs, s.solved, m,
+             p);
     out += text;
   }
-  snprintf(text, sizeof text, "phase rate + Doppler: median %.3f Hz over %d epoch pairs\n",
-           r.phase_doppler_hz, r.phase_doppler_pairs);
+  if (r.phase_doppler_pairs > 0)
+    snprintf(text, sizeof text, "phase rate + Doppler: median %.3f Hz over %d epoch pairs\n",
+             r.phase_doppler_hz, r.phase_doppler_pairs);
+  else
+    snprintf(text, sizeof text, "phase rate + Doppler: - (no pair of consecutive epochs)\n");
   return out + text;
 }

@@ -20,5 +20,14 @@ int main(int argc, char** argv) {
   if (nav.empty()) nav.push_back((obs.size() >= 3 ? obs.substr(0, obs.size() - 3) : obs) + "nav");
   PositionReport r = check_positions(obs, nav);
   fputs(format_report(r).c_str(), r.ok ? stdout : stderr);
-  return r.ok ? 0 : 1;
+  if (!r.ok) return 1;
+  int solved = 0;
+  for (const PositionStats& s : r.stats) solved += s.solved;
+  if (solved == 0) {  // a file it cannot use is a failure, not a table of nothing
+    fprintf(stderr,
+            "position check: no epoch solved: no epoch holds four satellites with a pseudorange "
+            "and an orbit at its time\n");
+    return 1;
+  }
+  return 0;
 }

@@ -176,7 +176,17 @@ void Analysis::span() {
     r_.last = std::max(r_.last, x.t);
   }
   std::vector<double> spacing;
-  for (size_t i = 1; i < e.size(); i++) spacing.push_back(e[i].t - e[i - 1].t);
+  long back = 0;
+  size_t first_back = 0;
+  for (size_t i = 1; i < e.size(); i++) {
+    spacing.push_back(e[i].t - e[i - 1].t);
+    if (e[i].t <= e[i - 1].t && back++ == 0) first_back = i;
+  }
+  if (back > 0)  // their observations are counted as they come: completeness can pass 100 %
+    r_.notes.push_back(std::to_string(back) + " epochs not later than the epoch before them, the " +
+                       "first at " + qc_time_text(e[first_back].t) + " after " +
+                       qc_time_text(e[first_back - 1].t) +
+                       ": the file's time goes back, and completeness counts them again");
   double median = 0;
   if (!spacing.empty()) {
     std::nth_element(spacing.begin(), spacing.begin() + (long)spacing.size() / 2, spacing.end());
@@ -260,7 +270,10 @@ void Analysis::positions() {
       for (int k = 0; k < 3; k++) p.enu[k][i] = e[k];
       d3.push_back(std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]));
     }
-    if (p.solved > 0) {
+    if (p.solved == 0) {  // no figure rather than a zero that reads as a perfect one
+      p.median = p.p95 = NAN;
+      for (double& v : p.mean_enu) v = NAN;
+    } else {
       double d[3] = {sum[g][0] / p.solved - ref_[0], sum[g][1] / p.solved - ref_[1],
                      sum[g][2] / p.solved - ref_[2]};
       enu(ref_, d, p.mean_enu);

@@ -17,15 +17,17 @@ constexpr int kBadInput = 2;    // an input file cannot be read or is not what i
 constexpr int kMismatch = 3;    // the files do not belong together
 constexpr int kWriteError = 4;  // a report file cannot be written
 
+const char kUsageText[] =
+    "usage: vln_qc OBS NAV... [--html FILE] [--json FILE] [--mask DEG]\n"
+    "  OBS  RINEX 2.11-4.00 observation file (plain, Compact RINEX, gzip)\n"
+    "  NAV  RINEX 2.11-4.00 navigation files, one or more\n"
+    "  --html FILE  the report as one self-contained page\n"
+    "  --json FILE  the report as JSON\n"
+    "  --mask DEG   elevation mask of the expected observations (default 10)\n"
+    "  --help       this text\n";
+
 int usage(const char* why) {
-  fprintf(stderr,
-          "vln_qc: %s\nusage: vln_qc OBS NAV... [--html FILE] [--json FILE] [--mask DEG]\n"
-          "  OBS  RINEX 3.02-4.00 observation file (.rnx/.obs, .crx, .gz)\n"
-          "  NAV  RINEX 3.02-3.05 navigation files, one or more\n"
-          "  --html FILE  the report as one self-contained page\n"
-          "  --json FILE  the report as JSON\n"
-          "  --mask DEG   elevation mask of the expected observations (default 10)\n",
-          why);
+  fprintf(stderr, "vln_qc: %s\n%s", why, kUsageText);
   return kUsage;
 }
 
@@ -44,6 +46,10 @@ int main(int argc, char** argv) {
   double mask = 10;
   for (int i = 1; i < argc; i++) {
     std::string a = argv[i];
+    if (a == "--help" || a == "-h") {
+      fputs(kUsageText, stdout);
+      return 0;
+    }
     if (a == "--html" || a == "--json" || a == "--mask") {
       if (i + 1 >= argc) return usage((a + " needs a value").c_str());
       std::string v = argv[++i];

@@ -29,6 +29,11 @@ std::string json_number(double v, const char* format = "%.3f") {
   return std::isfinite(v) ? fmt(format, v) : "null";
 }
 
+// A figure of the text and the page: "-" where it does not exist.
+std::string figure(double v, const char* format) {
+  return std::isfinite(v) ? fmt(format, v) : std::string("-");
+}
+
 std::string json_string(const std::string& s) {
   std::string out = "\"";
   for (char c : s) {
@@ -270,8 +275,10 @@ std::string qc_text(const QcReport& r) {
   s += line;
   for (const QcPosition& p : r.positions) {
     if (p.epochs == 0) continue;
-    snprintf(line, sizeof line, "%-6s %7d %7d %10.2f %10.2f %9.3f %9.3f %9.3f\n", p.name.c_str(),
-             p.epochs, p.solved, p.median, p.p95, p.mean_enu[0], p.mean_enu[1], p.mean_enu[2]);
+    snprintf(line, sizeof line, "%-6s %7d %7d %10s %10s %9s %9s %9s\n", p.name.c_str(), p.epochs,
+             p.solved, figure(p.median, "%.2f").c_str(), figure(p.p95, "%.2f").c_str(),
+             figure(p.mean_enu[0], "%.3f").c_str(), figure(p.mean_enu[1], "%.3f").c_str(),
+             figure(p.mean_enu[2], "%.3f").c_str());
     s += line;
   }
   if (!r.skipped.empty()) s += "\nskipped:\n";
@@ -334,6 +341,45 @@ std::string qc_json(const QcReport& r) {
   return s + "]}\n";
 }
 
+namespace {
+
+// Files, span, epochs, gaps, what was skipped and the notes: the text
+// report's opening without its tables, which the page shows as tables.
+std::string summary_html(const QcReport& r) {
+  std::string s = "<p>Observation file: " + html_escape(r.obs_file) + "<br>Navigation files:";
+  for (const std::string& n : r.nav_files) s += " " + html_escape(n);
+  s += "<br>Span: " + qc_time_text(r.first) + " to " + qc_time_text(r.last) + ", interval " +
+       fmt("%.3f", r.interval) + " s<br>Epochs: " + std::to_string(r.epochs_present) +
+       " present of " + std::to_string(r.epochs_expected) + " expected, " +
+       std::to_string(r.gaps.size()) + " gaps longer than the interval</p>";
+  if (!r.gaps.empty()) {
+    s += "<ul>";
+    for (const auto& g : r.gaps)
+      s += "<li>gap " + qc_time_text(g.first) + " to " + qc_time_text(g.second) + "</li>";
+    s += "</ul>";
+  }
+  for (const auto& k : r.skipped)
+    s += "<p>Skipped: " + std::to_string(k.second) + " " + html_escape(k.first) + "</p>";
+  for (const std::string& n : r.notes) s += "<p>Note: " + html_escape(n) + "</p>";
+  return s;
+}
+
+std::string positions_table(const QcReport& r) {
+  std::string s =
+      "<table><tr><th>system</th><th>epochs</th><th>solved</th><th>median m</th><th>95% "
+      "m</th><th>east m</th><th>north m</th><th>up m</th></tr>";
+  for (const QcPosition& p : r.positions) {
+    if (p.epochs == 0) continue;
+    s += "<tr><td class=\"l\">" + p.name + "</td><td>" + std::to_string(p.epochs) + "</td><td>" +
+         std::to_string(p.solved) + "</td><td>" + figure(p.median, "%.2f") + "</td><td>" +
+         figure(p.p95, "%.2f") + "</td><td>" + figure(p.mean_enu[0], "%.3f") + "</td><td>" +
+         figure(p.mean_enu[1], "%.3f") + "</td><td>" + figure(p.mean_enu[2], "%.3f") + "</td></tr>";
+  }
+  return s + "</table>";
+}
+
+}  // namespace
+
 std::string qc_html(const QcReport& r) {
   std::string s =
       "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>Quality report: " +
@@ -352,9 +398,9 @@ std::string qc_html(const QcReport& r) {
       "line{stroke-width:2}.slip{font-size:9px;text-anchor:middle;fill:#000}.slipmark{stroke:#000}"
       ".sat{font-size:8px}pre{font-size:11px;white-space:pre-wrap}"
       "@media print{body{max-width:none}h2{break-after:avoid}svg{break-inside:avoid}}"
-      "</style></head><body>\n<h1>Quality report</h1>\n<pre>" +
-      html_escape(qc_text(r)) +
-      "</pre>\n<h2>Signals</h2><table><tr><th>system</th><th>code</th><th>second</th>"
+      "</style></head><body>\n<h1>Quality report</h1>\n" +
+      summary_html(r) +
+      "\n<h2>Signals</h2><table><tr><th>system</th><th>code</th><th>second</th>"
       "<th>present</th><th>above mask</th><th>expected</th><th>completeness "
       "%</th><th>LLI</th><th>slips</th>"
       "<th>C/N0 dB-Hz</th><th>multipath RMS m</th></tr>";
@@ -383,6 +429,6 @@ std::string qc_html(const QcReport& r) {
       s += scatter(std::string(1, g.system) + " " + g.code + " multipath (with " + g.second + ")",
                    "mp", it->second, -3, 3, "metres", system_colour(g.system));
   }
-  s += "\n<h2>Position</h2>" + position_charts(r) + "\n</body></html>\n";
+  s += "\n<h2>Position</h2>" + positions_table(r) + position_charts(r) + "\n</body></html>\n";
   return s;
 }

@@ -14,8 +14,10 @@
 #endif
 #include <zlib.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <unordered_map>
 #include <vector>
@@ -150,6 +152,7 @@ class CrxDecoder {
   std::string* error_ = nullptr;
   size_t at_ = 0;
   long line_no_ = 0;
+  bool cut_ = false;           // the file ended inside an epoch
   int version_ = 3;            // Compact RINEX 3.0, or 1.0 for RINEX 2
   std::map<char, int> types_;  // N(sys); RINEX 2: one N for every system, under ' '
 
@@ -240,7 +243,12 @@ bool CrxDecoder::special_record(const std::string& line) {
 
 bool CrxDecoder::satellite(const std::string& id) {
   std::string line;
-  if (!read(&line)) return fail("data line of " + id + " missing");
+  if (!read(&line)) {
+    // The file ends inside the epoch: a file cut short, which the reader
+    // reports as it does a plain file cut there (the epoch's satellites so far).
+    cut_ = at_ >= crx_->size();
+    return cut_ || fail("data line of " + id + " missing");
+  }
   auto n_it = types_.find(version_ == 1 ? ' ' : id[0]);
   if (n_it == types_.end()) return fail("no observation types for " + id.substr(0, 1));
   int n = n_it->second;
@@ -320,8 +328,6 @@ bool CrxDecoder::epoch2(const std::string& line) {
   if (!parse_int64(count.erase(0, count.find_first_not_of(' ')), &nsat) || nsat < 0)
     return fail("bad satellite count");
   if (epoch_line_.size() < 32 + 3 * (size_t)nsat) return fail("satellite list too short");
-  std::string clock_line;
-  if (!read(&clock_line)) return fail("clock line missing");
   // The first line holds 12 satellites and the clock in columns 69-80; the
   // others continue the list after 32 blanks.
   std::string rinex = epoch_line_.substr(0, 32);
@@ -331,6 +337,12 @@ bool CrxDecoder::epoch2(const std::string& line) {
       rinex += "\n" + std::string(32, ' ');
     }
     rinex += epoch_line_.substr(32 + 3 * (size_t)i, 3);
+  }
+  std::string clock_line;
+  if (!read(&clock_line)) {
+    cut_ = at_ >= crx_->size();  // cut after the epoch line: an epoch without its satellites
+    if (cut_) *out_ += rinex + "\n";
+    return cut_ || fail("clock line missing");
   }
   if (clock_line.empty()) {
     clock_.active = false;
@@ -346,7 +358,7 @@ bool CrxDecoder::epoch2(const std::string& line) {
     rinex = first + rest;
   }
   *out_ += rinex + "\n";
-  for (int64_t i = 0; i < nsat; i++)
+  for (int64_t i = 0; i < nsat && !cut_; i++)
     if (!satellite(epoch_line_.substr(32 + 3 * (size_t)i, 3))) return false;
   return true;
 }
@@ -397,7 +409,7 @@ bool CrxDecoder::run(const std::string& crx, std::string* out, std::string* erro
   error_ = error;
   if (!header()) return false;
   std::string line;
-  while (read(&line)) {
+  while (!cut_ && read(&line)) {
     if (line.empty() && need_full_ && at_ >= crx.size()) break;
     if (is_special(line)) {
       if (!special_record(line)) return false;
@@ -423,7 +435,7 @@ bool read_gzip(const std::string& path, std::string* text, std::string* error) {
   gzFile f = gzopen(path.c_str(), "rb");
 #endif
   if (f == nullptr) {
-    *error = "cannot be opened";
+    *error = errno != 0 ? strerror(errno) : "cannot be opened";
     return false;
   }
   gzbuffer(f, 1 << 20);
@@ -431,8 +443,12 @@ bool read_gzip(const std::string& path, std::string* text, std::string* error) {
   int n;
   while ((n = gzread(f, chunk.data(), (unsigned)chunk.size())) > 0 && text->size() < kMaxFileBytes)
     text->append(chunk.data(), (size_t)n);
-  int code = 0;
-  std::string why = gzerror(f, &code);  // copied: the text goes with the stream
+  int code = 0, saved = errno;
+  // Copied before the stream goes: the text is the stream's. zlib puts the
+  // path in front, which the caller adds itself; a system error is errno's.
+  std::string why = gzerror(f, &code);
+  if (code == Z_ERRNO) why = strerror(saved);
+  if (why.compare(0, path.size() + 2, path + ": ") == 0) why.erase(0, path.size() + 2);
   gzclose(f);
   if (n < 0 || (code != Z_OK && code != Z_BUF_ERROR)) {
     *error = why;
