@@ -18,7 +18,7 @@ constexpr double kElevationStep = 300.0;  // seconds between elevation samples
 // elevations and no expected counts are worked out for them.
 constexpr double kMaxElevationSamples = 110000;
 constexpr long kMaxExpectedEpochs = 4000000;
-constexpr int kShortestArc = 10;  // multipath arcs shorter than this are dropped
+constexpr int kShortestArc = 10;  // multipath arcs of fewer epochs are dropped
 constexpr size_t kMaxPlotPoints = 1500;
 constexpr int kTrackPoints = 300;  // per satellite across the span
 
@@ -95,8 +95,23 @@ struct Track {
   int partner = -1;               // the partner of the last epoch, -1 when none
   double mw_mean = 0, mw_m2 = 0;  // Melbourne-Wuebbena mean and sum of squares of the arc
   long mw_count = 0;
-  std::vector<std::pair<float, double>> arc;  // elevation, code minus phase
+  double p = NAN;              // the code of the last epoch, for the clock jumps
+  struct Point {
+    float el;   // degrees, NaN where unknown
+    double t;   // seconds
+    double mp;  // code minus the phase combination, metres
+  };
+  std::vector<Point> arc;
 };
+
+// Multipath: the mean over this window (seconds, centred, within the arc) is
+// removed from each value, then values beyond kMpOutlier standard deviations
+// of the arc are dropped.
+constexpr double kMpWindow = 1800;
+constexpr double kMpOutlier = 3;
+// A median step of the codes (or phases) of an epoch beyond half a
+// millisecond of light is a receiver clock jump.
+constexpr double kClockJump = 0.5e-3 * gnss::kC;
 
 // Geometry-free: its change from one epoch to the next beyond what the
 // ionosphere drifts, metres plus kGeometryFreeRate per second.
@@ -147,7 +162,9 @@ class Analysis {
   bool elevation(char sys, int prn, double t, double* az, double* el);
   void expected_counts();
   void signal_pass();
-  void end_arc(QcSignal* s, Track* tr, const std::string& name);
+  void end_arc(size_t g, int slot, Track* tr);
+  bool clock_jump(const ObsEpoch& e, const std::vector<Track>& tracks);
+  void summaries(const std::vector<std::vector<std::pair<double, double>>>& runs);
   int glonass_k(const ObsSat& sat) const;
   bool glonass_known(const ObsSat& sat) const;
   bool phase_doppler_metres(const SignalDef& d, const Track& tr, const ObsSat& sat, double t,
@@ -161,6 +178,10 @@ class Analysis {
   bool have_ref_ = false;
   double el_step_ = kElevationStep;
   std::vector<SignalDef> defs_;
+  std::vector<std::string> names_;  // "G C1C" per signal
+  // Per satellite slot: multipath sums by signal, the satellite's summary.
+  std::vector<std::vector<std::pair<double, long>>> sat_mp_;
+  std::vector<QcSatellite> sat_;
   std::vector<float> az_[kSlots], el_[kSlots];  // samples by satellite slot
 };
 
@@ -434,22 +455,120 @@ bool Analysis::phase_doppler_metres(const SignalDef& d, const Track& tr, const O
   return true;
 }
 
-void Analysis::end_arc(QcSignal* s, Track* tr, const std::string& name) {
-  if ((int)tr->arc.size() >= kShortestArc) {
-    double mean = 0;
-    for (const auto& p : tr->arc) mean += p.second;
-    mean /= (double)tr->arc.size();
-    std::vector<std::pair<float, float>>& plot = r_.mp_el[name];
-
-    for (const auto& p : tr->arc) {
-      double d = p.second - mean;
-      s->mp_sum2 += d * d;
-      s->mp_count++;
-      if (!std::isnan(p.first)) plot.push_back({p.first, plot_value(d)});
+void Analysis::end_arc(size_t g, int slot, Track* tr) {
+  std::vector<Track::Point>& arc = tr->arc;
+  if ((int)arc.size() >= kShortestArc) {
+    // The moving mean (two ends sliding over the arc in time order).
+    std::vector<double> d(arc.size());
+    double sum = 0;
+    size_t lo = 0, hi = 0;
+    for (size_t i = 0; i < arc.size(); i++) {
+      for (; hi < arc.size() && arc[hi].t <= arc[i].t + kMpWindow / 2; hi++) sum += arc[hi].mp;
+      for (; arc[lo].t < arc[i].t - kMpWindow / 2; lo++) sum -= arc[lo].mp;
+      d[i] = arc[i].mp - sum / (double)(hi - lo);
     }
-    s->mp_arcs++;
+    double sum2 = 0;
+    for (double v : d) sum2 += v * v;
+    double limit = kMpOutlier * std::sqrt(sum2 / (double)d.size());
+    QcSignal& s = r_.signals[g];
+    std::vector<std::pair<float, float>>& plot = r_.mp_el[names_[g]];
+    std::pair<double, long>& sat = sat_mp_[(size_t)slot][g];
+    for (size_t i = 0; i < arc.size(); i++) {
+      if (std::fabs(d[i]) > limit) continue;
+      s.mp_sum2 += d[i] * d[i];
+      s.mp_count++;
+      sat.first += d[i] * d[i];
+      sat.second++;
+      double at = std::max(0.0, (arc[i].t - r_.first) / kSeriesStep);
+      QcInterval& bin = r_.series[std::min(r_.series.size() - 1, (size_t)std::min(at, 1e9))];
+      bin.mp_sum2 += d[i] * d[i];
+      bin.mp_count++;
+      if (!std::isnan(arc[i].el)) plot.push_back({arc[i].el, plot_value(d[i])});
+    }
+    s.mp_arcs++;
   }
-  tr->arc.clear();
+  arc.clear();
+}
+
+// The median millisecond steps of code and phase since the last epoch, over
+// the satellites that have them, each against the Doppler (without one,
+// code against phase): a step of the receiver's clock, which moves every
+// satellite's code (and, with some receivers, phase) by the same
+// milliseconds of light. True when the epoch holds one; it is listed.
+bool Analysis::clock_jump(const ObsEpoch& e, const std::vector<Track>& tracks) {
+  std::vector<double> code, phase;
+  for (int i = 0; i < e.nsat; i++) {
+    const ObsSat& sat = obs_.sats[(size_t)(e.first_sat + i)];
+    int slot = slot_of(sat.sys, sat.prn);
+    if (slot < 0) continue;
+    for (size_t g = 0; g < defs_.size(); g++) {
+      const SignalDef& d = defs_[g];
+      if (d.sys != sat.sys || d.phase < 0) continue;
+      const Track& tr = tracks[(size_t)slot * defs_.size() + g];
+      const double* v = &obs_.values[sat.first_value];
+      double dt = e.t - tr.t, f = frequency(sat.sys, d.band, obs_.version, glonass_k(sat),
+                                            glonass_known(sat));
+      if (!(dt > 0 && dt <= 1.5 * r_.interval) || f <= 0) continue;
+      double lambda = gnss::kC / f, dp = v[d.code] - tr.p, dl = (v[d.phase] - tr.la) * lambda;
+      double dop = d.doppler >= 0 ? v[d.doppler] : NAN;
+      double moved = std::isnan(dop) || std::isnan(tr.doppler)
+                         ? NAN
+                         : -0.5 * (dop + tr.doppler) * dt * lambda;  // the range's change
+      if (!std::isnan(moved)) {
+        if (!std::isnan(dp)) code.push_back(dp - moved);
+        if (!std::isnan(dl)) phase.push_back(dl - moved);
+      } else if (!std::isnan(dp) && !std::isnan(dl)) {
+        code.push_back(dp - dl);
+      }
+      break;  // one signal a satellite
+    }
+  }
+  auto median = [](std::vector<double>* v) {
+    if (v->empty()) return 0.0;
+    std::nth_element(v->begin(), v->begin() + (long)v->size() / 2, v->end());
+    return (*v)[v->size() / 2];
+  };
+  double c = median(&code), p = median(&phase);
+  if (!(std::fabs(c) > kClockJump || std::fabs(p) > kClockJump)) return false;
+  const double ms = 1e-3 * gnss::kC;
+  auto whole_ms = [&](double v) { return std::lround(std::max(-1e9, std::min(1e9, v / ms))); };
+  r_.clock_jumps.push_back({e.t, whole_ms(c), whole_ms(p)});
+  return true;
+}
+
+// Per satellite and signal the multipath RMS, per signal the mean of its
+// satellites'; per satellite its row; the short arcs; the 15-minute figures.
+void Analysis::summaries(const std::vector<std::vector<std::pair<double, double>>>& runs) {
+  std::vector<double> rms_sum(defs_.size(), 0.0);
+  std::vector<int> rms_sats(defs_.size(), 0);
+  for (int slot = 0; slot < kSlots; slot++) {
+    QcSatellite& sat = sat_[(size_t)slot];
+    if (sat.epochs == 0) continue;
+    sat.key = bc::sat_key("GRECJSI"[slot / kMaxNumber], slot % kMaxNumber);
+    for (size_t g = 0; g < defs_.size(); g++) {
+      const std::pair<double, long>& m = sat_mp_[(size_t)slot][g];
+      if (m.second == 0) continue;
+      double rms = std::sqrt(m.first / (double)m.second);
+      sat.mp_rms[r_.signals[g].code] = rms;
+      rms_sum[g] += rms;
+      rms_sats[g]++;
+    }
+    for (const auto& run : runs[(size_t)slot])
+      if (run.second - run.first + r_.interval < kShortArc && run.first > r_.first &&
+          run.second < r_.last)
+        r_.short_arcs.push_back({sat.key, run});
+    r_.satellites.push_back(sat);
+  }
+  for (size_t g = 0; g < defs_.size(); g++)
+    if (rms_sats[g] > 0) r_.signals[g].mp_rms = rms_sum[g] / rms_sats[g];
+  for (QcInterval& i : r_.series) {
+    if (i.cn0_count > 0) i.cn0_mean = i.cn0_sum / (double)i.cn0_count;
+    if (i.mp_count > 0) i.mp_rms = std::sqrt(i.mp_sum2 / (double)i.mp_count);
+  }
+  std::sort(r_.short_arcs.begin(), r_.short_arcs.end(),
+            [](const auto& a, const auto& b) { return a.second.first < b.second.first; });
+  std::stable_sort(r_.slips.begin(), r_.slips.end(),
+                   [](const QcSlip& a, const QcSlip& b) { return a.t < b.t; });
 }
 
 void Analysis::signal_pass() {
@@ -460,14 +579,24 @@ void Analysis::signal_pass() {
   std::vector<std::vector<double>> slip_times(kSlots);
   std::vector<std::vector<QcTrackPoint>> track_points(kSlots);
   double track_step = std::max(r_.interval, (r_.last - r_.first) / kTrackPoints);
-  std::vector<std::string> names;
   std::vector<std::vector<std::pair<float, float>>*> cn0_plot;
   for (const QcSignal& s : r_.signals) {
-    names.push_back(std::string(1, s.system) + " " + s.code);
-    cn0_plot.push_back(&r_.cn0_el[names.back()]);
+    names_.push_back(std::string(1, s.system) + " " + s.code);
+    cn0_plot.push_back(&r_.cn0_el[names_.back()]);
   }
+  sat_mp_.assign(kSlots, std::vector<std::pair<double, long>>(defs_.size(), {0.0, 0L}));
+  sat_.assign(kSlots, QcSatellite{});
+  size_t bins = r_.interval > 0 && r_.epochs_expected <= kMaxExpectedEpochs
+                    ? (size_t)((r_.last - r_.first) / kSeriesStep) + 1
+                    : 1;
+  r_.series.resize(bins);
+  for (size_t i = 0; i < bins; i++) r_.series[i].start = r_.first + (double)i * kSeriesStep;
+  std::vector<long> seen_in_bin(kSlots, -1);
   std::vector<double> clock_terms;
   for (const ObsEpoch& e : obs_.epochs) {
+    size_t bin = std::min(bins - 1, (size_t)std::min(1e9, std::max(0.0, (e.t - r_.first) / kSeriesStep)));
+    QcInterval& interval = r_.series[bin];
+    bool jumped = clock_jump(e, tracks);
     // The receiver clock's share of phase against integrated Doppler is the
     // same in metres on every satellite of the epoch: its median.
     clock_terms.clear();
@@ -497,6 +626,17 @@ void Analysis::signal_pass() {
       double az = NAN, el = NAN;
       bool has_el = elevation(sat.sys, sat.prn, e.t, &az, &el);
       bool above = has_el && el >= mask_;
+      QcSatellite& summary = sat_[(size_t)slot];
+      summary.epochs++;
+      if (has_el) {
+        double deg = el / kRad;
+        summary.el_min = std::isnan(summary.el_min) ? deg : std::min(summary.el_min, deg);
+        summary.el_max = std::isnan(summary.el_max) ? deg : std::max(summary.el_max, deg);
+      }
+      if (seen_in_bin[(size_t)slot] != (long)bin) {
+        seen_in_bin[(size_t)slot] = (long)bin;
+        interval.satellites++;
+      }
       std::vector<std::pair<double, double>>& run = runs[(size_t)slot];
       if (run.empty() || e.t - run.back().second > 1.5 * r_.interval)
         run.push_back({e.t, e.t});
@@ -507,7 +647,6 @@ void Analysis::signal_pass() {
         const SignalDef& d = defs_[g];
         if (d.sys != sat.sys) continue;
         QcSignal& s = r_.signals[g];
-        const std::string& name = names[g];
         double p = v[d.code];
         double la = d.phase >= 0 ? v[d.phase] : NAN;
         double dop = d.doppler >= 0 ? v[d.doppler] : NAN;
@@ -517,13 +656,21 @@ void Analysis::signal_pass() {
           s.present++;
           if (above) s.present_above_mask++;
         }
+        if (above && !std::isnan(la)) s.phase_above_mask++;
         if (!std::isnan(cn0) && cn0 > 0) {
           s.cn0_sum += cn0;
           s.cn0_count++;
           if (has_el) cn0_plot[g]->push_back({(float)(el / kRad), plot_value(cn0)});
-          if (std::isnan(first_cn0)) first_cn0 = cn0;
+          if (std::isnan(first_cn0)) {
+            first_cn0 = cn0;
+            interval.cn0_sum += cn0;
+            interval.cn0_count++;
+          }
         }
-        if (lost) s.lli++;
+        if (lost) {
+          s.lli++;
+          summary.lli++;
+        }
         Track& tr = tracks[(size_t)slot * defs_.size() + g];
         // The partner: the one of the last epoch while it is measured, else
         // the first measured now (a new pair starts without a test).
@@ -543,7 +690,8 @@ void Analysis::signal_pass() {
         double fb = b != nullptr ? frequency(sat.sys, b->band, obs_.version, glonass_k(sat),
                                              glonass_known(sat))
                                  : 0;
-        bool slip = false;
+        const char* method = nullptr;
+        double cycles = NAN;
         double mw = NAN;
         if (fa > 0 && fb > 0 && !std::isnan(la) && !std::isnan(lb) && !std::isnan(p) &&
             !std::isnan(pb)) {
@@ -556,10 +704,14 @@ void Analysis::signal_pass() {
         }
         if (same_pair && fa > 0 && fb > 0) {
           double step = gnss::kC * (la / fa - lb / fb) - gnss::kC * (tr.la / fa - tr.lb / fb);
-          slip = std::fabs(step) > kGeometryFreeJump + kGeometryFreeRate * dt;
-          if (!std::isnan(mw) && tr.mw_count >= kWideLaneSettle) {
+          if (std::fabs(step) > kGeometryFreeJump + kGeometryFreeRate * dt) method = "geometry-free";
+          // A clock step that moved the codes alone moves this one too: not tested then.
+          if (!jumped && !std::isnan(mw) && tr.mw_count >= kWideLaneSettle) {
             double sigma = std::sqrt(tr.mw_m2 / (double)(tr.mw_count - 1));
-            slip = slip || std::fabs(mw - tr.mw_mean) > std::max(kWideLaneJump, 4 * sigma);
+            if (std::fabs(mw - tr.mw_mean) > std::max(kWideLaneJump, 4 * sigma)) {
+              method = method != nullptr ? method : "Melbourne-Wuebbena";
+              cycles = std::round(mw - tr.mw_mean);
+            }
           }
         } else if (continuous && partner < 0 && fa > 0 && !std::isnan(dop) &&
                    !std::isnan(tr.doppler)) {
@@ -567,15 +719,26 @@ void Analysis::signal_pass() {
           // opposite to it) without the epoch's receiver-clock term.
           double m = 0;
           phase_doppler_metres(d, tr, sat, e.t, &m);
-          slip = std::fabs(m - clock_term) * fa / gnss::kC > kDopplerJump + kDopplerRate * dt;
+          double off = (m - clock_term) * fa / gnss::kC;
+          if (std::fabs(off) > kDopplerJump + kDopplerRate * dt) {
+            method = "Doppler";
+            cycles = std::round(std::max(-1e12, std::min(1e12, off)));
+          }
         }
+        bool slip = method != nullptr;
         if (slip) {
           s.slips++;
+          summary.slips++;
+          interval.slips++;
           slip_since[(size_t)slot] = true;
           slip_times[(size_t)slot].push_back(e.t);
+          if (r_.slips.size() < kMaxListedSlips)
+            r_.slips.push_back({e.t, bc::sat_key(sat.sys, sat.prn), s.code, method, cycles});
+          else
+            r_.slips_not_listed++;
         }
-        if (!continuous || lost || slip || partner != tr.partner) {
-          end_arc(&s, &tr, name);
+        if (!continuous || lost || slip || partner != tr.partner || jumped) {
+          end_arc(g, slot, &tr);
           tr.mw_count = 0;
           tr.mw_mean = tr.mw_m2 = 0;
         }
@@ -593,11 +756,12 @@ void Analysis::signal_pass() {
           double alpha = (fa / fb) * (fa / fb);
           double mp = p - (1 + 2 / (alpha - 1)) * gnss::kC * la / fa +
                       (2 / (alpha - 1)) * gnss::kC * lb / fb;
-          tr.arc.push_back({has_el ? (float)(el / kRad) : NAN, mp});
+          tr.arc.push_back({has_el ? (float)(el / kRad) : NAN, e.t, mp});
         } else if (!tr.arc.empty()) {
-          end_arc(&s, &tr, name);
+          end_arc(g, slot, &tr);
         }
         tr.t = e.t;
+        tr.p = p;
         tr.la = la;
         tr.lb = lb;
         tr.partner = partner;
@@ -612,10 +776,9 @@ void Analysis::signal_pass() {
       }
     }
   }
-  for (size_t i = 0; i < tracks.size(); i++) {
-    size_t g = i % defs_.size();
-    end_arc(&r_.signals[g], &tracks[i], names[g]);
-  }
+  for (size_t i = 0; i < tracks.size(); i++)
+    end_arc(i % defs_.size(), (int)(i / defs_.size()), &tracks[i]);
+  summaries(runs);
   for (int slot = 0; slot < kSlots; slot++) {
     if (runs[(size_t)slot].empty()) continue;
     std::string key = bc::sat_key("GRECJSI"[slot / kMaxNumber], slot % kMaxNumber);
@@ -631,6 +794,7 @@ void Analysis::signal_pass() {
 
 void Analysis::run() {
   r_.skipped = obs_.skipped;
+  r_.header = obs_.header;
   for (const auto& k : nav_.skipped)
     r_.skipped[std::string("navigation records of ") + k.first + " (no orbits computed)"] =
         k.second;

@@ -6,6 +6,7 @@
 #ifndef VLN_QC_H
 #define VLN_QC_H
 
+#include <cmath>
 #include <map>
 #include <string>
 #include <vector>
@@ -16,14 +17,57 @@
 struct QcSignal {
   char system;
   std::string code;    // pseudorange type, "C1C"
-  std::string second;  // the other frequency's code for multipath and slips, "" when none
+  std::string second;  // the header's first partner for multipath and slips, "" when none
   long present = 0, present_above_mask = 0, expected = -1;  // expected -1: no orbits
+  long phase_above_mask = 0;  // epochs above the mask with the signal's phase
   long lli = 0, slips = 0;
   double cn0_sum = 0;
   long cn0_count = 0;
-  double mp_sum2 = 0;
+  double mp_sum2 = 0;  // multipath residuals kept, all satellites
   long mp_count = 0;
   int mp_arcs = 0;
+  double mp_rms = NAN;  // the mean of the satellites' RMS, metres
+};
+
+// A satellite over the file: per signal its multipath RMS (NaN: none).
+struct QcSatellite {
+  std::string key;  // "G05"
+  long epochs = 0, slips = 0, lli = 0;
+  double el_min = NAN, el_max = NAN;  // degrees, where orbits tell
+  std::map<std::string, double> mp_rms;  // by code
+  std::map<std::string, std::pair<double, long>> mp_sums;  // by code: sum of squares, count
+};
+
+// A cycle slip found: how, and its size where the method tells it.
+struct QcSlip {
+  double t;
+  std::string sat, code;
+  const char* method;  // "geometry-free", "Melbourne-Wuebbena", "Doppler"
+  // Doppler: cycles of the signal; Melbourne-Wuebbena: the wide-lane change
+  // (the slip itself when only this signal slipped); NaN where not known.
+  double cycles;
+};
+
+// A millisecond step of the receiver clock: code and phase in milliseconds.
+struct QcClockJump {
+  double t;
+  long code_ms, phase_ms;
+};
+
+// Every 15 minutes from the first epoch.
+struct QcInterval {
+  double start;
+  int satellites = 0;  // tracked in the interval
+  double cn0_mean = NAN, mp_rms = NAN;
+  long slips = 0;
+  double cn0_sum = 0, mp_sum2 = 0;
+  long cn0_count = 0, mp_count = 0;
+};
+
+// A station file's word against the header's: a disagreement when they differ.
+struct QcHeaderCheck {
+  std::string what, header, station_file;
+  bool agrees;
 };
 
 struct QcPosition {
@@ -41,6 +85,7 @@ struct QcTrackPoint {
 };
 
 struct QcReport {
+  std::string version;  // of the program
   std::string obs_file;
   std::vector<std::string> nav_files;
   double mask_deg = 10;
@@ -57,10 +102,29 @@ struct QcReport {
   std::map<std::string, std::vector<std::pair<float, float>>> cn0_el, mp_el;
   std::map<std::string, long> skipped;
   std::vector<std::string> notes;
+  std::vector<QcSatellite> satellites;
+  std::vector<QcSlip> slips;                           // in time order, at most kMaxListedSlips
+  long slips_not_listed = 0;
+  std::vector<std::pair<std::string, std::pair<double, double>>> short_arcs;  // satellite, span
+  std::vector<QcClockJump> clock_jumps;
+  std::vector<QcInterval> series;
+  ObsHeader header;
+  std::vector<QcHeaderCheck> header_checks;  // with a station file
 };
+
+// Listed slips at most; beyond, only counted.
+constexpr size_t kMaxListedSlips = 5000;
+// A tracked arc shorter than this (seconds) that neither starts at the
+// file's start nor ends at its end is a short arc.
+constexpr double kShortArc = 600;
+// Seconds of each interval of the time series.
+constexpr double kSeriesStep = 900;
 
 // Computes the whole report.
 QcReport qc_analyse(const ObsFile& obs, const bc::NavData& nav, double mask_deg);
+// Compares the header with a station file's settings (name, value as the
+// converter reads them); the checks go into the report.
+void qc_check_station(const std::map<std::string, std::string>& station, QcReport* r);
 
 // Seconds since the GPS epoch as "2024-05-03T00:00:00".
 std::string qc_time_text(double t);

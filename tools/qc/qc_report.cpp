@@ -21,9 +21,7 @@ double completeness(const QcSignal& s) {
 double cn0_mean(const QcSignal& s) {
   return s.cn0_count > 0 ? s.cn0_sum / (double)s.cn0_count : NAN;
 }
-double mp_rms(const QcSignal& s) {
-  return s.mp_count > 0 ? std::sqrt(s.mp_sum2 / (double)s.mp_count) : NAN;
-}
+double mp_rms(const QcSignal& s) { return s.mp_rms; }
 
 std::string json_number(double v, const char* format = "%.3f") {
   return std::isfinite(v) ? fmt(format, v) : "null";
@@ -197,11 +195,21 @@ std::string scatter(const std::string& title, const std::string& cls,
                     const std::vector<std::pair<float, float>>& pts, double y0, double y1,
                     const std::string& ylabel, const char* colour) {
   Chart ch{0, 90, y0, y1};
+  // Dots of 2.4 px on a grid of whole pixels: points that share a pixel look
+  // the same drawn once, and one path of zero-length round-capped strokes is
+  // a tenth of the size of a circle element per point.
+  std::vector<long> cells;
   for (const auto& p : pts) {
-    if (p.second < y0 || p.second > y1) continue;
-    ch.body += "<circle cx=\"" + fmt("%.1f", ch.px(p.first)) + "\" cy=\"" +
-               fmt("%.1f", ch.py(p.second)) + "\" r=\"1.2\" fill=\"" + colour + "\"/>";
+    if (!(p.second >= y0 && p.second <= y1)) continue;
+    cells.push_back(std::lround(ch.px(p.first)) * 4096 + std::lround(ch.py(p.second)));
   }
+  std::sort(cells.begin(), cells.end());
+  cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
+  std::string d;
+  for (long c : cells) d += "M" + std::to_string(c / 4096) + " " + std::to_string(c % 4096) + "h0";
+  if (!d.empty())
+    ch.body += "<path class=\"dots\" d=\"" + d + "\" stroke=\"" + std::string(colour) +
+               "\" stroke-width=\"2.4\" stroke-linecap=\"round\" fill=\"none\"/>";
   return ch.svg(title, "elevation (degrees)", ylabel, cls);
 }
 

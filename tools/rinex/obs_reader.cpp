@@ -34,6 +34,13 @@ struct Lines {
   }
 };
 
+// Columns from..from+n of a header line without the blanks around them.
+std::string cut(const std::string& line, size_t from, size_t n) {
+  std::string s = from < line.size() ? line.substr(from, std::min(n, line.size() - from)) : "";
+  size_t a = s.find_first_not_of(' '), b = s.find_last_not_of(' ');
+  return a == std::string::npos ? "" : s.substr(a, b - a + 1);
+}
+
 std::string label_of(const std::string& line) { return line.size() > 60 ? line.substr(60) : ""; }
 
 bool is_label(const std::string& line, const char* label) {
@@ -149,6 +156,7 @@ bool read_header(Lines* in, ObsFile* obs, std::map<char, std::vector<Scale>>* sc
     *why = "not an observation file";
     return false;
   }
+  ObsHeader& h = obs->header;
   while (in->next(&line)) {
     std::string label = label_of(line);
     if (is_label(line, "END OF HEADER")) return true;
@@ -156,6 +164,26 @@ bool read_header(Lines* in, ObsFile* obs, std::map<char, std::vector<Scale>>* sc
       if (!read_types(in, line, obs, why)) return false;
     } else if (is_label(line, "# / TYPES OF OBSERV") && obs->version < 3) {
       if (!read_types2(in, line, obs, why)) return false;
+    } else if (is_label(line, "MARKER NAME")) {
+      h.marker_name = cut(line, 0, 60);
+    } else if (is_label(line, "MARKER NUMBER")) {
+      h.marker_number = cut(line, 0, 20);
+    } else if (is_label(line, "MARKER TYPE")) {
+      h.marker_type = cut(line, 0, 20);
+    } else if (is_label(line, "OBSERVER / AGENCY")) {
+      h.observer = cut(line, 0, 20);
+      h.agency = cut(line, 20, 40);
+    } else if (is_label(line, "REC # / TYPE / VERS")) {
+      h.receiver_number = cut(line, 0, 20);
+      h.receiver_type = cut(line, 20, 20);
+      h.receiver_version = cut(line, 40, 20);
+    } else if (is_label(line, "ANT # / TYPE")) {
+      h.antenna_number = cut(line, 0, 20);
+      h.antenna_type = cut(line, 20, 16);
+      h.radome = cut(line, 36, 4);
+    } else if (is_label(line, "ANTENNA: DELTA H/E/N")) {
+      for (int i = 0; i < 3; i++) h.antenna_delta[i] = bc::field(line, 14 * (size_t)i, 14);
+      h.has_delta = true;
     } else if (is_label(line, "APPROX POSITION XYZ")) {
       for (int i = 0; i < 3; i++) obs->approx[i] = bc::field(line, 14 * (size_t)i, 14);
     } else if (is_label(line, "INTERVAL")) {

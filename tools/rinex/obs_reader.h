@@ -22,8 +22,18 @@ struct ObsSat {
   size_t first_value;  // index of its first value; as many as the system has types
 };
 
+// The header's station metadata, blanks cut.
+struct ObsHeader {
+  std::string marker_name, marker_number, marker_type, observer, agency;
+  std::string receiver_number, receiver_type, receiver_version;
+  std::string antenna_number, antenna_type, radome;
+  double antenna_delta[3] = {0, 0, 0};  // height, east, north, metres
+  bool has_delta = false;
+};
+
 struct ObsFile {
   double version = 0;
+  ObsHeader header;
   double approx[3] = {0, 0, 0};
   double interval = 0;  // header INTERVAL, 0 when absent
   std::map<char, std::vector<std::string>> types;
