@@ -414,6 +414,58 @@ TEST(Qc, GeneratedDayFindsEveryInjectedSlipAndTheNoise) {
   }
 }
 
+TEST(Qc, PlacedSlipClockJumpsAndAGapAreFoundAndNothingElse) {
+  // Half a day at 30 s: the receiver steps its clock by 1 ms every hour (code
+  // and phase), no epochs for 20 minutes from 40000 s, and a slip of 17
+  // cycles on the L2 phase of one GPS satellite at 20000 s; nothing else but
+  // the generator's rare flagged slips.
+  for (bool code_only : {false, true}) {  // and a receiver whose phase runs through them
+    LogOptions o;
+    o.seconds = 43200;
+    o.interval = 30;
+    o.systems = "GREC";
+    o.clock_jump_every = 3600;
+    o.clock_jump_code_only = code_only;
+    o.gap_start = 40000;
+    o.gap_seconds = 1200;
+    o.slip_at = 20000;
+    o.slip_cycles = 17;
+    LogCounts made;
+    Bytes bytes = generated_log(o, &made);
+    auto run = run_program({"log.dat", "-dual_freq"}, "log.dat", bytes);
+    ObsFile obs;
+    bc::NavData nav;
+    std::string error;
+    ASSERT_TRUE(read_obs_text(run.obs, "log.obs", &obs, &error)) << error;
+    ASSERT_TRUE(bc::read_nav_text(run.nav, &nav));
+    QcReport r = qc_analyse(obs, nav, 10);
+    ASSERT_EQ(11, made.clock_jumps);
+    ASSERT_EQ(11u, r.clock_jumps.size());
+    for (size_t i = 0; i < r.clock_jumps.size(); i++) {
+      EXPECT_EQ("2026-01-08T" + std::string(i < 9 ? "0" : "") + std::to_string(i + 1) + ":00:00",
+                qc_time_text(r.clock_jumps[i].t));
+      EXPECT_EQ(1, r.clock_jumps[i].code_ms);
+      EXPECT_EQ(code_only ? 0 : 1, r.clock_jumps[i].phase_ms);
+    }
+    ASSERT_EQ(1u, r.gaps.size());
+    EXPECT_EQ("2026-01-08T11:06:30", qc_time_text(r.gaps[0].first));  // 39990 s, then 41220 s
+    EXPECT_EQ("2026-01-08T11:27:00", qc_time_text(r.gaps[0].second));
+    // The placed slip: at the first epoch from 20000 s, its size from the wide lane.
+    char sat[8];
+    snprintf(sat, sizeof sat, "G%02d", made.slip_satellite);
+    bool placed = false;
+    for (const QcSlip& k : r.slips)
+      placed = placed || (k.sat == sat && k.code == "C2L" &&
+                          qc_time_text(k.t) == "2026-01-08T05:33:30" && k.cycles == 17);
+    EXPECT_TRUE(placed) << sat;
+    // One signal of each system: as many slips as were made, the clock jumps none of them.
+    long found = 0;
+    for (const char* code : {"G C1C", "R C1C", "E C1C", "C C1I"})
+      found += signal(r, code[0], code + 2)->slips;
+    EXPECT_EQ(made.slips, found) << code_only;
+  }
+}
+
 TEST(Qc, PageRendersInARealBrowser) {
   const char* kBrowser = "/usr/bin/chromium";
 #if !defined(__x86_64__) || !defined(__linux__)

@@ -672,7 +672,14 @@ struct Observed {
   bool lost_lock;
 };
 
-double receiver_clock(double t_log) { return 150.0 + 0.05 * t_log; }  // metres
+double Clock_jump_every;
+bool Clock_jump_code_only;
+// Metres: a drift; and the millisecond steps of a receiver that steers its
+// clock, in the code only or in code and phase.
+double receiver_clock(double t_log) { return 150.0 + 0.05 * t_log; }
+double clock_steps(double t_log) {
+  return Clock_jump_every > 0 ? std::floor(t_log / Clock_jump_every) * 1e-3 * kC : 0;
+}
 
 // Geodetic latitude and longitude of the receiver.
 void receiver_lat_lon(double* lat, double* lon) {
@@ -766,8 +773,10 @@ Observed observe(Sat* s, const Geometry& g, int sig, double t_log, Random* rng) 
   // Multipath: strongest near the horizon, varying over minutes.
   double multipath =
       Multipath * std::exp(-s->elevation / 0.5) * std::sin(t_log / 97.0 + 1.7 * s->id + 2.1 * sig);
-  o.pr = g.range + clocks + iono + g.tropo + multipath + rng->gauss(0.3);
-  o.phase = (g.range + clocks - iono + g.tropo) / lambda + s->ambiguity[sig] + rng->gauss(0.005);
+  double steps = clock_steps(t_log), phase_steps = Clock_jump_code_only ? 0 : steps;
+  o.pr = g.range + clocks + steps + iono + g.tropo + multipath + rng->gauss(0.3);
+  o.phase = (g.range + clocks + phase_steps - iono + g.tropo) / lambda + s->ambiguity[sig] +
+            rng->gauss(0.005);
   o.doppler = (float)(-(g.rate + 0.05 - kC * s->clock.a1) / lambda + rng->gauss(0.02));
   double cn0 = 32.0 + 18.0 * std::sin(s->elevation) - 3.0 * sig + rng->gauss(1.0);
   o.cn0 = (int)std::min(60.0, std::max(20.0, cn0));
@@ -1065,6 +1074,12 @@ bool parse_log_options(int argc, char** argv, LogOptions* o, std::string* error)
       o->unflagged_slips = atof(value);
     else if (word == "--multipath")
       o->multipath = atof(value);
+    else if (word == "--clock-jumps")
+      o->clock_jump_every = atof(value);
+    else if (word == "--gap" && sscanf(value, "%lf:%lf", &o->gap_start, &o->gap_seconds) == 2)
+      continue;
+    else if (word == "--slip" && sscanf(value, "%lf:%lf", &o->slip_at, &o->slip_cycles) == 2)
+      continue;
     else {
       *error = "unknown option " + word;
       return false;
@@ -1109,6 +1124,8 @@ uint64_t write_log(const LogOptions& o, FILE* out, LogCounts* counts) {
   uint64_t bytes = 0;
   Unflagged_slips = o.unflagged_slips;
   Multipath = o.multipath;
+  Clock_jump_every = o.clock_jump_every;
+  Clock_jump_code_only = o.clock_jump_code_only;
   Made = LogCounts{};
   long step_ms = o.interval > 1 ? std::lround(o.interval * 1000) : 1000 / o.rate_hz;
   long epochs = (long)(o.seconds * 1000 / (double)step_ms);
@@ -1143,6 +1160,20 @@ uint64_t write_log(const LogOptions& o, FILE* out, LogCounts* counts) {
       }
       if (sec % 47 == 0)
         emit(out, Payload(0xE9).u8(0).be16((uint32_t)week).f64(sec + 0.123456).bytes(), &bytes);
+    }
+    if (t_log >= o.gap_start && t_log < o.gap_start + o.gap_seconds) continue;
+    if (Clock_jump_every > 0 && e > 0 &&
+        std::floor(t_log / Clock_jump_every) >
+            std::floor((t_log - step_ms / 1000.0) / Clock_jump_every))
+      Made.clock_jumps++;
+    if (o.slip_cycles != 0 && Made.slip_satellite == 0 && t_log >= o.slip_at) {
+      for (Sat* s : tracked)
+        if (s->system == kGps && !s->new_lock && s->signals > 1) {
+          s->ambiguity[1] += o.slip_cycles;
+          Made.slip_satellite = s->id;
+          Made.slips++;
+          break;
+        }
     }
     if (o.extended) {
       emit(out, extended_message(tracked, iod, week, tow_ms, period, t, t_log, c, &rng), &bytes);

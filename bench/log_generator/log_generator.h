@@ -26,12 +26,23 @@ struct LogOptions {
   double interval = 0;
   double unflagged_slips = 0;  // chance per observation of a cycle slip no flag marks
   double multipath = 0;        // amplitude of an elevation-dependent code error, metres
+  // Every this many seconds the receiver steers its clock by 1 ms: code and
+  // phase of every satellite jump by a millisecond of light (0: never).
+  double clock_jump_every = 0;
+  bool clock_jump_code_only = false;  // the phase keeps running through the steps
+  // No measurement epochs from gap_start for gap_seconds (a gap in the data).
+  double gap_start = 0, gap_seconds = 0;
+  // A slip of slip_cycles on the second signal of the first GPS satellite
+  // tracked at slip_at seconds into the log (0 cycles: none), unflagged.
+  double slip_at = 0, slip_cycles = 0;
 };
 
 // What a log holds that its files cannot tell: the cycle slips made, flagged
 // or not, on satellites already in lock.
 struct LogCounts {
   long slips = 0;
+  long clock_jumps = 0;
+  int slip_satellite = 0;  // the placed slip's GPS number, 0 when none was placed
 };
 
 // Reads options from command-line words ("--seconds 600" ...); returns false on a bad word.

@@ -2,6 +2,7 @@
 //                          [--profile l1l2|l1l5|multi]
 //                          [--systems GRECJS] [--sats N] [--no-nav] [--week W] [--tow S]
 //                          [--interval S] [--unflagged-slips P] [--multipath M]
+//                          [--clock-jumps S] [--gap T:S] [--slip T:N]
 #include <cstdio>
 #include <cstring>
 
@@ -29,6 +30,10 @@ const char* const kUsage =
     "                   minute of every quarter hour)\n"
     "  --unflagged-slips P  chance per observation of a cycle slip without a flag\n"
     "  --multipath M    amplitude of a code multipath error near the horizon, metres\n"
+    "  --clock-jumps S  the receiver clock steps by 1 ms every S seconds (code and phase)\n"
+    "  --gap T:S        no measurement epochs for S seconds from T seconds into the log\n"
+    "  --slip T:N       an unflagged slip of N cycles on the second signal of the first\n"
+    "                   GPS satellite tracked, T seconds into the log\n"
     "  --help           this text\n";
 
 }  // namespace

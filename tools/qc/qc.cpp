@@ -95,7 +95,7 @@ struct Track {
   int partner = -1;               // the partner of the last epoch, -1 when none
   double mw_mean = 0, mw_m2 = 0;  // Melbourne-Wuebbena mean and sum of squares of the arc
   long mw_count = 0;
-  double p = NAN;              // the code of the last epoch, for the clock jumps
+  double p = NAN;  // the code of the last epoch, for the clock jumps
   struct Point {
     float el;   // degrees, NaN where unknown
     double t;   // seconds
@@ -506,8 +506,8 @@ bool Analysis::clock_jump(const ObsEpoch& e, const std::vector<Track>& tracks) {
       if (d.sys != sat.sys || d.phase < 0) continue;
       const Track& tr = tracks[(size_t)slot * defs_.size() + g];
       const double* v = &obs_.values[sat.first_value];
-      double dt = e.t - tr.t, f = frequency(sat.sys, d.band, obs_.version, glonass_k(sat),
-                                            glonass_known(sat));
+      double dt = e.t - tr.t,
+             f = frequency(sat.sys, d.band, obs_.version, glonass_k(sat), glonass_known(sat));
       if (!(dt > 0 && dt <= 1.5 * r_.interval) || f <= 0) continue;
       double lambda = gnss::kC / f, dp = v[d.code] - tr.p, dl = (v[d.phase] - tr.la) * lambda;
       double dop = d.doppler >= 0 ? v[d.doppler] : NAN;
@@ -594,7 +594,8 @@ void Analysis::signal_pass() {
   std::vector<long> seen_in_bin(kSlots, -1);
   std::vector<double> clock_terms;
   for (const ObsEpoch& e : obs_.epochs) {
-    size_t bin = std::min(bins - 1, (size_t)std::min(1e9, std::max(0.0, (e.t - r_.first) / kSeriesStep)));
+    size_t bin =
+        std::min(bins - 1, (size_t)std::min(1e9, std::max(0.0, (e.t - r_.first) / kSeriesStep)));
     QcInterval& interval = r_.series[bin];
     bool jumped = clock_jump(e, tracks);
     // The receiver clock's share of phase against integrated Doppler is the
@@ -704,7 +705,8 @@ void Analysis::signal_pass() {
         }
         if (same_pair && fa > 0 && fb > 0) {
           double step = gnss::kC * (la / fa - lb / fb) - gnss::kC * (tr.la / fa - tr.lb / fb);
-          if (std::fabs(step) > kGeometryFreeJump + kGeometryFreeRate * dt) method = "geometry-free";
+          if (std::fabs(step) > kGeometryFreeJump + kGeometryFreeRate * dt)
+            method = "geometry-free";
           // A clock step that moved the codes alone moves this one too: not tested then.
           if (!jumped && !std::isnan(mw) && tr.mw_count >= kWideLaneSettle) {
             double sigma = std::sqrt(tr.mw_m2 / (double)(tr.mw_count - 1));

@@ -33,8 +33,8 @@ struct QcSignal {
 struct QcSatellite {
   std::string key;  // "G05"
   long epochs = 0, slips = 0, lli = 0;
-  double el_min = NAN, el_max = NAN;  // degrees, where orbits tell
-  std::map<std::string, double> mp_rms;  // by code
+  double el_min = NAN, el_max = NAN;                       // degrees, where orbits tell
+  std::map<std::string, double> mp_rms;                    // by code
   std::map<std::string, std::pair<double, long>> mp_sums;  // by code: sum of squares, count
 };
 
@@ -103,7 +103,7 @@ struct QcReport {
   std::map<std::string, long> skipped;
   std::vector<std::string> notes;
   std::vector<QcSatellite> satellites;
-  std::vector<QcSlip> slips;                           // in time order, at most kMaxListedSlips
+  std::vector<QcSlip> slips;  // in time order, at most kMaxListedSlips
   long slips_not_listed = 0;
   std::vector<std::pair<std::string, std::pair<double, double>>> short_arcs;  // satellite, span
   std::vector<QcClockJump> clock_jumps;

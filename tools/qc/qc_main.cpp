@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "qc.h"
+#include "settings.h"
 
 namespace {
 
@@ -18,12 +20,15 @@ constexpr int kMismatch = 3;    // the files do not belong together
 constexpr int kWriteError = 4;  // a report file cannot be written
 
 const char kUsageText[] =
-    "usage: vln_qc OBS NAV... [--html FILE] [--json FILE] [--mask DEG]\n"
+    "usage: vln_qc OBS NAV... [--html FILE] [--json FILE] [--mask DEG] [--station-file FILE]\n"
     "  OBS  RINEX 2.11-4.00 observation file (plain, Compact RINEX, gzip)\n"
     "  NAV  RINEX 2.11-4.00 navigation files, one or more\n"
     "  --html FILE  the report as one self-contained page\n"
     "  --json FILE  the report as JSON\n"
     "  --mask DEG   elevation mask of the expected observations (default 10)\n"
+    "  --station-file FILE  the converter's station file: the report says where\n"
+    "               the header differs from it (marker, receiver, antenna, radome,\n"
+    "               antenna delta, position)\n"
     "  --help       this text\n";
 
 int usage(const char* why) {
@@ -42,7 +47,7 @@ bool write_file(const std::string& path, const std::string& text) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> files;
-  std::string html, json;
+  std::string html, json, station_file;
   double mask = 10;
   for (int i = 1; i < argc; i++) {
     std::string a = argv[i];
@@ -50,11 +55,12 @@ int main(int argc, char** argv) {
       fputs(kUsageText, stdout);
       return 0;
     }
-    if (a == "--html" || a == "--json" || a == "--mask") {
+    if (a == "--html" || a == "--json" || a == "--mask" || a == "--station-file") {
       if (i + 1 >= argc) return usage((a + " needs a value").c_str());
       std::string v = argv[++i];
       if (a == "--html") html = v;
       if (a == "--json") json = v;
+      if (a == "--station-file") station_file = v;
       if (a == "--mask") {
         char* end;
         mask = strtod(v.c_str(), &end);
@@ -94,7 +100,22 @@ int main(int argc, char** argv) {
       return kBadInput;
     }
   }
+  Settings station;
+  if (!station_file.empty()) {
+    std::string why = Settings_read_file(station_file, &station);
+    if (!why.empty()) {
+      fprintf(stderr, "vln_qc: %s\n", why.c_str());
+      return kBadInput;
+    }
+  }
   QcReport r = qc_analyse(obs, nav, mask);
+  r.version = VLN_VERSION;
+  if (!station_file.empty()) {
+    std::map<std::string, std::string> given;
+    for (int id = 0; id < SET_COUNT; id++)
+      if (station.given[id]) given[Settings_name(id)] = station.text[id];
+    qc_check_station(given, &r);
+  }
   r.obs_file = files[0];
   r.nav_files.assign(files.begin() + 1, files.end());
   long expected = 0;

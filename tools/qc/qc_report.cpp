@@ -6,61 +6,22 @@
 #include <cstdio>
 
 #include "qc.h"
+#include "qc_format.h"
+
+using namespace qcfmt;
 
 namespace {
 
-std::string fmt(const char* format, double v) {
-  char text[64];
-  snprintf(text, sizeof text, format, v);
-  return text;
-}
-
 double completeness(const QcSignal& s) {
   return s.expected > 0 ? 100.0 * (double)s.present_above_mask / (double)s.expected : NAN;
+}
+double phase_completeness(const QcSignal& s) {
+  return s.expected > 0 ? 100.0 * (double)s.phase_above_mask / (double)s.expected : NAN;
 }
 double cn0_mean(const QcSignal& s) {
   return s.cn0_count > 0 ? s.cn0_sum / (double)s.cn0_count : NAN;
 }
 double mp_rms(const QcSignal& s) { return s.mp_rms; }
-
-std::string json_number(double v, const char* format = "%.3f") {
-  return std::isfinite(v) ? fmt(format, v) : "null";
-}
-
-// A figure of the text and the page: "-" where it does not exist.
-std::string figure(double v, const char* format) {
-  return std::isfinite(v) ? fmt(format, v) : std::string("-");
-}
-
-std::string json_string(const std::string& s) {
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"' || c == '\\') out += '\\';
-    if ((unsigned char)c < 0x20) {
-      out += fmt("\\u%04x", (double)(unsigned char)c).substr(0, 6);
-      continue;
-    }
-    out += c;
-  }
-  return out + "\"";
-}
-
-std::string html_escape(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    if (c == '<')
-      out += "&lt;";
-    else if (c == '>')
-      out += "&gt;";
-    else if (c == '&')
-      out += "&amp;";
-    else if (c == '"')
-      out += "&quot;";
-    else
-      out += c;
-  }
-  return out;
-}
 
 const char* system_colour(char sys) {
   switch (sys) {
@@ -250,9 +211,26 @@ std::string position_charts(const QcReport& r) {
 
 }  // namespace
 
+namespace {
+
+// The parameters of the methods, so that a script can tell how the figures were made.
+std::string qc_method_json() {
+  return "{\"slips\": {\"geometry_free_m\": 0.05, \"geometry_free_m_per_s\": 0.003, "
+         "\"wide_lane_cycles\": 5, \"wide_lane_sigmas\": 4, \"wide_lane_settle_epochs\": 5, "
+         "\"doppler_cycles\": 2, \"doppler_cycles_per_s\": 0.2, \"doppler_clock\": "
+         "\"median of the epoch\"}, \"multipath\": {\"window_s\": 1800, \"outlier_sigmas\": 3, "
+         "\"shortest_arc_epochs\": 10, \"figure\": \"mean of the satellites' RMS\"}, "
+         "\"positions\": {\"elevation_mask_deg\": 5, \"ionosphere\": \"Klobuchar\"}, "
+         "\"short_arc_s\": 600, \"series_s\": 900, \"clock_jump_ms\": 0.5}";
+}
+
+}  // namespace
+
 std::string qc_text(const QcReport& r) {
   std::string s = "observation file: " + r.obs_file + "\nnavigation files:";
   for (const std::string& n : r.nav_files) s += " " + n;
+  s += "\n" + qc_header_text(r);
+  s.pop_back();
   s += "\nspan: " + qc_time_text(r.first) + " to " + qc_time_text(r.last) + ", interval " +
        fmt("%.3f", r.interval) + " s\nepochs: " + std::to_string(r.epochs_present) +
        " present of " + std::to_string(r.epochs_expected) + " expected, " +
@@ -261,17 +239,17 @@ std::string qc_text(const QcReport& r) {
     s += "  gap " + qc_time_text(g.first) + " to " + qc_time_text(g.second) + "\n";
   s += "\nsignals (mask " + fmt("%.1f", r.mask_deg) + " degrees)\n";
   char line[256];
-  snprintf(line, sizeof line, "%-3s %-4s %-6s %9s %9s %9s %7s %6s %6s %8s %7s %7s\n", "sys", "code",
-           "second", "present", "above", "expected", "compl%", "LLI", "slips", "obs/slip", "C/N0",
-           "MP m");
+  snprintf(line, sizeof line, "%-3s %-4s %-6s %9s %9s %9s %7s %7s %6s %6s %8s %7s %7s\n", "sys",
+           "code", "second", "present", "above", "expected", "compl%", "phase%", "LLI", "slips",
+           "obs/slip", "C/N0", "MP m");
   s += line;
   for (const QcSignal& g : r.signals) {
     double c = completeness(g);
-    snprintf(line, sizeof line, "%-3c %-4s %-6s %9ld %9ld %9s %7s %6ld %6ld %8s %7s %7s\n",
+    snprintf(line, sizeof line, "%-3c %-4s %-6s %9ld %9ld %9s %7s %7s %6ld %6ld %8s %7s %7s\n",
              g.system, g.code.c_str(), g.second.empty() ? "-" : g.second.c_str(), g.present,
              g.present_above_mask, g.expected < 0 ? "-" : std::to_string(g.expected).c_str(),
-             std::isnan(c) ? "-" : fmt("%.1f", c).c_str(), g.lli, g.slips,
-             g.slips > 0 ? fmt("%.0f", (double)g.present / (double)g.slips).c_str() : "-",
+             figure(c, "%.1f").c_str(), figure(phase_completeness(g), "%.1f").c_str(), g.lli,
+             g.slips, g.slips > 0 ? fmt("%.0f", (double)g.present / (double)g.slips).c_str() : "-",
              std::isnan(cn0_mean(g)) ? "-" : fmt("%.1f", cn0_mean(g)).c_str(),
              std::isnan(mp_rms(g)) ? "-" : fmt("%.3f", mp_rms(g)).c_str());
     s += line;
@@ -289,6 +267,7 @@ std::string qc_text(const QcReport& r) {
              figure(p.mean_enu[2], "%.3f").c_str());
     s += line;
   }
+  s += qc_sections_text(r);
   if (!r.skipped.empty()) s += "\nskipped:\n";
   for (const auto& k : r.skipped) s += "  " + std::to_string(k.second) + " " + k.first + "\n";
   if (!r.notes.empty()) s += "\nnotes:\n";
@@ -297,13 +276,16 @@ std::string qc_text(const QcReport& r) {
 }
 
 std::string qc_json(const QcReport& r) {
-  std::string s = "{\"observation_file\": " + json_string(r.obs_file) + ", \"navigation_files\": [";
+  std::string s = "{\"program\": {\"name\": \"vln_qc\", \"version\": " + json_string(r.version) +
+                  "},\n \"observation_file\": " + json_string(r.obs_file) +
+                  ", \"navigation_files\": [";
   for (size_t i = 0; i < r.nav_files.size(); i++)
     s += (i ? ", " : "") + json_string(r.nav_files[i]);
   s += "],\n \"first_epoch\": " + json_string(qc_time_text(r.first)) +
        ", \"last_epoch\": " + json_string(qc_time_text(r.last)) +
        ", \"interval_s\": " + json_number(r.interval) +
        ", \"mask_deg\": " + json_number(r.mask_deg, "%.1f") +
+       ",\n \"header\": " + qc_header_json(r) + ",\n \"method\": " + qc_method_json() +
        ",\n \"epochs\": {\"present\": " + std::to_string(r.epochs_present) +
        ", \"expected\": " + std::to_string(r.epochs_expected) + ", \"gaps\": [";
   for (size_t i = 0; i < r.gaps.size(); i++)
@@ -319,6 +301,8 @@ std::string qc_json(const QcReport& r) {
          ", \"present_above_mask\": " + std::to_string(g.present_above_mask) +
          ", \"expected\": " + (g.expected < 0 ? "null" : std::to_string(g.expected)) +
          ", \"completeness_pct\": " + json_number(completeness(g), "%.2f") +
+         ", \"phase_above_mask\": " + std::to_string(g.phase_above_mask) +
+         ", \"phase_completeness_pct\": " + json_number(phase_completeness(g), "%.2f") +
          ", \"lli\": " + std::to_string(g.lli) + ", \"slips\": " + std::to_string(g.slips) +
          ", \"observations_per_slip\": " +
          (g.slips > 0 ? json_number((double)g.present / (double)g.slips, "%.1f") : "null") +
@@ -344,7 +328,7 @@ std::string qc_json(const QcReport& r) {
     s += std::string(first ? "" : ", ") + json_string(k.first) + ": " + std::to_string(k.second);
     first = false;
   }
-  s += "}, \"notes\": [";
+  s += "}" + qc_sections_json(r) + ",\n \"notes\": [";
   for (size_t i = 0; i < r.notes.size(); i++) s += (i ? ", " : "") + json_string(r.notes[i]);
   return s + "]}\n";
 }
@@ -406,11 +390,12 @@ std::string qc_html(const QcReport& r) {
       "line{stroke-width:2}.slip{font-size:9px;text-anchor:middle;fill:#000}.slipmark{stroke:#000}"
       ".sat{font-size:8px}pre{font-size:11px;white-space:pre-wrap}"
       "@media print{body{max-width:none}h2{break-after:avoid}svg{break-inside:avoid}}"
+      ".station th{text-align:left}.differ{color:#b00;font-weight:bold}.agree{color:#1e8449}"
       "</style></head><body>\n<h1>Quality report</h1>\n" +
-      summary_html(r) +
+      qc_header_html(r) + summary_html(r) +
       "\n<h2>Signals</h2><table><tr><th>system</th><th>code</th><th>second</th>"
       "<th>present</th><th>above mask</th><th>expected</th><th>completeness "
-      "%</th><th>LLI</th><th>slips</th>"
+      "%</th><th>phase %</th><th>LLI</th><th>slips</th>"
       "<th>C/N0 dB-Hz</th><th>multipath RMS m</th></tr>";
   for (const QcSignal& g : r.signals)
     s += "<tr><td class=\"l\" style=\"color:" + std::string(system_colour(g.system)) + "\">" +
@@ -418,8 +403,8 @@ std::string qc_html(const QcReport& r) {
          (g.second.empty() ? "-" : g.second) + "</td><td>" + std::to_string(g.present) +
          "</td><td>" + std::to_string(g.present_above_mask) + "</td><td>" +
          (g.expected < 0 ? "-" : std::to_string(g.expected)) + "</td><td>" +
-         (std::isnan(completeness(g)) ? "-" : fmt("%.1f", completeness(g))) + "</td><td>" +
-         std::to_string(g.lli) + "</td><td>" + std::to_string(g.slips) + "</td><td>" +
+         figure(completeness(g), "%.1f") + "</td><td>" + figure(phase_completeness(g), "%.1f") +
+         "</td><td>" + std::to_string(g.lli) + "</td><td>" + std::to_string(g.slips) + "</td><td>" +
          (std::isnan(cn0_mean(g)) ? "-" : fmt("%.1f", cn0_mean(g))) + "</td><td>" +
          (std::isnan(mp_rms(g)) ? "-" : fmt("%.3f", mp_rms(g))) + "</td></tr>";
   s += "</table>\n<h2>Sky and tracking</h2>" + sky_plot(r) + timeline(r) +
@@ -437,6 +422,7 @@ std::string qc_html(const QcReport& r) {
       s += scatter(std::string(1, g.system) + " " + g.code + " multipath (with " + g.second + ")",
                    "mp", it->second, -3, 3, "metres", system_colour(g.system));
   }
-  s += "\n<h2>Position</h2>" + positions_table(r) + position_charts(r) + "\n</body></html>\n";
+  s += "\n<h2>Position</h2>" + positions_table(r) + position_charts(r) + qc_sections_html(r) +
+       "\n</body></html>\n";
   return s;
 }
