@@ -45,7 +45,7 @@ const char kHelp[] =
     "                  largest log must fit\n"
     "  --compare PROG  another build of vln_raw_to_rinex, run plain beside this one\n"
     "  --day           a 24-hour log at 10 Hz (about 1.6 GB) as the last size\n"
-    "  --qc            the quality report on a day at 30 s and an hour at 10 Hz too\n"
+    "  --qc            the quality report on a day at 30 s and a day at 1 Hz too\n"
     "  --soak DAYS     only the station soak: DAYS (7 for a week) of a 1 Hz log\n"
     "                  through TCP on 127.0.0.1 with drops into hourly .crx.gz files\n"
     "                  and the raw journal; memory, CPU per hour, files closed\n"
@@ -359,22 +359,22 @@ int main(int argc, char** argv) {
              in_mb, plain.wall / other.wall, plain.cpu / other.cpu, plain.writes, other.writes);
   }
   if (qc) {
-    // The quality report on a day at 30 s and an hour at 10 Hz, against the conversion.
-    printf("\n%-34s %8s %8s\n", "quality report (vln_qc)", "convert", "vln_qc");
+    // The quality report on a day at 30 s and a day at 1 Hz, against the conversion.
+    printf("\n%-34s %8s %8s %10s\n", "quality report (vln_qc)", "convert", "vln_qc", "peak KB");
     for (int whole_day = 1; whole_day >= 0; whole_day--) {
       LogOptions o;
-      o.seconds = whole_day ? 86400 : 3600;
+      o.seconds = 86400;
       o.interval = whole_day ? 30 : 0;
-      o.rate_hz = whole_day ? 1 : 10;
+      o.rate_hz = 1;
       FILE* out = fopen(log.c_str(), "wb");
       if (out == nullptr) return 1;
       write_log(o, out);
       fclose(out);
       Run convert = run_measured({VLN_PROGRAM_PATH, log, "-dual_freq"}, 1);
       Run report = run_measured({VLN_QC_PATH, stem + ".obs", stem + ".nav"}, 1);
-      printf("%-34s %8.3f %8.3f\n",
-             whole_day ? "a day at 30 s, 40 satellites" : "an hour at 10 Hz, 40 satellites",
-             convert.wall, report.wall);
+      printf("%-34s %8.3f %8.3f %10ld\n",
+             whole_day ? "a day at 30 s, 40 satellites" : "a day at 1 Hz, 40 satellites",
+             convert.wall, report.wall, report.peak_kb);
       remove_temp_files(1);
     }
   }

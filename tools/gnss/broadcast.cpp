@@ -123,7 +123,8 @@ bool solve(const std::vector<const SatMeas*>& ms, const NavData& nav, double t_r
       double corr = 0;
       if (near_earth) {
         double az, el;
-        gnss::azimuth_elevation(rcv, m->pos, &az, &el);
+        gnss::azimuth_elevation_at(rcv, lat, lon, m->pos, &az,
+                                   &el);  // the geodetic position once an iteration
         if (el < kElevationMask) continue;
         double ratio = 1575.42e6 / m->freq;
         corr = gnss::klobuchar(nav.alpha, nav.beta, lat, lon, az, el, sow) * ratio * ratio +

@@ -20,7 +20,8 @@ constexpr double kMaxElevationSamples = 110000;
 constexpr long kMaxExpectedEpochs = 4000000;
 constexpr int kShortestArc = 10;  // multipath arcs of fewer epochs are dropped
 constexpr size_t kMaxPlotPoints = 1500;
-constexpr int kTrackPoints = 300;  // per satellite across the span
+constexpr double kMaxSolutions = 2880;  // position epochs of a file at most
+constexpr int kTrackPoints = 300;       // per satellite across the span
 
 // Carrier frequency of a band (the second character of a type), Hz; 0 when unknown.
 double frequency(char sys, char band, double version, int glonass_k, bool k_known) {
@@ -224,8 +225,7 @@ void Analysis::span() {
   el_step_ = std::max(kElevationStep, r_.interval);
 }
 
-// Single-point positions from the first pseudorange of each system, at most
-// one epoch a second.
+// Single-point positions from the first pseudorange of each system.
 void Analysis::positions() {
   const char* kGroups[] = {"G", "E", "C", "R", "J", "all"};
   std::map<char, int> first_code;
@@ -243,8 +243,11 @@ void Analysis::positions() {
   double last_t = -1e30;
   // From the header position when there is one: two iterations instead of six.
   bool has_start = obs_.approx[0] != 0 || obs_.approx[1] != 0 || obs_.approx[2] != 0;
+  // At most kMaxSolutions epochs, evenly spread (a day: every 30 s), and at
+  // most one a second: more would change the figures by nothing visible.
+  double step = std::max(1.0, (r_.last - r_.first) / kMaxSolutions) - 0.001;
   for (const ObsEpoch& e : obs_.epochs) {
-    if (e.t - last_t < 0.999) continue;
+    if (e.t - last_t < step) continue;
     last_t = e.t;
     std::vector<bc::SatMeas> ms;
     for (int i = 0; i < e.nsat; i++) {
