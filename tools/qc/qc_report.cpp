@@ -43,11 +43,35 @@ std::string cn0_colour(double cn0) {
   return text;
 }
 
+// Ticks on round values within [a, b]: steps of 1, 2, 2.5, 3 or 5 times a
+// power of ten, at most six intervals; on a time axis whole minutes to hours
+// (values are seconds), at most eight.
+std::vector<double> ticks(double a, double b, bool time_axis) {
+  std::vector<double> out;
+  if (!(b > a) || !std::isfinite(a) || !std::isfinite(b)) return out;
+  double step = 0;
+  if (time_axis) {
+    const double kSteps[] = {60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
+    for (double c : kSteps)
+      if (step == 0 && (b - a) / c <= 8) step = c;
+    if (step == 0) step = 86400 * std::ceil((b - a) / 8 / 86400);
+  } else {
+    double power = std::pow(10.0, std::floor(std::log10((b - a) / 6)));
+    for (double m : {1.0, 2.0, 2.5, 3.0, 5.0, 10.0})
+      if (step == 0 && (b - a) / (m * power) <= 6) step = m * power;
+  }
+  for (double v = std::ceil(a / step - 1e-9) * step; v <= b + 1e-9 * step && out.size() < 100;
+       v += step)
+    out.push_back(std::fabs(v) < 1e-9 * step ? 0.0 : v);
+  return out;
+}
+
 // A plot area with axes, ticks and labels in SVG.
 struct Chart {
   Chart(double ax0, double ax1, double ay0, double ay1) : x0(ax0), x1(ax1), y0(ay0), y1(ay1) {}
   double x0, x1, y0, y1;
   int w = 460, h = 260, left = 56, right = 12, top = 28, bottom = 40;
+  bool no_y_ticks = false;  // rows of labels instead (the tracking chart)
   std::string body;
   double px(double x) const { return left + (x - x0) / (x1 - x0) * (w - left - right); }
   double py(double y) const { return h - bottom - (y - y0) / (y1 - y0) * (h - top - bottom); }
@@ -60,11 +84,12 @@ struct Chart {
     s += "<rect x=\"" + std::to_string(left) + "\" y=\"" + std::to_string(top) + "\" width=\"" +
          std::to_string(w - left - right) + "\" height=\"" + std::to_string(h - top - bottom) +
          "\" class=\"frame\"/>";
-    for (int i = 0; i <= 4; i++) {
-      double xv = x0 + (x1 - x0) * i / 4, yv = y0 + (y1 - y0) * i / 4;
+    for (double xv : ticks(x0, x1, time_axis)) {
       std::string xt = time_axis ? qc_time_text(xv).substr(11, 5) : fmt("%.4g", xv);
       s += "<text x=\"" + fmt("%.1f", px(xv)) + "\" y=\"" + std::to_string(h - bottom + 14) +
            "\" class=\"tick\">" + xt + "</text>";
+    }
+    for (double yv : no_y_ticks ? std::vector<double>{} : ticks(y0, y1, false)) {
       s += "<text x=\"" + std::to_string(left - 4) + "\" y=\"" + fmt("%.1f", py(yv) + 4) +
            "\" class=\"tick y\">" + fmt("%.4g", yv) + "</text>";
       s += "<line x1=\"" + std::to_string(left) + "\" x2=\"" + std::to_string(w - right) +
@@ -82,16 +107,28 @@ struct Chart {
 
 std::string sky_plot(const QcReport& r) {
   const double c = 200, radius = 180;
+  // A margin of 30 around the horizon, so that labels near it are not cut,
+  // and the colour scale of C/N0 on the right.
   std::string s =
-      "<svg class=\"chart sky\" viewBox=\"0 0 400 420\" width=\"400\" height=\"420\">"
+      "<svg class=\"chart sky\" viewBox=\"-30 0 520 450\" width=\"520\" height=\"450\">"
       "<text x=\"200\" y=\"14\" class=\"title\">Sky plot (colour: C/N0 of the first "
-      "signal, x: cycle slip)</text><g transform=\"translate(0,16)\">";
+      "signal, x: cycle slip)</text><g transform=\"translate(0,30)\">";
+  s += "<defs><linearGradient id=\"cn0scale\" x1=\"0\" y1=\"1\" x2=\"0\" y2=\"0\"><stop "
+       "offset=\"0\" stop-color=\"" +
+       cn0_colour(25) + "\"/><stop offset=\"1\" stop-color=\"" + cn0_colour(55) +
+       "\"/></linearGradient></defs><rect x=\"430\" y=\"40\" width=\"12\" height=\"300\" "
+       "fill=\"url(#cn0scale)\"/>";
+  for (int db = 25; db <= 55; db += 10)
+    s += "<text x=\"446\" y=\"" + fmt("%.0f", 344 - (db - 25) * 10.0) + "\" class=\"tick y2\">" +
+         std::to_string(db) + "</text>";
+  s += "<text x=\"436\" y=\"30\" class=\"tick\">dB-Hz</text>";
   for (int el = 0; el < 90; el += 30)
     s += "<circle cx=\"200\" cy=\"200\" r=\"" + fmt("%.1f", radius * (90 - el) / 90) +
          "\" class=\"ring\"/><text x=\"202\" y=\"" + fmt("%.1f", c - radius * (90 - el) / 90 + 12) +
          "\" class=\"tick\">" + std::to_string(el) + "&#176;</text>";
-  s += "<text x=\"200\" y=\"12\" class=\"tick\">N</text><text x=\"392\" y=\"204\" "
-       "class=\"tick\">E</text>";
+  s += "<text x=\"200\" y=\"14\" class=\"tick\">N</text><text x=\"392\" y=\"204\" "
+       "class=\"tick\">E</text><text x=\"200\" y=\"396\" class=\"tick\">S</text><text "
+       "x=\"8\" y=\"204\" class=\"tick\">W</text>";
   for (const auto& t : r.tracks) {
     s += "<g class=\"track\" data-sat=\"" + t.first + "\">";
     const QcTrackPoint* prev = nullptr;
@@ -130,6 +167,7 @@ std::string timeline(const QcReport& r) {
   ch.w = 920;
   ch.h = 60 + 11 * std::max(rows, 1);
   ch.left = 44;
+  ch.no_y_ticks = true;  // the rows carry the satellites' names
   int row = 0;
   for (const auto& sat : r.runs) {
     double y = ch.py(row + 1);
@@ -174,6 +212,40 @@ std::string scatter(const std::string& title, const std::string& cls,
   return ch.svg(title, "elevation (degrees)", ylabel, cls);
 }
 
+// East, north and up of a system's solutions over time; a gap in its
+// solutions (over three times their usual spacing) is a gap in the lines.
+std::string enu_chart(const QcPosition& p, double lim, int width, const std::string& title) {
+  Chart time{p.t.front(), std::max(p.t.back(), p.t.front() + 1), -lim, lim};
+  time.w = width;
+  std::vector<double> steps;
+  for (size_t i = 1; i < p.t.size(); i++) steps.push_back(p.t[i] - p.t[i - 1]);
+  double usual = 0;
+  if (!steps.empty()) {
+    std::nth_element(steps.begin(), steps.begin() + (long)steps.size() / 2, steps.end());
+    usual = steps[steps.size() / 2];
+  }
+  const char* kColours[3] = {"#1f5fbf", "#1e8449", "#c0392b"};
+  for (int k = 0; k < 3; k++) {
+    std::string points;
+    for (size_t i = 0; i < p.t.size(); i++) {
+      if (i > 0 && p.t[i] - p.t[i - 1] > 3 * usual && !points.empty()) {
+        time.body += "<polyline class=\"enu\" fill=\"none\" stroke-width=\"1\" stroke=\"" +
+                     std::string(kColours[k]) + "\" points=\"" + points + "\"/>";
+        points.clear();
+      }
+      points += fmt("%.1f,", time.px(p.t[i])) +
+                fmt("%.1f ", time.py(std::max(-lim, std::min(lim, p.enu[k][i]))));
+    }
+    time.body += "<polyline class=\"enu\" fill=\"none\" stroke-width=\"1\" stroke=\"" +
+                 std::string(kColours[k]) + "\" points=\"" + points + "\"/>";
+  }
+  time.body +=
+      "<text x=\"70\" y=\"44\" class=\"legend\" fill=\"#1f5fbf\">east</text><text x=\"110\" "
+      "y=\"44\" class=\"legend\" fill=\"#1e8449\">north</text><text x=\"155\" y=\"44\" "
+      "class=\"legend\" fill=\"#c0392b\">up</text>";
+  return time.svg(title, "GPS time (hh:mm)", "metres", "enu", true);
+}
+
 std::string position_charts(const QcReport& r) {
   const QcPosition* all = nullptr;
   for (const QcPosition& p : r.positions)
@@ -182,21 +254,8 @@ std::string position_charts(const QcReport& r) {
   double lim = 1;
   for (int k = 0; k < 3; k++)
     for (double v : all->enu[k]) lim = std::max(lim, std::min(100.0, std::fabs(v)));
-  Chart time{all->t.front(), std::max(all->t.back(), all->t.front() + 1), -lim, lim};
-  time.w = 920;
-  const char* kColours[3] = {"#1f5fbf", "#1e8449", "#c0392b"};
-  for (int k = 0; k < 3; k++) {
-    std::string points;
-    for (size_t i = 0; i < all->t.size(); i++)
-      points += fmt("%.1f,", time.px(all->t[i])) +
-                fmt("%.1f ", time.py(std::max(-lim, std::min(lim, all->enu[k][i]))));
-    time.body += "<polyline class=\"enu\" fill=\"none\" stroke-width=\"1\" stroke=\"" +
-                 std::string(kColours[k]) + "\" points=\"" + points + "\"/>";
-  }
-  time.body +=
-      "<text x=\"70\" y=\"44\" class=\"legend\" fill=\"#1f5fbf\">east</text><text x=\"110\" "
-      "y=\"44\" class=\"legend\" fill=\"#1e8449\">north</text><text x=\"155\" y=\"44\" "
-      "class=\"legend\" fill=\"#c0392b\">up</text>";
+  std::string s = enu_chart(*all, lim, 920,
+                            "Single-point position, all systems: offset from the header position");
   Chart hz{-lim, lim, -lim, lim};
   hz.w = 300;
   hz.h = 300;
@@ -204,9 +263,23 @@ std::string position_charts(const QcReport& r) {
     hz.body += "<circle cx=\"" + fmt("%.1f", hz.px(std::max(-lim, std::min(lim, all->enu[0][i])))) +
                "\" cy=\"" + fmt("%.1f", hz.py(std::max(-lim, std::min(lim, all->enu[1][i])))) +
                "\" r=\"1.2\" fill=\"#1f5fbf\"/>";
-  return time.svg("Single-point position, all systems: offset from the header position",
-                  "GPS time (hh:mm)", "metres", "enu", true) +
-         hz.svg("Horizontal scatter", "east (m)", "north (m)", "horizontal");
+  s += hz.svg("Horizontal scatter", "east (m)", "north (m)", "horizontal");
+  // Each system alone, on its own scale.
+  for (const QcPosition& p : r.positions) {
+    if (p.name == "all") continue;
+    if (p.t.empty()) {
+      if (p.epochs > 0)
+        s += "<p>" + p.name + ": observed in " + std::to_string(p.epochs) +
+             " epochs, never solved (fewer than four satellites of it with orbits above 5 "
+             "degrees, or no orbits).</p>";
+      continue;
+    }
+    double own = 1;
+    for (int k = 0; k < 3; k++)
+      for (double v : p.enu[k]) own = std::max(own, std::min(100.0, std::fabs(v)));
+    s += enu_chart(p, own, 460, "Position from " + p.name + " alone");
+  }
+  return s;
 }
 
 }  // namespace
@@ -384,7 +457,8 @@ std::string qc_html(const QcReport& r) {
       "th{background:#eee}td.l{text-align:left}svg{margin:4px;background:#fff}"
       ".title{font-size:12px;font-weight:bold;text-anchor:middle}.tick{font-size:9px;text-anchor:"
       "middle;fill:#444}"
-      ".tick.y{text-anchor:end}.label{font-size:10px;text-anchor:middle}.legend{font-size:10px}"
+      ".tick.y{text-anchor:end}.tick.y2{text-anchor:start}.label{font-size:10px;text-anchor:middle}"
+      ".legend{font-size:10px}"
       ".frame{fill:none;stroke:#888}.grid{stroke:#ddd}.ring{fill:none;stroke:#bbb}"
       ".track "
       "line{stroke-width:2}.slip{font-size:9px;text-anchor:middle;fill:#000}.slipmark{stroke:#000}"
@@ -422,7 +496,23 @@ std::string qc_html(const QcReport& r) {
       s += scatter(std::string(1, g.system) + " " + g.code + " multipath (with " + g.second + ")",
                    "mp", it->second, -3, 3, "metres", system_colour(g.system));
   }
-  s += "\n<h2>Position</h2>" + positions_table(r) + position_charts(r) + qc_sections_html(r) +
-       "\n</body></html>\n";
+  std::string without;
+  for (const QcSignal& g : r.signals) {
+    auto it = r.mp_el.find(std::string(1, g.system) + " " + g.code);
+    if (it == r.mp_el.end() || it->second.empty())
+      without += std::string(without.empty() ? "" : ", ") + g.system + " " + g.code;
+  }
+  if (!without.empty())
+    s += "<p>No multipath chart for " + without +
+         ": the combination needs the satellite's phase on a second band, and arcs of 10 epochs "
+         "above the mask (SBAS satellites send one frequency here).</p>";
+  bool sbas = false;
+  for (const QcSignal& g : r.signals) sbas = sbas || g.system == 'S';
+  s += "\n<h2>Position</h2>" +
+       std::string(sbas ? "<p>SBAS satellites are not used for positions: their messages "
+                          "correct other systems' orbits and carry no orbit of their own "
+                          "that the solver uses.</p>"
+                        : "") +
+       positions_table(r) + position_charts(r) + qc_sections_html(r) + "\n</body></html>\n";
   return s;
 }
