@@ -21,6 +21,7 @@ constexpr long kMaxExpectedEpochs = 4000000;
 constexpr int kShortestArc = 10;  // multipath arcs of fewer epochs are dropped
 constexpr size_t kMaxPlotPoints = 1500;
 constexpr double kMaxSolutions = 2880;  // position epochs of a file at most
+constexpr double kMaxSeries = 3000;     // 15-minute intervals at most, a month
 constexpr int kTrackPoints = 300;       // per satellite across the span
 
 // Carrier frequency of a band (the second character of a type), Hz; 0 when unknown.
@@ -589,9 +590,11 @@ void Analysis::signal_pass() {
   }
   sat_mp_.assign(kSlots, std::vector<std::pair<double, long>>(defs_.size(), {0.0, 0L}));
   sat_.assign(kSlots, QcSatellite{});
-  size_t bins = r_.interval > 0 && r_.epochs_expected <= kMaxExpectedEpochs
-                    ? (size_t)((r_.last - r_.first) / kSeriesStep) + 1
-                    : 1;
+  // A month at most (a damaged file's times span centuries): else one interval.
+  double span_bins = (r_.last - r_.first) / kSeriesStep;
+  size_t bins = span_bins >= 0 && span_bins < kMaxSeries ? (size_t)span_bins + 1 : 1;
+  if (bins == 1 && span_bins >= kMaxSeries)
+    r_.notes.push_back("the span is too long for 15-minute figures: one figure for the file");
   r_.series.resize(bins);
   for (size_t i = 0; i < bins; i++) r_.series[i].start = r_.first + (double)i * kSeriesStep;
   std::vector<long> seen_in_bin(kSlots, -1);
