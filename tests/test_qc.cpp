@@ -42,6 +42,17 @@ std::string header_line(const std::string& content, const std::string& label) {
   return content + std::string(60 - content.size(), ' ') + label + "\n";
 }
 
+// The report of a generated log converted with -dual_freq.
+void report_of_generated(const LogOptions& o, LogCounts* made, QcReport* r) {
+  auto run = run_program({"log.dat", "-dual_freq"}, "log.dat", generated_log(o, made));
+  ObsFile obs;
+  bc::NavData nav;
+  std::string error;
+  ASSERT_TRUE(read_obs_text(run.obs, "log.obs", &obs, &error)) << error;
+  ASSERT_TRUE(bc::read_nav_text(run.nav, &nav));
+  *r = qc_analyse(obs, nav, 10);
+}
+
 std::string station(const std::string& name) {
   return std::string(VLN_SHARED_DATA "/station-day/") + name;
 }
@@ -394,14 +405,8 @@ TEST(Qc, GeneratedDayFindsEveryInjectedSlipAndTheNoise) {
     o.unflagged_slips = 0.0005;
     o.multipath = multipath;
     LogCounts made;
-    Bytes bytes = generated_log(o, &made);
-    auto run = run_program({"log.dat", "-dual_freq"}, "log.dat", bytes);
-    ObsFile obs;
-    bc::NavData nav;
-    std::string error;
-    ASSERT_TRUE(read_obs_text(run.obs, "log.obs", &obs, &error)) << error;
-    ASSERT_TRUE(bc::read_nav_text(run.nav, &nav));
-    QcReport r = qc_analyse(obs, nav, 10);
+    QcReport r;
+    ASSERT_NO_FATAL_FAILURE(report_of_generated(o, &made, &r));
     long found = 0;
     for (const char* code : {"G C1C", "R C1C", "E C1C", "C C1I", "J C1C"})
       found += signal(r, code[0], code + 2)->slips;
@@ -435,14 +440,8 @@ TEST(Qc, PlacedSlipClockJumpsAndAGapAreFoundAndNothingElse) {
     o.slip_at = 20000;
     o.slip_cycles = 17;
     LogCounts made;
-    Bytes bytes = generated_log(o, &made);
-    auto run = run_program({"log.dat", "-dual_freq"}, "log.dat", bytes);
-    ObsFile obs;
-    bc::NavData nav;
-    std::string error;
-    ASSERT_TRUE(read_obs_text(run.obs, "log.obs", &obs, &error)) << error;
-    ASSERT_TRUE(bc::read_nav_text(run.nav, &nav));
-    QcReport r = qc_analyse(obs, nav, 10);
+    QcReport r;
+    ASSERT_NO_FATAL_FAILURE(report_of_generated(o, &made, &r));
     ASSERT_EQ(11, made.clock_jumps);
     ASSERT_EQ(11u, r.clock_jumps.size());
     for (size_t i = 0; i < r.clock_jumps.size(); i++) {

@@ -57,6 +57,27 @@ std::string temp_path(const std::string& ending) {
 
 namespace {
 
+#ifndef _WIN32
+// In a child: the fixed clock and zone of every run, then the program (through
+// the emulator of a cross build) with args; never returns.
+[[noreturn]] void exec_program(const std::vector<std::string>& args) {
+  setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+  setenv("TZ", "UTC", 1);
+  std::vector<std::string> words;
+#ifdef VLN_PROGRAM_EMULATOR
+  std::istringstream emulator(VLN_PROGRAM_EMULATOR);  // one word a line
+  for (std::string w; std::getline(emulator, w);) words.push_back(w);
+#endif
+  words.push_back(VLN_PROGRAM_PATH);
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(&w[0]);
+  argv.push_back(nullptr);
+  execvp(argv[0], argv.data());
+  _exit(127);
+}
+#endif
+
 std::string output_name(const std::string& log_name, const char* ext) {
   size_t dot = log_name.rfind('.');
   std::string base = dot == std::string::npos ? log_name : log_name.substr(0, dot);
@@ -144,20 +165,7 @@ int spawn(const std::vector<std::string>& args, const std::string& dir, long fil
       setrlimit(RLIMIT_FSIZE, &limit);
       signal(SIGXFSZ, SIG_IGN);
     }
-    setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
-    setenv("TZ", "UTC", 1);
-    std::vector<std::string> words;
-#ifdef VLN_PROGRAM_EMULATOR
-    std::istringstream emulator(VLN_PROGRAM_EMULATOR);  // one word a line
-    for (std::string w; std::getline(emulator, w);) words.push_back(w);
-#endif
-    words.push_back(VLN_PROGRAM_PATH);
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(&w[0]);
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    _exit(127);
+    exec_program(args);
   }
   close(out_pipe[1]);
   char chunk[1 << 16];
@@ -257,20 +265,7 @@ void start_program(Started* s, const std::vector<std::string>& args, const Extra
       dup2(stdin_fd, 0);
       close(stdin_fd);
     }
-    setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
-    setenv("TZ", "UTC", 1);
-    std::vector<std::string> words;
-#ifdef VLN_PROGRAM_EMULATOR
-    std::istringstream emulator(VLN_PROGRAM_EMULATOR);
-    for (std::string w; std::getline(emulator, w);) words.push_back(w);
-#endif
-    words.push_back(VLN_PROGRAM_PATH);
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(&w[0]);
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    _exit(127);
+    exec_program(args);
   }
   close(out_pipe[1]);
   s->pid = pid;
