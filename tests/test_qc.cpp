@@ -168,7 +168,8 @@ TEST(Qc, ASystemWithoutSatellitesInViewDropsOutOfTheSolution) {
                              {270, 30}, {320, 15}, {90, -5}};  // azimuth, elevation in degrees
   std::vector<bc::SatMeas> sats(7);
   for (int i = 0; i < 7; i++) {
-    double az = kSky[i][0] * M_PI / 180, el = kSky[i][1] * M_PI / 180;
+    const double kDeg = 3.14159265358979323846 / 180;
+    double az = kSky[i][0] * kDeg, el = kSky[i][1] * kDeg;
     double e = std::cos(el) * std::sin(az), n = std::cos(el) * std::cos(az), u = std::sin(el);
     double up[3] = {std::cos(lat) * std::cos(lon), std::cos(lat) * std::sin(lon), std::sin(lat)};
     double east[3] = {-std::sin(lon), std::cos(lon), 0};
