@@ -11,7 +11,6 @@
 
 namespace bc {
 
-constexpr double kElevationMask = 5.0 * gnss::kGpsPi / 180.0;
 constexpr double kBdsOffset = 14.0;  // GPS time minus BeiDou time, s
 
 // Seconds from the GPS epoch (1980-01-06) to a calendar time of the same scale.
@@ -102,7 +101,7 @@ bool place_satellite(const NavData& nav, char sys, int prn, double t_rx, double 
 
 // Solves position and one clock per constellation; false when it does not converge.
 bool solve(const std::vector<const SatMeas*>& ms, const NavData& nav, double t_rx, double x[3],
-           const double* start) {
+           const double* start, double mask_deg) {
   std::string systems;
   for (const SatMeas* m : ms)
     if (systems.find(m->sys) == std::string::npos) systems += m->sys;
@@ -125,7 +124,7 @@ bool solve(const std::vector<const SatMeas*>& ms, const NavData& nav, double t_r
         double az, el;
         gnss::azimuth_elevation_at(rcv, lat, lon, m->pos, &az,
                                    &el);  // the geodetic position once an iteration
-        if (el < kElevationMask) continue;
+        if (el < mask_deg * gnss::kGpsPi / 180.0) continue;
         double ratio = 1575.42e6 / m->freq;
         corr = gnss::klobuchar(nav.alpha, nav.beta, lat, lon, az, el, sow) * ratio * ratio +
                gnss::troposphere(el);

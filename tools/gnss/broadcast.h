@@ -64,9 +64,10 @@ bool satellite_position(const NavData& nav, char sys, int prn, double t, double 
 // The GLONASS frequency channel of a slot: the number most of its records give.
 int glonass_channel(const NavData& nav, int slot, bool* known);
 // Solves position and one clock per constellation, from start (the Earth's
-// centre without one); false when it does not converge.
+// centre without one), with the satellites above mask_deg; false when it
+// does not converge.
 bool solve(const std::vector<const SatMeas*>& ms, const NavData& nav, double t_rx, double x[3],
-           const double* start = nullptr);
+           const double* start = nullptr, double mask_deg = 5.0);
 
 }  // namespace bc
 

@@ -269,7 +269,8 @@ void Analysis::positions() {
       if (use.empty()) continue;
       pos[g].epochs++;
       double x[3];
-      if (!bc::solve(use, nav_, e.t, x, has_start ? obs_.approx : nullptr)) continue;
+      // The report's mask: what counts for positions is what counts for completeness.
+      if (!bc::solve(use, nav_, e.t, x, has_start ? obs_.approx : nullptr, mask_ / kRad)) continue;
       pos[g].solved++;
       for (int k = 0; k < 3; k++) sum[g][(size_t)k] += x[k];
       pos[g].t.push_back(e.t);
