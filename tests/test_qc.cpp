@@ -388,6 +388,19 @@ TEST(Qc, PublicStationDayAndRealFilesOfOtherPrograms) {
   EXPECT_LT(rms(*g), 0.8);
   EXPECT_EQ(-1, signal(r, 'R', "C1C")->expected);  // no GLONASS navigation file
   EXPECT_EQ(1u, r.notes.size());
+  // The header against a station file: a wrong radome and height are named.
+  qc_check_station({{"antenna-type", "ASH701073.1"},
+                    {"radome", "NONE"},
+                    {"marker-name", "NYA1"},
+                    {"antenna-delta", "0.0004,0,0"},
+                    {"position", "1202434.9,252632.2212,6237772.4351"}},
+                   &r);
+  qc_check_station({{"antenna-delta", "0.0006,0,0"}, {"position", "1202435.2,252632.2,6237772.4"}},
+                   &r);
+  std::string checks;
+  for (const QcHeaderCheck& c : r.header_checks) checks += c.what + (c.agrees ? "=" : "!") + " ";
+  EXPECT_EQ("marker-name= antenna-type= radome! antenna-delta= position= antenna-delta! position! ",
+            checks);
   // The page of a day of four systems at 30 s stays small enough to open at once.
   size_t page = qc_html(r).size();
   printf("the page of the NYA1 day: %zu bytes\n", page);
