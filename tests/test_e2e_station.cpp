@@ -170,6 +170,7 @@ TEST(Station, TcpSourceWithDropsGivesTheFileConversionsPeriods) {
   }
   EXPECT_GE(marked, 1u);  // the drops' losses of lock
   EXPECT_EQ(std::string(log.begin(), log.end()), join_raw(r.outputs));
+  EXPECT_EQ(std::string::npos, r.out.find("Raw journal")) << r.out;  // no journal complaint
   // The server's two drops and its end when stopped (unless the signal came first).
   EXPECT_LE(2u, count(r.out, " dropped: the other end closed the connection")) << r.out;
   EXPECT_EQ(3u, count(r.out, "\nPeriod 2026-01-08 0")) << r.out;
