@@ -14,6 +14,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -175,6 +176,19 @@ TEST(Station, TcpSourceWithDropsGivesTheFileConversionsPeriods) {
   EXPECT_LE(2u, count(r.out, " dropped: the other end closed the connection")) << r.out;
   EXPECT_EQ(3u, count(r.out, "\nPeriod 2026-01-08 0")) << r.out;
   EXPECT_NE(std::string::npos, r.outputs["status.json"].find("\"periods_written\": 3"));
+  EXPECT_NE(std::string::npos,
+            r.outputs["status.json"].find("\"source\": \"" + server.source() + "\""));
+  // Each period's raw file converted alone gives that period's observations.
+  for (const char* hour : kHours) {
+    std::string raw = "raw/" + std::string(hour).replace(35, 3, "raw");  // ..._MO.raw
+    auto again = run_program({"p.raw", "-dual_freq", "--split", "1h"}, "p.raw",
+                             Bytes(r.outputs[raw].begin(), r.outputs[raw].end()));
+    size_t files = 0;
+    for (const auto& f : again.outputs) files += f.first.find("_MO.rnx") != std::string::npos;
+    EXPECT_EQ(1u, files) << raw;
+    EXPECT_EQ("", first_difference(without_lli(want[hour]), without_lli(again.outputs[hour])))
+        << raw;
+  }
 }
 
 // A pseudo-terminal pair stands for the receiver's serial port.
@@ -189,6 +203,11 @@ TEST(Station, SerialSourceThroughAPseudoTerminal) {
   start_program(
       &run, {"serial://" + slave + ":115200", "-dual_freq", "--split", "1h", "--close-after", "1"});
   for (int i = 0; i < 200 && run.out.find("connected") == std::string::npos; i++) usleep(50000);
+  termios line = {};  // the pair shares one setting: the program's
+  ASSERT_EQ(0, tcgetattr(master, &line));
+  EXPECT_EQ((speed_t)B115200, cfgetispeed(&line));
+  EXPECT_EQ(0u, line.c_lflag & (ICANON | ECHO));  // raw mode
+  EXPECT_EQ((tcflag_t)CS8, line.c_cflag & CSIZE);
   std::thread writer([&] {
     // The first 600 bytes one at a time, as a slow line delivers them.
     for (size_t at = 0; at < 600; at++) {
@@ -279,6 +298,31 @@ TEST(Station, SigtermMidPeriodAndARestartBesideIt) {
   }
   EXPECT_EQ(text, read_file(first));  // not replaced
   std::filesystem::remove_all(out_dir);
+}
+
+// Nothing listens: the source is tried again after 1 s, then 2 s, and the
+// console says why each time.
+TEST(Station, ASourceThatCannotBeOpenedIsTriedAgainLaterAndLater) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);  // a port that was free a moment ago
+  sockaddr_in a = {};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  close(fd);
+  std::string source = "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+  Started run;
+  start_program(&run, {source, "--split", "1h"});
+  usleep(3500000);
+  RunResult r = finish_program(&run, SIGTERM);
+  EXPECT_NE(std::string::npos,
+            r.out.find(source + " cannot be opened: Connection refused; next try in 1 s\n"))
+      << r.out;
+  EXPECT_NE(std::string::npos,
+            r.out.find(source + " cannot be opened: Connection refused; next try in 2 s\n"))
+      << r.out;
+  EXPECT_EQ(1, r.status);
 }
 
 // Sources named wrongly, and a live source without periods: status 3, one line.
