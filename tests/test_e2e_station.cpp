@@ -173,7 +173,9 @@ TEST(Station, TcpSourceWithDropsGivesTheFileConversionsPeriods) {
   EXPECT_EQ(std::string(log.begin(), log.end()), join_raw(r.outputs));
   EXPECT_EQ(std::string::npos, r.out.find("Raw journal")) << r.out;  // no journal complaint
   // The server's two drops and its end when stopped (unless the signal came first).
-  EXPECT_LE(2u, count(r.out, " dropped: the other end closed the connection")) << r.out;
+  // Each drop came after data, so each is retried after 1 s.
+  EXPECT_LE(2u, count(r.out, " dropped: the other end closed the connection; reconnecting in 1 s"))
+      << r.out;
   EXPECT_EQ(3u, count(r.out, "\nPeriod 2026-01-08 0")) << r.out;
   EXPECT_NE(std::string::npos, r.outputs["status.json"].find("\"periods_written\": 3"));
   EXPECT_NE(std::string::npos,
@@ -300,28 +302,42 @@ TEST(Station, SigtermMidPeriodAndARestartBesideIt) {
   std::filesystem::remove_all(out_dir);
 }
 
-// Nothing listens: the source is tried again after 1 s, then 2 s, and the
-// console says why each time.
-TEST(Station, ASourceThatCannotBeOpenedIsTriedAgainLaterAndLater) {
+// Nothing listens at first: the source is tried again after 1 s. Then a far
+// end accepts and closes at once, twice: without data the delay goes on
+// doubling (2 s, then 4 s) instead of starting again from 1 s.
+TEST(Station, ASourceThatCannotBeOpenedOrSendsNothingIsTriedLaterAndLater) {
   int fd = socket(AF_INET, SOCK_STREAM, 0);  // a port that was free a moment ago
+  int yes = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   sockaddr_in a = {};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t len = sizeof a;
   bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
   getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  close(fd);
   std::string source = "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
   Started run;
   start_program(&run, {source, "--split", "1h"});
-  usleep(3500000);
+  std::string refused = source + " cannot be opened: Connection refused; next try in 1 s\n";
+  bool was_refused = wait_for_output(&run, refused, 10);
+  listen(fd, 1);
+  std::atomic<bool> stop{false};
+  std::thread far_end([&] {
+    for (int i = 0; i < 100 && !stop; i++) {  // at most 10 s
+      pollfd p = {fd, POLLIN, 0};
+      if (poll(&p, 1, 100) == 1) close(accept(fd, nullptr, nullptr));
+    }
+  });
+  std::string dropped = source + " dropped: the other end closed the connection; reconnecting in ";
+  wait_for_output(&run, dropped + "4 s", 10);
   RunResult r = finish_program(&run, SIGTERM);
-  EXPECT_NE(std::string::npos,
-            r.out.find(source + " cannot be opened: Connection refused; next try in 1 s\n"))
-      << r.out;
-  EXPECT_NE(std::string::npos,
-            r.out.find(source + " cannot be opened: Connection refused; next try in 2 s\n"))
-      << r.out;
+  stop = true;
+  far_end.join();
+  close(fd);
+  EXPECT_TRUE(was_refused) << r.out;
+  EXPECT_EQ(1u, count(r.out, dropped + "2 s")) << r.out;
+  EXPECT_EQ(1u, count(r.out, dropped + "4 s")) << r.out;
+  EXPECT_EQ(0u, count(r.out, dropped + "1 s")) << r.out;
   EXPECT_EQ(1, r.status);
 }
 
@@ -378,6 +394,12 @@ TEST(Station, SourcesParseToTheirParts) {
   EXPECT_EQ("", Source_parse("tcp://[::1]:2101", &spec));
   EXPECT_EQ("::1", spec.target);
   EXPECT_EQ(2101, spec.port);
+  const struct {
+    const char* port;
+    bool good;
+  } kPorts[] = {{"0", false}, {"1", true}, {"65535", true}, {"65536", false}, {"099999", false}};
+  for (const auto& c : kPorts)
+    EXPECT_EQ(c.good, Source_parse(std::string("tcp://host:") + c.port, &spec).empty()) << c.port;
   EXPECT_EQ("", Source_parse("log.dat", &spec));
   EXPECT_FALSE(Source_is_live(spec));
 }

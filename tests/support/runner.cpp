@@ -272,9 +272,22 @@ void start_program(Started* s, const std::vector<std::string>& args, const Extra
   s->out_fd = out_pipe[0];
   s->reader = std::thread([s] {
     char chunk[1 << 14];
-    for (ssize_t n; (n = read(s->out_fd, chunk, sizeof chunk)) > 0;)
+    for (ssize_t n; (n = read(s->out_fd, chunk, sizeof chunk)) > 0;) {
+      std::lock_guard<std::mutex> hold(s->out_lock);
       s->out.append(chunk, (size_t)n);
+    }
   });
+}
+
+bool wait_for_output(Started* s, const std::string& text, double seconds) {
+  for (int i = 0; i < (int)(seconds * 20); i++) {
+    {
+      std::lock_guard<std::mutex> hold(s->out_lock);
+      if (s->out.find(text) != std::string::npos) return true;
+    }
+    usleep(50000);
+  }
+  return false;
 }
 
 bool wait_for_file(const Started& s, const std::string& part, double seconds) {

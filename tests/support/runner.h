@@ -4,6 +4,7 @@
 #define VLN_TEST_RUNNER_H
 
 #include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -51,6 +52,7 @@ struct Started {
   std::string out;
   int out_fd = -1;
   std::thread reader;
+  std::mutex out_lock;  // out grows on the reader thread while the program runs
 };
 // Starts the program with args in a fresh run directory holding files, its
 // standard input from stdin_fd (-1: none).
@@ -59,6 +61,8 @@ void start_program(Started* s, const std::vector<std::string>& args, const Extra
 // Waits (up to seconds) until the run directory holds a file whose path
 // contains part; false when none came.
 bool wait_for_file(const Started& s, const std::string& part, double seconds);
+// Waits (up to seconds) until the console so far holds text; false when not.
+bool wait_for_output(Started* s, const std::string& text, double seconds);
 // Sends sig (0: none), waits for the end, and returns what run_program does
 // (outputs by path relative to the run directory, without the files given).
 RunResult finish_program(Started* s, int sig, const ExtraFiles& files = {});
