@@ -204,7 +204,7 @@ TEST(Station, SerialSourceThroughAPseudoTerminal) {
   Started run;
   start_program(
       &run, {"serial://" + slave + ":115200", "-dual_freq", "--split", "1h", "--close-after", "1"});
-  for (int i = 0; i < 200 && run.out.find("connected") == std::string::npos; i++) usleep(50000);
+  wait_for_output(&run, "connected", 10);
   termios line = {};  // the pair shares one setting: the program's
   ASSERT_EQ(0, tcgetattr(master, &line));
   EXPECT_EQ((speed_t)B115200, cfgetispeed(&line));
