@@ -156,9 +156,10 @@ TEST(Station, TcpSourceWithDropsGivesTheFileConversionsPeriods) {
   Started run;
   start_program(&run, {server.source(), "-dual_freq", "--split", "1h", "--raw-dir", "raw",
                        "--status-file", "status.json", "--close-after", "4"});
-  ASSERT_TRUE(wait_for_file(run, kHours[2], 30)) << run.out;
+  bool closed = wait_for_file(run, kHours[2], 30);
   server.stop();
   RunResult r = finish_program(&run, SIGTERM);
+  ASSERT_TRUE(closed) << r.out;
   EXPECT_EQ(1, r.status) << r.out;
   auto want = file_periods(log);
   size_t marked = 0;
