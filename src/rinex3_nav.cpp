@@ -45,7 +45,7 @@ std::string exponent(D64 x, int width, int prec) {
 std::string time_mark(const ParamSource& s) {
   if (version() < RINEX_303) return "";
   char text[16];
-  int hour = (int)(s.tow / kSecondsPerHour) % 24;
+  int hour = D64_to_S32(s.tow / kSecondsPerHour) % 24;  // a damaged time: no letter
   snprintf(text, sizeof text, " %c %2d", hour >= 0 ? 'A' + hour : ' ', s.sat % 100);
   return text;
 }
