@@ -37,7 +37,7 @@ namespace {
 constexpr size_t kQueueBytes = 16 << 20;  // what the line may run ahead of the conversion
 constexpr int kPollMs = 200;              // how soon the reading thread sees a stop
 constexpr int kLongestDelay = 60;         // seconds between attempts, at most
-constexpr int kConnectMs = 5000;
+constexpr int kConnectMs = 10000;        // an unanswered connect: three SYNs, then given up
 
 bool all_digits(const std::string& s) {
   return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
@@ -102,6 +102,56 @@ struct Line {
 #endif
 };
 
+bool stop_asked();
+
+// Connects s without blocking, waiting up to kConnectMs in kPollMs steps so
+// that a stop is seen at once: a far end that never answers (a firewall, a
+// full accept queue) would otherwise hold the reading thread for minutes.
+bool connect_within(Socket s, const addrinfo* a) {
+#ifdef _WIN32
+  u_long on = 1, off = 0;
+  ioctlsocket(s, FIONBIO, &on);
+  if (connect(s, a->ai_addr, (int)a->ai_addrlen) == 0) return ioctlsocket(s, FIONBIO, &off) == 0;
+  if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
+#else
+  int flags = fcntl(s, F_GETFL);
+  fcntl(s, F_SETFL, flags | O_NONBLOCK);
+  if (connect(s, a->ai_addr, a->ai_addrlen) == 0) return fcntl(s, F_SETFL, flags) == 0;
+  if (errno != EINPROGRESS) return false;
+#endif
+  for (int waited = 0; waited < kConnectMs && !stop_asked(); waited += kPollMs) {
+#ifdef _WIN32
+    fd_set done, failed;
+    FD_ZERO(&done);
+    FD_ZERO(&failed);
+    FD_SET(s, &done);
+    FD_SET(s, &failed);
+    timeval wait = {0, kPollMs * 1000};
+    if (select(0, nullptr, &done, &failed, &wait) == 0) continue;
+#else
+    pollfd p = {s, POLLOUT, 0};
+    if (poll(&p, 1, kPollMs) == 0) continue;
+#endif
+    int error = 0;
+    socklen_t len = sizeof error;
+    getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len);
+#ifdef _WIN32
+    if (error == 0) return ioctlsocket(s, FIONBIO, &off) == 0;
+    WSASetLastError(error);
+#else
+    if (error == 0) return fcntl(s, F_SETFL, flags) == 0;
+    errno = error;
+#endif
+    return false;
+  }
+#ifdef _WIN32
+  WSASetLastError(WSAETIMEDOUT);
+#else
+  errno = ETIMEDOUT;
+#endif
+  return false;
+}
+
 bool open_tcp(const SourceSpec& spec, Line* line, std::string* why) {
 #ifdef _WIN32
   static bool started = false;
@@ -128,7 +178,7 @@ bool open_tcp(const SourceSpec& spec, Line* line, std::string* why) {
   for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
     Socket s = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
     if (s == kNoSocket) continue;
-    if (connect(s, a->ai_addr, (int)a->ai_addrlen) == 0) {
+    if (connect_within(s, a)) {
       line->sock = s;
       freeaddrinfo(found);
       return true;
@@ -317,6 +367,11 @@ void note(const std::string& line, bool gap) {
   Q->lines.push_back(now_text() + ": " + line);
   if (gap) Q->gaps.push_back(Q->pushed);
   Q->changed.notify_all();
+}
+
+bool stop_asked() {
+  std::lock_guard<std::mutex> hold(Q->lock);
+  return Q->stopping;
 }
 
 // Waits seconds, or less when the run stops; false when it stops.

@@ -342,6 +342,32 @@ TEST(Station, ASourceThatCannotBeOpenedOrSendsNothingIsTriedLaterAndLater) {
   EXPECT_EQ(1, r.status);
 }
 
+// A far end that never answers (its accept queue is full, so its kernel drops
+// further SYNs): a stop while the program waits for it ends the run at once.
+TEST(Station, AStopWhileAFarEndDoesNotAnswerEndsTheRunAtOnce) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a = {};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  listen(fd, 0);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  int queued = socket(AF_INET, SOCK_STREAM, 0);  // fills the queue, never accepted
+  ASSERT_EQ(0, connect(queued, reinterpret_cast<sockaddr*>(&a), sizeof a));
+  Started run;
+  start_program(&run, {"tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port)), "--split", "1h"});
+  usleep(1500000);
+  auto stopped = std::chrono::steady_clock::now();
+  RunResult r = finish_program(&run, SIGTERM);
+  std::chrono::duration<double> took = std::chrono::steady_clock::now() - stopped;
+  close(queued);
+  close(fd);
+  EXPECT_LT(took.count(), 2.0) << r.out;  // not the kernel's two minutes of SYNs
+  EXPECT_EQ(std::string::npos, r.out.find("cannot be opened")) << r.out;
+  EXPECT_EQ(1, r.status) << r.out;
+}
+
 // Sources named wrongly, and a live source without periods: status 3, one line.
 TEST(Station, BadSourcesStopBeforeAnythingIsWritten) {
   const struct {
