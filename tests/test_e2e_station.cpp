@@ -159,7 +159,7 @@ TEST(Station, TcpSourceWithDropsGivesTheFileConversionsPeriods) {
   bool closed = wait_for_file(run, kHours[2], 30);
   server.stop();
   RunResult r = finish_program(&run, SIGTERM);
-  ASSERT_TRUE(closed) << r.out;
+  ASSERT_TRUE(closed) << "status " << r.status << "\n" << r.out;
   EXPECT_EQ(1, r.status) << r.out;
   auto want = file_periods(log);
   size_t marked = 0;
@@ -227,7 +227,7 @@ TEST(Station, SerialSourceThroughAPseudoTerminal) {
   writer.join();
   RunResult r = finish_program(&run, SIGTERM);
   close(master);
-  ASSERT_TRUE(closed) << r.out;
+  ASSERT_TRUE(closed) << "status " << r.status << "\n" << r.out;
   auto want = file_periods(log);
   for (const char* hour : {kHours[0], kHours[1]})
     EXPECT_EQ("", first_difference(want[hour], r.outputs[hour])) << hour;

@@ -21,6 +21,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -58,22 +59,34 @@ std::string temp_path(const std::string& ending) {
 namespace {
 
 #ifndef _WIN32
-// In a child: the fixed clock and zone of every run, then the program (through
-// the emulator of a cross build) with args; never returns.
-[[noreturn]] void exec_program(const std::vector<std::string>& args) {
-  setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
-  setenv("TZ", "UTC", 1);
-  std::vector<std::string> words;
+// The program's command line and environment (the fixed clock and zone of
+// every run), made before fork: a child of a process with threads may only
+// make async-signal-safe calls, and an allocation there can wait forever on a
+// lock another thread held at the fork.
+struct Exec {
+  std::vector<std::string> words, env;
+  std::vector<char*> argv, envp;
+};
+void prepare_exec(const std::vector<std::string>& args, Exec* e) {
 #ifdef VLN_PROGRAM_EMULATOR
   std::istringstream emulator(VLN_PROGRAM_EMULATOR);  // one word a line
-  for (std::string w; std::getline(emulator, w);) words.push_back(w);
+  for (std::string w; std::getline(emulator, w);) e->words.push_back(w);
 #endif
-  words.push_back(VLN_PROGRAM_PATH);
-  words.insert(words.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& w : words) argv.push_back(&w[0]);
-  argv.push_back(nullptr);
-  execvp(argv[0], argv.data());
+  e->words.push_back(VLN_PROGRAM_PATH);
+  e->words.insert(e->words.end(), args.begin(), args.end());
+  for (char** v = environ; *v != nullptr; v++)
+    if (strncmp(*v, "SOURCE_DATE_EPOCH=", 18) != 0 && strncmp(*v, "TZ=", 3) != 0)
+      e->env.push_back(*v);
+  e->env.push_back("SOURCE_DATE_EPOCH=1700000000");
+  e->env.push_back("TZ=UTC");
+  for (std::string& w : e->words) e->argv.push_back(&w[0]);
+  e->argv.push_back(nullptr);
+  for (std::string& v : e->env) e->envp.push_back(&v[0]);
+  e->envp.push_back(nullptr);
+}
+// In a child: the program (through the emulator of a cross build); never returns.
+[[noreturn]] void exec_program(const Exec& e) {
+  execvpe(e.argv[0], e.argv.data(), e.envp.data());
   _exit(127);
 }
 #endif
@@ -153,6 +166,8 @@ int spawn(const std::vector<std::string>& args, const std::string& dir, long fil
           std::string* out) {
   // Standard output comes through a pipe, which no file size limit applies to.
   int out_pipe[2];
+  Exec e;
+  prepare_exec(args, &e);
   if (pipe(out_pipe) != 0) return -1;
   pid_t pid = fork();
   if (pid == 0) {
@@ -165,7 +180,7 @@ int spawn(const std::vector<std::string>& args, const std::string& dir, long fil
       setrlimit(RLIMIT_FSIZE, &limit);
       signal(SIGXFSZ, SIG_IGN);
     }
-    exec_program(args);
+    exec_program(e);
   }
   close(out_pipe[1]);
   char chunk[1 << 16];
@@ -254,6 +269,8 @@ void start_program(Started* s, const std::vector<std::string>& args, const Extra
   for (const auto& f : files)
     std::ofstream(fs::u8path(s->dir + "/" + f.first), std::ios::binary) << f.second;
   int out_pipe[2];
+  Exec e;
+  prepare_exec(args, &e);
   if (pipe2(out_pipe, O_CLOEXEC) != 0) return;  // no other child keeps it open
   pid_t pid = fork();
   if (pid == 0) {
@@ -265,7 +282,7 @@ void start_program(Started* s, const std::vector<std::string>& args, const Extra
       dup2(stdin_fd, 0);
       close(stdin_fd);
     }
-    exec_program(args);
+    exec_program(e);
   }
   close(out_pipe[1]);
   s->pid = pid;
