@@ -37,7 +37,7 @@ constexpr S16 kStopBadSettings = 3;
 constexpr size_t kRawBufferSize = 1 << 20;
 constexpr size_t kConsoleBufferSize = 1 << 14;
 FILE* Fp_raw;
-SourceSpec Source;
+SourceAddress Source;
 char Raw_stream_buffer[kRawBufferSize];
 // The progress line is printed after every frame: through a buffer a console
 // costs what a file costs (an unbuffered Windows console takes one system call

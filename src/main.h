@@ -21,7 +21,7 @@ int raw_read_errno();
 // Returns the exit status: 1, or 2 when the log could not be read to its end or
 // an output could not be written completely (the reason is printed).
 // fp_raw is nullptr for a live source (source).
-int convert_raw_file(FILE* fp_raw, const SourceSpec& source, S16 enable_gps, S16 enable_qzss,
+int convert_raw_file(FILE* fp_raw, const SourceAddress& source, S16 enable_gps, S16 enable_qzss,
                      S16 enable_sbas, S16 enable_glo, S16 enable_bd2, S16 enable_gal,
                      S16 freq_mode);
 // Exclusive OR of buf[0] to buf[len-1]; 0 for len 0.

@@ -56,7 +56,7 @@ bool threads_pay(FILE* fp_raw) {
 
 }  // namespace
 
-int convert_raw_file(FILE* fp_raw, const SourceSpec& source, S16 enable_gps, S16 enable_qzss,
+int convert_raw_file(FILE* fp_raw, const SourceAddress& source, S16 enable_gps, S16 enable_qzss,
                      S16 enable_sbas, S16 enable_glo, S16 enable_bd2, S16 enable_gal,
                      S16 freq_mode) {
   if (enable_gps) RINEX_set_output_measurement(GNSS_TYPE_GPS);

@@ -37,7 +37,7 @@ namespace {
 constexpr size_t kQueueBytes = 16 << 20;  // what the line may run ahead of the conversion
 constexpr int kPollMs = 200;              // how soon the reading thread sees a stop
 constexpr int kLongestDelay = 60;         // seconds between attempts, at most
-constexpr int kConnectMs = 10000;        // an unanswered connect: three SYNs, then given up
+constexpr int kConnectMs = 10000;         // an unanswered connect: three SYNs, then given up
 
 bool all_digits(const std::string& s) {
   return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
@@ -152,7 +152,7 @@ bool connect_within(Socket s, const addrinfo* a) {
   return false;
 }
 
-bool open_tcp(const SourceSpec& spec, Line* line, std::string* why) {
+bool open_tcp(const SourceAddress& address, Line* line, std::string* why) {
 #ifdef _WIN32
   static bool started = false;
   if (!started) {
@@ -168,8 +168,8 @@ bool open_tcp(const SourceSpec& spec, Line* line, std::string* why) {
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
-  std::string port = std::to_string(spec.port);
-  int rc = getaddrinfo(spec.target.c_str(), port.c_str(), &hints, &found);
+  std::string port = std::to_string(address.port);
+  int rc = getaddrinfo(address.target.c_str(), port.c_str(), &hints, &found);
   if (rc != 0) {
     *why = std::string("host not found (") + gai_strerror(rc) + ")";
     return false;
@@ -210,9 +210,10 @@ speed_t speed_of(int baud) {
 #endif
 
 // 8 data bits, no parity, one stop bit, raw.
-bool open_serial(const SourceSpec& spec, Line* line, std::string* why) {
+bool open_serial(const SourceAddress& address, Line* line, std::string* why) {
 #ifdef _WIN32
-  std::string name = spec.target.rfind("\\\\.\\", 0) == 0 ? spec.target : "\\\\.\\" + spec.target;
+  std::string name =
+      address.target.rfind("\\\\.\\", 0) == 0 ? address.target : "\\\\.\\" + address.target;
   HANDLE h = CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     *why = last_error_text();
@@ -221,7 +222,7 @@ bool open_serial(const SourceSpec& spec, Line* line, std::string* why) {
   DCB dcb = {};
   dcb.DCBlength = sizeof dcb;
   GetCommState(h, &dcb);
-  dcb.BaudRate = (DWORD)spec.baud;
+  dcb.BaudRate = (DWORD)address.baud;
   dcb.ByteSize = 8;
   dcb.Parity = NOPARITY;
   dcb.StopBits = ONESTOPBIT;
@@ -240,7 +241,7 @@ bool open_serial(const SourceSpec& spec, Line* line, std::string* why) {
   line->handle = h;
   return true;
 #else
-  int fd = open(spec.target.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+  int fd = open(address.target.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) {
     *why = strerror(errno);
     return false;
@@ -254,8 +255,8 @@ bool open_serial(const SourceSpec& spec, Line* line, std::string* why) {
   cfmakeraw(&t);
   t.c_cflag &= ~(tcflag_t)(PARENB | CSTOPB | CSIZE);
   t.c_cflag |= CS8 | CLOCAL | CREAD;
-  cfsetispeed(&t, speed_of(spec.baud));
-  cfsetospeed(&t, speed_of(spec.baud));
+  cfsetispeed(&t, speed_of(address.baud));
+  cfsetospeed(&t, speed_of(address.baud));
   if (tcsetattr(fd, TCSANOW, &t) != 0) {
     *why = strerror(errno);
     close(fd);
@@ -266,10 +267,10 @@ bool open_serial(const SourceSpec& spec, Line* line, std::string* why) {
 #endif
 }
 
-bool open_line(const SourceSpec& spec, Line* line, std::string* why) {
-  switch (spec.kind) {
-    case SOURCE_TCP: return open_tcp(spec, line, why);
-    case SOURCE_SERIAL: return open_serial(spec, line, why);
+bool open_line(const SourceAddress& address, Line* line, std::string* why) {
+  switch (address.kind) {
+    case SOURCE_TCP: return open_tcp(address, line, why);
+    case SOURCE_SERIAL: return open_serial(address, line, why);
     default:
 #ifdef _WIN32
       line->handle = GetStdHandle(STD_INPUT_HANDLE);
@@ -280,22 +281,23 @@ bool open_line(const SourceSpec& spec, Line* line, std::string* why) {
   }
 }
 
-void close_line(const SourceSpec& spec, Line* line) {
+void close_line(const SourceAddress& address, Line* line) {
   if (line->sock != kNoSocket) close_socket(line->sock);
   line->sock = kNoSocket;
 #ifdef _WIN32
-  if (spec.kind == SOURCE_SERIAL && line->handle != INVALID_HANDLE_VALUE) CloseHandle(line->handle);
+  if (address.kind == SOURCE_SERIAL && line->handle != INVALID_HANDLE_VALUE)
+    CloseHandle(line->handle);
   line->handle = INVALID_HANDLE_VALUE;
 #else
-  if (spec.kind == SOURCE_SERIAL && line->fd >= 0) close(line->fd);
+  if (address.kind == SOURCE_SERIAL && line->fd >= 0) close(line->fd);
   line->fd = -1;
 #endif
 }
 
 // Reads what the line has within kPollMs: the count, 0 for none yet, -1 at
 // its end or on a failure (why says which).
-int read_line(const SourceSpec& spec, Line* line, char* buf, int max, std::string* why) {
-  if (spec.kind == SOURCE_TCP) {
+int read_line(const SourceAddress& address, Line* line, char* buf, int max, std::string* why) {
+  if (address.kind == SOURCE_TCP) {
 #ifdef _WIN32
     fd_set ready;
     FD_ZERO(&ready);
@@ -322,13 +324,13 @@ int read_line(const SourceSpec& spec, Line* line, char* buf, int max, std::strin
     *why = GetLastError() == ERROR_BROKEN_PIPE ? "end of input" : last_error_text();
     return -1;
   }
-  if (got == 0 && spec.kind != SOURCE_SERIAL) {
+  if (got == 0 && address.kind != SOURCE_SERIAL) {
     *why = "end of input";
     return -1;
   }
   return (int)got;
 #else
-  int fd = spec.kind == SOURCE_STDIN ? 0 : line->fd;
+  int fd = address.kind == SOURCE_STDIN ? 0 : line->fd;
   pollfd p = {fd, POLLIN, 0};
   int n = poll(&p, 1, kPollMs);
   if (n == 0) return 0;
@@ -339,7 +341,7 @@ int read_line(const SourceSpec& spec, Line* line, char* buf, int max, std::strin
   }
   ssize_t got = read(fd, buf, (size_t)max);
   if (got < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
-  if (got == 0) *why = spec.kind == SOURCE_STDIN ? "end of input" : "the device went away";
+  if (got == 0) *why = address.kind == SOURCE_STDIN ? "end of input" : "the device went away";
   if (got < 0) *why = strerror(errno);
   return got > 0 ? (int)got : -1;
 #endif
@@ -358,7 +360,7 @@ struct Queue {
 };
 Queue* Q;
 std::thread Reader;
-SourceSpec Spec;
+SourceAddress Address;
 
 // A console line now; a gap where the stream stands, reported when the
 // converting thread gets there.
@@ -406,16 +408,16 @@ void read_source() {
     }
     Line line;
     std::string why;
-    if (!open_line(Spec, &line, &why)) {
-      note(
-          Spec.text + " cannot be opened: " + why + "; next try in " + std::to_string(delay) + " s",
-          false);
+    if (!open_line(Address, &line, &why)) {
+      note(Address.text + " cannot be opened: " + why + "; next try in " + std::to_string(delay) +
+               " s",
+           false);
       if (!pause(delay)) return;
       delay = std::min(delay * 2, kLongestDelay);
       continue;
     }
-    if (Spec.kind != SOURCE_STDIN)
-      note(Spec.text + (connected_before ? " reconnected" : " connected"), false);
+    if (Address.kind != SOURCE_STDIN)
+      note(Address.text + (connected_before ? " reconnected" : " connected"), false);
     connected_before = true;
     // The delay starts again from 1 s only when the line brought data: a far
     // end that accepts and closes at once is retried ever more slowly.
@@ -424,25 +426,25 @@ void read_source() {
       {
         std::lock_guard<std::mutex> hold(Q->lock);
         if (Q->stopping) {
-          close_line(Spec, &line);
+          close_line(Address, &line);
           return;
         }
       }
-      int n = read_line(Spec, &line, chunk, (int)sizeof chunk, &why);
+      int n = read_line(Address, &line, chunk, (int)sizeof chunk, &why);
       if (n > 0) {
         push(chunk, (size_t)n);
         if (!received) delay = 1;
         received = true;
       }
       if (n >= 0) continue;
-      close_line(Spec, &line);
-      if (Spec.kind == SOURCE_STDIN) {
+      close_line(Address, &line);
+      if (Address.kind == SOURCE_STDIN) {
         std::lock_guard<std::mutex> hold(Q->lock);
         Q->ended = true;
         Q->changed.notify_all();
         return;
       }
-      note(Spec.text + " dropped: " + why + "; reconnecting in " + std::to_string(delay) + " s",
+      note(Address.text + " dropped: " + why + "; reconnecting in " + std::to_string(delay) + " s",
            true);
       if (!pause(delay)) return;
       delay = std::min(delay * 2, kLongestDelay);
@@ -453,16 +455,16 @@ void read_source() {
 
 }  // namespace
 
-std::string Source_parse(const std::string& arg, SourceSpec* spec) {
-  *spec = SourceSpec{};
-  spec->text = arg;
+std::string Source_parse(const std::string& arg, SourceAddress* address) {
+  *address = SourceAddress{};
+  address->text = arg;
   if (arg == "-") {
-    spec->kind = SOURCE_STDIN;
+    address->kind = SOURCE_STDIN;
     return "";
   }
   size_t scheme_end = arg.find("://");
   if (scheme_end == std::string::npos) {
-    spec->target = arg;
+    address->target = arg;
     return "";
   }
   std::string scheme = arg.substr(0, scheme_end), rest = arg.substr(scheme_end + 3);
@@ -473,16 +475,17 @@ std::string Source_parse(const std::string& arg, SourceSpec* spec) {
     std::string port = rest.substr(colon + 1);
     if (!all_digits(port) || port.size() > 5 || std::stoi(port) < 1 || std::stoi(port) > 65535)
       return "Source " + arg + ": '" + port + "' is not a port number (1 to 65535)";
-    spec->kind = SOURCE_TCP;
-    spec->target = rest.substr(0, colon);
-    if (spec->target.size() > 2 && spec->target.front() == '[' && spec->target.back() == ']')
-      spec->target = spec->target.substr(1, spec->target.size() - 2);  // [::1]
-    spec->port = std::stoi(port);
+    address->kind = SOURCE_TCP;
+    address->target = rest.substr(0, colon);
+    if (address->target.size() > 2 && address->target.front() == '[' &&
+        address->target.back() == ']')
+      address->target = address->target.substr(1, address->target.size() - 2);  // [::1]
+    address->port = std::stoi(port);
     return "";
   }
   if (scheme == "serial") {
-    spec->kind = SOURCE_SERIAL;
-    spec->target = rest;
+    address->kind = SOURCE_SERIAL;
+    address->target = rest;
     size_t colon = rest.rfind(':');
     if (colon != std::string::npos) {
       std::string baud = rest.substr(colon + 1);
@@ -493,10 +496,10 @@ std::string Source_parse(const std::string& arg, SourceSpec* spec) {
         return "Source " + arg + ": '" + baud +
                "' is not a baud rate (1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, "
                "230400, 460800 or 921600)";
-      spec->baud = std::stoi(baud);
-      spec->target = rest.substr(0, colon);
+      address->baud = std::stoi(baud);
+      address->target = rest.substr(0, colon);
     }
-    if (spec->target.empty())
+    if (address->target.empty())
       return "Source " + arg + ": a serial source is serial://DEVICE[:BAUD]";
     return "";
   }
@@ -504,10 +507,10 @@ std::string Source_parse(const std::string& arg, SourceSpec* spec) {
          "://' (a file, -, tcp://HOST:PORT or serial://DEVICE[:BAUD])";
 }
 
-bool Source_is_live(const SourceSpec& spec) { return spec.kind != SOURCE_FILE; }
+bool Source_is_live(const SourceAddress& address) { return address.kind != SOURCE_FILE; }
 
-void Live_start(const SourceSpec& spec) {
-  Spec = spec;
+void Live_start(const SourceAddress& address) {
+  Address = address;
   if (Q == nullptr) Q = new Queue();
   Q->head = Q->size = 0;
   Q->pushed = Q->taken = 0;
@@ -549,7 +552,7 @@ void Live_stop() {
   }
 #ifdef _WIN32
   // A blocking read of standard input cannot be woken: the process ends soon.
-  if (Spec.kind == SOURCE_STDIN) {
+  if (Address.kind == SOURCE_STDIN) {
     Reader.detach();
     return;
   }

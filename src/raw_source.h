@@ -16,7 +16,7 @@
 
 enum SourceKind { SOURCE_FILE, SOURCE_STDIN, SOURCE_TCP, SOURCE_SERIAL };
 
-struct SourceSpec {
+struct SourceAddress {
   SourceKind kind = SOURCE_FILE;
   std::string text;    // the argument as given
   std::string target;  // the file or device path, or the TCP host
@@ -25,8 +25,8 @@ struct SourceSpec {
 };
 
 // The source an argument names; "" or what is wrong with it (a whole line).
-std::string Source_parse(const std::string& arg, SourceSpec* spec);
-bool Source_is_live(const SourceSpec& spec);
+std::string Source_parse(const std::string& arg, SourceAddress* address);
+bool Source_is_live(const SourceAddress& address);
 
 // What happened on the line since the last read: console lines (drops,
 // reconnects, failed opens, each with its time) and whether bytes may be
@@ -37,7 +37,7 @@ struct LiveNews {
 };
 
 // Starts the reading thread of a live source.
-void Live_start(const SourceSpec& spec);
+void Live_start(const SourceAddress& address);
 // Waits up to timeout_ms for bytes and copies up to max of them. Returns
 // their count, 0 when none came in time, -1 when the source has ended
 // (standard input at its end, or Live_stop). news gets what happened.

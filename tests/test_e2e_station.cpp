@@ -410,23 +410,24 @@ TEST(Station, BadSourcesStopBeforeAnythingIsWritten) {
 // in brackets too.
 TEST(Station, SourcesParseToTheirParts) {
   for (int rate : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600}) {
-    SourceSpec spec;
-    EXPECT_EQ("", Source_parse("serial://COM3:" + std::to_string(rate), &spec)) << rate;
-    EXPECT_EQ(rate, spec.baud);
-    EXPECT_EQ("COM3", spec.target);
+    SourceAddress address;
+    EXPECT_EQ("", Source_parse("serial://COM3:" + std::to_string(rate), &address)) << rate;
+    EXPECT_EQ(rate, address.baud);
+    EXPECT_EQ("COM3", address.target);
   }
-  SourceSpec spec;
-  EXPECT_EQ("", Source_parse("serial:///dev/ttyUSB0", &spec));
-  EXPECT_EQ(115200, spec.baud);
-  EXPECT_EQ("", Source_parse("tcp://[::1]:2101", &spec));
-  EXPECT_EQ("::1", spec.target);
-  EXPECT_EQ(2101, spec.port);
+  SourceAddress address;
+  EXPECT_EQ("", Source_parse("serial:///dev/ttyUSB0", &address));
+  EXPECT_EQ(115200, address.baud);
+  EXPECT_EQ("", Source_parse("tcp://[::1]:2101", &address));
+  EXPECT_EQ("::1", address.target);
+  EXPECT_EQ(2101, address.port);
   const struct {
     const char* port;
     bool good;
   } kPorts[] = {{"0", false}, {"1", true}, {"65535", true}, {"65536", false}, {"099999", false}};
   for (const auto& c : kPorts)
-    EXPECT_EQ(c.good, Source_parse(std::string("tcp://host:") + c.port, &spec).empty()) << c.port;
-  EXPECT_EQ("", Source_parse("log.dat", &spec));
-  EXPECT_FALSE(Source_is_live(spec));
+    EXPECT_EQ(c.good, Source_parse(std::string("tcp://host:") + c.port, &address).empty())
+        << c.port;
+  EXPECT_EQ("", Source_parse("log.dat", &address));
+  EXPECT_FALSE(Source_is_live(address));
 }
