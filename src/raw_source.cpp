@@ -85,11 +85,40 @@ std::string socket_error_text() {
   return "socket error " + std::to_string(code);
 }
 void close_socket(Socket s) { closesocket(s); }
+bool set_blocking(Socket s, bool on) {
+  u_long nonblocking = on ? 0 : 1;
+  return ioctlsocket(s, FIONBIO, &nonblocking) == 0;
+}
+bool connect_pending() { return WSAGetLastError() == WSAEWOULDBLOCK; }
+// Whether a connect on s succeeded or failed within ms.
+bool settled(Socket s, int ms) {
+  fd_set done, failed;
+  FD_ZERO(&done);
+  FD_ZERO(&failed);
+  FD_SET(s, &done);
+  FD_SET(s, &failed);
+  timeval wait = {0, ms * 1000};
+  return select(0, nullptr, &done, &failed, &wait) > 0;
+}
+void set_socket_error(int code) { WSASetLastError(code); }
+const int kTimedOut = WSAETIMEDOUT;
 #else
 typedef int Socket;
 const Socket kNoSocket = -1;
 std::string socket_error_text() { return strerror(errno); }
 void close_socket(Socket s) { close(s); }
+bool set_blocking(Socket s, bool on) {
+  int flags = fcntl(s, F_GETFL);
+  return flags >= 0 && fcntl(s, F_SETFL, on ? flags & ~O_NONBLOCK : flags | O_NONBLOCK) == 0;
+}
+bool connect_pending() { return errno == EINPROGRESS; }
+// Whether a connect on s succeeded or failed within ms.
+bool settled(Socket s, int ms) {
+  pollfd p = {s, POLLOUT, 0};
+  return poll(&p, 1, ms) > 0;
+}
+void set_socket_error(int code) { errno = code; }
+const int kTimedOut = ETIMEDOUT;
 #endif
 
 // One open connection of any kind.
@@ -108,47 +137,19 @@ bool stop_asked();
 // that a stop is seen at once: a far end that never answers (a firewall, a
 // full accept queue) would otherwise hold the reading thread for minutes.
 bool connect_within(Socket s, const addrinfo* a) {
-#ifdef _WIN32
-  u_long on = 1, off = 0;
-  ioctlsocket(s, FIONBIO, &on);
-  if (connect(s, a->ai_addr, (int)a->ai_addrlen) == 0) return ioctlsocket(s, FIONBIO, &off) == 0;
-  if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
-#else
-  int flags = fcntl(s, F_GETFL);
-  fcntl(s, F_SETFL, flags | O_NONBLOCK);
-  if (connect(s, a->ai_addr, a->ai_addrlen) == 0) return fcntl(s, F_SETFL, flags) == 0;
-  if (errno != EINPROGRESS) return false;
-#endif
+  set_blocking(s, false);
+  if (connect(s, a->ai_addr, (int)a->ai_addrlen) == 0) return set_blocking(s, true);
+  if (!connect_pending()) return false;
   for (int waited = 0; waited < kConnectMs && !stop_asked(); waited += kPollMs) {
-#ifdef _WIN32
-    fd_set done, failed;
-    FD_ZERO(&done);
-    FD_ZERO(&failed);
-    FD_SET(s, &done);
-    FD_SET(s, &failed);
-    timeval wait = {0, kPollMs * 1000};
-    if (select(0, nullptr, &done, &failed, &wait) == 0) continue;
-#else
-    pollfd p = {s, POLLOUT, 0};
-    if (poll(&p, 1, kPollMs) == 0) continue;
-#endif
+    if (!settled(s, kPollMs)) continue;
     int error = 0;
     socklen_t len = sizeof error;
     getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len);
-#ifdef _WIN32
-    if (error == 0) return ioctlsocket(s, FIONBIO, &off) == 0;
-    WSASetLastError(error);
-#else
-    if (error == 0) return fcntl(s, F_SETFL, flags) == 0;
-    errno = error;
-#endif
+    if (error == 0) return set_blocking(s, true);
+    set_socket_error(error);
     return false;
   }
-#ifdef _WIN32
-  WSASetLastError(WSAETIMEDOUT);
-#else
-  errno = ETIMEDOUT;
-#endif
+  set_socket_error(kTimedOut);
   return false;
 }
 
