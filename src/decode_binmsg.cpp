@@ -199,6 +199,7 @@ void complete_epoch() {
       Signal_put_epoch();
     else
       RINEX_put_obs_body();
+    RINEX_epoch_written();
   }
   Obs_is_meas_lost();
   Obs_reset_all_measurement();

@@ -9,8 +9,11 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// windows.h first
+#include <io.h>
 #else
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include <cstring>
@@ -65,6 +68,27 @@ FILE* File_open(const char* path, const char* mode) {
 #else
   return fopen(path, mode);
 #endif
+}
+
+bool File_sync(FILE* fp) {
+  if (fflush(fp) != 0) return false;
+#ifdef _WIN32
+  HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(fp)));
+  return h != INVALID_HANDLE_VALUE && FlushFileBuffers(h) != 0;
+#else
+  return fdatasync(fileno(fp)) == 0;
+#endif
+}
+
+bool File_exists(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::exists(std::filesystem::u8path(path), error);
+}
+
+bool File_truncate(const std::string& path, uint64_t size) {
+  std::error_code error;
+  std::filesystem::resize_file(std::filesystem::u8path(path), size, error);
+  return !error;
 }
 
 bool File_rename(const std::string& from, const std::string& to) {

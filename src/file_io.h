@@ -4,11 +4,20 @@
 #ifndef VLN_FILE_IO_H
 #define VLN_FILE_IO_H
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
 // Opens a file as fopen does.
 FILE* File_open(const char* path, const char* mode);
+// Makes what was written through fp durable: the C library's buffer, then the
+// system's (fdatasync; FlushFileBuffers on Windows), so that a power cut keeps
+// it. False when either fails.
+bool File_sync(FILE* fp);
+// Whether anything (a file or a folder) has this name.
+bool File_exists(const std::string& path);
+// Cuts a file to its first size bytes; false when that fails.
+bool File_truncate(const std::string& path, uint64_t size);
 // Renames a file, replacing the target if it exists; false when that fails.
 bool File_rename(const std::string& from, const std::string& to);
 // True when both names lead to the same existing file.

@@ -49,6 +49,14 @@ struct Input {
 };
 Input In;
 
+// Checkpoints of the RINEX files seen so far; the raw journal syncs with each.
+int Journal_checkpoints;
+void sync_journal(uint64_t at) {
+  if (RINEX_checkpoints() == Journal_checkpoints) return;
+  Journal_checkpoints = RINEX_checkpoints();
+  Journal_sync(at);
+}
+
 // The GPS time the computer's clock shows, for closing silent periods.
 D64 clock_gps_seconds() {
   S16 leap = Nav_get_delta_t_ls(GNSS_TYPE_GPS);
@@ -60,6 +68,7 @@ D64 clock_gps_seconds() {
 void take_news(const LiveNews& news) {
   for (const std::string& line : news.lines) puts(line.c_str());
   if (!news.lines.empty()) fflush(stdout);
+  Station_connected(news.connected);
   if (news.gap) {
     Select_mark_gap();
     RINEX_note_gap();
@@ -76,6 +85,12 @@ void live_idle(bool silent) {
   if (silent && (D64)(now - In.last_data) >= RINEX_settings().close_after &&
       RINEX_close_overdue(clock_gps_seconds()))
     Journal_end_period(In.before + In.pos, RINEX_closed_raw_name());
+  // What was converted before the line fell silent goes to disk now.
+  if (silent) {
+    RINEX_checkpoint_pending();
+    sync_journal(In.before + In.pos);
+  }
+  Station_progress(RINEX_open_period());
   Station_report();
   uint64_t at = In.before + In.pos;
   if (at - In.last_frame > kNoFrameWindow && now - In.last_warning >= 60) {
@@ -156,6 +171,7 @@ void parsing_raw_file_and_put_obs_nav_record(FILE* fp_raw) {
   In.ended = false;
   In.last_warning = 0;
   In.last_data = time(nullptr);
+  Journal_checkpoints = 0;
   bool live = fp_raw == nullptr;
   int serial = RINEX_period_serial();
   unsigned long iteration = 0;
@@ -214,6 +230,7 @@ void parsing_raw_file_and_put_obs_nav_record(FILE* fp_raw) {
           serial = RINEX_period_serial();
           Journal_switch(frame_start, RINEX_period_raw_name(), RINEX_closed_raw_name());
         }
+        if (live) sync_journal(frame_start);
         if (read_bytes(buf, 2) < 2) {
           puts("read to EOF 1");
           break;

@@ -3,8 +3,11 @@
 // epoch line's values and, behind it, one record per satellite line; the
 // plain and the Compact RINEX writers both start from it. A navigation item
 // holds the constellation and number of its satellite, then the record text.
-// A period item holds four NUL-ended strings: the observation and navigation
-// file names, then their header texts.
+// A period item holds NUL-ended strings: the observation, navigation and
+// GLONASS navigation file names, then their header texts (a closing item
+// first says whether the files get their final names, "final", or stay
+// under their provisional ones, "keep"). A checkpoint item holds the three
+// header texts.
 #ifndef VLN_OUTPUT_ITEMS_H
 #define VLN_OUTPUT_ITEMS_H
 
@@ -16,7 +19,8 @@ enum {
   ITEM_NAV = 2,
   ITEM_PERIOD_OPEN = 3,
   ITEM_PERIOD_CLOSE = 4,
-  ITEM_SIGNAL_EPOCH = 5
+  ITEM_SIGNAL_EPOCH = 5,
+  ITEM_CHECKPOINT = 6
 };
 
 typedef struct {

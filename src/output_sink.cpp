@@ -276,6 +276,14 @@ void Sink_flush(Sink* s) {
   if (fflush(s->fp) != 0 || ferror(s->fp)) note_error(s);
 }
 
+void Sink_checkpoint(Sink* s, const char* header, size_t len) {
+  if (s->fp == nullptr) return;
+  end_records(s);
+  if (fseek(s->fp, 0, SEEK_SET) != 0) note_error(s);
+  Sink_header(s, header, len);
+  if (fseek(s->fp, 0, SEEK_END) != 0 || !File_sync(s->fp)) note_error(s);
+}
+
 void Sink_rewind(Sink* s) {
   if (s->fp == nullptr) return;
   end_records(s);

@@ -35,6 +35,11 @@ void Sink_header(Sink* s, const char* text, size_t len);
 void Sink_body(Sink* s, const char* text, size_t len);
 // Writes every record given so far out to the file (a gzip member ends).
 void Sink_flush(Sink* s);
+// A checkpoint: writes every record given so far (a gzip member ends), the
+// header again over itself with the values of a file that ends here (it must
+// keep its length), and makes the file durable (synced to the disk), so that
+// a file cut at any later point holds a whole file up to here.
+void Sink_checkpoint(Sink* s, const char* header, size_t len);
 // Ends the records (the gzip member is completed) and returns to the file's
 // start, so that the header can be written again over itself.
 void Sink_rewind(Sink* s);

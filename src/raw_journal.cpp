@@ -78,6 +78,15 @@ void Journal_switch(uint64_t at, const std::string& name, const std::string& clo
   }
 }
 
+void Journal_sync(uint64_t at) {
+  if (!On || File == nullptr) return;
+  write_up_to(at);
+  if (!File_sync(File) && !Failed) {
+    printf("Raw journal %s write error: %s\n", Name.c_str(), strerror(errno));
+    Failed = true;
+  }
+}
+
 void Journal_end_period(uint64_t at, const std::string& closed_name) {
   if (!On) return;
   write_up_to(at);

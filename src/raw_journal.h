@@ -24,6 +24,9 @@ void Journal_frame_at(uint64_t at);
 // period's final observation name with .raw: a period's name shows its data
 // interval only once it is known).
 void Journal_switch(uint64_t at, const std::string& name, const std::string& closed_name);
+// A checkpoint of the RINEX files: the bytes up to offset at (a frame's
+// start) are written and synced to the disk.
+void Journal_sync(uint64_t at);
 // The open period ended without a new one: its file is closed with what came
 // up to offset at, and renamed closed_name.
 void Journal_end_period(uint64_t at, const std::string& closed_name);

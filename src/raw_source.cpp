@@ -355,6 +355,7 @@ struct Queue {
   uint64_t pushed = 0, taken = 0;  // stream bytes put in and taken out
   std::deque<uint64_t> gaps;       // stream offsets where the line dropped
   bool ended = false, stopping = false;
+  bool connected = false;  // a line is open
   std::vector<std::string> lines;
   std::mutex lock;
   std::condition_variable changed;
@@ -417,6 +418,10 @@ void read_source() {
       delay = std::min(delay * 2, kLongestDelay);
       continue;
     }
+    {
+      std::lock_guard<std::mutex> hold(Q->lock);
+      Q->connected = true;
+    }
     if (Address.kind != SOURCE_STDIN)
       note(Address.text + (connected_before ? " reconnected" : " connected"), false);
     connected_before = true;
@@ -439,6 +444,10 @@ void read_source() {
       }
       if (n >= 0) continue;
       close_line(Address, &line);
+      {
+        std::lock_guard<std::mutex> hold(Q->lock);
+        Q->connected = false;
+      }
       if (Address.kind == SOURCE_STDIN) {
         std::lock_guard<std::mutex> hold(Q->lock);
         Q->ended = true;
@@ -517,6 +526,7 @@ void Live_start(const SourceAddress& address) {
   Q->pushed = Q->taken = 0;
   Q->gaps.clear();
   Q->ended = Q->stopping = false;
+  Q->connected = false;
   Q->lines.clear();
   Reader = std::thread(read_source);
 }
@@ -528,6 +538,7 @@ int Live_read(U08* buf, int max, int timeout_ms, LiveNews* news) {
   news->lines.swap(Q->lines);
   Q->lines.clear();
   news->gap = false;
+  news->connected = Q->connected;
   while (!Q->gaps.empty() && Q->gaps.front() <= Q->taken) {
     news->gap = true;
     Q->gaps.pop_front();

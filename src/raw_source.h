@@ -34,6 +34,7 @@ bool Source_is_live(const SourceAddress& address);
 struct LiveNews {
   std::vector<std::string> lines;
   bool gap = false;
+  bool connected = false;  // the line is open now
 };
 
 // Starts the reading thread of a live source.

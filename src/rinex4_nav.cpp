@@ -117,7 +117,7 @@ std::string Rinex4_sto_record(S16 gnss_type) {
   if (glonass) {
     Nav_get_glonass_tau_c_parameter(&a0);
     a0 = -a0;
-    S32 day = D64_to_S32(s.tow / 86400);  // the day the value came with
+    S32 day = D64_to_S32(s.tow / 86400);            // the day the value came with
     t_ref = day >= 0 && day < 7 ? day * 86400 : 0;  // 0 for a time of week out of range
   } else {
     Nav_get_utc_parameter(gnss_type, &a0, &a1, &t_ref, &w);

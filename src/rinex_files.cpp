@@ -16,6 +16,7 @@
 
 #include "const.h"
 #include "crx_encode.h"
+#include "epoch_select.h"
 #include "file_io.h"
 #include "obs.h"
 #include "output_items.h"
@@ -41,6 +42,11 @@ std::string Input_name;
 std::string Obs_name;
 std::string Nav_name;
 std::string Gnav_name;
+// The names the files of a run without periods get when it is complete
+// (with long names, the long names are composed then).
+std::string Final_obs;
+std::string Final_nav;
+std::string Final_gnav;
 // Files written under long names are opened under this ending and renamed
 // when the run (or the period) is complete, so that a cut-off file never
 // carries a final name.
@@ -72,8 +78,15 @@ int Pending_gaps;        // gaps while no period was open, counted into the next
 int Period_serial;       // periods opened so far
 std::string Refused;     // a period file that exists and may not be replaced
 std::string Closed_raw;  // the raw journal name of the period closed last
+// Checkpoints: every Flush_every seconds of data (below 0: none) what was
+// converted goes to disk with headers of files that end there.
+D64 Flush_every = -1;
+D64 Last_flush;
+bool Unflushed;   // epochs written since the last checkpoint
+int Checkpoints;  // checkpoints so far
 
 constexpr D64 kSecondsPerWeek = 604800;
+constexpr D64 kLiveFlushSeconds = 10;  // a live source's checkpoints without --flush
 
 bool standard() { return RINEX_settings().rinex_version != RINEX_ORIGINAL; }
 
@@ -106,6 +119,15 @@ bool in_time_order(Period* file, S32 week, D64 tow, bool is_epoch) {
 }
 
 bool is_input_file(const std::string& path) { return File_same(Input_name.c_str(), path); }
+
+// A final name the run may replace at its end: none, or a file that can be written.
+bool replaceable(const std::string& path) {
+  if (RINEX_settings().long_names || !File_exists(path)) return true;
+  FILE* f = File_open(path.c_str(), "r+");
+  if (f == nullptr) return false;
+  fclose(f);
+  return true;
+}
 
 // The output names up to their endings: the raw name up to its last '.', or,
 // with an output folder, its file name up to the last '.' inside that folder
@@ -159,7 +181,7 @@ bool writes_glonass_file() {
          RINEX_is_able_to_output_measurement(GNSS_TYPE_GLO);
 }
 
-void put_period_item(U32 kind, const std::string (&parts)[6]) {
+void put_strings_item(U32 kind, std::initializer_list<std::string> parts) {
   size_t len = 0;
   for (const std::string& part : parts) len += part.size() + 1;
   U08* p = Stage_reserve(kind, (U32)len);
@@ -201,6 +223,22 @@ std::string start_text(const Period& p) {
   return text;
 }
 
+// "2026-01-08 01:00:00.0000000", an epoch's time as the status file shows it.
+std::string epoch_text(const UTC_TIME_T& t) {
+  char text[64];
+  snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%010.7f", t.year, t.month, t.day, t.hour,
+           t.minute, t.sec);
+  return text;
+}
+
+// The epochs a whole period holds at the data's interval; 0 while it is unknown.
+long expected_epochs() {
+  D64 interval = Select_data_interval();
+  if (interval <= 0 && RINEX_settings().given[SET_INTERVAL]) interval = RINEX_settings().interval;
+  if (interval <= 0) return 0;
+  return (long)D64_to_S32(std::floor(RINEX_settings().split / interval + 0.5));
+}
+
 // Opens the period's files; false when they exist and a raw file's run may
 // not replace them (the run stops).
 bool open_period(int64_t index) {
@@ -221,13 +259,12 @@ bool open_period(int64_t index) {
   Pending_gaps = 0;
   Period_serial++;
   bool glonass = writes_glonass_file();
-  std::string parts[6] = {period_file('O', Current) + kProvisionalEnding,
-                          period_file('N', Current) + kProvisionalEnding,
-                          glonass ? period_file('G', Current) + kProvisionalEnding : "",
-                          obs_header_text(UTC_TIME_T{}, UTC_TIME_T{}, ObsTimes{}),
-                          nav_header_text(false),
-                          glonass ? nav_header_text(true) : ""};
-  put_period_item(ITEM_PERIOD_OPEN, parts);
+  put_strings_item(ITEM_PERIOD_OPEN,
+                   {period_file('O', Current) + kProvisionalEnding,
+                    period_file('N', Current) + kProvisionalEnding,
+                    glonass ? period_file('G', Current) + kProvisionalEnding : "",
+                    obs_header_text(UTC_TIME_T{}, UTC_TIME_T{}, ObsTimes{}), nav_header_text(false),
+                    glonass ? nav_header_text(true) : ""});
   return true;
 }
 
@@ -238,15 +275,18 @@ std::string raw_name_of(const Period& p) {
   return name.substr(0, name.find('.')) + part + ".raw";
 }
 
-void close_period() {
+// Closes the open period: its files get their final names, but those of a
+// file's conversion cut short (interrupted), which keep their provisional
+// ones. reached_end: the data or the clock passed the period's end.
+void close_period(bool reached_end) {
   bool glonass = writes_glonass_file();
-  std::string parts[6] = {period_file('O', Current),
-                          period_file('N', Current),
-                          glonass ? period_file('G', Current) : "",
-                          obs_header_text(Current.first, Current.last, Current.times),
-                          nav_header_text(false),
-                          glonass ? nav_header_text(true) : ""};
-  put_period_item(ITEM_PERIOD_CLOSE, parts);
+  bool cut_short = !Live && Stop_reason() == STOP_SIGNAL;
+  put_strings_item(ITEM_PERIOD_CLOSE,
+                   {cut_short ? "keep" : "final", period_file('O', Current),
+                    period_file('N', Current), glonass ? period_file('G', Current) : "",
+                    obs_header_text(Current.first, Current.last, Current.times),
+                    nav_header_text(false), glonass ? nav_header_text(true) : ""});
+  Unflushed = false;
   Closed_raw = raw_name_of(Current);
   Closed.insert(Current.index);
   Current.open = false;
@@ -257,9 +297,30 @@ void close_period() {
            start_text(Current).c_str(), File_base_name(period_file('O', first)).c_str(),
            File_base_name(period_file('O', Current)).c_str());
   }
-  Station_period_closed(PeriodFacts{start_text(Current), Current.epochs,
-                                    (int)Current.satellites.count(), Current.gaps});
+  PeriodFacts facts;
+  facts.start = start_text(Current);
+  facts.epochs = Current.epochs;
+  facts.satellites = (int)Current.satellites.count();
+  facts.gaps = Current.gaps;
+  facts.reached_end = reached_end;
+  facts.expected = expected_epochs();
+  facts.last_epoch = Current.has_epoch ? epoch_text(Current.last) : "";
+  Station_period_closed(facts);
   if (Live) Stage_flush();  // the period's files are closed now, not when a buffer fills
+}
+
+// Hands the writer a checkpoint of the open files, with the headers of files
+// that end after the epochs written so far, and hands it over at once.
+void checkpoint() {
+  if (RINEX_splits() && !Current.open) return;
+  bool glonass = writes_glonass_file();
+  std::string obs = RINEX_splits() ? obs_header_text(Current.first, Current.last, Current.times)
+                                   : obs_header_now();
+  put_strings_item(ITEM_CHECKPOINT,
+                   {obs, nav_header_text(false), glonass ? nav_header_text(true) : ""});
+  Stage_flush();
+  Unflushed = false;
+  Checkpoints++;
 }
 
 // The satellites measured in the store's current epoch, into the period's set.
@@ -313,7 +374,7 @@ bool route(const UTC_TIME_T& t, S32 week, D64 tow, bool is_epoch) {
       if (is_epoch) Dropped_epochs++;
       return false;
     }
-    if (Current.open) close_period();
+    if (Current.open) close_period(true);
     if (!open_period(index)) return false;
   }
   if (!in_time_order(&Current, week, tow, is_epoch)) return false;
@@ -340,24 +401,26 @@ S16 RINEX_init(const char* input) {
   Input_name = input;
   RINEX_output_bind(Input_name);
   if (RINEX_splits()) return 1;  // the period files are opened as their periods begin
-  const char* ending = s.long_names ? kProvisionalEnding : "";
-  std::string name = stem + RINEX_obs_ending(false) + ending;
-  std::string nav_name = stem + RINEX_nav_ending(false) + ending;
-  Obs_name = name;
-  Nav_name = nav_name;
-  Gnav_name = stem + RINEX_gnav_ending() + ending;
-  for (const std::string* out : {&name, &nav_name}) {
+  // Every file is written under its provisional name and given its own when
+  // the run is complete: a file cut short never carries a final name.
+  Final_obs = stem + RINEX_obs_ending(false);
+  Final_nav = stem + RINEX_nav_ending(false);
+  Final_gnav = stem + RINEX_gnav_ending();
+  Obs_name = Final_obs + kProvisionalEnding;
+  Nav_name = Final_nav + kProvisionalEnding;
+  Gnav_name = Final_gnav + kProvisionalEnding;
+  for (const std::string* out : {&Final_obs, &Final_nav}) {
     if (is_input_file(*out)) {
       printf("RINEX file %s is the raw file itself; it is not overwritten\n", out->c_str());
       return 0;
     }
   }
   bool gzip = s.gzip;
-  if (!Sink_open(RINEX_obs_sink(), name, gzip)) {
-    printf("RINEX obs file %s open error\n", name.c_str());
+  if (!replaceable(Final_obs) || !Sink_open(RINEX_obs_sink(), Obs_name, gzip)) {
+    printf("RINEX obs file %s open error\n", (s.long_names ? Obs_name : Final_obs).c_str());
     return 0;
   }
-  if (!Sink_open(RINEX_nav_sink(), nav_name, gzip)) {
+  if (!replaceable(Final_nav) || !Sink_open(RINEX_nav_sink(), Nav_name, gzip)) {
     puts("RINEX nav file open error");
     return 0;
   }
@@ -387,24 +450,62 @@ void RINEX_start_writing(bool threads) {
   Refused.clear();
   Dropped_epochs = Late_epochs = Late_events = 0;
   Pending_count = 0;
+  const Settings& s = RINEX_settings();
+  Flush_every = s.flush >= 0 ? s.flush : (Live ? kLiveFlushSeconds : -1);
+  Last_flush = -1e300;
+  Unflushed = false;
+  Checkpoints = 0;
   Std_reset_blank_values();
   RINEX_output_start(threads);
 }
 
 void RINEX_stop_writing() {
   release_events(-1);
-  if (Current.open) close_period();
+  // A station stopped in mid-period has not reached its end; a file's run ends with its data.
+  if (Current.open) close_period(!Live);
   RINEX_output_stop();
 }
 
 void RINEX_set_live(bool live) { Live = live; }
+
+void RINEX_epoch_written() {
+  if (Flush_every < 0) return;
+  Unflushed = true;
+  S32 week;
+  D64 tow;
+  Obs_get_gps_time(&week, &tow);
+  D64 t = week * kSecondsPerWeek + tow;
+  // A period's first epoch too, so that its header has a first epoch from the start.
+  bool first_of_period = RINEX_splits() && Current.epochs == 1;
+  if (!(t - Last_flush < Flush_every) || t < Last_flush || first_of_period) {
+    Last_flush = t;
+    checkpoint();
+  }
+}
+
+void RINEX_checkpoint_pending() {
+  if (Unflushed) checkpoint();
+}
+
+int RINEX_checkpoints() { return Checkpoints; }
+
+OpenPeriod RINEX_open_period() {
+  OpenPeriod p;
+  if (!Current.open) return p;
+  p.open = true;
+  p.start = start_text(Current);
+  p.obs = period_file('O', Current) + kProvisionalEnding;
+  p.epochs = Current.epochs;
+  if (Current.has_epoch) p.last_epoch = epoch_text(Current.last);
+  return p;
+}
 
 bool RINEX_close_overdue(D64 gps_now) {
   if (!Current.open) return false;
   D64 length = RINEX_settings().split;
   D64 end = (D64)(Current.index + 1) * length;
   if (gps_now < end + RINEX_settings().close_after) return false;
-  close_period();
+  close_period(true);
   return true;
 }
 
@@ -417,7 +518,9 @@ void RINEX_note_gap() {
 
 int RINEX_period_serial() { return Period_serial; }
 
-std::string RINEX_period_raw_name() { return Current.open ? raw_name_of(Current) : ""; }
+std::string RINEX_period_raw_name() {
+  return Current.open ? raw_name_of(Current) + kProvisionalEnding : "";
+}
 
 const std::string& RINEX_closed_raw_name() { return Closed_raw; }
 
@@ -482,41 +585,49 @@ int RINEX_nav_write_errno() {
 }
 
 int RINEX_finish_names(int status) {
-  if (!RINEX_settings().long_names || RINEX_splits()) return status;
+  if (RINEX_splits()) return status;
+  bool glonass = writes_glonass_file();
   if (status != 1) {
-    printf("The run is incomplete: the files keep the names %s and %s\n", Obs_name.c_str(),
-           Nav_name.c_str());
+    if (glonass)
+      printf("The run is incomplete: the files keep the names %s, %s and %s\n", Obs_name.c_str(),
+             Nav_name.c_str(), Gnav_name.c_str());
+    else
+      printf("The run is incomplete: the files keep the names %s and %s\n", Obs_name.c_str(),
+             Nav_name.c_str());
     return status;
   }
+  const bool long_names = RINEX_settings().long_names;
   size_t slash = Obs_name.find_last_of(File_separators());
   std::string dir = slash == std::string::npos ? "" : Obs_name.substr(0, slash + 1);
-  const std::string* provisional[2] = {&Obs_name, &Nav_name};
-  const char kContent[2] = {'O', 'N'};
-  // A complete file of the same name is not replaced unless asked: neither is renamed.
-  for (int i = 0; i < 2 && !RINEX_settings().overwrite; i++) {
-    std::string final_name = dir + RINEX_long_name(kContent[i]);
-    std::error_code error;
-    if (std::filesystem::exists(std::filesystem::u8path(final_name), error)) {
+  const std::string* provisional[3] = {&Obs_name, &Nav_name, &Gnav_name};
+  std::string final_names[3] = {Final_obs, Final_nav, Final_gnav};
+  if (long_names) {
+    final_names[0] = dir + RINEX_long_name('O');
+    final_names[1] = dir + RINEX_long_name('N');
+  }
+  int files = glonass ? 3 : 2;
+  // A complete long-named file of the same name is not replaced unless asked: neither is renamed.
+  for (int i = 0; i < 2 && long_names && !RINEX_settings().overwrite; i++) {
+    if (File_exists(final_names[i])) {
       printf(
           "RINEX file %s exists: give --overwrite to replace it; the run's files keep the "
           "names %s and %s\n",
-          final_name.c_str(), Obs_name.c_str(), Nav_name.c_str());
+          final_names[i].c_str(), Obs_name.c_str(), Nav_name.c_str());
       return 3;
     }
   }
-  for (int i = 0; i < 2; i++) {
-    std::string final_name = dir + RINEX_long_name(kContent[i]);
-    if (is_input_file(final_name)) {
-      printf("RINEX file %s is the raw file itself; %s keeps its name\n", final_name.c_str(),
+  for (int i = 0; i < files; i++) {
+    if (is_input_file(final_names[i])) {
+      printf("RINEX file %s is the raw file itself; %s keeps its name\n", final_names[i].c_str(),
              provisional[i]->c_str());
       return 2;
     }
-    if (!File_rename(*provisional[i], final_name)) {
+    if (!File_rename(*provisional[i], final_names[i])) {
       printf("RINEX file %s cannot be renamed to %s: %s\n", provisional[i]->c_str(),
-             final_name.c_str(), strerror(errno));
+             final_names[i].c_str(), strerror(errno));
       return 2;
     }
-    printf("RINEX %s file: %s\n", i == 0 ? "obs" : "nav", final_name.c_str());
+    if (long_names) printf("RINEX %s file: %s\n", i == 0 ? "obs" : "nav", final_names[i].c_str());
   }
   return status;
 }

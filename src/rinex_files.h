@@ -8,6 +8,7 @@
 #include <string>
 
 #include "data_type.h"
+#include "station_status.h"
 
 // Builds both output names from the input name, creates both files (none with
 // periods, whose files open as their periods begin) and clears the switches.
@@ -28,6 +29,16 @@ void RINEX_set_live(bool live);
 // the --close-after grace: an hourly file appears on time while the line is silent.
 // True when it closed one.
 bool RINEX_close_overdue(D64 gps_now);
+// After an epoch was handed to the writer: a checkpoint of the files when
+// --flush seconds of data (a live source: 10) have passed since the last one,
+// and at a period's first epoch.
+void RINEX_epoch_written();
+// A checkpoint now when epochs were written since the last one (a silent line).
+void RINEX_checkpoint_pending();
+// Checkpoints so far in the run (the raw journal syncs with each).
+int RINEX_checkpoints();
+// The open period as the status file shows it.
+OpenPeriod RINEX_open_period();
 // Counts a gap in the data (a drop of the line) in the open period, or the next.
 void RINEX_note_gap();
 // Periods opened so far in the run, and the name of the open one's raw

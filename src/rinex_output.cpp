@@ -57,8 +57,8 @@ Sink* nav_out(U08 gnss_type) {
   return splits() ? &Period_nav : &Nav_sink;
 }
 
-// The NUL-separated strings of a period item.
-std::vector<std::string> split_strings(const U08* p, U32 len) {
+// The NUL-separated strings of a period or checkpoint item.
+std::vector<std::string> split_strings(const U08* p, U32 len, size_t count) {
   std::vector<std::string> parts;
   const char* text = reinterpret_cast<const char*>(p);
   for (U32 at = 0; at < len;) {
@@ -66,7 +66,7 @@ std::vector<std::string> split_strings(const U08* p, U32 len) {
     parts.emplace_back(text + at, n);
     at += (U32)n + 1;
   }
-  parts.resize(2 * kPeriodFiles);
+  parts.resize(count);
   return parts;
 }
 
@@ -90,9 +90,14 @@ bool rename_period_file(const std::string& from, const std::string& to) {
   return !File_same(Raw_name.c_str(), to) && File_rename(from, to);
 }
 
-void close_period_files(const std::vector<std::string>& parts) {
+// The closing item: whether the files get their final names, then the names
+// and the final headers. Files that keep their provisional names (a run cut
+// short) are incomplete.
+void close_period_files(const std::vector<std::string>& item) {
+  bool final_names = item[0] == "final";
+  const std::string* parts = &item[1];
   int* noted[kPeriodFiles] = {&Period_obs_errno, &Period_nav_errno, &Period_nav_errno};
-  bool complete = true;
+  bool complete = final_names;
   for (int i = 0; i < kPeriodFiles; i++) {
     if (Period_names[i].empty()) continue;
     Sink* s = &Period_sinks[i];
@@ -100,14 +105,25 @@ void close_period_files(const std::vector<std::string>& parts) {
     Sink_header(s, parts[kPeriodFiles + i].data(), parts[kPeriodFiles + i].size());
     bool opened = Sink_is_open(s);
     Sink_close(s);
-    bool ok = opened && s->error == 0 && rename_period_file(Period_names[i], parts[i]);
+    bool ok =
+        opened && s->error == 0 && (!final_names || rename_period_file(Period_names[i], parts[i]));
     if (!ok && *noted[i] == 0) *noted[i] = s->error != 0 ? s->error : EIO;
-    if (!ok) Incomplete_files.push_back(Period_names[i]);
+    if (!ok || !final_names) Incomplete_files.push_back(Period_names[i]);
     complete = complete && ok;
   }
   if (complete) Periods_written++;
   Station_files_closed(complete ? parts[0] : Period_names[0], complete ? parts[1] : Period_names[1],
                        complete);
+}
+
+// A checkpoint of the open files (the run's, or the period's) with their headers.
+void checkpoint_files(const std::vector<std::string>& headers) {
+  Sink* files[kPeriodFiles] = {obs_out(), nav_out(GNSS_TYPE_GPS), nav_out(GNSS_TYPE_GLO)};
+  for (int i = 0; i < kPeriodFiles; i++) {
+    if (i == 2 && files[2] == files[1]) continue;
+    if (Sink_is_open(files[i]) && !headers[i].empty())
+      Sink_checkpoint(files[i], headers[i].data(), headers[i].size());
+  }
 }
 
 void consume(U32 kind, const U08* p, U32 len) {
@@ -137,8 +153,9 @@ void consume(U32 kind, const U08* p, U32 len) {
         Latest_nav[p[0]][p[1]].assign(text, len - 2);
       break;
     }
-    case ITEM_PERIOD_OPEN: open_period_files(split_strings(p, len)); break;
-    case ITEM_PERIOD_CLOSE: close_period_files(split_strings(p, len)); break;
+    case ITEM_PERIOD_OPEN: open_period_files(split_strings(p, len, 2 * kPeriodFiles)); break;
+    case ITEM_PERIOD_CLOSE: close_period_files(split_strings(p, len, 2 * kPeriodFiles + 1)); break;
+    case ITEM_CHECKPOINT: checkpoint_files(split_strings(p, len, kPeriodFiles)); break;
     default: break;
   }
 }

@@ -24,7 +24,8 @@ enum Kind {
   kStationId,
   kPeriod,
   kVersion,
-  kGrace
+  kGrace,
+  kFlush
 };
 
 struct OptionDef {
@@ -88,6 +89,10 @@ const OptionDef kOptions[SET_COUNT] = {
      "rewrite this JSON file after each period with what the period files hold", "status.json"},
     {"overwrite", kSwitch, 0, "",
      "replace period and long-named files that exist (else a raw file's run stops)", ""},
+    {"flush", kFlush, 0, "SECONDS",
+     "write what is converted to disk (synced) every SECONDS of data, 0 every epoch (default 10 "
+     "for a live source, else only at the end)",
+     "10"},
 };
 
 struct VersionName {
@@ -284,6 +289,10 @@ std::string Settings_apply(Settings* s, int id, const std::string& value) {
     case kGrace:
       if (!parse_number(value, &s->close_after) || s->close_after < 1 || s->close_after > 86400)
         error = "'" + value + "' is not a number of seconds from 1 to 86400";
+      break;
+    case kFlush:
+      if (!parse_number(value, &s->flush) || s->flush < 0 || s->flush > 86400)
+        error = "'" + value + "' is not a number of seconds from 0 to 86400";
       break;
     case kStationId:
       if (!Settings_is_station_id(value))

@@ -42,6 +42,7 @@ enum SettingId {
   SET_RAW_DIR,
   SET_STATUS_FILE,
   SET_OVERWRITE,
+  SET_FLUSH,
   SET_COUNT
 };
 
@@ -70,6 +71,9 @@ struct Settings {
   bool crx = false, gzip = false, long_names = false;  // the switches' values
   bool overwrite = false;
   D64 close_after = 120;  // a live source's wall-clock grace after a period's end, seconds
+  // Seconds of data between writes to disk (with a sync); below 0: at the end only, or
+  // every 10 s for a live source.
+  D64 flush = -1;
   int rinex_version = RINEX_ORIGINAL;
 };
 

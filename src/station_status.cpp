@@ -16,6 +16,15 @@ struct ClosedFiles {
   bool complete;
 };
 
+// A closed period as the status file lists it.
+struct ClosedPeriod {
+  PeriodFacts facts;
+  std::string obs;
+  bool complete;
+};
+constexpr size_t kListedPeriods = 24;  // the closed periods the status file lists, newest last
+constexpr time_t kStatusEvery = 60;    // seconds between status files while a period is open
+
 bool Active;  // a live source's run: only it reports
 std::string Source;
 std::string Status_file;
@@ -24,6 +33,15 @@ long Periods;
 std::deque<PeriodFacts> Facts;  // converting thread only
 std::mutex Lock;
 std::deque<ClosedFiles> Files;  // filled by the writer thread
+// What the status file shows besides: the last closed period in full, the
+// closed periods of the run, the open one, and when the file was last written.
+bool Has_last;
+PeriodFacts Last_facts;
+ClosedFiles Last_files;
+long long Last_obs_bytes, Last_nav_bytes;
+std::deque<ClosedPeriod> Listed;
+OpenPeriod Open;
+time_t Written_at;
 
 long long size_of(const std::string& path) {
   std::error_code error;
@@ -62,21 +80,53 @@ std::string utc_now() {
   return text;
 }
 
-// Written beside its final name and renamed over it: a reader never sees half a file.
-void write_status(const PeriodFacts& f, const ClosedFiles& c, long long obs_bytes,
-                  long long nav_bytes) {
-  if (Status_file.empty()) return;
-  char numbers[256];
+std::string last_period_text() {
+  if (!Has_last) return "null";
+  const PeriodFacts& f = Last_facts;
+  const ClosedFiles& c = Last_files;
+  char numbers[320];
   snprintf(numbers, sizeof numbers,
-           "\"epochs\": %ld, \"satellites\": %d, \"gaps\": %d, \"obs_bytes\": %lld, "
-           "\"nav_bytes\": %lld, \"complete\": %s",
-           f.epochs, f.satellites, f.gaps, obs_bytes, nav_bytes, c.complete ? "true" : "false");
-  std::string text =
-      "{\n  \"updated\": " + json_text(utc_now()) + ",\n  \"source\": " + json_text(Source) +
-      ",\n  \"connected\": " + (Connected ? "true" : "false") +
-      ",\n  \"periods_written\": " + std::to_string(Periods) +
-      ",\n  \"last_period\": {\"start\": " + json_text(f.start) + ", \"obs\": " + json_text(c.obs) +
-      ", \"nav\": " + json_text(c.nav) + ", " + numbers + "}\n}\n";
+           "\"epochs\": %ld, \"expected_epochs\": %ld, \"satellites\": %d, \"gaps\": %d, "
+           "\"obs_bytes\": %lld, \"nav_bytes\": %lld, \"complete\": %s",
+           f.epochs, f.expected, f.satellites, f.gaps, Last_obs_bytes, Last_nav_bytes,
+           c.complete && f.reached_end ? "true" : "false");
+  return "{\"start\": " + json_text(f.start) + ", \"obs\": " + json_text(c.obs) +
+         ", \"nav\": " + json_text(c.nav) + ", \"last_epoch\": " + json_text(f.last_epoch) + ", " +
+         numbers + "}";
+}
+
+std::string open_period_text() {
+  if (!Open.open) return "null";
+  return "{\"start\": " + json_text(Open.start) + ", \"obs\": " + json_text(Open.obs) +
+         ", \"epochs\": " + std::to_string(Open.epochs) +
+         ", \"last_epoch\": " + json_text(Open.last_epoch) + "}";
+}
+
+std::string periods_text() {
+  std::string text = "[";
+  for (const ClosedPeriod& p : Listed) {
+    char numbers[160];
+    snprintf(numbers, sizeof numbers,
+             "\"epochs\": %ld, \"expected_epochs\": %ld, \"gaps\": %d, \"complete\": %s",
+             p.facts.epochs, p.facts.expected, p.facts.gaps, p.complete ? "true" : "false");
+    text += std::string(text.size() > 1 ? ",\n    " : "\n    ") +
+            "{\"start\": " + json_text(p.facts.start) + ", \"obs\": " + json_text(p.obs) + ", " +
+            numbers + "}";
+  }
+  return text + (Listed.empty() ? "]" : "\n  ]");
+}
+
+// Written beside its final name and renamed over it: a reader never sees half a file.
+void write_status() {
+  Written_at = time(nullptr);
+  if (Status_file.empty()) return;
+  std::string text = "{\n  \"updated\": " + json_text(utc_now()) +
+                     ",\n  \"source\": " + json_text(Source) +
+                     ",\n  \"connected\": " + (Connected ? "true" : "false") +
+                     ",\n  \"periods_written\": " + std::to_string(Periods) +
+                     ",\n  \"open_period\": " + open_period_text() +
+                     ",\n  \"last_period\": " + last_period_text() +
+                     ",\n  \"periods\": " + periods_text() + "\n}\n";
   std::string temporary = Status_file + ".new";
   FILE* out = File_open(temporary.c_str(), "wb");
   bool ok = out != nullptr && fwrite(text.data(), 1, text.size(), out) == text.size();
@@ -94,6 +144,10 @@ void Station_start(const std::string& source, const std::string& status_file) {
   Connected = false;
   Periods = 0;
   Facts.clear();
+  Has_last = false;
+  Listed.clear();
+  Open = OpenPeriod{};
+  Written_at = 0;
   std::lock_guard<std::mutex> hold(Lock);
   Files.clear();
 }
@@ -109,6 +163,12 @@ void Station_files_closed(const std::string& obs, const std::string& nav, bool c
 }
 
 void Station_connected(bool connected) { Connected = connected; }
+
+void Station_progress(const OpenPeriod& open) {
+  if (!Active) return;
+  Open = open;
+  if (time(nullptr) - Written_at >= kStatusEvery) write_status();
+}
 
 void Station_report() {
   for (;;) {
@@ -129,6 +189,13 @@ void Station_report() {
         f.start.c_str(), File_base_name(c.obs).c_str(), f.epochs, f.satellites, f.gaps, obs_bytes,
         File_base_name(c.nav).c_str(), nav_bytes, c.complete ? "" : ": incomplete");
     fflush(stdout);
-    write_status(f, c, obs_bytes, nav_bytes);
+    Has_last = true;
+    Last_facts = f;
+    Last_files = c;
+    Last_obs_bytes = obs_bytes;
+    Last_nav_bytes = nav_bytes;
+    Listed.push_back(ClosedPeriod{f, c.obs, c.complete && f.reached_end});
+    if (Listed.size() > kListedPeriods) Listed.pop_front();
+    write_status();
   }
 }

@@ -15,6 +15,17 @@ struct PeriodFacts {
   long epochs = 0;
   int satellites = 0;
   int gaps = 0;
+  bool reached_end = true;  // the data or the clock passed the period's end (not a stop)
+  long expected = 0;        // the epochs of a whole period at the data's interval; 0 unknown
+  std::string last_epoch;   // the time of its last epoch; "" without one
+};
+
+// The period being written, as the status file shows it while it is open.
+struct OpenPeriod {
+  bool open = false;
+  std::string start, obs;  // its start, and its observation file's provisional name
+  long epochs = 0;
+  std::string last_epoch;
 };
 
 // Starts reporting for a live source's run; status_file may be "". Without
@@ -26,6 +37,9 @@ void Station_period_closed(const PeriodFacts& facts);
 void Station_files_closed(const std::string& obs, const std::string& nav, bool complete);
 // Converting thread: whether the source is connected now (for the status file).
 void Station_connected(bool connected);
+// Converting thread, often: the open period now. The status file is written
+// when a minute has passed since it was last written.
+void Station_progress(const OpenPeriod& open);
 // Converting thread: prints and records every period whose files are closed.
 void Station_report();
 

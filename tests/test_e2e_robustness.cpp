@@ -80,7 +80,15 @@ TEST(Robustness, FullDiskIsReportedAfterTheCountersWithStatus2) {
     vlntest::RunResult cut = run_program({"log.dat", "-dual_freq"}, "log.dat", c.log, {}, c.limit);
     ASSERT_EQ(1, full.status) << c.name;
     EXPECT_EQ(2, cut.status) << c.name;
-    EXPECT_EQ(full.out + c.message + strerror(EFBIG) + "\n", cut.out) << c.name;
+    EXPECT_EQ(full.out + c.message + strerror(EFBIG) +
+                  "\nThe run is incomplete: the files keep the names log.obs.incomplete and "
+                  "log.nav.incomplete\n",
+              cut.out)
+        << c.name;
+    // Nothing partial under a final name.
+    EXPECT_EQ((std::vector<std::string>{"log.dat", "log.nav.incomplete", "log.obs.incomplete"}),
+              cut.files)
+        << c.name;
   }
 }
 
@@ -91,8 +99,12 @@ TEST(Robustness, UnreadableLogIsReportedWithStatus2) {
   vlntest::RunResult r = run_program({"d.dat"}, "", {}, {"d.dat"});
   EXPECT_EQ(2, r.status);
   std::vector<std::string> out = lines(r.out);
-  ASSERT_FALSE(out.empty());
-  EXPECT_EQ(std::string("Raw file read error: ") + strerror(EISDIR), out.back());
+  ASSERT_GE(out.size(), 2u);
+  EXPECT_EQ(std::string("Raw file read error: ") + strerror(EISDIR), out[out.size() - 2]);
+  EXPECT_EQ(
+      "The run is incomplete: the files keep the names d.obs.incomplete and "
+      "d.nav.incomplete",
+      out.back());
 }
 
 // The sample cut at 100 frame starts and 100 points inside frames, with three

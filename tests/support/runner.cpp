@@ -312,7 +312,9 @@ bool wait_for_file(const Started& s, const std::string& part, double seconds) {
     std::error_code ec;
     for (fs::recursive_directory_iterator it(fs::u8path(s.dir), ec), end; !ec && it != end;
          it.increment(ec))
-      if (it->path().generic_u8string().find(part) != std::string::npos) return true;
+      if (it->path().generic_u8string().find(part) != std::string::npos &&
+          it->path().extension() != ".incomplete")
+        return true;
     usleep(50000);
   }
   return false;

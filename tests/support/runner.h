@@ -59,7 +59,7 @@ struct Started {
 void start_program(Started* s, const std::vector<std::string>& args, const ExtraFiles& files = {},
                    int stdin_fd = -1);
 // Waits (up to seconds) until the run directory holds a file whose path
-// contains part; false when none came.
+// contains part, under its final name (not .incomplete); false when none came.
 bool wait_for_file(const Started& s, const std::string& part, double seconds);
 // Waits (up to seconds) until the console so far holds text; false when not.
 bool wait_for_output(Started* s, const std::string& text, double seconds);
