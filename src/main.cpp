@@ -23,9 +23,12 @@
 #include "const.h"
 #include "epoch_select.h"
 #include "file_io.h"
+#include "output/recovery.h"
+#include "output/station_lock.h"
 #include "raw_source.h"
 #include "rinex_config.h"
 #include "rinex_files.h"
+#include "rinex_names.h"
 #include "run_stop.h"
 #include "settings.h"
 
@@ -38,6 +41,8 @@ constexpr size_t kRawBufferSize = 1 << 20;
 constexpr size_t kConsoleBufferSize = 1 << 14;
 FILE* Fp_raw;
 SourceAddress Source;
+// A station's run (a live source, or periods) holds its station's lock in its output folder.
+StationLock Lock;
 char Raw_stream_buffer[kRawBufferSize];
 // The progress line is printed after every frame: through a buffer a console
 // costs what a file costs (an unbuffered Windows console takes one system call
@@ -178,6 +183,18 @@ std::string build_settings(const CommandLine& c, Settings* s) {
   return Settings_check(*s);
 }
 
+// Takes the station's lock in its output folder, then recovers the files an
+// earlier run of the station left unfinished there. "" or the error line.
+std::string take_station(const Settings& s) {
+  const std::string folder = s.given[SET_OUTPUT_DIR] ? s.text[SET_OUTPUT_DIR] : "";
+  std::string error = Lock.take(folder, RINEX_station_id());
+  if (!error.empty()) return error;
+  const std::string raw = s.given[SET_RAW_DIR] ? s.text[SET_RAW_DIR] : "";
+  for (const std::string& line : Recover_station_files(folder, raw, RINEX_station_prefix()))
+    puts(line.c_str());
+  return "";
+}
+
 bool is_word(const char* arg, const char* upper, const char* lower) {
   return strcmp(arg, upper) == 0 || strcmp(arg, lower) == 0;
 }
@@ -225,6 +242,13 @@ S16 get_main_parameter(int argc, char** argv, S16* enable_gps, S16* enable_qzss,
   }
   RINEX_configure(settings);
   Select_configure(settings);
+  if (Source_is_live(Source) || settings.split > 0) {
+    std::string error = take_station(settings);
+    if (!error.empty()) {
+      puts(error.c_str());
+      return kStopBadSettings;
+    }
+  }
   if (!open_raw_and_rinex_files((S16)(argc < 2 ? argc : 2), argv[1])) return 0;
   if (!RINEX_init(argv[1])) return 0;
 
@@ -274,6 +298,7 @@ int main(int argc, char** argv) {
   S16 freq_mode = enable_dual_freq_mode ? FREQ_MODE_DUAL : FREQ_MODE_L1_ONLY;
   int status = convert_raw_file(Fp_raw, Source, enable_gps, enable_qzss, enable_sbas, enable_glo,
                                 enable_bd2, enable_gal, freq_mode);
+  Lock.release();
   fflush(stdout);
   Stop_finished();
   return status;

@@ -27,18 +27,25 @@ namespace {
 // the selection let them be written; what is left out is said on the console.
 // A live source cannot be scanned ahead: its files list every signal the
 // receiver has, blank where one is not measured.
-void plan_types(FILE* fp_raw, int version, bool dual) {
+void plan_types(const LogScan* scan, int version, bool dual) {
   bool present[SIG_COUNT] = {};
-  if (fp_raw != nullptr)
-    Scan_log_signals(fp_raw, present);
-  else
-    for (bool& p : present) p = true;
+  for (int id = 0; id < SIG_COUNT; id++) present[id] = scan == nullptr || scan->present[id];
   bool selected[GNSS_NTYPE] = {};
   for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++)
     selected[type] = RINEX_is_able_to_output_measurement(type) != 0;
   TypePlan plan = Codes_plan(version, selected, present, dual);
   for (const std::string& note : plan.notes) printf("Not written: %s\n", note.c_str());
   Signal_set_plan(plan);
+}
+
+// A raw file's run into period files that exist: the first one found, before
+// anything is written; "" when every period of the log is free.
+std::string existing_period_file(const LogScan& scan) {
+  for (int64_t index : scan.periods) {
+    std::string name = RINEX_existing_period_file(index);
+    if (!name.empty()) return name;
+  }
+  return "";
 }
 
 // Threads pay from a few MB of log on: below, starting them and handing
@@ -72,18 +79,37 @@ int convert_raw_file(FILE* fp_raw, const SourceAddress& source, S16 enable_gps, 
   SF_init();
   Eph_init();
   Obs_init(freq_mode);
-  int version = RINEX_settings().rinex_version;
+  const Settings& settings = RINEX_settings();
+  int version = settings.rinex_version;
+  bool live = fp_raw == nullptr;
+  // A raw file is scanned first for what the headers need and, with periods
+  // that must not replace existing files, for the periods it will write.
+  bool check_periods = !live && RINEX_splits() && !settings.overwrite;
+  LogScan scan;
+  if (!live && (version != RINEX_ORIGINAL || check_periods)) {
+    if (check_periods) scan.period = settings.split;
+    if (settings.given[SET_START]) scan.start = settings.start;
+    if (settings.given[SET_END]) scan.end = settings.end;
+    Scan_log(fp_raw, &scan);
+  }
+  if (check_periods) {
+    std::string existing = existing_period_file(scan);
+    if (!existing.empty()) {
+      printf("RINEX file %s exists: give --overwrite to replace it\n", existing.c_str());
+      fclose(fp_raw);
+      return 3;
+    }
+  }
   Obs_keep_signals(version != RINEX_ORIGINAL);
   if (version != RINEX_ORIGINAL) {
-    plan_types(fp_raw, version, freq_mode == FREQ_MODE_DUAL);
+    plan_types(live ? nullptr : &scan, version, freq_mode == FREQ_MODE_DUAL);
     Std_nav_start();
   }
 
-  bool live = fp_raw == nullptr;
   RINEX_set_live(live);
   Select_set_live(live);
   if (live) {
-    const Settings& s = RINEX_settings();
+    const Settings& s = settings;
     Station_start(source.text, s.given[SET_STATUS_FILE] ? s.text[SET_STATUS_FILE] : "");
     if (s.given[SET_RAW_DIR]) {
       std::string error = Journal_start(s.text[SET_RAW_DIR]);

@@ -192,21 +192,7 @@ void put(Sink* s, const void* data, size_t len) {
 // A whole gzip member of stored blocks, its size depending on the length
 // alone, assembled and written in one piece.
 void put_stored_member(Sink* s, const char* text, size_t len) {
-  std::string member(reinterpret_cast<const char*>(kGzipHeader), sizeof kGzipHeader);
-  size_t at = 0;
-  do {
-    size_t n = len - at < kStoredBlockMax ? len - at : kStoredBlockMax;
-    const unsigned char block[5] = {(unsigned char)(at + n == len ? 1 : 0), (unsigned char)n,
-                                    (unsigned char)(n >> 8), (unsigned char)~n,
-                                    (unsigned char)(~n >> 8)};
-    member.append(reinterpret_cast<const char*>(block), 5);
-    member.append(text + at, n);
-    at += n;
-  } while (at < len);
-  unsigned char tail[8];
-  put_le32(tail, libdeflate_crc32(0, text, len));
-  put_le32(tail + 4, (uint32_t)len);
-  member.append(reinterpret_cast<const char*>(tail), 8);
+  std::string member = Sink_stored_member_text(text, len);
   put(s, member.data(), member.size());
 }
 
@@ -297,4 +283,32 @@ void Sink_close(Sink* s) {
   if (fflush(s->fp) != 0 || ferror(s->fp)) note_error(s);
   if (fclose(s->fp) != 0 && s->error == 0) s->error = errno != 0 ? errno : EIO;
   s->fp = nullptr;
+}
+
+std::string Sink_stored_member_text(const char* text, size_t len) {
+  std::string member(reinterpret_cast<const char*>(kGzipHeader), sizeof kGzipHeader);
+  size_t at = 0;
+  do {
+    size_t n = len - at < kStoredBlockMax ? len - at : kStoredBlockMax;
+    const unsigned char block[5] = {(unsigned char)(at + n == len ? 1 : 0), (unsigned char)n,
+                                    (unsigned char)(n >> 8), (unsigned char)~n,
+                                    (unsigned char)(~n >> 8)};
+    member.append(reinterpret_cast<const char*>(block), 5);
+    member.append(text + at, n);
+    at += n;
+  } while (at < len);
+  unsigned char tail[8];
+  put_le32(tail, libdeflate_crc32(0, text, len));
+  put_le32(tail + 4, (uint32_t)len);
+  member.append(reinterpret_cast<const char*>(tail), 8);
+  return member;
+}
+
+std::string Sink_member_text(const char* text, size_t len) {
+  libdeflate_compressor* c = libdeflate_alloc_compressor(kLevel);
+  Block b;
+  b.text.assign(text, len);
+  if (c != nullptr) compress_block(c, &b);
+  libdeflate_free_compressor(c);
+  return b.out;
 }

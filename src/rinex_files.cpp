@@ -198,9 +198,9 @@ std::string period_file(char content, const Period& p) {
   return p.part > 1 ? RINEX_part_name(name, p.part) : name;
 }
 
-// True when the folder holds a file of the period (of any content, part, or
-// data interval, complete or not) that this run has not written.
-bool period_has_files(const UTC_TIME_T& start, int part) {
+// A file of the period (of any content, part, or data interval, complete or
+// not) that the folder holds and this run has not written; "" when none.
+std::string period_file_found(const UTC_TIME_T& start, int part) {
   std::string key = RINEX_period_key(start, RINEX_settings().split);
   std::string dir = folder().empty() ? "." : folder();
   std::error_code error;
@@ -209,9 +209,13 @@ bool period_has_files(const UTC_TIME_T& start, int part) {
     if (name.compare(0, key.size(), key) != 0) continue;
     bool is_part = name.find(".part") != std::string::npos;
     if (part == 1 ? !is_part : name.find(".part" + std::to_string(part) + ".") != std::string::npos)
-      return true;
+      return folder() + name;
   }
-  return false;
+  return "";
+}
+
+bool period_has_files(const UTC_TIME_T& start, int part) {
+  return !period_file_found(start, part).empty();
 }
 
 // "2026-01-08 01:00:00", the period's start as the console shows it.
@@ -250,7 +254,7 @@ bool open_period(int64_t index) {
   if (Live) {
     while (period_has_files(Current.start, Current.part)) Current.part++;
   } else if (!RINEX_settings().overwrite && period_has_files(Current.start, 1)) {
-    Refused = period_file('O', Current);
+    Refused = period_file_found(Current.start, 1);
     Stop_request(STOP_REFUSED);
     return false;
   }
@@ -525,6 +529,11 @@ std::string RINEX_period_raw_name() {
 const std::string& RINEX_closed_raw_name() { return Closed_raw; }
 
 const std::string& RINEX_refused_name() { return Refused; }
+
+std::string RINEX_existing_period_file(int64_t index) {
+  return period_file_found(TCVT_calendar_of_gps_seconds(index * (int64_t)RINEX_settings().split),
+                           1);
+}
 
 bool RINEX_route_epoch(bool is_epoch) {
   UTC_TIME_T t;

@@ -5,6 +5,7 @@
 #ifndef VLN_RINEX_FILES_H
 #define VLN_RINEX_FILES_H
 
+#include <cstdint>
 #include <string>
 
 #include "data_type.h"
@@ -47,6 +48,9 @@ int RINEX_period_serial();
 std::string RINEX_period_raw_name();
 // The raw journal name of the period closed last, with its final data interval.
 const std::string& RINEX_closed_raw_name();
+// A file of the period of that index (GPS seconds / --split) that the output
+// folder holds already; "" when none.
+std::string RINEX_existing_period_file(int64_t index);
 // The period file that exists and stopped a raw file's run; "" when none did.
 const std::string& RINEX_refused_name();
 // Closes the last period, waits for the writer and stops it.

@@ -128,6 +128,19 @@ D64 data_interval() {
 
 }  // namespace
 
+std::string RINEX_frequency_code(D64 interval) { return frequency_code(interval); }
+
+std::string RINEX_station_id() { return station_id(RINEX_settings()); }
+
+std::string RINEX_station_prefix() {
+  std::string id = station_id(RINEX_settings());
+  if (RINEX_settings().rinex_version != RINEX_211) return id + "_R_";
+  std::string four = id.substr(0, 4);
+  for (char& c : four)
+    if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
+  return four;
+}
+
 std::string RINEX_obs_ending(bool long_name) {
   const Settings& s = RINEX_settings();
   const char* base = s.crx ? ".crx" : (long_name ? ".rnx" : ".obs");

@@ -21,6 +21,13 @@ std::string RINEX_period_key(const UTC_TIME_T& start, D64 period);
 // The name of a further part of a file (part 2, 3, ...): ".partN" before its
 // endings, "X_MO.part2.crx.gz".
 std::string RINEX_part_name(const std::string& name, int part);
+// The data frequency of a long name for epochs interval seconds apart ("30S", "10Z", "00U").
+std::string RINEX_frequency_code(D64 interval);
+// The station ID of the long names: given, else from the marker name, else XXXX00XXX.
+std::string RINEX_station_id();
+// What starts the names of every file of the run's station: its long names'
+// station and data source ("BJFS00CHN_R_"), or RINEX 2.11's four letters ("bjfs").
+std::string RINEX_station_prefix();
 // The endings of the observation and navigation files: .obs/.crx/.rnx, .nav, and .gz.
 std::string RINEX_obs_ending(bool long_name);
 std::string RINEX_nav_ending(bool long_name);

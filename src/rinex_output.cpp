@@ -98,6 +98,7 @@ void close_period_files(const std::vector<std::string>& item) {
   const std::string* parts = &item[1];
   int* noted[kPeriodFiles] = {&Period_obs_errno, &Period_nav_errno, &Period_nav_errno};
   bool complete = final_names;
+  std::string named[kPeriodFiles];  // the name each file has now
   for (int i = 0; i < kPeriodFiles; i++) {
     if (Period_names[i].empty()) continue;
     Sink* s = &Period_sinks[i];
@@ -109,11 +110,11 @@ void close_period_files(const std::vector<std::string>& item) {
         opened && s->error == 0 && (!final_names || rename_period_file(Period_names[i], parts[i]));
     if (!ok && *noted[i] == 0) *noted[i] = s->error != 0 ? s->error : EIO;
     if (!ok || !final_names) Incomplete_files.push_back(Period_names[i]);
+    named[i] = ok && final_names ? parts[i] : Period_names[i];
     complete = complete && ok;
   }
   if (complete) Periods_written++;
-  Station_files_closed(complete ? parts[0] : Period_names[0], complete ? parts[1] : Period_names[1],
-                       complete);
+  Station_files_closed(named[0], named[1], complete);
 }
 
 // A checkpoint of the open files (the run's, or the period's) with their headers.

@@ -4,6 +4,7 @@
 // identifier of each record of 0xDD, is looked at.
 #include "signal_scan.h"
 
+#include <cmath>
 #include <vector>
 
 #include "const.h"
@@ -17,14 +18,28 @@ constexpr size_t kBlock = 1 << 20;
 constexpr size_t kMaxPayload = FRAME_BUFFER_SIZE - 1;
 constexpr size_t kExtHeader = 14, kExtRecord = 31;
 constexpr size_t kOriHeader = 3, kOriRecord = 23;
-constexpr S16 kNoKind = 0, kOriginal = 0xDD, kExtended = 0xE5;
+constexpr S16 kNoKind = 0, kOriginal = 0xDD, kExtended = 0xE5, kTimeMessage = 0xDC;
 
 void mark(S16 gnss_type, U08 signal_type, bool* present) {
   int id = Codes_signal_id(gnss_type, signal_type);
   if (id != SIG_NONE) present[id] = true;
 }
 
-void scan_payload(const U08* p, size_t len, S16* kind, bool* present) {
+constexpr size_t kTimeEnd = 8, kExtTimeEnd = 9;  // a time message's bytes up to its time of week
+constexpr D64 kSecondsPerWeek = 604800;
+
+void note_time(const U08* week, LogScan* scan) {
+  U16 wn = (U16)(week[0] << 8 | week[1]);
+  U32 ms = (U32)week[2] << 24 | (U32)week[3] << 16 | (U32)week[4] << 8 | week[5];
+  D64 t = wn * kSecondsPerWeek + ms / 1000.0;
+  if (scan->period > 0 && t >= scan->start && t < scan->end)
+    scan->periods.insert((int64_t)std::floor(t / scan->period));
+}
+
+void scan_payload(const U08* p, size_t len, S16* kind, LogScan* scan) {
+  bool* present = scan->present;
+  if (p[0] == kTimeMessage && len >= kTimeEnd) note_time(p + 2, scan);
+  if (p[0] == kExtended && len >= kExtTimeEnd) note_time(p + 3, scan);
   if (p[0] != kOriginal && p[0] != kExtended) return;
   if (*kind == kNoKind) *kind = p[0];
   if (p[0] != *kind) return;  // the conversion takes the first kind only
@@ -45,7 +60,7 @@ void scan_payload(const U08* p, size_t len, S16* kind, bool* present) {
 
 }  // namespace
 
-bool Scan_log_signals(FILE* fp, bool present[SIG_COUNT]) {
+bool Scan_log(FILE* fp, LogScan* scan) {
   std::vector<U08> buf;
   std::vector<U08> block(kBlock);
   S16 kind = kNoKind;
@@ -78,7 +93,7 @@ bool Scan_log_signals(FILE* fp, bool present[SIG_COUNT]) {
     if (buf.size() - at < 4 + len + 1) break;  // cut short: the conversion stops there too
     const U08* payload = &buf[at + 4];
     if (len > 0 && calculate_checksum(payload, (int)len) == payload[len])
-      scan_payload(payload, len, &kind, present);
+      scan_payload(payload, len, &kind, scan);
     at += 4 + len + 1 + 2;  // payload, checksum and the tail, whatever it holds
   }
   clearerr(fp);

@@ -92,6 +92,32 @@ TEST(Robustness, FullDiskIsReportedAfterTheCountersWithStatus2) {
   }
 }
 
+// A full disk in every naming: status 2, and every file the run could not
+// finish keeps its provisional name, which the console gives.
+TEST(Robustness, AFullDiskLeavesNoPartialFileUnderAFinalName) {
+  if (!vlntest::kFileSizeLimitSupported) GTEST_SKIP() << "no file size limit here";
+  const std::vector<std::string> kRuns[] = {
+      {"log.dat", "-dual_freq"},
+      {"log.dat", "-dual_freq", "--long-names", "--crx"},
+      {"log.dat", "-dual_freq", "--split", "15m", "--gzip"},
+      {"log.dat", "-dual_freq", "--rinex-version", "2.11", "--split", "1h"}};
+  for (const auto& args : kRuns) {
+    std::string name = args.back();
+    vlntest::RunResult r = run_program(args, "log.dat", sample_log(), {}, 60000);
+    EXPECT_EQ(2, r.status) << name << "\n" << r.out;
+    EXPECT_NE(std::string::npos, r.out.find(std::string("write error: ") + strerror(EFBIG)))
+        << name;
+    for (const auto& f : r.outputs) {
+      bool provisional = f.first.size() > 11 && f.first.rfind(".incomplete") == f.first.size() - 11;
+      // An observation file at the limit was cut: it must be provisional and named.
+      if (f.second.size() >= 60000 || provisional) {
+        EXPECT_TRUE(provisional) << name << ": " << f.first;
+        EXPECT_NE(std::string::npos, r.out.find(f.first)) << name << ": " << f.first;
+      }
+    }
+  }
+}
+
 TEST(Robustness, UnreadableLogIsReportedWithStatus2) {
 #ifdef _WIN32
   GTEST_SKIP() << "a directory cannot be opened as a file here";

@@ -22,10 +22,13 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <thread>
 
 #include "generated_logs.h"
 #include "log_generator.h"
+#include "rinex_text.h"
 #include "runner.h"
 
 using namespace vlntest;
@@ -141,6 +144,98 @@ const char* const kHours[3] = {"XXXX00XXX_R_20260080000_01H_10S_MO.rnx",
                                "XXXX00XXX_R_20260080100_01H_10S_MO.rnx",
                                "XXXX00XXX_R_20260080200_01H_10S_MO.rnx"};
 
+// Where the first frame at or after byte at of the log begins.
+size_t frame_boundary(const Bytes& log, size_t at) {
+  size_t i = 0;
+  while (i + 4 < log.size() && i < at) i += 4 + ((size_t)log[i + 2] << 8 | log[i + 3]) + 3;
+  return i;
+}
+
+// A live line of each kind, carrying the bytes given and then staying open
+// and silent until it is closed: a TCP server on 127.0.0.1, a pseudo-terminal
+// standing for a serial port, a pipe as standard input.
+class Line {
+ public:
+  Line(const std::string& kind, const Bytes& bytes) : kind_(kind), bytes_(bytes) {
+    if (kind == "tcp") {
+      server_ = std::make_unique<Server>(std::vector<Bytes>{bytes});
+      source_ = server_->source();
+    } else if (kind == "serial") {
+      master_ = posix_openpt(O_RDWR | O_NOCTTY);
+      grantpt(master_);
+      unlockpt(master_);
+      source_ = std::string("serial://") + ptsname(master_);
+    } else {
+      int p[2];
+      if (pipe2(p, O_CLOEXEC) == 0) {
+        stdin_ = p[0];
+        write_ = p[1];
+      }
+      source_ = "-";
+    }
+  }
+  ~Line() { close_line(); }
+  const std::string& source() const { return source_; }
+  int stdin_fd() const { return stdin_; }
+  // Once the program runs: the bytes go down a pseudo-terminal or a pipe.
+  void start(Started* run) {
+    if (stdin_ >= 0) {
+      close(stdin_);
+      stdin_ = -1;
+    }
+    if (kind_ == "tcp") return;
+    if (kind_ == "serial") wait_for_output(run, "connected", 10);
+    int fd = kind_ == "serial" ? master_ : write_;
+    writer_ = std::thread([this, fd] {
+      for (size_t at = 0; at < bytes_.size();) {
+        ssize_t n = write(fd, bytes_.data() + at, std::min<size_t>(4096, bytes_.size() - at));
+        if (n <= 0) return;
+        at += (size_t)n;
+      }
+    });
+  }
+  void close_line() {
+    if (writer_.joinable()) writer_.join();
+    if (server_) server_->stop();
+    for (int* fd : {&master_, &write_, &stdin_}) {
+      if (*fd >= 0) close(*fd);
+      *fd = -1;
+    }
+  }
+
+ private:
+  std::string kind_;
+  Bytes bytes_;
+  std::string source_;
+  std::unique_ptr<Server> server_;
+  int master_ = -1, write_ = -1, stdin_ = -1;
+  std::thread writer_;
+};
+
+// A RINEX file's text whatever its form (gzip, Compact RINEX), "" when it cannot be read.
+std::string rinex_text(const std::string& path) {
+  std::string text, error;
+  return read_rinex_text(path, &text, &error) ? text : "";
+}
+
+std::string body(const std::string& text) {
+  size_t end = text.find("END OF HEADER");
+  return end == std::string::npos ? "" : text.substr(text.find('\n', end) + 1);
+}
+
+// The text of a file a file conversion writes, by the name's start.
+std::string converted(const RunResult& r, const std::string& start) {
+  for (const auto& f : r.outputs)
+    if (f.first.rfind(start, 0) == 0) {
+      std::string path = temp_path(f.first.substr(f.first.find('.')));
+      std::ofstream(path, std::ios::binary) << f.second;
+      std::string text = rinex_text(path);
+      std::filesystem::remove(path);
+      return text;
+    }
+  return "";
+}
+
 }  // namespace
 
 // Two drops in 2.5 hours of data sent as fast as the socket takes it, then
@@ -192,6 +287,100 @@ TEST(Station, TcpSourceWithDropsGivesTheFileConversionsPeriods) {
     EXPECT_EQ("", first_difference(without_lli(want[hour]), without_lli(again.outputs[hour])))
         << raw;
   }
+}
+
+// A station killed in mid-period (SIGKILL: a crash, a power cut) keeps every
+// epoch up to its last checkpoint in its .incomplete files, readable as they
+// are; the restart recovers them under their final names and writes the rest
+// of the period beside them, so that the two parts hold the period's epochs
+// once each. Each form of file, through each kind of line.
+struct KillCase {
+  const char* line;
+  std::vector<std::string> form;
+  const char* ending;
+};
+
+void kill_and_restart(const std::vector<KillCase>& cases) {
+  Bytes log = station_log(8000);
+  size_t cut = frame_boundary(log, log.size() * 6 / 10);  // about 01:20
+  Bytes first(log.begin(), log.begin() + (long)cut), rest(log.begin() + (long)cut, log.end());
+  const std::string hour1 = "XXXX00XXX_R_20260080100_01H_10S_MO";
+  for (const auto& c : cases) {
+    std::vector<std::string> options = {"-dual_freq", "--split", "1h"};
+    options.insert(options.end(), c.form.begin(), c.form.end());
+    std::vector<std::string> args = {"log.dat"};
+    args.insert(args.end(), options.begin(), options.end());
+    std::string want_first = converted(run_program(args, "log.dat", first), hour1);
+    std::string want_all = converted(run_program(args, "log.dat", log), hour1);
+    ASSERT_NE("", want_first) << c.ending;
+    std::string out = temp_path("");
+    options.insert(options.end(), {"--output-dir", out, "--status-file", out + "/status.json"});
+    std::string incomplete = out + "/" + hour1 + c.ending + ".incomplete";
+    {
+      Line line(c.line, first);
+      Started run;
+      std::vector<std::string> live = {line.source()};
+      live.insert(live.end(), options.begin(), options.end());
+      start_program(&run, live, {}, line.stdin_fd());
+      line.start(&run);
+      bool caught_up = false;  // the last epoch's checkpoint has everything sent on disk
+      for (int i = 0; i < 200 && !caught_up; i++, usleep(50000))
+        caught_up = rinex_text(incomplete) == want_first;
+      // The status file tells of the open period within moments.
+      const std::string open = "\"open_period\": {\"start\": \"2026-01-08 01:00:00\"";
+      std::string status;
+      for (int i = 0; i < 100 && status.find(open) == std::string::npos; i++, usleep(50000))
+        status = read_file(out + "/status.json");
+      kill(run.pid, SIGKILL);
+      finish_program(&run, 0);
+      EXPECT_TRUE(caught_up) << c.ending << "\n" << rinex_text(incomplete).substr(0, 3000);
+      EXPECT_EQ(want_first, rinex_text(incomplete)) << c.ending;     // the project's reader
+      if (std::string(c.ending).find(".gz") != std::string::npos) {  // and gzip's own
+        EXPECT_EQ(0, system(("gzip -dc " + incomplete + " > /dev/null").c_str()));
+      }
+      EXPECT_NE(std::string::npos, status.find("\"connected\": true")) << status;
+      EXPECT_NE(std::string::npos, status.find(open)) << status;
+    }
+    Line line(c.line, rest);
+    Started run;
+    std::vector<std::string> live = {line.source()};
+    live.insert(live.end(), options.begin(), options.end());
+    start_program(&run, live, {}, line.stdin_fd());
+    line.start(&run);
+    std::string part2 = out + "/" + hour1 + ".part2" + c.ending;
+    std::string hour2 = out + "/XXXX00XXX_R_20260080200_01H_10S_MO" + c.ending + ".incomplete";
+    bool closed = false;  // hour 1's second part, and hour 2 up to the log's last epoch
+    for (int i = 0; i < 200 && !closed; i++, usleep(50000))
+      closed = std::filesystem::exists(part2) &&
+               rinex_text(hour2).find("> 2026  1  8  2 13 10.0000000") != std::string::npos;
+    RunResult r = finish_program(&run, SIGTERM);
+    line.close_line();
+    ASSERT_TRUE(closed) << c.ending << "\n" << r.out;
+    EXPECT_NE(std::string::npos,
+              r.out.find("Recovered " + out + "/" + hour1 + c.ending + " from an earlier run: "))
+        << r.out;
+    std::string recovered = rinex_text(out + "/" + hour1 + c.ending);
+    EXPECT_EQ(want_first, recovered) << c.ending;
+    EXPECT_EQ(without_lli(body(want_all)), without_lli(body(recovered) + body(rinex_text(part2))))
+        << c.ending;
+    // Hour 2 was stopped after 13 of its 60 minutes: not complete.
+    std::string status = read_file(out + "/status.json");
+    EXPECT_NE(std::string::npos,
+              status.find("\"start\": \"2026-01-08 02:00:00\", \"obs\": \"" + out +
+                          "/XXXX00XXX_R_20260080200_01H_10S_MO" + c.ending +
+                          "\", \"epochs\": 80, \"expected_epochs\": 360, "
+                          "\"gaps\": 0, \"complete\": false}"))
+        << status;
+    std::filesystem::remove_all(out);
+  }
+}
+
+TEST(Station, AKillLosesNothingBeforeTheLastCheckpointPlainAndGzip) {
+  kill_and_restart({{"tcp", {}, ".rnx"}, {"serial", {"--gzip"}, ".rnx.gz"}});
+}
+
+TEST(Station, AKillLosesNothingBeforeTheLastCheckpointCompact) {
+  kill_and_restart({{"pipe", {"--crx"}, ".crx"}, {"tcp", {"--crx", "--gzip"}, ".crx.gz"}});
 }
 
 // A pseudo-terminal pair stands for the receiver's serial port.
@@ -301,6 +490,57 @@ TEST(Station, SigtermMidPeriodAndARestartBesideIt) {
   }
   EXPECT_EQ(text, read_file(first));  // not replaced
   std::filesystem::remove_all(out_dir);
+}
+
+// One run per station and folder: a second run of the station into the
+// folder is refused while the first lives, naming its process; a lock file
+// left by a run that died is taken over; a folder that cannot be written
+// stops the run at once.
+TEST(Station, OneRunPerStationAndFolder) {
+  std::string out = temp_path("");
+  Bytes log = station_log(600);
+  Line line("tcp", log);
+  Started first;
+  start_program(&first, {line.source(), "--split", "1h", "--output-dir", out});
+  line.start(&first);
+  wait_for_output(&first, "connected", 10);
+  auto second = run_program({"log.dat", "--split", "1h", "--output-dir", out}, "log.dat", log);
+  RunResult ended = finish_program(&first, SIGTERM);
+  EXPECT_EQ(3, second.status);
+  EXPECT_EQ("Station XXXX00XXX is being written into " + out + " by process " +
+                std::to_string(first.pid) + " (" + out +
+                "/XXXX00XXX.lock): one run per station and folder\n",
+            second.out);
+  EXPECT_FALSE(std::filesystem::exists(out + "/XXXX00XXX.lock")) << "not removed at the end";
+  // A dead run's lock file: taken over, and gone at the end.
+  std::filesystem::remove_all(out);
+  auto taken = run_program({"log.dat", "--split", "1h", "--output-dir", "out"}, "log.dat", log, {},
+                           0, {{"XXXX00XXX.lock", "999999\n"}});
+  EXPECT_EQ(1, taken.status) << taken.out;
+  auto file = run_program({"log.dat", "--split", "1h", "--output-dir", "out"}, "log.dat", log, {},
+                          0, {{"out", "a file, not a folder"}});
+  EXPECT_EQ(3, file.status);
+  EXPECT_EQ(0u, file.out.find("Output folder out cannot be written: ")) << file.out;
+  // A live run into a full disk: status 2, and the period cut off keeps its provisional name.
+  int p[2];
+  ASSERT_EQ(0, pipe2(p, O_CLOEXEC));
+  Started full;
+  start_program(&full, {"-", "-dual_freq", "--split", "1h"}, {}, p[0], 100000);
+  close(p[0]);
+  Bytes big = station_log(3000);
+  for (size_t at = 0; at < big.size();) {
+    ssize_t n = write(p[1], big.data() + at, big.size() - at);
+    if (n <= 0) break;
+    at += (size_t)n;
+  }
+  close(p[1]);
+  RunResult r = finish_program(&full, 0);
+  EXPECT_EQ(2, r.status) << r.out;
+  EXPECT_NE(std::string::npos,
+            r.out.find("Incomplete file: XXXX00XXX_R_20260080000_01H_00U_MO.rnx.incomplete\n"))
+      << r.out;
+  for (const auto& f : r.outputs)
+    EXPECT_EQ(std::string::npos, f.first.find("_MO.rnx", f.first.size() - 7)) << f.first;
 }
 
 // Nothing listens at first: the source is tried again after 1 s. Then a far

@@ -263,7 +263,7 @@ void collect(const std::string& dir, const std::string& log_name, const ExtraFil
 
 #ifndef _WIN32
 void start_program(Started* s, const std::vector<std::string>& args, const ExtraFiles& files,
-                   int stdin_fd) {
+                   int stdin_fd, long file_size_limit) {
   s->dir = temp_path("");
   fs::create_directories(fs::u8path(s->dir));
   for (const auto& f : files)
@@ -281,6 +281,11 @@ void start_program(Started* s, const std::vector<std::string>& args, const Extra
     if (stdin_fd >= 0) {
       dup2(stdin_fd, 0);
       close(stdin_fd);
+    }
+    if (file_size_limit > 0) {
+      rlimit limit = {(rlim_t)file_size_limit, (rlim_t)file_size_limit};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      signal(SIGXFSZ, SIG_IGN);
     }
     exec_program(e);
   }

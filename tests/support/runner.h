@@ -55,9 +55,10 @@ struct Started {
   std::mutex out_lock;  // out grows on the reader thread while the program runs
 };
 // Starts the program with args in a fresh run directory holding files, its
-// standard input from stdin_fd (-1: none).
+// standard input from stdin_fd (-1: none), its files capped at file_size_limit
+// bytes when above 0.
 void start_program(Started* s, const std::vector<std::string>& args, const ExtraFiles& files = {},
-                   int stdin_fd = -1);
+                   int stdin_fd = -1, long file_size_limit = 0);
 // Waits (up to seconds) until the run directory holds a file whose path
 // contains part, under its final name (not .incomplete); false when none came.
 bool wait_for_file(const Started& s, const std::string& part, double seconds);
