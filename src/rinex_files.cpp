@@ -74,7 +74,7 @@ std::set<int64_t> Closed;
 long Dropped_epochs;
 long Late_epochs, Late_events;
 bool Live;               // a live source: parts beside existing files, items handed on at once
-int Pending_gaps;        // gaps while no period was open, counted into the next
+int Pending_gaps;        // gaps (drops) not yet followed by an epoch
 int Period_serial;       // periods opened so far
 std::string Refused;     // a period file that exists and may not be replaced
 std::string Closed_raw;  // the raw journal name of the period closed last
@@ -259,8 +259,6 @@ bool open_period(int64_t index) {
     return false;
   }
   Current.open = true;
-  Current.gaps = Pending_gaps;
-  Pending_gaps = 0;
   Period_serial++;
   bool glonass = writes_glonass_file();
   put_strings_item(ITEM_PERIOD_OPEN,
@@ -383,6 +381,10 @@ bool route(const UTC_TIME_T& t, S32 week, D64 tow, bool is_epoch) {
   }
   if (!in_time_order(&Current, week, tow, is_epoch)) return false;
   if (is_epoch) {
+    // A gap counts in the period of the epoch after it: one after the last
+    // byte of a stream that ended is none.
+    Current.gaps += Pending_gaps;
+    Pending_gaps = 0;
     if (!Current.has_epoch) Current.first = t;
     Current.last = t;
     Current.has_epoch = true;
@@ -513,12 +515,7 @@ bool RINEX_close_overdue(D64 gps_now) {
   return true;
 }
 
-void RINEX_note_gap() {
-  if (Current.open)
-    Current.gaps++;
-  else
-    Pending_gaps++;
-}
+void RINEX_note_gap() { Pending_gaps++; }
 
 int RINEX_period_serial() { return Period_serial; }
 

@@ -40,7 +40,7 @@ void RINEX_checkpoint_pending();
 int RINEX_checkpoints();
 // The open period as the status file shows it.
 OpenPeriod RINEX_open_period();
-// Counts a gap in the data (a drop of the line) in the open period, or the next.
+// Counts a gap in the data (a drop of the line) in the period of the next epoch.
 void RINEX_note_gap();
 // Periods opened so far in the run, and the name of the open one's raw
 // journal file (its observation file's name with .raw; "" with none open).

@@ -1,9 +1,11 @@
 // The station soak: days of a 1 Hz receiver streamed to the converter through
 // a TCP socket on 127.0.0.1 as fast as it reads, the line dropped every few
-// hours of data, into hourly Compact RINEX gzip files with the raw journal.
+// hours of data and the converter killed (SIGKILL) and started again every
+// 20 hours of data, into hourly Compact RINEX gzip files with the raw journal.
 // It shows that memory stays flat over the run (resident size after the
 // first hours against the end), what an hour of data costs in CPU, and that
-// every period was closed and every byte kept.
+// every epoch is in exactly one file, every period was closed and every byte
+// kept.
 #include "soak.h"
 
 #include <arpa/inet.h>
@@ -17,6 +19,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <set>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,8 +27,11 @@
 #include <thread>
 
 #include "log_generator.h"
+#include "rinex_text.h"
 
 namespace {
+
+constexpr double kKillHours = 20;  // hours of data between kills of the converter
 
 double seconds_now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -60,20 +66,54 @@ double cpu_seconds(pid_t pid) {
 }
 
 // Files in dir whose names end with ending: their count and bytes.
-void folder_files(const std::string& dir, const char* ending, long* count, long long* bytes) {
+void folder_files(const std::string& dir, const char* ending, long* count, long long* bytes,
+                  const char* part = "") {
   *count = 0;
   *bytes = 0;
   DIR* d = opendir(dir.c_str());
   size_t n = strlen(ending);
   for (dirent* e; d != nullptr && (e = readdir(d)) != nullptr;) {
     std::string name = e->d_name;
-    if (name.size() < n || name.compare(name.size() - n, n, ending) != 0) continue;
+    if (name.size() < n || name.compare(name.size() - n, n, ending) != 0 ||
+        name.find(part) == std::string::npos)
+      continue;
     struct stat st;
     if (stat((dir + "/" + name).c_str(), &st) != 0) continue;
     (*count)++;
     *bytes += st.st_size;
   }
   if (d != nullptr) closedir(d);
+}
+
+// The epochs of every observation file in dir (parts included): how many
+// there are, and how many of them stand in more than one file.
+void count_epochs(const std::string& dir, long* epochs, long* twice) {
+  std::set<std::string> seen;
+  *epochs = *twice = 0;
+  DIR* d = opendir(dir.c_str());
+  for (dirent* e; d != nullptr && (e = readdir(d)) != nullptr;) {
+    std::string name = e->d_name, text, error;
+    if (name.find("_MO.") == std::string::npos || name.find(".incomplete") != std::string::npos ||
+        !read_rinex_text(dir + "/" + name, &text, &error))
+      continue;
+    for (size_t at = text.find("\n> "); at != std::string::npos; at = text.find("\n> ", at + 1)) {
+      std::string line = text.substr(at + 1, 35);
+      if (line.size() < 35 || line[31] != '0') continue;  // observation epochs only
+      (*epochs)++;
+      if (!seen.insert(line.substr(0, 29)).second) (*twice)++;
+    }
+  }
+  if (d != nullptr) closedir(d);
+}
+
+bool has_file(const std::string& dir, const char* part) {
+  DIR* d = opendir(dir.c_str());
+  bool found = false;
+  for (dirent* e; d != nullptr && !found && (e = readdir(d)) != nullptr;)
+    found = strstr(e->d_name, part) != nullptr && strstr(e->d_name, "_MO.") != nullptr &&
+            strstr(e->d_name, ".incomplete") == nullptr;
+  if (d != nullptr) closedir(d);
+  return found;
 }
 
 void remove_folder(const std::string& dir) {
@@ -119,26 +159,35 @@ int run_soak(double days, const std::string& dir, double drop_hours) {
     return 1;
   const std::string source = "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
 
-  fflush(stdout);
-  pid_t converter = fork();
-  if (converter == 0) {
-    close(log_pipe[0]);
-    close(listener);
-    if (!freopen(console.c_str(), "w", stdout)) _exit(126);
-    execl(VLN_PROGRAM_PATH, VLN_PROGRAM_PATH, source.c_str(), "-dual_freq", "--split", "1h",
-          "--crx", "--gzip", "--output-dir", out_dir.c_str(), "--raw-dir", raw_dir.c_str(),
-          "--close-after", "3", (char*)nullptr);
-    _exit(127);
-  }
+  // The converter, started again after each kill with the same command.
+  auto start_converter = [&]() {
+    fflush(stdout);
+    pid_t pid = fork();
+    if (pid == 0) {
+      close(log_pipe[0]);
+      close(listener);
+      if (!freopen(console.c_str(), "a", stdout)) _exit(126);
+      execl(VLN_PROGRAM_PATH, VLN_PROGRAM_PATH, source.c_str(), "-dual_freq", "--split", "1h",
+            "--crx", "--gzip", "--output-dir", out_dir.c_str(), "--raw-dir", raw_dir.c_str(),
+            "--close-after", "3", (char*)nullptr);
+      _exit(127);
+    }
+    return pid;
+  };
+  pid_t converter = start_converter();
 
   // Relay the log, dropping the connection after every drop_hours of data
   // (about 1.8 KB a second at 1 Hz); the converter reconnects after 1 s.
+  // Every kill_hours of data the relay waits until the converter is idle
+  // (everything it received is on disk at its last checkpoint) and kills it.
   const long long drop_bytes = (long long)(drop_hours * 3600.0 * 1800.0);
+  const long long kill_bytes = (long long)(kKillHours * 3600.0 * 1800.0);
   const double start = seconds_now();
-  long long sent = 0, since_drop = 0;
-  long drops = 0, rss_early = 0, rss_end = 0, peak = 0;
-  double cpu_early = 0, early_at = 0;
+  long long sent = 0, since_drop = 0, since_kill = 0;
+  long drops = 0, kills = 0, rss_early = 0, rss_end = 0, peak = 0, peak_killed = 0;
+  double early_at = 0, cpu_killed = 0;
   static char chunk[1 << 16];
+  std::string pending;  // bytes of the log not yet sent: the start of a frame
   int c = -1;
   for (;;) {
     if (c < 0) {
@@ -147,21 +196,31 @@ int run_soak(double days, const std::string& dir, double drop_hours) {
       c = accept(listener, nullptr, nullptr);
       if (c < 0) break;
     }
-    ssize_t n = read(log_pipe[0], chunk, sizeof chunk);
-    if (n <= 0) break;
+    ssize_t got = read(log_pipe[0], chunk, sizeof chunk);
+    if (got <= 0) break;
+    // Whole frames only, so that a drop or a kill never cuts one in two.
+    pending.append(chunk, (size_t)got);
+    size_t whole = 0;
+    while (pending.size() - whole >= 4) {
+      size_t len = 4 + ((size_t)(unsigned char)pending[whole + 2] << 8 |
+                        (unsigned char)pending[whole + 3]) + 3;
+      if (pending.size() - whole < len) break;
+      whole += len;
+    }
+    ssize_t n = (ssize_t)whole;
     bool ok = true;
     for (ssize_t at = 0; ok && at < n;) {
-      ssize_t w = send(c, chunk + at, (size_t)(n - at), MSG_NOSIGNAL);
+      ssize_t w = send(c, pending.data() + at, (size_t)(n - at), MSG_NOSIGNAL);
       ok = w > 0;
       at += ok ? w : 0;
     }
+    pending.erase(0, whole);
     if (!ok) break;
     sent += n;
     since_drop += n;
     if (early_at == 0 && sent > (long long)(days * 86400.0 * 1800.0 / 10)) {  // a tenth in
       long p = 0;
       memory_kb(converter, &rss_early, &p);
-      cpu_early = cpu_seconds(converter);
       early_at = seconds_now();
     }
     if (since_drop >= drop_bytes) {
@@ -170,16 +229,39 @@ int run_soak(double days, const std::string& dir, double drop_hours) {
       since_drop = 0;
       drops++;
     }
-    fprintf(stderr, "\r[soak] %.0f MB sent, %ld drops", sent / 1e6, drops);
+    since_kill += n;
+    if (since_kill >= kill_bytes) {
+      for (double before = -1, now = cpu_seconds(converter); now != before;
+           before = now, now = cpu_seconds(converter))
+        usleep(700000);  // idle: its last checkpoint holds every byte sent
+      long rss = 0, p = 0;
+      memory_kb(converter, &rss, &p);
+      peak_killed = p > peak_killed ? p : peak_killed;
+      cpu_killed += cpu_seconds(converter);
+      kill(converter, SIGKILL);
+      waitpid(converter, nullptr, 0);
+      if (c >= 0) close(c);
+      c = -1;
+      since_kill = 0;
+      kills++;
+      converter = start_converter();
+    }
+    fprintf(stderr, "\r[soak] %.0f MB sent, %ld drops, %ld kills", sent / 1e6, drops, kills);
   }
   fprintf(stderr, "\r%-60s\r", "");
   // The last period closes by the grace time once the line is silent.
   long closed = 0, hours = (long)(days * 24.0 + 0.5);
   long long obs_bytes = 0, raw_bytes = 0;
-  for (int i = 0; i < 600 && closed < hours; i++) {
-    usleep(100000);
-    folder_files(out_dir, "_MO.crx.gz", &closed, &obs_bytes);
-  }
+  auto hours_with_files = [&]() {
+    long n = 0;
+    for (long h = 0; h < hours; h++) {
+      char key[64];  // hour h of the log, whose first epoch is 2026-01-08 00:00 (day 008)
+      snprintf(key, sizeof key, "_R_2026%03ld%02ld00_01H_", 8 + h / 24, h % 24);
+      n += has_file(out_dir, key) ? 1 : 0;
+    }
+    return n;
+  };
+  for (int i = 0; i < 600 && hours_with_files() < hours; i++) usleep(100000);
   memory_kb(converter, &rss_end, &peak);
   double cpu_end = cpu_seconds(converter), end_at = seconds_now();
   kill(converter, SIGTERM);
@@ -190,9 +272,13 @@ int run_soak(double days, const std::string& dir, double drop_hours) {
   close(log_pipe[0]);
   kill(generator, SIGTERM);
   waitpid(generator, nullptr, 0);
-  long raw_files = 0;
-  folder_files(out_dir, "_MO.crx.gz", &closed, &obs_bytes);
+  long raw_files = 0, epochs = 0, twice = 0;
+  folder_files(out_dir, ".crx.gz", &closed, &obs_bytes, "_MO.");
   folder_files(raw_dir, ".raw", &raw_files, &raw_bytes);
+  count_epochs(out_dir, &epochs, &twice);
+  long hours_closed = hours_with_files();
+  peak = peak > peak_killed ? peak : peak_killed;
+  cpu_end += cpu_killed;
 
   double data_hours = days * 24.0;
   printf(
@@ -200,20 +286,22 @@ int run_soak(double days, const std::string& dir, double drop_hours) {
       "127.0.0.1, dropped every %.0f hours of data\n",
       days, drop_hours);
   printf(
-      "  %.1f MB sent in %.1f s, %ld drops; %ld of %ld hourly files closed (%.1f MB), %ld raw "
-      "files holding %lld of %lld bytes sent\n",
-      sent / 1e6, end_at - start, drops, closed, hours, obs_bytes / 1e6, raw_files, raw_bytes,
-      sent);
+      "  %.1f MB sent in %.1f s, %ld drops, %ld kills; %ld hourly files and parts closed (%.1f "
+      "MB), %ld of %ld hours with files; %ld raw files holding %lld of %lld bytes sent\n",
+      sent / 1e6, end_at - start, drops, kills, closed, obs_bytes / 1e6, hours_closed, hours,
+      raw_files, raw_bytes, sent);
+  long expected = (long)(days * 86400.0 + 0.5);
+  printf("  epochs: %ld of the log's %ld in the files, %ld of them in more than one file\n",
+         epochs, expected, twice);
   printf("  resident memory: %ld KB a tenth in, %ld KB at the end, peak %ld KB\n", rss_early,
          rss_end, peak);
   printf(
-      "  CPU: %.2f s in all, %.3f s per hour of data (after the first tenth: %.3f); the "
+      "  CPU: %.2f s in all (every run of the converter), %.3f s per hour of data; the "
       "converter kept up at %.0fx real time\n",
-      cpu_end, cpu_end / data_hours,
-      early_at > 0 ? (cpu_end - cpu_early) / (data_hours * 0.9) : 0.0,
-      data_hours * 3600.0 / (end_at - start));
+      cpu_end, cpu_end / data_hours, data_hours * 3600.0 / (end_at - start));
   remove_folder(out_dir);
   remove_folder(raw_dir);
   unlink(console.c_str());
-  return closed == hours && raw_bytes == sent ? 0 : 1;
+  return hours_closed == hours && raw_bytes == sent && epochs == expected && twice == 0 ? 0
+                                                                                         : 1;
 }
