@@ -25,12 +25,12 @@
 #include "file_io.h"
 #include "output/recovery.h"
 #include "output/station_lock.h"
-#include "raw_source.h"
 #include "rinex_config.h"
 #include "rinex_files.h"
 #include "rinex_names.h"
 #include "run_stop.h"
 #include "settings.h"
+#include "source/byte_source.h"
 
 namespace {
 

@@ -11,7 +11,6 @@
 #include "nav.h"
 #include "obs.h"
 #include "raw_journal.h"
-#include "raw_source.h"
 #include "rinex_config.h"
 #include "rinex_files.h"
 #include "run_stop.h"
@@ -50,14 +49,11 @@ std::string existing_period_file(const LogScan& scan) {
 
 // Threads pay from a few MB of log on: below, starting them and handing
 // work between them costs more than they save (measured with the benchmark).
-// A log whose size is unknown (a pipe) gets them.
-bool threads_pay(FILE* fp_raw) {
+// A live source, or a log whose size is unknown (a pipe), gets them.
+bool threads_pay(FileSource* file) {
   constexpr long kThreadedLogBytes = 3L << 20;
-  if (fp_raw == nullptr) return true;
-  long at = ftell(fp_raw);
-  if (at < 0 || fseek(fp_raw, 0, SEEK_END) != 0) return true;
-  long size = ftell(fp_raw);
-  fseek(fp_raw, at, SEEK_SET);
+  if (file == nullptr) return true;
+  long size = file->size();
   return size < 0 || size >= kThreadedLogBytes;
 }
 
@@ -82,6 +78,12 @@ int convert_raw_file(FILE* fp_raw, const SourceAddress& source, S16 enable_gps, 
   const Settings& settings = RINEX_settings();
   int version = settings.rinex_version;
   bool live = fp_raw == nullptr;
+  // The bytes come from the raw file, or from a live line's reader. The
+  // reader of standard input on Windows may outlive the run (a blocking
+  // read cannot be woken), so it is never freed.
+  FileSource file(fp_raw);
+  LiveReader* reader = live ? new LiveReader(source) : nullptr;
+  ByteSource* input = live ? static_cast<ByteSource*>(reader) : &file;
   // A raw file is scanned first for what the headers need and, with periods
   // that must not replace existing files, for the periods it will write.
   bool check_periods = !live && RINEX_splits() && !settings.overwrite;
@@ -90,13 +92,13 @@ int convert_raw_file(FILE* fp_raw, const SourceAddress& source, S16 enable_gps, 
     if (check_periods) scan.period = settings.split;
     if (settings.given[SET_START]) scan.start = settings.start;
     if (settings.given[SET_END]) scan.end = settings.end;
-    Scan_log(fp_raw, &scan);
+    Scan_log(&file, &scan);
   }
   if (check_periods) {
     std::string existing = existing_period_file(scan);
     if (!existing.empty()) {
       printf("RINEX file %s exists: give --overwrite to replace it\n", existing.c_str());
-      fclose(fp_raw);
+      file.close();
       return 3;
     }
   }
@@ -115,14 +117,22 @@ int convert_raw_file(FILE* fp_raw, const SourceAddress& source, S16 enable_gps, 
       std::string error = Journal_start(s.text[SET_RAW_DIR]);
       if (!error.empty()) puts(error.c_str());
     }
-    Live_start(source);
+    std::string why;
+    reader->open(&why);
   }
 
   RINEX_write_headers();
   Select_start_run();
-  RINEX_start_writing(threads_pay(fp_raw));
-  parsing_raw_file_and_put_obs_nav_record(fp_raw);
-  if (live) Live_stop();
+  RINEX_start_writing(threads_pay(live ? nullptr : &file));
+  parsing_raw_file_and_put_obs_nav_record(input, reader);
+  if (live) {
+    reader->close();
+#ifndef _WIN32
+    delete reader;
+#else
+    if (source.kind != SOURCE_STDIN) delete reader;
+#endif
+  }
   RINEX_stop_writing();
   if (live) {
     Journal_close(RINEX_closed_raw_name());
@@ -134,7 +144,7 @@ int convert_raw_file(FILE* fp_raw, const SourceAddress& source, S16 enable_gps, 
   RINEX_rewinding();
   RINEX_write_headers();
 
-  if (fp_raw != nullptr) fclose(fp_raw);
+  file.close();
   RINEX_close();
 
   // A run that lost input or output says so and ends with its own status,

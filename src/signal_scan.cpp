@@ -1,7 +1,7 @@
-// The signal scan. Frames are found as the framing loop finds them (start
-// bytes, a length no larger than the frame buffer, payload, checksum, tail),
-// read from large blocks; only the first byte of each record of 0xE5, or the
-// identifier of each record of 0xDD, is looked at.
+// The signal scan: the log's frames through the framer the conversion uses,
+// from large blocks; only the first byte of each record of 0xE5, or the
+// identifier of each record of 0xDD, and the times of 0xDC and 0xE5 are
+// looked at.
 #include "signal_scan.h"
 
 #include <cmath>
@@ -9,13 +9,12 @@
 
 #include "const.h"
 #include "decode_binmsg.h"
-#include "main.h"
+#include "framing/framer.h"
 #include "obs.h"
 
 namespace {
 
 constexpr size_t kBlock = 1 << 20;
-constexpr size_t kMaxPayload = FRAME_BUFFER_SIZE - 1;
 constexpr size_t kExtHeader = 14, kExtRecord = 31;
 constexpr size_t kOriHeader = 3, kOriRecord = 23;
 constexpr S16 kNoKind = 0, kOriginal = 0xDD, kExtended = 0xE5, kTimeMessage = 0xDC;
@@ -60,42 +59,24 @@ void scan_payload(const U08* p, size_t len, S16* kind, LogScan* scan) {
 
 }  // namespace
 
-bool Scan_log(FILE* fp, LogScan* scan) {
-  std::vector<U08> buf;
+bool Scan_log(FileSource* log, LogScan* scan) {
+  // The frames as the pass over the log finds them; a frame whose checksum
+  // matches is looked into, whatever its tail.
+  class Frames : public FrameHandler {
+   public:
+    explicit Frames(LogScan* s) : scan_(s) {}
+    void frame(U08* payload, U16 len, bool checksum_ok, uint64_t) override {
+      if (len > 0 && checksum_ok) scan_payload(payload, len, &kind_, scan_);
+    }
+
+   private:
+    LogScan* scan_;
+    S16 kind_ = kNoKind;
+  } frames(scan);
+  Framer framer(&frames);
   std::vector<U08> block(kBlock);
-  S16 kind = kNoKind;
-  size_t at = 0;
-  bool end = false;
-  for (;;) {
-    // Keep at least one whole frame ahead of the position, unless the log has ended.
-    if (!end && at <= buf.size() && buf.size() - at < kMaxPayload + 8) {
-      buf.erase(buf.begin(), buf.begin() + (long)at);
-      at = 0;
-      size_t n = fread(block.data(), 1, kBlock, fp);
-      buf.insert(buf.end(), block.begin(), block.begin() + (long)n);
-      end = n < kBlock;
-    }
-    // A frame's tail may lie beyond the end of a log cut short.
-    if (at >= buf.size() || buf.size() - at < 4) break;
-    if (buf[at] != 0xA0) {
-      at++;
-      continue;
-    }
-    if (buf[at + 1] != 0xA1) {  // as the framing loop reads: the byte after a lone A0 is passed
-      at += 2;
-      continue;
-    }
-    size_t len = (size_t)buf[at + 2] << 8 | buf[at + 3];
-    if (len > kMaxPayload) {  // a false start: its four bytes are passed
-      at += 4;
-      continue;
-    }
-    if (buf.size() - at < 4 + len + 1) break;  // cut short: the conversion stops there too
-    const U08* payload = &buf[at + 4];
-    if (len > 0 && calculate_checksum(payload, (int)len) == payload[len])
-      scan_payload(payload, len, &kind, scan);
-    at += 4 + len + 1 + 2;  // payload, checksum and the tail, whatever it holds
-  }
-  clearerr(fp);
-  return fseek(fp, 0, SEEK_SET) == 0;
+  std::string why;
+  for (long n; (n = log->read(block.data(), block.size(), &why)) > 0;)
+    framer.feed(block.data(), (size_t)n);
+  return log->rewind();
 }

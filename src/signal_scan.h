@@ -11,6 +11,7 @@
 #include <set>
 
 #include "obs_codes.h"
+#include "source/byte_source.h"
 
 struct LogScan {
   // Every signal of the records of the measurement messages in frames whose
@@ -23,6 +24,6 @@ struct LogScan {
 };
 
 // Scans the log into scan, then rewinds the file; false when it cannot be rewound.
-bool Scan_log(FILE* fp, LogScan* scan);
+bool Scan_log(FileSource* log, LogScan* scan);
 
 #endif

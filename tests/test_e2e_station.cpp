@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "raw_source.h"
+#include "source/byte_source.h"
 
 #ifndef _WIN32
 #include <arpa/inet.h>

@@ -19,10 +19,10 @@
 
 #include <chrono>
 #include <csignal>
-#include <set>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -202,8 +202,9 @@ int run_soak(double days, const std::string& dir, double drop_hours) {
     pending.append(chunk, (size_t)got);
     size_t whole = 0;
     while (pending.size() - whole >= 4) {
-      size_t len = 4 + ((size_t)(unsigned char)pending[whole + 2] << 8 |
-                        (unsigned char)pending[whole + 3]) + 3;
+      size_t len =
+          4 + ((size_t)(unsigned char)pending[whole + 2] << 8 | (unsigned char)pending[whole + 3]) +
+          3;
       if (pending.size() - whole < len) break;
       whole += len;
     }
@@ -291,8 +292,8 @@ int run_soak(double days, const std::string& dir, double drop_hours) {
       sent / 1e6, end_at - start, drops, kills, closed, obs_bytes / 1e6, hours_closed, hours,
       raw_files, raw_bytes, sent);
   long expected = (long)(days * 86400.0 + 0.5);
-  printf("  epochs: %ld of the log's %ld in the files, %ld of them in more than one file\n",
-         epochs, expected, twice);
+  printf("  epochs: %ld of the log's %ld in the files, %ld of them in more than one file\n", epochs,
+         expected, twice);
   printf("  resident memory: %ld KB a tenth in, %ld KB at the end, peak %ld KB\n", rss_early,
          rss_end, peak);
   printf(
@@ -302,6 +303,5 @@ int run_soak(double days, const std::string& dir, double drop_hours) {
   remove_folder(out_dir);
   remove_folder(raw_dir);
   unlink(console.c_str());
-  return hours_closed == hours && raw_bytes == sent && epochs == expected && twice == 0 ? 0
-                                                                                         : 1;
+  return hours_closed == hours && raw_bytes == sent && epochs == expected && twice == 0 ? 0 : 1;
 }
