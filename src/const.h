@@ -55,7 +55,8 @@ enum {
   BD2_SIGNAL_TYPE_B2A = 4
 };
 
-// Satellite table sizes by constellation (internal numbers are 1-based).
+// Satellite table sizes by constellation (internal numbers are 1-based), as
+// the original writer takes them.
 enum {
   GPS_MAX_SV = 32,
   QZSS_MAX_SV = 5,
@@ -64,5 +65,13 @@ enum {
   BD2_MAX_SV = 37,
   GAL_MAX_SV = 36
 };
+// The standard writers take every satellite the receiver reports: QZSS PRN
+// 193-202, SBAS PRN 120-158 and BeiDou 1-63; the tables are sized for them.
+enum { QZSS_TABLE_SV = 10, SBAS_TABLE_SV = 39, BD2_TABLE_SV = 63, MAX_TABLE_SV = 63 };
+
+// The BeiDou geostationary satellites, which broadcast D2: C01-C05 and C59-C63.
+inline bool Bds_is_geo(int number) {
+  return (number >= 1 && number <= 5) || (number >= 59 && number <= 63);
+}
 
 #endif

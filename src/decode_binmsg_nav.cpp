@@ -52,6 +52,11 @@ void unpack_bd2_words(const U08* stream, int nwords, U32* words) {
 
 bool selected(S16 gnss_type) { return RINEX_is_able_to_output_measurement(gnss_type) != 0; }
 
+// The standard writers take every satellite the receiver reports; the
+// original writer its own ranges (QZSS PRN 193-197, BeiDou D1 6-15, D2 1-5).
+bool every_satellite() { return RINEX_settings().rinex_version != RINEX_ORIGINAL; }
+constexpr U08 kFirstQzssPrn = 193;
+
 void report(S16 gnss_type, S16 svid, S16* enable_put_p, S16* gnss_type_p, S16* svid_p) {
   *enable_put_p = 1;
   *gnss_type_p = gnss_type;
@@ -90,15 +95,16 @@ void extract_gps_subframe_msg(const U08* buf, U16 len, S16* enable_put_p, S16* g
   }
   U08 prn = buf[1];
   U08 sfid = buf[2];
-  bool gps = prn <= 32;
-  bool qzss = prn >= 193 && prn <= 197;
+  bool gps = prn <= GPS_MAX_SV;
+  int qzss_count = every_satellite() ? (int)QZSS_TABLE_SV : (int)QZSS_MAX_SV;
+  bool qzss = prn >= kFirstQzssPrn && prn < kFirstQzssPrn + qzss_count;
   if (!gps && !qzss) return;
   if (sfid >= 1 && sfid <= 3) {
     if (gps && prn >= 1 && selected(GNSS_TYPE_GPS)) {
       if (SF_gps_collect_subframe123(prn, sfid, words))
         report(GNSS_TYPE_GPS, prn, enable_put_p, gnss_type_p, svid_p);
     } else if (qzss && selected(GNSS_TYPE_QZSS)) {
-      U08 number = (U08)(prn + 64);  // 193 -> 1 ... 197 -> 5
+      U08 number = (U08)(prn + 64);  // 193 -> 1 ... 202 -> 10
       if (SF_qzss_collect_subframe123(number, sfid, words))
         report(GNSS_TYPE_QZSS, number, enable_put_p, gnss_type_p, svid_p);
     }
@@ -131,11 +137,13 @@ void extract_glonass_string_msg(const U08* buf, U16 len, S16* enable_put_p, S16*
 void extract_bd2_d1_subframe_msg(const U08* buf, U16 len, S16* enable_put_p, S16* gnss_type_p,
                                  S16* svid_p) {
   if (len < kBdsD1Len) return;
-  U08 number = (U08)(buf[1] + 56);  // 201 -> 1 ... 237 -> 37
+  U08 number = (U08)(buf[1] + 56);  // 201 -> 1 ... 255 -> 55, 0 -> 56 ... 7 -> 63
   U08 sfid = buf[2];
   U32 words[10];
   unpack_bd2_words(buf + 3, 10, words);
-  if (number < 6 || number > 15) return;
+  bool d1 = every_satellite() ? number >= 1 && number <= BD2_TABLE_SV && !Bds_is_geo(number)
+                              : number >= 6 && number <= 15;
+  if (!d1) return;
   if (sfid >= 1 && sfid <= 3) {
     if (!selected(GNSS_TYPE_BD2)) return;
     if (SF_bd2_d1_collect_subframe123(number, sfid, words))
@@ -153,7 +161,8 @@ void extract_bd2_d2_subframe_msg(const U08* buf, U16 len, S16* enable_put_p, S16
   U32 words[5];
   unpack_bd2_words(buf + 3, 5, words);
   if ((words[0] & kBd2PreambleMask) != BD2_PREAMBLE) return;
-  if (number < 1 || number > 5 || sfid != 1) return;
+  bool d2 = every_satellite() ? Bds_is_geo(number) : number >= 1 && number <= 5;
+  if (!d2 || sfid != 1) return;
   U32 page = WORDEXTR_bd2_extract_unsigned_bits(words[1], 13, 4);
   if (page == 0 || page > 10) return;
   if (!selected(GNSS_TYPE_BD2)) return;

@@ -200,7 +200,7 @@ typedef struct {
 // Clears the SBAS update flags; the other tables start zeroed and are never cleared.
 void Eph_init();
 
-// GPS (PRN 1-32) or QZSS (number 1-5) entry.
+// GPS (PRN 1-32) or QZSS (number 1-10) entry.
 EPH_T* Eph_gps_qzss_get_reference(S16 gnss_type, S16 prn);
 // Decodes subframes 1-3 (30 words) into eph; 1 when the low 8 bits of IODC equal IODE.
 S16 Eph_gps_qzss_update(const U32* subframe_p, EPH_T* eph);
@@ -210,7 +210,8 @@ GLOEPH_T* Eph_glonass_get_reference(S16 slot);
 // Decodes strings 1-5 (15 words) into gloeph and tau_c; always 1.
 S16 Eph_glonass_update(const U32* string_p, GLOEPH_T* gloeph, D64* glo_tau_c_p);
 
-// BeiDou entry: numbers 1-5 in the D2 table, 6-37 in the D1 table.
+// BeiDou entry (1-63): the geostationary satellites (1-5, 59-63) in the D2
+// table, the others in the D1 table.
 BD2EPH_T* Eph_beidou_get_reference(S16 prn);
 // Decodes D1 subframes 1-3 (30 words) and the ionosphere; 0 for toc != toe.
 S16 Eph_bd2_d1_update(const U32* subframe_p, BD2EPH_T* bd2d1eph, F32* bd2_a, S32* bd2_b);

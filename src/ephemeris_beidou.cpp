@@ -4,15 +4,15 @@
 // first and read one after the other.
 #include <initializer_list>
 
+#include "const.h"
 #include "ephemeris.h"
 #include "word_extract.h"
 
 namespace {
 
-BD2EPH_T Bd2d2eph[37];
-BD2EPH_T Bd2d1eph[37];
+BD2EPH_T Bd2d2eph[BD2_TABLE_SV];
+BD2EPH_T Bd2d1eph[BD2_TABLE_SV];
 
-constexpr int kD2Satellites = 5;
 constexpr int kD2Pages = 10;
 constexpr int kWordsPerPage = 5;
 
@@ -20,8 +20,8 @@ typedef struct {
   S08 has_init_eph;
   U32 words[kD2Pages][kWordsPerPage];
 } BD2_D2_EPH_DOUBLE_CHECK_T;
-BD2_D2_EPH_DOUBLE_CHECK_T Bd2_d2_eph_double_check[kD2Satellites];
-U16 Bd2_d2_eph_double_check_flag[kD2Satellites];
+BD2_D2_EPH_DOUBLE_CHECK_T Bd2_d2_eph_double_check[BD2_TABLE_SV];
+U16 Bd2_d2_eph_double_check_flag[BD2_TABLE_SV];
 
 constexpr D64 kPi = 3.1415926535898;
 constexpr D64 kP2_6 = 1.0 / 64.0;
@@ -129,7 +129,7 @@ void store_common(BD2EPH_T* dst, const BD2EPH_T& src) {
 // Geostationary satellites must repeat their data in two successive cycles:
 // words 3-5 of every page are compared with the last cycle, which is then replaced.
 S16 bd2_eph_double_check(S16 svid, const U32* subframe_p) {
-  if (svid < 1 || svid > kD2Satellites) return 0;
+  if (!Bds_is_geo(svid)) return 0;
   BD2_D2_EPH_DOUBLE_CHECK_T& stored = Bd2_d2_eph_double_check[svid - 1];
   S16 result = 1;
   if (Bd2_d2_eph_double_check_flag[svid - 1] != 0) {
@@ -150,8 +150,8 @@ constexpr int kD2Stride = kWordsPerPage;
 }  // namespace
 
 BD2EPH_T* Eph_beidou_get_reference(S16 prn) {
-  if (prn >= 1 && prn <= kD2Satellites) return &Bd2d2eph[prn - 1];
-  if (prn > kD2Satellites && prn <= 37) return &Bd2d1eph[prn - 1];
+  if (Bds_is_geo(prn)) return &Bd2d2eph[prn - 1];
+  if (prn >= 1 && prn <= BD2_TABLE_SV) return &Bd2d1eph[prn - 1];
   return nullptr;
 }
 

@@ -6,7 +6,7 @@
 namespace {
 
 EPH_T GPSeph[32];
-EPH_T QZSSeph[5];
+EPH_T QZSSeph[QZSS_TABLE_SV];
 
 // Scale values as the navigation message software has always used them:
 // decimal constants, not exact powers of two.
@@ -105,7 +105,7 @@ S16 full_week(S16 broadcast_week, S32 toc, U32 start_tow) {
 
 EPH_T* Eph_gps_qzss_get_reference(S16 gnss_type, S16 prn) {
   if (gnss_type == GNSS_TYPE_GPS && prn >= 1 && prn <= 32) return &GPSeph[prn - 1];
-  if (gnss_type == GNSS_TYPE_QZSS && prn >= 1 && prn <= 5) return &QZSSeph[prn - 1];
+  if (gnss_type == GNSS_TYPE_QZSS && prn >= 1 && prn <= QZSS_TABLE_SV) return &QZSSeph[prn - 1];
   return nullptr;
 }
 

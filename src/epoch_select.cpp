@@ -18,7 +18,7 @@ namespace {
 // the whole second; one millisecond still tells 10 Hz epochs apart.
 constexpr D64 kGridTolerance = 0.001;
 constexpr U08 kLossOfLock = 1;
-constexpr S16 kMaxSlots = BD2_MAX_SV;  // the largest satellite table
+constexpr S16 kMaxSlots = MAX_TABLE_SV;  // the largest satellite table
 
 bool Has_start, Has_end;
 D64 Start, End, Interval;

@@ -96,7 +96,7 @@ bool glonass(S16 slot, S08 k, int version, NavRecord* r) {
 bool beidou(S16 number, NavRecord* r) {
   const BD2EPH_T* e = Eph_beidou_get_reference(number);
   if (e == nullptr) return false;
-  r->message = number <= 5 ? "D2" : "D1";  // the geostationary satellites broadcast D2
+  r->message = Bds_is_geo(number) ? "D2" : "D1";  // the geostationary satellites broadcast D2
   S16 gps_wn = 0;
   D64 gps_tow = 0;
   TCVT_convert_bd_to_gps_time(e->WN, e->toc, &gps_wn, &gps_tow);

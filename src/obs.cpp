@@ -16,10 +16,10 @@ constexpr S32 kSecondsPerWeek = 604800;
 constexpr D64 kLargestPrintableCoordinate = 99999999.9999;  // metres
 
 OBS_DATA_T Gps_obs_data_array[GPS_MAX_SV];
-OBS_DATA_T Qzss_obs_data_array[QZSS_MAX_SV];
-OBS_DATA_T Sbas_obs_data_array[SBAS_MAX_SV];
+OBS_DATA_T Qzss_obs_data_array[QZSS_TABLE_SV];
+OBS_DATA_T Sbas_obs_data_array[SBAS_TABLE_SV];
 OBS_DATA_T Glo_obs_data_array[GLO_MAX_SLOT];
-OBS_DATA_T Bd2_obs_data_array[BD2_MAX_SV];
+OBS_DATA_T Bd2_obs_data_array[BD2_TABLE_SV];
 OBS_DATA_T Gal_obs_data_array[GAL_MAX_SV];
 
 typedef struct {
@@ -48,26 +48,28 @@ S16 Freq_mode;
 S32 Gps_wn;
 D64 Gps_tow;
 
+// Every signal apart, for the standard writers, which also take every
+// satellite the receiver reports; the original writer keeps its own ranges.
+constexpr int kMaxSats = MAX_TABLE_SV;  // the largest satellite table
+bool Keep_signals;
+
 struct Table {
   OBS_DATA_T* slots;
-  S16 size;
+  S16 size;  // the satellites of the run's writer
 };
 
 Table table_of(S16 gnss_type) {
+  const bool all = Keep_signals;
   switch (gnss_type) {
     case GNSS_TYPE_GPS: return {Gps_obs_data_array, GPS_MAX_SV};
-    case GNSS_TYPE_QZSS: return {Qzss_obs_data_array, QZSS_MAX_SV};
-    case GNSS_TYPE_SBAS: return {Sbas_obs_data_array, SBAS_MAX_SV};
+    case GNSS_TYPE_QZSS: return {Qzss_obs_data_array, (S16)(all ? +QZSS_TABLE_SV : +QZSS_MAX_SV)};
+    case GNSS_TYPE_SBAS: return {Sbas_obs_data_array, (S16)(all ? +SBAS_TABLE_SV : +SBAS_MAX_SV)};
     case GNSS_TYPE_GLO: return {Glo_obs_data_array, GLO_MAX_SLOT};
-    case GNSS_TYPE_BD2: return {Bd2_obs_data_array, BD2_MAX_SV};
+    case GNSS_TYPE_BD2: return {Bd2_obs_data_array, (S16)(all ? +BD2_TABLE_SV : +BD2_MAX_SV)};
     case GNSS_TYPE_GAL: return {Gal_obs_data_array, GAL_MAX_SV};
     default: return {nullptr, 0};
   }
 }
-
-// Every signal apart, for the standard writers.
-constexpr int kMaxSats = BD2_MAX_SV;  // the largest satellite table
-bool Keep_signals;
 S08 Place[GNSS_NTYPE][8];  // Codes_place by constellation and internal signal type
 SIGNAL_OBS_T Signals[GNSS_NTYPE][kMaxSats][SIGNALS_PER_SYSTEM];
 U08 Signal_mask[GNSS_NTYPE][kMaxSats];
@@ -175,10 +177,12 @@ OBS_DATA_T* valid_slot(S16 gnss_type, S16 svid, S16 freq) {
 void Obs_init(S16 freq_mode) {
   // Every table and time from scratch, so that a run never sees what an
   // earlier run in the same process left behind.
-  for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) {
-    Table t = table_of(type);
-    for (S16 i = 0; i < t.size; i++) t.slots[i] = OBS_DATA_T{};
-  }
+  for (OBS_DATA_T& slot : Gps_obs_data_array) slot = OBS_DATA_T{};
+  for (OBS_DATA_T& slot : Qzss_obs_data_array) slot = OBS_DATA_T{};
+  for (OBS_DATA_T& slot : Sbas_obs_data_array) slot = OBS_DATA_T{};
+  for (OBS_DATA_T& slot : Glo_obs_data_array) slot = OBS_DATA_T{};
+  for (OBS_DATA_T& slot : Bd2_obs_data_array) slot = OBS_DATA_T{};
+  for (OBS_DATA_T& slot : Gal_obs_data_array) slot = OBS_DATA_T{};
   for (auto& entry : Slot_k_num_table) entry = SLOT_K_NUM_T{};
   Last_tow = 0;
   Last_wn = 0;

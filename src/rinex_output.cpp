@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr int kMaxNavNumber = 64;
+constexpr int kMaxNavNumber = 66;  // satellites 1-63, then the ION and STO slots
 
 // The files of a run without periods (the GLONASS navigation file of RINEX
 // 2.11 the third).

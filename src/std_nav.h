@@ -11,7 +11,7 @@
 
 // The slots, beside the satellites', of each constellation's latest ION and
 // STO records (a period's file starts with them too).
-enum { NAV_SLOT_ION = 60, NAV_SLOT_STO = 61 };
+enum { NAV_SLOT_ION = 64, NAV_SLOT_STO = 65 };
 
 void Std_nav_start();
 // After a navigation message has been decoded.

@@ -32,10 +32,10 @@ U32 Gps_subframe[GPS_MAX_SV][50];
 U08 Gps_subframe_flag[GPS_MAX_SV];
 S16 Gps_iode[GPS_MAX_SV];
 S16 Gps_iodc[GPS_MAX_SV];
-U32 Qzss_subframe[QZSS_MAX_SV][50];
-U08 Qzss_subframe_flag[QZSS_MAX_SV];
-S16 Qzss_iode[QZSS_MAX_SV];
-S16 Qzss_iodc[QZSS_MAX_SV];
+U32 Qzss_subframe[QZSS_TABLE_SV][50];
+U08 Qzss_subframe_flag[QZSS_TABLE_SV];
+S16 Qzss_iode[QZSS_TABLE_SV];
+S16 Qzss_iodc[QZSS_TABLE_SV];
 U32 Glonass_subframe[GLO_MAX_SLOT][45];
 U08 Glonass_subframe_flag[GLO_MAX_SLOT];
 S32 Glonass_tb[GLO_MAX_SLOT];
@@ -43,7 +43,7 @@ S32 Glonass_tb[GLO_MAX_SLOT];
 const LnavTables kGps = {Gps_subframe, Gps_subframe_flag, Gps_iode,
                          Gps_iodc,     GPS_MAX_SV,        GNSS_TYPE_GPS};
 const LnavTables kQzss = {Qzss_subframe, Qzss_subframe_flag, Qzss_iode,
-                          Qzss_iodc,     QZSS_MAX_SV,        GNSS_TYPE_QZSS};
+                          Qzss_iodc,     QZSS_TABLE_SV,      GNSS_TYPE_QZSS};
 
 // Data bits first..first+len-1 (1-based, IS-GPS-200 numbering) of a stored word.
 U32 bits(U32 word, int first, int len) {
@@ -73,7 +73,7 @@ S16 collect_lnav(const LnavTables& t, U08 prn, U08 sfid, const U32* dws_p) {
 
 void SF_init() {
   for (int i = 0; i < GPS_MAX_SV; i++) Gps_iode[i] = Gps_iodc[i] = -1;
-  for (int i = 0; i < QZSS_MAX_SV; i++) Qzss_iode[i] = Qzss_iodc[i] = -1;
+  for (int i = 0; i < QZSS_TABLE_SV; i++) Qzss_iode[i] = Qzss_iodc[i] = -1;
   for (int i = 0; i < GLO_MAX_SLOT; i++) Glonass_tb[i] = -1;
   memset(Gps_subframe_flag, 0, sizeof Gps_subframe_flag);
   memset(Qzss_subframe_flag, 0, sizeof Qzss_subframe_flag);

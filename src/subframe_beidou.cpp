@@ -19,20 +19,20 @@ constexpr U32 kUtcPage = 10;
 constexpr S16 kBdsToGpsWeeks = 1356;
 constexpr U32 kSecondsPerHour = 3600;
 
-U32 Bd2_d1_subframe[BD2_MAX_SV][50];
-U08 Bd2_d1_subframe_flag[BD2_MAX_SV];
-S32 Bd2_d1_toe[BD2_MAX_SV];
-U32 Bd2_d2_subframe[BD2_MAX_SV][100];
-S16 Bd2_d2_subframe_pnum_flag[BD2_MAX_SV][kD2Pages];
-S32 Bd2_d2_toe[BD2_MAX_SV];
+U32 Bd2_d1_subframe[BD2_TABLE_SV][50];
+U08 Bd2_d1_subframe_flag[BD2_TABLE_SV];
+S32 Bd2_d1_toe[BD2_TABLE_SV];
+U32 Bd2_d2_subframe[BD2_TABLE_SV][100];
+S16 Bd2_d2_subframe_pnum_flag[BD2_TABLE_SV][kD2Pages];
+S32 Bd2_d2_toe[BD2_TABLE_SV];
 U32 Bd2_d2_last_how;
 
-bool valid_svid(U08 svid) { return svid >= 1 && svid <= BD2_MAX_SV; }
+bool valid_svid(U08 svid) { return svid >= 1 && svid <= BD2_TABLE_SV; }
 
 }  // namespace
 
 void SF_init_beidou() {
-  for (int i = 0; i < BD2_MAX_SV; i++) Bd2_d1_toe[i] = Bd2_d2_toe[i] = -1;
+  for (int i = 0; i < BD2_TABLE_SV; i++) Bd2_d1_toe[i] = Bd2_d2_toe[i] = -1;
   Bd2_d2_last_how = 0;
   memset(Bd2_d1_subframe_flag, 0, sizeof Bd2_d1_subframe_flag);
   memset(Bd2_d2_subframe_pnum_flag, 0, sizeof Bd2_d2_subframe_pnum_flag);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <ctime>
 #include <iterator>
 #include <random>
@@ -246,6 +247,44 @@ Lines galileo_record(int svid, const GalEph& v) {
       orbit(sisa, health, (float)(v.bgd_a * 2.3283064365386e-10),
             (float)(v.bgd_b * 2.3283064365386e-10)),
       "    " + expect_d19(v.tow) + expect_d19(0.0) + std::string(38, ' ')};
+}
+
+// Records complete in the order the last message of each arrives: the
+// records want lacks or has beside got, compared as sets; "" when equal.
+std::string record_difference(const Lines& want_lines, const Lines& got_lines) {
+  auto by_record = [](const Lines& l) {  // ephemerides only: RINEX 4's ION and STO are passed
+    std::vector<std::string> out;
+    bool skip = false;
+    for (const std::string& line : l) {
+      if (!line.empty() && line[0] == '>') {
+        skip = line.compare(0, 5, "> EPH") != 0;
+        continue;
+      }
+      if (skip) continue;
+      if (line.empty() || line[0] != ' ' || out.empty()) out.emplace_back();
+      out.back() += line + "\n";
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  auto want = by_record(want_lines), have = by_record(got_lines);
+  std::vector<std::string> missing, extra;
+  std::set_difference(want.begin(), want.end(), have.begin(), have.end(),
+                      std::back_inserter(missing));
+  std::set_difference(have.begin(), have.end(), want.begin(), want.end(),
+                      std::back_inserter(extra));
+  if (missing.empty() && extra.empty()) return "";
+  std::string m, x;
+  for (auto& a : missing) m += a + " | ";
+  for (auto& a : extra) x += a + " | ";
+  return "missing: " + m + "\nextra: " + x;
+}
+
+Lines body_of(const std::string& file) {
+  Lines got = lines(file);
+  size_t end = 0;
+  while (end < got.size() && got[end].find("END OF HEADER") == std::string::npos) end++;
+  return Lines(got.begin() + (long)std::min(end + 1, got.size()), got.end());
 }
 
 }  // namespace
@@ -544,24 +583,111 @@ TEST(NavigationFile, FirstSetsOfIssueZeroAndInterleavedSatellites) {
   size_t end = 0;
   while (end < got.size() && got[end].find("END OF HEADER") == std::string::npos) end++;
   Lines body(got.begin() + (long)std::min(end + 1, got.size()), got.end());
-  // Records complete in the order the last message of each arrives; compare as sets of records.
-  auto by_record = [](const Lines& l) {
-    std::vector<std::string> out;
-    for (const std::string& line : l) {
-      if (line[0] != ' ') out.emplace_back();
-      out.back() += line + "\n";
+  EXPECT_EQ("", record_difference(records, body));
+}
+
+// The standard writers' Keplerian records (QZSS LNAV, BeiDou D1/D2) from the
+// encoded values times the interface documents' scales: the epoch in the
+// system's time, blank spare fields, RINEX's accuracy values, the
+// transmission time in seconds of toc's week, QZSS's fit flag from 3.03.
+const double kRinexUra[16] = {2.0,  2.8,   4.0,   5.7,   8.0,    11.3,   16.0,   32.0,
+                              64.0, 128.0, 256.0, 512.0, 1024.0, 2048.0, 4096.0, 8192.0};
+std::string std_epoch(char letter, int n, long long origin, double seconds) {
+  time_t t = (time_t)(origin + (long long)seconds);
+  const tm* c = gmtime(&t);
+  char b[64];
+  snprintf(b, sizeof b, "%c%02d %4d %02d %02d %02d %02d %02d", letter, n, c->tm_year + 1900,
+           c->tm_mon + 1, c->tm_mday, c->tm_hour, c->tm_min, c->tm_sec);
+  return b;
+}
+std::string std_line(std::initializer_list<double> values, int blank = -1) {
+  std::string out = "    ";
+  int i = 0;
+  for (double x : values) out += i++ == blank ? std::string(19, ' ') : expect_e19(x);
+  return out;
+}
+double week_relative(double t, double toc) {
+  return t - toc > 302400 ? t - 604800 : toc - t > 302400 ? t + 604800 : t;
+}
+
+Lines std_qzss_record(int n, const GpsLnav& v, bool fit_flag) {
+  double toc = v.toc * 16.0;
+  int wn = 2048 + (int)v.week;
+  double fit = fit_flag ? v.fit : v.fit ? 6 : 4;
+  std::string last = "    " + expect_e19(week_relative(v.tow_count * 6.0, toc)) + expect_e19(fit);
+  return {
+      std_epoch('J', n, kGpsEpoch, wn * 604800.0 + toc) + expect_e19((float)v.af0 * 0x1p-31f) +
+          expect_e19((float)v.af1 * 0x1p-43f) + expect_e19((float)v.af2 * 0x1p-55f),
+      std_line({(double)v.iode, v.crs * 0x1p-5, v.delta_n * (k2_43 * kPi), (v.m0 * k2_31) * kPi}),
+      std_line({v.cuc * k2_29, v.e * k2_33, v.cus * k2_29, v.sqrt_a * 0x1p-19}),
+      std_line({v.toe * 16.0, v.cic * k2_29, (v.omega0 * k2_31) * kPi, v.cis * k2_29}),
+      std_line({(v.i0 * k2_31) * kPi, v.crc * 0x1p-5, (v.omega * k2_31) * kPi,
+                (v.omega_dot * k2_43) * kPi}),
+      std_line({v.idot * (k2_43 * kPi), (double)v.code_l2, (double)wn, (double)v.l2p}),
+      std_line({kRinexUra[v.ura], (double)v.health, (float)v.tgd * 0x1p-31f, (double)v.iodc}),
+      last};
+}
+
+Lines std_bds_record(int n, const BdsEph& v, uint32_t start_tow) {
+  double toc = v.toc * 8.0;
+  std::string idot_line =
+      std_line({(v.idot * 0x1p-43) * kPi}) + std::string(19, ' ') + expect_e19(v.wn);
+  return {std_epoch('C', n, kBdsEpoch, v.wn * 604800.0 + toc) + expect_e19((float)v.a0 * 0x1p-33f) +
+              expect_e19((float)v.a1 * 0x1p-50f) + expect_e19((float)v.a2 * 0x1p-66f),
+          std_line({(double)v.aode, (float)v.crs * 0x1p-6f, (v.delta_n * 0x1p-43) * kPi,
+                    (v.m0 * 0x1p-31) * kPi}),
+          std_line({(float)v.cuc * 0x1p-31f, v.e * 0x1p-33, (float)v.cus * 0x1p-31f,
+                    v.sqrt_a * 0x1p-19}),
+          std_line({v.toe * 8.0, (float)v.cic * 0x1p-31f, (v.omega0 * 0x1p-31) * kPi,
+                    (float)v.cis * 0x1p-31f}),
+          std_line({(v.i0 * 0x1p-31) * kPi, (float)v.crc * 0x1p-6f, (v.omega * 0x1p-31) * kPi,
+                    (v.omega_dot * 0x1p-43) * kPi}),
+          idot_line,
+          std_line(
+              {kRinexUra[v.urai], (double)v.sath1, (float)v.tgd1 * 1e-10f, (float)v.tgd2 * 1e-10f}),
+          "    " + expect_e19(week_relative(start_tow, toc)) + expect_e19(v.aodc)};
+}
+
+// The standard writers take every satellite the receiver reports, beyond the
+// original writer's tables: QZSS PRN 193-202, and BeiDou 1-63 with D2 for
+// the geostationary C01-C05 and C59-C63 and D1 for the others. Every
+// satellite's pieces arrive interleaved with its neighbours', so that a
+// piece kept in a neighbour's place of any table loses a record; one number
+// beyond each range writes nothing. 3.02 and later hold them all; 2.11 none.
+TEST(NavigationFile, EverySatelliteTheReceiverReportsInTheStandardWriter) {
+  RandomBits rng{std::mt19937(41)};
+  Bytes log;
+  std::vector<GpsLnav> qzss(11);
+  for (GpsLnav& v : qzss) v = random_gps(rng);
+  for (size_t sf = 0; sf < 3; sf++)  // QZSS 1-10, and 11 (PRN 203) beyond
+    for (size_t n = 1; n <= 11; n++)
+      append(&log, frame(gps_subframe_payload((uint8_t)(192 + n), (uint8_t)(sf + 1),
+                                              encode_gps_lnav(qzss[n - 1])[sf])));
+  std::vector<BdsEph> bds(65);
+  for (BdsEph& v : bds) v = random_bds(rng), v.sow = bds[0].sow;  // the GEOs broadcast in step
+  auto geo = [](int n) { return n <= 5 || (n >= 59 && n <= 63); };
+  for (size_t sf = 0; sf < 3; sf++)  // D1 of every other number, and 64 beyond
+    for (int n = 1; n <= 64; n++)
+      if (!geo(n) || n == 64)
+        append(&log, frame(bds_payload(0xE2, (uint8_t)n, (uint8_t)(sf + 1),
+                                       encode_bds_d1(bds[(size_t)n])[sf])));
+  for (int cycle = 0; cycle < 2; cycle++)  // a GEO's set is taken when its cycle repeats
+    for (size_t page = 0; page < 10; page++)
+      for (int n : {1, 2, 3, 4, 5, 6, 58, 59, 60, 61, 62, 63, 64})
+        append(&log, frame(bds_payload(0xE3, (uint8_t)n, 1, encode_bds_d2(bds[(size_t)n])[page])));
+  for (const char* version : {"3.02", "3.03", "3.04", "3.05", "4.00"}) {
+    Lines records;
+    for (int n = 1; n <= 10; n++) {
+      Lines r = std_qzss_record(n, qzss[(size_t)n - 1], strcmp(version, "3.03") >= 0);
+      records.insert(records.end(), r.begin(), r.end());
     }
-    std::sort(out.begin(), out.end());
-    return out;
-  };
-  auto want = by_record(records), have = by_record(body);
-  std::vector<std::string> missing, extra;
-  std::set_difference(want.begin(), want.end(), have.begin(), have.end(),
-                      std::back_inserter(missing));
-  std::set_difference(have.begin(), have.end(), want.begin(), want.end(),
-                      std::back_inserter(extra));
-  std::string m, x;
-  for (auto& a : missing) m += a + " | ";
-  for (auto& a : extra) x += a + " | ";
-  EXPECT_TRUE(missing.empty() && extra.empty()) << "missing: " << m << "\nextra: " << x;
+    for (int n = 1; n <= 63; n++) {
+      Lines r = std_bds_record(n, bds[(size_t)n], bds[(size_t)n].sow + (geo(n) ? 27 : 0));
+      records.insert(records.end(), r.begin(), r.end());
+    }
+    auto r = run_program({"log.dat", "J", "C", "--rinex-version", version}, "log.dat", log);
+    EXPECT_EQ("", record_difference(records, body_of(r.nav))) << version;
+  }
+  auto r = run_program({"log.dat", "J", "C", "--rinex-version", "2.11"}, "log.dat", log);
+  EXPECT_NE(std::string::npos, r.out.find("not written: 0 Galileo, 63 BeiDou, 10 QZSS\n")) << r.out;
 }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "expect_format.h"
 #include "frame_builder.h"
 #include "generated_logs.h"
 #include "log_generator.h"
@@ -464,14 +465,8 @@ TEST(Readers, RealRinex2AndRinex4FilesOfOtherMakers) {
 namespace {
 
 // A field of the navigation records: D19.12 with one digit before the point,
-// E exponents (RINEX 3 and 4) or D (RINEX 2), or 19 blanks.
-std::string e19(double x, char letter = 'E') {
-  char b[32];
-  snprintf(b, sizeof b, "%19.12E", x);
-  std::string t = b;
-  t[15] = letter;
-  return t;
-}
+// E exponents (RINEX 3 and 4) or D (RINEX 2).
+std::string e19(double x, char letter = 'E') { return vlntest::expect_e19(x, letter); }
 
 }  // namespace
 
@@ -567,4 +562,46 @@ TEST(RinexVersions, GalileoIonosphereRecordWithItsRegionFlags) {
   EXPECT_EQ(e19(100 * 0x1p-2) + e19(-5 * 0x1p-8) + e19(7 * 0x1p-15), ion[1].substr(23));
   EXPECT_EQ("    " + e19(1 | 1 << 2 | 1 << 4), ion[2]);
   EXPECT_EQ(std::string::npos, r.nav.find("IONOSPHERIC CORR"));  // records, not header lines
+}
+
+// The standard writers take every satellite the receiver reports, one beyond
+// each end refused: QZSS PRN 193-202 (J01-J10), SBAS PRN 120-158 (S20-S58)
+// and BeiDou 1-63; RINEX 2.11 holds SBAS but neither QZSS nor BeiDou.
+TEST(RinexVersions, EverySatelliteTheReceiverReportsInTheObservations) {
+  const uint8_t kSbas = 1, kQzss = 4, kBds = 5;
+  auto records = [](uint8_t code, int first, int last) {
+    std::vector<Meas> m;
+    for (int n = first; n <= last; n++)
+      m.push_back({code, (uint8_t)n, 0x07, 40, 2.0e7 + n, 1000.0 + n, 1.0f, 0});
+    return m;
+  };
+  std::vector<Meas> first = records(kQzss, 192, 203), sbas = records(kSbas, 119, 159);
+  first.insert(first.end(), sbas.begin(), sbas.end());
+  Bytes log = e5(1, 345600000, first);
+  append(&log, e5(2, 345601000, records(kBds, 0, 32)));
+  append(&log, e5(3, 345602000, records(kBds, 33, 64)));
+  auto ids = [](const std::string& obs, char letter) {
+    std::string found;
+    for (const std::string& l : lines(obs.substr(obs.find("END OF HEADER"))))
+      if (!l.empty() && l[0] == letter) found += l.substr(0, 3) + " ";
+    return found;
+  };
+  auto range = [](char letter, int first, int last) {
+    std::string s;
+    for (int n = first; n <= last; n++) s += letter + fmt_int("%02ld", n) + " ";
+    return s;
+  };
+  for (const char* version : {"3.02", "3.05", "4.00"}) {
+    auto r = run_program({"log.dat", "--rinex-version", version}, "log.dat", log);
+    EXPECT_EQ(range('J', 1, 10), ids(r.obs, 'J')) << version;
+    EXPECT_EQ(range('S', 20, 58), ids(r.obs, 'S')) << version;
+    EXPECT_EQ(range('C', 1, 63), ids(r.obs, 'C')) << version;
+  }
+  auto r = run_program({"log.dat", "--rinex-version", "2.11"}, "log.dat", log);
+  Lines epochs;
+  for (const std::string& l : lines(r.obs.substr(r.obs.find("END OF HEADER") + 21)))
+    if (l.size() > 32 && l.compare(0, 4, " 26 ") == 0 && l[28] == '0')
+      epochs.push_back(l.substr(29));
+  ASSERT_EQ(1u, epochs.size()) << r.obs;  // the QZSS-and-SBAS epoch; BeiDou's are empty
+  EXPECT_EQ(" 39S20S21S22S23S24S25S26S27S28S29S30S31", epochs[0]);
 }

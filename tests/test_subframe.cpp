@@ -114,11 +114,11 @@ TEST(Subframe, NumbersOutsideTheTablesAreRefused) {
   for (U08 prn : {0, 33})
     for (U08 sf = 1; sf <= 3; sf++)
       EXPECT_EQ(0, SF_gps_collect_subframe123(prn, sf, gps[sf - 1].data()));
-  for (U08 prn : {0, 6})
+  for (U08 prn : {0, 11})  // the tables hold every QZSS PRN, 193-202
     for (U08 sf = 1; sf <= 3; sf++)
       EXPECT_EQ(0, SF_qzss_collect_subframe123(prn, sf, gps[sf - 1].data()));
   for (U08 sf : {0, 4}) EXPECT_EQ(0, SF_gps_collect_subframe123(32, sf, gps[0].data()));
-  EXPECT_EQ(nullptr, Eph_gps_qzss_get_reference(GNSS_TYPE_QZSS, 6));
+  EXPECT_EQ(nullptr, Eph_gps_qzss_get_reference(GNSS_TYPE_QZSS, 11));
   EXPECT_EQ(nullptr, Eph_gps_qzss_get_reference(GNSS_TYPE_GPS, 0));
 
   auto glo = encode_glonass(GloImmediate{});
@@ -130,18 +130,18 @@ TEST(Subframe, NumbersOutsideTheTablesAreRefused) {
 
   BdsEph v = {};
   auto d1 = encode_bds_d1(v);
-  for (U08 svid : {0, 38})
+  for (U08 svid : {0, 64})  // BeiDou 1-63
     for (U08 sf = 1; sf <= 3; sf++)
       EXPECT_EQ(0, SF_bd2_d1_collect_subframe123(svid, sf, stored_bds(d1[sf - 1], 10).data()));
   for (U08 sf : {0, 4})
-    EXPECT_EQ(0, SF_bd2_d1_collect_subframe123(37, sf, stored_bds(d1[0], 10).data()));
+    EXPECT_EQ(0, SF_bd2_d1_collect_subframe123(58, sf, stored_bds(d1[0], 10).data()));
   auto d2 = encode_bds_d2(v);
-  for (U08 svid : {0, 38})
+  for (U08 svid : {0, 64})
     for (U08 page = 1; page <= 10; page++)
       EXPECT_EQ(0, SF_bd2_d2_collect_subframe1_page1_to_10(
                        svid, 1, stored_bds(d2[page - 1], 5).data(), page));
   for (U08 page : {0, 11})
-    EXPECT_EQ(0, SF_bd2_d2_collect_subframe1_page1_to_10(37, 1, stored_bds(d2[0], 5).data(), page));
+    EXPECT_EQ(0, SF_bd2_d2_collect_subframe1_page1_to_10(63, 1, stored_bds(d2[0], 5).data(), page));
 
   auto gal = encode_galileo(GalEph{});
   for (U08 prn : {0, 37})

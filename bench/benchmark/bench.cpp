@@ -48,7 +48,9 @@ const char kHelp[] =
     "  --qc            the quality report on a day at 30 s and a day at 1 Hz too\n"
     "  --soak DAYS     only the station soak: DAYS (7 for a week) of a 1 Hz log\n"
     "                  through TCP on 127.0.0.1 with drops into hourly .crx.gz files\n"
-    "                  and the raw journal; memory, CPU per hour, files closed\n"
+    "                  and the raw journal, the converter killed (SIGKILL) and\n"
+    "                  started again every 20 hours of data; memory, CPU per hour,\n"
+    "                  files closed, every epoch in exactly one file\n"
     "  --help          this text\n";
 
 // The options of the station run: a 30-second interval and every station

@@ -225,8 +225,9 @@ Orbit geo(double lon) {
   return o;
 }
 
-// The satellites of each constellation (receiver identifiers) and their orbits.
-std::vector<Sat> constellation(System s) {
+// The satellites of each constellation (receiver identifiers) and their
+// orbits; with beidou3 the newer BeiDou and QZSS satellites too.
+std::vector<Sat> constellation(System s, bool beidou3) {
   std::vector<Sat> sats;
   auto add = [&](int id, const Orbit& o) {
     Sat sat;
@@ -254,12 +255,19 @@ std::vector<Sat> constellation(System s) {
       for (int n = 0; n < 5; n++) add(n + 1, geo(geo_lon[n]));
       for (int n = 0; n < 5; n++)
         add(n + 6, igso(n < 3 ? 118.0 : 95.0, 55.0, 0.003, n % 3, n < 3 ? 3 : 2));
-      // The receiver decodes D1 ephemerides of numbers 6-15 only.
+      // The receiver's original tables decode D1 ephemerides of numbers 6-15 only.
       for (int n = 0; n < 5; n++) add(n + 11, meo(27906100.0, 55.0, n % 3, 3, n, 5, 0.0006, 0.3));
+      if (!beidou3) break;
+      for (int n = 0; n < 18; n++)
+        add(n < 12 ? n + 19 : n + 29, meo(27906100.0, 55.0, n % 3, 3, n / 3, 6, 0.0004, 0.7));
+      for (int n = 0; n < 3; n++) add(n + 38, igso(118.0, 55.0, 0.002, n, 3));
+      add(59, geo(144.5));
+      add(60, geo(140.0));
       break;
     }
     case kQzss:
       for (int n = 0; n < 4; n++) add(193 + n, igso(135.0, 41.0, 0.075, n, 4));
+      if (beidou3) add(199, igso(127.0, 0.1, 0.0001, 0, 1));  // J07, geostationary
       break;
     case kSbas: {
       const int prn[4] = {127, 129, 133, 137};
@@ -976,7 +984,7 @@ void navigation_second(std::vector<Sat*>& tracked, int week, int sec, double t, 
         int set = (int)std::floor(tb / 3600);
         double toe_sow = std::floor(bdt / 3600.0) * 3600;
         double toe_rel = tb - bdt + toe_sow;
-        if (s->id <= 5) {  // D2: one page every 3 s, ten pages a cycle
+        if (s->orbit.geo) {  // D2 (the GEOs): one page every 3 s, ten pages a cycle
           if (bdt % 3 != 0) break;
           int page = bdt / 3 % 10 + 1;
           uint32_t cycle_start = (uint32_t)(bdt - 3 * (page - 1));
@@ -1045,6 +1053,10 @@ bool parse_log_options(int argc, char** argv, LogOptions* o, std::string* error)
       o->navigation = false;
       continue;
     }
+    if (word == "--bds3") {
+      o->beidou3 = true;
+      continue;
+    }
     if (!has_value) {
       *error = "missing value after " + word;
       return false;
@@ -1107,7 +1119,7 @@ uint64_t write_log(const LogOptions& o, FILE* out, LogCounts* counts) {
     systems.erase(std::remove(systems.begin(), systems.end(), kGal), systems.end());
   std::vector<Sat> sats;
   for (System s : systems) {
-    std::vector<Sat> more = constellation(s);
+    std::vector<Sat> more = constellation(s, o.beidou3);
     sats.insert(sats.end(), more.begin(), more.end());
   }
   const Profile& profile = *profile_named(o.profile);

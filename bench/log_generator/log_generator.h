@@ -35,6 +35,10 @@ struct LogOptions {
   // A slip of slip_cycles on the second signal of the first GPS satellite
   // tracked at slip_at seconds into the log (0 cycles: none), unflagged.
   double slip_at = 0, slip_cycles = 0;
+  // BeiDou-3 beside BeiDou-2: MEOs C19-C30 and C41-C46 and IGSOs C38-C40
+  // (D1 on B1I), GEOs C59 and C60 (D2); and QZSS J07 (PRN 199), the
+  // geostationary QZS-3.
+  bool beidou3 = false;
 };
 
 // What a log holds that its files cannot tell: the cycle slips made, flagged

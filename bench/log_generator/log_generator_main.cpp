@@ -2,7 +2,7 @@
 //                          [--profile l1l2|l1l5|multi]
 //                          [--systems GRECJS] [--sats N] [--no-nav] [--week W] [--tow S]
 //                          [--interval S] [--unflagged-slips P] [--multipath M]
-//                          [--clock-jumps S] [--gap T:S] [--slip T:N]
+//                          [--clock-jumps S] [--gap T:S] [--slip T:N] [--bds3]
 #include <cstdio>
 #include <cstring>
 
@@ -24,6 +24,8 @@ const char* const kUsage =
     "  --systems LIST   constellation letters out of GRECJS (default all)\n"
     "  --sats N         receiver channels (default 40)\n"
     "  --no-nav         no navigation messages\n"
+    "  --bds3           BeiDou-3 beside BeiDou-2 (MEOs C19-C30 and C41-C46, IGSOs\n"
+    "                   C38-C40, GEOs C59 and C60) and QZSS J07 (PRN 199)\n"
     "  --week W         GPS week of the first epoch (default 2400)\n"
     "  --tow S          GPS second of week of the first epoch (default 345600)\n"
     "  --interval S     seconds between epochs, above 1 (navigation words in the first\n"

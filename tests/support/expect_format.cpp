@@ -45,4 +45,12 @@ std::string fmt_int(const char* format, long x) {
   return b;
 }
 
+std::string expect_e19(double x, char letter) {
+  char b[32];
+  snprintf(b, sizeof b, "%19.12E", x);
+  std::string t = b;
+  t[15] = letter;
+  return t;
+}
+
 }  // namespace vlntest
