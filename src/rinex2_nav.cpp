@@ -46,13 +46,13 @@ std::string delta_utc_line() {
   S32 t = 0;
   S16 w = 0;
   Nav_get_utc_parameter(GNSS_TYPE_GPS, &a0, &a1, &t, &w);
-  S32 receiver_week;
+  S32 message_week;
   D64 tow;
-  Obs_get_gps_time(&receiver_week, &tow);
+  Params_time(Params_source(NAV_UTC, GNSS_TYPE_GPS), &message_week, &tow);
   char text[96];
   snprintf(text, sizeof text, "   %s%s%9d%9d", d_field(a0, 19, 12).c_str(),
            d_field(a1, 19, 12).c_str(), (int)(t % 100000000),
-           (int)(Nav_full_week(w - kWntOffsetWeeks, receiver_week) % 100000000));
+           (int)(Nav_full_week(w - kWntOffsetWeeks, message_week) % 100000000));
   return line_of(text, "DELTA-UTC: A0,A1,T,W");
 }
 
@@ -62,7 +62,10 @@ std::string corr_to_system_time_line() {
   if (!s.known) return "";
   D64 tau_c = 0;
   Nav_get_glonass_tau_c_parameter(&tau_c);
-  UTC_TIME_T day = TCVT_gps_calendar(s.week, s.tow);
+  S32 week;
+  D64 tow;
+  Params_time(s, &week, &tow);
+  UTC_TIME_T day = TCVT_gps_calendar(week, tow);
   char text[96];
   snprintf(text, sizeof text, "%6d%6d%6d   %s", day.year, day.month, day.day,
            d_field(-tau_c, 19, 12).c_str());

@@ -19,6 +19,7 @@ namespace {
 
 constexpr S32 kWntOffsetWeeks = 1536;  // what the decoder adds to GPS's 8-bit WNt
 constexpr S32 kBdsToGpsWeeks = 1356;
+constexpr D64 kBdsBehindGps = 14;  // BDT = GPS - 14 s
 constexpr S32 kSecondsPerHour = 3600;
 
 int version() { return RINEX_settings().rinex_version; }
@@ -45,7 +46,10 @@ std::string exponent(D64 x, int width, int prec) {
 std::string time_mark(const ParamSource& s) {
   if (version() < RINEX_303) return "";
   char text[16];
-  int hour = D64_to_S32(s.tow / kSecondsPerHour) % 24;  // a damaged time: no letter
+  S32 week;
+  D64 tow;
+  Params_time(s, &week, &tow);
+  int hour = D64_to_S32(tow / kSecondsPerHour) % 24;  // a damaged time: no letter
   snprintf(text, sizeof text, " %c %2d", hour >= 0 ? 'A' + hour : ' ', s.sat % 100);
   return text;
 }
@@ -72,13 +76,11 @@ struct TimeCorr {
   int utc_id;  // 2 USNO, 3 SU, 5 Europe, 6 NICT (CRL), 7 NTSC (from 3.03)
 };
 
-// The reference week of GPS's and QZSS's UTC terms, in full.
-S32 reference_week(S16 gnss_type, S16 stored_week) {
-  S32 receiver_week;
-  D64 tow;
-  Obs_get_gps_time(&receiver_week, &tow);
+// The reference week of GPS's and QZSS's UTC terms, in full: the one nearest
+// the week of the message that brought them.
+S32 reference_week(S16 gnss_type, S16 stored_week, S32 message_week) {
   if (gnss_type == GNSS_TYPE_GPS || gnss_type == GNSS_TYPE_QZSS)
-    return Nav_full_week(stored_week - kWntOffsetWeeks, receiver_week);
+    return Nav_full_week(stored_week - kWntOffsetWeeks, message_week);
   return stored_week;
 }
 
@@ -93,14 +95,17 @@ std::string time_corr_line(const TimeCorr& c) {
     Nav_get_glonass_tau_c_parameter(&a0), a0 = -a0;  // GLONASS time minus UTC is -tau_c
   else
     Nav_get_utc_parameter(c.gnss_type, &a0, &a1, &t, &w);
-  S32 week = glonass ? 0 : reference_week(c.gnss_type, w);
+  S32 message_week;
+  D64 message_tow;
+  Params_time(s, &message_week, &message_tow);
+  S32 week = glonass ? 0 : reference_week(c.gnss_type, w, message_week);
   if (c.gnss_type == GNSS_TYPE_GAL) {
     S32 wn0t = 0;
     Nav_get_galileo_utc_reference(&t, &wn0t);
-    week = Nav_full_week(wn0t, s.week);  // Galileo weeks are numbered as GPS weeks here
+    week = Nav_full_week(wn0t, message_week);  // Galileo weeks are numbered as GPS weeks here
   } else if (c.gnss_type == GNSS_TYPE_BD2) {
     t = 0;  // BeiDou's terms hold for its whole week: the reference is the week's start
-    week = s.week - kBdsToGpsWeeks;
+    week = message_week - kBdsToGpsWeeks - (message_tow < kBdsBehindGps ? 1 : 0);
   }
   char sat[8] = "";
   if (version() >= RINEX_303) snprintf(sat, sizeof sat, "%c%02d", s.letter, s.sat % 100);

@@ -1,7 +1,8 @@
 // RINEX 4.00 navigation headers and the ION and STO records. Each record
-// names the satellite that broadcast its set; its epoch is the receiver's
-// time when the set first came (in the system's time scale: BeiDou time is
-// GPS time minus 14 s).
+// names the satellite that broadcast its set; its transmission time is that
+// of the message that brought it, in the system's time scale (BeiDou time is
+// GPS time minus 14 s), and the weeks of reference times are resolved against
+// it. A set whose message's time is not known has no record.
 #include "rinex4_nav.h"
 
 #include <cmath>
@@ -55,8 +56,13 @@ void fields(std::string* out, std::initializer_list<D64> values) {
   out->push_back('\n');
 }
 
-D64 system_tow(S16 gnss_type, D64 tow) {
-  return gnss_type == GNSS_TYPE_BD2 ? tow - kBdsOffset : tow;
+// The message's time in the system's time scale: BeiDou's is 14 s behind GPS's.
+void system_time(S16 gnss_type, const ParamSource& s, S32* week, D64* tow) {
+  *week = s.week;
+  *tow = s.tow;
+  if (gnss_type != GNSS_TYPE_BD2) return;
+  *tow -= kBdsOffset;
+  if (*tow < 0) *tow += kSecondsPerWeek, (*week)--;
 }
 
 }  // namespace
@@ -84,11 +90,14 @@ std::string Rinex4_nav_header_text() {
 
 std::string Rinex4_ion_record(S16 gnss_type) {
   const ParamSource& s = Params_source(NAV_IONO, gnss_type);
-  if (!s.known) return "";
+  if (!s.known || !s.timed) return "";
   F32 a[4];
   S32 b[4];
   Nav_get_iono_parameter(gnss_type, a, b);
-  std::string out = head("ION", s, gnss_type) + epoch_text(s.week, system_tow(gnss_type, s.tow));
+  S32 week;
+  D64 tow;
+  system_time(gnss_type, s, &week, &tow);
+  std::string out = head("ION", s, gnss_type) + epoch_text(week, tow);
   if (gnss_type == GNSS_TYPE_GAL) {
     fields(&out, {a[0], a[1], a[2]});
     const GALIEPH_T* e = Eph_gal_get_reference((S16)s.sat);
@@ -109,7 +118,10 @@ std::string Rinex4_ion_record(S16 gnss_type) {
 std::string Rinex4_sto_record(S16 gnss_type) {
   bool glonass = gnss_type == GNSS_TYPE_GLO;
   const ParamSource& s = Params_source(glonass ? NAV_TAU_C : NAV_UTC, gnss_type);
-  if (!s.known) return "";
+  if (!s.known || !s.timed) return "";
+  S32 message_week;
+  D64 message_tow;
+  system_time(gnss_type, s, &message_week, &message_tow);
   D64 a0 = 0, a1 = 0;
   S32 t_ref = 0;
   S16 w = 0;
@@ -125,7 +137,7 @@ std::string Rinex4_sto_record(S16 gnss_type) {
       week = Nav_full_week(w - kWntOffsetWeeks, s.week);
     } else if (gnss_type == GNSS_TYPE_BD2) {
       t_ref = 0;  // BeiDou's terms hold for its whole week: the reference is the week's start
-      week = s.week;
+      week = message_week;
     } else if (gnss_type == GNSS_TYPE_GAL) {
       S32 wn0t = 0;
       Nav_get_galileo_utc_reference(&t_ref, &wn0t);
@@ -150,6 +162,6 @@ std::string Rinex4_sto_record(S16 gnss_type) {
   snprintf(line, sizeof line, "%s %-18s %-18s %-18s\n",
            epoch_text(week, (D64)(t_ref % kSecondsPerWeek)).c_str(), kind->type, "", kind->utc);
   std::string out = head("STO", s, gnss_type) + line + "    ";
-  fields(&out, {system_tow(gnss_type, s.tow), a0, a1, 0.0});
+  fields(&out, {message_tow, a0, a1, 0.0});
   return out;
 }

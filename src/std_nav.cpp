@@ -50,13 +50,16 @@ void Std_nav_message(U08 msg_id, const U08* buf, U16 len) {
   char letter = ' ';
   int sat = 0;
   if (!source_of(msg_id, buf, len, &letter, &sat)) return;
-  U32 changed = Params_note(letter, sat);
+  // One ION and one STO record per system each time its values change (and
+  // once the time of the message that brought them is known).
+  U32 changed = Params_note(msg_id, buf, len, letter, sat);
   if (version() < RINEX_400 || changed == 0) return;
   for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) {
     if (!RINEX_is_able_to_output_measurement(type)) continue;
-    if (changed & (1u << (NAV_IONO * 8 + type)))
+    if ((changed & (1u << (NAV_IONO * 8 + type))) != 0)
       RINEX_emit_nav_record(type, NAV_SLOT_ION, Rinex4_ion_record(type));
-    if (changed & (1u << (NAV_UTC * 8 + type) | 1u << (NAV_TAU_C * 8 + type)))
+    U32 offsets = 1u << (NAV_UTC * 8 + type) | 1u << (NAV_TAU_C * 8 + type);
+    if ((changed & offsets) != 0)
       RINEX_emit_nav_record(type, NAV_SLOT_STO, Rinex4_sto_record(type));
   }
 }
@@ -78,6 +81,15 @@ std::string Std_nav_header_text(bool glonass_file) {
 }
 
 void Std_nav_report() {
+  U32 records = 0;  // the sets RINEX 4.00 writes as ION and STO records
+  for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++)
+    if (RINEX_is_able_to_output_measurement(type))
+      records |=
+          1u << (NAV_IONO * 8 + type) | 1u << (NAV_UTC * 8 + type) | 1u << (NAV_TAU_C * 8 + type);
+  int untimed = version() >= RINEX_400 ? Params_untimed(records) : 0;
+  if (untimed > 0)
+    printf("ION and STO records whose message's time the log does not tell, not written: %d\n",
+           untimed);
   if (Unwritten[GNSS_TYPE_GAL] + Unwritten[GNSS_TYPE_BD2] + Unwritten[GNSS_TYPE_QZSS] == 0) return;
   printf(
       "Navigation records RINEX 2.11 has no file for, not written: %ld Galileo, %ld BeiDou, "

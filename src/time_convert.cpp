@@ -176,3 +176,21 @@ UTC_TIME_T TCVT_gps_calendar(S32 wn, D64 tow) {
   t.sec += tow - whole;
   return t;
 }
+
+S32 TCVT_leap_seconds_at(D64 gps_seconds) {
+  // The UTC dates from which GPS - UTC took each value (IERS Bulletin C).
+  static const struct {
+    S16 year, month;
+  } kSteps[] = {{1981, 7}, {1982, 7}, {1983, 7}, {1985, 7}, {1988, 1}, {1990, 1},
+                {1991, 1}, {1992, 7}, {1993, 7}, {1994, 7}, {1996, 1}, {1997, 7},
+                {1999, 1}, {2006, 1}, {2009, 1}, {2012, 7}, {2015, 7}, {2017, 1}};
+  constexpr S16 kCoveredToYear = 2026, kCoveredToMonth = 7;  // up to 2026-06-30
+  UTC_TIME_T covered = {kCoveredToYear, kCoveredToMonth, 1, 0, 0, 0, 0};
+  if (gps_seconds >= TCVT_calendar_to_gps_seconds(covered) + 18) return -1;
+  S32 leap = 0;
+  for (const auto& step : kSteps) {
+    UTC_TIME_T t = {step.year, step.month, 1, 0, 0, 0, 0};
+    if (gps_seconds >= TCVT_calendar_to_gps_seconds(t) + leap + 1) leap++;
+  }
+  return leap;
+}

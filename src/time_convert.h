@@ -26,6 +26,11 @@ UTC_TIME_T TCVT_calendar_of_gps_seconds(int64_t seconds);
 // GPS week and seconds of week into calendar fields with the seconds exact in
 // double precision (the whole seconds counted apart from their fraction).
 UTC_TIME_T TCVT_gps_calendar(S32 wn, D64 tow);
+// GPS minus UTC in whole seconds at a GPS time (seconds since the GPS epoch),
+// from the leap seconds announced by the IERS (Bulletin C): -1 beyond the last
+// date the announcements cover (2026-06-30: Bulletin C 70 announced none for
+// the end of 2025, and the next can only come at the end of June 2026).
+S32 TCVT_leap_seconds_at(D64 gps_seconds);
 // Days since 1980-01-06, seconds of day and fraction of a second into calendar fields.
 void convert_day_and_tod_2_utc(S32 total_utc_day, S32 sec_of_day, D64 tow_frac,
                                UTC_TIME_T* utc_time_p);

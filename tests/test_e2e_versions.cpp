@@ -605,3 +605,78 @@ TEST(RinexVersions, EverySatelliteTheReceiverReportsInTheObservations) {
   ASSERT_EQ(1u, epochs.size()) << r.obs;  // the QZSS-and-SBAS epoch; BeiDou's are empty
   EXPECT_EQ(" 39S20S21S22S23S24S25S26S27S28S29S30S31", epochs[0]);
 }
+
+// Navigation words before the first measurement (a receiver that has just
+// started): RINEX 4.00's ION and STO records are dated by the messages' own
+// transmission times (the HOW, Galileo word 5 and 6's time of week, BeiDou's
+// seconds of week), their reference weeks resolved against the messages'
+// full weeks; one STO a system each time its values change, not one for each
+// satellite that sends the same.
+TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
+  const long long kGpsEpoch = 315964800;  // 1980-01-06 in Unix time
+  auto calendar = [&](int week, double tow) {
+    time_t t = (time_t)(kGpsEpoch + 604800LL * week + (long long)tow);
+    const tm* c = gmtime(&t);
+    char b[80];
+    snprintf(b, sizeof b, "    %4d %02d %02d %02d %02d %02d", c->tm_year + 1900, c->tm_mon + 1,
+             c->tm_mday, c->tm_hour, c->tm_min, c->tm_sec);
+    return std::string(b);
+  };
+  Bytes log;
+  GpsLnav g = {};
+  g.tow_count = 345000 / 6 + 1, g.week = 2400 % 1024;
+  append(&log, frame(gps_subframe_payload(5, 1, encode_gps_lnav(g)[0])));
+  GpsPage18 p = {1, {10, -20, 0, 127}, {30, -2, -64, 5}, -20000, 3000, 84, 2400 % 256, 18};
+  p.tow_count = 345012 / 6 + 1;
+  append(&log, frame(gps_subframe_payload(5, 4, encode_gps_page18(p))));
+  append(&log, frame(gps_subframe_payload(6, 4, encode_gps_page18(p))));  // the same: no record
+  p.a0 = 3001;
+  append(&log, frame(gps_subframe_payload(7, 4, encode_gps_page18(p))));  // another STO
+  GalEph e = {};
+  e.iodnav = 3, e.wn = 2400 - 1024, e.tow = 345100, e.ai0 = 100, e.ai1 = -5, e.ai2 = 7;
+  for (const GalWord& w : encode_galileo(e)) append(&log, frame(galileo_payload(11, w)));
+  append(&log, frame(galileo_payload(11, encode_galileo_type6({-100, 200, 96, 96, 345102}))));
+  BdsEph b = {};
+  b.sow = 344986, b.wn = 2400 - 1356;
+  for (int i = 0; i < 4; i++) b.alpha[i] = 3 * i - 4, b.beta[i] = 5 - i;
+  auto d1 = encode_bds_d1(b);
+  for (uint8_t sf = 1; sf <= 3; sf++) append(&log, frame(bds_payload(0xE2, 7, sf, d1[sf - 1u])));
+  append(&log, frame(bds_payload(0xE2, 7, 5, encode_bds_d1_page10(345010, {18, 18, 0, 4000, -7}))));
+  append(&log, e5(1, 345700000, {{0, 5, 0x07, 40, 2e7, 1.0, 1.0f, 0}}));
+  auto r = run_program({"log.dat", "G", "E", "C", "--rinex-version", "4.00"}, "log.dat", log);
+  Lines nav = lines(r.nav);
+  auto record = [&](const std::string& head) {
+    auto at = std::find(nav.begin(), nav.end(), head);
+    Lines found;
+    for (auto l = at; at != nav.end() && ++l != nav.end() && (*l)[0] == ' ';) found.push_back(*l);
+    return found;
+  };
+  const std::string f0 = e19(0.0);
+  EXPECT_EQ((Lines{calendar(2400, 345012) + e19(10 * 0x1p-30) + e19(-20 * 0x1p-27) + f0,
+                   "    " + e19(127 * 0x1p-24) + e19(30 * 2048.0) + e19(-2 * 16384.0) +
+                       e19(-64 * 65536.0),
+                   "    " + e19(5 * 65536.0) + f0}),
+            record("> ION G05 LNAV"));
+  EXPECT_EQ((Lines{calendar(2400, 344064) + " GPUT" + std::string(15, ' ') + std::string(19, ' ') +
+                       "UTC(USNO)         ",
+                   "    " + e19(345012) + e19(3000 * 0x1p-30) + e19(-20000 * 0x1p-50) + f0}),
+            record("> STO G05 LNAV"));
+  EXPECT_EQ("    " + e19(345012) + e19(3001 * 0x1p-30) + e19(-20000 * 0x1p-50) + f0,
+            record("> STO G07 LNAV").back());
+  EXPECT_EQ(calendar(2400, 345100) + e19(100 * 0x1p-2) + e19(-5 * 0x1p-8) + e19(7 * 0x1p-15),
+            record("> ION E11 IFNV").front());
+  EXPECT_EQ((Lines{calendar(2400, 345600) + " GAUT" + std::string(15, ' ') + std::string(19, ' ') +
+                       "UTCGAL            ",
+                   "    " + e19(345102) + e19(-100 * 0x1p-30) + e19(200 * 0x1p-50) + f0}),
+            record("> STO E11 IFNV"));
+  // BeiDou in its own time: BDT is GPS time minus 14 s; its terms refer to its week's start.
+  EXPECT_EQ(calendar(2400, 344998) + e19(-4 * 0x1p-30) + e19(-1 * 0x1p-27) + e19(2 * 0x1p-24),
+            record("> ION C07 D1D2").front());
+  EXPECT_EQ((Lines{calendar(2400, 0) + " BDUT" + std::string(15, ' ') + std::string(19, ' ') +
+                       "UTC(NTSC)         ",
+                   "    " + e19(345010) + e19(4000 * 0x1p-30) + e19(-7 * 0x1p-50) + f0}),
+            record("> STO C07 D1D2"));
+  size_t sto = 0;
+  for (const std::string& l : nav) sto += l.compare(0, 5, "> STO") == 0;
+  EXPECT_EQ(4u, sto) << r.nav;  // G05, G07 (new values), E11, C07
+}

@@ -128,7 +128,7 @@ std::array<Words24, 3> encode_gps_lnav(const GpsLnav& v) {
 
 Words24 encode_gps_page18(const GpsPage18& v) {
   Words24 w = {};
-  gps_tlm_how(&w, 100, 4);
+  gps_tlm_how(&w, v.tow_count, 4);
   gps(&w, 3, 1, 2, v.data_id);
   gps(&w, 3, 3, 6, 56);
   gps(&w, 3, 9, 8, v.alpha[0]);
@@ -369,6 +369,7 @@ GalWord encode_galileo_type6(const GalUtc& u) {
   gal(&w, 63, 8, 18);  // delta t_LS
   gal(&w, 71, 8, (int32_t)u.t0t_hours);
   gal(&w, 79, 8, (int32_t)u.wn0t);
+  gal(&w, 106, 20, (int32_t)u.tow);
   return w;
 }
 

@@ -44,6 +44,7 @@ struct GpsPage18 {
   int32_t alpha[4], beta[4], a1, a0;
   uint32_t tot, wnt;
   int32_t dt_ls;
+  uint32_t tow_count = 100;  // the HOW's: the next subframe starts at 6 x tow_count s
 };
 typedef std::array<uint32_t, 10> Words24;  // data bits 1-24 of each word, bit 1 most significant
 std::array<Words24, 3> encode_gps_lnav(const GpsLnav& v);
@@ -102,6 +103,7 @@ struct GalEph {
 struct GalUtc {
   int32_t a0, a1;
   uint32_t t0t_hours = 0, wn0t = 0;  // reference time (hours of the week) and week modulo 256
+  uint32_t tow = 0;                  // the word's time of week, s
 };
 typedef std::array<uint8_t, 16> GalWord;  // 128 word bits, bit 1 most significant
 std::array<GalWord, 5> encode_galileo(const GalEph& v);

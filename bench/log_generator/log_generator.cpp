@@ -949,7 +949,8 @@ void navigation_second(std::vector<Sat*>& tracked, int week, int sec, double t, 
                          2000,
                          (uint32_t)(sec / 4096 % 148),
                          (uint32_t)(week % 256),
-                         18};
+                         18,
+                         (uint32_t)(sec / 6 + 1) % 100800};
           emit(out, gps_subframe_payload((uint8_t)s->id, 4, encode_gps_page18(p)), bytes);
         }
         if (sfid == 4) first = false;
@@ -1020,8 +1021,9 @@ void navigation_second(std::vector<Sat*>& tracked, int week, int sec, double t, 
         GalEph v = galileo_ephemeris(s, (uint32_t)(block % 1024), week, t - sec + block * 1800.0,
                                      block * 1800.0, (uint32_t)(sec - sec % 12));
         s->set = (int)(t / 1800);
-        GalWord w = word_type <= 5 ? encode_galileo(v)[(size_t)word_type - 1]
-                                   : encode_galileo_type6({-60, 20, 96, (uint32_t)week & 0xFF});
+        GalWord w = word_type <= 5
+                        ? encode_galileo(v)[(size_t)word_type - 1]
+                        : encode_galileo_type6({-60, 20, 96, (uint32_t)week & 0xFF, (uint32_t)sec});
         emit(out, galileo_payload((uint8_t)s->id, w), bytes);
         break;
       }
