@@ -66,14 +66,8 @@ void report(S16 gnss_type, S16 svid, S16* enable_put_p, S16* gnss_type_p, S16* s
 // Almanac strings 7, 9, ... 15 of a frame carry the frequency number of one
 // slot each; the frame's place in the superframe (from tk) tells which slots.
 void learn_almanac_k(U08 string_number, const U32* words) {
-  if (tk < 0) return;
-  if (string_number < 7 || string_number > 15 || string_number % 2 == 0) return;
-  S32 k = (S32)((words[2] >> 9) & 0x1F);
-  if (k > 15) k -= 32;
-  S32 frame = tk % 5;
-  if (frame == 4 && string_number == 15) return;  // the fifth frame carries four slots
-  S32 slot = (string_number - 7) / 2 + 5 * frame + 1;
-  Glo_set_almanac_k((S16)slot, (S08)k);
+  S16 slot = Glo_almanac_slot(tk, string_number);
+  if (slot != 0) Glo_set_almanac_k(slot, Glo_almanac_string_k(words[2]));
 }
 
 }  // namespace

@@ -85,6 +85,11 @@ bool File_exists(const std::string& path) {
   return std::filesystem::exists(std::filesystem::u8path(path), error);
 }
 
+bool File_remove(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::remove(std::filesystem::u8path(path), error);
+}
+
 bool File_truncate(const std::string& path, uint64_t size) {
   std::error_code error;
   std::filesystem::resize_file(std::filesystem::u8path(path), size, error);

@@ -16,6 +16,8 @@ FILE* File_open(const char* path, const char* mode);
 bool File_sync(FILE* fp);
 // Whether anything (a file or a folder) has this name.
 bool File_exists(const std::string& path);
+// Removes a file; false when it cannot be removed (or was not there).
+bool File_remove(const std::string& path);
 // Cuts a file to its first size bytes; false when that fails.
 bool File_truncate(const std::string& path, uint64_t size);
 // Renames a file, replacing the target if it exists; false when that fails.

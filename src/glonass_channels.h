@@ -13,5 +13,12 @@ void Glo_clear_almanac_k();
 void Glo_set_almanac_k(S16 slot, S08 k);
 // The slot's (1-24) channel number from the almanac; GLONASS_UNKNOWN_K when none.
 S08 Glo_almanac_k(S16 slot);
+// The slot whose channel number an almanac string tells: the odd strings
+// 7-15 of a frame carry one slot each, which the frame's place in the
+// 2.5-minute superframe (from tk, 30-second intervals of the day) fixes; the
+// fifth frame carries four. 0 when the string tells none.
+S16 Glo_almanac_slot(S16 tk, U08 string_number);
+// The channel number an almanac string's third word carries (5-bit two's complement).
+S08 Glo_almanac_string_k(U32 word2);
 
 #endif

@@ -18,6 +18,7 @@
 #include "signal_scan.h"
 #include "station_status.h"
 #include "std_nav.h"
+#include "std_obs.h"
 #include "subframe.h"
 
 namespace {
@@ -92,8 +93,18 @@ int convert_raw_file(FILE* fp_raw, const SourceAddress& source, S16 enable_gps, 
     if (check_periods) scan.period = settings.split;
     if (settings.given[SET_START]) scan.start = settings.start;
     if (settings.given[SET_END]) scan.end = settings.end;
+    if (settings.given[SET_INTERVAL]) scan.interval = settings.interval;
     Scan_log(&file, &scan);
   }
+  ObsHeaderHints hints;  // the first header with the lines of the last
+  if (!live && version != RINEX_ORIGINAL) {
+    hints.given = true;
+    hints.interval = scan.spacing;
+    hints.leap_known = scan.leap_known;
+    hints.leap = scan.leap;
+    for (int slot = 0; slot <= GLO_MAX_SLOT; slot++) hints.glonass_k[slot] = scan.glonass_k[slot];
+  }
+  Std_set_hints(hints);
   if (check_periods) {
     std::string existing = existing_period_file(scan);
     if (!existing.empty()) {

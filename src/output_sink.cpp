@@ -21,6 +21,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "file_io.h"
 
@@ -206,6 +207,53 @@ void end_records(Sink* s) {
 
 bool Use_threads = true;
 
+// A header of another length: the file is written anew beside itself, the
+// header in the file's own mode (the platform's line ends for text), then the
+// records' bytes from behind the old header as they are; synced, and renamed
+// over the file, which is then open again at its end.
+void rebuild(Sink* s, const char* text, size_t len) {
+  const std::string fresh = s->path + ".new";
+  long old_header = s->header_bytes;
+  if (fflush(s->fp) != 0 || fseek(s->fp, 0, SEEK_END) != 0) return note_error(s);
+  long end = ftell(s->fp);
+  FILE* out = File_open(fresh.c_str(), s->gzip ? "wb" : "w");
+  if (out == nullptr) return note_error(s);
+  std::string header = s->gzip ? Sink_stored_member_text(text, len) : std::string(text, len);
+  bool ok = fwrite(header.data(), 1, header.size(), out) == header.size();
+  ok = fflush(out) == 0 && ok;
+  long header_bytes = ftell(out);
+  ok = fclose(out) == 0 && ok;
+  out = ok ? File_open(fresh.c_str(), "ab") : nullptr;
+  FILE* in = File_open(s->path.c_str(), "rb");
+  ok = out != nullptr && in != nullptr && fseek(in, old_header, SEEK_SET) == 0;
+  std::vector<char> chunk(1 << 20);
+  for (long at = old_header; ok && at < end;) {
+    size_t n = fread(chunk.data(), 1, (size_t)std::min<long>((long)chunk.size(), end - at), in);
+    ok = n > 0 && fwrite(chunk.data(), 1, n, out) == n;
+    at += (long)n;
+  }
+  if (in != nullptr) fclose(in);
+  if (out != nullptr) ok = File_sync(out) && fclose(out) == 0 && ok;
+  if (!ok) {  // the file stays as it was, its old header and all
+    if (s->error == 0) s->error = errno != 0 ? errno : EIO;
+    File_remove(fresh);
+    return;
+  }
+  fclose(s->fp);
+  s->fp = nullptr;
+  if (!File_rename(fresh, s->path) ||
+      (s->fp = File_open(s->path.c_str(), s->gzip ? "r+b" : "r+")) == nullptr) {
+    if (s->error == 0) s->error = errno != 0 ? errno : EIO;
+    return;
+  }
+  setvbuf(s->fp, nullptr, _IONBF, 0);
+  s->z->fp = s->fp;
+  s->header_len = len;
+  s->header_bytes = header_bytes;
+  s->rebuilt++;
+  fseek(s->fp, 0, SEEK_END);
+}
+
 }  // namespace
 
 void Sink_use_threads(bool threads) { Use_threads = threads; }
@@ -214,7 +262,11 @@ bool Sink_open(Sink* s, const std::string& path, bool gzip) {
   s->fp = File_open(path.c_str(), gzip ? "wb" : "w");
   s->gzip = gzip;
   s->error = 0;
+  s->path = path;
   s->header_len = 0;
+  s->header_bytes = 0;
+  s->rebuilt = 0;
+  s->body_bytes = 0;
   if (s->fp == nullptr) return false;
   // Everything reaches the file in large pieces already (a header, a block of
   // records): unbuffered, each is one call, without a copy into a buffer of
@@ -235,19 +287,18 @@ bool Sink_is_open(const Sink* s) { return s->fp != nullptr; }
 
 void Sink_header(Sink* s, const char* text, size_t len) {
   if (s->fp == nullptr) return;
-  if (s->header_len != 0 && len != s->header_len) {
-    if (s->error == 0) s->error = EOVERFLOW;
-    return;
-  }
+  if (s->header_len != 0 && len != s->header_len) return rebuild(s, text, len);
   s->header_len = len;
   if (s->gzip)
     put_stored_member(s, text, len);
   else
     put(s, text, len);
+  s->header_bytes = ftell(s->fp);
 }
 
 void Sink_body(Sink* s, const char* text, size_t len) {
   if (s->fp == nullptr || len == 0) return;
+  s->body_bytes += len;
   SinkState* z = s->z;
   std::string& block = z->ring[z->fill].text;
   size_t size = z->block_size();

@@ -1,11 +1,14 @@
 // One output file as the writer sees it: plain text, or gzip. A header is
-// written at the file's start and may be written again over itself at the
-// end, when it has its final values; in a gzip file it is a member of its own
-// in stored (uncompressed) blocks, so the final header takes exactly the
-// bytes of the first one and the records behind it stay as they are.
+// written at the file's start and may be written again at a checkpoint and at
+// the end, when it has its final values; in a gzip file it is a member of its
+// own in stored (uncompressed) blocks. A header of the same length is written
+// over the first in place; one of another length makes the file written anew
+// beside itself (the new header, then the records' bytes as they are) and
+// renamed over itself, so the header holds exactly what the file needs.
 #ifndef VLN_OUTPUT_SINK_H
 #define VLN_OUTPUT_SINK_H
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -16,8 +19,12 @@ struct SinkState;
 struct Sink {
   FILE* fp = nullptr;
   bool gzip = false;
-  int error = 0;          // errno of the first failed write, flush or close
-  size_t header_len = 0;  // bytes of the first header, which every later one must take
+  int error = 0;            // errno of the first failed write, flush or close
+  std::string path;         // the name it was opened under
+  size_t header_len = 0;    // characters of the header written last
+  long header_bytes = 0;    // its bytes in the file (a gzip member; CR LF line ends on Windows)
+  long rebuilt = 0;         // times a header of another length made the file written anew
+  uint64_t body_bytes = 0;  // record text given since the file was opened
   SinkState* z = nullptr;
 };
 
@@ -27,9 +34,9 @@ void Sink_use_threads(bool threads);
 // Opens path for writing: text mode for plain text (the platform's line
 // ends), binary for gzip (LF everywhere). False when it cannot be created.
 bool Sink_open(Sink* s, const std::string& path, bool gzip);
-// Writes the header at the file's current position (its start). A header
-// written again over the first must have its length: one that has not is not
-// written, and the error is EOVERFLOW.
+// Writes the header at the file's start (where the file stands after
+// opening or a rewind): over the one before when it has its length, else the
+// file is written anew with it.
 void Sink_header(Sink* s, const char* text, size_t len);
 // Appends record text (compressed into the records member for gzip).
 void Sink_body(Sink* s, const char* text, size_t len);

@@ -89,13 +89,13 @@ std::string Rinex2_nav_header_text(bool glonass) {
   Std_program_line(t);
   Std_comment_lines(t, {});
   if (glonass) {
-    Std_reserved(t, corr_to_system_time_line(), 1);
+    t->s += corr_to_system_time_line();
   } else {
-    Std_reserved(t, iono_line(false), 1);
-    Std_reserved(t, iono_line(true), 1);
-    Std_reserved(t, delta_utc_line(), 1);
+    t->s += iono_line(false);
+    t->s += iono_line(true);
+    t->s += delta_utc_line();
   }
-  Std_reserved(t, leap_line(), 1);
+  t->s += leap_line();
   Std_line(t, "", "END OF HEADER");
   return text.s;
 }

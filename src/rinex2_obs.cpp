@@ -143,9 +143,9 @@ std::string Rinex2_obs_header_text(const ObsTimes& times) {
   Std_position_lines(t);
   Std_line(t, "     1     1", "WAVELENGTH FACT L1/2");
   put_types(t, plan.bands);
-  Std_reserved(t, times.has ? Std_interval_line() : "", 1);
+  t->s += Std_interval_line(times);
   Std_time_lines(t, times);
-  Std_reserved(t, Std_leap_line(), 1);
+  t->s += Std_leap_line(times);
   return Std_end_header(t, 1);
 }
 

@@ -156,8 +156,8 @@ std::string Rinex3_nav_header_text() {
                         {GNSS_TYPE_BD2, "BDSA", "BDSB"}};
   for (const Iono& i : kIono) {
     if (!selected(i.gnss_type)) continue;
-    Std_reserved(t, iono_line(i.gnss_type, i.a, false), 1);
-    if (i.b != nullptr) Std_reserved(t, iono_line(i.gnss_type, i.b, true), 1);
+    t->s += iono_line(i.gnss_type, i.a, false);
+    if (i.b != nullptr) t->s += iono_line(i.gnss_type, i.b, true);
   }
   const TimeCorr kCorr[] = {{GNSS_TYPE_GPS, "GPUT", 2},
                             {GNSS_TYPE_GAL, "GAUT", 5},
@@ -165,10 +165,10 @@ std::string Rinex3_nav_header_text() {
                             {GNSS_TYPE_BD2, "BDUT", 7},
                             {GNSS_TYPE_GLO, "GLUT", 3}};
   for (const TimeCorr& c : kCorr)
-    if (selected(c.gnss_type)) Std_reserved(t, time_corr_line(c), 1);
+    if (selected(c.gnss_type)) t->s += time_corr_line(c);
   // A GLONASS-only file of 3.05 has no LEAP SECONDS line.
   bool glonass_only = RINEX_get_sys_type() == RINEX_SYS_GLONASS;
-  if (!(glonass_only && version() >= RINEX_305)) Std_reserved(t, leap_line(), 1);
+  if (!(glonass_only && version() >= RINEX_305)) t->s += leap_line();
   Std_line(t, "", "END OF HEADER");
   return text.s;
 }

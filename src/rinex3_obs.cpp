@@ -24,7 +24,6 @@ namespace {
 
 constexpr int kTypesPerLine = 13;
 constexpr int kSlotsPerLine = 8;
-constexpr int kGlonassSlotLines = 3;  // 24 slots at most
 const char kKinds[4] = {'C', 'L', 'D', 'S'};
 
 int version() { return RINEX_settings().rinex_version; }
@@ -68,13 +67,11 @@ void put_phase_shifts(Text* t, S16 type, const std::vector<int>& signals) {
 }
 
 // The slots whose channel number is known: measured, else from the almanac.
-std::string glonass_slot_lines() {
+std::string glonass_slot_lines(const ObsTimes& times) {
   std::vector<std::pair<int, int>> slots;
   for (S16 slot = 1; slot <= GLO_MAX_SLOT; slot++) {
-    if (Obs_has_slot(slot))
-      slots.push_back({slot, Obs_get_k_num(slot)});
-    else if (Glo_almanac_k(slot) != GLONASS_UNKNOWN_K)
-      slots.push_back({slot, Glo_almanac_k(slot)});
+    S08 k;
+    if (Std_glonass_k(slot, times, &k)) slots.push_back({slot, k});
   }
   Text t;
   char text[16];
@@ -182,16 +179,16 @@ std::string Rinex3_obs_header_text(const ObsTimes& times) {
   for (int i = 0; i < Signal_system_count(); i++)
     if (!plan.signals[order[i]].empty()) put_types(t, order[i], plan.signals[order[i]]);
   Std_line(t, "DBHZ", "SIGNAL STRENGTH UNIT");
-  Std_reserved(t, times.has ? Std_interval_line() : "", 1);
+  t->s += Std_interval_line(times);
   Std_time_lines(t, times);
   if (!v4)
     for (int i = 0; i < Signal_system_count(); i++)
       put_phase_shifts(t, order[i], plan.signals[order[i]]);
   if (!plan.signals[GNSS_TYPE_GLO].empty()) {
-    Std_reserved(t, glonass_slot_lines(), kGlonassSlotLines);
+    t->s += glonass_slot_lines(times);
     if (!v4) Std_line(t, "", "GLONASS COD/PHS/BIS");
   }
-  Std_reserved(t, Std_leap_line(), 1);
+  t->s += Std_leap_line(times);
   return Std_end_header(t, 3);
 }
 

@@ -83,7 +83,7 @@ std::string Rinex4_nav_header_text() {
     Std_line(&l, line, "LEAP SECONDS");
     leap = l.s;
   }
-  Std_reserved(t, leap, 1);
+  t->s += leap;
   Std_line(t, "", "END OF HEADER");
   return text.s;
 }

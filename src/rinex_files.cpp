@@ -564,6 +564,11 @@ void RINEX_output_report() {
   if (!RINEX_splits()) return;
   printf("Periods written: %d (an observation and a navigation file each)\n",
          RINEX_periods_written());
+  if (RINEX_unwritten_nav_files(false) + RINEX_unwritten_nav_files(true) > 0)
+    printf(
+        "Navigation files of RINEX 2.11 periods without records of their system, not written: "
+        "%ld GPS, %ld GLONASS\n",
+        RINEX_unwritten_nav_files(false), RINEX_unwritten_nav_files(true));
   if (Dropped_epochs > 0)
     printf("Epochs in periods already closed, not written: %ld\n", Dropped_epochs);
   for (const std::string& name : RINEX_incomplete_files())
@@ -612,6 +617,19 @@ int RINEX_finish_names(int status) {
     final_names[1] = dir + RINEX_long_name('N');
   }
   int files = glonass ? 3 : 2;
+  // RINEX 2.11 has a navigation file per system: one without records is not kept.
+  bool keep[3] = {true, true, true};
+  if (RINEX_settings().rinex_version == RINEX_211) {
+    const char* const kSystems[3] = {"", "GPS", "GLONASS"};
+    Sink* navs[3] = {nullptr, RINEX_nav_sink(), RINEX_gnav_sink()};
+    for (int i = 1; i < files; i++) {
+      if (navs[i]->body_bytes != 0) continue;
+      keep[i] = false;
+      File_remove(*provisional[i]);
+      printf("Navigation file %s not written: the log holds no %s navigation records\n",
+             final_names[i].c_str(), kSystems[i]);
+    }
+  }
   // A complete long-named file of the same name is not replaced unless asked: neither is renamed.
   for (int i = 0; i < 2 && long_names && !RINEX_settings().overwrite; i++) {
     if (File_exists(final_names[i])) {
@@ -623,6 +641,7 @@ int RINEX_finish_names(int status) {
     }
   }
   for (int i = 0; i < files; i++) {
+    if (!keep[i]) continue;
     if (is_input_file(final_names[i])) {
       printf("RINEX file %s is the raw file itself; %s keeps its name\n", final_names[i].c_str(),
              provisional[i]->c_str());

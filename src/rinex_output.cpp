@@ -46,6 +46,7 @@ int Periods_written;
 std::vector<std::string> Incomplete_files;
 int Period_obs_errno;
 int Period_nav_errno;
+long Unwritten_nav[2];  // RINEX 2.11 period files without GPS, GLONASS records, not kept
 
 bool splits() { return RINEX_settings().split > 0; }
 int crx_version() { return RINEX_settings().rinex_version == RINEX_211 ? 1 : 3; }
@@ -102,6 +103,14 @@ void close_period_files(const std::vector<std::string>& item) {
   for (int i = 0; i < kPeriodFiles; i++) {
     if (Period_names[i].empty()) continue;
     Sink* s = &Period_sinks[i];
+    // RINEX 2.11 has a navigation file per system: one without records is not kept.
+    if (i > 0 && RINEX_settings().rinex_version == RINEX_211 && s->body_bytes == 0 &&
+        Sink_is_open(s) && final_names) {
+      Sink_close(s);
+      File_remove(Period_names[i]);
+      Unwritten_nav[i - 1]++;
+      continue;
+    }
     Sink_rewind(s);
     Sink_header(s, parts[kPeriodFiles + i].data(), parts[kPeriodFiles + i].size());
     bool opened = Sink_is_open(s);
@@ -174,6 +183,7 @@ void RINEX_output_bind(const std::string& raw_name) {
 
 void RINEX_output_start(bool threads) {
   Periods_written = 0;
+  Unwritten_nav[0] = Unwritten_nav[1] = 0;
   Incomplete_files.clear();
   Period_obs_errno = Period_nav_errno = 0;
   for (auto& system : Latest_nav)
@@ -189,6 +199,7 @@ void RINEX_output_start(bool threads) {
 void RINEX_output_stop() { Stage_stop(); }
 
 int RINEX_periods_written() { return Periods_written; }
+long RINEX_unwritten_nav_files(bool glonass) { return Unwritten_nav[glonass ? 1 : 0]; }
 const std::vector<std::string>& RINEX_incomplete_files() { return Incomplete_files; }
 int RINEX_period_obs_errno() { return Period_obs_errno; }
 int RINEX_period_nav_errno() { return Period_nav_errno; }

@@ -25,6 +25,8 @@ void RINEX_output_start(bool threads);
 void RINEX_output_stop();
 // Period files completed, and the files left under their provisional names.
 int RINEX_periods_written();
+// RINEX 2.11's period navigation files of GPS or GLONASS left out for lack of records.
+long RINEX_unwritten_nav_files(bool glonass);
 const std::vector<std::string>& RINEX_incomplete_files();
 // The first write error (an errno value) of any period's observation or navigation file.
 int RINEX_period_obs_errno();

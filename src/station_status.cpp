@@ -183,11 +183,12 @@ void Station_report() {
     Facts.pop_front();
     if (c.complete) Periods++;
     long long obs_bytes = size_of(c.obs), nav_bytes = size_of(c.nav);
-    printf(
-        "Period %s: %s, %ld epochs, %d satellites, %d gaps, %lld bytes (navigation %s, %lld "
-        "bytes)%s\n",
-        f.start.c_str(), File_base_name(c.obs).c_str(), f.epochs, f.satellites, f.gaps, obs_bytes,
-        File_base_name(c.nav).c_str(), nav_bytes, c.complete ? "" : ": incomplete");
+    std::string nav = c.nav.empty() ? "no navigation file"
+                                    : "navigation " + File_base_name(c.nav) + ", " +
+                                          std::to_string(nav_bytes) + " bytes";
+    printf("Period %s: %s, %ld epochs, %d satellites, %d gaps, %lld bytes (%s)%s\n",
+           f.start.c_str(), File_base_name(c.obs).c_str(), f.epochs, f.satellites, f.gaps,
+           obs_bytes, nav.c_str(), c.complete ? "" : ": incomplete");
     fflush(stdout);
     Has_last = true;
     Last_facts = f;

@@ -1,17 +1,20 @@
 // What both standard observation writers (RINEX 2.11 and 3.x/4.00) share:
 // the fields of observation records, with the count of values no field
-// holds, and header lines: the program line in UTC, comments and the notes of the plan, station
-// metadata, position, the times of the first and last epochs, and reserved
-// lines: a record whose lines are known only at the end holds as many lines
-// in the provisional header as it may need, the unused ones as blank COMMENT
-// lines, so the final header takes exactly the bytes of the first.
+// holds, and header lines: the program line in UTC, comments and the notes of
+// the plan, station metadata, position, the times of the first and last
+// epochs, and the lines whose values are known only as the epochs come
+// (INTERVAL, LEAP SECONDS, the GLONASS slots). A raw file's first header
+// takes those from the quick scan of the log, so that it has the lines of the
+// last one and the file is not written anew when the last one comes.
 #ifndef VLN_STD_OBS_H
 #define VLN_STD_OBS_H
 
 #include <string>
 #include <vector>
 
+#include "const.h"
 #include "data_type.h"
+#include "glonass_channels.h"
 #include "text_buffer.h"
 
 // The GPS times of a file's first and last epochs written.
@@ -33,12 +36,23 @@ void Std_station_lines(Text* t, bool rinex3);
 void Std_position_lines(Text* t);
 // TIME OF FIRST OBS and TIME OF LAST OBS (zero fields before any epoch).
 void Std_time_lines(Text* t, const ObsTimes& times);
-// Appends lines (whole lines of text) and blank COMMENT lines up to reserved lines.
-void Std_reserved(Text* t, const std::string& lines, int reserved);
-// INTERVAL once the spacing of the epochs written is known, else "".
-std::string Std_interval_line();
-// LEAP SECONDS once the log has taught them, else "".
-std::string Std_leap_line();
+// What the scan of a raw log tells of those lines.
+struct ObsHeaderHints {
+  bool given = false;
+  D64 interval = 0;  // the spacing of the epochs to be written; 0 below two
+  bool leap_known = false;
+  S16 leap = 0;
+  S08 glonass_k[GLO_MAX_SLOT + 1] = {};  // by slot; GLONASS_UNKNOWN_K where none is told
+};
+void Std_set_hints(const ObsHeaderHints& hints);
+// INTERVAL once the spacing of the epochs written is known (the first header,
+// before any epoch: the scan's), else "".
+std::string Std_interval_line(const ObsTimes& times);
+// LEAP SECONDS once the log has taught them (the first header: the scan's), else "".
+std::string Std_leap_line(const ObsTimes& times);
+// The channel number a header gives a GLONASS slot: measured, else the
+// almanac's (the first header: the scan's); false when none is known.
+bool Std_glonass_k(S16 slot, const ObsTimes& times, S08* k);
 // The END OF HEADER line, and the whole header as Compact RINEX crx_version
 // (header lines kept at 80 columns) when the run writes Compact RINEX.
 std::string Std_end_header(Text* t, int crx_version);

@@ -161,10 +161,9 @@ TEST(RinexVersions, EverySignalUnderItsOwnCodeInEachVersion) {
     Lines notes, said;
     for (const std::string& n : c.notes)
       notes.push_back(label(n, "COMMENT")), said.push_back("Not written: " + n);
-    Lines comments = with_label(r.obs, "COMMENT");  // reserved lines never taught stay blank
-    comments.erase(std::remove(comments.begin(), comments.end(), label("", "COMMENT")),
-                   comments.end());
-    EXPECT_EQ(notes, comments) << c.version;
+    EXPECT_EQ(notes, with_label(r.obs, "COMMENT")) << c.version;  // and no blank padding
+    for (const std::string& nav : {r.nav, r.outputs["log.gnav"]})
+      EXPECT_EQ(0u, with_label(nav, "COMMENT").size()) << c.version;
     for (const std::string& s : said) EXPECT_NE(std::string::npos, r.out.find(s + "\n")) << s;
     // One phase shift line per phase type in RINEX 3; none in 4.00 (deprecated) and 2.11.
     size_t phases = v2 || c.version[0] == '4'
@@ -173,6 +172,15 @@ TEST(RinexVersions, EverySignalUnderItsOwnCodeInEachVersion) {
     EXPECT_EQ(phases, with_label(r.obs, "SYS / PHASE SHIFT").size()) << c.version;
     EXPECT_EQ(v2 || c.version[0] == '4' ? 0u : 1u, with_label(r.obs, "GLONASS COD/PHS/BIS").size());
   }
+  // RINEX 2.11 has a navigation file per system: a GLONASS-only log writes the GLONASS one.
+  o.systems = "R";
+  o.navigation = true;
+  o.seconds = 120;
+  auto r = run_program({"log.dat", "--rinex-version", "2.11"}, "log.dat", generated_log(o));
+  EXPECT_EQ((Lines{"log.dat", "log.gnav", "log.obs"}), r.files);
+  EXPECT_NE(std::string::npos,
+            r.out.find("Navigation file log.nav not written: the log holds no GPS navigation "
+                       "records\n"));
 }
 
 // Where both writers write the same signal, the standard writer writes the
@@ -315,7 +323,7 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
   };
   ASSERT_LT(at("GLONASS SLOT / FRQ #") + 2, header.size());
   EXPECT_EQ(label("  2 R02  3 R06 -7", "GLONASS SLOT / FRQ #"), header[at("GLONASS SLOT / FRQ #")]);
-  EXPECT_EQ(label("", "COMMENT"), header[at("GLONASS SLOT / FRQ #") + 1]);  // the reserved lines
+  EXPECT_EQ(label("", "GLONASS COD/PHS/BIS"), header[at("GLONASS SLOT / FRQ #") + 1]);
   EXPECT_EQ(label("  2026     1     8     0     0   59.8000000     GPS", "TIME OF FIRST OBS"),
             header[at("TIME OF FIRST OBS")]);
   EXPECT_EQ(label("  2026     1     8     0     1    0.1000000     GPS", "TIME OF LAST OBS"),

@@ -375,13 +375,14 @@ Outcome recover_file(const std::string& path) {
 }
 
 std::vector<std::string> incomplete_files(const std::string& folder, const std::string& prefix,
-                                          const char* also) {
+                                          const char* also,
+                                          const std::string& ending = kProvisional) {
   std::vector<std::string> found;
   std::error_code error;
   std::string dir = folder.empty() ? "." : folder;
   for (const auto& e : std::filesystem::directory_iterator(std::filesystem::u8path(dir), error)) {
     std::string name = e.path().filename().u8string();
-    if (name.compare(0, prefix.size(), prefix) == 0 && ends_with(name, kProvisional) &&
+    if (name.compare(0, prefix.size(), prefix) == 0 && ends_with(name, ending) &&
         (also == nullptr || name.find(also) != std::string::npos))
       found.push_back(folder.empty()
                           ? name
@@ -486,6 +487,9 @@ std::vector<std::string> Recover_station_files(const std::string& folder,
                                                const std::string& raw_folder,
                                                const std::string& prefix) {
   std::vector<std::string> lines;
+  // A header being rewritten when the run died: the file beside it is whole.
+  for (const std::string& path : incomplete_files(folder, prefix, nullptr, ".incomplete.new"))
+    File_remove(path);
   std::map<std::string, std::string> stems;  // a provisional observation stem -> its final one
   for (const std::string& path : incomplete_files(folder, prefix, nullptr)) {
     Outcome o = recover_file(path);
