@@ -62,8 +62,8 @@ void hold_lli() {
     for (uint64_t sats = Obs_signal_satellites(type); sats != 0; sats &= sats - 1) {
       S16 svid = 1;
       while ((sats >> (svid - 1) & 1) == 0) svid++;
-      U08 mask = Obs_signal_mask(type, svid);
-      const SIGNAL_OBS_T* row = Obs_signal_row(type, svid);
+      U08 mask;
+      const SIGNAL_OBS_T* row = Obs_signal_row(type, svid, &mask);
       for (int slot = 0; row != nullptr && slot < SIGNALS_PER_SYSTEM; slot++)
         if ((mask >> slot & 1) != 0)
           Held_signal_lli[type][svid - 1][slot] |= (U08)(row[slot].lli & kLossOfLock);

@@ -33,6 +33,8 @@ struct Values {
 
 ParamSource Sources[NAV_KINDS][GNSS_NTYPE];
 Values Last[NAV_KINDS][GNSS_NTYPE];
+U32 Counts[NAV_KINDS][GNSS_NTYPE];  // the store's counts when last compared
+int Untimed;                        // sets known whose message's time is not
 
 // The latest full GPS week and time of week the log has told.
 struct Clock {
@@ -188,6 +190,8 @@ void set_clock(S32 week, D64 tow) {
 void Params_start() {
   memset(Sources, 0, sizeof Sources);
   memset(Last, 0, sizeof Last);
+  memset(Counts, 0, sizeof Counts);
+  Untimed = 0;
   Week_clock = Clock{};
 }
 
@@ -207,9 +211,12 @@ U32 Params_note(U08 msg_id, const U08* buf, U16 len, char letter, int sat) {
     for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) {
       ParamSource& s = Sources[kind][type];
       U32 bit = 1u << (kind * 8 + type);
-      if (Nav_set_count(kind, type) != 0) {
+      U32 count = Nav_set_count(kind, type);
+      if (count != Counts[kind][type]) {  // written since: compare the values
+        Counts[kind][type] = count;
         Values now = current(kind, type);
         if (!s.known || memcmp(&now, &Last[kind][type], sizeof now) != 0) {
+          Untimed += (s.known && !s.timed ? -1 : 0) + (h.has_week ? 0 : 1);
           Last[kind][type] = now;
           s.known = true;
           s.letter = letter;
@@ -222,9 +229,10 @@ U32 Params_note(U08 msg_id, const U08* buf, U16 len, char letter, int sat) {
         }
       }
       // A set heard earlier whose week is known now.
-      if (s.known && !s.timed && s.tow >= 0 && Week_clock.known) {
+      if (Untimed > 0 && s.known && !s.timed && s.tow >= 0 && Week_clock.known) {
         s.week = week_of(s.tow);
         s.timed = true;
+        Untimed--;
         changed |= bit;
       }
     }

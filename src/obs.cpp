@@ -80,11 +80,12 @@ bool signal_place(S16 gnss_type, S16 svid, int slot) {
          svid <= table_of(gnss_type).size && slot >= 0 && slot < SIGNALS_PER_SYSTEM;
 }
 
+// A signal of a satellite within its constellation's table.
 void keep_signal(S16 gnss_type, S16 svid, U08 signal_type, S16 cn0, U08 lli, D64 pr, D64 phase,
                  F32 doppler) {
-  if (gnss_type <= GNSS_TYPE_NONE || gnss_type >= GNSS_NTYPE || signal_type >= 8) return;
+  if (signal_type >= 8) return;
   int slot = Place[gnss_type][signal_type];
-  if (!signal_place(gnss_type, svid, slot)) return;
+  if (slot < 0 || slot >= SIGNALS_PER_SYSTEM) return;
   Signals[gnss_type][svid - 1][slot] = SIGNAL_OBS_T{pr, phase, doppler, cn0, lli};
   Signal_mask[gnss_type][svid - 1] = (U08)(Signal_mask[gnss_type][svid - 1] | (1u << slot));
   Signal_sats[gnss_type] |= 1ULL << (svid - 1);
@@ -277,8 +278,17 @@ void Obs_set_measurement(U08 iod, S16 svid, S16 k_num, S16 gnss_type, U08 signal
   }
   Issue_of_data_meas = iod;
   if (Keep_signals) {  // the standard writers read the signals, not the slots
+    Table t = table_of(gnss_type);
+    if (svid <= 0 || (t.slots != nullptr && svid > t.size)) {
+      printf("Access invalid measurement array index! gn=%d %d\n", gnss_type, svid);
+      puts("get_obs_data_reference error");
+      return;
+    }
+    if (t.slots == nullptr) {
+      puts("get_obs_data_reference error");
+      return;
+    }
     keep_signal(gnss_type, svid, signal_type, cn0, lli, pr, carr_phase, doppler);
-    if (get_obs_data_reference(gnss_type, svid) == nullptr) puts("get_obs_data_reference error");
     return;
   }
 
@@ -368,16 +378,24 @@ void Obs_keep_signals(bool keep) {
     for (U08 signal = 0; signal < 8; signal++) Place[type][signal] = (S08)Codes_place(type, signal);
 }
 
-const SIGNAL_OBS_T* Obs_signal_row(S16 gnss_type, S16 svid) {
-  return signal_place(gnss_type, svid, 0) ? Signals[gnss_type][svid - 1] : nullptr;
+const SIGNAL_OBS_T* Obs_signal_row(S16 gnss_type, S16 svid, U08* mask) {
+  // Within the arrays: what was stored passed the table's own range.
+  bool inside =
+      gnss_type > GNSS_TYPE_NONE && gnss_type < GNSS_NTYPE && svid >= 1 && svid <= kMaxSats;
+  *mask = inside ? Signal_mask[gnss_type][svid - 1] : 0;
+  return inside ? Signals[gnss_type][svid - 1] : nullptr;
+}
+
+bool Obs_signal_table(S16 gnss_type, const SIGNAL_OBS_T (**rows)[SIGNALS_PER_SYSTEM],
+                      const U08** masks) {
+  if (gnss_type <= GNSS_TYPE_NONE || gnss_type >= GNSS_NTYPE) return false;
+  *rows = Signals[gnss_type];
+  *masks = Signal_mask[gnss_type];
+  return true;
 }
 
 uint64_t Obs_signal_satellites(S16 gnss_type) {
   return gnss_type > GNSS_TYPE_NONE && gnss_type < GNSS_NTYPE ? Signal_sats[gnss_type] : 0;
-}
-
-U08 Obs_signal_mask(S16 gnss_type, S16 svid) {
-  return signal_place(gnss_type, svid, 0) ? Signal_mask[gnss_type][svid - 1] : 0;
 }
 
 const SIGNAL_OBS_T* Obs_signal(S16 gnss_type, S16 svid, int slot) {

@@ -6,6 +6,7 @@
 #define VLN_OBS_H
 
 #include "data_type.h"
+#include "obs_codes.h"
 
 // Measurement message kind accepted for a run.
 enum { OBS_TYPE_NONE = 0, OBS_TYPE_ORIGINAL = 1, OBS_TYPE_EXTENDED = 2 };
@@ -82,11 +83,14 @@ void Obs_keep_signals(bool keep);
 // The satellites of a constellation with a signal in the current epoch: bit
 // svid - 1.
 uint64_t Obs_signal_satellites(S16 gnss_type);
-// The signals measured for the satellite in the current epoch, a bit per place.
-U08 Obs_signal_mask(S16 gnss_type, S16 svid);
 const SIGNAL_OBS_T* Obs_signal(S16 gnss_type, S16 svid, int slot);
-// The satellite's signals by place (read those its mask shows); nullptr for no such satellite.
-const SIGNAL_OBS_T* Obs_signal_row(S16 gnss_type, S16 svid);
+// The satellite's signals by place and, in mask, those measured in the
+// current epoch (a bit per place); nullptr (mask 0) for no such satellite.
+const SIGNAL_OBS_T* Obs_signal_row(S16 gnss_type, S16 svid, U08* mask);
+// A constellation's rows of signals and their masks, satellite svid at svid - 1
+// (for an epoch's satellites, read once per constellation); false for none.
+bool Obs_signal_table(S16 gnss_type, const SIGNAL_OBS_T (**rows)[SIGNALS_PER_SYSTEM],
+                      const U08** masks);
 // Adds loss-of-lock indicator bits to one signal of the current epoch (1
 // when it was measured).
 S16 Obs_add_signal_lli(S16 gnss_type, S16 svid, int slot, U08 lli);

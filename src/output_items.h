@@ -56,16 +56,21 @@ typedef struct {
   S16 nsig;  // signal records that follow
 } SIGNAL_EPOCH_T;
 
+// A signal's four values (code, phase, Doppler, strength) come as the
+// thousandths of the magnitude their F14.3 fields show, computed on the
+// converting thread, so that the writer thread only writes digits. A value
+// the receiver did not measure (its 0 for a phase or a Doppler) has no field,
+// nor has one no F14.3 field holds (not finite, or too large).
 typedef struct {
   char letter;    // system letter
   U08 gnss_type;  // its constellation
   U08 sat;        // number as written (G02: 2, S20: 20)
   U08 signal;     // SignalId
   U08 lli;
-  S16 cn0;
-  F32 doppler;
-  D64 pr;
-  D64 carr_phase;
+  U08 present;        // bit k: value k has a field
+  U08 overflow;       // bit k: value k was measured but no F14.3 field holds it
+  U08 negative;       // bit k: value k is negative (-0.000 included)
+  uint64_t field[4];  // thousandths of each value's magnitude
 } SIGNAL_REC_T;
 
 // The largest standard epoch: every signal of every satellite.

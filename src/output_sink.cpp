@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -226,10 +227,11 @@ void rebuild(Sink* s, const char* text, size_t len) {
   out = ok ? File_open(fresh.c_str(), "ab") : nullptr;
   FILE* in = File_open(s->path.c_str(), "rb");
   ok = out != nullptr && in != nullptr && fseek(in, old_header, SEEK_SET) == 0;
-  std::vector<char> chunk(1 << 20);
+  constexpr size_t kChunk = 1 << 20;
+  std::unique_ptr<char[]> chunk(new char[kChunk]);  // filled by each read, never cleared
   for (long at = old_header; ok && at < end;) {
-    size_t n = fread(chunk.data(), 1, (size_t)std::min<long>((long)chunk.size(), end - at), in);
-    ok = n > 0 && fwrite(chunk.data(), 1, n, out) == n;
+    size_t n = fread(chunk.get(), 1, (size_t)std::min<long>((long)kChunk, end - at), in);
+    ok = n > 0 && fwrite(chunk.get(), 1, n, out) == n;
     at += (long)n;
   }
   if (in != nullptr) fclose(in);

@@ -77,13 +77,6 @@ const SIGNAL_REC_T* in_band(const SIGNAL_REC_T* recs, int first, int end, char b
   return nullptr;
 }
 
-void signal_values(const SIGNAL_REC_T& r, D64 v[4]) {
-  v[0] = r.pr;
-  v[1] = r.carr_phase;
-  v[2] = (D64)r.doppler;
-  v[3] = (D64)r.cn0;
-}
-
 void put_id(char* p, const SIGNAL_REC_T& r) {
   p[0] = r.letter;
   p[1] = (char)('0' + r.sat / 10 % 10);
@@ -116,11 +109,9 @@ CrxSat compact_satellite(const SIGNAL_REC_T* recs, int first, int end, const std
   memset(c.flags, ' ', sizeof c.flags);
   for (char band : bands) {
     const SIGNAL_REC_T* r = in_band(recs, first, end, band);
-    D64 v[4] = {0, 0, 0, 0};
-    if (r != nullptr) signal_values(*r, v);
     for (int k = 0; k < 4 && c.nfields < CRX_MAX_FIELDS; k++, c.nfields++) {
       int64_t thousandths = 0;
-      bool holds = r != nullptr && Std_value_holds(v[k], &thousandths);
+      bool holds = Std_signal_thousandths(r, k, &thousandths);
       c.present[c.nfields] = holds;
       c.value[c.nfields] = thousandths;
       if (holds && k == 1 && r->lli != 0) c.flags[2 * c.nfields] = (char)('0' + r->lli % 10);
@@ -180,10 +171,8 @@ void Rinex2_format_epoch(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, std:
     int field = 0, p = 0;
     for (char band : bands) {
       const SIGNAL_REC_T* r = in_band(recs, i, end, band);
-      D64 v[4] = {0, 0, 0, 0};
-      if (r != nullptr) signal_values(*r, v);
       for (int k = 0; k < 4; k++) {
-        p += Std_field(line + p, r != nullptr, v[k], k == 1 && r != nullptr ? r->lli : 0);
+        p += Std_signal_field(line + p, r, k);
         if (++field % kFieldsPerLine == 0 || field == 4 * (int)bands.size()) {
           while (p > 0 && line[p - 1] == ' ') p--;
           line[p++] = '\n';

@@ -129,14 +129,6 @@ int satellite_count(const SIGNAL_REC_T* recs, int n) {
   return count;
 }
 
-// The values of a signal's four types (code, phase, Doppler, strength).
-void signal_values(const SIGNAL_REC_T& r, D64 v[4]) {
-  v[0] = r.pr;
-  v[1] = r.carr_phase;
-  v[2] = (D64)r.doppler;
-  v[3] = (D64)r.cn0;
-}
-
 // A satellite's fields in the compact form, in header order.
 CrxSat compact_satellite(const SIGNAL_REC_T* recs, int first, int end) {
   CrxSat c = {};
@@ -147,18 +139,15 @@ CrxSat compact_satellite(const SIGNAL_REC_T* recs, int first, int end) {
   const std::vector<int>& signals = Signal_plan().signals[recs[first].gnss_type];
   int at = first;
   for (int id : signals) {
-    bool measured = at < end && recs[at].signal == id;
-    D64 v[4] = {0, 0, 0, 0};
-    if (measured) signal_values(recs[at], v);
+    const SIGNAL_REC_T* r = at < end && recs[at].signal == id ? &recs[at] : nullptr;
     for (int k = 0; k < 4 && c.nfields < CRX_MAX_FIELDS; k++, c.nfields++) {
       int64_t thousandths = 0;
-      bool holds = measured && Std_value_holds(v[k], &thousandths);
+      bool holds = Std_signal_thousandths(r, k, &thousandths);
       c.present[c.nfields] = holds;
       c.value[c.nfields] = thousandths;
-      if (holds && k == 1 && recs[at].lli != 0)
-        c.flags[2 * c.nfields] = (char)('0' + recs[at].lli % 10);
+      if (holds && k == 1 && r->lli != 0) c.flags[2 * c.nfields] = (char)('0' + r->lli % 10);
     }
-    if (measured) at++;
+    if (r != nullptr) at++;
   }
   return c;
 }
@@ -210,7 +199,6 @@ void Rinex3_format_epoch(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, std:
   constexpr int kLongestLine = 4 + 16 * 4 * SIGNALS_PER_SYSTEM + 2;
   memcpy(block, start, (size_t)n);
   block[n++] = '\n';
-  long blank = 0;
   for (int i = 0; i < e.nsig;) {
     if (n > (int)sizeof block - kLongestLine) {
       out->append(block, (size_t)n);
@@ -229,14 +217,7 @@ void Rinex3_format_epoch(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, std:
         p += 64;
         continue;
       }
-      D64 v[4];
-      signal_values(recs[at], v);
-      for (int k = 0; k < 4; k++, p += 16) {
-        bool holds = RINEX_format_f14_3(p, v[k]);
-        if (!holds) memset(p, ' ', 14), blank++;
-        p[14] = holds && k == 1 && recs[at].lli != 0 ? (char)('0' + recs[at].lli % 10) : ' ';
-        p[15] = ' ';
-      }
+      p = Std_put_signal(p, recs[at]);
       at++;
     }
     while (p > line + 3 && p[-1] == ' ') p--;
@@ -245,5 +226,4 @@ void Rinex3_format_epoch(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, std:
     i = end;
   }
   out->append(block, (size_t)n);
-  Std_add_blank_values(blank);
 }

@@ -462,6 +462,7 @@ void RINEX_start_writing(bool threads) {
   Unflushed = false;
   Checkpoints = 0;
   Std_reset_blank_values();
+  Signal_reset_unwritable_values();
   RINEX_output_start(threads);
 }
 
@@ -552,9 +553,9 @@ void RINEX_output_report() {
   if (Crx_blank_values() > 0)
     printf("Compact RINEX: %ld values that no 14-column field holds written as blank fields\n",
            Crx_blank_values());
-  if (Std_blank_values() > 0)
-    printf("Values that no 14-column field holds, written as blank fields: %ld\n",
-           Std_blank_values());
+  long blank = Std_blank_values() + Signal_unwritable_values();
+  if (blank > 0)
+    printf("Values that no 14-column field holds, written as blank fields: %ld\n", blank);
   if (Late_epochs > 0)
     printf("Epochs not later than one already written into their file, left out: %ld\n",
            Late_epochs);

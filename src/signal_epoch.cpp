@@ -10,6 +10,7 @@
 #include "obs.h"
 #include "output_items.h"
 #include "output_stage.h"
+#include "rinex_format.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ const S16 kSystemOrder[] = {GNSS_TYPE_GPS, GNSS_TYPE_GLO,  GNSS_TYPE_GAL,
                             GNSS_TYPE_BD2, GNSS_TYPE_QZSS, GNSS_TYPE_SBAS};
 
 TypePlan Plan;
+long Unwritable;  // values measured that no F14.3 field holds
 // Per constellation: the plan's signals and their places in the store.
 struct Listed {
   int count;
@@ -24,6 +26,28 @@ struct Listed {
   U08 slot[SIGNALS_PER_SYSTEM];
 };
 Listed Listed_signals[GNSS_NTYPE];
+
+// The record's four values as thousandths. The receiver sends 0 for a phase
+// or a Doppler it did not measure: no field, as RINEX leaves a value that is
+// not there. C/N0 is a whole number: its thousandths need no conversion.
+void set_values(const SIGNAL_OBS_T& s, SIGNAL_REC_T* r) {
+  r->present = r->overflow = r->negative = 0;
+  const D64 v[3] = {s.pr, s.carr_phase, (D64)s.doppler};
+  for (int k = 0; k < 3; k++) {
+    if (k > 0 && v[k] == 0) continue;
+    bool negative;
+    if (!RINEX_f14_3_magnitude(v[k], &r->field[k], &negative)) {
+      r->overflow = (U08)(r->overflow | 1 << k);
+      Unwritable++;
+      continue;
+    }
+    r->present = (U08)(r->present | 1 << k);
+    r->negative = (U08)(r->negative | (negative ? 1 << k : 0));
+  }
+  r->field[3] = (uint64_t)(s.cn0 < 0 ? -s.cn0 : s.cn0) * 1000;
+  r->present = (U08)(r->present | 1 << 3);
+  r->negative = (U08)(r->negative | (s.cn0 < 0 ? 1 << 3 : 0));
+}
 
 SIGNAL_EPOCH_T epoch_head(S16 flag) {
   SIGNAL_EPOCH_T e = {};
@@ -56,29 +80,32 @@ void Signal_put_epoch() {
     const Listed& listed = Listed_signals[type];
     if (listed.count == 0) continue;
     char letter = Codes_letter(type);
+    const SIGNAL_OBS_T(*rows)[SIGNALS_PER_SYSTEM];
+    const U08* masks;
+    if (!Obs_signal_table(type, &rows, &masks)) continue;
     for (uint64_t sats = Obs_signal_satellites(type); sats != 0; sats &= sats - 1) {
       S16 svid = (S16)(__builtin_ctzll(sats) + 1);
-      U08 mask = Obs_signal_mask(type, svid);
-      const SIGNAL_OBS_T* row = Obs_signal_row(type, svid);
+      U08 mask = masks[svid - 1];
+      U08 sat = (U08)Obs_convert_internal_svid_to_rinex_sat_number(type, svid);
       for (int i = 0; i < listed.count; i++) {
         if (!((mask >> listed.slot[i]) & 1) || e.nsig >= MAX_EPOCH_SIGNALS) continue;
-        const SIGNAL_OBS_T* s = &row[listed.slot[i]];
+        const SIGNAL_OBS_T* s = &rows[svid - 1][listed.slot[i]];
         SIGNAL_REC_T& r = recs[e.nsig++];
         r.letter = letter;
         r.gnss_type = (U08)type;
-        r.sat = (U08)Obs_convert_internal_svid_to_rinex_sat_number(type, svid);
+        r.sat = sat;
         r.signal = listed.id[i];
         r.lli = s->lli;
-        r.cn0 = s->cn0;
-        r.doppler = s->doppler;
-        r.pr = s->pr;
-        r.carr_phase = s->carr_phase;
+        set_values(*s, &r);
       }
     }
   }
   memcpy(item, &e, sizeof e);
   Stage_commit((U32)(sizeof e + (size_t)e.nsig * sizeof(SIGNAL_REC_T)));
 }
+
+long Signal_unwritable_values() { return Unwritable; }
+void Signal_reset_unwritable_values() { Unwritable = 0; }
 
 void Signal_put_event(S32 week, D64 tow) {
   SIGNAL_EPOCH_T e = epoch_head(5);

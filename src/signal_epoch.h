@@ -15,6 +15,9 @@ const S16* Signal_system_order();
 int Signal_system_count();
 // Hands the store's current epoch to the writer.
 void Signal_put_epoch();
+// Values measured that no F14.3 field holds (written as blank fields), since the reset.
+long Signal_unwritable_values();
+void Signal_reset_unwritable_values();
 // Hands an event at a GPS time to the writer.
 void Signal_put_event(S32 week, D64 tow);
 

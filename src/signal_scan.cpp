@@ -5,6 +5,7 @@
 #include "signal_scan.h"
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "const.h"
@@ -19,6 +20,8 @@ constexpr size_t kBlock = 1 << 20;
 constexpr size_t kExtHeader = 14, kExtRecord = 31;
 constexpr size_t kOriHeader = 3, kOriRecord = 23;
 constexpr S16 kNoKind = 0, kOriginal = 0xDD, kExtended = 0xE5, kTimeMessage = 0xDC;
+
+constexpr U08 kGlonassCode = 2;  // an 0xE5 record's constellation code, its low four bits
 
 void mark(S16 gnss_type, U08 signal_type, bool* present) {
   int id = Codes_signal_id(gnss_type, signal_type);
@@ -81,14 +84,14 @@ void scan_payload(const U08* p, size_t len, S16* kind, LogScan* scan) {
   if (*kind == kNoKind) *kind = p[0];
   if (p[0] != *kind) return;  // the conversion takes the first kind only
   if (p[0] == kExtended && len >= kExtHeader) {
+    // Each record's first byte marks its signal (looked up at the end); a
+    // GLONASS record tells its slot's channel number.
     size_t n = p[13];
-    for (size_t i = 0; i < n && kExtHeader + (i + 1) * kExtRecord <= len; i++) {
-      S16 type;
-      U08 signal;
-      const U08* r = p + kExtHeader + i * kExtRecord;
-      Decode_extended_signal(r[0], &type, &signal);
-      mark(type, signal, present);
-      if (type == GNSS_TYPE_GLO && r[1] >= 1 && r[1] <= GLO_MAX_SLOT)
+    size_t fit = (len - kExtHeader) / kExtRecord;
+    const U08* r = p + kExtHeader;
+    for (size_t i = 0; i < n && i < fit; i++, r += kExtRecord) {
+      scan->first_bytes[r[0]] = true;
+      if ((r[0] & 0x0F) == kGlonassCode && r[1] >= 1 && r[1] <= GLO_MAX_SLOT)
         scan->glonass_k[r[1]] = (S08)((r[2] & 0x0F) - 7);
     }
   } else if (p[0] == kOriginal && len >= kOriHeader) {
@@ -102,6 +105,17 @@ void scan_payload(const U08* p, size_t len, S16* kind, LogScan* scan) {
 
 LogScan::LogScan() {
   for (S08& k : glonass_k) k = GLONASS_UNKNOWN_K;
+}
+
+// The signals of the 0xE5 records' first bytes seen.
+void mark_first_bytes(LogScan* scan) {
+  for (int b = 0; b < 256; b++) {
+    if (!scan->first_bytes[b]) continue;
+    S16 type;
+    U08 signal;
+    Decode_extended_signal((U08)b, &type, &signal);
+    mark(type, signal, scan->present);
+  }
 }
 
 bool Scan_log(FileSource* log, LogScan* scan) {
@@ -119,9 +133,9 @@ bool Scan_log(FileSource* log, LogScan* scan) {
     S16 kind_ = kNoKind;
   } frames(scan);
   Framer framer(&frames);
-  std::vector<U08> block(kBlock);
+  std::unique_ptr<U08[]> block(new U08[kBlock]);  // filled by each read, never cleared
   std::string why;
-  for (long n; (n = log->read(block.data(), block.size(), &why)) > 0;)
-    framer.feed(block.data(), (size_t)n);
+  for (long n; (n = log->read(block.get(), kBlock, &why)) > 0;) framer.feed(block.get(), (size_t)n);
+  mark_first_bytes(scan);
   return log->rewind();
 }

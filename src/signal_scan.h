@@ -20,6 +20,7 @@ struct LogScan {
   // Every signal of the records of the measurement messages in frames whose
   // checksum matches (of the first kind the log has, as the conversion takes it).
   bool present[SIG_COUNT] = {};
+  bool first_bytes[256] = {};  // the 0xE5 records' first bytes (constellation and signal)
   // With a period length: the periods (GPS seconds / length) of the
   // measurement epochs' times inside [start, end).
   D64 period = 0, start = -1e300, end = 1e300;

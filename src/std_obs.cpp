@@ -125,21 +125,10 @@ bool Std_glonass_k(S16 slot, const ObsTimes& times, S08* k) {
   return *k != GLONASS_UNKNOWN_K;
 }
 
-bool Std_value_holds(D64 value, int64_t* thousandths) {
-  if (RINEX_f14_3_thousandths(value, thousandths)) return true;
-  Blank_values++;
-  return false;
-}
-
-int Std_field(char* p, bool present, D64 value, U08 lli) {
-  if (present && !RINEX_format_f14_3(p, value)) {
-    Blank_values++;
-    present = false;
-  }
-  if (!present) memset(p, ' ', 14);
-  p[14] = present && lli != 0 ? (char)('0' + lli % 10) : ' ';
-  p[15] = ' ';
-  return 16;
+bool Std_signal_thousandths(const SIGNAL_REC_T* r, int k, int64_t* thousandths) {
+  if (r == nullptr || (r->present >> k & 1) == 0) return false;
+  *thousandths = (r->negative >> k & 1) != 0 ? -(int64_t)r->field[k] : (int64_t)r->field[k];
+  return true;
 }
 
 long Std_blank_values() { return Blank_values; }

@@ -44,8 +44,9 @@ class Framer {
 
   explicit Framer(FrameHandler* handler) : handler_(handler) {}
   // Takes up to n bytes; returns how many were taken: all of them, unless the
-  // handler stopped the framer at a frame's tail.
-  size_t feed(const U08* bytes, size_t n);
+  // handler stopped the framer at a frame's tail. A frame whole in the piece
+  // is handed on where it lies (a decoder may alter its payload there).
+  size_t feed(U08* bytes, size_t n);
   State state() const { return state_; }
   // Start pairs (A0 A1) found so far.
   unsigned long starts() const { return starts_; }
