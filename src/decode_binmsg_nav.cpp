@@ -70,6 +70,15 @@ void learn_almanac_k(U08 string_number, const U32* words) {
   if (slot != 0) Glo_set_almanac_k(slot, Glo_almanac_string_k(words[2]));
 }
 
+// The even almanac strings 6-14 carry a slot's number nA (string bits 77-73)
+// and its health bit CnA (bit 80); the fifth frame's string 14 carries no almanac.
+void learn_almanac_health(U08 string_number, const U32* words) {
+  if (tk < 0 || string_number < 6 || string_number > 14 || string_number % 2 != 0) return;
+  if (tk % 5 == 4 && string_number == 14) return;
+  S16 slot = (S16)((words[0] >> 8) & 0x1F);
+  if (slot >= 1 && slot <= GLO_MAX_SLOT) Glo_set_almanac_health(slot, (S08)((words[0] >> 15) & 1));
+}
+
 }  // namespace
 
 S08 Decode_get_almanac_k_num(S16 slot) { return Glo_almanac_k(slot); }
@@ -126,6 +135,7 @@ void extract_glonass_string_msg(const U08* buf, U16 len, S16* enable_put_p, S16*
     return;
   }
   learn_almanac_k(string_number, words);
+  learn_almanac_health(string_number, words);
 }
 
 void extract_bd2_d1_subframe_msg(const U08* buf, U16 len, S16* enable_put_p, S16* gnss_type_p,

@@ -7,11 +7,21 @@ namespace {
 
 S08 Knum_table[GLO_MAX_SLOT] = {-9, -9, -9, -9, -9, -9, -9, -9, -9, -9, -9, -9,
                                 -9, -9, -9, -9, -9, -9, -9, -9, -9, -9, -9, -9};
+S08 Health_table[GLO_MAX_SLOT];  // the almanac's C bit by slot, -1 unknown
 
 }  // namespace
 
 void Glo_clear_almanac_k() {
   for (S08& k : Knum_table) k = GLONASS_UNKNOWN_K;
+  for (S08& c : Health_table) c = -1;
+}
+
+void Glo_set_almanac_health(S16 slot, S08 c) {
+  if (slot >= 1 && slot <= GLO_MAX_SLOT) Health_table[slot - 1] = c;
+}
+
+S08 Glo_almanac_health(S16 slot) {
+  return slot >= 1 && slot <= GLO_MAX_SLOT ? Health_table[slot - 1] : (S08)-1;
 }
 
 void Glo_set_almanac_k(S16 slot, S08 k) {

@@ -13,6 +13,10 @@ void Glo_clear_almanac_k();
 void Glo_set_almanac_k(S16 slot, S08 k);
 // The slot's (1-24) channel number from the almanac; GLONASS_UNKNOWN_K when none.
 S08 Glo_almanac_k(S16 slot);
+// The almanac's health bit C of a slot (1-24): 1 operable, 0 not; -1 when
+// no almanac told it.
+void Glo_set_almanac_health(S16 slot, S08 c);
+S08 Glo_almanac_health(S16 slot);
 // The slot whose channel number an almanac string tells: the odd strings
 // 7-15 of a frame carry one slot each, which the frame's place in the
 // 2.5-minute superframe (from tk, 30-second intervals of the day) fixes; the

@@ -10,6 +10,7 @@
 
 #include "const.h"
 #include "ephemeris.h"
+#include "glonass_channels.h"
 #include "rinex_format.h"
 #include "settings.h"
 #include "time_convert.h"
@@ -87,8 +88,11 @@ bool glonass(S16 slot, S08 k, int version, NavRecord* r) {
                  (U32)((e->p1234 >> 2) & 1) << 4 | (U32)((e->p1234 >> 1) & 1) << 5 |
                  (U32)(e->p1234 & 1) << 6 | (U32)(e->M & 3) << 7;
     bool m = e->M == kGlonassM;  // the delay and the accuracy index come with GLONASS-M
+    // Health flags: bit 0 the almanac's C, bit 1 that C is known, bit 2 string 3's l.
+    S08 c = Glo_almanac_health(slot);
+    U32 flags = (c >= 0 ? (U32)c | 2u : 0u) | (U32)(e->healthy & 1) << 2;
     line(r, 4, v(status), v(m ? e->delta_tau_n : kUnknownDelay), v(m ? e->FT_index : kUnknownUrai),
-         kBlank);
+         v(flags));
   }
   return true;
 }

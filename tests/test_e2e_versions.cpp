@@ -292,8 +292,9 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
   append(&log, frame(glonass_string_payload(3, 7, glonass_almanac_k_string(-7))));  // slot 6: -7
   Meas l1 = {kGps | 0x00, 3, 0x07, 45, 20000000.125, 1000.5, 100.25f, 0x0028};      // LLI 1 + 2
   Meas l2 = {kGps | 0x20, 3, 0x07, 40, 20000001.5, 800.25, 78.0f, 0};
-  Meas r2 = {kGlo | 0x00, 2, 0x0A, 41, 19000000.0, 400.0, 1.5f, 0};  // channel 3
-  append(&log, e5(1, 345659800, {l1, l2, r2}));
+  Meas r2 = {kGlo | 0x00, 2, 0x0A, 41, 19000000.0, 400.0, 1.5f, 0};             // channel 3
+  Meas unmeasured = {kGps | 0x00, 5, 0x07, 33, 20500000.0, 0.0, 0.0f, 0x0008};  // phase, Doppler 0
+  append(&log, e5(1, 345659800, {l1, l2, unmeasured, r2}));
   append(&log, e5(2, 345659900, {l2}));  // L2C alone
   append(&log, e5(3, 345660000, {l1, l2}));
   append(&log, e9(345660.05));
@@ -308,7 +309,10 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
   const std::string g1 = f16(20000000.125) + f16(1000.5, '3') + f16(100.25) + f16(45);
   const std::string g2 = f16(20000001.5) + f16(800.25) + f16(78) + f16(40);
   Lines body = lines(r.obs.substr(r.obs.find("END OF HEADER") + 21));
-  EXPECT_EQ((Lines{"> 2026 01 08 00 00 59.8000000  0  2", cut("G03" + g1 + g2),
+  // The receiver's 0 for a phase or a Doppler it did not measure: blank fields,
+  // and no loss-of-lock digit without a phase.
+  EXPECT_EQ((Lines{"> 2026 01 08 00 00 59.8000000  0  3", cut("G03" + g1 + g2),
+                   cut("G05" + f16(20500000) + std::string(32, ' ') + f16(33)),
                    cut("R02" + f16(19000000) + f16(400) + f16(1.5) + f16(41)),
                    "> 2026 01 08 00 00 59.9000000  0  1", cut("G03" + std::string(64, ' ') + g2),
                    "> 2026 01 08 00 01  0.0000000  0  1", cut("G03" + g1 + g2),
@@ -336,9 +340,9 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
     if (l.size() >= 32 && isdigit((unsigned char)l[1]) && l[3] == ' ' &&
         isdigit((unsigned char)l[28]))
       epochs.push_back(l);
-  EXPECT_EQ((Lines{" 26  1  8  0  0 59.8000000  0  2G03R02", " 26  1  8  0  0 59.9000000  0  1G03",
-                   " 26  1  8  0  1  0.0000000  0  1G03", " 26  1  8  0  1  0.0500000  5  0",
-                   " 26  1  8  0  1  0.1000000  0  1G03"}),
+  EXPECT_EQ((Lines{" 26  1  8  0  0 59.8000000  0  3G03G05R02",
+                   " 26  1  8  0  0 59.9000000  0  1G03", " 26  1  8  0  1  0.0000000  0  1G03",
+                   " 26  1  8  0  1  0.0500000  5  0", " 26  1  8  0  1  0.1000000  0  1G03"}),
             epochs);
 }
 
@@ -481,17 +485,22 @@ std::string e19(double x, char letter = 'E') { return vlntest::expect_e19(x, let
 // A GLONASS set of known fields in each version's record: the health is Bn
 // before 3.04 and Bn's top bit from it on; 3.05 adds the status line (P, P1-P4
 // and M bits, the L1/L2 delay and the accuracy index of a GLONASS-M
-// satellite); the frame time is of the UTC day in 2.11, of the UTC week in 3.x.
+// satellite, and the health flags: the almanac's C with its known bit and
+// string 3's l); the frame time is of the UTC day in 2.11, of the UTC week in 3.x.
 TEST(RinexVersions, GlonassRecordOfEachVersion) {
   GloImmediate v = {};
   v.tk = 2 << 7 | 3 << 1, v.p1 = 2, v.tb = 40, v.p2 = 1, v.bn = 4, v.p = 1, v.p3 = 1, v.m = 1;
   v.nt = 100, v.ft = 3, v.p4 = 1, v.en = 5, v.n4 = 7, v.x = 100000, v.dx = 5000, v.ddx = 3;
   v.y = -200000, v.dy = -7000, v.ddy = -2, v.z = 300000, v.dz = 1000, v.ddz = 1, v.gamma = 5;
-  v.delta_tau = 4, v.tau = -3000;
+  v.delta_tau = 4, v.tau = -3000, v.ln = 1;
   Bytes log = e5(1, 345600000, {{2, 4, 0x0A, 40, 2e7, 1.0, 1.0f, 0}});  // slot 4, channel 3
   auto strings = encode_glonass(v);
-  for (int i = 0; i < 5; i++)
+  for (int i = 0; i < 5; i++) {
     append(&log, frame(glonass_string_payload(4, (uint8_t)(i + 1), strings[(size_t)i])));
+    if (i > 0) continue;  // after string 1 the frame's almanac: slot 4 healthy, slot 5 not
+    append(&log, frame(glonass_string_payload(4, 6, glonass_almanac_health_string(4, 1))));
+    append(&log, frame(glonass_string_payload(4, 8, glonass_almanac_health_string(5, 0))));
+  }
   // Day 100 of the interval from 2020 (N4 7), tb 40 x 15 min Moscow time, 3 h ahead of UTC.
   const double kGpsToGlonassEpoch = 504489600;  // 1980-01-06 to 1996-01-01
   double days = 6 * 1461.0 + 99, tod_utc = 2 * 3600 + 3 * 60 - 10800 + 86400;
@@ -526,7 +535,7 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   // status: P 1, P1 2 (bits 2-3), P2, P3, P4, M 1 (bit 7).
   Lines want = kCases[1].want;
   want.push_back("    " + e19(1 | 2 << 2 | 1 << 4 | 1 << 5 | 1 << 6 | 1 << 7) + e19(4 * 0x1p-30) +
-                 e19(3));
+                 e19(3) + e19(1 | 2 | 4));
   EXPECT_EQ(want, got);
 }
 

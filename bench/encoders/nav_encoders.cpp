@@ -204,6 +204,13 @@ GloString glonass_almanac_k_string(int k) {
   return s;
 }
 
+GloString glonass_almanac_health_string(int slot, int c) {
+  GloString s = {};
+  glo(&s, 80, 1, c);     // CnA
+  glo(&s, 73, 5, slot);  // nA
+  return s;
+}
+
 Bytes glonass_string_payload(uint8_t slot, uint8_t string_number, const GloString& s) {
   Payload p(0xE1);
   p.u8(slot + 64u).u8(string_number);

@@ -60,6 +60,8 @@ struct GloImmediate {
 typedef std::array<uint8_t, 9> GloString;  // string bits 80..9, most significant first
 std::array<GloString, 5> encode_glonass(const GloImmediate& v);
 GloString glonass_almanac_k_string(int k);  // odd almanac string carrying HnA = k
+// Even almanac string (6-14) of a slot nA with its health bit CnA.
+GloString glonass_almanac_health_string(int slot, int c);
 Bytes glonass_string_payload(uint8_t slot, uint8_t string_number, const GloString& s);
 
 // ---- BeiDou D1 subframes 1-3, subframe 5 page 10, D2 subframe 1 pages 1-10 ----
