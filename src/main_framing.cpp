@@ -2,6 +2,7 @@
 // reads, or a live reader's queue) go through the framer, and every frame
 // whose checksum matches is decoded. While a live line is silent the pass
 // closes periods that are due, makes checkpoints, and watches for a stop.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -43,6 +44,7 @@ class RunFrames : public FrameHandler {
 
   void frame(U08* payload, U16 len, bool checksum_ok, uint64_t start) override {
     if (live_) Journal_frame_at(start);
+    frame_end = start + len + kFrameOverhead;
     if (checksum_ok) {
       Decode_binary_message_process(payload[0], payload, len);
       if (live_) last_frame = start;
@@ -82,6 +84,7 @@ class RunFrames : public FrameHandler {
 
   unsigned long succeed = 0, checksum_error = 0, tail_mismatch = 0;
   uint64_t last_frame = 0;  // where the last good frame began (a live source)
+  uint64_t frame_end = 0;   // where the last frame ends (its tail may not have come yet)
 
  private:
   bool live_;
@@ -116,10 +119,14 @@ void live_idle(bool silent, uint64_t at, RunFrames* frames, Watch* w) {
   if (silent && (D64)(now - w->last_data) >= RINEX_settings().close_after &&
       RINEX_close_overdue(clock_gps_seconds()))
     Journal_end_period(at, RINEX_closed_raw_name());
-  // What was converted before the line fell silent goes to disk now.
+  // What was converted before the line fell silent goes to disk now, and
+  // every byte of the frames received, those that changed no file too (a
+  // navigation message after the last epoch); a frame still coming stays
+  // pending, since its start decides its period's journal.
   if (silent) {
     RINEX_checkpoint_pending();
     frames->sync_journal(at);
+    Journal_sync(std::min(at, frames->frame_end));
   }
   Station_progress(RINEX_open_period());
   Station_report();

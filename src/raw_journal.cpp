@@ -17,6 +17,7 @@ FILE* File;
 std::string Name;
 std::vector<U08> Pending;  // bytes from offset Pending_at on, not yet written
 uint64_t Pending_at;
+uint64_t Synced_at;  // the bytes on disk at the last sync
 bool Failed;
 
 void write_up_to(uint64_t at) {
@@ -71,6 +72,7 @@ void Journal_switch(uint64_t at, const std::string& name, const std::string& clo
   close_file(closed_name);
   Name = Dir + name;
   Failed = false;
+  Synced_at = Pending_at;
   File = File_open(Name.c_str(), "wb");
   if (File == nullptr) {
     printf("Raw journal %s cannot be created: %s\n", Name.c_str(), strerror(errno));
@@ -81,6 +83,8 @@ void Journal_switch(uint64_t at, const std::string& name, const std::string& clo
 void Journal_sync(uint64_t at) {
   if (!On || File == nullptr) return;
   write_up_to(at);
+  if (Pending_at == Synced_at) return;  // nothing new since the last sync
+  Synced_at = Pending_at;
   if (!File_sync(File) && !Failed) {
     printf("Raw journal %s write error: %s\n", Name.c_str(), strerror(errno));
     Failed = true;

@@ -304,6 +304,9 @@ void kill_and_restart(const std::vector<KillCase>& cases) {
   Bytes log = station_log(8000);
   size_t cut = frame_boundary(log, log.size() * 6 / 10);  // about 01:20
   Bytes first(log.begin(), log.begin() + (long)cut), rest(log.begin() + (long)cut, log.end());
+  // The last bytes before the kill are a message that changes no file: the
+  // raw journal holds them all the same.
+  append(&first, frame(Bytes{0x30, 0x01, 0x02}));
   const std::string hour1 = "XXXX00XXX_R_20260080100_01H_10S_MO";
   for (const auto& c : cases) {
     std::vector<std::string> options = {"-dual_freq", "--split", "1h"};
@@ -314,7 +317,17 @@ void kill_and_restart(const std::vector<KillCase>& cases) {
     std::string want_all = converted(run_program(args, "log.dat", log), hour1);
     ASSERT_NE("", want_first) << c.ending;
     std::string out = temp_path("");
-    options.insert(options.end(), {"--output-dir", out, "--status-file", out + "/status.json"});
+    options.insert(options.end(), {"--output-dir", out, "--status-file", out + "/status.json",
+                                   "--raw-dir", out + "/raw"});
+    auto journaled = [&]() {  // the raw files' bytes, in the order of their periods
+      std::vector<std::string> names;
+      for (const auto& f : std::filesystem::directory_iterator(out + "/raw"))
+        names.push_back(f.path().string());
+      std::sort(names.begin(), names.end());
+      std::string all;
+      for (const std::string& n : names) all += read_file(n);
+      return all;
+    };
     std::string incomplete = out + "/" + hour1 + c.ending + ".incomplete";
     {
       Line line(c.line, first);
@@ -331,8 +344,12 @@ void kill_and_restart(const std::vector<KillCase>& cases) {
       std::string status;
       for (int i = 0; i < 100 && status.find(open) == std::string::npos; i++, usleep(50000))
         status = read_file(out + "/status.json");
+      const std::string sent(first.begin(), first.end());
+      for (int i = 0; i < 100 && journaled() != sent; i++) usleep(50000);
       kill(run.pid, SIGKILL);
       finish_program(&run, 0);
+      EXPECT_TRUE(journaled() == sent) << c.ending << ": " << journaled().size() << " of "
+                                       << sent.size() << " bytes in the raw journal";
       EXPECT_TRUE(caught_up) << c.ending << "\n" << rinex_text(incomplete).substr(0, 3000);
       EXPECT_EQ(want_first, rinex_text(incomplete)) << c.ending;     // the project's reader
       if (std::string(c.ending).find(".gz") != std::string::npos) {  // and gzip's own

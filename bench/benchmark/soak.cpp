@@ -263,6 +263,11 @@ int run_soak(double days, const std::string& dir, double drop_hours) {
     return n;
   };
   for (int i = 0; i < 600 && hours_with_files() < hours; i++) usleep(100000);
+  // The last hour's file appears with its first epoch: stop the converter
+  // only once it is idle, every byte sent read and journaled.
+  for (double before = -1, now = cpu_seconds(converter); now != before;
+       before = now, now = cpu_seconds(converter))
+    usleep(700000);
   memory_kb(converter, &rss_end, &peak);
   double cpu_end = cpu_seconds(converter), end_at = seconds_now();
   kill(converter, SIGTERM);

@@ -15,6 +15,8 @@
 
 // Frame buffer size: payload and checksum together must fit.
 enum { FRAME_BUFFER_SIZE = 2000 };
+// Bytes of a frame besides its payload: start pair, length, checksum, tail.
+constexpr int kFrameOverhead = 7;
 
 // Exclusive OR of buf[0] to buf[len-1]; 0 for len 0.
 U08 calculate_checksum(const unsigned char* buf, int len);
