@@ -14,7 +14,10 @@
 
 namespace {
 
-S16 tk = -1;  // 30-second intervals since the start of the GLONASS day, from the last string 1
+// 30-second intervals since the start of the GLONASS day, from the last
+// string 1; none before the first (a log may start in mid-frame).
+constexpr S16 kNoFrame = -1;
+S16 tk = kNoFrame;
 
 // Bytes each extractor reads; a shorter payload is ignored.
 constexpr U16 kGpsSubframeLen = 33;
@@ -85,7 +88,7 @@ S08 Decode_get_almanac_k_num(S16 slot) { return Glo_almanac_k(slot); }
 
 void Decode_init_glonass_almanac() {
   Glo_clear_almanac_k();
-  tk = -1;
+  tk = kNoFrame;
 }
 
 void extract_gps_subframe_msg(const U08* buf, U16 len, S16* enable_put_p, S16* gnss_type_p,

@@ -1,4 +1,4 @@
-// Subframe collection for BeiDou: D1 subframes 1-3 and 5 of the MEO/IGSO
+// Subframe collection for BeiDou: D1 subframes 1-3 (and page 10 of subframe 5) of the MEO/IGSO
 // satellites, and the ten pages of D2 subframe 1 of the geostationary ones.
 #include <cstring>
 
@@ -14,12 +14,11 @@ constexpr int kD1WordsPerSubframe = 10;
 constexpr int kD2WordsPerPage = 5;
 constexpr int kD2Pages = 10;
 constexpr U08 kSubframes123 = 0x07;
-constexpr U08 kSubframe5Bit = 0x10;
 constexpr U32 kUtcPage = 10;
 constexpr S16 kBdsToGpsWeeks = 1356;
 constexpr U32 kSecondsPerHour = 3600;
 
-U32 Bd2_d1_subframe[BD2_TABLE_SV][50];
+U32 Bd2_d1_subframe[BD2_TABLE_SV][3 * kD1WordsPerSubframe];
 U08 Bd2_d1_subframe_flag[BD2_TABLE_SV];
 S32 Bd2_d1_toe[BD2_TABLE_SV];
 U32 Bd2_d2_subframe[BD2_TABLE_SV][100];
@@ -55,11 +54,10 @@ S16 SF_bd2_d1_collect_subframe123(U08 svid, U08 sfid, const U32* dws_p) {
   return 1;
 }
 
+// Subframe 5 page 10 is read as it comes: nothing of subframe 5 is kept.
 S16 SF_bd2_d1_update_subframe5(U08 svid, U08 sfid, const U32* dws_p) {
   if (!valid_svid(svid)) return 0;
-  U32* w = &Bd2_d1_subframe[svid - 1][4 * kD1WordsPerSubframe] - 1;  // w[k] is word k
-  memcpy(w + 1, dws_p, kD1WordsPerSubframe * sizeof(U32));
-  Bd2_d1_subframe_flag[svid - 1] = (U08)(Bd2_d1_subframe_flag[svid - 1] | kSubframe5Bit);
+  const U32* w = dws_p - 1;  // w[k] is word k
   U32 page = WORDEXTR_bd2_extract_unsigned_bits(w[2], 14, 7);
   if (sfid != 5 || page != kUtcPage) return 0;
 

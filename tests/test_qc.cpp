@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "generated_logs.h"
 #include "log_generator.h"
@@ -298,6 +299,14 @@ TEST(Qc, HostileInputsGetTheirReasonAndStatus) {
       {qc + " --help", 0, "usage: vln_qc OBS NAV...", false},
       // Cut in the middle of an epoch, as a plain file cut there is reported.
       {qc + " " + cut + " " + gn, 0, " satellites of a truncated last epoch", false},
+      {qc + " " + day + " " + gn, 3,
+       "vln_qc: the navigation files hold no orbit for any observed satellite at the observation "
+       "times (other satellites, or days apart)\n",
+       true},
+      // A report that cannot be written is refused before any work, with the reason.
+      {qc + " " + day + " " + gn + " --html " + dir + "/none/day.html", 4,
+       "vln_qc: " + dir + "/none/day.html cannot be written: No such file or directory\n", true},
+      {check + " --help", 0, "usage: vln_position_check OBS_FILE [NAV_FILE...]\n", false},
       {check + " " + day + " " + gn, 1,
        "position check: no epoch solved: no epoch holds four satellites with a pseudorange and an "
        "orbit at its time\n",
@@ -316,7 +325,7 @@ TEST(Qc, HostileInputsGetTheirReasonAndStatus) {
     } else {
       EXPECT_NE(std::string::npos, out.find(c.says)) << c.command << "\n" << out;
     }
-    if (c.command.find(check) == 0) {  // no figures where nothing was solved
+    if (c.command.find(check + " " + day) == 0) {  // no figures where nothing was solved
       EXPECT_NE(std::string::npos, out.find("all            0       0          -          -\n"))
           << out;
     }
@@ -405,6 +414,116 @@ TEST(Qc, PublicStationDayAndRealFilesOfOtherPrograms) {
   size_t page = qc_html(r).size();
   printf("the page of the NYA1 day: %zu bytes\n", page);
   EXPECT_LT(page, 1500000u);
+}
+
+// Every real observation file with navigation files of its day: single-point
+// medians within what one frequency reaches, against the header position.
+// Delft's GPS file holds orbits of three of its satellites in that hour: the
+// report says so instead of a position. A GLONASS navigation file without
+// LEAP SECONDS is dated by the observation header's, else by the table of
+// announced leap seconds: the same positions as with the line, and a note.
+TEST(Qc, PositionsOfEveryRealFileWithTheNavigationFilesOfItsDay) {
+  if (!std::filesystem::exists(std::filesystem::u8path(VLN_SHARED_DATA)))
+    GTEST_SKIP() << "no " << VLN_SHARED_DATA;
+  const std::string d = VLN_SHARED_DATA "/";
+  const std::string nya = d + "station-day/NYA100NOR_S_20241240000_01D_";
+  const struct {
+    std::string obs;
+    std::vector<std::string> nav;
+    std::map<std::string, double> limit;  // metres, by system
+    std::string unsolved;                 // a system never solved and why
+  } kFiles[] = {
+      {d + "rinex2/delf0010.21o",
+       {d + "rinex2/cbw10010.21n.gz", d + "rinex2/dlf10010.21g"},
+       {{"R", 20}, {"all", 20}},
+       "G never solved: fewer than four of its satellites with a navigation record at each epoch "
+       "(records for 3 of its 14 satellites: G01 G07 G08)"},
+      {d + "rinex2/zegv0010.21o",
+       {d + "rinex2/cbw10010.21n.gz", d + "rinex2/amel0010.21g", d + "rinex2/dlf10010.21g"},
+       {{"R", 20}, {"all", 20}},
+       "G never solved"},
+      {d + "crx/KMS300DNK_R_20221591000_01H_30S_MO.crx",
+       {d + "nav4/KMS300DNK_R_20221591000_01H_MN.rnx.gz"},
+       {{"G", 10}, {"E", 10}, {"C", 20}, {"R", 20}, {"all", 10}},
+       "J never solved: fewer than four of its satellites with a navigation record at each epoch "
+       "(records for 1 of its 1 satellites: J04)"},
+      {d + "crx/NYA100NOR_S_20241240000_02H_30S_MO.crx",
+       {nya + "GN.rnx.gz", nya + "EN.rnx.gz", nya + "CN.rnx.gz"},
+       {{"G", 10}, {"E", 10}, {"C", 20}, {"all", 10}},
+       ""},
+  };
+  for (const auto& f : kFiles) {
+    QcReport r;
+    std::string error;
+    ASSERT_EQ(kQcOk, qc_report_files(f.obs, f.nav, 10, &r, &error)) << error;
+    for (const auto& l : f.limit) {
+      const QcPosition& p = position(r, l.first);
+      EXPECT_GT(p.solved, 0) << f.obs << " " << l.first;
+      EXPECT_LT(p.median, l.second) << f.obs << " " << l.first;
+    }
+    EXPECT_NE(std::string::npos, qc_text(r).find(f.unsolved)) << f.obs;
+  }
+  // Delft with its GLONASS file: the leap seconds from the file, the header, the table.
+  std::string obs = read_file(d + "rinex2/delf0010.21o"),
+              glo = read_file(d + "rinex2/dlf10010.21g");
+  const std::string leap_line = header_line("    18", "LEAP SECONDS");
+  std::string dir = temp_path("");
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir + "/leap.21g", std::ios::binary)
+      << glo.insert(glo.find(header_line("", "END OF HEADER")), leap_line);
+  std::ofstream(dir + "/noleap.21o", std::ios::binary) << obs.erase(obs.find(leap_line), 81);
+  const struct {
+    std::string obs, glonass, note;
+  } kLeap[] = {
+      {d + "rinex2/delf0010.21o", dir + "/leap.21g", ""},
+      {d + "rinex2/delf0010.21o", d + "rinex2/dlf10010.21g",
+       "leap seconds 18 from the observation header: no navigation file gives them"},
+      {dir + "/noleap.21o", d + "rinex2/dlf10010.21g",
+       "leap seconds 18 from the table of announced leap seconds (IERS Bulletin C, to "
+       "2026-06-30): neither the navigation files nor the observation header give them"},
+  };
+  double median = 0;
+  for (const auto& c : kLeap) {
+    QcReport r;
+    std::string error;
+    ASSERT_EQ(kQcOk, qc_report_files(c.obs, {c.glonass}, 10, &r, &error)) << error;
+    if (c.note.empty()) median = position(r, "R").median;
+    EXPECT_DOUBLE_EQ(median, position(r, "R").median) << c.glonass;
+    EXPECT_LT(median, 20.0);
+    std::string leap_notes;
+    for (const std::string& n : r.notes)
+      if (n.find("leap seconds") != std::string::npos) leap_notes += n;
+    EXPECT_EQ(c.note, leap_notes) << c.glonass;
+  }
+  std::filesystem::remove_all(dir);
+}
+
+// The sample, converted with one frequency and with two, is clean: no slip
+// (the generator's satellites fly on where their broadcast sets change) and
+// no receiver clock jump.
+TEST(Qc, TheSampleGivesACleanReport) {
+  std::string sample = read_file(VLN_SAMPLE_LOG);
+  for (bool dual : {false, true}) {
+    std::vector<std::string> args = {"log.dat"};
+    if (dual) args.push_back("-dual_freq");
+    auto run = run_program(args, "log.dat", Bytes(sample.begin(), sample.end()));
+    ObsFile obs;
+    bc::NavData nav;
+    std::string error;
+    ASSERT_TRUE(read_obs_text(run.obs, "log.obs", &obs, &error)) << error;
+    ASSERT_TRUE(bc::read_nav_text(run.nav, &nav));
+    QcReport r = qc_analyse(obs, nav, 10);
+    std::string slips;
+    for (const QcSlip& k : r.slips) slips += qc_time_text(k.t) + " " + k.sat + " " + k.code + "\n";
+    EXPECT_EQ("", slips) << dual;
+    EXPECT_TRUE(r.clock_jumps.empty()) << dual;
+    std::string text = qc_text(r);  // no negative zero: "-0.0" is "0.0"
+    for (size_t at = text.find("-0."); at != std::string::npos; at = text.find("-0.", at + 1)) {
+      size_t end = text.find_first_not_of("0123456789", at + 3);
+      EXPECT_NE(std::string::npos, text.substr(at, end - at).find_first_of("123456789"))
+          << text.substr(at, 12);
+    }
+  }
 }
 
 TEST(Qc, GeneratedDayFindsEveryInjectedSlipAndTheNoise) {

@@ -1,6 +1,8 @@
 // The collector's life cycles per constellation and the parameters it stores.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "const.h"
 #include "ephemeris.h"
 #include "nav.h"
@@ -153,4 +155,115 @@ TEST(Subframe, NumbersOutsideTheTablesAreRefused) {
   for (S16 freq : {-1, 2}) EXPECT_EQ(0, Obs_get_lli(GNSS_TYPE_GPS, 32, freq));
   for (S16 geo : {-1, 19, 100})
     EXPECT_EQ(nullptr, Eph_sbas_get_reference(geo));  // PRN 119, 139, 220
+}
+
+// Every per-satellite table of the collectors and decoders, with neighbours
+// n-1, n, n+1 at both ends of each range: their pieces arrive interleaved and
+// the middle one completes its set while both neighbours are half collected,
+// so that a piece, a flag or a record kept at a neighbour's index loses or
+// spoils a record. Each record carries its own satellite's issue of data.
+TEST(Subframe, NeighboursInterleavedInEveryTable) {
+  struct Table {
+    const char* name;
+    std::vector<int> numbers;  // two runs of three neighbours
+    int pieces;
+    // What the set's last piece returns in each cycle (BeiDou GEOs: a new
+    // set counts only when the next cycle repeats it).
+    std::vector<S16> cycles;
+    std::function<S16(int n, int piece, int cycle)> feed;
+    std::function<long(int n)> stored;  // the issue of data of n's record
+  };
+  auto gps_like = [](bool qzss) {
+    return [qzss](int n, int piece, int) {
+      auto sf = gps_set((uint32_t)n, (uint32_t)(0x100 + n));
+      const U32* w = sf[(size_t)piece].data();
+      return qzss ? SF_qzss_collect_subframe123((U08)n, (U08)(piece + 1), w)
+                  : SF_gps_collect_subframe123((U08)n, (U08)(piece + 1), w);
+    };
+  };
+  auto bds = [](int n, int cycle) {
+    BdsEph v = {};
+    v.toe = v.toc = (uint32_t)((cycle == 0 ? 100 : 200) + n);
+    v.sow = 3600;
+    return v;
+  };
+  const std::vector<Table> tables = {
+      {"GPS",
+       {1, 2, 3, 30, 31, 32},
+       3,
+       {1},
+       gps_like(false),
+       [](int n) { return (long)Eph_gps_qzss_get_reference(GNSS_TYPE_GPS, (S16)n)->IODC - 0x100; }},
+      {"QZSS",
+       {1, 2, 3, 8, 9, 10},
+       3,
+       {1},
+       gps_like(true),
+       [](int n) {
+         return (long)Eph_gps_qzss_get_reference(GNSS_TYPE_QZSS, (S16)n)->IODC - 0x100;
+       }},
+      {"GLONASS",
+       {1, 2, 3, 22, 23, 24},
+       5,
+       {1},
+       [](int n, int piece, int) {
+         GloImmediate v = {};
+         v.tb = (uint32_t)(10 + n);
+         auto s = stored_glonass(encode_glonass(v)[(size_t)piece]);
+         return SF_glonass_collect_string((U08)n, (U08)(piece + 1), s.data());
+       },
+       [](int n) { return (long)Eph_glonass_get_reference((S16)n)->tb / 900 - 10; }},
+      {"BeiDou D1",
+       {6, 7, 8, 56, 57, 58},
+       3,
+       {1},
+       [&](int n, int piece, int) {
+         auto w = stored_bds(encode_bds_d1(bds(n, 1))[(size_t)piece], 10);
+         return SF_bd2_d1_collect_subframe123((U08)n, (U08)(piece + 1), w.data());
+       },
+       [](int n) { return (long)Eph_beidou_get_reference((S16)n)->toe / 8 - 200; }},
+      {"BeiDou D2",
+       {1, 2, 3, 61, 62, 63},
+       10,
+       {1, 0, 1},
+       [&](int n, int piece, int cycle) {
+         auto w = stored_bds(encode_bds_d2(bds(n, cycle))[(size_t)piece], 5);
+         return SF_bd2_d2_collect_subframe1_page1_to_10((U08)n, 1, w.data(), (U08)(piece + 1));
+       },
+       [](int n) { return (long)Eph_beidou_get_reference((S16)n)->toe / 8 - 200; }},
+      {"Galileo",
+       {1, 2, 3, 34, 35, 36},
+       5,
+       {1},
+       [](int n, int piece, int) {
+         GalEph v = {};
+         v.iodnav = (uint32_t)n;
+         auto w = stored_galileo(encode_galileo(v)[(size_t)piece]);
+         return SF_gal_collect_word123456((U08)n, (U08)(piece + 1), w.data());
+       },
+       [](int n) { return (long)Eph_gal_get_reference((S16)n)->IOD_nav[0]; }},
+  };
+  for (const Table& t : tables) {
+    SF_init();
+    Eph_init();
+    for (size_t run = 0; run < t.numbers.size(); run += 3) {
+      int b = t.numbers[run + 1];
+      const int order[3] = {b, t.numbers[run], t.numbers[run + 2]};  // the middle one first
+      int final_cycle = (int)t.cycles.size() - 1;
+      for (int cycle = 0; cycle <= final_cycle; cycle++)
+        for (int piece = 0; piece < t.pieces; piece++)
+          for (int n : order) {
+            bool last = piece == t.pieces - 1;
+            if (last && cycle == final_cycle && n != b) continue;  // they complete afterwards
+            EXPECT_EQ(last ? t.cycles[(size_t)cycle] : 0, t.feed(n, piece, cycle))
+                << t.name << " " << n << " piece " << piece << " cycle " << cycle;
+          }
+      EXPECT_EQ(b, t.stored(b)) << t.name;
+      for (int n : {order[1], order[2]}) {
+        EXPECT_NE(b, t.stored(n)) << t.name << " " << n << " holds " << b << "'s record";
+        EXPECT_EQ(1, t.feed(n, t.pieces - 1, final_cycle)) << t.name << " " << n;
+      }
+      for (int n : order) EXPECT_EQ(n, t.stored(n)) << t.name << " " << n;
+    }
+  }
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,15 @@ Bytes damage(const Bytes& log, const std::vector<size_t>& starts, int kind, Rand
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
+    puts(
+        "usage: vln_damage_log INPUT OUT_DIR COUNT [SEED]\n"
+        "  Writes COUNT damaged copies of the raw log INPUT into OUT_DIR (damaged_000.dat\n"
+        "  ...): flipped bytes, a cut, inserted garbage, corrupted frame lengths and record\n"
+        "  counts, measurements that are not finite; the same copies for the same SEED\n"
+        "  (default 7).");
+    return 0;
+  }
   if (argc < 4 || argc > 5 || argv[1][0] == '-') {
     fprintf(stderr, "usage: vln_damage_log INPUT OUT_DIR COUNT [SEED]\n");
     return 2;

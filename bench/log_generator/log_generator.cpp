@@ -76,6 +76,9 @@ struct GloSet {
   gnss::GloState state;
   double acc[3];
   double tau, gamma;
+  // The orbit the satellite flies at tb (the broadcast state rounds it).
+  gnss::GloState truth;
+  double truth_acc[3];
 };
 
 // What the signals of one satellite share at an epoch: the geometry, the
@@ -93,7 +96,8 @@ struct Sat {
   double f[kMaxSignals] = {};
   int signal_code[kMaxSignals] = {};
   int signals = 1;
-  // Broadcast data of the current set.
+  // Broadcast data of the current set, and its orbit and clock as the
+  // satellite flies them (not rounded: continuous from one set to the next).
   int set = -1;
   gnss::Kepler kepler = {};
   double group_delay[kMaxSignals] = {};  // s, subtracted from the clock per signal
@@ -344,6 +348,7 @@ GpsLnav gps_ephemeris(Sat* s, int set, int week, double toe_rel, double toe_sow)
   gnss::Kepler k = elements_at(*s, toe_rel, toe_sow);
   k.toc = toe_sow;
   clock_terms(*s, toe_rel, &k);
+  s->kepler = k;  // what the satellite flies; the broadcast values round it
   GpsLnav v = {};
   int id = s->id % 64;
   v.week = (uint32_t)(week % 1024);
@@ -374,7 +379,6 @@ GpsLnav gps_ephemeris(Sat* s, int set, int week, double toe_rel, double toe_sow)
   v.omega = (int32_t)q(&k.omega, kSc31);
   v.omega_dot = (int32_t)q(&k.omega_dot, kSc43);
   v.idot = (int32_t)q(&k.idot, kSc43);
-  s->kepler = k;
   double gamma = (1575.42 / 1227.60) * (1575.42 / 1227.60);
   s->group_delay[0] = tgd;
   s->group_delay[1] = gamma * tgd;
@@ -386,6 +390,7 @@ BdsEph bds_ephemeris(Sat* s, int set, int bdt_week, double toe_rel, double toe_s
   gnss::Kepler k = elements_at(*s, toe_rel, toe_sow);
   k.toc = toe_sow;
   clock_terms(*s, toe_rel + kBdsOffset, &k);
+  s->kepler = k;  // what the satellite flies; the broadcast values round it
   BdsEph v = {};
   int id = s->id;
   v.sow = sow;
@@ -417,7 +422,6 @@ BdsEph bds_ephemeris(Sat* s, int set, int bdt_week, double toe_rel, double toe_s
   v.idot = (int32_t)q(&k.idot, kSc43);
   v.omega0 = (int32_t)q(&k.omega0, kSc31);
   v.omega = (int32_t)q(&k.omega, kSc31);
-  s->kepler = k;
   s->group_delay[0] = tgd1;
   s->group_delay[1] = tgd2;
   other_group_delays(s);
@@ -429,6 +433,7 @@ GalEph galileo_ephemeris(Sat* s, uint32_t iodnav, int week, double toe_rel, doub
   gnss::Kepler k = elements_at(*s, toe_rel, toe_sow);
   k.toc = toe_sow;
   clock_terms(*s, toe_rel, &k);
+  s->kepler = k;  // what the satellite flies; the broadcast values round it
   GalEph v = {};
   int id = s->id;
   v.iodnav = iodnav;
@@ -461,7 +466,6 @@ GalEph galileo_ephemeris(Sat* s, uint32_t iodnav, int week, double toe_rel, doub
   v.bgd_b = (int32_t)q(&bgd_b, 0x1p-32);
   v.wn = (uint32_t)(week - 1024) & 0xFFF;
   v.tow = tow;
-  s->kepler = k;
   double gamma = (1575.42 / 1207.14) * (1575.42 / 1207.14);
   s->group_delay[0] = bgd_b;
   s->group_delay[1] = gamma * bgd_b;
@@ -515,6 +519,8 @@ void plan_glonass(Sat* s, double t_first, double t_last, double week_start_abs) 
   for (; t < t_last + 1800.0; t += 1800.0) {
     GloSet g = {};
     g.t_tb = t;
+    g.truth = truth;
+    for (int i = 0; i < 3; i++) g.truth_acc[i] = acc[i];
     moscow_day(week_start_abs + t, &day, &tod);
     g.tb = (uint32_t)(tod / 900);
     GloImmediate& v = g.raw;
@@ -546,8 +552,10 @@ void plan_glonass(Sat* s, double t_first, double t_last, double week_start_abs) 
 }
 
 // Position and velocity of a GLONASS satellite at t, integrated from the
-// ephemeris of the half hour t falls in, as a user would. The integration
-// advances a base state second by second; other times are one short step away.
+// orbit at the tb of the half hour t falls in (not from its rounded broadcast
+// state, which would move the satellite where the sets change). The
+// integration advances a base state second by second; other times are one
+// short step away.
 gnss::GloState glonass_at(Sat* s, double t) {
   int w =
       s->glo_window > 0 && t >= s->glo_sets[(size_t)s->glo_window].t_tb - 900.0 ? s->glo_window : 0;
@@ -555,18 +563,18 @@ gnss::GloState glonass_at(Sat* s, double t) {
   const GloSet& g = s->glo_sets[(size_t)w];
   if (w != s->glo_window || t < s->glo_t - 2.0) {
     s->glo_window = w;
-    s->glo_state = g.state;
+    s->glo_state = g.truth;
     s->glo_t = g.t_tb;
     double base = std::floor(t);
-    gnss::glonass_integrate(&s->glo_state, g.acc, base - s->glo_t, 30.0);
+    gnss::glonass_integrate(&s->glo_state, g.truth_acc, base - s->glo_t, 30.0);
     s->glo_t = base;
   }
   while (s->glo_t + 1.0 <= t) {
-    gnss::glonass_integrate(&s->glo_state, g.acc, 1.0, 1.0);
+    gnss::glonass_integrate(&s->glo_state, g.truth_acc, 1.0, 1.0);
     s->glo_t += 1.0;
   }
   gnss::GloState at = s->glo_state;
-  gnss::glonass_integrate(&at, g.acc, t - s->glo_t, 2.0);
+  gnss::glonass_integrate(&at, g.truth_acc, t - s->glo_t, 2.0);
   return at;
 }
 
@@ -642,9 +650,8 @@ void satellite_at(Sat* s, double t, const LogClock& c, double pos[3], double* cl
   switch (s->system) {
     case kGlo: {
       gnss::GloState st = glonass_at(s, t);
-      const GloSet& g = glonass_set(*s, t);
       for (int i = 0; i < 3; i++) pos[i] = st.p[i];
-      *clock = -g.tau + g.gamma * (t - g.t_tb);
+      *clock = s->clock.a0 + s->clock.a1 * t;  // the broadcast tau and gamma round it
       return;
     }
     case kSbas: {
@@ -770,8 +777,7 @@ Observed observe(Sat* s, const Geometry& g, int sig, double t_log, Random* rng) 
   o.lost_lock = s->new_lock;
   if (rng->uniform() < 1.0 / 20000.0) {  // a rare cycle slip
     s->ambiguity[sig] += std::floor(rng->noise(1e4));
-    o.lost_lock = true;
-    if (!s->new_lock) Made.slips++;
+    o.lost_lock = true;  // flagged: the file tells it
   }
   if (!s->new_lock && rng->uniform() < Unflagged_slips) {  // a slip of 5 to 50 cycles, unflagged
     double cycles = 5 + std::floor(rng->uniform() * 46);

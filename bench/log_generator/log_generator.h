@@ -41,8 +41,8 @@ struct LogOptions {
   bool beidou3 = false;
 };
 
-// What a log holds that its files cannot tell: the cycle slips made, flagged
-// or not, on satellites already in lock.
+// What a log holds that its files cannot tell: the cycle slips made without
+// a loss-of-lock flag on satellites already in lock.
 struct LogCounts {
   long slips = 0;
   long clock_jumps = 0;

@@ -25,6 +25,57 @@ double seconds_since_gps_epoch(int y, int m, int d, int hh, int mm, double ss) {
   return (double)(days - kGpsEpochDays) * 86400.0 + hh * 3600.0 + mm * 60.0 + ss;
 }
 
+long resolve_glonass_times(NavData* nav, double leap) {
+  long dropped = 0;
+  for (auto& sat : nav->by_sat) {
+    std::vector<Ephemeris>& records = sat.second;
+    for (size_t i = 0; i < records.size();) {
+      Ephemeris& e = records[i];
+      if (e.sys != 'R' || e.leap_known) {
+        i++;
+      } else if (std::isnan(leap)) {
+        records.erase(records.begin() + (long)i);
+        dropped++;
+      } else {
+        e.t_ref = e.t_utc + leap;
+        e.leap_known = true;
+        i++;
+      }
+    }
+  }
+  for (auto it = nav->by_sat.begin(); it != nav->by_sat.end();)
+    it = it->second.empty() ? nav->by_sat.erase(it) : std::next(it);
+  nav->glonass_undated = 0;
+  return dropped;
+}
+
+void merge(NavData* into, const NavData& from) {
+  bool klobuchar = false;
+  for (int i = 0; i < 4; i++) klobuchar = klobuchar || from.alpha[i] != 0 || from.beta[i] != 0;
+  if (klobuchar)
+    for (int i = 0; i < 4; i++) into->alpha[i] = from.alpha[i], into->beta[i] = from.beta[i];
+  if (from.has_leap) into->leap = from.leap, into->has_leap = true;
+  into->glonass_undated += from.glonass_undated;
+  for (const auto& sat : from.by_sat) {
+    std::vector<Ephemeris>& records = into->by_sat[sat.first];
+    records.insert(records.end(), sat.second.begin(), sat.second.end());
+  }
+  for (const auto& k : from.skipped) into->skipped[k.first] += k.second;
+  for (const auto& k : from.skipped_messages) into->skipped_messages[k.first] += k.second;
+}
+
+bool record_span(const NavData& nav, double* first, double* last) {
+  bool any = false;
+  for (const auto& sat : nav.by_sat)
+    for (const Ephemeris& e : sat.second) {
+      double t = e.sys == 'R' && !e.leap_known ? e.t_utc : e.t_ref;
+      *first = any ? std::min(*first, t) : t;
+      *last = any ? std::max(*last, t) : t;
+      any = true;
+    }
+  return any;
+}
+
 std::string sat_key(char sys, int prn) {
   char key[8];
   snprintf(key, sizeof key, "%c%02d", sys, prn);

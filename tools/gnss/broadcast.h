@@ -21,7 +21,10 @@ struct Ephemeris {
   double tgd;      // GPS, QZSS, BeiDou: TGD(1); Galileo: BGD(E5b,E1)
   double bgd_e5a;  // Galileo: BGD(E5a,E1)
   bool fnav;       // Galileo: an F/NAV record (data sources bit 1 or 8)
-  // GLONASS
+  // GLONASS: the record's epoch is UTC; t_ref is it plus the leap seconds,
+  // those of its file where it has them, else settled by resolve_glonass_times.
+  double t_utc;
+  bool leap_known;
   gnss::GloState state;
   double acc[3];
   double tau_neg, gamma;
@@ -31,6 +34,8 @@ struct Ephemeris {
 struct NavData {
   double alpha[4] = {0, 0, 0, 0}, beta[4] = {0, 0, 0, 0};
   double leap = 0;
+  bool has_leap = false;     // some file's header gave LEAP SECONDS
+  long glonass_undated = 0;  // GLONASS records of files without LEAP SECONDS, not yet dated
   std::map<std::string, std::vector<Ephemeris>> by_sat;  // "G05" ...
   std::map<char, long> skipped;  // records of systems without orbits here, by letter
   // RINEX 4 records of other messages of those systems (CNAV, CNV1 ...), by "G CNAV".
@@ -45,6 +50,14 @@ struct SatMeas {
   double omega_e;  // rotation rate for the travel-time correction
   double freq;     // Hz, for the ionosphere scaling
 };
+
+// Dates the GLONASS records whose files gave no leap seconds with these;
+// drops them when leap is NaN (not known), returning how many were dropped.
+long resolve_glonass_times(NavData* nav, double leap);
+// Adds one file's records and header values to another's.
+void merge(NavData* into, const NavData& from);
+// The first and last reference times of the records, false when there is none.
+bool record_span(const NavData& nav, double* first, double* last);
 
 // Seconds from the GPS epoch (1980-01-06) to a calendar time of the same scale.
 double seconds_since_gps_epoch(int y, int m, int d, int hh, int mm, double ss);

@@ -14,6 +14,7 @@
 #include "gnss_models.h"
 #include "nav_reader.h"
 #include "obs_reader.h"
+#include "time_scales.h"
 
 using namespace bc;
 
@@ -23,6 +24,9 @@ struct Group {
   const char* name;
   const char* systems;
 };
+// A solution farther than this (metres) from the header position failed.
+constexpr double kFarSolution = 1000;
+
 const Group kGroups[] = {
     {"GPS", "G"}, {"Galileo", "E"}, {"BeiDou", "C"}, {"GLONASS", "R"}, {"all", "GRECJ"}};
 
@@ -36,6 +40,10 @@ PositionReport check_positions(const std::string& obs_path,
     if (!read_nav_file(path, &nav, &report.error)) return report;
   ObsFile obs;
   if (!read_obs_file(obs_path, &obs, &report.error)) return report;
+  TimeScales scales = settle_time_scales(obs, &nav);
+  report.notes = scales.notes;
+  for (ObsEpoch& e : obs.epochs) e.t += scales.obs_to_gps;
+  bool has_approx = obs.approx[0] != 0 || obs.approx[1] != 0 || obs.approx[2] != 0;
   for (int i = 0; i < 3; i++) report.approx[i] = obs.approx[i];
   // The first pseudorange, carrier phase and Doppler of each system.
   std::map<char, int> code_index, phase_index, doppler_index;
@@ -88,7 +96,9 @@ PositionReport check_positions(const std::string& obs_path,
       double x[3];
       if (!solve(use, nav, e.t, x)) continue;
       double d[3] = {x[0] - report.approx[0], x[1] - report.approx[1], x[2] - report.approx[2]};
-      errors[g].push_back(std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]));
+      double distance = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+      if (has_approx && distance > kFarSolution) continue;  // a failed solution
+      errors[g].push_back(distance);
     }
   }
   for (size_t g = 0; g < errors.size(); g++) {
@@ -138,5 +148,7 @@ std::string format_report(const PositionReport& r) {
              r.phase_doppler_hz, r.phase_doppler_pairs);
   else
     snprintf(text, sizeof text, "phase rate + Doppler: - (no pair of consecutive epochs)\n");
-  return out + text;
+  out += text;
+  for (const std::string& n : r.notes) out += "note: " + n + "\n";
+  return out;
 }

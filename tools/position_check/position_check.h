@@ -11,7 +11,7 @@
 struct PositionStats {
   std::string name;            // "GPS", "Galileo", "BeiDou", "GLONASS", "all"
   int epochs = 0;              // epochs with observations of the constellation
-  int solved = 0;              // epochs with a converged solution
+  int solved = 0;              // epochs with a converged solution within 1 km of the header's
   double median = 0, p95 = 0;  // 3D distance from the header position, metres
 };
 
@@ -25,6 +25,7 @@ struct PositionReport {
   // records), and how many pairs of epochs it was taken over.
   double phase_doppler_hz = 0;
   int phase_doppler_pairs = 0;
+  std::vector<std::string> notes;  // where the leap seconds came from, when it matters
 };
 
 // Reads the files and solves every epoch; several navigation files (RINEX 2's

@@ -10,9 +10,29 @@
 
 #include "position_check.h"
 
+namespace {
+
+const char kUsage[] =
+    "usage: vln_position_check OBS_FILE [NAV_FILE...]\n"
+    "  Single-point positions per constellation and all together, against the\n"
+    "  observation header's APPROX POSITION XYZ (a solution more than 1 km from it\n"
+    "  counts as failed).\n"
+    "  OBS_FILE  RINEX 2.10-4.00 observation file (plain, Compact RINEX, gzip)\n"
+    "  NAV_FILE  its navigation files; without one, OBS_FILE with its last three\n"
+    "            letters replaced by \"nav\"\n"
+    "  --help    this text\n"
+    "Status 0 when some epoch is solved, 1 when none is or a file cannot be read,\n"
+    "2 for a wrong command line.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (argc >= 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
+    fputs(kUsage, stdout);
+    return 0;
+  }
   if (argc < 2 || argv[1][0] == '-') {
-    fprintf(stderr, "usage: vln_position_check OBS_FILE [NAV_FILE...]\n");
+    fputs(kUsage, stderr);
     return 2;
   }
   std::string obs = argv[1];

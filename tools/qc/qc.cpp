@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 namespace {
 
@@ -160,6 +161,8 @@ class Analysis {
  private:
   void span();
   void positions();
+  std::string unsolved_reason(const QcPosition& p, const std::map<char, std::set<int>>& observed,
+                              const std::map<char, std::set<int>>& with_orbit) const;
   void define_signals();
   bool elevation(char sys, int prn, double t, double* az, double* el);
   void expected_counts();
@@ -241,6 +244,7 @@ void Analysis::positions() {
   }
   std::vector<double> sum[6];
   for (auto& s : sum) s.assign(3, 0.0);
+  std::map<char, std::set<int>> observed, with_orbit;  // satellites by system
   double last_t = -1e30;
   // From the header position when there is one: two iterations instead of six.
   bool has_start = obs_.approx[0] != 0 || obs_.approx[1] != 0 || obs_.approx[2] != 0;
@@ -258,19 +262,46 @@ void Analysis::positions() {
       double pr = obs_.values[s.first_value + (size_t)c->second];
       bc::SatMeas m;
       char band = obs_.types.at(s.sys)[(size_t)c->second][1];
-      if (pr > 1e7 && bc::place_satellite(nav_, s.sys, s.prn, e.t, pr, &m, band)) ms.push_back(m);
+      if (pr > 1e7 && bc::place_satellite(nav_, s.sys, s.prn, e.t, pr, &m, band)) {
+        ms.push_back(m);
+        with_orbit[s.sys].insert(s.prn);
+      }
+    }
+    for (int i = 0; i < e.nsat; i++) {
+      const ObsSat& s = obs_.sats[(size_t)(e.first_sat + i)];
+      if (first_code.count(s.sys) != 0) observed[s.sys].insert(s.prn);
     }
     for (size_t g = 0; g < pos.size(); g++) {
+      QcPosition& p = pos[g];
       std::vector<const bc::SatMeas*> use;
+      bool all = p.name == "all";
       for (const bc::SatMeas& m : ms)
-        if (pos[g].name == "all" ? std::string("GRECJ").find(m.sys) != std::string::npos
-                                 : m.sys == pos[g].name[0])
+        if (all ? std::string("GRECJ").find(m.sys) != std::string::npos : m.sys == p.name[0])
           use.push_back(&m);
-      if (use.empty()) continue;
-      pos[g].epochs++;
+      bool seen = false;
+      for (int i = 0; i < e.nsat && !seen; i++) {
+        char sys = obs_.sats[(size_t)(e.first_sat + i)].sys;
+        seen = first_code.count(sys) != 0 &&
+               (all ? std::string("GRECJ").find(sys) != std::string::npos : sys == p.name[0]);
+      }
+      if (!seen) continue;
+      p.epochs++;
+      if (use.size() < 4) {
+        p.few_orbits++;
+        continue;
+      }
       double x[3];
       // The report's mask: what counts for positions is what counts for completeness.
-      if (!bc::solve(use, nav_, e.t, x, has_start ? obs_.approx : nullptr, mask_ / kRad)) continue;
+      if (!bc::solve(use, nav_, e.t, x, has_start ? obs_.approx : nullptr, mask_ / kRad)) {
+        p.failed++;
+        continue;
+      }
+      double off[3] = {x[0] - obs_.approx[0], x[1] - obs_.approx[1], x[2] - obs_.approx[2]};
+      if (has_start &&
+          std::sqrt(off[0] * off[0] + off[1] * off[1] + off[2] * off[2]) > kFarSolution) {
+        p.far++;
+        continue;
+      }
       pos[g].solved++;
       for (int k = 0; k < 3; k++) sum[g][(size_t)k] += x[k];
       pos[g].t.push_back(e.t);
@@ -299,6 +330,7 @@ void Analysis::positions() {
     if (p.solved == 0) {  // no figure rather than a zero that reads as a perfect one
       p.median = p.p95 = NAN;
       for (double& v : p.mean_enu) v = NAN;
+      if (p.epochs > 0) p.unsolved = unsolved_reason(p, observed, with_orbit);
     } else {
       double d[3] = {sum[g][0] / p.solved - ref_[0], sum[g][1] / p.solved - ref_[1],
                      sum[g][2] / p.solved - ref_[2]};
@@ -322,6 +354,34 @@ void Analysis::positions() {
       for (int k = 0; k < 3; k++) p.enu[k].swap(e2[k]);
     }
   }
+}
+
+// Why a system (or all of them) was never solved, from the commonest failure.
+std::string Analysis::unsolved_reason(const QcPosition& p,
+                                      const std::map<char, std::set<int>>& observed,
+                                      const std::map<char, std::set<int>>& with_orbit) const {
+  char mask[32];
+  snprintf(mask, sizeof mask, "%g", mask_ / kRad);
+  if (p.far >= p.few_orbits && p.far >= p.failed)
+    return "its solutions lie more than 1 km from the header position, so they count as failed";
+  if (p.failed >= p.few_orbits)
+    return std::string("fewer than four of its satellites above the ") + mask +
+           " degree mask at each epoch, or the solution did not converge";
+  std::string systems = p.name == "all" ? "GRECJ" : p.name;
+  long seen = 0, orbits = 0;
+  std::string listed;
+  for (char sys : systems) {
+    auto o = observed.find(sys);
+    if (o == observed.end()) continue;
+    seen += (long)o->second.size();
+    auto w = with_orbit.find(sys);
+    if (w == with_orbit.end()) continue;
+    orbits += (long)w->second.size();
+    for (int prn : w->second) listed += " " + bc::sat_key(sys, prn);
+  }
+  if (orbits == 0) return "no navigation record of its satellites at these times";
+  return "fewer than four of its satellites with a navigation record at each epoch (records for " +
+         std::to_string(orbits) + " of its " + std::to_string(seen) + " satellites:" + listed + ")";
 }
 
 void Analysis::define_signals() {
@@ -690,11 +750,15 @@ void Analysis::signal_pass() {
         const Partner* b = partner >= 0 ? &d.partners[(size_t)partner] : nullptr;
         double lb = b != nullptr ? v[b->phase] : NAN;
         double pb = b != nullptr && b->code >= 0 ? v[b->code] : NAN;
+        // A loss of lock the receiver flagged on either phase is its own
+        // report (the LLI column): the arc starts again without a test.
+        bool flagged = lost || (b != nullptr && !std::isnan(lb) && (lli[b->phase] & 1));
         double dt = e.t - tr.t;
         bool continuous =
             dt > 0 && dt <= 1.5 * r_.interval && !std::isnan(la) && !std::isnan(tr.la);
         bool same_pair = continuous && partner >= 0 && partner == tr.partner && !std::isnan(tr.lb);
         double fa = frequency(sat.sys, d.band, obs_.version, glonass_k(sat), glonass_known(sat));
+        if (fa <= 0 && !std::isnan(p)) s.no_frequency++;
         double fb = b != nullptr ? frequency(sat.sys, b->band, obs_.version, glonass_k(sat),
                                              glonass_known(sat))
                                  : 0;
@@ -710,7 +774,9 @@ void Analysis::signal_pass() {
                 (fa * p + fb * pb) / (fa + fb)) /
                wide;
         }
-        if (same_pair && fa > 0 && fb > 0) {
+        if (flagged) {
+          // no test across the receiver's own loss of lock
+        } else if (same_pair && fa > 0 && fb > 0) {
           double step = gnss::kC * (la / fa - lb / fb) - gnss::kC * (tr.la / fa - tr.lb / fb);
           if (std::fabs(step) > kGeometryFreeJump + kGeometryFreeRate * dt)
             method = "geometry-free";
@@ -746,7 +812,7 @@ void Analysis::signal_pass() {
           else
             r_.slips_not_listed++;
         }
-        if (!continuous || lost || slip || partner != tr.partner || jumped) {
+        if (!continuous || flagged || slip || partner != tr.partner || jumped) {
           end_arc(g, slot, &tr);
           tr.mw_count = 0;
           tr.mw_mean = tr.mw_m2 = 0;

@@ -26,7 +26,8 @@ struct QcSignal {
   double mp_sum2 = 0;  // multipath residuals kept, all satellites
   long mp_count = 0;
   int mp_arcs = 0;
-  double mp_rms = NAN;  // the mean of the satellites' RMS, metres
+  double mp_rms = NAN;    // the mean of the satellites' RMS, metres
+  long no_frequency = 0;  // observations whose carrier frequency is not known (GLONASS channels)
 };
 
 // A satellite over the file: per signal its multipath RMS (NaN: none).
@@ -73,6 +74,11 @@ struct QcHeaderCheck {
 struct QcPosition {
   std::string name;  // "G", "E", "C", "R", "J", "all"
   int epochs = 0, solved = 0;
+  // Epochs not solved: fewer than four satellites with orbits; a solution
+  // that failed (fewer than four above the mask, no convergence); one more
+  // than kFarSolution from the header position, a failure too.
+  int few_orbits = 0, failed = 0, far = 0;
+  std::string unsolved;  // why it was never solved, "" when it was
   double median = 0, p95 = 0;
   double mean_enu[3] = {0, 0, 0};
   std::vector<double> t, enu[3];  // each solution, for the plots
@@ -119,9 +125,28 @@ constexpr size_t kMaxListedSlips = 5000;
 constexpr double kShortArc = 600;
 // Seconds of each interval of the time series.
 constexpr double kSeriesStep = 900;
+// A single-point solution farther than this (metres) from the header
+// position is a failed one: no receiver is a kilometre from where it says.
+constexpr double kFarSolution = 1000;
+
+// Exit statuses of vln_qc.
+enum QcStatus {
+  kQcOk = 0,
+  kQcUsage = 1,       // the command line is wrong
+  kQcBadInput = 2,    // an input file cannot be read or is not what it must be
+  kQcMismatch = 3,    // the files do not belong together
+  kQcWriteError = 4,  // a report file cannot be written
+};
 
 // Computes the whole report.
 QcReport qc_analyse(const ObsFile& obs, const bc::NavData& nav, double mask_deg);
+// Reads an observation file and its navigation files and computes the report:
+// the time scales settled (leap seconds from the navigation files, the
+// observation header or the table of announced ones), a navigation file of
+// another day named in the notes. A status other than kQcOk with a message
+// naming the file when the files cannot be used.
+int qc_report_files(const std::string& obs_path, const std::vector<std::string>& nav_paths,
+                    double mask_deg, QcReport* r, std::string* error);
 // Compares the header with a station file's settings (name, value as the
 // converter reads them); the checks go into the report.
 void qc_check_station(const std::map<std::string, std::string>& station, QcReport* r);

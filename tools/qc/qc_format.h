@@ -10,9 +10,13 @@
 
 namespace qcfmt {
 
+// A number as the format writes it, without the sign of a value that
+// rounds to zero ("-0.0" is "0.0").
 inline std::string fmt(const char* format, double v) {
   char text[64];
   snprintf(text, sizeof text, format, v);
+  if (text[0] == '-' && std::string(text + 1).find_first_not_of("0.") == std::string::npos)
+    return text + 1;
   return text;
 }
 

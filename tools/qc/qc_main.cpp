@@ -1,6 +1,7 @@
 // vln_qc OBS NAV... [--html FILE] [--json FILE] [--mask DEG]: the quality
 // report of an observation file with its navigation files, as text on
 // standard output and, when asked, as JSON and a self-contained HTML page.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,10 +15,6 @@
 namespace {
 
 // Exit statuses.
-constexpr int kUsage = 1;       // the command line is wrong
-constexpr int kBadInput = 2;    // an input file cannot be read or is not what it must be
-constexpr int kMismatch = 3;    // the files do not belong together
-constexpr int kWriteError = 4;  // a report file cannot be written
 
 const char kUsageText[] =
     "usage: vln_qc OBS NAV... [--html FILE] [--json FILE] [--mask DEG] [--station-file FILE]\n"
@@ -33,14 +30,38 @@ const char kUsageText[] =
 
 int usage(const char* why) {
   fprintf(stderr, "vln_qc: %s\n%s", why, kUsageText);
-  return kUsage;
+  return kQcUsage;
 }
 
-bool write_file(const std::string& path, const std::string& text) {
-  FILE* f = fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  bool ok = fwrite(text.data(), 1, text.size(), f) == text.size();
-  return fclose(f) == 0 && ok;
+// Whether a file can be made at path: a file beside it is made and removed
+// (an existing report is not touched before the work is done).
+bool can_write(const std::string& path, std::string* why) {
+  std::string probe = path + ".vln_qc_probe";
+  FILE* f = fopen(probe.c_str(), "wb");
+  if (f == nullptr) {
+    *why = strerror(errno);
+    return false;
+  }
+  fclose(f);
+  remove(probe.c_str());
+  return true;
+}
+
+// Writes beside the path and renames over it, so that a report is whole or absent.
+bool write_file(const std::string& path, const std::string& text, std::string* why) {
+  std::string temporary = path + ".vln_qc_probe";
+  FILE* f = fopen(temporary.c_str(), "wb");
+  bool ok = f != nullptr && fwrite(text.data(), 1, text.size(), f) == text.size();
+  ok = f != nullptr && fclose(f) == 0 && ok;
+  if (ok) {
+    remove(path.c_str());  // Windows renames over no file
+    ok = rename(temporary.c_str(), path.c_str()) == 0;
+  }
+  if (!ok) {
+    *why = strerror(errno);
+    remove(temporary.c_str());
+  }
+  return ok;
 }
 
 }  // namespace
@@ -75,40 +96,30 @@ int main(int argc, char** argv) {
   }
   if (files.size() < 2)
     return usage("an observation file and at least one navigation file are needed");
-  ObsFile obs;
-  std::string error;
-  if (!read_obs_file(files[0], &obs, &error)) {
-    fprintf(stderr, "vln_qc: %s\n", error.c_str());
-    return kBadInput;
-  }
-  if (obs.epochs.empty()) {
-    fprintf(stderr, "vln_qc: %s: no observation epoch\n", files[0].c_str());
-    return kBadInput;
-  }
-  bc::NavData nav;
-  for (size_t i = 1; i < files.size(); i++) {
-    size_t before = 0;
-    for (const auto& s : nav.by_sat) before += s.second.size();
-    if (!bc::read_nav_file(files[i], &nav, &error)) {
-      fprintf(stderr, "vln_qc: %s\n", error.c_str());
-      return kBadInput;
-    }
-    size_t after = 0;
-    for (const auto& s : nav.by_sat) after += s.second.size();
-    if (after == before) {
-      fprintf(stderr, "vln_qc: %s: no navigation record it can use\n", files[i].c_str());
-      return kBadInput;
-    }
-  }
   Settings station;
   if (!station_file.empty()) {
     std::string why = Settings_read_file(station_file, &station);
     if (!why.empty()) {
       fprintf(stderr, "vln_qc: %s\n", why.c_str());
-      return kBadInput;
+      return kQcBadInput;
     }
   }
-  QcReport r = qc_analyse(obs, nav, mask);
+  // A report file that cannot be written is refused before the work, with the system's reason.
+  for (const std::string& path : {json, html}) {
+    std::string why;
+    if (!path.empty() && !can_write(path, &why)) {
+      fprintf(stderr, "vln_qc: %s cannot be written: %s\n", path.c_str(), why.c_str());
+      return kQcWriteError;
+    }
+  }
+  QcReport r;
+  std::string error;
+  int status = qc_report_files(files[0], std::vector<std::string>(files.begin() + 1, files.end()),
+                               mask, &r, &error);
+  if (status != 0) {
+    fprintf(stderr, "vln_qc: %s\n", error.c_str());
+    return status;
+  }
   r.version = VLN_VERSION;
   if (!station_file.empty()) {
     std::map<std::string, std::string> given;
@@ -116,24 +127,13 @@ int main(int argc, char** argv) {
       if (station.given[id]) given[Settings_name(id)] = station.text[id];
     qc_check_station(given, &r);
   }
-  r.obs_file = files[0];
-  r.nav_files.assign(files.begin() + 1, files.end());
-  long expected = 0;
-  for (const QcSignal& s : r.signals) expected += s.expected > 0 ? s.expected : 0;
-  if (expected == 0) {
-    fprintf(stderr,
-            "vln_qc: the navigation files hold no orbit for any observed satellite at the "
-            "observation times (other satellites, or days apart)\n");
-    return kMismatch;
-  }
   fputs(qc_text(r).c_str(), stdout);
-  if (!json.empty() && !write_file(json, qc_json(r))) {
-    fprintf(stderr, "vln_qc: %s cannot be written\n", json.c_str());
-    return kWriteError;
-  }
-  if (!html.empty() && !write_file(html, qc_html(r))) {
-    fprintf(stderr, "vln_qc: %s cannot be written\n", html.c_str());
-    return kWriteError;
+  for (const auto& out : {std::make_pair(json, &qc_json), std::make_pair(html, &qc_html)}) {
+    std::string why;
+    if (!out.first.empty() && !write_file(out.first, out.second(r), &why)) {
+      fprintf(stderr, "vln_qc: %s cannot be written: %s\n", out.first.c_str(), why.c_str());
+      return kQcWriteError;
+    }
   }
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
 
 #include "qc.h"
 #include "qc_format.h"
@@ -270,8 +271,7 @@ std::string position_charts(const QcReport& r) {
     if (p.t.empty()) {
       if (p.epochs > 0)
         s += "<p>" + p.name + ": observed in " + std::to_string(p.epochs) +
-             " epochs, never solved (fewer than four satellites of it with orbits above 5 "
-             "degrees, or no orbits).</p>";
+             " epochs, never solved: " + html_escape(p.unsolved) + ".</p>";
       continue;
     }
     double own = 1;
@@ -287,13 +287,15 @@ std::string position_charts(const QcReport& r) {
 namespace {
 
 // The parameters of the methods, so that a script can tell how the figures were made.
-std::string qc_method_json() {
+std::string qc_method_json(double mask_deg) {
   return "{\"slips\": {\"geometry_free_m\": 0.05, \"geometry_free_m_per_s\": 0.003, "
          "\"wide_lane_cycles\": 5, \"wide_lane_sigmas\": 4, \"wide_lane_settle_epochs\": 5, "
          "\"doppler_cycles\": 2, \"doppler_cycles_per_s\": 0.2, \"doppler_clock\": "
          "\"median of the epoch\"}, \"multipath\": {\"window_s\": 1800, \"outlier_sigmas\": 3, "
          "\"shortest_arc_epochs\": 10, \"figure\": \"mean of the satellites' RMS\"}, "
-         "\"positions\": {\"elevation_mask_deg\": 5, \"ionosphere\": \"Klobuchar\"}, "
+         "\"positions\": {\"elevation_mask_deg\": " +
+         fmt("%g", mask_deg) +
+         ", \"ionosphere\": \"Klobuchar\", \"failed_beyond_m\": 1000}, "
          "\"short_arc_s\": 600, \"series_s\": 900, \"clock_jump_ms\": 0.5}";
 }
 
@@ -340,6 +342,12 @@ std::string qc_text(const QcReport& r) {
              figure(p.mean_enu[2], "%.3f").c_str());
     s += line;
   }
+  for (const QcPosition& p : r.positions) {
+    if (!p.unsolved.empty()) s += "  " + p.name + " never solved: " + p.unsolved + "\n";
+    if (p.far > 0 && p.solved > 0)
+      s += "  " + p.name + ": " + std::to_string(p.far) +
+           " solutions more than 1 km from the header position counted as failed\n";
+  }
   s += qc_sections_text(r);
   if (!r.skipped.empty()) s += "\nskipped:\n";
   for (const auto& k : r.skipped) s += "  " + std::to_string(k.second) + " " + k.first + "\n";
@@ -358,7 +366,7 @@ std::string qc_json(const QcReport& r) {
        ", \"last_epoch\": " + json_string(qc_time_text(r.last)) +
        ", \"interval_s\": " + json_number(r.interval) +
        ", \"mask_deg\": " + json_number(r.mask_deg, "%.1f") +
-       ",\n \"header\": " + qc_header_json(r) + ",\n \"method\": " + qc_method_json() +
+       ",\n \"header\": " + qc_header_json(r) + ",\n \"method\": " + qc_method_json(r.mask_deg) +
        ",\n \"epochs\": {\"present\": " + std::to_string(r.epochs_present) +
        ", \"expected\": " + std::to_string(r.epochs_expected) + ", \"gaps\": [";
   for (size_t i = 0; i < r.gaps.size(); i++)
@@ -392,7 +400,11 @@ std::string qc_json(const QcReport& r) {
          ", \"solved\": " + std::to_string(p.solved) +
          ", \"median_3d_m\": " + json_number(p.median) + ", \"p95_3d_m\": " + json_number(p.p95) +
          ", \"mean_enu_m\": [" + json_number(p.mean_enu[0], "%.4f") + ", " +
-         json_number(p.mean_enu[1], "%.4f") + ", " + json_number(p.mean_enu[2], "%.4f") + "]}";
+         json_number(p.mean_enu[1], "%.4f") + ", " + json_number(p.mean_enu[2], "%.4f") +
+         "], \"unsolved_few_orbits\": " + std::to_string(p.few_orbits) +
+         ", \"unsolved_failed\": " + std::to_string(p.failed) +
+         ", \"unsolved_beyond_1km\": " + std::to_string(p.far) + ", \"never_solved_because\": " +
+         (p.unsolved.empty() ? std::string("null") : json_string(p.unsolved)) + "}";
     first = false;
   }
   s += "},\n \"skipped\": {";
@@ -496,16 +508,24 @@ std::string qc_html(const QcReport& r) {
       s += scatter(std::string(1, g.system) + " " + g.code + " multipath (with " + g.second + ")",
                    "mp", it->second, -3, 3, "metres", system_colour(g.system));
   }
-  std::string without;
+  // Each signal without a chart, with the reason that holds for it.
+  std::map<std::string, std::string> without;  // reason -> signals
   for (const QcSignal& g : r.signals) {
     auto it = r.mp_el.find(std::string(1, g.system) + " " + g.code);
-    if (it == r.mp_el.end() || it->second.empty())
-      without += std::string(without.empty() ? "" : ", ") + g.system + " " + g.code;
+    if (it != r.mp_el.end() && !it->second.empty()) continue;
+    std::string why =
+        g.second.empty() ? "the file has no phase of a second band for the combination"
+        : g.expected < 0 ? "no orbits for the system (no navigation file of it), so no elevations"
+        : g.mp_count > 0 ? "no elevation is known where its multipath was computed"
+        : g.no_frequency > 0
+            ? "its satellites' frequency channels are not known (no GLONASS SLOT / FRQ # and "
+              "no navigation record of them)"
+            : "no arc of 10 epochs above the mask with the phases of both bands";
+    std::string& list = without[why];
+    list += std::string(list.empty() ? "" : ", ") + g.system + " " + g.code;
   }
-  if (!without.empty())
-    s += "<p>No multipath chart for " + without +
-         ": the combination needs the satellite's phase on a second band, and arcs of 10 epochs "
-         "above the mask (SBAS satellites send one frequency here).</p>";
+  for (const auto& w : without)
+    s += "<p>No multipath chart for " + w.second + ": " + w.first + ".</p>";
   bool sbas = false;
   for (const QcSignal& g : r.signals) sbas = sbas || g.system == 'S';
   s += "\n<h2>Position</h2>" +

@@ -54,6 +54,7 @@ bool read_nav_text(const std::string& text, NavData* nav) {
   std::istringstream in(text);
   bool header_ended = false;
   bool navigation = false;
+  bool file_leap = false;  // this file's header gave LEAP SECONDS
   double version = 3;
   char file_system = 'G';  // RINEX 2: the system of the file's records
   std::string line;
@@ -71,6 +72,7 @@ bool read_nav_text(const std::string& text, NavData* nav) {
       for (int i = 0; i < 4; i++) dst[i] = field(line, 2 + 12 * (size_t)i, 12);
     } else if (label.compare(0, 12, "LEAP SECONDS") == 0) {
       nav->leap = field(line, 0, 6);
+      nav->has_leap = file_leap = true;
     } else if (label.compare(0, 20, "RINEX VERSION / TYPE") == 0) {
       version = field(line, 0, 9);
       char type = line.size() > 20 ? line[20] : ' ';
@@ -131,7 +133,11 @@ bool read_nav_text(const std::string& text, NavData* nav) {
     e.sys = sys;
     e.prn = prn;
     if (sys == 'R') {
-      e.t_ref = epoch + nav->leap;  // the record epoch is UTC
+      // The record epoch is UTC: dated now with the file's leap seconds, or later.
+      e.t_utc = epoch;
+      e.leap_known = file_leap;
+      e.t_ref = epoch + (file_leap ? nav->leap : 0);
+      if (!file_leap) nav->glonass_undated++;
       e.tau_neg = clk[0];
       e.gamma = clk[1];
       for (int i = 0; i < 3; i++) {

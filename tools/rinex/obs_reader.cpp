@@ -188,6 +188,13 @@ bool read_header(Lines* in, ObsFile* obs, std::map<char, std::vector<Scale>>* sc
       for (int i = 0; i < 3; i++) obs->approx[i] = bc::field(line, 14 * (size_t)i, 14);
     } else if (is_label(line, "INTERVAL")) {
       obs->interval = bc::field(line, 0, 10);
+    } else if (is_label(line, "LEAP SECONDS")) {
+      obs->leap = bc::field(line, 0, 6);
+    } else if (is_label(line, "TIME OF FIRST OBS")) {
+      obs->first_obs = bc::seconds_since_gps_epoch(
+          bc::int_field(line, 0, 6), bc::int_field(line, 6, 6), bc::int_field(line, 12, 6),
+          bc::int_field(line, 18, 6), bc::int_field(line, 24, 6), bc::field(line, 30, 13));
+      obs->time_system = cut(line, 48, 3);
     } else if (is_label(line, "SYS / SCALE FACTOR") && line[0] != ' ') {
       Scale s{(double)atoi(line.substr(2, 4).c_str()), {}};
       int n = atoi(line.substr(8, 2).c_str());

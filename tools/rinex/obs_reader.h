@@ -7,6 +7,7 @@
 #ifndef VLN_OBS_READER_H
 #define VLN_OBS_READER_H
 
+#include <cmath>
 #include <map>
 #include <string>
 #include <vector>
@@ -36,6 +37,12 @@ struct ObsFile {
   ObsHeader header;
   double approx[3] = {0, 0, 0};
   double interval = 0;  // header INTERVAL, 0 when absent
+  double leap = NAN;    // header LEAP SECONDS, NaN when absent
+  // TIME OF FIRST OBS: seconds since the GPS epoch in the file's time scale
+  // (NaN when absent) and that scale ("GPS", "GLO", "GAL", "BDT", "QZS"; RINEX
+  // 2 files of one system may leave it blank).
+  double first_obs = NAN;
+  std::string time_system;
   std::map<char, std::vector<std::string>> types;
   std::map<int, int> glonass_channel;  // slot -> frequency number, from the header
   std::vector<ObsEpoch> epochs;
