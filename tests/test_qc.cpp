@@ -526,6 +526,35 @@ TEST(Qc, TheSampleGivesACleanReport) {
   }
 }
 
+// A day at 30 s of every system and every signal the receiver reports
+// (BeiDou-3 too): the page stays small enough to open at once, whatever the
+// number of satellites and signals.
+TEST(Qc, ThePageOfADayOfSixSystemsAndEverySignal) {
+  LogOptions o;
+  o.seconds = 86400;
+  o.interval = 30;
+  o.profile = "multi";
+  o.satellites = 64;
+  o.beidou3 = true;
+  auto run = run_program({"log.dat", "-dual_freq", "--rinex-version", "3.05"}, "log.dat",
+                         generated_log(o));
+  ObsFile obs;
+  bc::NavData nav;
+  std::string error;
+  ASSERT_TRUE(read_obs_text(run.obs, "log.obs", &obs, &error)) << error;
+  ASSERT_TRUE(bc::read_nav_text(run.nav, &nav));
+  QcReport r = qc_analyse(obs, nav, 10);
+  std::string systems;
+  for (const auto& t : obs.types) systems += t.first;
+  EXPECT_EQ("CEGJRS", systems);
+  EXPECT_GE(r.signals.size(), 22u);
+  EXPECT_GT(r.satellites.size(), 70u);
+  size_t page = qc_html(r).size();
+  printf("the page of a generated day of six systems, %zu signals: %zu bytes\n", r.signals.size(),
+         page);
+  EXPECT_LT(page, 1500000u);
+}
+
 TEST(Qc, GeneratedDayFindsEveryInjectedSlipAndTheNoise) {
   // A day at 30 s: code noise of 0.3 m (and nothing else in the combination,
   // whose phase noise is millimetres), then 1 m of multipath at the horizon on

@@ -140,18 +140,6 @@ void enu(const double ref[3], const double d[3], double out[3]) {
   out[2] = cl * co * d[0] + cl * so * d[1] + sl * d[2];
 }
 
-// A plotted value as a float; a damaged file's extremes are clamped.
-float plot_value(double v) { return (float)std::max(-1e30, std::min(1e30, v)); }
-
-template <typename T>
-void thin(std::vector<T>* v, size_t most) {
-  if (v->size() <= most) return;
-  std::vector<T> kept;
-  double step = (double)v->size() / (double)most;
-  for (size_t i = 0; i < most; i++) kept.push_back((*v)[(size_t)(i * step)]);
-  v->swap(kept);
-}
-
 class Analysis {
  public:
   Analysis(const ObsFile& obs, const bc::NavData& nav, double mask, QcReport* r)
@@ -536,7 +524,8 @@ void Analysis::end_arc(size_t g, int slot, Track* tr) {
     for (double v : d) sum2 += v * v;
     double limit = kMpOutlier * std::sqrt(sum2 / (double)d.size());
     QcSignal& s = r_.signals[g];
-    std::vector<std::pair<float, float>>& plot = r_.mp_el[names_[g]];
+    QcDensity& plot = r_.mp_el[names_[g]];
+    plot.y0 = -3, plot.y1 = 3;
     std::pair<double, long>& sat = sat_mp_[(size_t)slot][g];
     for (size_t i = 0; i < arc.size(); i++) {
       if (std::fabs(d[i]) > limit) continue;
@@ -548,7 +537,7 @@ void Analysis::end_arc(size_t g, int slot, Track* tr) {
       QcInterval& bin = r_.series[std::min(r_.series.size() - 1, (size_t)std::min(at, 1e9))];
       bin.mp_sum2 += d[i] * d[i];
       bin.mp_count++;
-      if (!std::isnan(arc[i].el)) plot.push_back({arc[i].el, plot_value(d[i])});
+      if (!std::isnan(arc[i].el)) plot.add(arc[i].el, d[i]);
     }
     s.mp_arcs++;
   }
@@ -644,10 +633,11 @@ void Analysis::signal_pass() {
   std::vector<std::vector<double>> slip_times(kSlots);
   std::vector<std::vector<QcTrackPoint>> track_points(kSlots);
   double track_step = std::max(r_.interval, (r_.last - r_.first) / kTrackPoints);
-  std::vector<std::vector<std::pair<float, float>>*> cn0_plot;
+  std::vector<QcDensity*> cn0_plot;
   for (const QcSignal& s : r_.signals) {
     names_.push_back(std::string(1, s.system) + " " + s.code);
     cn0_plot.push_back(&r_.cn0_el[names_.back()]);
+    cn0_plot.back()->y0 = 10, cn0_plot.back()->y1 = 60;
   }
   sat_mp_.assign(kSlots, std::vector<std::pair<double, long>>(defs_.size(), {0.0, 0L}));
   sat_.assign(kSlots, QcSatellite{});
@@ -728,7 +718,7 @@ void Analysis::signal_pass() {
         if (!std::isnan(cn0) && cn0 > 0) {
           s.cn0_sum += cn0;
           s.cn0_count++;
-          if (has_el) cn0_plot[g]->push_back({(float)(el / kRad), plot_value(cn0)});
+          if (has_el) cn0_plot[g]->add(el / kRad, cn0);
           if (std::isnan(first_cn0)) {
             first_cn0 = cn0;
             interval.cn0_sum += cn0;
@@ -861,10 +851,9 @@ void Analysis::signal_pass() {
     if (!slip_times[(size_t)slot].empty()) r_.slip_times[key].swap(slip_times[(size_t)slot]);
     if (!track_points[(size_t)slot].empty()) r_.tracks[key].swap(track_points[(size_t)slot]);
   }
-  for (auto it = r_.cn0_el.begin(); it != r_.cn0_el.end();)  // signals without C/N0 get no chart
-    it = it->second.empty() ? r_.cn0_el.erase(it) : std::next(it);
-  for (auto& p : r_.cn0_el) thin(&p.second, kMaxPlotPoints);
-  for (auto& p : r_.mp_el) thin(&p.second, kMaxPlotPoints);
+  for (auto* charts : {&r_.cn0_el, &r_.mp_el})  // signals without points get no chart
+    for (auto it = charts->begin(); it != charts->end();)
+      it = it->second.points == 0 ? charts->erase(it) : std::next(it);
 }
 
 void Analysis::run() {

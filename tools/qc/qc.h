@@ -6,6 +6,7 @@
 #ifndef VLN_QC_H
 #define VLN_QC_H
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <string>
@@ -90,6 +91,24 @@ struct QcTrackPoint {
   bool slip;
 };
 
+// A chart of a value against elevation, kept as the cells its dots fall in
+// (2 pixels square over the plot area, the value axis from y0 to y1): a day
+// at 1 Hz costs no more memory or page than an hour.
+struct QcDensity {
+  static constexpr int kColumns = 196, kRows = 96;  // 0-90 degrees across, y1 at the top
+  double y0 = 0, y1 = 1;
+  std::vector<unsigned char> cells;  // kRows rows of kColumns, 1 where a point fell
+  long points = 0;
+  void add(double elevation_deg, double value) {
+    if (!(value >= y0 && value <= y1) || !(elevation_deg >= 0 && elevation_deg <= 90)) return;
+    if (cells.empty()) cells.assign((size_t)kColumns * kRows, 0);
+    int col = std::min(kColumns - 1, (int)(elevation_deg / 90.0 * kColumns));
+    int row = std::min(kRows - 1, (int)((y1 - value) / (y1 - y0) * kRows));
+    cells[(size_t)row * kColumns + (size_t)col] = 1;
+    points++;
+  }
+};
+
 struct QcReport {
   std::string version;  // of the program
   std::string obs_file;
@@ -104,8 +123,8 @@ struct QcReport {
   std::map<std::string, std::vector<QcTrackPoint>> tracks;             // by satellite "G05"
   std::map<std::string, std::vector<std::pair<double, double>>> runs;  // tracked spans
   std::map<std::string, std::vector<double>> slip_times;
-  // Signal strength and multipath against elevation: (elevation, value) per signal.
-  std::map<std::string, std::vector<std::pair<float, float>>> cn0_el, mp_el;
+  // Signal strength (10 to 60 dB-Hz) and multipath (-3 to 3 m) against elevation, per signal.
+  std::map<std::string, QcDensity> cn0_el, mp_el;
   std::map<std::string, long> skipped;
   std::vector<std::string> notes;
   std::vector<QcSatellite> satellites;

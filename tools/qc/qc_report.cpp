@@ -106,6 +106,9 @@ struct Chart {
   }
 };
 
+// Seconds without a track point after which a track is not joined on.
+constexpr double kTrackBreak = 1800;
+
 std::string sky_plot(const QcReport& r) {
   const double c = 200, radius = 180;
   // A margin of 30 around the horizon, so that labels near it are not cut,
@@ -130,33 +133,55 @@ std::string sky_plot(const QcReport& r) {
   s += "<text x=\"200\" y=\"14\" class=\"tick\">N</text><text x=\"392\" y=\"204\" "
        "class=\"tick\">E</text><text x=\"200\" y=\"396\" class=\"tick\">S</text><text "
        "x=\"8\" y=\"204\" class=\"tick\">W</text>";
+  // Each track as polylines of whole pixels, one per run of one colour (C/N0
+  // in steps of 5 dB-Hz), a point within a pixel and a half of the last left out.
   for (const auto& t : r.tracks) {
     s += "<g class=\"track\" data-sat=\"" + t.first + "\">";
-    const QcTrackPoint* prev = nullptr;
+    std::string colour, points, slips;
+    long last_x = -1000, last_y = -1000, x = 0, y = 0;
+    double last_t = -1e30;
+    int kept = 0;
+    auto flush = [&]() {
+      if (kept > 1)
+        s += "<polyline points=\"" + points + "\" stroke=\"" + colour + "\" fill=\"none\"/>";
+      points.clear();
+      kept = 0;
+    };
     for (const QcTrackPoint& p : t.second) {
       double rr = radius * (90 - std::max(0.0, p.el)) / 90;
-      double x = c + rr * std::sin(p.az * 3.14159265358979 / 180),
-             y = c - rr * std::cos(p.az * 3.14159265358979 / 180);
-      if (prev != nullptr) {
-        double pr = radius * (90 - std::max(0.0, prev->el)) / 90;
-        double px = c + pr * std::sin(prev->az * 3.14159265358979 / 180),
-               py = c - pr * std::cos(prev->az * 3.14159265358979 / 180);
-        s += "<line x1=\"" + fmt("%.1f", px) + "\" y1=\"" + fmt("%.1f", py) + "\" x2=\"" +
-             fmt("%.1f", x) + "\" y2=\"" + fmt("%.1f", y) + "\" stroke=\"" + cn0_colour(p.cn0) +
-             "\"/>";
+      x = std::lround(c + rr * std::sin(p.az * 3.14159265358979 / 180));
+      y = std::lround(c - rr * std::cos(p.az * 3.14159265358979 / 180));
+      std::string now =
+          cn0_colour(std::isnan(p.cn0) ? p.cn0 : 25 + 5 * std::round((p.cn0 - 25) / 5));
+      bool moved = std::labs(x - last_x) + std::labs(y - last_y) >= 2;
+      // A satellite that set and rose again, or was not tracked for a while, is
+      // not joined across the sky.
+      if (kept > 0 &&
+          (p.t - last_t > kTrackBreak || std::labs(x - last_x) + std::labs(y - last_y) > 40)) {
+        flush();
+        colour.clear();
       }
+      last_t = p.t;
+      if (now != colour && kept > 0) {  // the new colour starts where the old one ends
+        points += std::to_string(x) + "," + std::to_string(y) + " ";
+        kept++;
+        flush();
+        points = std::to_string(last_x = x) + "," + std::to_string(last_y = y) + " ";
+        kept = 1;
+      } else if (moved || kept == 0) {
+        points += std::to_string(last_x = x) + "," + std::to_string(last_y = y) + " ";
+        kept++;
+      }
+      colour = now;
       if (p.slip)
-        s += "<text x=\"" + fmt("%.1f", x) + "\" y=\"" + fmt("%.1f", y + 3) +
-             "\" class=\"slip\">x</text>";
-      prev = &p;
+        slips += "<text x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(y + 3) +
+                 "\" class=\"slip\">x</text>";
     }
-    if (!t.second.empty()) {
-      const QcTrackPoint& p = t.second.back();
-      double rr = radius * (90 - std::max(0.0, p.el)) / 90;
-      s += "<text x=\"" + fmt("%.1f", c + rr * std::sin(p.az * 3.14159265358979 / 180)) +
-           "\" y=\"" + fmt("%.1f", c - rr * std::cos(p.az * 3.14159265358979 / 180)) +
+    flush();
+    s += slips;
+    if (!t.second.empty())
+      s += "<text x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(y) +
            "\" class=\"sat\" fill=\"" + system_colour(t.first[0]) + "\">" + t.first + "</text>";
-    }
     s += "</g>";
   }
   return s + "</g></svg>";
@@ -169,44 +194,52 @@ std::string timeline(const QcReport& r) {
   ch.h = 60 + 11 * std::max(rows, 1);
   ch.left = 44;
   ch.no_y_ticks = true;  // the rows carry the satellites' names
+  // Per satellite one path of its tracked runs (strokes 8 px high) and one of
+  // its slips, each slip's tick once per pixel.
   int row = 0;
   for (const auto& sat : r.runs) {
     double y = ch.py(row + 1);
-    ch.body += "<g class=\"timeline-sat\" data-sat=\"" + sat.first + "\"><text x=\"40\" y=\"" +
-               fmt("%.1f", y + 8) + "\" class=\"tick y\">" + sat.first + "</text>";
+    std::string runs, ticks;
     for (const auto& run : sat.second)
-      ch.body += "<rect x=\"" + fmt("%.1f", ch.px(run.first)) + "\" y=\"" + fmt("%.1f", y + 1) +
-                 "\" width=\"" + fmt("%.1f", std::max(1.0, ch.px(run.second) - ch.px(run.first))) +
-                 "\" height=\"8\" fill=\"" + system_colour(sat.first[0]) + "\"/>";
+      runs += "M" + fmt("%.1f", ch.px(run.first)) + " " + fmt("%.1f", y + 5) + "h" +
+              fmt("%.1f", std::max(1.0, ch.px(run.second) - ch.px(run.first)));
     auto slips = r.slip_times.find(sat.first);
+    long last = -1;
     if (slips != r.slip_times.end())
-      for (double t : slips->second)
-        ch.body += "<line x1=\"" + fmt("%.1f", ch.px(t)) + "\" x2=\"" + fmt("%.1f", ch.px(t)) +
-                   "\" y1=\"" + fmt("%.1f", y) + "\" y2=\"" + fmt("%.1f", y + 10) +
-                   "\" class=\"slipmark\"/>";
-    ch.body += "</g>";
+      for (double t : slips->second) {
+        long x = std::lround(ch.px(t));
+        if (x != last) ticks += "M" + std::to_string(x) + " " + fmt("%.1f", y) + "v10";
+        last = x;
+      }
+    ch.body += "<g class=\"timeline-sat\" data-sat=\"" + sat.first + "\"><text x=\"40\" y=\"" +
+               fmt("%.1f", y + 8) + "\" class=\"tick y\">" + sat.first + "</text><path d=\"" +
+               runs + "\" stroke=\"" + system_colour(sat.first[0]) +
+               "\" stroke-width=\"8\" fill=\"none\"/>" +
+               (ticks.empty() ? "" : "<path d=\"" + ticks + "\" class=\"slipmark\"/>") + "</g>";
     row++;
   }
   return ch.svg("Tracking per satellite (bars: tracked; black ticks: cycle slips)",
                 "GPS time (hh:mm)", "", "timeline", true);
 }
 
-std::string scatter(const std::string& title, const std::string& cls,
-                    const std::vector<std::pair<float, float>>& pts, double y0, double y1,
+// Dots of 2.4 px on the density's cells, each row's runs of neighbouring
+// cells drawn as one stroke: a dense chart costs its area, not its points.
+std::string scatter(const std::string& title, const std::string& cls, const QcDensity& dots,
                     const std::string& ylabel, const char* colour) {
-  Chart ch{0, 90, y0, y1};
-  // Dots of 2.4 px on a grid of whole pixels: points that share a pixel look
-  // the same drawn once, and one path of zero-length round-capped strokes is
-  // a tenth of the size of a circle element per point.
-  std::vector<long> cells;
-  for (const auto& p : pts) {
-    if (!(p.second >= y0 && p.second <= y1)) continue;
-    cells.push_back(std::lround(ch.px(p.first)) * 4096 + std::lround(ch.py(p.second)));
-  }
-  std::sort(cells.begin(), cells.end());
-  cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
+  Chart ch{0, 90, dots.y0, dots.y1};
+  const int cell = (ch.w - ch.left - ch.right) / QcDensity::kColumns;
   std::string d;
-  for (long c : cells) d += "M" + std::to_string(c / 4096) + " " + std::to_string(c % 4096) + "h0";
+  for (int row = 0; row < QcDensity::kRows && !dots.cells.empty(); row++) {
+    const unsigned char* line = &dots.cells[(size_t)row * QcDensity::kColumns];
+    for (int col = 0; col < QcDensity::kColumns; col++) {
+      if (!line[col]) continue;
+      int end = col;
+      while (end + 1 < QcDensity::kColumns && line[end + 1]) end++;
+      d += "M" + std::to_string(ch.left + cell * col + 1) + " " +
+           std::to_string(ch.top + cell * row + 1) + "h" + std::to_string(cell * (end - col));
+      col = end;
+    }
+  }
   if (!d.empty())
     ch.body += "<path class=\"dots\" d=\"" + d + "\" stroke=\"" + std::string(colour) +
                "\" stroke-width=\"2.4\" stroke-linecap=\"round\" fill=\"none\"/>";
@@ -226,19 +259,27 @@ std::string enu_chart(const QcPosition& p, double lim, int width, const std::str
     usual = steps[steps.size() / 2];
   }
   const char* kColours[3] = {"#1f5fbf", "#1e8449", "#c0392b"};
+  // One point per pixel column: the mean of the solutions that fall in it.
   for (int k = 0; k < 3; k++) {
     std::string points;
-    for (size_t i = 0; i < p.t.size(); i++) {
-      if (i > 0 && p.t[i] - p.t[i - 1] > 3 * usual && !points.empty()) {
+    auto line = [&]() {
+      if (!points.empty())
         time.body += "<polyline class=\"enu\" fill=\"none\" stroke-width=\"1\" stroke=\"" +
                      std::string(kColours[k]) + "\" points=\"" + points + "\"/>";
-        points.clear();
-      }
-      points += fmt("%.1f,", time.px(p.t[i])) +
-                fmt("%.1f ", time.py(std::max(-lim, std::min(lim, p.enu[k][i]))));
+      points.clear();
+    };
+    for (size_t i = 0; i < p.t.size();) {
+      if (i > 0 && p.t[i] - p.t[i - 1] > 3 * usual) line();
+      long column = std::lround(time.px(p.t[i]));
+      double sum = 0;
+      size_t n = 0;
+      for (; i < p.t.size() && std::lround(time.px(p.t[i])) == column &&
+             (n == 0 || p.t[i] - p.t[i - 1] <= 3 * usual);
+           i++, n++)
+        sum += std::max(-lim, std::min(lim, p.enu[k][i]));
+      points += std::to_string(column) + fmt(",%.1f ", time.py(sum / (double)n));
     }
-    time.body += "<polyline class=\"enu\" fill=\"none\" stroke-width=\"1\" stroke=\"" +
-                 std::string(kColours[k]) + "\" points=\"" + points + "\"/>";
+    line();
   }
   time.body +=
       "<text x=\"70\" y=\"44\" class=\"legend\" fill=\"#1f5fbf\">east</text><text x=\"110\" "
@@ -260,10 +301,16 @@ std::string position_charts(const QcReport& r) {
   Chart hz{-lim, lim, -lim, lim};
   hz.w = 300;
   hz.h = 300;
+  std::vector<long> cells;  // the pixels hit, each drawn once
   for (size_t i = 0; i < all->t.size(); i++)
-    hz.body += "<circle cx=\"" + fmt("%.1f", hz.px(std::max(-lim, std::min(lim, all->enu[0][i])))) +
-               "\" cy=\"" + fmt("%.1f", hz.py(std::max(-lim, std::min(lim, all->enu[1][i])))) +
-               "\" r=\"1.2\" fill=\"#1f5fbf\"/>";
+    cells.push_back(std::lround(hz.px(std::max(-lim, std::min(lim, all->enu[0][i])))) * 4096 +
+                    std::lround(hz.py(std::max(-lim, std::min(lim, all->enu[1][i])))));
+  std::sort(cells.begin(), cells.end());
+  cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
+  std::string d;
+  for (long c : cells) d += "M" + std::to_string(c / 4096) + " " + std::to_string(c % 4096) + "h0";
+  hz.body += "<path class=\"dots\" d=\"" + d +
+             "\" stroke=\"#1f5fbf\" stroke-width=\"2.4\" stroke-linecap=\"round\" fill=\"none\"/>";
   s += hz.svg("Horizontal scatter", "east (m)", "north (m)", "horizontal");
   // Each system alone, on its own scale.
   for (const QcPosition& p : r.positions) {
@@ -473,7 +520,8 @@ std::string qc_html(const QcReport& r) {
       ".legend{font-size:10px}"
       ".frame{fill:none;stroke:#888}.grid{stroke:#ddd}.ring{fill:none;stroke:#bbb}"
       ".track "
-      "line{stroke-width:2}.slip{font-size:9px;text-anchor:middle;fill:#000}.slipmark{stroke:#000}"
+      "polyline{stroke-width:2;stroke-linejoin:round}.slip{font-size:9px;text-anchor:middle;fill:#"
+      "000}.slipmark{stroke:#000}"
       ".sat{font-size:8px}pre{font-size:11px;white-space:pre-wrap}"
       "@media print{body{max-width:none}h2{break-after:avoid}svg{break-inside:avoid}}"
       ".station th{text-align:left}.differ{color:#b00;font-weight:bold}.agree{color:#1e8449}"
@@ -497,22 +545,22 @@ std::string qc_html(const QcReport& r) {
        "\n<h2>Signal strength against elevation</h2>";
   for (const QcSignal& g : r.signals) {
     auto it = r.cn0_el.find(std::string(1, g.system) + " " + g.code);
-    if (it != r.cn0_el.end() && !it->second.empty())
-      s += scatter(std::string(1, g.system) + " " + g.code + " C/N0", "cn0", it->second, 10, 60,
-                   "dB-Hz", system_colour(g.system));
+    if (it != r.cn0_el.end())
+      s += scatter(std::string(1, g.system) + " " + g.code + " C/N0", "cn0", it->second, "dB-Hz",
+                   system_colour(g.system));
   }
   s += "\n<h2>Code multipath against elevation</h2>";
   for (const QcSignal& g : r.signals) {
     auto it = r.mp_el.find(std::string(1, g.system) + " " + g.code);
-    if (it != r.mp_el.end() && !it->second.empty())
+    if (it != r.mp_el.end())
       s += scatter(std::string(1, g.system) + " " + g.code + " multipath (with " + g.second + ")",
-                   "mp", it->second, -3, 3, "metres", system_colour(g.system));
+                   "mp", it->second, "metres", system_colour(g.system));
   }
   // Each signal without a chart, with the reason that holds for it.
   std::map<std::string, std::string> without;  // reason -> signals
   for (const QcSignal& g : r.signals) {
     auto it = r.mp_el.find(std::string(1, g.system) + " " + g.code);
-    if (it != r.mp_el.end() && !it->second.empty()) continue;
+    if (it != r.mp_el.end()) continue;
     std::string why =
         g.second.empty() ? "the file has no phase of a second band for the combination"
         : g.expected < 0 ? "no orbits for the system (no navigation file of it), so no elevations"
