@@ -378,6 +378,16 @@ TEST(Qc, PublicStationDayAndRealFilesOfOtherPrograms) {
         station(std::string("NYA100NOR_S_20241240000_01D_") + n + ".rnx.gz"), &nav, &error))
         << error;
   QcReport r = qc_analyse(obs, nav, 10);
+  // The file read as a stream, epoch by epoch, gives the same report.
+  QcReport streamed;
+  std::vector<std::string> navs;
+  for (const char* n : {"GN", "EN", "CN"})
+    navs.push_back(station(std::string("NYA100NOR_S_20241240000_01D_") + n + ".rnx.gz"));
+  ASSERT_EQ(kQcOk, qc_report_files(station("NYA100NOR_S_20241240000_01D_30S_MO.crx.gz"), navs, 10,
+                                   &streamed, &error))
+      << error;
+  streamed.obs_file = r.obs_file, streamed.nav_files = r.nav_files;
+  EXPECT_EQ(qc_text(r), qc_text(streamed));
   EXPECT_EQ(2880, r.epochs_present);
   EXPECT_EQ(2880, r.epochs_expected);
   EXPECT_TRUE(r.gaps.empty());

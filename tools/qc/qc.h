@@ -159,6 +159,11 @@ enum QcStatus {
 
 // Computes the whole report.
 QcReport qc_analyse(const ObsFile& obs, const bc::NavData& nav, double mask_deg);
+// The same as the stream reads a file, epoch by epoch: a day at 1 Hz costs
+// what the statistics keep, not the file. to_gps is added to every epoch's
+// time. False with the stream's error.
+bool qc_analyse_stream(ObsStream* stream, const bc::NavData& nav, double mask_deg, double to_gps,
+                       QcReport* r, std::string* error);
 // Reads an observation file and its navigation files and computes the report:
 // the time scales settled (leap seconds from the navigation files, the
 // observation header or the table of announced ones), a navigation file of

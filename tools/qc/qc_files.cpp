@@ -16,12 +16,8 @@ constexpr double kNavReach = 4 * 3600;
 
 int qc_report_files(const std::string& obs_path, const std::vector<std::string>& nav_paths,
                     double mask_deg, QcReport* r, std::string* error) {
-  ObsFile obs;
-  if (!read_obs_file(obs_path, &obs, error)) return kQcBadInput;
-  if (obs.epochs.empty()) {
-    *error = obs_path + ": no observation epoch";
-    return kQcBadInput;
-  }
+  ObsStream obs;
+  if (!obs.open(obs_path, error)) return kQcBadInput;
   bc::NavData nav;
   std::vector<std::pair<double, double>> spans;  // each navigation file's records
   for (const std::string& path : nav_paths) {
@@ -35,10 +31,11 @@ int qc_report_files(const std::string& obs_path, const std::vector<std::string>&
     spans.push_back({first, last});
     bc::merge(&nav, one);
   }
-  TimeScales scales = settle_time_scales(obs, &nav);
-  if (scales.obs_to_gps != 0)
-    for (ObsEpoch& e : obs.epochs) e.t += scales.obs_to_gps;
-  *r = qc_analyse(obs, nav, mask_deg);
+  TimeScales scales = settle_time_scales(obs.header(), &nav);
+  if (!qc_analyse_stream(&obs, nav, mask_deg, scales.obs_to_gps, r, error)) {
+    if (error->compare(0, obs_path.size(), obs_path) != 0) *error = obs_path + ": " + *error;
+    return kQcBadInput;
+  }
   r->obs_file = obs_path;
   r->nav_files = nav_paths;
   r->notes.insert(r->notes.begin(), scales.notes.begin(), scales.notes.end());

@@ -19,16 +19,10 @@
 namespace {
 
 struct Lines {
-  const std::string& text;
-  size_t at = 0;
+  RinexLines* source;
   long number = 0;
   bool next(std::string* line) {
-    if (at >= text.size()) return false;
-    size_t nl = text.find('\n', at);
-    if (nl == std::string::npos) nl = text.size();
-    line->assign(text, at, nl - at);
-    if (!line->empty() && line->back() == '\r') line->pop_back();
-    at = nl + 1;
+    if (!source->next(line)) return false;
     number++;
     return true;
   }
@@ -195,6 +189,10 @@ bool read_header(Lines* in, ObsFile* obs, std::map<char, std::vector<Scale>>* sc
           bc::int_field(line, 0, 6), bc::int_field(line, 6, 6), bc::int_field(line, 12, 6),
           bc::int_field(line, 18, 6), bc::int_field(line, 24, 6), bc::field(line, 30, 13));
       obs->time_system = cut(line, 48, 3);
+    } else if (is_label(line, "TIME OF LAST OBS")) {
+      obs->last_obs = bc::seconds_since_gps_epoch(
+          bc::int_field(line, 0, 6), bc::int_field(line, 6, 6), bc::int_field(line, 12, 6),
+          bc::int_field(line, 18, 6), bc::int_field(line, 24, 6), bc::field(line, 30, 13));
     } else if (is_label(line, "SYS / SCALE FACTOR") && line[0] != ' ') {
       Scale s{(double)atoi(line.substr(2, 4).c_str()), {}};
       int n = atoi(line.substr(8, 2).c_str());
@@ -213,7 +211,7 @@ bool read_header(Lines* in, ObsFile* obs, std::map<char, std::vector<Scale>>* sc
 }
 
 // The value and loss-of-lock digit of field k of a record.
-void read_field(const std::string& line, size_t at, double divisor, ObsFile* obs) {
+void read_field(const std::string& line, size_t at, double divisor, ObsRecord* obs) {
   double v = at < line.size()
                  ? fixed_value(line.data() + at, std::min<size_t>(14, line.size() - at))
                  : NAN;
@@ -226,12 +224,11 @@ void read_field(const std::string& line, size_t at, double divisor, ObsFile* obs
 }
 
 // RINEX 2 epochs: " yy mm dd hh mm ss.sssssss  f nnn" and 12 satellites a
-// line, then per satellite its fields five a line.
-void read_epochs2(Lines* in, ObsFile* obs) {
+// line, then per satellite its fields five a line. False at the end.
+bool read_epoch2(Lines* in, ObsFile* obs, std::map<char, bool>* seen, ObsRecord* e) {
   std::string line;
   size_t ntypes = obs->types.empty() ? 0 : obs->types.begin()->second.size();
   size_t lines_per_sat = (ntypes + 4) / 5;
-  std::map<char, bool> seen;
   while (in->next(&line)) {
     if (line.size() < 32 || line[28] < '0' || line[28] > '9') {
       if (!line.empty()) obs->skipped["lines outside an epoch"]++;
@@ -246,12 +243,12 @@ void read_epochs2(Lines* in, ObsFile* obs) {
       continue;
     }
     int yy = bc::int_field(line, 1, 2);
-    ObsEpoch e;
-    e.t = bc::seconds_since_gps_epoch(yy < 80 ? 2000 + yy : 1900 + yy, bc::int_field(line, 4, 2),
-                                      bc::int_field(line, 7, 2), bc::int_field(line, 10, 2),
-                                      bc::int_field(line, 13, 2), bc::field(line, 15, 11));
-    e.first_sat = (int)obs->sats.size();
-    e.nsat = 0;
+    e->t = bc::seconds_since_gps_epoch(yy < 80 ? 2000 + yy : 1900 + yy, bc::int_field(line, 4, 2),
+                                       bc::int_field(line, 7, 2), bc::int_field(line, 10, 2),
+                                       bc::int_field(line, 13, 2), bc::field(line, 15, 11));
+    e->sats.clear();
+    e->values.clear();
+    e->lli.clear();
     long epoch_line = in->number;
     std::vector<std::string> ids;
     for (int i = 0; i < nsat; i++) {
@@ -259,8 +256,7 @@ void read_epochs2(Lines* in, ObsFile* obs) {
       size_t at = 32 + 3 * (size_t)(i % 12);
       ids.push_back(line.size() >= at + 3 ? line.substr(at, 3) : "   ");
     }
-    bool cut = false;
-    for (size_t i = 0; i < ids.size() && !cut; i++) {
+    for (size_t i = 0; i < ids.size(); i++) {
       char sys = ids[i][0] == ' ' ? 'G' : ids[i][0];
       auto types = obs->types.find(sys);
       std::string record;
@@ -268,58 +264,31 @@ void read_epochs2(Lines* in, ObsFile* obs) {
         if (!in->next(&line)) {
           obs->skipped["satellites of a truncated last epoch (line " + std::to_string(epoch_line) +
                        ")"] += (long)(ids.size() - i);
-          cut = true;
-          break;
+          return true;
         }
         line.resize(80, ' ');
         record += line;
       }
-      if (cut) break;
       if (types == obs->types.end()) {
         obs->skipped["records of systems without types"]++;
         continue;
       }
-      seen[sys] = true;
-      ObsSat s{sys, atoi(ids[i].substr(1, 2).c_str()), obs->values.size()};
-      for (size_t k = 0; k < ntypes; k++) read_field(record, 16 * k, 1.0, obs);
-      obs->sats.push_back(s);
-      e.nsat++;
+      (*seen)[sys] = true;
+      ObsSat s{sys, atoi(ids[i].substr(1, 2).c_str()), e->values.size()};
+      for (size_t k = 0; k < ntypes; k++) read_field(record, 16 * k, 1.0, e);
+      e->sats.push_back(s);
     }
-    obs->epochs.push_back(e);
-  }
-  // Systems the list was given to but no epoch had keep no types.
-  for (auto it = obs->types.begin(); it != obs->types.end();)
-    it = seen.count(it->first) != 0 ? std::next(it) : obs->types.erase(it);
-}
-
-}  // namespace
-
-bool read_obs_text(const std::string& text, const std::string& name, ObsFile* obs,
-                   std::string* error) {
-  Lines in{text};
-  std::map<char, std::vector<Scale>> scales;
-  std::string why;
-  if (!read_header(&in, obs, &scales, &why)) {
-    *error = name + " line " + std::to_string(in.number) + ": " + why;
-    return false;
-  }
-  // Divisors per system and type index.
-  std::map<char, std::vector<double>> divisor;
-  for (const auto& t : obs->types) {
-    std::vector<double>& d = divisor[t.first];
-    d.assign(t.second.size(), 1.0);
-    for (const Scale& s : scales[t.first])
-      for (size_t i = 0; i < t.second.size(); i++)
-        if (s.types.empty() ||
-            std::find(s.types.begin(), s.types.end(), t.second[i]) != s.types.end())
-          d[i] = s.factor;
-  }
-  std::string line;
-  if (obs->version < 3) {
-    read_epochs2(&in, obs);
     return true;
   }
-  while (in.next(&line)) {
+  return false;
+}
+
+// RINEX 3 and 4 epochs: "> yyyy mm dd hh mm ss.sssssss  f nnn", then a line a
+// satellite. False at the end.
+bool read_epoch3(Lines* in, ObsFile* obs, const std::map<char, std::vector<double>>& divisor,
+                 ObsRecord* e) {
+  std::string line;
+  while (in->next(&line)) {
     if (line.empty()) continue;
     if (line[0] != '>' || line.size() < 35) {
       obs->skipped["lines outside an epoch"]++;
@@ -333,19 +302,19 @@ bool read_obs_text(const std::string& text, const std::string& name, ObsFile* ob
     }
     if (flag > 1) {  // events, header records, cycle-slip records: not observations
       obs->skipped["special records (flags 2-6)"]++;
-      for (int i = 0; i < nsat && in.next(&line); i++) {
+      for (int i = 0; i < nsat && in->next(&line); i++) {
       }
       continue;
     }
-    ObsEpoch e;
-    e.t = bc::seconds_since_gps_epoch(bc::int_field(line, 2, 4), bc::int_field(line, 7, 2),
-                                      bc::int_field(line, 10, 2), bc::int_field(line, 13, 2),
-                                      bc::int_field(line, 16, 2), bc::field(line, 18, 11));
-    e.first_sat = (int)obs->sats.size();
-    e.nsat = 0;
-    long epoch_line = in.number;
+    e->t = bc::seconds_since_gps_epoch(bc::int_field(line, 2, 4), bc::int_field(line, 7, 2),
+                                       bc::int_field(line, 10, 2), bc::int_field(line, 13, 2),
+                                       bc::int_field(line, 16, 2), bc::field(line, 18, 11));
+    e->sats.clear();
+    e->values.clear();
+    e->lli.clear();
+    long epoch_line = in->number;
     for (int i = 0; i < nsat; i++) {
-      if (!in.next(&line)) {
+      if (!in->next(&line)) {
         obs->skipped["satellites of a truncated last epoch (line " + std::to_string(epoch_line) +
                      ")"] += nsat - i;
         break;
@@ -355,19 +324,119 @@ bool read_obs_text(const std::string& text, const std::string& name, ObsFile* ob
         obs->skipped["records of systems without types"]++;
         continue;
       }
-      ObsSat s{line[0], atoi(line.substr(1, 2).c_str()), obs->values.size()};
-      const std::vector<double>& d = divisor[s.sys];
-      for (size_t k = 0; k < types->second.size(); k++) read_field(line, 3 + 16 * k, d[k], obs);
-      obs->sats.push_back(s);
-      e.nsat++;
+      ObsSat s{line[0], atoi(line.substr(1, 2).c_str()), e->values.size()};
+      const std::vector<double>& d = divisor.at(s.sys);
+      for (size_t k = 0; k < types->second.size(); k++) read_field(line, 3 + 16 * k, d[k], e);
+      e->sats.push_back(s);
     }
-    obs->epochs.push_back(e);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+struct ObsStream::Impl {
+  RinexLines source;
+  Lines in{&source};
+  ObsFile header;
+  std::map<char, std::vector<double>> divisor;  // per system and type index
+  std::map<char, bool> seen;                    // RINEX 2: the systems of any record
+  bool ended = false;
+};
+
+ObsStream::ObsStream() : impl_(new Impl) {}
+ObsStream::~ObsStream() = default;
+
+bool ObsStream::start(const std::string& name, std::string* error) {
+  Impl& m = *impl_;
+  std::map<char, std::vector<Scale>> scales;
+  std::string why;
+  if (!read_header(&m.in, &m.header, &scales, &why)) {
+    if (!m.source.error().empty())
+      *error = m.source.error();
+    else
+      *error = name + " line " + std::to_string(m.in.number) + ": " + why;
+    return false;
+  }
+  for (const auto& t : m.header.types) {
+    std::vector<double>& d = m.divisor[t.first];
+    d.assign(t.second.size(), 1.0);
+    for (const Scale& s : scales[t.first])
+      for (size_t i = 0; i < t.second.size(); i++)
+        if (s.types.empty() ||
+            std::find(s.types.begin(), s.types.end(), t.second[i]) != s.types.end())
+          d[i] = s.factor;
   }
   return true;
 }
 
+bool ObsStream::open(const std::string& path, std::string* error) {
+  impl_.reset(new Impl);
+  if (!impl_->source.open(path, error)) return false;
+  return start(path, error);
+}
+
+bool ObsStream::open_text(const std::string& text, const std::string& name, std::string* error) {
+  impl_.reset(new Impl);
+  impl_->source.open_text(text, name);
+  return start(name, error);
+}
+
+const ObsFile& ObsStream::header() const { return impl_->header; }
+
+bool ObsStream::next(ObsRecord* record) {
+  Impl& m = *impl_;
+  if (m.ended) return false;
+  bool got = m.header.version < 3 ? read_epoch2(&m.in, &m.header, &m.seen, record)
+                                  : read_epoch3(&m.in, &m.header, m.divisor, record);
+  if (got) return true;
+  m.ended = true;
+  // RINEX 2: systems the one list was given to but no record had keep no types.
+  if (m.header.version < 3)
+    for (auto it = m.header.types.begin(); it != m.header.types.end();)
+      it = m.seen.count(it->first) != 0 ? std::next(it) : m.header.types.erase(it);
+  return false;
+}
+
+const std::string& ObsStream::error() const { return impl_->source.error(); }
+
+bool read_obs_text(const std::string& text, const std::string& name, ObsFile* obs,
+                   std::string* error) {
+  ObsStream stream;
+  if (!stream.open_text(text, name, error)) return false;
+  return read_all(&stream, obs, error);
+}
+
+bool read_all(ObsStream* stream, ObsFile* obs, std::string* error) {
+  ObsRecord r;
+  std::vector<ObsEpoch> epochs;
+  std::vector<ObsSat> sats;
+  std::vector<double> values;
+  std::vector<unsigned char> lli;
+  while (stream->next(&r)) {
+    epochs.push_back({r.t, (int)sats.size(), (int)r.sats.size()});
+    for (ObsSat s : r.sats) {
+      s.first_value += values.size();
+      sats.push_back(s);
+    }
+    values.insert(values.end(), r.values.begin(), r.values.end());
+    lli.insert(lli.end(), r.lli.begin(), r.lli.end());
+  }
+  if (!stream->error().empty()) {
+    *error = stream->error();
+    return false;
+  }
+  *obs = stream->header();
+  obs->epochs.swap(epochs);
+  obs->sats.swap(sats);
+  obs->values.swap(values);
+  obs->lli.swap(lli);
+  return true;
+}
+
 bool read_obs_file(const std::string& path, ObsFile* obs, std::string* error) {
-  std::string text;
-  if (!read_rinex_text(path, &text, error)) return false;
-  return read_obs_text(text, path, obs, error);
+  ObsStream stream;
+  if (!stream.open(path, error)) return false;
+  return read_all(&stream, obs, error);
 }

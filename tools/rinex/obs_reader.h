@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,7 @@ struct ObsFile {
   // (NaN when absent) and that scale ("GPS", "GLO", "GAL", "BDT", "QZS"; RINEX
   // 2 files of one system may leave it blank).
   double first_obs = NAN;
+  double last_obs = NAN;  // TIME OF LAST OBS, NaN when absent
   std::string time_system;
   std::map<char, std::vector<std::string>> types;
   std::map<int, int> glonass_channel;  // slot -> frequency number, from the header
@@ -51,6 +53,43 @@ struct ObsFile {
   std::vector<unsigned char> lli;       // loss-of-lock indicator digit, 0 when blank
   std::map<std::string, long> skipped;  // what could not be used, and how often
 };
+
+// One epoch of observations as a stream gives it: each satellite's values
+// from first_value on, as many as its system has types (NaN where blank).
+struct ObsRecord {
+  double t = 0;
+  std::vector<ObsSat> sats;
+  std::vector<double> values;
+  std::vector<unsigned char> lli;
+};
+
+// An observation file read epoch by epoch: the header first, then one epoch
+// at a time (special records skipped and counted in the header's skipped),
+// so that a file of any length costs one epoch's memory.
+class ObsStream {
+ public:
+  ObsStream();
+  ~ObsStream();
+  // Opens a file (plain, gzip or Compact RINEX) and reads its header; false
+  // with a message naming the file and, where it helps, the line.
+  bool open(const std::string& path, std::string* error);
+  bool open_text(const std::string& text, const std::string& name, std::string* error);
+  // The header's values, types and counts of what was skipped (epochs, sats
+  // and values stay empty). RINEX 2: at the end, the systems without records
+  // lose the types list.
+  const ObsFile& header() const;
+  // The next epoch; false at the end, or on damage (error() then says why).
+  bool next(ObsRecord* record);
+  const std::string& error() const;
+
+ private:
+  bool start(const std::string& name, std::string* error);
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// The rest of a stream's epochs gathered into obs, with the header.
+bool read_all(ObsStream* stream, ObsFile* obs, std::string* error);
 
 // Reads a file (plain, gzip or Compact RINEX); false with a message naming the
 // file and, where it helps, the line.

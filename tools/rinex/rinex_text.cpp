@@ -125,9 +125,36 @@ bool append_fixed(std::string* out, int64_t v, int decimals, int width) {
   return true;
 }
 
+// Lines of the packed text, whatever holds it.
+class RawLines {
+ public:
+  virtual ~RawLines() = default;
+  // The next line without its line end; false at the end.
+  virtual bool next(std::string* line) = 0;
+  // Whether the text has ended (the last next() read its last line).
+  virtual bool at_end() const = 0;
+};
+
+class StringLines : public RawLines {
+ public:
+  explicit StringLines(const std::string& text) : text_(text) {}
+  bool next(std::string* line) override { return next_line(text_, &at_, line); }
+  bool at_end() const override { return at_ >= text_.size(); }
+
+ private:
+  const std::string& text_;
+  size_t at_ = 0;
+};
+
+// Expands Compact RINEX item by item: the header first, then each epoch or
+// special record on demand, appending RINEX lines to the output.
 class CrxDecoder {
  public:
-  bool run(const std::string& crx, std::string* out, std::string* error);
+  CrxDecoder(RawLines* in, std::string* out, std::string* error)
+      : in_(in), out_(out), error_(error) {}
+  bool header();
+  // Expands the next epoch or special record: 1, 0 at the end, -1 on damage.
+  int step();
 
  private:
   bool fail(const std::string& why) {
@@ -135,11 +162,10 @@ class CrxDecoder {
     return false;
   }
   bool read(std::string* line) {
-    if (!next_line(*crx_, &at_, line)) return false;
+    if (!in_->next(line)) return false;
     line_no_++;
     return true;
   }
-  bool header();
   bool types_line(const std::string& line);
   bool special_record(const std::string& line);
   bool epoch(const std::string& line);
@@ -147,10 +173,9 @@ class CrxDecoder {
   bool satellite(const std::string& id);
   bool is_special(const std::string& line) const;
 
-  const std::string* crx_ = nullptr;
-  std::string* out_ = nullptr;
-  std::string* error_ = nullptr;
-  size_t at_ = 0;
+  RawLines* in_;
+  std::string* out_;
+  std::string* error_;
   long line_no_ = 0;
   bool cut_ = false;           // the file ended inside an epoch
   int version_ = 3;            // Compact RINEX 3.0, or 1.0 for RINEX 2
@@ -246,7 +271,7 @@ bool CrxDecoder::satellite(const std::string& id) {
   if (!read(&line)) {
     // The file ends inside the epoch: a file cut short, which the reader
     // reports as it does a plain file cut there (the epoch's satellites so far).
-    cut_ = at_ >= crx_->size();
+    cut_ = in_->at_end();
     return cut_ || fail("data line of " + id + " missing");
   }
   auto n_it = types_.find(version_ == 1 ? ' ' : id[0]);
@@ -340,7 +365,7 @@ bool CrxDecoder::epoch2(const std::string& line) {
   }
   std::string clock_line;
   if (!read(&clock_line)) {
-    cut_ = at_ >= crx_->size();  // cut after the epoch line: an epoch without its satellites
+    cut_ = in_->at_end();  // cut after the epoch line: an epoch without its satellites
     if (cut_) *out_ += rinex + "\n";
     return cut_ || fail("clock line missing");
   }
@@ -403,26 +428,16 @@ bool CrxDecoder::epoch(const std::string& line) {
   return true;
 }
 
-bool CrxDecoder::run(const std::string& crx, std::string* out, std::string* error) {
-  crx_ = &crx;
-  out_ = out;
-  error_ = error;
-  if (!header()) return false;
+int CrxDecoder::step() {
   std::string line;
-  while (!cut_ && read(&line)) {
-    if (line.empty() && need_full_ && at_ >= crx.size()) break;
-    if (is_special(line)) {
-      if (!special_record(line)) return false;
-      continue;
-    }
-    if (version_ == 1) {
-      if (!epoch2(line)) return false;
-      continue;
-    }
+  for (;;) {
+    if (cut_ || !read(&line)) return 0;
+    if (line.empty() && need_full_ && in_->at_end()) return 0;
+    if (is_special(line)) return special_record(line) ? 1 : -1;
+    if (version_ == 1) return epoch2(line) ? 1 : -1;
     if (!line.empty() && line[0] == '&') continue;  // escape lines
-    if (!epoch(line)) return false;
+    return epoch(line) ? 1 : -1;
   }
-  return true;
 }
 
 bool read_gzip(const std::string& path, std::string* text, std::string* error) {
@@ -457,12 +472,186 @@ bool read_gzip(const std::string& path, std::string* text, std::string* error) {
   return true;
 }
 
+// A file's lines as zlib reads them (gzip of any number of members, or plain).
+class GzLines : public RawLines {
+ public:
+  ~GzLines() override {
+    if (f_ != nullptr) gzclose(f_);
+  }
+  bool open(const std::string& path, std::string* error) {
+#ifdef _WIN32
+    int n_wide = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
+    std::wstring wide(n_wide > 0 ? (size_t)n_wide : 1, L'\0');
+    if (n_wide > 0) MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, &wide[0], n_wide);
+    f_ = gzopen_w(wide.c_str(), "rb");
+#else
+    f_ = gzopen(path.c_str(), "rb");
+#endif
+    if (f_ == nullptr) {
+      *error = errno != 0 ? strerror(errno) : "cannot be opened";
+      return false;
+    }
+    gzbuffer(f_, 1 << 20);
+    path_ = path;
+    return fill(error);
+  }
+  bool next(std::string* line) override {
+    if (!back_.empty()) {
+      line->swap(back_);
+      back_.clear();
+      has_back_ = false;
+      return true;
+    }
+    if (has_back_) {  // an empty line put back
+      line->clear();
+      has_back_ = false;
+      return true;
+    }
+    for (;;) {
+      size_t nl = buffer_.find('\n', at_);
+      if (nl != std::string::npos || eof_) {
+        if (at_ >= buffer_.size() && eof_) return false;
+        size_t end = nl == std::string::npos ? buffer_.size() : nl;
+        size_t cut = end > at_ && buffer_[end - 1] == '\r' ? end - 1 : end;
+        line->assign(buffer_, at_, cut - at_);
+        at_ = end + 1;
+        return true;
+      }
+      buffer_.erase(0, at_);
+      at_ = 0;
+      if (!fill(&error_)) return false;
+    }
+  }
+  bool at_end() const override {
+    return eof_ && at_ >= buffer_.size() && back_.empty() && !has_back_;
+  }
+  void put_back(const std::string& line) {
+    back_ = line;
+    has_back_ = true;
+  }
+  const std::string& error() const { return error_; }
+
+ private:
+  // Reads the next piece; false on a read error (the reason in error).
+  bool fill(std::string* error) {
+    if (eof_) return true;
+    char chunk[1 << 16];
+    int n = gzread(f_, chunk, sizeof chunk);
+    if (n > 0) {
+      buffer_.append(chunk, (size_t)n);
+      return true;
+    }
+    eof_ = true;
+    int code = 0, saved = errno;
+    std::string why = gzerror(f_, &code);
+    if (code == Z_ERRNO) why = strerror(saved);
+    if (why.compare(0, path_.size() + 2, path_ + ": ") == 0) why.erase(0, path_.size() + 2);
+    if (n < 0 || (code != Z_OK && code != Z_BUF_ERROR)) {
+      *error = why;
+      return false;
+    }
+    return true;
+  }
+
+  gzFile f_ = nullptr;
+  std::string path_, buffer_, back_, error_;
+  size_t at_ = 0;
+  bool eof_ = false, has_back_ = false;
+};
+
 }  // namespace
+
+struct RinexLines::Impl {
+  std::string name;
+  std::string text;  // open_text: the whole text
+  std::unique_ptr<GzLines> file;
+  std::unique_ptr<StringLines> string_lines;
+  RawLines* raw = nullptr;
+  std::unique_ptr<CrxDecoder> crx;  // a Compact file: its expanded lines come through out
+  std::string out;
+  size_t out_at = 0;
+  std::string crx_error;
+};
+
+RinexLines::RinexLines() : impl_(new Impl) {}
+RinexLines::~RinexLines() = default;
+
+bool RinexLines::open(const std::string& path, std::string* error) {
+  impl_.reset(new Impl);
+  error_.clear();
+  impl_->name = path;
+  impl_->file.reset(new GzLines);
+  std::string why;
+  if (!impl_->file->open(path, &why)) {
+    *error = path + ": " + why;
+    return false;
+  }
+  impl_->raw = impl_->file.get();
+  std::string first;
+  if (impl_->file->next(&first)) {
+    bool compact = (first.compare(0, 3, "3.0") == 0 || first.compare(0, 3, "1.0") == 0) &&
+                   first.find("CRINEX VERS") < 80;
+    impl_->file->put_back(first);
+    if (compact) {
+      impl_->crx.reset(new CrxDecoder(impl_->raw, &impl_->out, &impl_->crx_error));
+      if (!impl_->crx->header()) {
+        *error = path + ": " + impl_->crx_error;
+        return false;
+      }
+    }
+  } else if (!impl_->file->error().empty()) {
+    *error = path + ": " + impl_->file->error();
+    return false;
+  }
+  return true;
+}
+
+void RinexLines::open_text(const std::string& text, const std::string& name) {
+  impl_.reset(new Impl);
+  error_.clear();
+  impl_->name = name;
+  impl_->text = text;
+  impl_->string_lines.reset(new StringLines(impl_->text));
+  impl_->raw = impl_->string_lines.get();
+}
+
+bool RinexLines::next(std::string* line) {
+  Impl& m = *impl_;
+  if (m.raw == nullptr || !error_.empty()) return false;
+  if (m.crx == nullptr) {
+    if (m.raw->next(line)) {
+      if (!line->empty() && line->back() == '\r') line->pop_back();
+      return true;
+    }
+    if (m.file != nullptr && !m.file->error().empty()) error_ = m.name + ": " + m.file->error();
+    return false;
+  }
+  while (m.out_at >= m.out.size()) {
+    m.out.clear();
+    m.out_at = 0;
+    int r = m.crx->step();
+    if (r < 0 || (m.file != nullptr && !m.file->error().empty())) {
+      error_ = m.name + ": " + (r < 0 ? m.crx_error : m.file->error());
+      return false;
+    }
+    if (r == 0 && m.out.empty()) return false;
+  }
+  size_t nl = m.out.find('\n', m.out_at);
+  if (nl == std::string::npos) nl = m.out.size();
+  line->assign(m.out, m.out_at, nl - m.out_at);
+  m.out_at = nl + 1;
+  return true;
+}
 
 bool crx_to_rinex(const std::string& crx, std::string* rinex, std::string* error) {
   rinex->clear();
-  CrxDecoder decoder;
-  return decoder.run(crx, rinex, error);
+  StringLines in(crx);
+  CrxDecoder decoder(&in, rinex, error);
+  if (!decoder.header()) return false;
+  int r;
+  while ((r = decoder.step()) == 1) {
+  }
+  return r == 0;
 }
 
 bool read_rinex_text(const std::string& path, std::string* text, std::string* error) {
