@@ -3,8 +3,8 @@
 // epoch lines and of the 16-column fields of data lines. Numbers of the usual
 // F14.3 shape are read digit by digit (a day at 30 s or an hour at 10 Hz in a
 // fraction of a second). RINEX 2 files have one list of two-character types
-// for every system; each system gets it as three-character codes (C1 C1C, P2
-// C2P, L2 L2P where the band has a P code and no C code), and its epochs
+// for every system; each system gets it as the RINEX 3 codes they stand for
+// (code_map: C1 C1C, P2 C2W on GPS, L2 L2W beside P2), and its epochs
 // continue their satellite list and their records over several lines.
 #include "obs_reader.h"
 
@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "code_map.h"
 #include "nav_reader.h"
 #include "rinex_text.h"
 
@@ -115,16 +116,7 @@ bool read_types2(Lines* in, std::string line, ObsFile* obs, std::string* why) {
       return false;
     }
   }
-  auto has = [&](char kind, char band) {
-    return std::find(two.begin(), two.end(), std::string{kind, band}) != two.end();
-  };
-  std::vector<std::string> codes;
-  for (const std::string& t : two) {
-    char band = t[1];
-    char attribute = (t[0] == 'P' || (!has('C', band) && has('P', band))) ? 'P' : 'C';
-    codes.push_back(std::string(1, t[0] == 'P' ? 'C' : t[0]) + band + attribute);
-  }
-  for (char sys : {'G', 'R', 'E', 'S'}) obs->types[sys] = codes;
+  for (char sys : {'G', 'R', 'E', 'S'}) obs->types[sys] = Code_from_rinex2(sys, two);
   return true;
 }
 
@@ -151,9 +143,11 @@ bool read_header(Lines* in, ObsFile* obs, std::map<char, std::vector<Scale>>* sc
     return false;
   }
   ObsHeader& h = obs->header;
+  obs->header_lines.push_back(line);
   while (in->next(&line)) {
     std::string label = label_of(line);
     if (is_label(line, "END OF HEADER")) return true;
+    obs->header_lines.push_back(line);
     if (is_label(line, "SYS / # / OBS TYPES") && line[0] != ' ' && obs->version >= 3) {
       if (!read_types(in, line, obs, why)) return false;
     } else if (is_label(line, "# / TYPES OF OBSERV") && obs->version < 3) {
@@ -217,15 +211,33 @@ void read_field(const std::string& line, size_t at, double divisor, ObsRecord* o
                  : NAN;
   // Many receivers write 0.000 for what they did not observe: missing, as blank is.
   obs->values.push_back(v == 0 ? NAN : v / divisor);
-  unsigned char lli = at + 14 < line.size() && line[at + 14] >= '0' && line[at + 14] <= '9'
-                          ? (unsigned char)(line[at + 14] - '0')
-                          : 0;
-  obs->lli.push_back(lli);
+  auto digit = [&](size_t k) {
+    return k < line.size() && line[k] >= '0' && line[k] <= '9' ? (unsigned char)(line[k] - '0')
+                                                               : (unsigned char)0;
+  };
+  obs->lli.push_back(digit(at + 14));
+  obs->ssi.push_back(digit(at + 15));
+}
+
+// A special record's lines: kept in the record, or skipped and counted.
+// True when the record is given on.
+bool special_lines(Lines* in, int n, bool keep, ObsFile* obs, ObsRecord* e) {
+  e->sats.clear();
+  e->values.clear();
+  e->lli.clear();
+  e->ssi.clear();
+  e->lines.clear();
+  std::string line;
+  for (int i = 0; i < n && in->next(&line); i++)
+    if (keep) e->lines.push_back(line);
+  if (!keep) obs->skipped["special records (flags 2-6)"]++;
+  return keep;
 }
 
 // RINEX 2 epochs: " yy mm dd hh mm ss.sssssss  f nnn" and 12 satellites a
 // line, then per satellite its fields five a line. False at the end.
-bool read_epoch2(Lines* in, ObsFile* obs, std::map<char, bool>* seen, ObsRecord* e) {
+bool read_epoch2(Lines* in, ObsFile* obs, std::map<char, bool>* seen, bool keep_special,
+                 ObsRecord* e) {
   std::string line;
   size_t ntypes = obs->types.empty() ? 0 : obs->types.begin()->second.size();
   size_t lines_per_sat = (ntypes + 4) / 5;
@@ -236,19 +248,22 @@ bool read_epoch2(Lines* in, ObsFile* obs, std::map<char, bool>* seen, ObsRecord*
     }
     int flag = line[28] - '0';
     int nsat = atoi(line.substr(29, 3).c_str());
+    int yy = bc::int_field(line, 1, 2);
+    bool timed = line.find_first_not_of(' ', 1) < 26;
+    e->t = timed ? bc::seconds_since_gps_epoch(yy < 80 ? 2000 + yy : 1900 + yy,
+                                               bc::int_field(line, 4, 2), bc::int_field(line, 7, 2),
+                                               bc::int_field(line, 10, 2),
+                                               bc::int_field(line, 13, 2), bc::field(line, 15, 11))
+                 : NAN;
+    e->flag = flag;
     if (flag > 1) {  // events, header records, cycle-slip records: not observations
-      obs->skipped["special records (flags 2-6)"]++;
-      for (int i = 0; i < nsat && in->next(&line); i++) {
-      }
+      if (special_lines(in, nsat, keep_special, obs, e)) return true;
       continue;
     }
-    int yy = bc::int_field(line, 1, 2);
-    e->t = bc::seconds_since_gps_epoch(yy < 80 ? 2000 + yy : 1900 + yy, bc::int_field(line, 4, 2),
-                                       bc::int_field(line, 7, 2), bc::int_field(line, 10, 2),
-                                       bc::int_field(line, 13, 2), bc::field(line, 15, 11));
     e->sats.clear();
     e->values.clear();
     e->lli.clear();
+    e->ssi.clear();
     long epoch_line = in->number;
     std::vector<std::string> ids;
     for (int i = 0; i < nsat; i++) {
@@ -286,7 +301,7 @@ bool read_epoch2(Lines* in, ObsFile* obs, std::map<char, bool>* seen, ObsRecord*
 // RINEX 3 and 4 epochs: "> yyyy mm dd hh mm ss.sssssss  f nnn", then a line a
 // satellite. False at the end.
 bool read_epoch3(Lines* in, ObsFile* obs, const std::map<char, std::vector<double>>& divisor,
-                 ObsRecord* e) {
+                 bool keep_special, ObsRecord* e) {
   std::string line;
   while (in->next(&line)) {
     if (line.empty()) continue;
@@ -300,18 +315,21 @@ bool read_epoch3(Lines* in, ObsFile* obs, const std::map<char, std::vector<doubl
       obs->skipped["bad epoch lines"]++;
       continue;
     }
+    bool timed = line.find_first_not_of(' ', 1) < 29;
+    e->t = timed
+               ? bc::seconds_since_gps_epoch(bc::int_field(line, 2, 4), bc::int_field(line, 7, 2),
+                                             bc::int_field(line, 10, 2), bc::int_field(line, 13, 2),
+                                             bc::int_field(line, 16, 2), bc::field(line, 18, 11))
+               : NAN;
+    e->flag = flag;
     if (flag > 1) {  // events, header records, cycle-slip records: not observations
-      obs->skipped["special records (flags 2-6)"]++;
-      for (int i = 0; i < nsat && in->next(&line); i++) {
-      }
+      if (special_lines(in, nsat, keep_special, obs, e)) return true;
       continue;
     }
-    e->t = bc::seconds_since_gps_epoch(bc::int_field(line, 2, 4), bc::int_field(line, 7, 2),
-                                       bc::int_field(line, 10, 2), bc::int_field(line, 13, 2),
-                                       bc::int_field(line, 16, 2), bc::field(line, 18, 11));
     e->sats.clear();
     e->values.clear();
     e->lli.clear();
+    e->ssi.clear();
     long epoch_line = in->number;
     for (int i = 0; i < nsat; i++) {
       if (!in->next(&line)) {
@@ -343,6 +361,7 @@ struct ObsStream::Impl {
   std::map<char, std::vector<double>> divisor;  // per system and type index
   std::map<char, bool> seen;                    // RINEX 2: the systems of any record
   bool ended = false;
+  bool keep_special = false;
 };
 
 ObsStream::ObsStream() : impl_(new Impl) {}
@@ -388,8 +407,9 @@ const ObsFile& ObsStream::header() const { return impl_->header; }
 bool ObsStream::next(ObsRecord* record) {
   Impl& m = *impl_;
   if (m.ended) return false;
-  bool got = m.header.version < 3 ? read_epoch2(&m.in, &m.header, &m.seen, record)
-                                  : read_epoch3(&m.in, &m.header, m.divisor, record);
+  bool got = m.header.version < 3
+                 ? read_epoch2(&m.in, &m.header, &m.seen, m.keep_special, record)
+                 : read_epoch3(&m.in, &m.header, m.divisor, m.keep_special, record);
   if (got) return true;
   m.ended = true;
   // RINEX 2: systems the one list was given to but no record had keep no types.
@@ -400,6 +420,8 @@ bool ObsStream::next(ObsRecord* record) {
 }
 
 const std::string& ObsStream::error() const { return impl_->source.error(); }
+
+void ObsStream::keep_special_records() { impl_->keep_special = true; }
 
 bool read_obs_text(const std::string& text, const std::string& name, ObsFile* obs,
                    std::string* error) {
@@ -413,7 +435,7 @@ bool read_all(ObsStream* stream, ObsFile* obs, std::string* error) {
   std::vector<ObsEpoch> epochs;
   std::vector<ObsSat> sats;
   std::vector<double> values;
-  std::vector<unsigned char> lli;
+  std::vector<unsigned char> lli, ssi;
   while (stream->next(&r)) {
     epochs.push_back({r.t, (int)sats.size(), (int)r.sats.size()});
     for (ObsSat s : r.sats) {
@@ -422,6 +444,7 @@ bool read_all(ObsStream* stream, ObsFile* obs, std::string* error) {
     }
     values.insert(values.end(), r.values.begin(), r.values.end());
     lli.insert(lli.end(), r.lli.begin(), r.lli.end());
+    ssi.insert(ssi.end(), r.ssi.begin(), r.ssi.end());
   }
   if (!stream->error().empty()) {
     *error = stream->error();
@@ -432,6 +455,7 @@ bool read_all(ObsStream* stream, ObsFile* obs, std::string* error) {
   obs->sats.swap(sats);
   obs->values.swap(values);
   obs->lli.swap(lli);
+  obs->ssi.swap(ssi);
   return true;
 }
 

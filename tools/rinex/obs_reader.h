@@ -49,18 +49,23 @@ struct ObsFile {
   std::map<int, int> glonass_channel;  // slot -> frequency number, from the header
   std::vector<ObsEpoch> epochs;
   std::vector<ObsSat> sats;
-  std::vector<double> values;           // NaN where blank
-  std::vector<unsigned char> lli;       // loss-of-lock indicator digit, 0 when blank
-  std::map<std::string, long> skipped;  // what could not be used, and how often
+  std::vector<double> values;             // NaN where blank
+  std::vector<unsigned char> lli;         // loss-of-lock indicator digit, 0 when blank
+  std::vector<unsigned char> ssi;         // signal strength digit, 0 when blank
+  std::map<std::string, long> skipped;    // what could not be used, and how often
+  std::vector<std::string> header_lines;  // the header as it stands, END OF HEADER excluded
 };
 
 // One epoch of observations as a stream gives it: each satellite's values
 // from first_value on, as many as its system has types (NaN where blank).
 struct ObsRecord {
-  double t = 0;
+  double t = 0;                    // NaN: a special record without a time
+  int flag = 0;                    // the epoch flag: 0 or 1 observations, 2-6 a special record
+  std::vector<std::string> lines;  // a special record's lines, as they are
   std::vector<ObsSat> sats;
   std::vector<double> values;
   std::vector<unsigned char> lli;
+  std::vector<unsigned char> ssi;
 };
 
 // An observation file read epoch by epoch: the header first, then one epoch
@@ -80,6 +85,9 @@ class ObsStream {
   const ObsFile& header() const;
   // The next epoch; false at the end, or on damage (error() then says why).
   bool next(ObsRecord* record);
+  // Special records (events, header records, cycle slips) given by next()
+  // too, instead of being skipped and counted.
+  void keep_special_records();
   const std::string& error() const;
 
  private:

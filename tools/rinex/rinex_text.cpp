@@ -615,6 +615,8 @@ void RinexLines::open_text(const std::string& text, const std::string& name) {
   impl_->raw = impl_->string_lines.get();
 }
 
+bool RinexLines::compact() const { return impl_->crx != nullptr; }
+
 bool RinexLines::next(std::string* line) {
   Impl& m = *impl_;
   if (m.raw == nullptr || !error_.empty()) return false;

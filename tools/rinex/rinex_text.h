@@ -21,6 +21,8 @@ class RinexLines {
   // damage (error() then says where and why, the file named).
   bool next(std::string* line);
   const std::string& error() const { return error_; }
+  // Whether the file is Compact RINEX (its lines come expanded).
+  bool compact() const;
 
  private:
   struct Impl;
