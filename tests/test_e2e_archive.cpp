@@ -201,6 +201,7 @@ TEST(Archive, LastPeriodPairSolvesFromItsOwnFiles) {
 }
 
 TEST(Archive, CompactEdgeCasesAndValuesThatAreNotFinite) {
+  vlntest::RinexFaultsExpected original_habits;
   // Satellites that come and go, a second frequency present then blank, loss
   // of lock, an event, an epoch without satellites, and values that are not
   // finite.

@@ -69,6 +69,7 @@ void expect_lines(const std::vector<std::string>& want, const std::string& file)
 }  // namespace
 
 TEST(ObservationFile, OriginalMessagesSingleFrequencyAllConstellations) {
+  vlntest::RinexFaultsExpected original_habits;
   Bytes log;
   append(&log, df(3, -2148744.5678, 4426641.1234, 4044655.9876));
   append(&log, df(2, 1.0, 2.0, 3.0));  // no fix: position not taken

@@ -138,6 +138,7 @@ TEST(Robustness, UnreadableLogIsReportedWithStatus2) {
 // options as the fuzz target reads it (under the sanitizers this also proves
 // the fix).
 TEST(Robustness, CutOffLogsAndFuzzerFindingsConvertWithIntactHeaders) {
+  vlntest::RinexFaultsExpected original_habits;
   struct Run {
     std::vector<std::string> args;
     Bytes log;

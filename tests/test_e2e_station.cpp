@@ -124,16 +124,6 @@ std::string join_raw(const std::map<std::string, std::string>& outputs) {
   return all;
 }
 
-// The first line where got differs from want, or "" when they are the same.
-std::string first_difference(const std::string& want, const std::string& got) {
-  auto w = lines(want), g = lines(got);
-  for (size_t i = 0; i < std::max(w.size(), g.size()); i++)
-    if (i >= w.size() || i >= g.size() || w[i] != g[i])
-      return "line " + std::to_string(i + 1) + ": want '" + (i < w.size() ? w[i] : "") +
-             "', got '" + (i < g.size() ? g[i] : "") + "'";
-  return "";
-}
-
 size_t count(const std::string& text, const std::string& what) {
   size_t n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;

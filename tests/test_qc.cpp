@@ -313,13 +313,9 @@ TEST(Qc, HostileInputsGetTheirReasonAndStatus) {
        false},
   };
   for (const auto& c : kCases) {
-    FILE* p = popen((c.command + " 2>&1").c_str(), "r");
-    ASSERT_NE(nullptr, p);
-    std::string out;
-    char chunk[4096];
-    for (size_t n; (n = fread(chunk, 1, sizeof chunk, p)) > 0;) out.append(chunk, n);
-    int status = pclose(p);
-    EXPECT_EQ(c.status, WEXITSTATUS(status)) << c.command << "\n" << out;
+    CommandResult run = run_command(c.command);
+    const std::string& out = run.out;
+    EXPECT_EQ(c.status, run.status) << c.command << "\n" << out;
     if (c.whole) {
       EXPECT_EQ(c.says, out);
     } else {

@@ -26,6 +26,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "rinex_check.h"
+
 namespace fs = std::filesystem;
 
 namespace vlntest {
@@ -221,6 +223,61 @@ RunResult run_program(const std::vector<std::string>& args, const std::string& l
 
 namespace {
 
+// Every RINEX file a run wrote passes vln_rinex's check without an error, so
+// that a writer's defect shows in the test of the run that made it.
+int Faults_expected = 0;
+
+void expect_valid_rinex(const std::string& path, const std::string& name) {
+  if (Faults_expected > 0) return;
+  static const char* const kEndings[] = {".obs", ".nav", ".gnav", ".rnx", ".crx",
+                                         ".gz",  "o",    "d",     "n",    "g"};
+  if (name.find(".incomplete") != std::string::npos || name.find(".raw") != std::string::npos ||
+      name.find(".json") != std::string::npos || name.find(".lock") != std::string::npos)
+    return;
+  bool rinex = false;
+  for (const char* e : kEndings) {
+    size_t n = strlen(e);
+    bool short_name = n == 1 && name.size() > 4 && name[name.size() - 4] == '.';
+    rinex = rinex ||
+            ((n > 1 || short_name) && name.size() > n && name.compare(name.size() - n, n, e) == 0);
+  }
+  if (!rinex) return;
+  CheckReport c = Check_file(path, CheckRules{}, {});
+  for (const CheckFinding& f : c.findings)
+    if (f.error) ADD_FAILURE() << name << ":" << f.line << ": " << f.text;
+}
+
+}  // namespace
+
+std::string first_difference(const std::string& want, const std::string& got) {
+  auto w = lines(want), g = lines(got);
+  for (size_t i = 0; i < std::max(w.size(), g.size()); i++)
+    if (i >= w.size() || i >= g.size() || w[i] != g[i])
+      return "line " + std::to_string(i + 1) + ": want '" + (i < w.size() ? w[i] : "") +
+             "', got '" + (i < g.size() ? g[i] : "") + "'";
+  return "";
+}
+
+CommandResult run_command(const std::string& command) {
+  CommandResult r;
+  FILE* p = popen((command + " 2>&1").c_str(), "r");
+  if (p == nullptr) return r;
+  char chunk[4096];
+  for (size_t n; (n = fread(chunk, 1, sizeof chunk, p)) > 0;) r.out.append(chunk, n);
+  int status = pclose(p);
+#ifdef _WIN32
+  r.status = status;
+#else
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+  return r;
+}
+
+RinexFaultsExpected::RinexFaultsExpected() { Faults_expected++; }
+RinexFaultsExpected::~RinexFaultsExpected() { Faults_expected--; }
+
+namespace {
+
 // The outputs of a finished run (text with LF line ends), then the run directory is removed.
 void collect(const std::string& dir, const std::string& log_name, const ExtraFiles& extra_files,
              RunResult* result) {
@@ -240,6 +297,7 @@ void collect(const std::string& dir, const std::string& log_name, const ExtraFil
                              [&](const auto& f) { return f.first == name; });
     if (!it->is_regular_file() || name == log_name || extra) continue;
     r.outputs[name] = read_file(it->path().u8string());
+    expect_valid_rinex(it->path().u8string(), name);
 #ifdef _WIN32
     // Compressed files are archives with LF line ends on every platform.
     if (name.size() < 3 || name.compare(name.size() - 3, 3, ".gz") != 0)

@@ -39,6 +39,22 @@ extern const char* const kRunDate;
 // Directories named in make_dirs are created in the run directory beforehand.
 // A file_size_limit above 0 caps every file the program writes at that many bytes,
 // as a full disk would (writes beyond fail with EFBIG).
+// A shell command's console (standard output and error together) and exit status.
+struct CommandResult {
+  int status = -1;
+  std::string out;
+};
+CommandResult run_command(const std::string& command);
+
+// Within its scope the RINEX files runs write are not checked: the tests of
+// the original writer's own habits on broken input (values written as the
+// format prints them, nan and inf included; an epoch line whose records were
+// all refused) make files the check rightly faults.
+struct RinexFaultsExpected {
+  RinexFaultsExpected();
+  ~RinexFaultsExpected();
+};
+
 RunResult run_program(const std::vector<std::string>& args, const std::string& log_name,
                       const Bytes& log, const std::vector<std::string>& make_dirs = {},
                       long file_size_limit = 0, const ExtraFiles& extra_files = {});
@@ -80,6 +96,9 @@ constexpr bool kFileSizeLimitSupported = true;
 
 // Splits text into lines (line ends dropped).
 std::vector<std::string> lines(const std::string& text);
+// The first line where got differs from want, or "" when they are the same
+// (for texts too long for a test's own comparison to print).
+std::string first_difference(const std::string& want, const std::string& got);
 std::string read_file(const std::string& path, bool* exists = nullptr);
 
 }  // namespace vlntest

@@ -95,7 +95,7 @@ std::vector<std::string> Code_from_rinex2(char sys, const std::vector<std::strin
   };
   std::vector<std::string> out;
   for (const std::string& t : types) {
-    if (t.size() != 2) {
+    if (t.size() != 2 || !Code_valid2(sys, t)) {  // another system's type: no code here
       out.push_back("   ");
       continue;
     }

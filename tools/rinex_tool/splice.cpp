@@ -14,6 +14,7 @@
 #include <set>
 
 #include "code_map.h"
+#include "file_io.h"
 #include "nav_merge.h"
 #include "obs_reader.h"
 #include "obs_writer.h"
@@ -102,6 +103,7 @@ class Splicer {
   std::set<char> written_;          // systems with records written
   std::set<std::string> specials_;  // special records written, by flag, time and lines
   long specials_written_ = 0;
+  int last_input_ = -1;  // the input of the last epoch written
 };
 
 bool Splicer::open_inputs() {
@@ -174,6 +176,7 @@ void Splicer::plan_types() {
       std::vector<std::string>& list = out_.types[version_ == 211 ? ' ' : sys];
       for (size_t k = 0; k < t.second.size(); k++) {
         const std::string& code = t.second[k];
+        if (code == "   ") continue;  // RINEX 2: a type of another system
         std::string mapped =
             version_ == 211 ? Code_to_rinex2(sys, code) : Code_between(sys, code, from, version_);
         if (!kept_code(code, mapped)) continue;
@@ -308,6 +311,12 @@ void Splicer::merge() {
       if (in_[i].has && (best < 0 || in_[i].now.t < in_[(size_t)best].now.t - kSameEpoch))
         best = (int)i;
     if (best < 0) break;
+    // Files that overlap: the epoch comes from the file the epoch before it
+    // came from, which has it in the middle of its tracking (a file's first
+    // epoch flags every satellite's loss of lock).
+    if (last_input_ >= 0 && last_input_ != best && in_[(size_t)last_input_].has &&
+        std::fabs(in_[(size_t)last_input_].now.t - in_[(size_t)best].now.t) <= kSameEpoch)
+      best = last_input_;
     Input& chosen = in_[(size_t)best];
     double t = chosen.now.t;
     if (chosen.now.flag > 1) {
@@ -342,6 +351,7 @@ void Splicer::merge() {
       }
     } else {
       write_epoch(chosen);
+      last_input_ = best;
     }
     advance(&chosen);
   }
@@ -500,8 +510,7 @@ void Splicer::run() {
                                                     " special records (events, header records)"
                                               : ""));
   if (repeated_ > 0)
-    r_.console.push_back(std::to_string(repeated_) +
-                         " epochs in more than one file, written once (from the first file)");
+    r_.console.push_back(std::to_string(repeated_) + " epochs in more than one file, written once");
   if (differing_ > 0)
     r_.console.push_back(std::to_string(differing_) +
                          " of them with differing values, the first: " + first_difference_);
@@ -525,6 +534,15 @@ SpliceResult Splice_run(const SpliceOptions& o) {
     r.status = 2;
     r.console.push_back("vln_rinex: no input file");
     return r;
+  }
+  if (o.settings.given[SET_OUTPUT_DIR]) {  // created when missing, as the converter does
+    std::string why;
+    if (!File_make_folders(o.settings.text[SET_OUTPUT_DIR], &why)) {
+      r.status = 4;
+      r.console.push_back("vln_rinex: output folder " + o.settings.text[SET_OUTPUT_DIR] +
+                          " cannot be created: " + why);
+      return r;
+    }
   }
   if (Nav_is_navigation_file(o.inputs[0])) return Nav_merge_run(o);
   Splicer(o, &r).run();
