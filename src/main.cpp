@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run_preset.h"
 #include "const.h"
 #include "epoch_select.h"
 #include "file_io.h"
@@ -282,6 +283,15 @@ S16 get_main_parameter(int argc, char** argv, S16* enable_gps, S16* enable_qzss,
   return 1;
 }
 
+// The folder the run writes into: --output-dir, else the raw file's.
+std::string output_folder(const std::vector<std::string>& args) {
+  for (size_t i = 0; i + 1 < args.size(); i++)
+    if (args[i] == "--output-dir") return args[i + 1];
+  if (args.size() < 2) return ".";
+  size_t slash = args[1].find_last_of("/\\");
+  return slash == std::string::npos ? "." : args[1].substr(0, slash);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -290,6 +300,24 @@ int main(int argc, char** argv) {
 #endif
   setvbuf(stdout, Console_buffer, _IOFBF, kConsoleBufferSize);
   Stop_install_handlers();
+  // A service preset adds its settings to the line's and checks what was written.
+  RunPreset preset;
+  std::vector<std::string> args(argv, argv + argc);
+  std::string preset_error;
+  if (!preset.take(&args, &preset_error)) {
+    puts(preset_error.c_str());
+    return kStopBadSettings;
+  }
+  std::vector<std::string> added = preset.arguments(args);
+  args.insert(args.end(), added.begin(), added.end());
+  std::vector<char*> line;
+  for (std::string& a : args) line.push_back(&a[0]);
+  line.push_back(nullptr);
+  if (preset.given()) {
+    argc = (int)args.size();
+    argv = line.data();
+    preset.before(output_folder(args));
+  }
   S16 enable_gps, enable_qzss, enable_sbas, enable_glo, enable_bd2, enable_dual_freq_mode;
   S16 enable_gal = 0;
   S16 go_on = get_main_parameter(argc, argv, &enable_gps, &enable_qzss, &enable_sbas, &enable_glo,
@@ -299,6 +327,7 @@ int main(int argc, char** argv) {
   int status = convert_raw_file(Fp_raw, Source, enable_gps, enable_qzss, enable_sbas, enable_glo,
                                 enable_bd2, enable_gal, freq_mode);
   Lock.release();
+  preset.after();
   fflush(stdout);
   Stop_finished();
   return status;

@@ -346,6 +346,11 @@ void Settings_print_usage() {
            option.example);
     puts(".");
   }
+  puts(
+      "\t--preset NAME - a processing service's or archive's settings (igs-daily, igs-hourly, "
+      "igs-highrate, epn, opus, auspos, csrs, rtx), those the command line does not give, and its "
+      "rules checked on the files written (a failed rule is a warning). Example: --preset "
+      "igs-daily.");
   puts("\t--help - Show this complete usage.");
   puts("");
   puts("A station file holds the same settings as 'name = value' lines (names without --;");

@@ -327,18 +327,19 @@ TEST(RinexTool, PresetsAndBadInput) {
   const std::vector<std::string> station = {
       "-dual_freq",  "--rinex-version", "3.05", "--marker-name",   "ALGO",  "--antenna-type",
       "TRM59800.00", "--radome",        "NONE", "--receiver-type", "VLN-R2"};
-  auto convert = [&](const LogOptions& o, const std::vector<std::string>& more,
+  auto convert = [&](const Bytes& log, const std::vector<std::string>& more,
                      const std::string& name) {
     std::vector<std::string> args = {"log.dat"};
     args.insert(args.end(), station.begin(), station.end());
     args.insert(args.end(), more.begin(), more.end());
-    std::ofstream(dir + "/" + name, std::ios::binary)
-        << run_program(args, "log.dat", generated_log(o)).obs;
+    std::ofstream(dir + "/" + name, std::ios::binary) << run_program(args, "log.dat", log).obs;
     return dir + "/" + name;
   };
-  LogOptions day_log, hour_log;
-  day_log.seconds = 86400, day_log.interval = 30;
-  hour_log.seconds = 3600, hour_log.satellites = 12;
+  LogOptions o;
+  o.seconds = 86400, o.interval = 30;
+  const Bytes day_log = generated_log(o);
+  o.seconds = 3600, o.interval = 0, o.satellites = 12;
+  const Bytes hour_log = generated_log(o);
   std::string day = convert(day_log, {}, "day.rnx"), hour = convert(hour_log, {}, "hour.rnx");
   const struct {
     const char* preset;
@@ -365,6 +366,24 @@ TEST(RinexTool, PresetsAndBadInput) {
                                           "/short/algo008a.26o: auspos: the file spans "
                                           "0.75 h; the service needs at least 1 h\n"))
       << r.out;
+  // The converter's presets are the same: an IGS day, and a short AUSPOS file warned.
+  auto station_run = [&](std::vector<std::string> more) {
+    more.insert(more.begin(), {"log.dat", "--marker-name", "ALGO", "--receiver-type", "VLN-R2",
+                               "--antenna-type", "TRM59800.00", "--radome", "NONE"});
+    return run_program(more, "log.dat", day_log);
+  };
+  auto igs = station_run({"--preset", "igs-daily"});
+  EXPECT_EQ(1, igs.status) << igs.out;
+  EXPECT_EQ(1u, igs.outputs.count("ALGO00XXX_R_20260080000_01D_30S_MO.crx.gz"));
+  EXPECT_EQ(std::string::npos, igs.out.find("preset ")) << igs.out;
+  auto au = station_run({"--preset", "auspos", "--end", "2026-01-08 00:45:00"});
+  EXPECT_NE(std::string::npos,
+            au.out.find("preset auspos: ./log.obs: auspos: the file spans 0.75 h; the service "
+                        "needs at least 1 h\n"))
+      << au.out;
+  auto typo = station_run({"--preset", "igs-dayly"});
+  EXPECT_EQ(3, typo.status);
+  EXPECT_EQ("Option --preset: no preset 'igs-dayly' (did you mean igs-daily?)\n", typo.out);
   // Bad input: the reason, status 2, no file under the final name.
   std::string other = convert(day_log, {"--marker-name", "BOGO"}, "bogo.rnx");
   std::string newer = read_file(day);

@@ -551,7 +551,7 @@ void Checker::name_and_rules() {
       error(0, std::string("the name's type letter '") + base[11] + "' does not say " +
                    (in_.compact() ? "Compact RINEX (d)" : "observations (o)"));
   }
-  if (rules_.service.empty()) return;
+  if (rules_.service.empty() || navigation_) return;  // a service's rules are of observations
   const std::string who = rules_.service + ": ";
   double interval = interval_;
   if (interval <= 0 && !spacing_.empty())
@@ -608,12 +608,12 @@ void Checker::name_and_rules() {
     if (trimmed(cols(values_["ANT # / TYPE"], 20, 16)).empty())
       warning(0, who + "no antenna type in ANT # / TYPE");
   }
-  if (rules_.marker_is_station && (four.size() < 4 || base.compare(0, 4, four) != 0)) {
-    std::string lower = four;
-    for (char& c : lower) c = (char)tolower((unsigned char)c);
-    if (base.compare(0, 4, lower) != 0)
-      warning(0, who + "the MARKER NAME's first four characters ('" + four +
-                     "') are not the file name's station");
+  if (rules_.marker_is_station) {
+    bool id = four.size() == 4;
+    for (char c : four) id = id && isalnum((unsigned char)c);
+    if (!id)
+      warning(0, who + "the MARKER NAME ('" + marker +
+                     "') does not start with four letters or digits naming the station");
   }
   if (rules_.plain_name)
     for (char c : base)
