@@ -45,7 +45,8 @@ const char kHelp[] =
     "                  largest log must fit\n"
     "  --compare PROG  another build of vln_raw_to_rinex, run plain beside this one\n"
     "  --day           a 24-hour log at 10 Hz (about 1.6 GB) as the last size\n"
-    "  --qc            the quality report on a day at 30 s and a day at 1 Hz too\n"
+    "  --qc            the quality report on a day at 30 s and a day at 1 Hz too, and\n"
+    "                  vln_rinex's splice of the 1 Hz day's 24 hourly files and check\n"
     "  --soak DAYS     only the station soak: DAYS (7 for a week) of a 1 Hz log\n"
     "                  through TCP on 127.0.0.1 with drops into hourly .crx.gz files\n"
     "                  and the raw journal, the converter killed (SIGKILL) and\n"
@@ -407,6 +408,31 @@ int main(int argc, char** argv) {
              convert.wall, report.wall, report.peak_kb);
       remove_temp_files(1);
     }
+    // vln_rinex on the 1 Hz day: its 24 hourly Compact gzip files spliced into
+    // one file, and the check of that day.
+    const std::string hours = dir + "/vln_bench_hours";
+    std::string mkdir = "mkdir -p " + hours;
+    if (system(mkdir.c_str()) != 0) return 1;
+    run_measured({VLN_PROGRAM_PATH, log, "-dual_freq", "--rinex-version", "3.05", "--split", "1h",
+                  "--crx", "--gzip", "--output-dir", hours},
+                 1);
+    std::vector<std::string> splice = {VLN_RINEX_PATH, "splice"};
+    for (int h = 0; h < 24; h++) {
+      char name[128];
+      snprintf(name, sizeof name, "/XXXX00XXX_R_2026008%02d00_01H_01S_MO.crx.gz", h);
+      splice.push_back(hours + name);
+    }
+    const std::string day = temp_file(1, dir + "/vln_bench_day.rnx");
+    splice.insert(splice.end(), {"-o", day});
+    Run spliced = run_measured(splice, 1);
+    Run checked = run_measured({VLN_RINEX_PATH, "check", day}, 1);
+    printf("%-34s %8s %8.3f %10ld\n", "vln_rinex splice of 24 hourly files", "", spliced.wall,
+           spliced.peak_kb);
+    printf("%-34s %8s %8.3f %10ld\n", "vln_rinex check of the day", "", checked.wall,
+           checked.peak_kb);
+    std::string rm = "rm -rf " + hours;
+    if (system(rm.c_str()) != 0) return 1;
+    remove_temp_files(1);
   }
   remove_temp_files();
   printf("load average at the end %s\n", load_average().c_str());

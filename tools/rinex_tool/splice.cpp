@@ -24,6 +24,7 @@ namespace {
 
 constexpr double kSameEpoch = 1e-6;     // seconds: two files' epochs at one time
 constexpr double kSameValue = 0.0015;   // two values of one field that agree
+constexpr double kOnInterval = 1e-3;    // seconds from a multiple of --interval, as the converter
 const char kSystemOrder[] = "GRECJSI";  // systems in header and epoch order
 
 struct Input {
@@ -337,7 +338,7 @@ void Splicer::merge() {
     } else if (!epoch_kept(t)) {
       outside_++;
     } else if (s.interval > 0 &&
-               std::fabs(t - s.interval * std::round(t / s.interval)) > kSameEpoch) {
+               std::fabs(t - s.interval * std::round(t / s.interval)) > kOnInterval) {
       thinned_++;  // its loss of lock goes on to the next epoch written
       for (const ObsSat& sat : chosen.now.sats) {
         auto p = chosen.place.find(sat.sys);
