@@ -254,6 +254,19 @@ TEST(Settings, MonthEndsAndTheCommentLimit) {
   Settings s;
   for (int i = 0; i < 100; i++) ASSERT_EQ("", Settings_apply(&s, SET_COMMENT, "c"));
   EXPECT_EQ("more than 100 comments", Settings_apply(&s, SET_COMMENT, "c"));
+  // The ends of the other ranges: month 0 and 13, a grace of a day and a day and a second.
+  const struct {
+    int id;
+    const char* value;
+    bool good;
+  } kEnds[] = {{SET_START, "2024-00-10 00:00:00", false}, {SET_START, "2024-13-10 00:00:00", false},
+               {SET_START, "2024-12-31 23:59:59", true},  {SET_CLOSE_AFTER, "86400", true},
+               {SET_CLOSE_AFTER, "86401", false},         {SET_CLOSE_AFTER, "1", true},
+               {SET_CLOSE_AFTER, "0.5", false}};
+  for (const auto& e : kEnds) {
+    Settings t;
+    EXPECT_EQ(e.good, Settings_apply(&t, e.id, e.value).empty()) << e.value;
+  }
 }
 
 TEST(Settings, WindowAndIntervalKeepTheirEpochsAndEveryLossOfLock) {

@@ -86,3 +86,31 @@ TEST(RinexFiles, CreationDateIsShiftedBackEightHours) {
   EXPECT_EQ(20u, strlen(date));
   RINEX_set_time_source(nullptr);
 }
+
+// The header date comes from the clock unless SOURCE_DATE_EPOCH fixes it (an
+// empty value counts as none): a machine without the variable gets today.
+TEST(RinexFiles, CreationDateFromTheClockOrSourceDateEpoch) {
+  auto set = [](const char* v) {
+#ifdef _WIN32
+    _putenv_s("SOURCE_DATE_EPOCH", v == nullptr ? "" : v);
+#else
+    if (v == nullptr)
+      unsetenv("SOURCE_DATE_EPOCH");
+    else
+      setenv("SOURCE_DATE_EPOCH", v, 1);
+#endif
+  };
+  char date[32];
+  set("1700000000");  // 2023-11-14 22:13:20 UTC, shown 8 hours ahead and taken back
+  RINEX_get_utc_date(date);
+  EXPECT_STREQ("20231114 221320 UTC ", date);
+  for (const char* none : {(const char*)nullptr, ""}) {
+    set(none);
+    time_t before = time(nullptr);
+    RINEX_get_utc_date(date);
+    char today[32];
+    strftime(today, sizeof today, "%Y%m%d", gmtime(&before));
+    EXPECT_EQ(0, strncmp(today, date, 8)) << date;
+  }
+  set(nullptr);
+}

@@ -1,0 +1,67 @@
+// Reading back the files an earlier run left unfinished: where the last whole
+// navigation record ends for each system and version (a record has the lines
+// its system and version give it), and the observation files' epochs.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "output/recovery.h"
+
+namespace {
+
+std::string header(const char* version_line) {
+  std::string l = version_line;
+  l.resize(60, ' ');
+  std::string end(60, ' ');
+  return l + "RINEX VERSION / TYPE\n" + end + "END OF HEADER\n";
+}
+
+// A record: its first line, then n more.
+std::string record(const std::string& first, int more) {
+  std::string r = first + " 1.0\n";
+  for (int i = 0; i < more; i++) r += "     1.0\n";
+  return r;
+}
+
+}  // namespace
+
+// Records of each system in each version, the file cut inside the last one:
+// the recovered file ends after the records before it, however many lines
+// their systems give them (GLONASS 4 lines in 3.04, 5 from 3.05; SBAS 4;
+// the others 8; RINEX 4 by the message its "> EPH" line names).
+TEST(Recovery, NavigationRecordsOfEverySystemAndVersionUpToTheCut) {
+  const struct {
+    const char* version;
+    std::vector<std::string> records;  // whole records, then the one that is cut
+  } kFiles[] = {
+      {"     3.04           N: GNSS NAV DATA    M",
+       {record("R01 2026 01 08 00 15 00", 3), record("S20 2026 01 08 00 00 00", 3),
+        record("G01 2026 01 08 00 00 00", 7), record("R02 2026 01 08 00 15 00", 3)}},
+      {"     3.05           N: GNSS NAV DATA    M",
+       {record("R01 2026 01 08 00 15 00", 4), record("E01 2026 01 08 00 00 00", 7),
+        record("S20 2026 01 08 00 00 00", 3), record("R02 2026 01 08 00 15 00", 4)}},
+      {"     2.11           G: GLONASS NAV DATA",
+       {record(" 1 26  1  8  0 15  0.0", 3), record(" 2 26  1  8  0 15  0.0", 3)}},
+      {"     2.11           N: GPS NAV DATA",
+       {record(" 1 26  1  8  0  0  0.0", 7), record(" 2 26  1  8  0  0  0.0", 7)}},
+      {"     4.00           NAVIGATION DATA     M",
+       {"> EPH R01 FDMA\n" + record("R01 2026 01 08 00 15 00", 4),
+        "> EPH S20 SBAS\n" + record("S20 2026 01 08 00 00 00", 3),
+        "> EPH G01 LNAV\n" + record("G01 2026 01 08 00 00 00", 7),
+        "> STO G01 LNAV\n" + record("    2026 01 08 00 00 00 GPUT", 1),
+        "> EPH G02 LNAV\n" + record("G02 2026 01 08 00 00 00", 7)}},
+  };
+  for (const auto& f : kFiles) {
+    std::string whole = header(f.version);
+    for (size_t i = 0; i + 1 < f.records.size(); i++) whole += f.records[i];
+    const std::string& last = f.records.back();
+    for (size_t keep : {last.size(), last.size() - 9, (size_t)1}) {
+      std::string text = whole + last.substr(0, keep);
+      long records = -1;
+      size_t end = Recover_nav_end(text, &records);
+      bool all = keep == last.size();
+      EXPECT_EQ((long)f.records.size() - (all ? 0 : 1), records) << f.version << " " << keep;
+      EXPECT_EQ(all ? text.size() : whole.size(), end) << f.version << " " << keep;
+    }
+  }
+}
