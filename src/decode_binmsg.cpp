@@ -132,8 +132,8 @@ bool extract_meas_msg(const U08* buf, U16 len) {
     if (!RINEX_is_able_to_output_measurement(type)) continue;
     D64 phase = wrap_carrier_phase(be_f64(r + 10));
     U08 lli = (r[22] & kLossOfLock) ? 1 : 0;
-    Obs_set_measurement(iod, svid, 0, type, 0, r[1], lli, 0, be_f64(r + 2), phase, be_f32(r + 18),
-                        0, 0, 0);
+    Obs_set_measurement(iod, svid, 0, type, 0, r[1], lli, be_f64(r + 2), phase, be_f32(r + 18), 0,
+                        0, 0);
   }
   return true;
 }
@@ -169,8 +169,8 @@ bool extract_extended_meas_msg(const U08* buf, U16 len) {
     U08 lli = (U08)(((ch_indicator & kLossOfLock) ? 1 : 0) +
                     ((ch_indicator & kHalfCycleSlipFlag) ? 2 : 0));
     D64 phase = wrap_carrier_phase(be_f64(r + 12));
-    Obs_set_measurement(iod, r[1], k, type, (U08)signal, r[3], lli, (U08)(r[2] >> 4), be_f64(r + 4),
-                        phase, be_f32(r + 20), r[24], r[25], r[26]);
+    Obs_set_measurement(iod, r[1], k, type, (U08)signal, r[3], lli, be_f64(r + 4), phase,
+                        be_f32(r + 20), r[24], r[25], r[26]);
   }
   return true;
 }

@@ -5,8 +5,8 @@
 
 namespace {
 
-S08 Knum_table[GLO_MAX_SLOT] = {-9, -9, -9, -9, -9, -9, -9, -9, -9, -9, -9, -9,
-                                -9, -9, -9, -9, -9, -9, -9, -9, -9, -9, -9, -9};
+// Set by Glo_clear_almanac_k before a run reads them.
+S08 Knum_table[GLO_MAX_SLOT];    // the channel by slot, GLONASS_UNKNOWN_K unknown
 S08 Health_table[GLO_MAX_SLOT];  // the almanac's C bit by slot, -1 unknown
 
 }  // namespace

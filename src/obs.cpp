@@ -261,9 +261,8 @@ S16 Obs_is_meas_lost() {
 }
 
 void Obs_set_measurement(U08 iod, S16 svid, S16 k_num, S16 gnss_type, U08 signal_type, S16 cn0,
-                         U08 lli, U08 li, D64 pr, D64 carr_phase, F32 doppler, U08 pr_std,
+                         U08 lli, D64 pr, D64 carr_phase, F32 doppler, U08 pr_std,
                          U08 carr_phase_std, U08 doppler_std) {
-  (void)li;
   (void)pr_std;
   (void)carr_phase_std;
   (void)doppler_std;

@@ -54,7 +54,7 @@ S16 Obs_is_sync_meas_msg_and_time_msg();
 S16 Obs_is_meas_lost();
 // Stores one measurement record under the internal satellite numbering.
 void Obs_set_measurement(U08 iod, S16 svid, S16 k_num, S16 gnss_type, U08 signal_type, S16 cn0,
-                         U08 lli, U08 li, D64 pr, D64 carr_phase, F32 doppler, U08 pr_std,
+                         U08 lli, D64 pr, D64 carr_phase, F32 doppler, U08 pr_std,
                          U08 carr_phase_std, U08 doppler_std);
 // The constellation's slots (count of them, satellites 1..count) as they
 // stand, for reading an epoch without a call per satellite; nullptr for none.

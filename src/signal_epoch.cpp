@@ -44,9 +44,9 @@ void set_values(const SIGNAL_OBS_T& s, SIGNAL_REC_T* r) {
     r->present = (U08)(r->present | 1 << k);
     r->negative = (U08)(r->negative | (negative ? 1 << k : 0));
   }
-  r->field[3] = (uint64_t)(s.cn0 < 0 ? -s.cn0 : s.cn0) * 1000;
+  // C/N0 comes from the message as an unsigned byte: whole dB-Hz, never negative.
+  r->field[3] = (uint64_t)(s.cn0 & 0xFF) * 1000;
   r->present = (U08)(r->present | 1 << 3);
-  r->negative = (U08)(r->negative | (s.cn0 < 0 ? 1 << 3 : 0));
 }
 
 SIGNAL_EPOCH_T epoch_head(S16 flag) {

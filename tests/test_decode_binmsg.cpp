@@ -5,6 +5,7 @@
 #include "const.h"
 #include "decode_binmsg.h"
 #include "ephemeris.h"
+#include "glonass_channels.h"
 #include "nav_encoders.h"
 #include "obs.h"
 #include "output_sink.h"
@@ -73,6 +74,20 @@ TEST_F(Decode, AlmanacStringsTeachFrequencyNumbers) {
   process(glonass_string_payload(3, 1, {0, 0, 0, 0, 0, 0, 0, 0, 0}));    // tk = 0: the day's start
   process(glonass_string_payload(3, 11, glonass_almanac_k_string(15)));  // HnA = 01111
   EXPECT_EQ(15, Decode_get_almanac_k_num(3));
+}
+
+// The almanac's slots by frame and string (GLONASS ICD): the odd strings 7-15
+// of frame n carry the channel of slots 5n+1 to 5n+5, the fifth frame's
+// string 15 none (24 slots); no slot before a string 1 has dated the frame.
+TEST(GlonassChannels, AlmanacSlotOfEachFrameAndString) {
+  for (S16 frame = 0; frame < 5; frame++)
+    for (U08 string = 6; string <= 15; string++) {
+      S16 want =
+          string % 2 == 0 || (frame == 4 && string == 15) ? 0 : (string - 7) / 2 + 5 * frame + 1;
+      EXPECT_EQ(want, Glo_almanac_slot((S16)(120 * 7 + frame), string))
+          << frame << " " << (int)string;
+    }
+  EXPECT_EQ(0, Glo_almanac_slot(-1, 7));
 }
 
 TEST_F(Decode, SbasTypes9And12And17CompleteAGeoRecord) {

@@ -259,9 +259,12 @@ TEST(Settings, MonthEndsAndTheCommentLimit) {
     int id;
     const char* value;
     bool good;
-  } kEnds[] = {{SET_START, "2024-00-10 00:00:00", false}, {SET_START, "2024-13-10 00:00:00", false},
-               {SET_START, "2024-12-31 23:59:59", true},  {SET_CLOSE_AFTER, "86400", true},
-               {SET_CLOSE_AFTER, "86401", false},         {SET_CLOSE_AFTER, "1", true},
+  } kEnds[] = {{SET_START, "2024-00-10 00:00:00", false},
+               {SET_START, "2024-13-10 00:00:00", false},
+               {SET_START, "2024-12-31 23:59:59", true},
+               {SET_CLOSE_AFTER, "86400", true},
+               {SET_CLOSE_AFTER, "86401", false},
+               {SET_CLOSE_AFTER, "1", true},
                {SET_CLOSE_AFTER, "0.5", false}};
   for (const auto& e : kEnds) {
     Settings t;

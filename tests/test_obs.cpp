@@ -7,7 +7,7 @@
 namespace {
 
 void set(S16 svid, S16 type, U08 signal, double pr, U08 iod = 1) {
-  Obs_set_measurement(iod, svid, 3, type, signal, 40, 0, 0, pr, 0.0, 0.0f, 0, 0, 0);
+  Obs_set_measurement(iod, svid, 3, type, signal, 40, 0, pr, 0.0, 0.0f, 0, 0, 0);
 }
 
 // The first-frequency pseudorange and the l2 flag the writer would get.

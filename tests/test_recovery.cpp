@@ -3,9 +3,15 @@
 // its system and version give it), and the observation files' epochs.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "output/recovery.h"
+#include "rinex_config.h"
+#include "rinex_names.h"
+#include "runner.h"
+#include "settings.h"
 
 namespace {
 
@@ -64,4 +70,32 @@ TEST(Recovery, NavigationRecordsOfEverySystemAndVersionUpToTheCut) {
       EXPECT_EQ(all ? text.size() : whole.size(), end) << f.version << " " << keep;
     }
   }
+}
+
+// A RINEX 2.11 station's files carry the short names of its four-character
+// prefix: an unfinished one is recovered under its own name (a long name's
+// sampling field is not looked for in it).
+TEST(Recovery, ShortNamesOfARinex2Station) {
+  Settings s;
+  ASSERT_EQ("", Settings_apply(&s, SET_MARKER_NAME, "ALGO"));
+  ASSERT_EQ("", Settings_apply(&s, SET_RINEX_VERSION, "2.11"));
+  RINEX_configure(s);
+  EXPECT_EQ("algo", RINEX_station_prefix());
+  RINEX_configure(Settings{});
+  std::string dir = vlntest::temp_path("");
+  std::filesystem::create_directories(dir);
+  std::string text =
+      "     2.11           OBSERVATION DATA    G                   RINEX VERSION / TYPE\n"
+      "     1    C1                                                # / TYPES OF OBSERV\n"
+      "  2026     1     8     0     0    0.0000000     GPS         TIME OF FIRST OBS\n"
+      "                                                            END OF HEADER\n";
+  for (int s30 : {0, 30})
+    text +=
+        " 26  1  8  0  0 " + std::string(s30 ? "30" : " 0") + ".0000000  0  1G05\n  20000000.000\n";
+  std::ofstream(dir + "/algo008a.26o.incomplete", std::ios::binary) << text << " 26  1  8  0  1";
+  std::vector<std::string> lines = Recover_station_files(dir, "", "algo");
+  ASSERT_EQ(1u, lines.size());
+  EXPECT_EQ("Recovered " + dir + "/algo008a.26o from an earlier run: 2 epochs", lines[0]);
+  EXPECT_TRUE(std::filesystem::exists(dir + "/algo008a.26o"));
+  std::filesystem::remove_all(dir);
 }

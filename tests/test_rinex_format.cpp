@@ -73,6 +73,7 @@ TEST(RinexFormat, NegativeZeroAndValuesBeyondTheExponentRange) {
   EXPECT_EQ("   .1000E+21", d12(1e120));  // the short formats keep the exponent modulo 100
   EXPECT_EQ("  .1000000000E-21", d17(1e-122));
   EXPECT_EQ("             NaN", d16(NAN));
+  EXPECT_EQ("         NaN", d12(NAN));
 }
 
 TEST(RinexFormat, EpochSecondsShowTheSinglePrecisionSum) {
