@@ -287,6 +287,15 @@ bool Sink_open(Sink* s, const std::string& path, bool gzip) {
 
 bool Sink_is_open(const Sink* s) { return s->fp != nullptr; }
 
+void Sink_free(Sink* s) {
+  Sink_close(s);  // the threads are gone once its records are written
+  if (s->z == nullptr) return;
+  for (libdeflate_compressor* c : s->z->own)
+    if (c != nullptr) libdeflate_free_compressor(c);
+  delete s->z;
+  s->z = nullptr;
+}
+
 void Sink_header(Sink* s, const char* text, size_t len) {
   if (s->fp == nullptr) return;
   if (s->header_len != 0 && len != s->header_len) return rebuild(s, text, len);

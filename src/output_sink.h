@@ -53,6 +53,9 @@ void Sink_rewind(Sink* s);
 // Flushes and closes; the error, if any, stays in s->error.
 void Sink_close(Sink* s);
 bool Sink_is_open(const Sink* s);
+// Closes it if open and gives back its buffers and compressors (a sink that
+// is not kept for another file).
+void Sink_free(Sink* s);
 // A whole gzip member of the text as the sink writes headers (stored blocks,
 // its size depending only on the length) and records (compressed).
 std::string Sink_stored_member_text(const char* text, size_t len);

@@ -41,8 +41,19 @@ bool starts(const std::string& l, const char* label) {
   return l.size() > 60 && l.compare(60, strlen(label), label) == 0;
 }
 
-int number(const std::string& l, size_t at, size_t len) {
-  return at < l.size() ? atoi(l.substr(at, len).c_str()) : 0;
+// Columns at..at+len of a line, as far as it goes ("" beyond its end).
+std::string cols(const std::string& l, size_t at, size_t len) {
+  return at < l.size() ? l.substr(at, len) : "";
+}
+
+int number(const std::string& l, size_t at, size_t len) { return atoi(cols(l, at, len).c_str()); }
+
+// A field of a record as a number, its exponent written D or E.
+double value(const std::string& l, size_t at, size_t len) {
+  std::string f = cols(l, at, len);
+  for (char& c : f)
+    if (c == 'D' || c == 'd') c = 'E';
+  return atof(f.c_str());
 }
 
 double seconds(int y, int mo, int d, int h, int mi, double s) {
@@ -61,7 +72,7 @@ std::string first_line_3(char sys, const std::string& l) {
   char text[32];
   snprintf(text, sizeof text, "%c%02d %04d %02d %02d %02d %02d %02d", sys, prn,
            yy < 80 ? 2000 + yy : 1900 + yy, number(l, 6, 2), number(l, 9, 2), number(l, 12, 2),
-           number(l, 15, 2), (int)std::lround(atof(l.substr(17, 5).c_str())));
+           number(l, 15, 2), (int)std::lround(value(l, 17, 5)));
   return std::string(text) + (l.size() > 22 ? l.substr(22) : "");
 }
 
@@ -85,12 +96,8 @@ std::string message_of(const Record& r) {
     case 'C': return (r.prn <= 5 || r.prn >= 59) ? "D2" : "D1";
     case 'E': {
       // Data sources (line 6, field 2): bit 1 F/NAV E5a.
-      long sources = r.lines.size() > 5 ? (long)atof(r.lines[5].substr(23, 19).c_str()) : 0;
-      std::string f = r.lines.size() > 5 && r.lines[5].size() > 23 ? r.lines[5].substr(23, 19) : "";
-      for (char& c : f)
-        if (c == 'D' || c == 'd') c = 'E';
-      sources = (long)atof(f.c_str());
-      return (sources & 2) != 0 ? "FNAV" : "INAV";
+      double sources = r.lines.size() > 5 ? value(r.lines[5], 23, 19) : 0;
+      return std::fabs(sources) < 1e6 && ((long)sources & 2) != 0 ? "FNAV" : "INAV";
     }
     default: return "";
   }
@@ -171,9 +178,8 @@ bool read_nav(const std::string& path, NavFile* f, std::string* error) {
     message.clear();
     // Issue of data: the first field of the second line (GPS, QZSS IODE;
     // Galileo IODnav; BeiDou AODE); GLONASS and SBAS by their epoch alone.
-    std::string iod = r.lines.size() > 1 && strchr("GJEC", r.sys) != nullptr
-                          ? r.lines[1].substr(4, std::min<size_t>(19, r.lines[1].size() - 4))
-                          : "";
+    std::string iod =
+        r.lines.size() > 1 && strchr("GJEC", r.sys) != nullptr ? cols(r.lines[1], 4, 19) : "";
     r.key = h.substr(0, std::min<size_t>(23, h.size())) + " " + r.message + " " + iod;
     f->records.push_back(r);
   }
@@ -192,7 +198,7 @@ bool Nav_is_navigation_file(const std::string& path) {
   RinexLines in;
   std::string error, line;
   if (!in.open(path, &error) || !in.next(&line)) return false;
-  if (line.size() < 21 || line.compare(60, 20, "RINEX VERSION / TYPE") != 0) return false;
+  if (line.size() <= 60 || line.compare(60, 20, "RINEX VERSION / TYPE") != 0) return false;
   double version = atof(line.substr(0, 9).c_str());
   char type = line[20];
   return type == 'N' || (version < 3 && (type == 'G' || type == 'H'));
@@ -306,7 +312,7 @@ SpliceResult Nav_merge_run(const SpliceOptions& o) {
       body += l + "\n";
     }
     if (rec.sys == 'R' && rec.lines.size() == 4 && version >= 305)
-      body += std::string(4, ' ') + std::string(76, ' ').substr(0, 0) + "\n";
+      body += "    \n";  // the fifth line of 3.05, its values not known: blank
   }
   NameParts name;
   name.given = o.output;
@@ -321,13 +327,14 @@ SpliceResult Nav_merge_run(const SpliceOptions& o) {
   std::string path = Output_path(s, name), temporary = path + ".incomplete";
   Sink sink;
   if (!Sink_open(&sink, temporary, s.gzip)) {
+    Sink_free(&sink);
     r.status = 4;
     r.console.push_back("vln_rinex: " + temporary + " cannot be created: " + strerror(errno));
     return r;
   }
   Sink_header(&sink, head.data(), head.size());
   Sink_body(&sink, body.data(), body.size());
-  Sink_close(&sink);
+  Sink_free(&sink);
   File_remove(path);
   if (sink.error != 0 || !File_rename(temporary, path)) {
     File_remove(temporary);

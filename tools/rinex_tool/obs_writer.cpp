@@ -115,10 +115,11 @@ struct ObsWriter::Impl {
 
 ObsWriter::ObsWriter() : impl_(new Impl) {}
 ObsWriter::~ObsWriter() {
-  if (Sink_is_open(&impl_->sink)) {
+  if (Sink_is_open(&impl_->sink)) {  // never closed: the work is not kept
     Sink_close(&impl_->sink);
     File_remove(impl_->temporary);
   }
+  Sink_free(&impl_->sink);
 }
 
 bool ObsWriter::open(const std::string& path, const OutHeader& draft, bool compact, bool gzip,

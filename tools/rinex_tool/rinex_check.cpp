@@ -527,7 +527,7 @@ void Checker::name_and_rules() {
     std::string station = base.substr(0, 4);
     if (!navigation_ && !four.empty() && station != four)
       warning(0, "the file name's station " + station + " is not the MARKER NAME's " + four);
-    std::string ext = base.substr(base.find('.'));
+    std::string ext = base.find('.') == std::string::npos ? "" : base.substr(base.find('.'));
     bool compact_name = ext.compare(0, 4, ".crx") == 0;
     if (compact_name != in_.compact())
       error(0, std::string("the name says ") + (compact_name ? "Compact RINEX" : "RINEX") +
