@@ -240,7 +240,7 @@ TEST(Station, TcpSourceWithDropsGivesTheFileConversionsPeriods) {
                  Bytes(log.begin() + 2 * (long)third, log.end())});
   Started run;
   start_program(&run, {server.source(), "-dual_freq", "--split", "1h", "--raw-dir", "raw",
-                       "--status-file", "status.json", "--close-after", "4"});
+                       "--status-file", "status.json", "--close-after", "2"});
   bool closed = wait_for_file(run, kHours[2], 30);
   server.stop();
   RunResult r = finish_program(&run, SIGTERM);
