@@ -86,3 +86,16 @@ void RINEX_get_create_utc_time(char* date_str) {
   text[sizeof text - 1] = '\0';
   RINEX_convert_creation_time(text, date_str);
 }
+
+std::string Utc_now_text(const char* format) {
+  time_t t = time(nullptr);
+  struct tm utc = {};
+#ifdef _WIN32
+  gmtime_s(&utc, &t);
+#else
+  gmtime_r(&t, &utc);
+#endif
+  char text[64];
+  strftime(text, sizeof text, format, &utc);
+  return text;
+}

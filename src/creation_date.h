@@ -4,6 +4,7 @@
 #define VLN_CREATION_DATE_H
 
 #include <ctime>
+#include <string>
 
 // Replaces the clock read for the header date (nullptr restores the system clock).
 void RINEX_set_time_source(time_t (*now)());
@@ -11,6 +12,9 @@ void RINEX_set_time_source(time_t (*now)());
 void RINEX_get_create_utc_time(char* date_str);
 // The same date in true UTC, for the standard writers.
 void RINEX_get_utc_date(char* date_str);
+// The clock's time in UTC as strftime's format writes it (the real clock,
+// whatever SOURCE_DATE_EPOCH says: for consoles and status files).
+std::string Utc_now_text(const char* format);
 // Same, from a 26-character local-time text: fields read, shifted back by 8 hours.
 void RINEX_convert_creation_time(const char* ctime_text, char* date_str);
 

@@ -224,14 +224,20 @@ size_t edit_distance(const std::string& a, const std::string& b) {
   return row[b.size()];
 }
 
-std::string Settings_nearest(const std::string& name) {
+std::string Nearest_name(const std::string& name, const std::vector<std::string>& names) {
   std::string best;
   size_t best_distance = 4;  // more edits than this is another word, not a typing slip
-  for (const OptionDef& option : kOptions) {
-    size_t d = edit_distance(name, option.name);
-    if (d < best_distance) best_distance = d, best = option.name;
+  for (const std::string& candidate : names) {
+    size_t d = edit_distance(name, candidate);
+    if (d < best_distance) best_distance = d, best = candidate;
   }
   return best;
+}
+
+std::string Settings_nearest(const std::string& name) {
+  std::vector<std::string> names;
+  for (const OptionDef& option : kOptions) names.push_back(option.name);
+  return Nearest_name(name, names);
 }
 
 std::string Settings_apply(Settings* s, int id, const std::string& value) {

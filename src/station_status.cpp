@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <mutex>
 
+#include "creation_date.h"
 #include "file_io.h"
 
 namespace {
@@ -67,18 +68,7 @@ std::string json_text(const std::string& s) {
   return out + "\"";
 }
 
-std::string utc_now() {
-  time_t t = time(nullptr);
-  struct tm utc = {};
-#ifdef _WIN32
-  gmtime_s(&utc, &t);
-#else
-  gmtime_r(&t, &utc);
-#endif
-  char text[32];
-  strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return text;
-}
+std::string utc_now() { return Utc_now_text("%Y-%m-%dT%H:%M:%SZ"); }
 
 std::string last_period_text() {
   if (!Has_last) return "null";

@@ -43,15 +43,25 @@ std::string header_line(const std::string& content, const std::string& label) {
   return content + std::string(60 - content.size(), ' ') + label + "\n";
 }
 
-// The report of a generated log converted with -dual_freq.
-void report_of_generated(const LogOptions& o, LogCounts* made, QcReport* r) {
-  auto run = run_program({"log.dat", "-dual_freq"}, "log.dat", generated_log(o, made));
-  ObsFile obs;
+// The report of a log converted with the arguments after it (the observation
+// file read into obs when asked).
+void report_of_run(const std::vector<std::string>& args, const Bytes& log, QcReport* r,
+                   ObsFile* obs = nullptr) {
+  std::vector<std::string> line = {"log.dat"};
+  line.insert(line.end(), args.begin(), args.end());
+  auto run = run_program(line, "log.dat", log);
+  ObsFile file;
   bc::NavData nav;
   std::string error;
-  ASSERT_TRUE(read_obs_text(run.obs, "log.obs", &obs, &error)) << error;
+  ASSERT_TRUE(read_obs_text(run.obs, "log.obs", &file, &error)) << error;
   ASSERT_TRUE(bc::read_nav_text(run.nav, &nav));
-  *r = qc_analyse(obs, nav, 10);
+  *r = qc_analyse(file, nav, 10);
+  if (obs != nullptr) *obs = file;
+}
+
+// The report of a generated log converted with -dual_freq.
+void report_of_generated(const LogOptions& o, LogCounts* made, QcReport* r) {
+  report_of_run({"-dual_freq"}, generated_log(o, made), r);
 }
 
 std::string station(const std::string& name) {
@@ -510,15 +520,10 @@ TEST(Qc, PositionsOfEveryRealFileWithTheNavigationFilesOfItsDay) {
 TEST(Qc, TheSampleGivesACleanReport) {
   std::string sample = read_file(VLN_SAMPLE_LOG);
   for (bool dual : {false, true}) {
-    std::vector<std::string> args = {"log.dat"};
-    if (dual) args.push_back("-dual_freq");
-    auto run = run_program(args, "log.dat", Bytes(sample.begin(), sample.end()));
-    ObsFile obs;
-    bc::NavData nav;
-    std::string error;
-    ASSERT_TRUE(read_obs_text(run.obs, "log.obs", &obs, &error)) << error;
-    ASSERT_TRUE(bc::read_nav_text(run.nav, &nav));
-    QcReport r = qc_analyse(obs, nav, 10);
+    QcReport r;
+    ASSERT_NO_FATAL_FAILURE(
+        report_of_run(dual ? std::vector<std::string>{"-dual_freq"} : std::vector<std::string>{},
+                      Bytes(sample.begin(), sample.end()), &r));
     std::string slips;
     for (const QcSlip& k : r.slips) slips += qc_time_text(k.t) + " " + k.sat + " " + k.code + "\n";
     EXPECT_EQ("", slips) << dual;
@@ -542,14 +547,10 @@ TEST(Qc, ThePageOfADayOfSixSystemsAndEverySignal) {
   o.profile = "multi";
   o.satellites = 64;
   o.beidou3 = true;
-  auto run = run_program({"log.dat", "-dual_freq", "--rinex-version", "3.05"}, "log.dat",
-                         generated_log(o));
+  QcReport r;
   ObsFile obs;
-  bc::NavData nav;
-  std::string error;
-  ASSERT_TRUE(read_obs_text(run.obs, "log.obs", &obs, &error)) << error;
-  ASSERT_TRUE(bc::read_nav_text(run.nav, &nav));
-  QcReport r = qc_analyse(obs, nav, 10);
+  ASSERT_NO_FATAL_FAILURE(
+      report_of_run({"-dual_freq", "--rinex-version", "3.05"}, generated_log(o), &r, &obs));
   std::string systems;
   for (const auto& t : obs.types) systems += t.first;
   EXPECT_EQ("CEGJRS", systems);
@@ -644,13 +645,8 @@ TEST(Qc, PageRendersInARealBrowser) {
 #endif
   if (!std::filesystem::exists(kBrowser)) GTEST_SKIP() << "no " << kBrowser;
   std::string sample = read_file(VLN_SAMPLE_LOG);
-  auto run = run_program({"log.dat", "-dual_freq"}, "log.dat", Bytes(sample.begin(), sample.end()));
-  ObsFile obs;
-  bc::NavData nav;
-  std::string error;
-  ASSERT_TRUE(read_obs_text(run.obs, "sample.obs", &obs, &error)) << error;
-  ASSERT_TRUE(bc::read_nav_text(run.nav, &nav));
-  QcReport r = qc_analyse(obs, nav, 10);
+  QcReport r;
+  ASSERT_NO_FATAL_FAILURE(report_of_run({"-dual_freq"}, Bytes(sample.begin(), sample.end()), &r));
   std::string page = VLN_BUILD_DIR "/qc_sample.html";
   FILE* f = fopen(page.c_str(), "wb");
   std::string html = qc_html(r);

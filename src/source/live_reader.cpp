@@ -7,24 +7,15 @@
 #include <cstring>
 #include <ctime>
 
+#include "creation_date.h"
+
 namespace {
 
 constexpr size_t kQueueBytes = 16 << 20;  // what the line may run ahead of the conversion
 constexpr int kLongestDelay = 60;         // seconds between attempts, at most
 constexpr int kReadWaitMs = 500;          // the run's longest wait for bytes
 
-std::string now_text() {
-  time_t t = time(nullptr);
-  struct tm utc = {};
-#ifdef _WIN32
-  gmtime_s(&utc, &t);
-#else
-  gmtime_r(&t, &utc);
-#endif
-  char text[32];
-  strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &utc);
-  return text;
-}
+std::string now_text() { return Utc_now_text("%Y-%m-%d %H:%M:%S UTC"); }
 
 }  // namespace
 

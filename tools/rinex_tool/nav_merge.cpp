@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 
+#include "broadcast.h"
 #include "creation_date.h"
 #include "file_io.h"
 #include "obs_writer.h"
@@ -54,16 +55,6 @@ double value(const std::string& l, size_t at, size_t len) {
   for (char& c : f)
     if (c == 'D' || c == 'd') c = 'E';
   return atof(f.c_str());
-}
-
-double seconds(int y, int mo, int d, int h, int mi, double s) {
-  y -= mo <= 2;
-  long era = (y >= 0 ? y : y - 399) / 400;
-  long yoe = y - era * 400;
-  long doy = (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  long days = era * 146097 + doe - 719468 - 3657;
-  return (double)days * 86400 + h * 3600 + mi * 60 + s;
 }
 
 // A RINEX 2 record's first line as RINEX 3 writes it ("G05 2021 01 01 ...").
@@ -172,8 +163,8 @@ bool read_nav(const std::string& path, NavFile* f, std::string* error) {
     if (skip) continue;
     const std::string& h = r.lines[0];
     r.prn = number(h, 1, 2);
-    r.t = seconds(number(h, 4, 4), number(h, 9, 2), number(h, 12, 2), number(h, 15, 2),
-                  number(h, 18, 2), number(h, 21, 2));
+    r.t = bc::seconds_since_gps_epoch(number(h, 4, 4), number(h, 9, 2), number(h, 12, 2),
+                                      number(h, 15, 2), number(h, 18, 2), number(h, 21, 2));
     r.message = message.empty() ? message_of(r) : message;
     message.clear();
     // Issue of data: the first field of the second line (GPS, QZSS IODE;

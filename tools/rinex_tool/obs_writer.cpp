@@ -111,6 +111,7 @@ struct ObsWriter::Impl {
   void format3(double t, int flag, const std::vector<OutSat>& sats);
   void format2(double t, int flag, const std::vector<OutSat>& sats);
   std::string epoch_start(double t, int flag, size_t count) const;
+  void compact_epoch(const std::string& start, int flag, const std::vector<OutSat>& list);
 };
 
 ObsWriter::ObsWriter() : impl_(new Impl) {}
@@ -241,30 +242,33 @@ std::string ObsWriter::Impl::epoch_start(double t, int flag, size_t count) const
   return start;
 }
 
+// The epoch's satellites as the Compact RINEX encoder takes them (values in
+// thousandths, each with its loss-of-lock and strength characters).
+void ObsWriter::Impl::compact_epoch(const std::string& start, int flag,
+                                    const std::vector<OutSat>& list) {
+  crx.resize(list.size());
+  for (size_t i = 0; i < list.size(); i++) {
+    CrxSat& c = crx[i];
+    c.id[0] = list[i].sys;
+    c.id[1] = (char)('0' + list[i].prn / 10 % 10);
+    c.id[2] = (char)('0' + list[i].prn % 10);
+    c.nfields = (int)std::min<size_t>(list[i].values.size(), CRX_MAX_FIELDS);
+    for (int k = 0; k < c.nfields; k++) {
+      double v = list[i].values[(size_t)k];
+      c.present[k] = !std::isnan(v) && std::fabs(v) <= kMaxField;
+      if (!std::isnan(v) && !c.present[k]) overflows++;
+      c.value[k] = c.present[k] ? std::llround(v * 1000.0) : 0;
+      unsigned char lli = list[i].lli[(size_t)k], ssi = list[i].ssi[(size_t)k];
+      c.flags[2 * k] = c.present[k] && lli != 0 ? (char)('0' + lli % 10) : ' ';
+      c.flags[2 * k + 1] = c.present[k] && ssi != 0 ? (char)('0' + ssi % 10) : ' ';
+    }
+  }
+  Crx_fields_epoch(start.c_str(), flag, crx.data(), (int)crx.size(), &text);
+}
+
 void ObsWriter::Impl::format3(double t, int flag, const std::vector<OutSat>& list) {
   std::string start = epoch_start(t, flag, list.size());
-  if (compact) {
-    crx.resize(list.size());
-    for (size_t i = 0; i < list.size(); i++) {
-      CrxSat& c = crx[i];
-      c.id[0] = list[i].sys;
-      c.id[1] = (char)('0' + list[i].prn / 10 % 10);
-      c.id[2] = (char)('0' + list[i].prn % 10);
-      c.nfields = (int)std::min<size_t>(list[i].values.size(), CRX_MAX_FIELDS);
-      for (int k = 0; k < c.nfields; k++) {
-        double v = list[i].values[(size_t)k];
-        c.present[k] = !std::isnan(v) && std::fabs(v) <= kMaxField;
-        if (!std::isnan(v) && !c.present[k]) overflows++;
-        c.value[k] = c.present[k] ? std::llround(v * 1000.0) : 0;
-        unsigned char lli = list[i].lli[(size_t)k];
-        c.flags[2 * k] = c.present[k] && lli != 0 ? (char)('0' + lli % 10) : ' ';
-        unsigned char ssi = list[i].ssi[(size_t)k];
-        c.flags[2 * k + 1] = c.present[k] && ssi != 0 ? (char)('0' + ssi % 10) : ' ';
-      }
-    }
-    Crx_fields_epoch(start.c_str(), flag, crx.data(), (int)crx.size(), &text);
-    return;
-  }
+  if (compact) return compact_epoch(start, flag, list);
   text += start + "\n";
   for (const OutSat& sat : list) {
     char id[8];
@@ -279,28 +283,7 @@ void ObsWriter::Impl::format3(double t, int flag, const std::vector<OutSat>& lis
 
 void ObsWriter::Impl::format2(double t, int flag, const std::vector<OutSat>& list) {
   std::string start = epoch_start(t, flag, list.size());
-  if (compact) {
-    crx.resize(list.size());
-    for (size_t i = 0; i < list.size(); i++) {
-      CrxSat& c = crx[i];
-      c.id[0] = list[i].sys;
-      c.id[1] = (char)('0' + list[i].prn / 10 % 10);
-      c.id[2] = (char)('0' + list[i].prn % 10);
-      c.nfields = (int)std::min<size_t>(list[i].values.size(), CRX_MAX_FIELDS);
-      for (int k = 0; k < c.nfields; k++) {
-        double v = list[i].values[(size_t)k];
-        c.present[k] = !std::isnan(v) && std::fabs(v) <= kMaxField;
-        if (!std::isnan(v) && !c.present[k]) overflows++;
-        c.value[k] = c.present[k] ? std::llround(v * 1000.0) : 0;
-        unsigned char lli = list[i].lli[(size_t)k];
-        c.flags[2 * k] = c.present[k] && lli != 0 ? (char)('0' + lli % 10) : ' ';
-        unsigned char ssi = list[i].ssi[(size_t)k];
-        c.flags[2 * k + 1] = c.present[k] && ssi != 0 ? (char)('0' + ssi % 10) : ' ';
-      }
-    }
-    Crx_fields_epoch(start.c_str(), flag, crx.data(), (int)crx.size(), &text);
-    return;
-  }
+  if (compact) return compact_epoch(start, flag, list);
   std::string epoch_line = start;
   for (size_t i = 0; i < list.size(); i++) {
     if (i > 0 && i % kSatsPerLine2 == 0) epoch_line += "\n" + std::string(32, ' ');

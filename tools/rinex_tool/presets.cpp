@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "settings.h"
+
 namespace {
 
 CheckRules rules(const char* service) {
@@ -78,21 +80,6 @@ std::vector<Preset> make() {
   return p;
 }
 
-size_t distance(const std::string& a, const std::string& b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); j++) row[j] = j;
-  for (size_t i = 1; i <= a.size(); i++) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); j++) {
-      size_t up = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-      diagonal = up;
-    }
-  }
-  return row[b.size()];
-}
-
 }  // namespace
 
 const std::vector<Preset>& Preset_all() {
@@ -101,12 +88,11 @@ const std::vector<Preset>& Preset_all() {
 }
 
 const Preset* Preset_find(const std::string& name, std::string* nearest) {
-  size_t best = 1000;
+  std::vector<std::string> names;
   for (const Preset& p : Preset_all()) {
     if (name == p.name) return &p;
-    size_t d = distance(name, p.name);
-    if (d < best) best = d, *nearest = p.name;
+    names.push_back(p.name);
   }
-  if (best > 3) nearest->clear();
+  *nearest = Nearest_name(name, names);
   return nullptr;
 }

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <set>
 
+#include "broadcast.h"
 #include "code_map.h"
 #include "rinex_text.h"
 
@@ -99,15 +100,6 @@ bool f14_3(const std::string& f) {
     if (!isdigit((unsigned char)c)) return false;
   }
   return true;
-}
-
-double calendar_seconds(int y, int mo, int d, int h, int mi, double s) {
-  y -= mo <= 2;
-  long era = (y >= 0 ? y : y - 399) / 400;
-  long yoe = y - era * 400;
-  long doy = (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return (double)(era * 146097 + doe - 719468 - 3657) * 86400 + h * 3600 + mi * 60 + s;
 }
 
 int doy_of(double t) {
@@ -290,9 +282,9 @@ void Checker::header_line(const std::string& l) {
   }
   if (label == "INTERVAL") interval_ = atof(cols(l, 0, 10).c_str());
   if (label == "TIME OF FIRST OBS")
-    header_first_ = calendar_seconds(atoi(cols(l, 0, 6).c_str()), atoi(cols(l, 6, 6).c_str()),
-                                     atoi(cols(l, 12, 6).c_str()), atoi(cols(l, 18, 6).c_str()),
-                                     atoi(cols(l, 24, 6).c_str()), atof(cols(l, 30, 13).c_str()));
+    header_first_ = bc::seconds_since_gps_epoch(
+        atoi(cols(l, 0, 6).c_str()), atoi(cols(l, 6, 6).c_str()), atoi(cols(l, 12, 6).c_str()),
+        atoi(cols(l, 18, 6).c_str()), atoi(cols(l, 24, 6).c_str()), atof(cols(l, 30, 13).c_str()));
 }
 
 void Checker::epoch_time(double t, long line, int flag) {
@@ -351,9 +343,9 @@ void Checker::epoch3(const std::string& l) {
   }
   int count = atoi(cols(l, 32, 3).c_str());
   if (flag <= 1) {
-    double t = calendar_seconds(atoi(cols(l, 2, 4).c_str()), atoi(cols(l, 7, 2).c_str()),
-                                atoi(cols(l, 10, 2).c_str()), atoi(cols(l, 13, 2).c_str()),
-                                atoi(cols(l, 16, 2).c_str()), atof(cols(l, 18, 11).c_str()));
+    double t = bc::seconds_since_gps_epoch(
+        atoi(cols(l, 2, 4).c_str()), atoi(cols(l, 7, 2).c_str()), atoi(cols(l, 10, 2).c_str()),
+        atoi(cols(l, 13, 2).c_str()), atoi(cols(l, 16, 2).c_str()), atof(cols(l, 18, 11).c_str()));
     epoch_time(t, at, flag);
   }
   std::string s;
@@ -402,9 +394,9 @@ void Checker::epoch2(std::string l) {
     return;
   }
   int yy = atoi(cols(l, 1, 2).c_str());
-  double t = calendar_seconds(yy < 80 ? 2000 + yy : 1900 + yy, atoi(cols(l, 4, 2).c_str()),
-                              atoi(cols(l, 7, 2).c_str()), atoi(cols(l, 10, 2).c_str()),
-                              atoi(cols(l, 13, 2).c_str()), atof(cols(l, 15, 11).c_str()));
+  double t = bc::seconds_since_gps_epoch(
+      yy < 80 ? 2000 + yy : 1900 + yy, atoi(cols(l, 4, 2).c_str()), atoi(cols(l, 7, 2).c_str()),
+      atoi(cols(l, 10, 2).c_str()), atoi(cols(l, 13, 2).c_str()), atof(cols(l, 15, 11).c_str()));
   epoch_time(t, at, flag);
   std::vector<std::string> ids;
   for (int i = 0; i < count; i++) {
@@ -561,27 +553,21 @@ void Checker::name_and_rules() {
             ->first /
         1000.0;
   double hours = std::isnan(first_) ? 0 : (last_ - first_ + interval) / 3600.0;
-  char text[160];
-  if (rules_.min_hours > 0 && hours < rules_.min_hours - 1e-6) {
-    snprintf(text, sizeof text, "the file spans %.2f h; the service needs at least %g h", hours,
-             rules_.min_hours);
+  // Each limit of the service that the file passes: its text otherwise.
+  auto limit = [&](bool broken, const char* format, double value, double bound) {
+    if (!broken) return;
+    char text[160];
+    snprintf(text, sizeof text, format, value, bound);
     warning(0, who + text);
-  }
-  if (rules_.max_hours > 0 && hours > rules_.max_hours + 1e-6) {
-    snprintf(text, sizeof text, "the file spans %.2f h; the service takes at most %g h", hours,
-             rules_.max_hours);
-    warning(0, who + text);
-  }
-  if (rules_.min_interval > 0 && interval < rules_.min_interval - 1e-9) {
-    snprintf(text, sizeof text, "an interval of %g s; the service needs at least %g s", interval,
-             rules_.min_interval);
-    warning(0, who + text);
-  }
-  if (rules_.max_interval > 0 && interval > rules_.max_interval + 1e-9) {
-    snprintf(text, sizeof text, "an interval of %g s; the service wants %g s", interval,
-             rules_.max_interval);
-    warning(0, who + text);
-  }
+  };
+  limit(rules_.min_hours > 0 && hours < rules_.min_hours - 1e-6,
+        "the file spans %.2f h; the service needs at least %g h", hours, rules_.min_hours);
+  limit(rules_.max_hours > 0 && hours > rules_.max_hours + 1e-6,
+        "the file spans %.2f h; the service takes at most %g h", hours, rules_.max_hours);
+  limit(rules_.min_interval > 0 && interval < rules_.min_interval - 1e-9,
+        "an interval of %g s; the service needs at least %g s", interval, rules_.min_interval);
+  limit(rules_.max_interval > 0 && interval > rules_.max_interval + 1e-9,
+        "an interval of %g s; the service wants %g s", interval, rules_.max_interval);
   if (rules_.whole_interval && std::fabs(interval - std::round(interval)) > 1e-6)
     warning(0, who + "the interval is not a whole number of seconds");
   if (!rules_.versions.empty() &&
