@@ -472,11 +472,16 @@ TEST(NavigationFile, GlonassWithoutFrequencyNumberIsNotWritten) {
       append(&log, frame(glonass_string_payload(1, 15, glonass_almanac_k_string(3))));
   }
   for (int slot = 1; slot <= 24; slot++) add_glonass(&log, (uint8_t)slot, random_glonass(rng));
-  auto r = run_program({"log.dat", "R"}, "log.dat", log);
-  size_t first = r.nav.find("\nR");
-  ASSERT_NE(std::string::npos, first) << r.nav;
-  EXPECT_EQ(first, r.nav.find("\nR20 ")) << r.nav;  // slot 20 alone was taught its number
-  EXPECT_EQ(std::string::npos, r.nav.find("\nR", first + 1)) << r.nav;
+  // The original writer and a standard one alike: slot 20 alone was taught its number.
+  for (const char* version : {"", "3.05"}) {
+    std::vector<std::string> args = {"log.dat", "R"};
+    if (version[0] != '\0') args.insert(args.end(), {"--rinex-version", version});
+    auto r = run_program(args, "log.dat", log);
+    size_t first = r.nav.find("\nR");
+    ASSERT_NE(std::string::npos, first) << r.nav;
+    EXPECT_EQ(first, r.nav.find("\nR20 ")) << r.nav;
+    EXPECT_EQ(std::string::npos, r.nav.find("\nR", first + 1)) << version << r.nav;
+  }
 }
 
 // A fresh program writes every satellite's first data set even when its issue
