@@ -699,4 +699,15 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   size_t sto = 0;
   for (const std::string& l : nav) sto += l.compare(0, 5, "> STO") == 0;
   EXPECT_EQ(4u, sto) << r.nav;  // G05, G07 (new values), E11, C07
+  // Page 18 before any message has told the week: dated once subframe 1 tells it.
+  Bytes late;
+  p.a0 = 3000;
+  append(&late, frame(gps_subframe_payload(5, 4, encode_gps_page18(p))));
+  append(&late, frame(gps_subframe_payload(5, 1, encode_gps_lnav(g)[0])));
+  append(&late, e5(1, 345700000, {{0, 5, 0x07, 40, 2e7, 1.0, 1.0f, 0}}));
+  r = run_program({"log.dat", "G", "--rinex-version", "4.00"}, "log.dat", late);
+  nav = lines(r.nav);
+  ASSERT_FALSE(record("> ION G05 LNAV").empty()) << r.nav;
+  EXPECT_EQ(calendar(2400, 345012) + e19(10 * 0x1p-30) + e19(-20 * 0x1p-27) + f0,
+            record("> ION G05 LNAV").front());
 }
