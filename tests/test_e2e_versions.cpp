@@ -710,4 +710,25 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   ASSERT_FALSE(record("> ION G05 LNAV").empty()) << r.nav;
   EXPECT_EQ(calendar(2400, 345012) + e19(10 * 0x1p-30) + e19(-20 * 0x1p-27) + f0,
             record("> ION G05 LNAV").front());
+  // The UTC terms' reference week (8 bits) one behind the week the message came in.
+  ASSERT_FALSE(record("> STO G05 LNAV").empty()) << r.nav;
+  Bytes behind;
+  p.wnt = (2400 - 1) % 256;
+  append(&behind, frame(gps_subframe_payload(5, 1, encode_gps_lnav(g)[0])));
+  append(&behind, frame(gps_subframe_payload(5, 4, encode_gps_page18(p))));
+  append(&behind, e5(1, 345700000, {{0, 5, 0x07, 40, 2e7, 1.0, 1.0f, 0}}));
+  r = run_program({"log.dat", "G", "--rinex-version", "4.00"}, "log.dat", behind);
+  nav = lines(r.nav);
+  ASSERT_FALSE(record("> STO G05 LNAV").empty()) << r.nav;
+  EXPECT_EQ(calendar(2399, 344064), record("> STO G05 LNAV").front().substr(0, 23)) << r.nav;
+  // Messages of the end of a week heard after an epoch of the next: their week.
+  Bytes rollover;
+  append(&rollover, e5(1, 3000, {{0, 5, 0x07, 40, 2e7, 1.0, 1.0f, 0}}));
+  g.week = 2399 % 1024, g.tow_count = 604788 / 6 + 1, p.tow_count = 604788 / 6 + 1;
+  append(&rollover, frame(gps_subframe_payload(5, 1, encode_gps_lnav(g)[0])));
+  append(&rollover, frame(gps_subframe_payload(5, 4, encode_gps_page18(p))));
+  r = run_program({"log.dat", "G", "--rinex-version", "4.00"}, "log.dat", rollover);
+  nav = lines(r.nav);
+  ASSERT_FALSE(record("> ION G05 LNAV").empty()) << r.nav;
+  EXPECT_EQ(calendar(2399, 604788), record("> ION G05 LNAV").front().substr(0, 23)) << r.nav;
 }
