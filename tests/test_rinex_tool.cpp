@@ -173,7 +173,7 @@ std::string same_values(const ObsFile& original, const ObsFile& converted, int v
 
 }  // namespace
 
-// Real files of other makers, converted to every version and back: every
+// Real files of other makers, converted to each generation and back: every
 // value and loss-of-lock digit both versions hold is kept (read back by the
 // readers, and the Compact form expanded by the Compact RINEX decoder gives
 // the plain form's records); each converted file passes the check.
@@ -187,7 +187,6 @@ TEST(RinexTool, RealFilesConvertToEveryVersionAndBack) {
     std::string file, version;
   } kFiles[] = {{d + "crx/NYA100NOR_S_20241240000_02H_30S_MO.crx", "3.05"},
                 {d + "crx/KMS300DNK_R_20221591000_01H_30S_MO.crx", "4.00"},
-                {d + "crx/ACOR00ESP_R_20213550000_01D_30S_MO.crx", "3.04"},
                 {d + "rinex2/AJAC3550.21O", "2.11"},
                 {d + "rinex2/delf0010.21o", "2.11"}};
   std::string dir = temp_path("");
@@ -196,7 +195,7 @@ TEST(RinexTool, RealFilesConvertToEveryVersionAndBack) {
     ObsFile original;
     std::string error;
     ASSERT_TRUE(read_obs_file(f.file, &original, &error)) << error;
-    for (const char* v : {"2.11", "3.02", "3.04", "4.00"}) {
+    for (const char* v : {"2.11", "3.02", "4.00"}) {
       int version = Code_version(atof(v));
       std::string there = dir + "/there.rnx", back = dir + "/back.rnx", crx = dir + "/there.crx";
       CommandResult r =
