@@ -95,7 +95,9 @@ TEST(Recovery, ShortNamesOfARinex2Station) {
   std::ofstream(dir + "/algo008a.26o.incomplete", std::ios::binary) << text << " 26  1  8  0  1";
   std::vector<std::string> lines = Recover_station_files(dir, "", "algo");
   ASSERT_EQ(1u, lines.size());
-  EXPECT_EQ("Recovered " + dir + "/algo008a.26o from an earlier run: 2 epochs", lines[0]);
+  const std::string name = "algo008a.26o from an earlier run: 2 epochs";  // in dir, either slash
+  EXPECT_EQ(0u, lines[0].find("Recovered " + dir)) << lines[0];
+  EXPECT_EQ(lines[0].size() - name.size(), lines[0].find(name)) << lines[0];
   EXPECT_TRUE(std::filesystem::exists(dir + "/algo008a.26o"));
   std::filesystem::remove_all(dir);
 }
