@@ -721,6 +721,14 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   nav = lines(r.nav);
   ASSERT_FALSE(record("> STO G05 LNAV").empty()) << r.nav;
   EXPECT_EQ(calendar(2399, 344064), record("> STO G05 LNAV").front().substr(0, 23)) << r.nav;
+  // A page 18 whose week no message ever tells: not written, and said.
+  Bytes never;
+  append(&never, frame(gps_subframe_payload(5, 4, encode_gps_page18(p))));
+  r = run_program({"log.dat", "G", "--rinex-version", "4.00"}, "log.dat", never);
+  EXPECT_NE(std::string::npos,
+            r.out.find("ION and STO records whose message's time the log does not tell, not "
+                       "written: 2\n"))
+      << r.out;
   // Messages of the end of a week heard after an epoch of the next: their week.
   Bytes rollover;
   append(&rollover, e5(1, 3000, {{0, 5, 0x07, 40, 2e7, 1.0, 1.0f, 0}}));

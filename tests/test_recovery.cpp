@@ -84,15 +84,19 @@ TEST(Recovery, ShortNamesOfARinex2Station) {
   RINEX_configure(Settings{});
   std::string dir = vlntest::temp_path("");
   std::filesystem::create_directories(dir);
+  // Seven types: each satellite's record on two lines.
   std::string text =
       "     2.11           OBSERVATION DATA    G                   RINEX VERSION / TYPE\n"
-      "     1    C1                                                # / TYPES OF OBSERV\n"
+      "     7    C1    L1    D1    S1    C2    L2    S2            # / TYPES OF OBSERV\n"
       "  2026     1     8     0     0    0.0000000     GPS         TIME OF FIRST OBS\n"
       "                                                            END OF HEADER\n";
+  const std::string record = "  20000000.000  20000000.000\n  20000000.000\n";
   for (int s30 : {0, 30})
-    text +=
-        " 26  1  8  0  0 " + std::string(s30 ? "30" : " 0") + ".0000000  0  1G05\n  20000000.000\n";
-  std::ofstream(dir + "/algo008a.26o.incomplete", std::ios::binary) << text << " 26  1  8  0  1";
+    text += " 26  1  8  0  0 " + std::string(s30 ? "30" : " 0") + ".0000000  0  2G05G07\n" +
+            record + record;
+  std::ofstream(dir + "/algo008a.26o.incomplete", std::ios::binary)
+      << text << " 26  1  8  0  1  0.0000000  0  2G05G07\n"
+      << record;  // cut in its second record
   std::vector<std::string> lines = Recover_station_files(dir, "", "algo");
   ASSERT_EQ(1u, lines.size());
   const std::string name = "algo008a.26o from an earlier run: 2 epochs";  // in dir, either slash
