@@ -4,7 +4,8 @@
 # Windows program from a serial port (a pseudo-terminal that Wine maps to
 # COM9), each into 15-minute files with --crx --gzip (LF on every platform);
 # every period file must equal the Linux program's conversion of the log read
-# as a file.
+# as a file with the live sources' flush (--flush 10: a gzip member every 10 s
+# of data), and hold, unpacked, the bytes of a conversion without flushes.
 #
 # live_same_bytes.sh LINUX_EXE WINDOWS_EXE AARCH64_EXE GENERATOR
 set -euo pipefail
@@ -15,9 +16,10 @@ trap 'rm -rf "$work"; rm -f "$com"' EXIT
 export SOURCE_DATE_EPOCH=1700000000 TZ=UTC WINEDEBUG=-all
 "$generator" "$work/log.dat" --seconds 2000 >/dev/null
 options=(-dual_freq --split 15m --crx --gzip --close-after 2)
-mkdir "$work/file" "$work/pipe" "$work/arm" "$work/windows"
+mkdir "$work/file" "$work/whole" "$work/pipe" "$work/arm" "$work/windows"
 # Status 1 is a complete conversion.
-(cd "$work/file" && "$linux" ../log.dat "${options[@]}" >/dev/null) || [ $? = 1 ]
+(cd "$work/file" && "$linux" ../log.dat "${options[@]}" --flush 10 >/dev/null) || [ $? = 1 ]
+(cd "$work/whole" && "$linux" ../log.dat "${options[@]}" >/dev/null) || [ $? = 1 ]
 (cd "$work/pipe" && "$linux" - "${options[@]}" <../log.dat >/dev/null) || [ $? = 1 ]
 (cd "$work/arm" && qemu-aarch64 -L /usr/aarch64-linux-gnu "$arm" - "${options[@]}" <../log.dat >/dev/null) ||
   [ $? = 1 ]
@@ -59,6 +61,8 @@ for f in "$work"/file/*.gz; do
   for target in pipe arm windows; do
     cmp -s "$work/$target/$(basename "$f")" "$f" || { echo "differs: $target $(basename "$f")"; fail=1; }
   done
+  cmp -s <(gzip -dc "$f") <(gzip -dc "$work/whole/$(basename "$f")") ||
+    { echo "differs unpacked from the conversion without flushes: $(basename "$f")"; fail=1; }
 done
 echo "live sources: $want periods from a pipe (x86-64, AArch64) and a serial port (Windows) against the file conversion: $([ $fail = 0 ] && echo same bytes || echo DIFFERENT)"
 exit $fail
