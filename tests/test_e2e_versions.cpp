@@ -662,6 +662,8 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   auto d1 = encode_bds_d1(b);
   for (uint8_t sf = 1; sf <= 3; sf++) append(&log, frame(bds_payload(0xE2, 7, sf, d1[sf - 1u])));
   append(&log, frame(bds_payload(0xE2, 7, 5, encode_bds_d1_page10(345010, {18, 18, 0, 4000, -7}))));
+  for (uint8_t slot : {0, 25})  // a damaged log's strings of no slot tell no time
+    append(&log, frame(glonass_string_payload(slot, 5, glonass_almanac_health_string(4, 1))));
   append(&log, e5(1, 345700000, {{0, 5, 0x07, 40, 2e7, 1.0, 1.0f, 0}}));
   auto r = run_program({"log.dat", "G", "E", "C", "--rinex-version", "4.00"}, "log.dat", log);
   Lines nav = lines(r.nav);

@@ -79,6 +79,29 @@ TEST(TimeConvert, EveryDayOfTheCalendar) {
   }
 }
 
+// GPS - UTC through each leap second of IERS Bulletin C: one second before
+// the step's first GPS second the old value, from it the new; unknown after
+// the table's last date. Days counted by the civil-calendar formula.
+TEST(TimeConvert, LeapSecondsOfEachStep) {
+  auto gps_seconds_of = [](int y, int m) {
+    y -= m <= 2;
+    long long era = y / 400, yoe = y - era * 400, mp = (m + 9) % 12;
+    long long days = era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + (153 * mp + 2) / 5 - 719468;
+    return (days - 3657) * 86400.0;  // 3657 days from 1970-01-01 to 1980-01-06
+  };
+  const int steps[][2] = {{1981, 7}, {1982, 7}, {1983, 7}, {1985, 7}, {1988, 1}, {1990, 1},
+                          {1991, 1}, {1992, 7}, {1993, 7}, {1994, 7}, {1996, 1}, {1997, 7},
+                          {1999, 1}, {2006, 1}, {2009, 1}, {2012, 7}, {2015, 7}, {2017, 1}};
+  int leap = 0;
+  for (const auto& s : steps) {
+    double at = gps_seconds_of(s[0], s[1]) + ++leap;
+    EXPECT_EQ(leap - 1, TCVT_leap_seconds_at(at - 1)) << s[0] << "-" << s[1];
+    EXPECT_EQ(leap, TCVT_leap_seconds_at(at)) << s[0] << "-" << s[1];
+  }
+  EXPECT_EQ(18, TCVT_leap_seconds_at(gps_seconds_of(2026, 7) + 17));
+  EXPECT_EQ(-1, TCVT_leap_seconds_at(gps_seconds_of(2026, 7) + 18));
+}
+
 TEST(TimeConvert, GlonassDayAndFourYearInterval) {
   struct Case {
     const char* name;
