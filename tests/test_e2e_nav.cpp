@@ -8,6 +8,7 @@
 #include <ctime>
 #include <iterator>
 #include <random>
+#include <set>
 
 #include "expect_format.h"
 #include "frame_builder.h"
@@ -695,4 +696,12 @@ TEST(NavigationFile, EverySatelliteTheReceiverReportsInTheStandardWriter) {
   }
   auto r = run_program({"log.dat", "J", "C", "--rinex-version", "2.11"}, "log.dat", log);
   EXPECT_NE(std::string::npos, r.out.find("not written: 0 Galileo, 63 BeiDou, 10 QZSS\n")) << r.out;
+  // The original writer keeps its tables: J01-J05, D2 of C01-C05, D1 of C06-C15.
+  r = run_program({"log.dat", "J", "C"}, "log.dat", log);
+  std::set<std::string> ids, want;
+  for (const std::string& l : body_of(r.nav))
+    if (l[0] != ' ') ids.insert(l.substr(0, 3));
+  for (int n = 1; n <= 5; n++) want.insert("J0" + std::to_string(n));
+  for (int n = 1; n <= 15; n++) want.insert((n < 10 ? "C0" : "C") + std::to_string(n));
+  EXPECT_EQ(want, ids);
 }

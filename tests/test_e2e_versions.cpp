@@ -582,6 +582,13 @@ TEST(RinexVersions, GalileoIonosphereRecordWithItsRegionFlags) {
   EXPECT_EQ(e19(100 * 0x1p-2) + e19(-5 * 0x1p-8) + e19(7 * 0x1p-15), ion[1].substr(23));
   EXPECT_EQ("    " + e19(1 | 1 << 2 | 1 << 4), ion[2]);
   EXPECT_EQ(std::string::npos, r.nav.find("IONOSPHERIC CORR"));  // records, not header lines
+  // 3.05's header line instead, marked with the hour of its message: A, 00:00-00:59.
+  r = run_program({"log.dat", "E", "--rinex-version", "3.05"}, "log.dat", log);
+  nav = lines(r.nav);
+  auto gal = std::find_if(nav.begin(), nav.end(),
+                          [](const std::string& l) { return l.rfind("GAL ", 0) == 0; });
+  ASSERT_TRUE(gal != nav.end()) << r.nav;
+  EXPECT_EQ(" A 11  IONOSPHERIC CORR    ", gal->substr(53)) << r.nav;
 }
 
 // The standard writers take every satellite the receiver reports, one beyond
