@@ -380,6 +380,7 @@ TEST(RinexTool, PresetsAndBadInput) {
             au.out.find("preset auspos: ./log.obs: auspos: the file spans 0.75 h; the service "
                         "needs at least 1 h\n"))
       << au.out;
+  EXPECT_EQ("G", au.obs.substr(40, 1)) << au.obs.substr(0, 80);  // GPS alone, as AUSPOS takes
   auto typo = station_run({"--preset", "igs-dayly"});
   EXPECT_EQ(3, typo.status);
   EXPECT_EQ("Option --preset: no preset 'igs-dayly' (did you mean igs-daily?)\n", typo.out);
