@@ -89,6 +89,7 @@ TEST(Recovery, ShortNamesOfARinex2Station) {
       "     2.11           OBSERVATION DATA    G                   RINEX VERSION / TYPE\n"
       "     7    C1    L1    D1    S1    C2    L2    S2            # / TYPES OF OBSERV\n"
       "  2026     1     8     0     0    0.0000000     GPS         TIME OF FIRST OBS\n"
+      "  2026     1     8     1     0    0.0000000     GPS         TIME OF LAST OBS\n"
       "                                                            END OF HEADER\n";
   const std::string record = "  20000000.000  20000000.000\n  20000000.000\n";
   for (int s30 : {0, 30})
@@ -102,6 +103,11 @@ TEST(Recovery, ShortNamesOfARinex2Station) {
   const std::string name = "algo008a.26o from an earlier run: 2 epochs";  // in dir, either slash
   EXPECT_EQ(0u, lines[0].find("Recovered " + dir)) << lines[0];
   EXPECT_EQ(lines[0].size() - name.size(), lines[0].find(name)) << lines[0];
-  EXPECT_TRUE(std::filesystem::exists(dir + "/algo008a.26o"));
+  std::ifstream in(dir + "/algo008a.26o", std::ios::binary);
+  std::string recovered((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(std::string::npos,
+            recovered.find("  2026     1     8     0     0   30.0000000     GPS         "
+                           "TIME OF LAST OBS\n"))
+      << recovered;
   std::filesystem::remove_all(dir);
 }
