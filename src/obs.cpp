@@ -309,26 +309,6 @@ void Obs_set_measurement(U08 iod, S16 svid, S16 k_num, S16 gnss_type, U08 signal
   slot->doppler[i] = doppler;
 }
 
-S16 Obs_get_measurement(S16 gnss_type, S16 svid, S16* l2_available_p, U08* signal_type, S16* cn0,
-                        U08* lli, D64* pr, D64* carr_phase, F32* doppler) {
-  Table t = table_of(gnss_type);
-  if (t.slots == nullptr || svid <= 0 || svid > t.size) return 0;
-  const OBS_DATA_T& slot = t.slots[svid - 1];
-  *l2_available_p = 0;
-  if (!slot.valid[0] && !slot.valid[1]) return 0;
-  if (slot.valid[1]) *l2_available_p = 1;
-  S16 n = (Freq_mode == FREQ_MODE_DUAL) ? 2 : 1;
-  for (S16 i = 0; i < n; i++) {
-    signal_type[i] = slot.signal_type[i];
-    cn0[i] = slot.cn0[i];
-    lli[i] = slot.lli[i];
-    pr[i] = slot.pr[i];
-    carr_phase[i] = slot.carr_phase[i];
-    doppler[i] = slot.doppler[i];
-  }
-  return 1;
-}
-
 U08 Obs_get_lli(S16 gnss_type, S16 svid, S16 freq) {
   OBS_DATA_T* slot = valid_slot(gnss_type, svid, freq);
   return slot != nullptr ? slot->lli[freq] : 0;

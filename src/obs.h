@@ -59,9 +59,6 @@ void Obs_set_measurement(U08 iod, S16 svid, S16 k_num, S16 gnss_type, U08 signal
 // The constellation's slots (count of them, satellites 1..count) as they
 // stand, for reading an epoch without a call per satellite; nullptr for none.
 const OBS_DATA_T* Obs_slots(S16 gnss_type, S16* count);
-// Copies out the satellite's entries (two in dual-frequency mode); 0 when it has none.
-S16 Obs_get_measurement(S16 gnss_type, S16 svid, S16* l2_available_p, U08* signal_type, S16* cn0,
-                        U08* lli, D64* pr, D64* carr_phase, F32* doppler);
 // The loss-of-lock indicator of a satellite's signal (freq 0 or 1) in the
 // current epoch; 0 when that signal has no measurement.
 U08 Obs_get_lli(S16 gnss_type, S16 svid, S16 freq);

@@ -254,7 +254,8 @@ TEST(Settings, MonthEndsAndTheCommentLimit) {
   Settings s;
   for (int i = 0; i < 100; i++) ASSERT_EQ("", Settings_apply(&s, SET_COMMENT, "c"));
   EXPECT_EQ("more than 100 comments", Settings_apply(&s, SET_COMMENT, "c"));
-  // The ends of the other ranges: month 0 and 13, a grace of a day and a day and a second.
+  // The ends of the other ranges: month 0 and 13, a grace of a day and a day and a second,
+  // the printable characters.
   const struct {
     int id;
     const char* value;
@@ -265,7 +266,10 @@ TEST(Settings, MonthEndsAndTheCommentLimit) {
                {SET_CLOSE_AFTER, "86400", true},
                {SET_CLOSE_AFTER, "86401", false},
                {SET_CLOSE_AFTER, "1", true},
-               {SET_CLOSE_AFTER, "0.5", false}};
+               {SET_CLOSE_AFTER, "0.5", false},
+               {SET_OBSERVER, " ~", true},  // printable ASCII from space to tilde
+               {SET_OBSERVER, "\x7f", false},
+               {SET_OBSERVER, "\x1f", false}};
   for (const auto& e : kEnds) {
     Settings t;
     EXPECT_EQ(e.good, Settings_apply(&t, e.id, e.value).empty()) << e.value;

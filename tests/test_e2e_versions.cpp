@@ -540,6 +540,9 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   want.push_back("    " + e19(1 | 2 << 2 | 1 << 4 | 1 << 5 | 1 << 6 | 1 << 7) + e19(4 * 0x1p-30) +
                  e19(3) + e19(1 | 2 | 4));
   EXPECT_EQ(want, got);
+  // 4.00: tau_c of string 5 as the system time offset record GLUT.
+  r = run_program({"log.dat", "R", "--rinex-version", "4.00"}, "log.dat", log);
+  EXPECT_NE(std::string::npos, r.nav.find("> STO R04 FDMA\n")) << r.nav;
 }
 
 // The QZSS record's clock terms, and its fit interval: hours (4 or 6) up to

@@ -12,15 +12,13 @@ void set(S16 svid, S16 type, U08 signal, double pr, U08 iod = 1) {
 
 // The first-frequency pseudorange and the l2 flag the writer would get.
 bool fetch(S16 type, S16 svid, double* pr0, S16* l2) {
-  U08 sig[2];
-  S16 cn0[2];
-  U08 lli[2];
-  D64 pr[2] = {-1, -1};
-  D64 ph[2];
-  F32 dop[2];
-  bool has = Obs_get_measurement(type, svid, l2, sig, cn0, lli, pr, ph, dop) == 1;
-  *pr0 = pr[0];
-  return has;
+  S16 count = 0;
+  const OBS_DATA_T* slots = Obs_slots(type, &count);
+  if (slots == nullptr || svid < 1 || svid > count) return false;
+  const OBS_DATA_T& s = slots[svid - 1];
+  *pr0 = s.pr[0];
+  *l2 = s.valid[1] != 0;
+  return s.valid[0] || s.valid[1];
 }
 
 }  // namespace

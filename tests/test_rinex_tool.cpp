@@ -381,6 +381,8 @@ TEST(RinexTool, PresetsAndBadInput) {
                         "needs at least 1 h\n"))
       << au.out;
   EXPECT_EQ("G", au.obs.substr(40, 1)) << au.obs.substr(0, 80);  // GPS alone, as AUSPOS takes
+  auto glonass = station_run({"--preset", "auspos", "R", "--end", "2026-01-08 00:30:00"});
+  EXPECT_EQ("R", glonass.obs.substr(40, 1)) << glonass.obs.substr(0, 80);  // the line's systems
   auto typo = station_run({"--preset", "igs-dayly"});
   EXPECT_EQ(3, typo.status);
   EXPECT_EQ("Option --preset: no preset 'igs-dayly' (did you mean igs-daily?)\n", typo.out);
