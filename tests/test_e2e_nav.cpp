@@ -535,7 +535,7 @@ TEST(NavigationFile, FirstSetsOfIssueZeroAndInterleavedSatellites) {
   // again, which write nothing (BeiDou 8 with other data but the same toe).
   // Every GEO's first cycle here differs from its first set above, so only
   // a repeated cycle gets through the double check; GEO 3 sends three
-  // different cycles before a repeat.
+  // different cycles before a repeat; GEO 5 repeats a set whose toc is not its toe.
   const int kOrder[3][4] = {{0, 1, 2, 3}, {2, 0, 3, 1}, {3, 2, 1, 0}};
   GpsLnav g[3];
   GalEph e[3];
@@ -551,6 +551,8 @@ TEST(NavigationFile, FirstSetsOfIssueZeroAndInterleavedSatellites) {
     if (k < 4) d1[k] = random_bds(rng), d1[k].toe = d1[k].toc = d1[0].toe;
     d2[k] = random_bds(rng), d2[k].sow = d2[0].sow;  // GEOs broadcast in step
   }
+  BdsEph mixed = random_bds(rng);  // GEO 5: toc and toe of two sets, never a record
+  mixed.sow = d2[0].sow, mixed.toc = mixed.toe ^ 1;
   for (int repeat = 0; repeat < 2; repeat++) {
     for (size_t i = 0; i < 5; i++) {
       for (int k = 0; k < 3; k++) {
@@ -567,10 +569,11 @@ TEST(NavigationFile, FirstSetsOfIssueZeroAndInterleavedSatellites) {
     const int kGeo3[] = {1, 2, 3, 3};  // GEO 3's sets, cycle by cycle
     for (int cycle = 0; cycle < (repeat == 0 ? 4 : 2); cycle++) {
       auto p = encode_bds_d2(d2[0]), q = encode_bds_d2(d2[kGeo3[repeat == 0 ? cycle : 3]]),
-           t = encode_bds_d2(d2[4]);
+           t = encode_bds_d2(d2[4]), m = encode_bds_d2(mixed);
       for (size_t i = 0; i < 10; i++) {
-        for (uint8_t geo : {3, 2, 4})
-          append(&log, frame(bds_payload(0xE3, geo, 1, geo == 2 ? p[i] : geo == 3 ? q[i] : t[i])));
+        for (uint8_t geo : {3, 2, 4, 5})
+          append(&log, frame(bds_payload(0xE3, geo, 1,
+                                         geo == 2 ? p[i] : geo == 3 ? q[i] : geo == 4 ? t[i] : m[i])));
         // subframes 2-5 come between the pages of subframe 1 and are not its pages
         append(&log, frame(bds_payload(0xE3, 2, (uint8_t)(2 + i % 4), t[(i + 1) % 10])));
       }
