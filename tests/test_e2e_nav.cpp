@@ -535,7 +535,7 @@ TEST(NavigationFile, FirstSetsOfIssueZeroAndInterleavedSatellites) {
   // again, which write nothing (BeiDou 8 with other data but the same toe).
   // Every GEO's first cycle here differs from its first set above, so only
   // a repeated cycle gets through the double check; GEO 3 sends three
-  // different cycles before a repeat; GEO 5 repeats a set whose toc is not its toe.
+  // different cycles before a repeat; GEO 5 repeats GEO 4's set, then a set whose toc is not its toe.
   const int kOrder[3][4] = {{0, 1, 2, 3}, {2, 0, 3, 1}, {3, 2, 1, 0}};
   GpsLnav g[3];
   GalEph e[3];
@@ -551,7 +551,7 @@ TEST(NavigationFile, FirstSetsOfIssueZeroAndInterleavedSatellites) {
     if (k < 4) d1[k] = random_bds(rng), d1[k].toe = d1[k].toc = d1[0].toe;
     d2[k] = random_bds(rng), d2[k].sow = d2[0].sow;  // GEOs broadcast in step
   }
-  BdsEph mixed = random_bds(rng);  // GEO 5: toc and toe of two sets, never a record
+  BdsEph mixed = random_bds(rng);  // toc and toe of two sets: never a record
   mixed.sow = d2[0].sow, mixed.toc = mixed.toe ^ 1;
   for (int repeat = 0; repeat < 2; repeat++) {
     for (size_t i = 0; i < 5; i++) {
@@ -573,7 +573,7 @@ TEST(NavigationFile, FirstSetsOfIssueZeroAndInterleavedSatellites) {
       for (size_t i = 0; i < 10; i++) {
         for (uint8_t geo : {3, 2, 4, 5})
           append(&log, frame(bds_payload(0xE3, geo, 1,
-                                         geo == 2 ? p[i] : geo == 3 ? q[i] : geo == 4 ? t[i] : m[i])));
+                                         geo == 2 ? p[i] : geo == 3 ? q[i] : geo == 4 || repeat == 0 ? t[i] : m[i])));
         // subframes 2-5 come between the pages of subframe 1 and are not its pages
         append(&log, frame(bds_payload(0xE3, 2, (uint8_t)(2 + i % 4), t[(i + 1) % 10])));
       }
@@ -587,6 +587,7 @@ TEST(NavigationFile, FirstSetsOfIssueZeroAndInterleavedSatellites) {
   }
   for (int n : {0, 3, 4})
     add_records(bds_record(n == 0 ? 2 : n == 3 ? 3 : 4, d2[n], d2[n].sow + 27));
+  add_records(bds_record(5, d2[4], d2[4].sow + 27));
   auto r_run = run_program({"log.dat", "G", "J", "R", "C", "E"}, "log.dat", log);
   Lines got = lines(r_run.nav);
   size_t end = 0;
