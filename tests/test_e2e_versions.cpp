@@ -728,10 +728,14 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   p.wnt = (2400 - 1) % 256;
   append(&behind, frame(gps_subframe_payload(5, 1, encode_gps_lnav(g)[0])));
   append(&behind, frame(gps_subframe_payload(5, 4, encode_gps_page18(p))));
+  GpsPage18 q = p;
+  q.data_id = 3;  // QZSS's own parameters, from J01
+  append(&behind, frame(gps_subframe_payload(193, 4, encode_gps_page18(q))));
   append(&behind, e5(1, 345700000, {{0, 5, 0x07, 40, 2e7, 1.0, 1.0f, 0}}));
-  r = run_program({"log.dat", "G", "--rinex-version", "4.00"}, "log.dat", behind);
+  r = run_program({"log.dat", "G", "J", "--rinex-version", "4.00"}, "log.dat", behind);
   nav = lines(r.nav);
   ASSERT_FALSE(record("> STO G05 LNAV").empty()) << r.nav;
+  EXPECT_FALSE(record("> STO J01 LNAV").empty()) << r.nav;
   EXPECT_EQ(calendar(2399, 344064), record("> STO G05 LNAV").front().substr(0, 23)) << r.nav;
   // A page 18 whose week no message ever tells: not written, and said.
   Bytes never;
