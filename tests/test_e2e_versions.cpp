@@ -335,6 +335,8 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
             header[at("TIME OF FIRST OBS")]);
   EXPECT_EQ(label("  2026     1     8     0     1    0.1000000     GPS", "TIME OF LAST OBS"),
             header[at("TIME OF LAST OBS")]);
+  ASSERT_LT(at("INTERVAL"), header.size());
+  EXPECT_EQ(label("     0.100", "INTERVAL"), header[at("INTERVAL")]);
   // RINEX 2.11: the same epochs.
   auto v2 =
       run_program({"log.dat", "G", "R", "-dual_freq", "--rinex-version", "2.11"}, "log.dat", log);
