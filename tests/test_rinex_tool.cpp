@@ -79,7 +79,7 @@ TEST(RinexTool, TheHourlyFilesOfADaySpliceIntoTheDay) {
 #else
   LogOptions o;
   o.seconds = 86400;
-  o.interval = 30;
+  o.interval = 30, o.satellites = 12;
   Bytes log = generated_log(o);
   const std::vector<std::string> std305 = {"log.dat", "-dual_freq", "--rinex-version", "3.05"};
   auto day = run_program(std305, "log.dat", log);
@@ -335,9 +335,9 @@ TEST(RinexTool, PresetsAndBadInput) {
     return dir + "/" + name;
   };
   LogOptions o;
-  o.seconds = 86400, o.interval = 30;
+  o.seconds = 86400, o.interval = 30, o.satellites = 12;
   const Bytes day_log = generated_log(o);
-  o.seconds = 3600, o.interval = 0, o.satellites = 12;
+  o.seconds = 3600, o.interval = 0;
   const Bytes hour_log = generated_log(o);
   std::string day = convert(day_log, {}, "day.rnx"), hour = convert(hour_log, {}, "hour.rnx");
   const struct {
