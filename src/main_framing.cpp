@@ -4,6 +4,7 @@
 // closes periods that are due, makes checkpoints, and watches for a stop.
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 
@@ -108,22 +109,32 @@ void take_news(const LiveNews& news) {
 // A period is due when the line has been silent for the grace time and the
 // clock has passed the period's end by it too (data sent faster than real
 // time, from an older log, closes its periods by their data alone).
+int64_t steady_ms() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 struct Watch {
   time_t last_data = time(nullptr);  // when bytes last came
-  time_t last_warning = 0;           // the last warning about bytes without frames
+  int64_t last_data_ms = steady_ms();
+  time_t last_warning = 0;  // the last warning about bytes without frames
 };
 
 void live_idle(bool silent, uint64_t at, RunFrames* frames, Watch* w) {
   time_t now = time(nullptr);
-  if (!silent) w->last_data = now;
+  if (!silent) w->last_data = now, w->last_data_ms = steady_ms();
   if (silent && (D64)(now - w->last_data) >= RINEX_settings().close_after &&
       RINEX_close_overdue(clock_gps_seconds()))
     Journal_end_period(at, RINEX_closed_raw_name());
-  // What was converted before the line fell silent goes to disk now, and
-  // every byte of the frames received, those that changed no file too (a
-  // navigation message after the last epoch); a frame still coming stays
-  // pending, since its start decides its period's journal.
-  if (silent) {
+  // A line silent for the flush interval (a second at least: a receiver's
+  // stream pauses between its epochs, and a pause is no reason for a
+  // checkpoint) has what was converted before it on disk, and every byte of
+  // the frames received, those that changed no file too (a navigation
+  // message after the last epoch); a frame still coming stays pending, since
+  // its start decides its period's journal.
+  constexpr D64 kShortestSilence = 1;
+  D64 silence = std::max(kShortestSilence, RINEX_flush_seconds());
+  if (silent && (D64)(steady_ms() - w->last_data_ms) >= 1000 * silence) {
     RINEX_checkpoint_pending();
     frames->sync_journal(at);
     Journal_sync(std::min(at, frames->frame_end));

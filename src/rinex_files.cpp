@@ -494,6 +494,8 @@ void RINEX_checkpoint_pending() {
   if (Unflushed) checkpoint();
 }
 
+D64 RINEX_flush_seconds() { return Flush_every; }
+
 int RINEX_checkpoints() { return Checkpoints; }
 
 OpenPeriod RINEX_open_period() {

@@ -36,6 +36,8 @@ bool RINEX_close_overdue(D64 gps_now);
 void RINEX_epoch_written();
 // A checkpoint now when epochs were written since the last one (a silent line).
 void RINEX_checkpoint_pending();
+// Seconds between checkpoints (below 0: only at the end).
+D64 RINEX_flush_seconds();
 // Checkpoints so far in the run (the raw journal syncs with each).
 int RINEX_checkpoints();
 // The open period as the status file shows it.

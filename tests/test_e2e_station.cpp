@@ -307,8 +307,9 @@ void kill_and_restart(const std::vector<KillCase>& cases) {
     std::string want_all = converted(run_program(args, "log.dat", log), hour1);
     ASSERT_NE("", want_first) << c.ending;
     std::string out = temp_path("");
+    // A second of silence, not the default ten, syncs what came before it.
     options.insert(options.end(), {"--output-dir", out, "--status-file", out + "/status.json",
-                                   "--raw-dir", out + "/raw"});
+                                   "--raw-dir", out + "/raw", "--flush", "1"});
     auto journaled = [&]() {  // the raw files' bytes, in the order of their periods
       std::vector<std::string> names;
       for (const auto& f : std::filesystem::directory_iterator(out + "/raw"))
@@ -388,6 +389,36 @@ TEST(Station, AKillLosesNothingBeforeTheLastCheckpointPlainAndGzip) {
 
 TEST(Station, AKillLosesNothingBeforeTheLastCheckpointCompact) {
   kill_and_restart({{"pipe", {"--crx"}, ".crx"}, {"tcp", {"--crx", "--gzip"}, ".crx.gz"}});
+}
+
+// A receiver's stream in real time: the line pauses between epochs for less
+// than the flush interval, which is no reason for a checkpoint; the files are
+// the bytes of a file conversion flushing every 30 s of data, as the run does.
+TEST(Station, PausesBetweenEpochsAreNoCheckpoints) {
+  Bytes log = station_log(120);
+  const std::vector<std::string> options = {"-dual_freq", "--split", "1h", "--gzip", "--flush", "30"};
+  std::vector<std::string> args = {"log.dat"};
+  args.insert(args.end(), options.begin(), options.end());
+  RunResult want = run_program(args, "log.dat", log);
+  int p[2];
+  ASSERT_EQ(0, pipe2(p, O_CLOEXEC));
+  Started run;
+  args[0] = "-";
+  start_program(&run, args, {}, p[0]);
+  close(p[0]);
+  for (int piece = 0, at = 0; piece < 4; piece++) {  // 30 s of data, then 0.6 s of silence
+    int end = (int)(piece == 3 ? log.size() : frame_boundary(log, log.size() * (piece + 1) / 4));
+    ASSERT_EQ(end - at, write(p[1], log.data() + at, (size_t)(end - at)));
+    at = end;
+    usleep(600000);
+  }
+  close(p[1]);
+  RunResult r = finish_program(&run, 0);
+  for (const char* name : {"XXXX00XXX_R_20260080000_01H_10S_MO.rnx.gz",
+                           "XXXX00XXX_R_20260080000_01H_MN.rnx.gz"}) {
+    ASSERT_EQ(1u, want.outputs.count(name)) << name;
+    EXPECT_TRUE(want.outputs[name] == r.outputs[name]) << name << "\n" << r.out;
+  }
 }
 
 // A pseudo-terminal pair stands for the receiver's serial port.
