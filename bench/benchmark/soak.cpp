@@ -32,6 +32,7 @@
 namespace {
 
 constexpr double kKillHours = 20;  // hours of data between kills of the converter
+constexpr int kFlushSeconds = 10;  // the converter's checkpoints of a live source, and of its silence
 
 double seconds_now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -178,8 +179,9 @@ int run_soak(double days, const std::string& dir, double drop_hours) {
 
   // Relay the log, dropping the connection after every drop_hours of data
   // (about 1.8 KB a second at 1 Hz); the converter reconnects after 1 s.
-  // Every kill_hours of data the relay waits until the converter is idle
-  // (everything it received is on disk at its last checkpoint) and kills it.
+  // Every kill_hours of data the relay waits until the converter is idle and
+  // the line has been silent for the flush interval (everything it received
+  // is on disk at its last checkpoint), and kills it.
   const long long drop_bytes = (long long)(drop_hours * 3600.0 * 1800.0);
   const long long kill_bytes = (long long)(kKillHours * 3600.0 * 1800.0);
   const double start = seconds_now();
@@ -234,7 +236,8 @@ int run_soak(double days, const std::string& dir, double drop_hours) {
     if (since_kill >= kill_bytes) {
       for (double before = -1, now = cpu_seconds(converter); now != before;
            before = now, now = cpu_seconds(converter))
-        usleep(700000);  // idle: its last checkpoint holds every byte sent
+        usleep(700000);  // idle: every byte sent converted
+      sleep(kFlushSeconds + 1);  // and the silence's checkpoint has put them on disk
       long rss = 0, p = 0;
       memory_kb(converter, &rss, &p);
       peak_killed = p > peak_killed ? p : peak_killed;
