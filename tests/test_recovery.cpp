@@ -105,6 +105,7 @@ TEST(Recovery, ShortNamesOfARinex2Station) {
   EXPECT_EQ(lines[0].size() - name.size(), lines[0].find(name)) << lines[0];
   std::ifstream in(dir + "/algo008a.26o", std::ios::binary);
   std::string recovered((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();  // Windows removes no file that is open
   EXPECT_NE(std::string::npos,
             recovered.find("  2026     1     8     0     0   30.0000000     GPS         "
                            "TIME OF LAST OBS\n"))
