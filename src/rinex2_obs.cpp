@@ -21,9 +21,6 @@
 namespace {
 
 constexpr int kTypesPerLine = 9;
-constexpr int kSatsPerLine = 12;
-constexpr int kFieldsPerLine = 5;
-constexpr int kEpochStart = 32;  // the epoch line before its satellites
 const char kKinds[4] = {'C', 'L', 'D', 'S'};
 
 // The system letter of the 2.11 systems selected (M for several or none).
@@ -83,43 +80,6 @@ void put_id(char* p, const SIGNAL_REC_T& r) {
   p[2] = (char)('0' + r.sat % 10);
 }
 
-// " yy mm dd hh mm ss.sssssss  f nnn".
-int epoch_start(char* line, const SIGNAL_EPOCH_T& e, int nsat) {
-  UTC_TIME_T c = TCVT_gps_calendar(e.week, e.tow);
-  // " %02d %2d %2d %2d %2d%11.7f  %1d%3d", without printf: it runs for every epoch.
-  char* p = line;
-  *p++ = ' ';
-  *p++ = (char)('0' + c.year % 100 / 10);
-  *p++ = (char)('0' + c.year % 10);
-  for (int field : {c.month, c.day, c.hour, c.minute}) {
-    *p++ = ' ';
-    p += RINEX_format_int(p, field, 2);
-  }
-  p += RINEX_format_fixed(p, c.sec, 11, 7);
-  *p++ = ' ';
-  *p++ = ' ';
-  *p++ = (char)('0' + e.flag % 10);
-  p += RINEX_format_int(p, nsat % 1000, 3);
-  return (int)(p - line);
-}
-
-CrxSat compact_satellite(const SIGNAL_REC_T* recs, int first, int end, const std::string& bands) {
-  CrxSat c = {};
-  put_id(c.id, recs[first]);
-  memset(c.flags, ' ', sizeof c.flags);
-  for (char band : bands) {
-    const SIGNAL_REC_T* r = in_band(recs, first, end, band);
-    for (int k = 0; k < 4 && c.nfields < CRX_MAX_FIELDS; k++, c.nfields++) {
-      int64_t thousandths = 0;
-      bool holds = Std_signal_thousandths(r, k, &thousandths);
-      c.present[c.nfields] = holds;
-      c.value[c.nfields] = thousandths;
-      if (holds && k == 1 && r->lli != 0) c.flags[2 * c.nfields] = (char)('0' + r->lli % 10);
-    }
-  }
-  return c;
-}
-
 }  // namespace
 
 std::string Rinex2_obs_header_text(const ObsTimes& times) {
@@ -140,47 +100,17 @@ std::string Rinex2_obs_header_text(const ObsTimes& times) {
   return Std_end_header(t, 1);
 }
 
-void Rinex2_format_epoch(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, std::string* out) {
+int Rinex2_epoch_fields(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, ObsFields* sats) {
   const std::string& bands = Signal_plan().bands;
-  int nsat = 0;
-  for (int i = 0; i < e.nsig; i = satellite_end(recs, i, e.nsig)) nsat++;
-  char start[64];
-  int n = epoch_start(start, e, nsat);
-  start[n] = '\0';
-  if (RINEX_settings().crx) {
-    static CrxSat sats[MAX_EPOCH_SIGNALS];
-    int count = 0;
-    for (int i = 0; i < e.nsig; i = satellite_end(recs, i, e.nsig))
-      sats[count++] = compact_satellite(recs, i, satellite_end(recs, i, e.nsig), bands);
-    Crx_fields_epoch(start, e.flag, sats, count, out);
-    return;
-  }
-  out->append(start, (size_t)n);
-  int listed = 0;
-  for (int i = 0; i < e.nsig; i = satellite_end(recs, i, e.nsig)) {
-    if (listed > 0 && listed % kSatsPerLine == 0) out->append("\n" + std::string(kEpochStart, ' '));
-    char id[3];
-    put_id(id, recs[i]);
-    out->append(id, 3);
-    listed++;
-  }
-  out->push_back('\n');
-  char line[16 * kFieldsPerLine + 2];
-  for (int i = 0; i < e.nsig;) {
+  int count = 0;
+  for (int i = 0; i < e.nsig; count++) {
     int end = satellite_end(recs, i, e.nsig);
-    int field = 0, p = 0;
-    for (char band : bands) {
-      const SIGNAL_REC_T* r = in_band(recs, i, end, band);
-      for (int k = 0; k < 4; k++) {
-        p += Std_signal_field(line + p, r, k);
-        if (++field % kFieldsPerLine == 0 || field == 4 * (int)bands.size()) {
-          while (p > 0 && line[p - 1] == ' ') p--;
-          line[p++] = '\n';
-          out->append(line, (size_t)p);
-          p = 0;
-        }
-      }
-    }
+    ObsFields& c = sats[count];
+    put_id(c.id, recs[i]);
+    c.nfields = 0;
+    c.minus_zero = 0;
+    for (char band : bands) Std_signal_fields(in_band(recs, i, end, band), &c);
     i = end;
   }
+  return count;
 }

@@ -7,12 +7,15 @@
 
 #include <string>
 
+#include "obs_fields.h"
 #include "output_items.h"
 #include "std_obs.h"
 
 // The whole header text (Compact RINEX 1.0 header with --crx).
 std::string Rinex2_obs_header_text(const ObsTimes& times);
-// The text of an epoch or event item; on the writer thread.
-void Rinex2_format_epoch(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, std::string* out);
+// The satellite lines of an epoch item, four types a band of the one list
+// (blank for a band the satellite's system lacks); returns their count. On
+// the writer thread.
+int Rinex2_epoch_fields(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, ObsFields* sats);
 
 #endif

@@ -94,62 +94,12 @@ void put_version_line(Text* t) {
               "OBSERVATION DATA", system_description(), "RINEX VERSION / TYPE");
 }
 
-// The epoch line up to its satellite count: "> yyyy mm dd hh mm ss.sssssss  f nnn".
-int epoch_start(char* line, const SIGNAL_EPOCH_T& e, int nsat) {
-  UTC_TIME_T c = TCVT_gps_calendar(e.week, e.tow);
-  // "> %4d %02d %02d %02d %02d%11.7f  %1d%3d", without printf: it runs for every epoch.
-  char* p = line;
-  *p++ = '>';
-  *p++ = ' ';
-  p += RINEX_format_int(p, c.year % 10000, 4);
-  for (int field : {c.month, c.day, c.hour, c.minute}) {
-    *p++ = ' ';
-    *p++ = (char)('0' + field / 10 % 10);
-    *p++ = (char)('0' + field % 10);
-  }
-  p += RINEX_format_fixed(p, c.sec, 11, 7);
-  *p++ = ' ';
-  *p++ = ' ';
-  *p++ = (char)('0' + e.flag % 10);
-  p += RINEX_format_int(p, nsat % 1000, 3);
-  return (int)(p - line);
-}
-
 // The records of one satellite: [first, end).
 int satellite_end(const SIGNAL_REC_T* recs, int first, int n) {
   int end = first + 1;
   while (end < n && recs[end].letter == recs[first].letter && recs[end].sat == recs[first].sat)
     end++;
   return end;
-}
-
-int satellite_count(const SIGNAL_REC_T* recs, int n) {
-  int count = 0;
-  for (int i = 0; i < n; i = satellite_end(recs, i, n)) count++;
-  return count;
-}
-
-// A satellite's fields in the compact form, in header order.
-CrxSat compact_satellite(const SIGNAL_REC_T* recs, int first, int end) {
-  CrxSat c = {};
-  c.id[0] = recs[first].letter;
-  c.id[1] = (char)('0' + recs[first].sat / 10 % 10);
-  c.id[2] = (char)('0' + recs[first].sat % 10);
-  memset(c.flags, ' ', sizeof c.flags);
-  const std::vector<int>& signals = Signal_plan().signals[recs[first].gnss_type];
-  int at = first;
-  for (int id : signals) {
-    const SIGNAL_REC_T* r = at < end && recs[at].signal == id ? &recs[at] : nullptr;
-    for (int k = 0; k < 4 && c.nfields < CRX_MAX_FIELDS; k++, c.nfields++) {
-      int64_t thousandths = 0;
-      bool holds = Std_signal_thousandths(r, k, &thousandths);
-      c.present[c.nfields] = holds;
-      c.value[c.nfields] = thousandths;
-      if (holds && k == 1 && r->lli != 0) c.flags[2 * c.nfields] = (char)('0' + r->lli % 10);
-    }
-    if (r != nullptr) at++;
-  }
-  return c;
 }
 
 }  // namespace
@@ -181,49 +131,24 @@ std::string Rinex3_obs_header_text(const ObsTimes& times) {
   return Std_end_header(t, 3);
 }
 
-void Rinex3_format_epoch(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, std::string* out) {
-  char start[64];
-  int nsat = satellite_count(recs, e.nsig);
-  int n = epoch_start(start, e, nsat);
-  start[n] = '\0';
-  if (RINEX_settings().crx) {
-    static CrxSat sats[MAX_EPOCH_SIGNALS];
-    int count = 0;
-    for (int i = 0; i < e.nsig; i = satellite_end(recs, i, e.nsig))
-      sats[count++] = compact_satellite(recs, i, satellite_end(recs, i, e.nsig));
-    Crx_fields_epoch(start, e.flag, sats, count, out);
-    return;
-  }
-  // The epoch's lines are gathered in one block and handed on in few appends.
-  static char block[1 << 16];
-  constexpr int kLongestLine = 4 + 16 * 4 * SIGNALS_PER_SYSTEM + 2;
-  memcpy(block, start, (size_t)n);
-  block[n++] = '\n';
-  for (int i = 0; i < e.nsig;) {
-    if (n > (int)sizeof block - kLongestLine) {
-      out->append(block, (size_t)n);
-      n = 0;
-    }
+int Rinex3_epoch_fields(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, ObsFields* sats) {
+  int count = 0;
+  for (int i = 0; i < e.nsig; count++) {
     int end = satellite_end(recs, i, e.nsig);
-    char* line = block + n;
-    line[0] = recs[i].letter;
-    line[1] = (char)('0' + recs[i].sat / 10 % 10);
-    line[2] = (char)('0' + recs[i].sat % 10);
-    char* p = line + 3;
+    ObsFields& c = sats[count];
+    c.id[0] = recs[i].letter;
+    c.id[1] = (char)('0' + recs[i].sat / 10 % 10);
+    c.id[2] = (char)('0' + recs[i].sat % 10);
+    c.nfields = 0;
+    c.minus_zero = 0;
     int at = i;
     for (int id : Signal_plan().signals[recs[i].gnss_type]) {
-      if (!(at < end && recs[at].signal == id)) {  // not measured in this epoch: blank
-        memset(p, ' ', 64);
-        p += 64;
-        continue;
-      }
-      p = Std_put_signal(p, recs[at]);
-      at++;
+      // A signal not measured in this epoch is blank.
+      const SIGNAL_REC_T* r = at < end && recs[at].signal == id ? &recs[at] : nullptr;
+      Std_signal_fields(r, &c);
+      if (r != nullptr) at++;
     }
-    while (p > line + 3 && p[-1] == ' ') p--;
-    *p++ = '\n';
-    n = (int)(p - block);
     i = end;
   }
-  out->append(block, (size_t)n);
+  return count;
 }

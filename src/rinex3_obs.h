@@ -9,12 +9,14 @@
 
 #include <string>
 
+#include "obs_fields.h"
 #include "output_items.h"
 #include "std_obs.h"
 
 // The whole header text (Compact RINEX header with --crx).
 std::string Rinex3_obs_header_text(const ObsTimes& times);
-// The text of an epoch or event item; on the writer thread.
-void Rinex3_format_epoch(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, std::string* out);
+// The satellite lines of an epoch item, every type of the satellite's system
+// in header order; returns their count. On the writer thread.
+int Rinex3_epoch_fields(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, ObsFields* sats);
 
 #endif

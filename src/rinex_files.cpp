@@ -15,14 +15,12 @@
 #include <string>
 
 #include "const.h"
-#include "crx_encode.h"
 #include "epoch_select.h"
 #include "file_io.h"
 #include "obs.h"
+#include "obs_generation.h"
 #include "output_items.h"
 #include "output_stage.h"
-#include "rinex2_obs.h"
-#include "rinex3_obs.h"
 #include "rinex_config.h"
 #include "rinex_names.h"
 #include "rinex_nav.h"
@@ -91,11 +89,7 @@ constexpr D64 kLiveFlushSeconds = 10;  // a live source's checkpoints without --
 bool standard() { return RINEX_settings().rinex_version != RINEX_ORIGINAL; }
 
 std::string obs_header_text(const UTC_TIME_T& start, const UTC_TIME_T& end, const ObsTimes& times) {
-  switch (RINEX_settings().rinex_version) {
-    case RINEX_ORIGINAL: return RINEX_obs_header_text(start, end);
-    case RINEX_211: return Rinex2_obs_header_text(times);
-    default: return Rinex3_obs_header_text(times);
-  }
+  return Obs_generation(RINEX_settings().rinex_version).header_text(start, end, times);
 }
 
 // The standard writers keep a file's epochs in time order: an epoch or event
@@ -552,9 +546,9 @@ void RINEX_hold_event() {
 }
 
 void RINEX_output_report() {
-  if (Crx_blank_values() > 0)
+  if (RINEX_crx_blank_values() > 0)
     printf("Compact RINEX: %ld values that no 14-column field holds written as blank fields\n",
-           Crx_blank_values());
+           RINEX_crx_blank_values());
   long blank = Std_blank_values() + Signal_unwritable_values();
   if (blank > 0)
     printf("Values that no 14-column field holds, written as blank fields: %ld\n", blank);

@@ -303,12 +303,13 @@ void RINEX_put_obs_timestamp() {
   Stage_commit((U32)sizeof e);
 }
 
-void RINEX_format_epoch(const EPOCH_REC_T& e, const SAT_REC_T* sats, std::string* out) {
+void RINEX_format_epoch(const EPOCH_REC_T& e, const SAT_REC_T* sats, CrxEncoder* crx,
+                        std::string* out) {
   char start[kMaxLine];
   int n = format_epoch_start(start, e.time, e.flag, e.nsat);
   if (RINEX_settings().crx) {
     start[n] = '\0';
-    Crx_epoch(e, sats, start, out);
+    crx->epoch(e, sats, start, out);
     return;
   }
   // The block is gathered in one buffer and handed on in few appends.

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "crx_encode.h"
 #include "data_type.h"
 #include "output_items.h"
 
@@ -16,7 +17,9 @@ std::string RINEX_obs_header_text(const UTC_TIME_T& start, const UTC_TIME_T& end
 void RINEX_put_obs_body();
 // Hands an event line for the time the store holds.
 void RINEX_put_obs_timestamp();
-// The epoch text (plain or compact) of an epoch record; on the writer thread.
-void RINEX_format_epoch(const EPOCH_REC_T& e, const SAT_REC_T* sats, std::string* out);
+// The epoch text (plain, or compact through the file's encoder) of an epoch
+// record; on the writer thread.
+void RINEX_format_epoch(const EPOCH_REC_T& e, const SAT_REC_T* sats, CrxEncoder* crx,
+                        std::string* out);
 
 #endif

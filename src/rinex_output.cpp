@@ -7,18 +7,20 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "const.h"
 #include "crx_encode.h"
 #include "file_io.h"
 #include "obs.h"
+#include "obs_generation.h"
+#include "obs_records.h"
 #include "output_items.h"
 #include "output_stage.h"
-#include "rinex2_obs.h"
-#include "rinex3_obs.h"
 #include "rinex_config.h"
 #include "rinex_obs.h"
 #include "station_status.h"
+#include "time_convert.h"
 
 namespace {
 
@@ -41,6 +43,11 @@ Sink& Period_gnav = Period_sinks[2];
 std::string Period_names[kPeriodFiles];
 std::string Latest_nav[GNSS_NTYPE][kMaxNavNumber];
 std::string Epoch_text;
+// The Compact RINEX encoder of the original writer's epochs; the records
+// writer of the standard writers' version and the satellite lines of an epoch.
+CrxEncoder Original_crx;
+std::unique_ptr<ObsRecords> Std_records;
+ObsFields Std_fields[MAX_EPOCH_SIGNALS];
 std::string Raw_name;
 int Periods_written;
 std::vector<std::string> Incomplete_files;
@@ -49,7 +56,7 @@ int Period_nav_errno;
 long Unwritten_nav[2];  // RINEX 2.11 period files without GPS, GLONASS records, not kept
 
 bool splits() { return RINEX_settings().split > 0; }
-int crx_version() { return RINEX_settings().rinex_version == RINEX_211 ? 1 : 3; }
+const ObsGeneration& generation() { return Obs_generation(RINEX_settings().rinex_version); }
 Sink* obs_out() { return splits() ? &Period_obs : &Obs_sink; }
 // RINEX 2.11 writes GLONASS records into a file of their own.
 Sink* nav_out(U08 gnss_type) {
@@ -71,6 +78,22 @@ std::vector<std::string> split_strings(const U08* p, U32 len, size_t count) {
   return parts;
 }
 
+// Every file starts its Compact RINEX anew.
+void start_records() {
+  Original_crx.start(Obs_get_freq_mode() == FREQ_MODE_DUAL, generation().crx_version);
+  if (Std_records) Std_records->start();
+}
+
+// A standard writer's epoch item: its satellite lines, laid out by the
+// records writer of the version.
+void write_signal_epoch(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs) {
+  int nsat = generation().epoch_fields(e, recs, Std_fields);
+  char start[48];
+  Obs_epoch_start(start, RINEX_settings().rinex_version, TCVT_gps_calendar(e.week, e.tow), true,
+                  e.flag, nsat);
+  Std_records->epoch(start, e.flag, Std_fields, nsat, &Epoch_text);
+}
+
 // A period item's names, then their headers; a file without a name is not written.
 void open_period_files(const std::vector<std::string>& parts) {
   bool gzip = RINEX_settings().gzip;
@@ -81,7 +104,7 @@ void open_period_files(const std::vector<std::string>& parts) {
     if (!Sink_open(s, parts[i], gzip)) s->error = errno != 0 ? errno : EIO;
     Sink_header(s, parts[kPeriodFiles + i].data(), parts[kPeriodFiles + i].size());
   }
-  Crx_start(Obs_get_freq_mode() == FREQ_MODE_DUAL, crx_version());
+  start_records();
   for (int type = 0; type < GNSS_NTYPE; type++)
     for (const std::string& record : Latest_nav[type])
       Sink_body(nav_out((U08)type), record.data(), record.size());
@@ -141,7 +164,8 @@ void consume(U32 kind, const U08* p, U32 len) {
     case ITEM_EPOCH: {
       const EPOCH_REC_T* e = reinterpret_cast<const EPOCH_REC_T*>(p);
       Epoch_text.clear();
-      RINEX_format_epoch(*e, reinterpret_cast<const SAT_REC_T*>(p + sizeof *e), &Epoch_text);
+      RINEX_format_epoch(*e, reinterpret_cast<const SAT_REC_T*>(p + sizeof *e), &Original_crx,
+                         &Epoch_text);
       Sink_body(obs_out(), Epoch_text.data(), Epoch_text.size());
       break;
     }
@@ -149,10 +173,7 @@ void consume(U32 kind, const U08* p, U32 len) {
       const SIGNAL_EPOCH_T* e = reinterpret_cast<const SIGNAL_EPOCH_T*>(p);
       const SIGNAL_REC_T* recs = reinterpret_cast<const SIGNAL_REC_T*>(p + sizeof *e);
       Epoch_text.clear();
-      if (RINEX_settings().rinex_version == RINEX_211)
-        Rinex2_format_epoch(*e, recs, &Epoch_text);
-      else
-        Rinex3_format_epoch(*e, recs, &Epoch_text);
+      write_signal_epoch(*e, recs);
       Sink_body(obs_out(), Epoch_text.data(), Epoch_text.size());
       break;
     }
@@ -188,7 +209,9 @@ void RINEX_output_start(bool threads) {
   Period_obs_errno = Period_nav_errno = 0;
   for (auto& system : Latest_nav)
     for (std::string& record : system) record.clear();
-  Crx_start(Obs_get_freq_mode() == FREQ_MODE_DUAL, crx_version());
+  if (generation().epoch_fields != nullptr)
+    Std_records = Obs_records_for(RINEX_settings().rinex_version, RINEX_settings().crx);
+  start_records();
   Sink_use_threads(threads);
   if (threads)
     Stage_start(consume);
@@ -197,6 +220,8 @@ void RINEX_output_start(bool threads) {
 }
 
 void RINEX_output_stop() { Stage_stop(); }
+
+long RINEX_crx_blank_values() { return Original_crx.blank_values(); }
 
 int RINEX_periods_written() { return Periods_written; }
 long RINEX_unwritten_nav_files(bool glonass) { return Unwritten_nav[glonass ? 1 : 0]; }

@@ -23,6 +23,9 @@ void RINEX_output_bind(const std::string& raw_name);
 void RINEX_output_start(bool threads);
 // Waits until everything handed over is written, and stops the writer.
 void RINEX_output_stop();
+// Values of the original writer's Compact RINEX that no 14-column field
+// holds, written as blank fields.
+long RINEX_crx_blank_values();
 // Period files completed, and the files left under their provisional names.
 int RINEX_periods_written();
 // RINEX 2.11's period navigation files of GPS or GLONASS left out for lack of records.

@@ -125,10 +125,17 @@ bool Std_glonass_k(S16 slot, const ObsTimes& times, S08* k) {
   return *k != GLONASS_UNKNOWN_K;
 }
 
-bool Std_signal_thousandths(const SIGNAL_REC_T* r, int k, int64_t* thousandths) {
-  if (r == nullptr || (r->present >> k & 1) == 0) return false;
-  *thousandths = (r->negative >> k & 1) != 0 ? -(int64_t)r->field[k] : (int64_t)r->field[k];
-  return true;
+void Std_signal_fields(const SIGNAL_REC_T* r, ObsFields* sat) {
+  for (int k = 0; k < 4 && sat->nfields < OBS_MAX_FIELDS; k++, sat->nfields++) {
+    int at = sat->nfields;
+    bool present = r != nullptr && (r->present >> k & 1) != 0;
+    bool negative = present && (r->negative >> k & 1) != 0;
+    sat->present[at] = present;
+    sat->value[at] = present ? (negative ? -(int64_t)r->field[k] : (int64_t)r->field[k]) : 0;
+    if (negative && r->field[k] == 0) sat->minus_zero |= 1ULL << at;
+    sat->flags[2 * at] = present && k == 1 && r->lli != 0 ? (char)('0' + r->lli % 10) : ' ';
+    sat->flags[2 * at + 1] = ' ';
+  }
 }
 
 long Std_blank_values() { return Blank_values; }

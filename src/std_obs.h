@@ -9,15 +9,14 @@
 #ifndef VLN_STD_OBS_H
 #define VLN_STD_OBS_H
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "const.h"
 #include "data_type.h"
 #include "glonass_channels.h"
+#include "obs_fields.h"
 #include "output_items.h"
-#include "rinex_format.h"
 #include "text_buffer.h"
 
 // The GPS times of a file's first and last epochs written.
@@ -60,41 +59,10 @@ bool Std_glonass_k(S16 slot, const ObsTimes& times, S08* k);
 // (header lines kept at 80 columns) when the run writes Compact RINEX.
 std::string Std_end_header(Text* t, int crx_version);
 
-// One 16-column observation field of value k of a signal (r: nullptr when the
-// signal was not measured): its digits, blank without a field; the loss of
-// lock digit beside a phase (blank for 0); a blank signal strength. Returns
-// 16. Inline: it runs for every value of every epoch.
-// The four fields of a measured signal (code, phase with its loss-of-lock
-// digit, Doppler, strength), as Std_signal_field writes them; returns the end.
-inline void Std_put_value(char* p, const SIGNAL_REC_T& r, int k) {
-  if ((r.present >> k & 1) != 0)
-    RINEX_put_f14_3(p, r.field[k], (r.negative >> k & 1) != 0);
-  else
-    memset(p, ' ', 14);
-  p[14] = ' ';
-  p[15] = ' ';
-}
-inline char* Std_put_signal(char* p, const SIGNAL_REC_T& r) {
-  Std_put_value(p, r, 0);
-  Std_put_value(p + 16, r, 1);
-  Std_put_value(p + 32, r, 2);
-  Std_put_value(p + 48, r, 3);
-  if ((r.present & 2) != 0 && r.lli != 0) p[16 + 14] = (char)('0' + r.lli % 10);
-  return p + 64;
-}
-inline int Std_signal_field(char* p, const SIGNAL_REC_T* r, int k) {
-  bool present = r != nullptr && (r->present >> k & 1) != 0;
-  if (present)
-    RINEX_put_f14_3(p, r->field[k], (r->negative >> k & 1) != 0);
-  else
-    memset(p, ' ', 14);
-  p[14] = present && k == 1 && r->lli != 0 ? (char)('0' + r->lli % 10) : ' ';
-  p[15] = ' ';
-  return 16;
-}
-// Value k of a signal as Compact RINEX takes it: false without a field, else
-// its signed thousandths.
-bool Std_signal_thousandths(const SIGNAL_REC_T* r, int k, int64_t* thousandths);
+// Appends the four fields of a signal (code, phase with its loss-of-lock
+// digit, Doppler, strength) to a satellite line; r nullptr: a signal not
+// measured in the epoch, four blank fields.
+void Std_signal_fields(const SIGNAL_REC_T* r, ObsFields* sat);
 // Values written as blank fields because no 14-column field holds them
 // (counted as the epochs are handed to the writer).
 long Std_blank_values();

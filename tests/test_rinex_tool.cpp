@@ -227,6 +227,88 @@ TEST(RinexTool, RealFilesConvertToEveryVersionAndBack) {
 #endif
 }
 
+// A receiver file with NavIC satellites and 36 BeiDou types (more than
+// earlier Compact RINEX writers kept per system), and loss-of-lock and
+// strength digits: every value, written as RINEX and as Compact RINEX, reads
+// back as the file gave it.
+TEST(RinexTool, EverySystemAndTypeOfAFileIsKept) {
+#ifndef VLN_TOOLS_RUN_HERE
+  GTEST_SKIP() << "the programs run on the build machine";
+#else
+  const std::string kBands[9] = {"2I", "7I", "6I", "1P", "5P", "7D", "8P", "1D", "5D"};
+  std::map<char, std::vector<std::string> > types = {
+      {'G', {"C1C", "L1C"}}, {'C', {}}, {'I', {"C5A", "L5A", "S5A"}}};
+  for (const std::string& band : kBands)
+    for (char kind : {'C', 'L', 'D', 'S'}) types['C'].push_back(kind + band);
+  auto label = [](std::string content, const char* l) {
+    content.resize(60, ' ');
+    return content + l + "\n";
+  };
+  std::string text = label("     3.04           OBSERVATION DATA    M", "RINEX VERSION / TYPE") +
+                     label("TEST", "MARKER NAME");
+  for (const auto& t : types)
+    for (size_t i = 0; i < t.second.size(); i += 13) {
+      char head[8];
+      snprintf(head, sizeof head, "%c  %3d", i == 0 ? t.first : ' ', (int)t.second.size());
+      std::string line = i == 0 ? head : "      ";
+      for (size_t k = i; k < t.second.size() && k < i + 13; k++) line += " " + t.second[k];
+      text += label(line, "SYS / # / OBS TYPES");
+    }
+  text += label("  2024     5     3     0     0    0.0000000     GPS", "TIME OF FIRST OBS") +
+          label("", "END OF HEADER");
+  // Value k of satellite s in epoch e, with a loss-of-lock digit on every
+  // phase of the first epoch and a strength digit on every value.
+  auto value = [](int e, int s, int k) { return 20000000.0 + 1000.125 * k + 37.5 * s + 0.25 * e; };
+  const std::pair<char, int> kSats[] = {{'G', 5}, {'C', 19}, {'I', 2}, {'I', 10}};
+  for (int e = 0; e < 3; e++) {
+    char line[64];
+    snprintf(line, sizeof line, "> 2024 05 03 00 %02d  0.0000000  0  4", e);
+    text += std::string(line) + "\n";
+    for (int s = 0; s < 4; s++) {
+      snprintf(line, sizeof line, "%c%02d", kSats[s].first, kSats[s].second);
+      std::string record = line;
+      for (size_t k = 0; k < types[kSats[s].first].size(); k++) {
+        snprintf(line, sizeof line, "%14.3f%c%d", value(e, s, (int)k),
+                 e == 0 && types[kSats[s].first][k][0] == 'L' ? '1' : ' ', 5 + s);
+        record += line;
+      }
+      text += record + "\n";
+    }
+  }
+  std::string dir = temp_path("");
+  fs::create_directories(dir);
+  std::ofstream(dir + "/in.rnx", std::ios::binary) << text;
+  for (const char* form : {"", " --crx"}) {
+    std::string out = dir + "/out" + (form[0] ? ".crx" : ".rnx");
+    CommandResult r = run_command(kTool + " convert " + dir + "/in.rnx -o " + out +
+                                  " --rinex-version 3.05" + form);
+    ASSERT_EQ(0, r.status) << r.out;
+    std::string written = read_file(out), error;
+    if (form[0]) {
+      ASSERT_TRUE(crx_to_rinex(read_file(out), &written, &error)) << error;
+    }
+    ObsFile f;
+    ASSERT_TRUE(read_obs_text(written, out, &f, &error)) << error;
+    ASSERT_EQ(3u, f.epochs.size()) << form;
+    ASSERT_EQ(36u, f.types['C'].size()) << form;
+    for (int e = 0; e < 3; e++)
+      for (int s = 0; s < 4; s++) {
+        const ObsSat& sat = f.sats[(size_t)(f.epochs[(size_t)e].first_sat + s)];
+        ASSERT_EQ(kSats[s], std::make_pair(sat.sys, sat.prn)) << form;
+        for (size_t k = 0; k < types[sat.sys].size(); k++) {
+          size_t at = sat.first_value + k;
+          std::string where = std::string(form) + " epoch " + std::to_string(e) + " " + sat.sys +
+                              std::to_string(sat.prn) + " " + types[sat.sys][k];
+          EXPECT_EQ(value(e, s, (int)k), f.values[at]) << where;
+          EXPECT_EQ(e == 0 && types[sat.sys][k][0] == 'L' ? 1 : 0, f.lli[at]) << where;
+          EXPECT_EQ(5 + s, f.ssi[at]) << where;
+        }
+      }
+  }
+  fs::remove_all(dir);
+#endif
+}
+
 // Damaged copies of a real file, one fault each: the check names it with its
 // line (lines counted as in the file); the clean real files of every maker
 // and version, observation and navigation, get no finding at all.

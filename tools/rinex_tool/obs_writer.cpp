@@ -13,14 +13,11 @@
 #include "creation_date.h"
 #include "crx_encode.h"
 #include "file_io.h"
+#include "obs_records.h"
 #include "output_sink.h"
 #include "rinex_format.h"
 
 namespace {
-
-constexpr double kMaxField = 9999999999.999;  // the largest F14.3 value
-constexpr int kSatsPerLine2 = 12;
-constexpr int kFieldsPerLine2 = 5;
 
 // A header line: content in columns 1-60, the label from 61.
 std::string line(const std::string& content, const char* label) {
@@ -51,26 +48,47 @@ std::string time_line(double t, const std::string& system, const char* label) {
   return line(text, label);
 }
 
-// A value as its field: 14 columns, then the loss-of-lock digit and a blank.
-void put_field(std::string* out, double v, unsigned char lli, unsigned char ssi, long* overflows) {
-  char f[16];
-  if (std::isnan(v)) {
-    memset(f, ' ', 16);
-  } else if (!(std::fabs(v) <= kMaxField)) {
-    memset(f, ' ', 16);
-    (*overflows)++;
-  } else {
-    uint64_t thousandths = (uint64_t)std::llround(std::fabs(v) * 1000.0);
-    RINEX_put_f14_3(f, thousandths, v < 0 && thousandths != 0);
-    f[14] = lli != 0 ? (char)('0' + lli % 10) : ' ';
-    f[15] = ssi != 0 ? (char)('0' + ssi % 10) : ' ';
+// A satellite's values as the records writers take them: each in the
+// thousandths its F14.3 field shows, blank (and counted) when no field holds
+// it, with its loss-of-lock and strength digits.
+void put_fields(const OutSat& sat, ObsFields* c, long* overflows) {
+  c->id[0] = sat.sys;
+  c->id[1] = (char)('0' + sat.prn / 10 % 10);
+  c->id[2] = (char)('0' + sat.prn % 10);
+  c->nfields = (int)std::min<size_t>(sat.values.size(), OBS_MAX_FIELDS);
+  c->minus_zero = 0;
+  for (int k = 0; k < c->nfields; k++) {
+    double v = sat.values[(size_t)k];
+    uint64_t thousandths = 0;
+    bool negative = false;
+    bool holds = !std::isnan(v) && RINEX_f14_3_magnitude(v, &thousandths, &negative);
+    if (!std::isnan(v) && !holds) (*overflows)++;
+    c->present[k] = holds;
+    c->value[k] = negative ? -(int64_t)thousandths : (int64_t)thousandths;
+    if (negative && thousandths == 0) c->minus_zero |= 1ULL << k;
+    unsigned char lli = sat.lli[(size_t)k], ssi = sat.ssi[(size_t)k];
+    c->flags[2 * k] = holds && lli != 0 ? (char)('0' + lli % 10) : ' ';
+    c->flags[2 * k + 1] = holds && ssi != 0 ? (char)('0' + ssi % 10) : ' ';
   }
-  out->append(f, 16);
 }
 
-void cut_blanks(std::string* s) {
-  size_t end = s->find_last_not_of(' ');
-  s->resize(end == std::string::npos ? 0 : end + 1);
+// The epoch line up to its count (blank time fields for a special record
+// without a time).
+std::string epoch_start(int version, double t, int flag, size_t count) {
+  UTC_TIME_T c = {};
+  bool timed = !std::isnan(t);
+  if (timed) {
+    int y, mo, d, h, mi;
+    Gps_calendar(t, &y, &mo, &d, &h, &mi, &c.sec);
+    c.year = (S16)y;
+    c.month = (S16)mo;
+    c.day = (S16)d;
+    c.hour = (S16)h;
+    c.minute = (S16)mi;
+  }
+  char start[48];
+  Obs_epoch_start(start, version, c, timed, flag, (int)count);
+  return start;
 }
 
 }  // namespace
@@ -102,16 +120,13 @@ struct ObsWriter::Impl {
   Sink sink;
   OutHeader draft;
   std::string text;  // records not yet given to the sink
-  std::vector<CrxSat> crx;
+  std::unique_ptr<ObsRecords> records;
+  std::vector<ObsFields> fields;
   long overflows = 0, epochs = 0;
   double first = 0, last = 0;
   std::map<long long, long> spacing;  // milliseconds -> count
   std::map<std::string, bool> sats;   // satellites seen
   std::string header_text(const OutHeader& h) const;
-  void format3(double t, int flag, const std::vector<OutSat>& sats);
-  void format2(double t, int flag, const std::vector<OutSat>& sats);
-  std::string epoch_start(double t, int flag, size_t count) const;
-  void compact_epoch(const std::string& start, int flag, const std::vector<OutSat>& list);
 };
 
 ObsWriter::ObsWriter() : impl_(new Impl) {}
@@ -131,11 +146,18 @@ bool ObsWriter::open(const std::string& path, const OutHeader& draft, bool compa
   m.compact = compact;
   m.version = draft.version;
   m.draft = draft;
+  for (const auto& t : draft.types)
+    if (t.second.size() > OBS_MAX_FIELDS) {
+      *error = path + ": " + std::to_string(t.second.size()) + " observation types of system " +
+               (t.first == ' ' ? std::string("list") : std::string(1, t.first)) +
+               ", more than the " + std::to_string(OBS_MAX_FIELDS) + " a file here may have";
+      return false;
+    }
   if (!Sink_open(&m.sink, m.temporary, gzip)) {
     *error = m.temporary + " cannot be created: " + strerror(errno);
     return false;
   }
-  if (compact) Crx_start(false, draft.version == 211 ? 1 : 3);
+  m.records = Obs_records_for(draft.version, compact);
   std::string head = m.header_text(draft);
   Sink_header(&m.sink, head.data(), head.size());
   return true;
@@ -218,100 +240,10 @@ std::string ObsWriter::Impl::header_text(const OutHeader& h) const {
   return s;
 }
 
-// The epoch line up to its count: RINEX 3 "> yyyy mm dd hh mm ss.sssssss  f nnn"
-// (35 columns), RINEX 2 " yy mm dd hh mm ss.sssssss  f nnn" (32); blank time fields
-// for a special record without a time.
-std::string ObsWriter::Impl::epoch_start(double t, int flag, size_t count) const {
-  char start[48];
-  bool v2 = version == 211;
-  if (std::isnan(t)) {
-    snprintf(start, sizeof start, "%s%d%3d",
-             v2 ? "                            " : ">                              ", flag,
-             (int)count);
-    return start;
-  }
-  int y, mo, d, h, mi;
-  double sec;
-  Gps_calendar(t, &y, &mo, &d, &h, &mi, &sec);
-  if (v2)
-    snprintf(start, sizeof start, " %02d %2d %2d %2d %2d%11.7f  %d%3d", y % 100, mo, d, h, mi, sec,
-             flag, (int)count);
-  else
-    snprintf(start, sizeof start, "> %4d %02d %02d %02d %02d%11.7f  %d%3d", y, mo, d, h, mi, sec,
-             flag, (int)count);
-  return start;
-}
-
-// The epoch's satellites as the Compact RINEX encoder takes them (values in
-// thousandths, each with its loss-of-lock and strength characters).
-void ObsWriter::Impl::compact_epoch(const std::string& start, int flag,
-                                    const std::vector<OutSat>& list) {
-  crx.resize(list.size());
-  for (size_t i = 0; i < list.size(); i++) {
-    CrxSat& c = crx[i];
-    c.id[0] = list[i].sys;
-    c.id[1] = (char)('0' + list[i].prn / 10 % 10);
-    c.id[2] = (char)('0' + list[i].prn % 10);
-    c.nfields = (int)std::min<size_t>(list[i].values.size(), CRX_MAX_FIELDS);
-    for (int k = 0; k < c.nfields; k++) {
-      double v = list[i].values[(size_t)k];
-      c.present[k] = !std::isnan(v) && std::fabs(v) <= kMaxField;
-      if (!std::isnan(v) && !c.present[k]) overflows++;
-      c.value[k] = c.present[k] ? std::llround(v * 1000.0) : 0;
-      unsigned char lli = list[i].lli[(size_t)k], ssi = list[i].ssi[(size_t)k];
-      c.flags[2 * k] = c.present[k] && lli != 0 ? (char)('0' + lli % 10) : ' ';
-      c.flags[2 * k + 1] = c.present[k] && ssi != 0 ? (char)('0' + ssi % 10) : ' ';
-    }
-  }
-  Crx_fields_epoch(start.c_str(), flag, crx.data(), (int)crx.size(), &text);
-}
-
-void ObsWriter::Impl::format3(double t, int flag, const std::vector<OutSat>& list) {
-  std::string start = epoch_start(t, flag, list.size());
-  if (compact) return compact_epoch(start, flag, list);
-  text += start + "\n";
-  for (const OutSat& sat : list) {
-    char id[8];
-    snprintf(id, sizeof id, "%c%02d", sat.sys, sat.prn % 100);
-    std::string record = id;
-    for (size_t k = 0; k < sat.values.size(); k++)
-      put_field(&record, sat.values[k], sat.lli[k], sat.ssi[k], &overflows);
-    cut_blanks(&record);
-    text += record + "\n";
-  }
-}
-
-void ObsWriter::Impl::format2(double t, int flag, const std::vector<OutSat>& list) {
-  std::string start = epoch_start(t, flag, list.size());
-  if (compact) return compact_epoch(start, flag, list);
-  std::string epoch_line = start;
-  for (size_t i = 0; i < list.size(); i++) {
-    if (i > 0 && i % kSatsPerLine2 == 0) epoch_line += "\n" + std::string(32, ' ');
-    char id[8];
-    snprintf(id, sizeof id, "%c%02d", list[i].sys, list[i].prn % 100);
-    epoch_line += id;
-  }
-  text += epoch_line + "\n";
-  for (const OutSat& sat : list) {
-    std::string record;
-    for (size_t k = 0; k < sat.values.size(); k++) {
-      put_field(&record, sat.values[k], sat.lli[k], sat.ssi[k], &overflows);
-      if (k % kFieldsPerLine2 == kFieldsPerLine2 - 1 || k + 1 == sat.values.size()) {
-        cut_blanks(&record);
-        text += record + "\n";
-        record.clear();
-      }
-    }
-  }
-}
-
 void ObsWriter::special(double t, int flag, const std::vector<std::string>& lines) {
   Impl& m = *impl_;
-  std::string start = m.epoch_start(t, flag, lines.size());
-  if (m.compact)
-    Crx_fields_epoch(start.c_str(), flag, nullptr, 0, &m.text);
-  else
-    m.text += start + "\n";
+  std::string start = epoch_start(m.version, t, flag, lines.size());
+  m.records->epoch(start.c_str(), flag, nullptr, 0, &m.text);
   for (const std::string& l : lines) m.text += l + "\n";
 }
 
@@ -326,10 +258,10 @@ void ObsWriter::epoch(double t, int flag, const std::vector<OutSat>& list) {
     snprintf(id, sizeof id, "%c%02d", s.sys, s.prn % 100);
     m.sats[id] = true;
   }
-  if (m.version == 211)
-    m.format2(t, flag, list);
-  else
-    m.format3(t, flag, list);
+  if (m.fields.size() < list.size()) m.fields.resize(list.size());
+  for (size_t i = 0; i < list.size(); i++) put_fields(list[i], &m.fields[i], &m.overflows);
+  std::string start = epoch_start(m.version, t, flag, list.size());
+  m.records->epoch(start.c_str(), flag, m.fields.data(), (int)list.size(), &m.text);
   if (m.text.size() > (1u << 20)) {
     Sink_body(&m.sink, m.text.data(), m.text.size());
     m.text.clear();
