@@ -12,6 +12,7 @@
 #include "creation_date.h"
 #include "crx_encode.h"
 #include "obs_codes.h"
+#include "obs_header_lines.h"
 #include "rinex_config.h"
 #include "rinex_format.h"
 #include "signal_epoch.h"
@@ -20,7 +21,6 @@
 
 namespace {
 
-constexpr int kTypesPerLine = 9;
 const char kKinds[4] = {'C', 'L', 'D', 'S'};
 
 // The system letter of the 2.11 systems selected (M for several or none).
@@ -44,20 +44,11 @@ const char* system_description(char letter) {
 }
 
 void put_types(Text* t, const std::string& bands) {
-  char text[16];
-  snprintf(text, sizeof text, "%6d", (int)(4 * bands.size()));
-  std::string line = text;
-  int n = 0;
+  std::vector<std::string> types;
   for (char band : bands)
-    for (char kind : kKinds) {
-      if (n > 0 && n % kTypesPerLine == 0) {
-        Std_line(t, line, "# / TYPES OF OBSERV");
-        line = std::string(6, ' ');
-      }
-      line += std::string(4, ' ') + kind + band;
-      n++;
-    }
-  Std_line(t, line, "# / TYPES OF OBSERV");
+    for (char kind : kKinds) types.push_back(std::string(1, kind) + band);
+  for (const std::string& line : Obs_types2_contents(types))
+    Std_line(t, line, "# / TYPES OF OBSERV");
 }
 
 int satellite_end(const SIGNAL_REC_T* recs, int first, int n) {

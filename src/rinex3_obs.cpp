@@ -14,6 +14,7 @@
 #include "glonass_channels.h"
 #include "obs.h"
 #include "obs_codes.h"
+#include "obs_header_lines.h"
 #include "rinex_config.h"
 #include "rinex_format.h"
 #include "signal_epoch.h"
@@ -22,8 +23,6 @@
 
 namespace {
 
-constexpr int kTypesPerLine = 13;
-constexpr int kSlotsPerLine = 8;
 const char kKinds[4] = {'C', 'L', 'D', 'S'};
 
 int version() { return RINEX_settings().rinex_version; }
@@ -40,23 +39,13 @@ const char* system_description() {
   }
 }
 
-// SYS / # / OBS TYPES of one system, continued every 13 types.
+// SYS / # / OBS TYPES of one system: four types a signal.
 void put_types(Text* t, S16 type, const std::vector<int>& signals) {
   std::vector<std::string> codes;
   for (int id : signals)
     for (char kind : kKinds) codes.push_back(std::string(1, kind) + Codes_code(id, version()));
-  std::string line = std::string(1, Codes_letter(type)) + "  ";
-  char count[8];
-  snprintf(count, sizeof count, "%3d", (int)codes.size() % 1000);
-  line += count;
-  for (size_t i = 0; i < codes.size(); i++) {
-    if (i > 0 && i % kTypesPerLine == 0) {
-      Std_line(t, line, "SYS / # / OBS TYPES");
-      line = std::string(6, ' ');
-    }
-    line += " " + codes[i];
-  }
-  Std_line(t, line, "SYS / # / OBS TYPES");
+  for (const std::string& line : Obs_types_contents(Codes_letter(type), codes))
+    Std_line(t, line, "SYS / # / OBS TYPES");
 }
 
 // One line per phase code: its code only, no correction applied by us.
@@ -74,18 +63,8 @@ std::string glonass_slot_lines(const ObsTimes& times) {
     if (Std_glonass_k(slot, times, &k)) slots.push_back({slot, k});
   }
   Text t;
-  char text[16];
-  snprintf(text, sizeof text, "%3d", (int)slots.size());
-  std::string line = text;
-  for (size_t i = 0; i < slots.size(); i++) {
-    if (i > 0 && i % kSlotsPerLine == 0) {
-      Std_line(&t, line, "GLONASS SLOT / FRQ #");
-      line = "   ";
-    }
-    snprintf(text, sizeof text, " R%02d %2d", slots[i].first % 100, slots[i].second % 100);
-    line += text;
-  }
-  Std_line(&t, line, "GLONASS SLOT / FRQ #");
+  for (const std::string& line : Obs_slot_contents(slots))
+    Std_line(&t, line, "GLONASS SLOT / FRQ #");
   return t.s;
 }
 

@@ -11,6 +11,7 @@
 #include "epoch_select.h"
 #include "nav.h"
 #include "obs.h"
+#include "obs_header_lines.h"
 #include "rinex_config.h"
 #include "rinex_format.h"
 #include "time_convert.h"
@@ -32,11 +33,7 @@ std::string fixed_line(const char* format, ...) {
 }
 
 void time_line(Text* t, bool has, S32 week, D64 tow, const char* label) {
-  UTC_TIME_T c = has ? TCVT_gps_calendar(week, tow) : UTC_TIME_T{};
-  char sec[16];
-  sec[RINEX_format_fixed(sec, c.sec, 13, 7)] = '\0';
-  text_printf(t, "%6d%6d%6d%6d%6d%s     %-3s         %-20s\n", c.year, c.month, c.day, c.hour,
-              c.minute, sec, "GPS", label);
+  Std_line(t, Obs_time_content(has ? TCVT_gps_calendar(week, tow) : UTC_TIME_T{}, "GPS"), label);
 }
 
 }  // namespace

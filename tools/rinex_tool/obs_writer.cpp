@@ -13,6 +13,7 @@
 #include "creation_date.h"
 #include "crx_encode.h"
 #include "file_io.h"
+#include "obs_header_lines.h"
 #include "obs_records.h"
 #include "output_sink.h"
 #include "rinex_format.h"
@@ -38,14 +39,22 @@ std::string padded(const std::string& s, size_t width) {
   return out;
 }
 
+// The calendar of a time since the GPS epoch.
+UTC_TIME_T calendar(double t) {
+  UTC_TIME_T c = {};
+  int y, mo, d, h, mi;
+  Gps_calendar(t, &y, &mo, &d, &h, &mi, &c.sec);
+  c.year = (S16)y;
+  c.month = (S16)mo;
+  c.day = (S16)d;
+  c.hour = (S16)h;
+  c.minute = (S16)mi;
+  return c;
+}
+
 // The time lines of TIME OF FIRST OBS and TIME OF LAST OBS.
 std::string time_line(double t, const std::string& system, const char* label) {
-  int y, mo, d, h, mi;
-  double s;
-  Gps_calendar(t, &y, &mo, &d, &h, &mi, &s);
-  char text[96];
-  snprintf(text, sizeof text, "%6d%6d%6d%6d%6d%13.7f     %-3s", y, mo, d, h, mi, s, system.c_str());
-  return line(text, label);
+  return line(Obs_time_content(calendar(t), system), label);
 }
 
 // A satellite's values as the records writers take them: each in the
@@ -75,17 +84,8 @@ void put_fields(const OutSat& sat, ObsFields* c, long* overflows) {
 // The epoch line up to its count (blank time fields for a special record
 // without a time).
 std::string epoch_start(int version, double t, int flag, size_t count) {
-  UTC_TIME_T c = {};
   bool timed = !std::isnan(t);
-  if (timed) {
-    int y, mo, d, h, mi;
-    Gps_calendar(t, &y, &mo, &d, &h, &mi, &c.sec);
-    c.year = (S16)y;
-    c.month = (S16)mo;
-    c.day = (S16)d;
-    c.hour = (S16)h;
-    c.minute = (S16)mi;
-  }
+  UTC_TIME_T c = timed ? calendar(t) : UTC_TIME_T{};
   char start[48];
   Obs_epoch_start(start, version, c, timed, flag, (int)count);
   return start;
@@ -198,41 +198,20 @@ std::string ObsWriter::Impl::header_text(const OutHeader& h) const {
             "ANTENNA: DELTA H/E/N");
   if (v2) {
     s += line("     1     1", "WAVELENGTH FACT L1/2");
-    const std::vector<std::string>& types = h.types.at(' ');
-    for (size_t i = 0; i < types.size() || i == 0; i += 9) {
-      std::string content = i == 0 ? fmt("%6.0f", (double)types.size()) : "      ";
-      for (size_t k = i; k < types.size() && k < i + 9; k++) content += "    " + types[k];
-      s += line(content, "# / TYPES OF OBSERV");
-    }
+    for (const std::string& l : Obs_types2_contents(h.types.at(' ')))
+      s += line(l, "# / TYPES OF OBSERV");
   } else {
-    for (const auto& t : h.types) {
-      for (size_t i = 0; i < t.second.size() || i == 0; i += 13) {
-        std::string content =
-            i == 0 ? std::string(1, t.first) + fmt("  %3.0f", (double)t.second.size()) : "      ";
-        for (size_t k = i; k < t.second.size() && k < i + 13; k++) content += " " + t.second[k];
-        s += line(content, "SYS / # / OBS TYPES");
-      }
-    }
+    for (const auto& t : h.types)
+      for (const std::string& l : Obs_types_contents(t.first, t.second))
+        s += line(l, "SYS / # / OBS TYPES");
     for (const std::string& k : h.kept_lines) s += k + "\n";
   }
   if (h.interval > 0) s += line(fmt("%10.3f", h.interval), "INTERVAL");
   s += time_line(epochs > 0 ? first : 0, h.time_system, "TIME OF FIRST OBS");
   if (epochs > 0) s += time_line(last, h.time_system, "TIME OF LAST OBS");
   if (!v2 && h.types.count('R') != 0) {
-    std::string content = fmt("%3.0f ", (double)h.glonass_channel.size());
-    size_t n = 0;
-    std::string lines;
-    for (const auto& c : h.glonass_channel) {
-      char one[16];
-      snprintf(one, sizeof one, "R%02d %2d ", c.first, c.second);
-      content += one;
-      if (++n % 8 == 0) {
-        lines += line(content, "GLONASS SLOT / FRQ #");
-        content = "    ";
-      }
-    }
-    if (h.glonass_channel.empty() || n % 8 != 0) lines += line(content, "GLONASS SLOT / FRQ #");
-    s += lines;
+    std::vector<std::pair<int, int>> slots(h.glonass_channel.begin(), h.glonass_channel.end());
+    for (const std::string& l : Obs_slot_contents(slots)) s += line(l, "GLONASS SLOT / FRQ #");
   }
   if (!std::isnan(h.leap)) s += line(fmt("%6.0f", h.leap), "LEAP SECONDS");
   if (!v2 || !sats.empty()) s += line(fmt("%6.0f", (double)sats.size()), "# OF SATELLITES");
