@@ -182,10 +182,13 @@ std::string Nav_record_text(const NavRecord& r, int version) {
   out += text;
   for (int i = 1; i < 4; i++) Nav_put_field(&out, r.f[0][i], version);
   out += '\n';
-  for (int n = 1; n < r.lines; n++) {
-    out.append(version == RINEX_211 ? 3 : 4, ' ');
+  size_t indent = version == RINEX_211 ? 3 : 4;
+  for (int n = 1; n < r.lines && n < NAV_MAX_LINES; n++) {
+    size_t start = out.size();
+    out.append(indent, ' ');
     for (const NavField& f : r.f[n]) Nav_put_field(&out, f, version);
     cut_trailing_blanks(&out);
+    if (out.size() < start + indent) out.resize(start + indent, ' ');
     out += '\n';
   }
   return out;

@@ -13,6 +13,7 @@
 #include "broadcast.h"
 #include "creation_date.h"
 #include "file_io.h"
+#include "nav_records.h"
 #include "obs_writer.h"
 #include "output_names.h"
 #include "output_sink.h"
@@ -65,15 +66,6 @@ std::string first_line_3(char sys, const std::string& l) {
            yy < 80 ? 2000 + yy : 1900 + yy, number(l, 6, 2), number(l, 9, 2), number(l, 12, 2),
            number(l, 15, 2), (int)std::lround(value(l, 17, 5)));
   return std::string(text) + (l.size() > 22 ? l.substr(22) : "");
-}
-
-// A RINEX 3 record's first line as RINEX 2 writes it ("05 21  1  1 ...").
-std::string first_line_2(const std::string& l) {
-  char text[32];
-  snprintf(text, sizeof text, "%2d %02d %2d %2d %2d %2d%5.1f", number(l, 1, 2),
-           number(l, 4, 4) % 100, number(l, 9, 2), number(l, 12, 2), number(l, 15, 2),
-           number(l, 18, 2), (double)number(l, 21, 2));
-  return std::string(text) + (l.size() > 23 ? l.substr(23) : "");
 }
 
 // The message of a record a RINEX 3 file does not name, as RINEX 4 names it.
@@ -177,6 +169,33 @@ bool read_nav(const std::string& path, NavFile* f, std::string* error) {
   return true;
 }
 
+// A record (its lines in RINEX 3 layout) as the navigation writers take it,
+// in the lines the version gives its system: GLONASS has a fifth line from
+// 3.05 on (blank when the file had none).
+NavRecord nav_record(const Record& rec, int version) {
+  NavRecord r = {};
+  const std::string& h = rec.lines[0];
+  r.letter = rec.sys;
+  r.number = rec.prn;
+  r.message = rec.message.c_str();
+  r.epoch.year = (S16)number(h, 4, 4);
+  r.epoch.month = (S16)number(h, 9, 2);
+  r.epoch.day = (S16)number(h, 12, 2);
+  r.epoch.hour = (S16)number(h, 15, 2);
+  r.epoch.minute = (S16)number(h, 18, 2);
+  r.epoch.sec = number(h, 21, 2);
+  r.lines = (int)std::min<size_t>(rec.lines.size(), NAV_MAX_LINES);
+  if (rec.sys == 'R') r.lines = version < 305 ? std::min(r.lines, 4) : std::max(r.lines, 5);
+  for (int n = 0; n < r.lines; n++)
+    for (int k = n == 0 ? 1 : 0; k < 4; k++) {
+      size_t at = n == 0 ? 23 + 19 * (size_t)(k - 1) : 4 + 19 * (size_t)k;
+      std::string field = (size_t)n < rec.lines.size() ? cols(rec.lines[(size_t)n], at, 19) : "";
+      r.f[n][k].blank = field.find_first_not_of(' ') == std::string::npos;
+      r.f[n][k].value = r.f[n][k].blank ? 0 : value(rec.lines[(size_t)n], at, 19);
+    }
+  return r;
+}
+
 std::string header_line(const std::string& content, const char* label) {
   std::string s = content.substr(0, 60);
   s.resize(60, ' ');
@@ -214,7 +233,7 @@ SpliceResult Nav_merge_run(const SpliceOptions& o) {
   // Each key once, the first file's record first; legacy messages only below 4.00.
   std::map<std::string, size_t> seen;
   std::vector<Record> records;
-  long repeated = 0, other_messages = 0, other_systems = 0, other_records = 0;
+  long repeated = 0, other_messages = 0, other_systems = 0, other_records = 0, too_long = 0;
   char only = 0;  // RINEX 2.11: the one system of the file
   for (const NavFile& f : files) {
     other_records += f.other_records;
@@ -232,6 +251,10 @@ SpliceResult Nav_merge_run(const SpliceOptions& o) {
           other_systems++;
           continue;
         }
+      }
+      if (rec.lines.size() > NAV_MAX_LINES) {
+        too_long++;
+        continue;
       }
       if (seen.count(rec.key) != 0) {
         repeated++;
@@ -293,18 +316,7 @@ SpliceResult Nav_merge_run(const SpliceOptions& o) {
     }
   head += header_line("", "END OF HEADER");
   std::string body;
-  for (const Record& rec : records) {
-    if (version == 400) body += "> EPH " + rec.lines[0].substr(0, 3) + " " + rec.message + "\n";
-    for (size_t k = 0; k < rec.lines.size(); k++) {
-      std::string l = rec.lines[k];
-      // The fifth GLONASS line exists from 3.05 on.
-      if (rec.sys == 'R' && k == 4 && version < 305) continue;
-      if (version == 211) l = k == 0 ? first_line_2(l) : l.substr(1);
-      body += l + "\n";
-    }
-    if (rec.sys == 'R' && rec.lines.size() == 4 && version >= 305)
-      body += "    \n";  // the fifth line of 3.05, its values not known: blank
-  }
+  for (const Record& rec : records) body += Nav_record_text(nav_record(rec, version), version);
   NameParts name;
   name.given = o.output;
   name.station = o.inputs[0];
@@ -349,6 +361,9 @@ SpliceResult Nav_merge_run(const SpliceOptions& o) {
   if (other_systems > 0)
     r.console.push_back(std::to_string(other_systems) +
                         " records of another system than the RINEX 2.11 file's, left out");
+  if (too_long > 0)
+    r.console.push_back(std::to_string(too_long) + " records of more than " +
+                        std::to_string(NAV_MAX_LINES) + " lines, which no message has, left out");
   if (header_left_out > 0)
     r.console.push_back(std::to_string(header_left_out) +
                         " header parameter lines of another generation's layout, left out");
