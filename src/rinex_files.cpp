@@ -18,10 +18,10 @@
 #include "epoch_select.h"
 #include "file_io.h"
 #include "obs.h"
-#include "obs_generation.h"
 #include "output_items.h"
 #include "output_stage.h"
 #include "rinex_config.h"
+#include "rinex_generation.h"
 #include "rinex_names.h"
 #include "rinex_nav.h"
 #include "rinex_obs.h"
@@ -87,9 +87,10 @@ constexpr D64 kSecondsPerWeek = 604800;
 constexpr D64 kLiveFlushSeconds = 10;  // a live source's checkpoints without --flush
 
 bool standard() { return RINEX_settings().rinex_version != RINEX_ORIGINAL; }
+const RinexGeneration& generation() { return Rinex_generation(RINEX_settings().rinex_version); }
 
 std::string obs_header_text(const UTC_TIME_T& start, const UTC_TIME_T& end, const ObsTimes& times) {
-  return Obs_generation(RINEX_settings().rinex_version).header_text(start, end, times);
+  return generation().obs_header_text(start, end, times);
 }
 
 // The standard writers keep a file's epochs in time order: an epoch or event
@@ -165,14 +166,12 @@ std::string obs_header_now() {
 
 // The navigation header of the version (of the GLONASS file of RINEX 2.11).
 std::string nav_header_text(bool glonass_file) {
-  if (!standard()) return RINEX_nav_header_text();
-  return Std_nav_header_text(glonass_file);
+  return generation().nav_header_text(glonass_file);
 }
 
 // RINEX 2.11 keeps GLONASS records in a file of their own.
 bool writes_glonass_file() {
-  return RINEX_settings().rinex_version == RINEX_211 &&
-         RINEX_is_able_to_output_measurement(GNSS_TYPE_GLO);
+  return generation().nav_file_per_system && RINEX_is_able_to_output_measurement(GNSS_TYPE_GLO);
 }
 
 void put_strings_item(U32 kind, std::initializer_list<std::string> parts) {
@@ -616,7 +615,7 @@ int RINEX_finish_names(int status) {
   int files = glonass ? 3 : 2;
   // RINEX 2.11 has a navigation file per system: one without records is not kept.
   bool keep[3] = {true, true, true};
-  if (RINEX_settings().rinex_version == RINEX_211) {
+  if (generation().nav_file_per_system) {
     const char* const kSystems[3] = {"", "GPS", "GLONASS"};
     Sink* navs[3] = {nullptr, RINEX_nav_sink(), RINEX_gnav_sink()};
     for (int i = 1; i < files; i++) {

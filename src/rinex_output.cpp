@@ -13,11 +13,11 @@
 #include "crx_encode.h"
 #include "file_io.h"
 #include "obs.h"
-#include "obs_generation.h"
 #include "obs_records.h"
 #include "output_items.h"
 #include "output_stage.h"
 #include "rinex_config.h"
+#include "rinex_generation.h"
 #include "rinex_obs.h"
 #include "station_status.h"
 #include "time_convert.h"
@@ -56,11 +56,11 @@ int Period_nav_errno;
 long Unwritten_nav[2];  // RINEX 2.11 period files without GPS, GLONASS records, not kept
 
 bool splits() { return RINEX_settings().split > 0; }
-const ObsGeneration& generation() { return Obs_generation(RINEX_settings().rinex_version); }
+const RinexGeneration& generation() { return Rinex_generation(RINEX_settings().rinex_version); }
 Sink* obs_out() { return splits() ? &Period_obs : &Obs_sink; }
 // RINEX 2.11 writes GLONASS records into a file of their own.
 Sink* nav_out(U08 gnss_type) {
-  bool glonass = gnss_type == GNSS_TYPE_GLO && RINEX_settings().rinex_version == RINEX_211;
+  bool glonass = gnss_type == GNSS_TYPE_GLO && generation().nav_file_per_system;
   if (glonass) return splits() ? &Period_gnav : &Gnav_sink;
   return splits() ? &Period_nav : &Nav_sink;
 }
@@ -127,8 +127,8 @@ void close_period_files(const std::vector<std::string>& item) {
     if (Period_names[i].empty()) continue;
     Sink* s = &Period_sinks[i];
     // RINEX 2.11 has a navigation file per system: one without records is not kept.
-    if (i > 0 && RINEX_settings().rinex_version == RINEX_211 && s->body_bytes == 0 &&
-        Sink_is_open(s) && final_names) {
+    if (i > 0 && generation().nav_file_per_system && s->body_bytes == 0 && Sink_is_open(s) &&
+        final_names) {
       Sink_close(s);
       File_remove(Period_names[i]);
       Unwritten_nav[i - 1]++;

@@ -8,10 +8,9 @@
 #include "const.h"
 #include "nav_params.h"
 #include "nav_records.h"
-#include "rinex2_nav.h"
-#include "rinex3_nav.h"
 #include "rinex4_nav.h"
 #include "rinex_config.h"
+#include "rinex_generation.h"
 #include "rinex_nav.h"
 
 namespace {
@@ -19,6 +18,7 @@ namespace {
 long Unwritten[GNSS_NTYPE];
 
 int version() { return RINEX_settings().rinex_version; }
+const RinexGeneration& generation() { return Rinex_generation(version()); }
 
 // The satellite a navigation message came from, as RINEX numbers it.
 bool source_of(U08 msg_id, const U08* buf, U16 len, char* letter, int* sat) {
@@ -53,7 +53,7 @@ void Std_nav_message(U08 msg_id, const U08* buf, U16 len) {
   // One ION and one STO record per system each time its values change (and
   // once the time of the message that brought them is known).
   U32 changed = Params_note(msg_id, buf, len, letter, sat);
-  if (version() < RINEX_400 || changed == 0) return;
+  if (!generation().ion_sto_records || changed == 0) return;
   for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) {
     if (!RINEX_is_able_to_output_measurement(type)) continue;
     if ((changed & (1u << (NAV_IONO * 8 + type))) != 0)
@@ -65,7 +65,9 @@ void Std_nav_message(U08 msg_id, const U08* buf, U16 len) {
 }
 
 void Std_nav_record(S16 gnss_type, S16 number, S08 glonass_k) {
-  if (version() == RINEX_211 && gnss_type != GNSS_TYPE_GPS && gnss_type != GNSS_TYPE_GLO) {
+  // RINEX 2.11 has navigation files of GPS and GLONASS only.
+  if (generation().nav_file_per_system && gnss_type != GNSS_TYPE_GPS &&
+      gnss_type != GNSS_TYPE_GLO) {
     if (gnss_type > GNSS_TYPE_NONE && gnss_type < GNSS_NTYPE) Unwritten[gnss_type]++;
     return;
   }
@@ -74,19 +76,13 @@ void Std_nav_record(S16 gnss_type, S16 number, S08 glonass_k) {
   RINEX_emit_nav_record(gnss_type, number, Nav_record_text(r, version()));
 }
 
-std::string Std_nav_header_text(bool glonass_file) {
-  if (version() == RINEX_211) return Rinex2_nav_header_text(glonass_file);
-  if (version() >= RINEX_400) return Rinex4_nav_header_text();
-  return Rinex3_nav_header_text();
-}
-
 void Std_nav_report() {
   U32 records = 0;  // the sets RINEX 4.00 writes as ION and STO records
   for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++)
     if (RINEX_is_able_to_output_measurement(type))
       records |=
           1u << (NAV_IONO * 8 + type) | 1u << (NAV_UTC * 8 + type) | 1u << (NAV_TAU_C * 8 + type);
-  int untimed = version() >= RINEX_400 ? Params_untimed(records) : 0;
+  int untimed = generation().ion_sto_records ? Params_untimed(records) : 0;
   if (untimed > 0)
     printf("ION and STO records whose message's time the log does not tell, not written: %d\n",
            untimed);

@@ -18,9 +18,6 @@ void Std_nav_start();
 void Std_nav_message(U08 msg_id, const U08* buf, U16 len);
 // A new ephemeris of a satellite (for GLONASS with its channel number).
 void Std_nav_record(S16 gnss_type, S16 number, S08 glonass_k);
-// The navigation header of the version: of the one file (RINEX 3 and 4), or
-// of the GPS or the GLONASS file of RINEX 2.11.
-std::string Std_nav_header_text(bool glonass_file);
 // Prints the records the version has no file for.
 void Std_nav_report();
 
