@@ -27,7 +27,7 @@ struct Buffer {
 };
 
 Buffer Buffers[kBuffers];
-STAGE_CONSUMER_T Consume;
+StageConsumer* Consumer;
 bool Running;
 std::thread Writer;
 std::mutex Lock;
@@ -46,7 +46,7 @@ void consume_buffer(const Buffer& b) {
   for (size_t at = 0; at + sizeof(ItemHead) <= b.used;) {
     ItemHead h;
     memcpy(&h, b.bytes + at, sizeof h);
-    Consume(h.kind, b.bytes + at + sizeof h, h.len);
+    Consumer->consume(h.kind, b.bytes + at + sizeof h, h.len);
     at += sizeof h + padded(h.len);
   }
 }
@@ -98,10 +98,10 @@ void hand_over() {
 
 }  // namespace
 
-void Stage_set_consumer(STAGE_CONSUMER_T consume) { Consume = consume; }
+void Stage_set_consumer(StageConsumer* consumer) { Consumer = consumer; }
 
-void Stage_start(STAGE_CONSUMER_T consume) {
-  Consume = consume;
+void Stage_start(StageConsumer* consumer) {
+  Consumer = consumer;
   First = Count = 0;
   Stopping = false;
   for (bool& f : Free) f = true;

@@ -10,13 +10,17 @@
 
 #include "data_type.h"
 
-// Called for each item, in the order the items were put, on the writer thread.
-typedef void (*STAGE_CONSUMER_T)(U32 kind, const U08* payload, U32 len);
+// What takes each item, in the order the items were put, on the writer thread.
+class StageConsumer {
+ public:
+  virtual ~StageConsumer() = default;
+  virtual void consume(U32 kind, const U08* payload, U32 len) = 0;
+};
 
 // Names the consumer of items put while no writer thread runs.
-void Stage_set_consumer(STAGE_CONSUMER_T consume);
+void Stage_set_consumer(StageConsumer* consumer);
 // Starts the writer thread.
-void Stage_start(STAGE_CONSUMER_T consume);
+void Stage_start(StageConsumer* consumer);
 // Room for an item's payload of at most max_len bytes in the current buffer.
 U08* Stage_reserve(U32 kind, U32 max_len);
 // Ends the item begun by Stage_reserve with its actual length.

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -76,6 +77,8 @@ int Pending_gaps;        // gaps (drops) not yet followed by an epoch
 int Period_serial;       // periods opened so far
 std::string Refused;     // a period file that exists and may not be replaced
 std::string Closed_raw;  // the raw journal name of the period closed last
+// The writer thread's side of the run's files.
+std::unique_ptr<OutputFiles> Output;
 // Checkpoints: every Flush_every seconds of data (below 0: none) what was
 // converted goes to disk with headers of files that end there.
 D64 Flush_every = -1;
@@ -87,6 +90,10 @@ constexpr D64 kSecondsPerWeek = 604800;
 constexpr D64 kLiveFlushSeconds = 10;  // a live source's checkpoints without --flush
 
 bool standard() { return RINEX_settings().rinex_version != RINEX_ORIGINAL; }
+OutputFiles& output() {
+  if (!Output) Output.reset(new OutputFiles(""));
+  return *Output;
+}
 const RinexGeneration& generation() { return Rinex_generation(RINEX_settings().rinex_version); }
 
 std::string obs_header_text(const UTC_TIME_T& start, const UTC_TIME_T& end, const ObsTimes& times) {
@@ -398,7 +405,7 @@ S16 RINEX_init(const char* input) {
   if (stem.empty() && s.given[SET_OUTPUT_DIR]) return 0;
   RINEX_clear_selection();
   Input_name = input;
-  RINEX_output_bind(Input_name);
+  Output.reset(new OutputFiles(Input_name));
   if (RINEX_splits()) return 1;  // the period files are opened as their periods begin
   // Every file is written under its provisional name and given its own when
   // the run is complete: a file cut short never carries a final name.
@@ -415,11 +422,11 @@ S16 RINEX_init(const char* input) {
     }
   }
   bool gzip = s.gzip;
-  if (!replaceable(Final_obs) || !Sink_open(RINEX_obs_sink(), Obs_name, gzip)) {
+  if (!replaceable(Final_obs) || !Sink_open(output().obs_sink(), Obs_name, gzip)) {
     printf("RINEX obs file %s open error\n", (s.long_names ? Obs_name : Final_obs).c_str());
     return 0;
   }
-  if (!replaceable(Final_nav) || !Sink_open(RINEX_nav_sink(), Nav_name, gzip)) {
+  if (!replaceable(Final_nav) || !Sink_open(output().nav_sink(), Nav_name, gzip)) {
     puts("RINEX nav file open error");
     return 0;
   }
@@ -430,11 +437,11 @@ void RINEX_write_headers() {
   if (RINEX_splits()) return;
   std::string obs = obs_header_now();
   std::string nav = nav_header_text(false);
-  Sink_header(RINEX_obs_sink(), obs.data(), obs.size());
-  Sink_header(RINEX_nav_sink(), nav.data(), nav.size());
+  Sink_header(output().obs_sink(), obs.data(), obs.size());
+  Sink_header(output().nav_sink(), nav.data(), nav.size());
   if (!writes_glonass_file()) return;
   // Opened with its first header, once the selection is known.
-  Sink* g = RINEX_gnav_sink();
+  Sink* g = output().gnav_sink();
   if (!Sink_is_open(g) && !Sink_open(g, Gnav_name, RINEX_settings().gzip))
     g->error = errno != 0 ? errno : EIO;
   std::string text = nav_header_text(true);
@@ -456,14 +463,14 @@ void RINEX_start_writing(bool threads) {
   Checkpoints = 0;
   Std_reset_blank_values();
   Signal_reset_unwritable_values();
-  RINEX_output_start(threads);
+  output().start(threads);
 }
 
 void RINEX_stop_writing() {
   release_events(-1);
   // A station stopped in mid-period has not reached its end; a file's run ends with its data.
   if (Current.open) close_period(!Live);
-  RINEX_output_stop();
+  output().stop();
 }
 
 void RINEX_set_live(bool live) { Live = live; }
@@ -545,9 +552,9 @@ void RINEX_hold_event() {
 }
 
 void RINEX_output_report() {
-  if (RINEX_crx_blank_values() > 0)
+  if (output().crx_blank_values() > 0)
     printf("Compact RINEX: %ld values that no 14-column field holds written as blank fields\n",
-           RINEX_crx_blank_values());
+           output().crx_blank_values());
   long blank = Std_blank_values() + Signal_unwritable_values();
   if (blank > 0)
     printf("Values that no 14-column field holds, written as blank fields: %ld\n", blank);
@@ -559,36 +566,36 @@ void RINEX_output_report() {
            Late_events);
   if (!RINEX_splits()) return;
   printf("Periods written: %d (an observation and a navigation file each)\n",
-         RINEX_periods_written());
-  if (RINEX_unwritten_nav_files(false) + RINEX_unwritten_nav_files(true) > 0)
+         output().periods_written());
+  if (output().unwritten_nav_files(false) + output().unwritten_nav_files(true) > 0)
     printf(
         "Navigation files of RINEX 2.11 periods without records of their system, not written: "
         "%ld GPS, %ld GLONASS\n",
-        RINEX_unwritten_nav_files(false), RINEX_unwritten_nav_files(true));
+        output().unwritten_nav_files(false), output().unwritten_nav_files(true));
   if (Dropped_epochs > 0)
     printf("Epochs in periods already closed, not written: %ld\n", Dropped_epochs);
-  for (const std::string& name : RINEX_incomplete_files())
+  for (const std::string& name : output().incomplete_files())
     printf("Incomplete file: %s\n", name.c_str());
 }
 
 void RINEX_rewinding() {
-  Sink_rewind(RINEX_obs_sink());
-  Sink_rewind(RINEX_nav_sink());
-  Sink_rewind(RINEX_gnav_sink());
+  Sink_rewind(output().obs_sink());
+  Sink_rewind(output().nav_sink());
+  Sink_rewind(output().gnav_sink());
 }
 
 void RINEX_close() {
-  Sink_close(RINEX_obs_sink());
-  Sink_close(RINEX_nav_sink());
-  Sink_close(RINEX_gnav_sink());
+  Sink_close(output().obs_sink());
+  Sink_close(output().nav_sink());
+  Sink_close(output().gnav_sink());
 }
 
 int RINEX_obs_write_errno() {
-  return RINEX_splits() ? RINEX_period_obs_errno() : RINEX_obs_sink()->error;
+  return RINEX_splits() ? output().period_obs_errno() : output().obs_sink()->error;
 }
 int RINEX_nav_write_errno() {
-  if (RINEX_splits()) return RINEX_period_nav_errno();
-  return RINEX_nav_sink()->error != 0 ? RINEX_nav_sink()->error : RINEX_gnav_sink()->error;
+  if (RINEX_splits()) return output().period_nav_errno();
+  return output().nav_sink()->error != 0 ? output().nav_sink()->error : output().gnav_sink()->error;
 }
 
 int RINEX_finish_names(int status) {
@@ -617,7 +624,7 @@ int RINEX_finish_names(int status) {
   bool keep[3] = {true, true, true};
   if (generation().nav_file_per_system) {
     const char* const kSystems[3] = {"", "GPS", "GLONASS"};
-    Sink* navs[3] = {nullptr, RINEX_nav_sink(), RINEX_gnav_sink()};
+    Sink* navs[3] = {nullptr, output().nav_sink(), output().gnav_sink()};
     for (int i = 1; i < files; i++) {
       if (navs[i]->body_bytes != 0) continue;
       keep[i] = false;

@@ -212,7 +212,7 @@ TEST_F(Decode, NumberRangesOfEveryNavigationMessage) {
     for (Bytes& m : messages)
       if (c.cut > 0 && m[0] == c.msg_id && m.size() > c.cut) m.resize(c.cut);
     for (Bytes& m : messages) process(m);
-    Sink_flush(RINEX_nav_sink());
+    RINEX_close();
     std::string nav = read_file(base_ + ".nav.incomplete");
     std::string name =
         std::to_string(c.msg_id) + "/" + std::to_string(c.id) + (c.last_short ? " short" : "");
