@@ -2,6 +2,7 @@
 // read back by the project's own reader and compared, value by value and flag
 // by flag, with the plain run; the reader on real files of other programs.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -293,6 +294,57 @@ TEST(Archive, ReaderRestoresRealCompactFilesOfOtherPrograms) {
     files++;
   }
   EXPECT_EQ(5, files);
+}
+
+namespace {
+
+// The gzip members of a file, walked one by one (0 when one is damaged).
+int gzip_members(const std::string& gz) {
+  int members = 0;
+  size_t at = 0;
+  std::vector<unsigned char> out(1 << 16);
+  while (at < gz.size()) {
+    z_stream z = {};
+    if (inflateInit2(&z, 16 + MAX_WBITS) != Z_OK) return 0;
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(gz.data() + at));
+    z.avail_in = (uInt)(gz.size() - at);
+    int rc;
+    do {
+      z.next_out = out.data();
+      z.avail_out = (uInt)out.size();
+      rc = inflate(&z, Z_NO_FLUSH);
+    } while (rc == Z_OK);
+    at = gz.size() - z.avail_in;
+    inflateEnd(&z);
+    if (rc != Z_STREAM_END) return 0;
+    members++;
+  }
+  return members;
+}
+
+}  // namespace
+
+// --flush S in a file conversion: each checkpoint ends a gzip member, so the
+// three minutes of the sample (180 epochs at 1 Hz) are a member an epoch with
+// 0, a few with 60, and the header and one body without; the text is the same.
+TEST(Archive, FlushEndsAGzipMemberAtEachCheckpoint) {
+  std::string sample = read_file(VLN_SAMPLE_LOG);
+  Bytes log(sample.begin(), sample.end());
+  auto plain = run_program({"log.dat", "--gzip"}, "log.dat", log);
+  const struct {
+    const char* flush;
+    int fewest, most;
+  } kCases[] = {{"0", 180, 200}, {"60", 4, 7}, {nullptr, 2, 2}};
+  for (const auto& c : kCases) {
+    std::vector<std::string> args = {"log.dat", "--gzip"};
+    if (c.flush != nullptr) args.insert(args.end(), {"--flush", c.flush});
+    auto r = run_program(args, "log.dat", log);
+    int members = gzip_members(r.outputs["log.obs.gz"]);
+    std::string name = c.flush != nullptr ? c.flush : "none";
+    EXPECT_GE(members, c.fewest) << name;
+    EXPECT_LE(members, c.most) << name;
+    EXPECT_EQ(unpacked(plain.outputs["log.obs.gz"]), unpacked(r.outputs["log.obs.gz"])) << name;
+  }
 }
 
 TEST(Archive, StreamingGzipReaderAndInterruptedPeriod) {
