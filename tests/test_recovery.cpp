@@ -8,8 +8,10 @@
 #include <string>
 
 #include "output/recovery.h"
+#include "output_sink.h"
 #include "rinex_config.h"
 #include "rinex_names.h"
+#include "rinex_text.h"
 #include "runner.h"
 #include "settings.h"
 
@@ -74,7 +76,9 @@ TEST(Recovery, NavigationRecordsOfEverySystemAndVersionUpToTheCut) {
 
 // A RINEX 2.11 station's files carry the short names of its four-character
 // prefix: an unfinished one is recovered under its own name (a long name's
-// sampling field is not looked for in it).
+// sampling field is not looked for in it), plain, and gzip whose members end
+// inside epochs (a member is a few MiB of text): the recovered file holds
+// the whole epochs, its last member written again up to the cut.
 TEST(Recovery, ShortNamesOfARinex2Station) {
   Settings s;
   ASSERT_EQ("", Settings_apply(&s, SET_MARKER_NAME, "ALGO"));
@@ -85,30 +89,50 @@ TEST(Recovery, ShortNamesOfARinex2Station) {
   std::string dir = vlntest::temp_path("");
   std::filesystem::create_directories(dir);
   // Seven types: each satellite's record on two lines.
-  std::string text =
+  const std::string head =
       "     2.11           OBSERVATION DATA    G                   RINEX VERSION / TYPE\n"
       "     7    C1    L1    D1    S1    C2    L2    S2            # / TYPES OF OBSERV\n"
       "  2026     1     8     0     0    0.0000000     GPS         TIME OF FIRST OBS\n"
       "  2026     1     8     1     0    0.0000000     GPS         TIME OF LAST OBS\n"
       "                                                            END OF HEADER\n";
   const std::string record = "  20000000.000  20000000.000\n  20000000.000\n";
+  std::string epochs;
   for (int s30 : {0, 30})
-    text += " 26  1  8  0  0 " + std::string(s30 ? "30" : " 0") + ".0000000  0  2G05G07\n" +
-            record + record;
-  std::ofstream(dir + "/algo008a.26o.incomplete", std::ios::binary)
-      << text << " 26  1  8  0  1  0.0000000  0  2G05G07\n"
-      << record;  // cut in its second record
-  std::vector<std::string> lines = Recover_station_files(dir, "", "algo");
-  ASSERT_EQ(1u, lines.size());
-  const std::string name = "algo008a.26o from an earlier run: 2 epochs";  // in dir, either slash
-  EXPECT_EQ(0u, lines[0].find("Recovered " + dir)) << lines[0];
-  EXPECT_EQ(lines[0].size() - name.size(), lines[0].find(name)) << lines[0];
-  std::ifstream in(dir + "/algo008a.26o", std::ios::binary);
-  std::string recovered((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  in.close();  // Windows removes no file that is open
-  EXPECT_NE(std::string::npos,
-            recovered.find("  2026     1     8     0     0   30.0000000     GPS         "
-                           "TIME OF LAST OBS\n"))
-      << recovered;
+    epochs += " 26  1  8  0  0 " + std::string(s30 ? "30" : " 0") + ".0000000  0  2G05G07\n" +
+              record + record;
+  const std::string cut =
+      " 26  1  8  0  1  0.0000000  0  2G05G07\n" + record;  // in its second record
+  const std::string text = epochs + cut;
+  const size_t split = epochs.size() / 2 + 3;  // the first member ends in the second epoch
+  const struct {
+    const char* name;
+    std::string bytes;
+  } kFiles[] = {
+      {"algo008a.26o", head + text},
+      {"algo008a.26o.gz", Sink_stored_member_text(head.data(), head.size()) +
+                              Sink_member_text(text.data(), split) +
+                              Sink_member_text(text.data() + split, text.size() - split)}};
+  for (const auto& f : kFiles) {
+    std::ofstream(dir + "/" + f.name + ".incomplete", std::ios::binary) << f.bytes;
+    std::vector<std::string> lines = Recover_station_files(dir, "", "algo");
+    ASSERT_EQ(1u, lines.size()) << f.name;
+    const std::string name =
+        std::string(f.name) + " from an earlier run: 2 epochs";  // either slash
+    EXPECT_EQ(0u, lines[0].find("Recovered " + dir)) << lines[0];
+    EXPECT_EQ(lines[0].size() - name.size(), lines[0].find(name)) << lines[0];
+    std::ifstream in(dir + "/" + f.name, std::ios::binary);
+    std::string recovered((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();  // Windows removes no file that is open
+    std::string error;
+    if (f.bytes[0] != ' ') {
+      ASSERT_TRUE(read_rinex_text(dir + "/" + f.name, &recovered, &error)) << error;
+    }
+    EXPECT_NE(std::string::npos,
+              recovered.find("  2026     1     8     0     0   30.0000000     GPS         "
+                             "TIME OF LAST OBS\n"))
+        << recovered;
+    EXPECT_EQ(epochs, recovered.substr(recovered.find("END OF HEADER\n") + 14)) << f.name;
+    std::filesystem::remove(dir + "/" + f.name);
+  }
   std::filesystem::remove_all(dir);
 }
