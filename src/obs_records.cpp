@@ -72,15 +72,13 @@ class Rinex2Records : public ObsRecords {
 
 class CompactRecords : public ObsRecords {
  public:
-  explicit CompactRecords(int crx_version) : version_(crx_version) { start(); }
-  void start() override { encoder_.start(false, version_); }
+  explicit CompactRecords(int crx_version) { encoder_.start(false, crx_version); }
   void epoch(const char* start, int flag, const ObsFields* sats, int nsat,
              std::string* out) override {
     encoder_.fields_epoch(start, flag, sats, nsat, out);
   }
 
  private:
-  int version_;
   CrxEncoder encoder_;
 };
 

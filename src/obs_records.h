@@ -2,7 +2,8 @@
 // from satellite lines of fields whatever fed them: RINEX 2.11 (epoch lines
 // of 12 satellites, records of five fields a line), RINEX 3.02-4.00 (one line
 // a satellite) and Compact RINEX 1.0 and 3.0. A records writer is an object
-// per output file; the version picks its layout here and nowhere else.
+// per output file (a new file starts a new one); the version picks its
+// layout here and nowhere else.
 #ifndef VLN_OBS_RECORDS_H
 #define VLN_OBS_RECORDS_H
 
@@ -15,8 +16,6 @@
 class ObsRecords {
  public:
   virtual ~ObsRecords() = default;
-  // Starts a file (Compact RINEX: every satellite new, the epoch line whole).
-  virtual void start() {}
   // Appends an epoch to out: epoch_start is its line up to the satellite
   // count (Obs_epoch_start); a special record (flag above 1) has no
   // satellites, and its lines follow as they are.

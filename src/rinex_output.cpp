@@ -56,11 +56,13 @@ struct OutputFiles::State {
   // The latest record of every satellite (the start of each later period's
   // navigation file).
   std::string latest_nav[GNSS_NTYPE][kMaxNavNumber];
-  // The text of one epoch; the Compact RINEX encoder of the original
-  // writer's epochs; the records writer of the standard writers' version and
-  // the satellite lines of an epoch.
+  // The text of one epoch; the observation file's layout of its epochs, new
+  // with each file: the Compact RINEX encoder of the original writer's
+  // epochs, or the records writer of the standard writers' version; the
+  // satellite lines of an epoch.
   std::string epoch_text;
-  CrxEncoder original_crx;
+  std::unique_ptr<CrxEncoder> original_crx;
+  long original_blank_values = 0;  // of the files before the current one
   std::unique_ptr<ObsRecords> std_records;
   ObsFields std_fields[MAX_EPOCH_SIGNALS];
   // The periods' fates.
@@ -84,10 +86,14 @@ struct OutputFiles::State {
   void checkpoint_files(const std::vector<std::string>& headers);
 };
 
-// Every file starts its Compact RINEX anew.
+// Every observation file gets its own records writer (its Compact RINEX
+// starts anew).
 void OutputFiles::State::start_records() {
-  original_crx.start(Obs_get_freq_mode() == FREQ_MODE_DUAL, generation().crx_version);
-  if (std_records) std_records->start();
+  if (original_crx) original_blank_values += original_crx->blank_values();
+  original_crx.reset(new CrxEncoder());
+  original_crx->start(Obs_get_freq_mode() == FREQ_MODE_DUAL, generation().crx_version);
+  if (generation().epoch_fields != nullptr)
+    std_records = Obs_records_for(RINEX_settings().rinex_version, RINEX_settings().crx);
 }
 
 // A standard writer's epoch item: its satellite lines, laid out by the
@@ -188,8 +194,8 @@ void OutputFiles::consume(U32 kind, const U08* p, U32 len) {
     case ITEM_EPOCH: {
       const EPOCH_REC_T* e = reinterpret_cast<const EPOCH_REC_T*>(p);
       m.epoch_text.clear();
-      RINEX_format_epoch(*e, reinterpret_cast<const SAT_REC_T*>(p + sizeof *e), &m.original_crx,
-                         &m.epoch_text);
+      RINEX_format_epoch(*e, reinterpret_cast<const SAT_REC_T*>(p + sizeof *e),
+                         m.original_crx.get(), &m.epoch_text);
       Sink_body(m.obs_out(), m.epoch_text.data(), m.epoch_text.size());
       break;
     }
@@ -225,8 +231,8 @@ void OutputFiles::start(bool threads) {
   m.period_obs_errno = m.period_nav_errno = 0;
   for (auto& system : m.latest_nav)
     for (std::string& record : system) record.clear();
-  if (generation().epoch_fields != nullptr)
-    m.std_records = Obs_records_for(RINEX_settings().rinex_version, RINEX_settings().crx);
+  m.original_blank_values = 0;
+  m.original_crx.reset();
   m.start_records();
   Sink_use_threads(threads);
   if (threads)
@@ -237,7 +243,9 @@ void OutputFiles::start(bool threads) {
 
 void OutputFiles::stop() { Stage_stop(); }
 
-long OutputFiles::crx_blank_values() const { return s_->original_crx.blank_values(); }
+long OutputFiles::crx_blank_values() const {
+  return s_->original_blank_values + (s_->original_crx ? s_->original_crx->blank_values() : 0);
+}
 int OutputFiles::periods_written() const { return s_->periods_written; }
 const std::vector<std::string>& OutputFiles::incomplete_files() const {
   return s_->incomplete_files;
