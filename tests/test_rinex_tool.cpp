@@ -68,6 +68,43 @@ std::set<std::string> nav_records(const std::string& text) {
   if (!record.empty()) out.insert(record);
   return out;
 }
+
+// The ephemeris records of a navigation file's text, whatever its layout:
+// each its satellite number and epoch (two-digit year), then every number
+// field in its order; ION, STO and EOP records of RINEX 4 left out.
+std::multiset<std::vector<double>> nav_values(const std::string& text) {
+  std::multiset<std::vector<double>> out;
+  std::vector<double> record;
+  bool v2 = text.size() > 5 && text[5] == '2', skip = false;
+  const std::regex number("[-+]?[0-9]*\\.[0-9]+[DdEe][-+][0-9]+");
+  std::istringstream in(body_of(text));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '>') {
+      skip = line.compare(0, 5, "> EPH") != 0 && !line.empty();
+      continue;
+    }
+    bool first = v2 ? line.size() > 1 && line[1] != ' ' : line[0] != ' ';
+    if (first) {
+      if (!record.empty()) out.insert(record);
+      record.clear();
+      if (skip) continue;
+      std::istringstream head(line.substr(v2 ? 0 : 1, v2 ? 22 : 22));
+      double v;
+      while (head >> v) record.push_back(record.size() == 1 ? std::fmod(v, 100) : v);
+    }
+    if (skip) continue;
+    std::string fields = line.substr(first ? (v2 ? 22 : 23) : 0);
+    for (std::sregex_iterator it(fields.begin(), fields.end(), number), end; it != end; ++it) {
+      std::string f = it->str();
+      std::replace_if(
+          f.begin(), f.end(), [](char c) { return c == 'D' || c == 'd'; }, 'E');
+      record.push_back(std::stod(f));
+    }
+  }
+  if (!record.empty()) out.insert(record);
+  return out;
+}
 #endif
 
 }  // namespace
@@ -311,49 +348,6 @@ TEST(RinexTool, EverySystemAndTypeOfAFileIsKept) {
   fs::remove_all(dir);
 #endif
 }
-
-namespace {
-
-#ifdef VLN_TOOLS_RUN_HERE
-// The ephemeris records of a navigation file's text, whatever its layout:
-// each its satellite number and epoch (two-digit year), then every number
-// field in its order; ION, STO and EOP records of RINEX 4 left out.
-std::multiset<std::vector<double>> nav_values(const std::string& text) {
-  std::multiset<std::vector<double>> out;
-  std::vector<double> record;
-  bool v2 = text.size() > 5 && text[5] == '2', skip = false;
-  const std::regex number("[-+]?[0-9]*\\.[0-9]+[DdEe][-+][0-9]+");
-  std::istringstream in(body_of(text));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '>') {
-      skip = line.compare(0, 5, "> EPH") != 0 && !line.empty();
-      continue;
-    }
-    bool first = v2 ? line.size() > 1 && line[1] != ' ' : line[0] != ' ';
-    if (first) {
-      if (!record.empty()) out.insert(record);
-      record.clear();
-      if (skip) continue;
-      std::istringstream head(line.substr(v2 ? 0 : 1, v2 ? 22 : 22));
-      double v;
-      while (head >> v) record.push_back(record.size() == 1 ? std::fmod(v, 100) : v);
-    }
-    if (skip) continue;
-    std::string fields = line.substr(first ? (v2 ? 22 : 23) : 0);
-    for (std::sregex_iterator it(fields.begin(), fields.end(), number), end; it != end; ++it) {
-      std::string f = it->str();
-      std::replace_if(
-          f.begin(), f.end(), [](char c) { return c == 'D' || c == 'd'; }, 'E');
-      record.push_back(std::stod(f));
-    }
-  }
-  if (!record.empty()) out.insert(record);
-  return out;
-}
-#endif
-
-}  // namespace
 
 // Real navigation files of four makers taken to another version and back
 // give every ephemeris record's values as the file had them (RINEX 4's
