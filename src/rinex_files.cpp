@@ -461,7 +461,6 @@ void RINEX_start_writing(bool threads) {
   Last_flush = -1e300;
   Unflushed = false;
   Checkpoints = 0;
-  Std_reset_blank_values();
   Signal_reset_unwritable_values();
   output().start(threads);
 }
@@ -555,7 +554,7 @@ void RINEX_output_report() {
   if (output().crx_blank_values() > 0)
     printf("Compact RINEX: %ld values that no 14-column field holds written as blank fields\n",
            output().crx_blank_values());
-  long blank = Std_blank_values() + Signal_unwritable_values();
+  long blank = Signal_unwritable_values();
   if (blank > 0)
     printf("Values that no 14-column field holds, written as blank fields: %ld\n", blank);
   if (Late_epochs > 0)

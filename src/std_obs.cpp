@@ -19,7 +19,6 @@
 namespace {
 
 constexpr D64 kLargestIntervalField = 999999.999;  // what F10.3 holds
-long Blank_values;
 ObsHeaderHints Hints;
 
 std::string fixed_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -135,7 +134,6 @@ void Std_signal_fields(const SIGNAL_REC_T* r, ObsFields* sat) {
   }
 }
 
-long Std_blank_values() { return Blank_values; }
 std::string Std_end_header(Text* t, int crx_version) {
   Std_line(t, "", "END OF HEADER");
   if (!RINEX_settings().crx) return t->s;
@@ -143,6 +141,3 @@ std::string Std_end_header(Text* t, int crx_version) {
   RINEX_get_utc_date(date);
   return Crx_header(t->s, date, crx_version, true);
 }
-
-void Std_add_blank_values(long n) { Blank_values += n; }
-void Std_reset_blank_values() { Blank_values = 0; }

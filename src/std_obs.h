@@ -1,11 +1,9 @@
 // What both standard observation writers (RINEX 2.11 and 3.x/4.00) share:
-// the fields of observation records, with the count of values no field
-// holds, and header lines: the program line in UTC, comments and the notes of
-// the plan, station metadata, position, the times of the first and last
-// epochs, and the lines whose values are known only as the epochs come
-// (INTERVAL, LEAP SECONDS, the GLONASS slots). A raw file's first header
-// takes those from the quick scan of the log, so that it has the lines of the
-// last one and the file is not written anew when the last one comes.
+// a signal's fields in a satellite line, and header lines: the program line in UTC, comments and
+// the notes of the plan, station metadata, position, the times of the first and last epochs, and
+// the lines whose values are known only as the epochs come (INTERVAL, LEAP SECONDS, the GLONASS
+// slots). A raw file's first header takes those from the quick scan of the log, so that it has the
+// lines of the last one and the file is not written anew when the last one comes.
 #ifndef VLN_STD_OBS_H
 #define VLN_STD_OBS_H
 
@@ -63,10 +61,5 @@ std::string Std_end_header(Text* t, int crx_version);
 // digit, Doppler, strength) to a satellite line; r nullptr: a signal not
 // measured in the epoch, four blank fields.
 void Std_signal_fields(const SIGNAL_REC_T* r, ObsFields* sat);
-// Values written as blank fields because no 14-column field holds them
-// (counted as the epochs are handed to the writer).
-long Std_blank_values();
-void Std_add_blank_values(long n);
-void Std_reset_blank_values();
 
 #endif
