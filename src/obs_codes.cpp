@@ -113,8 +113,6 @@ int Codes_signal_id(S16 gnss_type, U08 signal_type) {
   return lookup().id[gnss_type][signal_type];
 }
 
-const SignalInfo& Codes_signal(int id) { return kSignals[id]; }
-
 int Codes_slot(int id) { return lookup().slot[id]; }
 
 int Codes_place(S16 gnss_type, U08 signal_type) {
@@ -122,12 +120,6 @@ int Codes_place(S16 gnss_type, U08 signal_type) {
   const Lookup& l = lookup();
   U08 id = l.id[gnss_type][signal_type];
   return id == SIG_NONE ? -1 : l.slot[id];
-}
-
-int Codes_signal_at(S16 gnss_type, int slot) {
-  for (int id = 0; id < SIG_COUNT; id++)
-    if (kSignals[id].gnss_type == gnss_type && slot-- == 0) return id;
-  return SIG_NONE;
 }
 
 const char* Codes_code(int id, int version) { return kSignals[id].code[version_column(version)]; }

@@ -51,13 +51,10 @@ struct SignalInfo {
 
 // The signal of a constellation's internal signal type; SIG_NONE when there is none.
 int Codes_signal_id(S16 gnss_type, U08 signal_type);
-const SignalInfo& Codes_signal(int id);
 // The signal's place among its constellation's signals (0-4), for the store.
 int Codes_slot(int id);
 // The place of a constellation's internal signal type; -1 when there is no such signal.
 int Codes_place(S16 gnss_type, U08 signal_type);
-// The constellation's signal at a place, SIG_NONE beyond its signals.
-int Codes_signal_at(S16 gnss_type, int slot);
 // Band digit and attribute of a signal in a version ("5Q"; "5" in 2.11); "" where it has none.
 const char* Codes_code(int id, int version);
 // The system letter of a constellation.

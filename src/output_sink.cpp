@@ -318,12 +318,6 @@ void Sink_body(Sink* s, const char* text, size_t len) {
   if (block.size() >= size) z->queue_fill();
 }
 
-void Sink_flush(Sink* s) {
-  if (s->fp == nullptr) return;
-  end_records(s);
-  if (fflush(s->fp) != 0 || ferror(s->fp)) note_error(s);
-}
-
 void Sink_checkpoint(Sink* s, const char* header, size_t len) {
   if (s->fp == nullptr) return;
   end_records(s);

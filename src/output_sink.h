@@ -40,8 +40,6 @@ bool Sink_open(Sink* s, const std::string& path, bool gzip);
 void Sink_header(Sink* s, const char* text, size_t len);
 // Appends record text (compressed into the records member for gzip).
 void Sink_body(Sink* s, const char* text, size_t len);
-// Writes every record given so far out to the file (a gzip member ends).
-void Sink_flush(Sink* s);
 // A checkpoint: writes every record given so far (a gzip member ends), the
 // header again over itself with the values of a file that ends here (it must
 // keep its length), and makes the file durable (synced to the disk), so that

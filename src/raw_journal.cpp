@@ -56,8 +56,6 @@ std::string Journal_start(const std::string& dir) {
   return "";
 }
 
-bool Journal_on() { return On; }
-
 void Journal_take(const U08* bytes, size_t n) {
   if (On) Pending.insert(Pending.end(), bytes, bytes + n);
 }

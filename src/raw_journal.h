@@ -14,7 +14,6 @@
 
 // Starts journaling into dir (created if missing); "" on success, else why not.
 std::string Journal_start(const std::string& dir);
-bool Journal_on();
 // The next bytes of the stream, in order.
 void Journal_take(const U08* bytes, size_t n);
 // A frame starts at stream offset at: what came before it can be written.

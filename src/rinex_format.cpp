@@ -242,15 +242,6 @@ int put_fixed(char* out, bool negative, uint64_t ip, uint64_t q, int width, int 
 
 }  // namespace
 
-bool RINEX_fixed_scaled(double x, int prec, int64_t* scaled) {
-  if (!(std::fabs(x) < kFastFixedLimit)) return false;
-  uint64_t ip, q;
-  split_fixed(std::fabs(x), prec, &ip, &q);
-  int64_t v = (int64_t)(ip * kPow10[prec] + q);
-  *scaled = std::signbit(x) ? -v : v;
-  return true;
-}
-
 int RINEX_format_int(char* out, int v, int width) {
   char text[16];
   char* end = text + sizeof text;

@@ -19,9 +19,6 @@ int RINEX_format_fixed(char* out, double x, int width, int prec);
 // Writes v as printf's "%*d" does (right-aligned in width, wider when it
 // needs more); returns the length.
 int RINEX_format_int(char* out, int v, int width);
-// The value that format prints, as an integer count of 10^-prec (the digits
-// without the point, signed); false for values that are not finite or 1e15 and above.
-bool RINEX_fixed_scaled(double x, int prec, int64_t* scaled);
 // Writes x in F14.3 as printf does when such a field holds it (finite, from
 // -999999999.999 to 9999999999.999); false, and nothing written, otherwise.
 bool RINEX_format_f14_3(char* out, double x);
@@ -52,14 +49,6 @@ inline bool RINEX_f14_3_magnitude(double x, uint64_t* thousandths, bool* negativ
   }
   *thousandths = t;
   return t <= (*negative ? kLargestNegative : kLargest);
-}
-// The same as signed thousandths.
-inline bool RINEX_f14_3_thousandths(double x, int64_t* thousandths) {
-  uint64_t t;
-  bool negative;
-  if (!RINEX_f14_3_magnitude(x, &t, &negative)) return false;
-  *thousandths = negative ? -(int64_t)t : (int64_t)t;
-  return true;
 }
 // The standard form of a number with one digit before the point: prec decimals
 // and a two-digit exponent after the letter (E, or D for RINEX 2), right-aligned
