@@ -136,3 +136,28 @@ TEST(Recovery, ShortNamesOfARinex2Station) {
   }
   std::filesystem::remove_all(dir);
 }
+
+// A second part of an hour whose sampling was not known yet gets its final
+// name from its epochs, and its raw journal the same name: the .part2 stays.
+TEST(Recovery, APartsJournalIsNamedAfterItsRecoveredFile) {
+  std::string dir = vlntest::temp_path("");
+  std::filesystem::create_directories(dir + "/raw");
+  const std::string name = "XXXX00XXX_R_20260080100_01H_00U_MO.part2";
+  std::string text =
+      "     3.05           OBSERVATION DATA    G                   RINEX VERSION / TYPE\n"
+      "G    1 C1C                                                  SYS / # / OBS TYPES\n"
+      "  2026     1     8     1     0    0.0000000     GPS         TIME OF FIRST OBS\n"
+      "                                                            END OF HEADER\n";
+  for (const char* seconds : {"00", "10", "20"})
+    text += std::string("> 2026 01 08 01 00 ") + seconds + ".0000000  0  1\nG05  20000000.000\n";
+  std::ofstream(dir + "/" + name + ".rnx.incomplete", std::ios::binary) << text;
+  std::ofstream(dir + "/raw/" + name + ".raw.incomplete", std::ios::binary) << "raw bytes";
+  std::vector<std::string> lines = Recover_station_files(dir, dir + "/raw", "XXXX00XXX");
+  const std::string final_stem = "XXXX00XXX_R_20260080100_01H_10S_MO.part2";
+  ASSERT_EQ(2u, lines.size());
+  EXPECT_NE(std::string::npos, lines[0].find(final_stem + ".rnx from an earlier run: 3 epochs"))
+      << lines[0];
+  EXPECT_NE(std::string::npos, lines[1].find(final_stem + ".raw from an earlier run")) << lines[1];
+  EXPECT_TRUE(std::filesystem::exists(dir + "/raw/" + final_stem + ".raw"));
+  std::filesystem::remove_all(dir);
+}

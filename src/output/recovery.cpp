@@ -306,7 +306,8 @@ std::string final_obs_name(const std::string& provisional, double spacing) {
   std::string name = provisional.substr(0, provisional.size() - kProvisional.size());
   std::string base = File_base_name(name);
   // SSSSMRCCC_R_YYYYDDDHHMM_PPP_FFF_xO: the frequency in columns 29-31.
-  if (spacing > 0 && base.size() > 34 && base[11] == 'R' && base[27] == '_' && base[31] == '_')
+  if (spacing > 0 && base.size() > 34 && base[9] == '_' && base[11] == '_' && base[27] == '_' &&
+      base[31] == '_')
     name.replace(name.size() - base.size() + 28, 3, RINEX_frequency_code(spacing));
   return name;
 }
