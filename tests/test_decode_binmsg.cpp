@@ -74,6 +74,8 @@ TEST_F(Decode, AlmanacStringsTeachFrequencyNumbers) {
   process(glonass_string_payload(3, 1, {0, 0, 0, 0, 0, 0, 0, 0, 0}));    // tk = 0: the day's start
   process(glonass_string_payload(3, 11, glonass_almanac_k_string(15)));  // HnA = 01111
   EXPECT_EQ(15, Decode_get_almanac_k_num(3));
+  process(glonass_string_payload(3, 7, glonass_almanac_k_string(-3)));  // the first slot of all
+  EXPECT_EQ(-3, Decode_get_almanac_k_num(1));
 }
 
 // The almanac's slots by frame and string (GLONASS ICD): the odd strings 7-15

@@ -202,3 +202,21 @@ TEST(EphemerisSbas, GeoNavigationMessage) {
   Eph_sbas_update_mt17(geo, 0x0F);
   EXPECT_EQ(4, geo->update_flag);
 }
+
+// The Galileo record's SV health (RINEX 3 and 4): bit 0 E1-B DVS, bits 1-2 E1-B HS,
+// bit 3 E5a DVS, bits 4-5 E5a HS, bit 6 E5b DVS, bits 7-8 E5b HS.
+TEST(EphemerisGalileo, HealthBitsOfEachSignal) {
+  const struct {
+    U08 GALIEPH_T::*flag;
+    U08 value;
+    double health;
+  } kCases[] = {{&GALIEPH_T::E1B_dvs, 1, 1},  {&GALIEPH_T::E1B_hs, 3, 6},
+                {&GALIEPH_T::E5a_dvs, 1, 8},  {&GALIEPH_T::E5a_hs, 1, 16},
+                {&GALIEPH_T::E5a_hs, 2, 32},  {&GALIEPH_T::E5b_dvs, 1, 64},
+                {&GALIEPH_T::E5b_hs, 1, 128}, {&GALIEPH_T::E5b_hs, 3, 384}};
+  for (const auto& c : kCases) {
+    GALIEPH_T e = {};
+    e.*c.flag = c.value;
+    EXPECT_EQ(c.health, Eph_gal_health(e)) << c.health;
+  }
+}
