@@ -11,6 +11,7 @@
 #include "generated_logs.h"
 #include "log_generator.h"
 #include "meas_frames.h"
+#include "obs_reader.h"
 #include "runner.h"
 #include "settings.h"
 
@@ -254,8 +255,8 @@ TEST(Settings, MonthEndsAndTheCommentLimit) {
   Settings s;
   for (int i = 0; i < 100; i++) ASSERT_EQ("", Settings_apply(&s, SET_COMMENT, "c"));
   EXPECT_EQ("more than 100 comments", Settings_apply(&s, SET_COMMENT, "c"));
-  // The ends of the other ranges: month 0 and 13, a grace of a day and a day and a second,
-  // the printable characters.
+  // The ends of the other ranges: month 0 and 13, a grace (and a flush interval) of a day
+  // and more, the printable characters.
   const struct {
     int id;
     const char* value;
@@ -267,6 +268,10 @@ TEST(Settings, MonthEndsAndTheCommentLimit) {
                {SET_CLOSE_AFTER, "86401", false},
                {SET_CLOSE_AFTER, "1", true},
                {SET_CLOSE_AFTER, "0.5", false},
+               {SET_FLUSH, "0", true},
+               {SET_FLUSH, "86400", true},
+               {SET_FLUSH, "86400.5", false},
+               {SET_FLUSH, "-1", false},
                {SET_OBSERVER, " ~", true},  // printable ASCII from space to tilde
                {SET_OBSERVER, "\x7f", false},
                {SET_OBSERVER, "\x1f", false}};
@@ -331,6 +336,35 @@ TEST(Settings, WindowAndIntervalKeepTheirEpochsAndEveryLossOfLock) {
     EXPECT_EQ(c.body, std::vector<std::string>(end + 1, obs.end())) << c.console;
     EXPECT_NE(std::string::npos, r.out.find(c.console)) << r.out;
   }
+  // The standard writer keeps each signal's loss of lock with its own
+  // satellite: G03's (0.3 s and 1.7 s on L1, 1.0 s on L2) are on its phases
+  // at 1 s and 2 s; its neighbour G04, tracked alike, has none.
+  Bytes two;
+  for (int tenth = 0; tenth <= 20; tenth++) {
+    uint16_t l1 = (tenth == 3 || tenth == 17) ? 0x08 : 0, l2 = tenth == 10 ? 0x08 : 0;
+    append(&two, e5((uint8_t)tenth, 345600000 + 100 * tenth,
+                    {{0x00, 3, 0x07, 45, 2e7 + tenth, 1000.0 + tenth, 1.0f, l1},
+                     {0x20, 3, 0x07, 40, 3e7 + tenth, 2000.0 + tenth, 2.0f, l2},
+                     {0x00, 4, 0x07, 45, 2e7 + tenth, 1000.0 + tenth, 1.0f, 0},
+                     {0x20, 4, 0x07, 40, 3e7 + tenth, 2000.0 + tenth, 2.0f, 0}}));
+  }
+  auto r = run_program({"log.dat", "G", "-dual_freq", "--rinex-version", "3.05", "--interval", "1"},
+                       "log.dat", two);
+  ObsFile f;
+  std::string error;
+  ASSERT_TRUE(read_obs_text(r.obs, "std", &f, &error)) << error;
+  ASSERT_EQ(3u, f.epochs.size());
+  const std::vector<std::string>& types = f.types['G'];
+  for (size_t e = 0; e < 3; e++)
+    for (int s = 0; s < 2; s++) {
+      const ObsSat& sat = f.sats[(size_t)f.epochs[e].first_sat + (size_t)s];
+      for (size_t k = 0; k < types.size(); k++) {
+        bool l1 = types[k] == "L1C", l2 = types[k][0] == 'L' && types[k][1] == '2';
+        int want = sat.prn == 3 && ((e > 0 && l1) || (e == 1 && l2)) ? 1 : 0;
+        EXPECT_EQ(want, f.lli[sat.first_value + k])
+            << "epoch " << e << " G0" << sat.prn << " " << types[k];
+      }
+    }
 }
 
 TEST(Settings, ThinnedGeneratedLogKeepsTheGridEpochsUnchanged) {
