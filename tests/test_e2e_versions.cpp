@@ -697,6 +697,13 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
             record("> STO G05 LNAV"));
   EXPECT_EQ("    " + e19(345012) + e19(3001 * 0x1p-30) + e19(-20000 * 0x1p-50) + f0,
             record("> STO G07 LNAV").back());
+  // RINEX 3's header line of the same terms (A4,1X,D17.10,D16.9,1X,I6,1X,I4): tot 84 x 4096 s
+  // and WNt 2400 mod 256 resolved to the full week.
+  auto r3 = run_program({"log.dat", "G", "--rinex-version", "3.04"}, "log.dat", log);
+  std::string gput;
+  for (const std::string& l : lines(r3.nav))
+    if (l.compare(0, 5, "GPUT ") == 0 && l.find("TIME SYSTEM CORR") != std::string::npos) gput = l;
+  EXPECT_EQ(" 344064 2400", gput.substr(std::min<size_t>(38, gput.size()), 12)) << r3.nav;
   EXPECT_EQ(calendar(2400, 345100) + e19(100 * 0x1p-2) + e19(-5 * 0x1p-8) + e19(7 * 0x1p-15),
             record("> ION E11 IFNV").front());
   EXPECT_EQ((Lines{calendar(2400, 345600) + " GAUT" + std::string(15, ' ') + std::string(19, ' ') +
