@@ -295,7 +295,7 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
   append(&log, frame(glonass_string_payload(3, 7, glonass_almanac_k_string(-7))));  // slot 6: -7
   Meas l1 = {kGps | 0x00, 3, 0x07, 45, 20000000.125, 1000.5, 100.25f, 0x0028};      // LLI 1 + 2
   Meas l2 = {kGps | 0x20, 3, 0x07, 40, 20000001.5, 800.25, 78.0f, 0};
-  Meas r2 = {kGlo | 0x00, 2, 0x0A, 41, 19000000.0, 400.0, 1.5f, 0};             // channel 3
+  Meas r2 = {kGlo | 0x00, 1, 0x0A, 41, 19000000.0, 400.0, 1.5f, 0};             // R01: channel 3
   Meas unmeasured = {kGps | 0x00, 5, 0x07, 33, 20500000.0, 0.0, 0.0f, 0x0008};  // phase, Doppler 0
   append(&log, e5(1, 345659800, {l1, l2, unmeasured, r2}));
   append(&log, e5(2, 345659900, {l2}));  // L2C alone
@@ -316,7 +316,7 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
   // and no loss-of-lock digit without a phase.
   EXPECT_EQ((Lines{"> 2026 01 08 00 00 59.8000000  0  3", cut("G03" + g1 + g2),
                    cut("G05" + f16(20500000) + std::string(32, ' ') + f16(33)),
-                   cut("R02" + f16(19000000) + f16(400) + f16(1.5) + f16(41)),
+                   cut("R01" + f16(19000000) + f16(400) + f16(1.5) + f16(41)),
                    "> 2026 01 08 00 00 59.9000000  0  1", cut("G03" + std::string(64, ' ') + g2),
                    "> 2026 01 08 00 01  0.0000000  0  1", cut("G03" + g1 + g2),
                    "> 2026 01 08 00 01  0.0500000  5  0", "> 2026 01 08 00 01  0.1000000  0  1",
@@ -329,7 +329,7 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
     return header.size();
   };
   ASSERT_LT(at("GLONASS SLOT / FRQ #") + 2, header.size());
-  EXPECT_EQ(label("  2 R02  3 R06 -7", "GLONASS SLOT / FRQ #"), header[at("GLONASS SLOT / FRQ #")]);
+  EXPECT_EQ(label("  2 R01  3 R06 -7", "GLONASS SLOT / FRQ #"), header[at("GLONASS SLOT / FRQ #")]);
   EXPECT_EQ(label("", "GLONASS COD/PHS/BIS"), header[at("GLONASS SLOT / FRQ #") + 1]);
   EXPECT_EQ(label("  2026     1     8     0     0   59.8000000     GPS", "TIME OF FIRST OBS"),
             header[at("TIME OF FIRST OBS")]);
@@ -345,7 +345,7 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
     if (l.size() >= 32 && isdigit((unsigned char)l[1]) && l[3] == ' ' &&
         isdigit((unsigned char)l[28]))
       epochs.push_back(l);
-  EXPECT_EQ((Lines{" 26  1  8  0  0 59.8000000  0  3G03G05R02",
+  EXPECT_EQ((Lines{" 26  1  8  0  0 59.8000000  0  3G03G05R01",
                    " 26  1  8  0  0 59.9000000  0  1G03", " 26  1  8  0  1  0.0000000  0  1G03",
                    " 26  1  8  0  1  0.0500000  5  0", " 26  1  8  0  1  0.1000000  0  1G03"}),
             epochs);
