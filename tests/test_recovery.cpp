@@ -77,7 +77,8 @@ TEST(Recovery, NavigationRecordsOfEverySystemAndVersionUpToTheCut) {
 // A RINEX 2.11 station's files carry the short names of its four-character
 // prefix: an unfinished one is recovered under its own name (a long name's
 // sampling field is not looked for in it), plain, and gzip whose members end
-// inside epochs (a member is a few MiB of text): the recovered file holds
+// inside epochs (a member is a few MiB of text), an epoch of 13 satellites
+// among them: the recovered file holds
 // the whole epochs, its last member written again up to the cut.
 TEST(Recovery, ShortNamesOfARinex2Station) {
   Settings s;
@@ -96,10 +97,11 @@ TEST(Recovery, ShortNamesOfARinex2Station) {
       "  2026     1     8     1     0    0.0000000     GPS         TIME OF LAST OBS\n"
       "                                                            END OF HEADER\n";
   const std::string record = "  20000000.000  20000000.000\n  20000000.000\n";
-  std::string epochs;
-  for (int s30 : {0, 30})
-    epochs += " 26  1  8  0  0 " + std::string(s30 ? "30" : " 0") + ".0000000  0  2G05G07\n" +
-              record + record;
+  // The second epoch has 13 satellites: its epoch line goes on in a second line.
+  std::string epochs = " 26  1  8  0  0  0.0000000  0  2G05G07\n" + record + record;
+  epochs += " 26  1  8  0  0 30.0000000  0 13G01G02G03G04G05G06G07G08G09G10G11G12\n" +
+            std::string(32, ' ') + "G13\n";
+  for (int sat = 1; sat <= 13; sat++) epochs += record;
   const std::string cut =
       " 26  1  8  0  1  0.0000000  0  2G05G07\n" + record;  // in its second record
   const std::string text = epochs + cut;
