@@ -544,6 +544,11 @@ TEST(RinexTool, PresetsAndBadInput) {
                         "needs at least 1 h\n"))
       << au.out;
   EXPECT_EQ("G", au.obs.substr(40, 1)) << au.obs.substr(0, 80);  // GPS alone, as AUSPOS takes
+  auto elsewhere =
+      station_run({"--preset", "auspos", "--end", "2026-01-08 00:45:00", "--output-dir", "out"});
+  EXPECT_NE(std::string::npos,
+            elsewhere.out.find("preset auspos: out/log.obs: auspos: the file spans"))
+      << elsewhere.out;  // the files of the output folder are checked
   auto glonass = station_run({"--preset", "auspos", "R", "--end", "2026-01-08 00:30:00"});
   EXPECT_EQ("R", glonass.obs.substr(40, 1)) << glonass.obs.substr(0, 80);  // the line's systems
   auto typo = station_run({"--preset", "igs-dayly"});
