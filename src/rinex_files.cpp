@@ -11,7 +11,6 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <set>
 #include <string>
 
@@ -77,8 +76,9 @@ int Pending_gaps;        // gaps (drops) not yet followed by an epoch
 int Period_serial;       // periods opened so far
 std::string Refused;     // a period file that exists and may not be replaced
 std::string Closed_raw;  // the raw journal name of the period closed last
-// The writer thread's side of the run's files.
-std::unique_ptr<OutputFiles> Output;
+// The writer thread's side of the run's files. It lives until the process
+// ends, as the files do: a run that stops early leaves them as written.
+OutputFiles* Output;
 // Checkpoints: every Flush_every seconds of data (below 0: none) what was
 // converted goes to disk with headers of files that end there.
 D64 Flush_every = -1;
@@ -91,7 +91,7 @@ constexpr D64 kLiveFlushSeconds = 10;  // a live source's checkpoints without --
 
 bool standard() { return RINEX_settings().rinex_version != RINEX_ORIGINAL; }
 OutputFiles& output() {
-  if (!Output) Output.reset(new OutputFiles(""));
+  if (Output == nullptr) Output = new OutputFiles("");
   return *Output;
 }
 const RinexGeneration& generation() { return Rinex_generation(RINEX_settings().rinex_version); }
@@ -405,7 +405,8 @@ S16 RINEX_init(const char* input) {
   if (stem.empty() && s.given[SET_OUTPUT_DIR]) return 0;
   RINEX_clear_selection();
   Input_name = input;
-  Output.reset(new OutputFiles(Input_name));
+  delete Output;  // an earlier run's in this process (tests): its files are closed
+  Output = new OutputFiles(Input_name);
   if (RINEX_splits()) return 1;  // the period files are opened as their periods begin
   // Every file is written under its provisional name and given its own when
   // the run is complete: a file cut short never carries a final name.

@@ -176,12 +176,10 @@ OutputFiles::OutputFiles(const std::string& raw_name) : s_(new State) {
   Stage_set_consumer(this);
 }
 
-// The compressors of the files closed go; a file still open (a run that
-// exits without closing) is left to the runtime, as it was written.
+// A file still open is closed with what it was given.
 OutputFiles::~OutputFiles() {
   for (Sink* files : {s_->run, s_->period})
-    for (int i = 0; i < kPeriodFiles; i++)
-      if (!Sink_is_open(&files[i])) Sink_free(&files[i]);
+    for (int i = 0; i < kPeriodFiles; i++) Sink_free(&files[i]);
 }
 
 Sink* OutputFiles::obs_sink() { return &s_->run[0]; }
