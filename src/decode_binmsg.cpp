@@ -184,7 +184,7 @@ bool extract_time_stamp_msg(const U08* buf, U16 len) {
 
 bool standard() { return RINEX_settings().rinex_version != RINEX_ORIGINAL; }
 
-void complete_epoch() {
+void complete_epoch(FileSet& files) {
   if (!Select_take_epoch()) {
     Obs_is_meas_lost();
     Obs_reset_all_measurement();
@@ -194,12 +194,12 @@ void complete_epoch() {
   Obs_get_utc_time(&utc);
   if (!Obs_has_start_utc_time()) Obs_set_start_utc_time(utc);
   Obs_set_end_utc_time(utc);
-  if (RINEX_route_epoch(true)) {
+  if (files.route_epoch(true)) {
     if (standard())
       Signal_put_epoch();
     else
       RINEX_put_obs_body();
-    RINEX_epoch_written();
+    files.epoch_written();
   }
   Obs_is_meas_lost();
   Obs_reset_all_measurement();
@@ -243,7 +243,7 @@ void Decode_init() {
   Decode_init_glonass_almanac();
 }
 
-S16 Decode_binary_message_process(U08 msg_id, U08* buf, U16 len) {
+S16 Decode_binary_message_process(U08 msg_id, U08* buf, U16 len, FileSet& files) {
   S16 enable_put_nav_body = 0;
   S16 nav_gnss_type = GNSS_TYPE_NONE;
   S16 nav_svid_or_slot = -1;
@@ -293,11 +293,11 @@ S16 Decode_binary_message_process(U08 msg_id, U08* buf, U16 len) {
 
   if (enable_put_obs_timestamp && Select_take_event()) {
     if (standard())
-      RINEX_hold_event();
-    else if (RINEX_route_epoch(false))
+      files.hold_event();
+    else if (files.route_epoch(false))
       RINEX_put_obs_timestamp();
   }
-  if (enable_put_obs_body && Obs_is_sync_meas_msg_and_time_msg()) complete_epoch();
+  if (enable_put_obs_body && Obs_is_sync_meas_msg_and_time_msg()) complete_epoch(files);
   if (enable_put_nav_body) put_nav_record(nav_gnss_type, nav_svid_or_slot);
   if (standard() && msg_id >= 0xE0 && msg_id <= 0xE6) Std_nav_message(msg_id, buf, len);
   return 1;

@@ -7,8 +7,11 @@
 
 #include "data_type.h"
 
-// Decodes one payload (buf[0] is the ID, len bytes in all) and writes what it completes.
-S16 Decode_binary_message_process(U08 msg_id, U08* buf, U16 len);
+class FileSet;
+
+// Decodes one payload (buf[0] is the ID, len bytes in all) and writes what it
+// completes, routing epochs and events into the run's files.
+S16 Decode_binary_message_process(U08 msg_id, U08* buf, U16 len, FileSet& files);
 // Epochs counted so far: the 0xDC messages, or the 0xE5 messages when there are none.
 S32 Decode_get_number_of_epoch();
 // Prints the per-ID counters as two "Msg cnt:" lines.

@@ -200,8 +200,8 @@ bool is_word(const char* arg, const char* upper, const char* lower) {
   return strcmp(arg, upper) == 0 || strcmp(arg, lower) == 0;
 }
 
-S16 get_main_parameter(int argc, char** argv, S16* enable_gps, S16* enable_qzss, S16* enable_sbas,
-                       S16* enable_glo, S16* enable_bd2, S16* enable_gal,
+S16 get_main_parameter(FileSet& files, int argc, char** argv, S16* enable_gps, S16* enable_qzss,
+                       S16* enable_sbas, S16* enable_glo, S16* enable_bd2, S16* enable_gal,
                        S16* enable_dual_freq_mode) {
   CommandLine line = split_command_line(argc, argv);
   if (line.long_help) {
@@ -251,7 +251,7 @@ S16 get_main_parameter(int argc, char** argv, S16* enable_gps, S16* enable_qzss,
     }
   }
   if (!open_raw_and_rinex_files((S16)(argc < 2 ? argc : 2), argv[1])) return 0;
-  if (!RINEX_init(argv[1])) return 0;
+  if (!RINEX_init(files, argv[1])) return 0;
 
   struct Word {
     const char* upper;
@@ -320,12 +320,13 @@ int main(int argc, char** argv) {
   }
   S16 enable_gps, enable_qzss, enable_sbas, enable_glo, enable_bd2, enable_dual_freq_mode;
   S16 enable_gal = 0;
-  S16 go_on = get_main_parameter(argc, argv, &enable_gps, &enable_qzss, &enable_sbas, &enable_glo,
-                                 &enable_bd2, &enable_gal, &enable_dual_freq_mode);
+  FileSet files;  // the run's output files, for as long as the run lasts
+  S16 go_on = get_main_parameter(files, argc, argv, &enable_gps, &enable_qzss, &enable_sbas,
+                                 &enable_glo, &enable_bd2, &enable_gal, &enable_dual_freq_mode);
   if (go_on != 1) return go_on == kStopBadSettings ? kStopBadSettings : 0;
   S16 freq_mode = enable_dual_freq_mode ? FREQ_MODE_DUAL : FREQ_MODE_L1_ONLY;
-  int status = convert_raw_file(Fp_raw, Source, enable_gps, enable_qzss, enable_sbas, enable_glo,
-                                enable_bd2, enable_gal, freq_mode);
+  int status = convert_raw_file(files, Fp_raw, Source, enable_gps, enable_qzss, enable_sbas,
+                                enable_glo, enable_bd2, enable_gal, freq_mode);
   Lock.release();
   preset.after();
   fflush(stdout);

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <vector>
 
 #include "const.h"
 #include "decode_binmsg.h"
@@ -28,10 +29,6 @@ constexpr size_t kInputBuffer = 1 << 20;
 constexpr uint64_t kNoFrameWindow = 64 * 1024;  // bytes without a frame that mean a wrong baud rate
 constexpr D64 kGpsMinusUnix = 315964800;        // 1980-01-06 in Unix time
 
-// Why the last read stopped short of the end of the input (an errno value), or 0.
-int Raw_read_errno;
-U08 Input[kInputBuffer];
-
 // The GPS time the computer's clock shows, for closing silent periods.
 D64 clock_gps_seconds() {
   S16 leap = Nav_get_delta_t_ls(GNSS_TYPE_GPS);
@@ -41,22 +38,23 @@ D64 clock_gps_seconds() {
 // What the pass does with each frame, and what it counts.
 class RunFrames : public FrameHandler {
  public:
-  explicit RunFrames(bool live) : live_(live), serial_(RINEX_period_serial()) {}
+  RunFrames(FileSet& files, bool live)
+      : files_(files), live_(live), serial_(files.period_serial()) {}
 
   void frame(U08* payload, U16 len, bool checksum_ok, uint64_t start) override {
     if (live_) Journal_frame_at(start);
     frame_end = start + len + kFrameOverhead;
     if (checksum_ok) {
-      Decode_binary_message_process(payload[0], payload, len);
+      Decode_binary_message_process(payload[0], payload, len, files_);
       if (live_) last_frame = start;
     } else {
       printf("%2x checksum error. Payload Length = %d\n\n", payload[0], len);
       checksum_error++;
     }
     if (!live_) return;
-    if (RINEX_period_serial() != serial_) {
-      serial_ = RINEX_period_serial();
-      Journal_switch(start, RINEX_period_raw_name(), RINEX_closed_raw_name());
+    if (files_.period_serial() != serial_) {
+      serial_ = files_.period_serial();
+      Journal_switch(start, files_.period_raw_name(), files_.closed_raw_name());
     }
     sync_journal(start);
   }
@@ -78,8 +76,8 @@ class RunFrames : public FrameHandler {
 
   // Checkpoints of the RINEX files seen so far; the raw journal syncs with each.
   void sync_journal(uint64_t at) {
-    if (RINEX_checkpoints() == checkpoints_) return;
-    checkpoints_ = RINEX_checkpoints();
+    if (files_.checkpoints() == checkpoints_) return;
+    checkpoints_ = files_.checkpoints();
     Journal_sync(at);
   }
 
@@ -88,6 +86,7 @@ class RunFrames : public FrameHandler {
   uint64_t frame_end = 0;   // where the last frame ends (its tail may not have come yet)
 
  private:
+  FileSet& files_;
   bool live_;
   int serial_;
   int checkpoints_ = 0;
@@ -95,13 +94,13 @@ class RunFrames : public FrameHandler {
 
 // A live source: what happened on the line goes to the console; after a drop
 // the phase of every signal starts anew.
-void take_news(const LiveNews& news) {
+void take_news(const LiveNews& news, FileSet& files) {
   for (const std::string& line : news.lines) puts(line.c_str());
   if (!news.lines.empty()) fflush(stdout);
   Station_connected(news.connected);
   if (news.gap) {
     Select_mark_gap();
-    RINEX_note_gap();
+    files.note_gap();
   }
 }
 
@@ -120,12 +119,12 @@ struct Watch {
   time_t last_warning = 0;  // the last warning about bytes without frames
 };
 
-void live_idle(bool silent, uint64_t at, RunFrames* frames, Watch* w) {
+void live_idle(bool silent, uint64_t at, FileSet& files, RunFrames* frames, Watch* w) {
   time_t now = time(nullptr);
   if (!silent) w->last_data = now, w->last_data_ms = steady_ms();
   if (silent && (D64)(now - w->last_data) >= RINEX_settings().close_after &&
-      RINEX_close_overdue(clock_gps_seconds()))
-    Journal_end_period(at, RINEX_closed_raw_name());
+      files.close_overdue(clock_gps_seconds()))
+    Journal_end_period(at, files.closed_raw_name());
   // A line silent for the flush interval (a second at least: a receiver's
   // stream pauses between its epochs, and a pause is no reason for a
   // checkpoint) has what was converted before it on disk, and every byte of
@@ -133,13 +132,13 @@ void live_idle(bool silent, uint64_t at, RunFrames* frames, Watch* w) {
   // message after the last epoch); a frame still coming stays pending, since
   // its start decides its period's journal.
   constexpr D64 kShortestSilence = 1;
-  D64 silence = std::max(kShortestSilence, RINEX_flush_seconds());
+  D64 silence = std::max(kShortestSilence, files.flush_seconds());
   if (silent && (D64)(steady_ms() - w->last_data_ms) >= 1000 * silence) {
-    RINEX_checkpoint_pending();
+    files.checkpoint_pending();
     frames->sync_journal(at);
     Journal_sync(std::min(at, frames->frame_end));
   }
-  Station_progress(RINEX_open_period());
+  Station_progress(files.status_period());
   Station_report();
   if (at - frames->last_frame > kNoFrameWindow && now - w->last_warning >= 60) {
     puts("No frames in the last 64 KiB: check the baud rate");
@@ -173,11 +172,10 @@ void report_end(const Framer& framer, bool at_end_of_file) {
 
 }  // namespace
 
-int raw_read_errno() { return Raw_read_errno; }
-
-void parsing_raw_file_and_put_obs_nav_record(ByteSource* source, LiveReader* live) {
-  Raw_read_errno = 0;
-  RunFrames frames(live != nullptr);
+int parsing_raw_file_and_put_obs_nav_record(FileSet& files, ByteSource* source, LiveReader* live) {
+  int read_errno = 0;
+  std::vector<U08> input(kInputBuffer);
+  RunFrames frames(files, live != nullptr);
   Framer framer(&frames);
   Watch watch;
   uint64_t at = 0;
@@ -191,24 +189,24 @@ void parsing_raw_file_and_put_obs_nav_record(ByteSource* source, LiveReader* liv
       break;
     }
     std::string why;
-    long n = source->read(Input, sizeof Input, &why);
-    if (live != nullptr) take_news(live->news());
+    long n = source->read(input.data(), input.size(), &why);
+    if (live != nullptr) take_news(live->news(), files);
     if (n < 0) {
       if (source->error() != 0) {
-        Raw_read_errno = source->error();
+        read_errno = source->error();
         clean_end = false;
       }
       break;
     }
     if (n == 0) {
-      live_idle(true, at, &frames, &watch);
+      live_idle(true, at, files, &frames, &watch);
       continue;
     }
     if (live != nullptr) {
-      Journal_take(Input, (size_t)n);
-      live_idle(false, at, &frames, &watch);
+      Journal_take(input.data(), (size_t)n);
+      live_idle(false, at, files, &frames, &watch);
     }
-    size_t taken = framer.feed(Input, (size_t)n);
+    size_t taken = framer.feed(input.data(), (size_t)n);
     at += taken;
     if (taken < (size_t)n) {
       stopped = true;
@@ -225,4 +223,5 @@ void parsing_raw_file_and_put_obs_nav_record(ByteSource* source, LiveReader* liv
   printf("tail_mismatch       = %lu\n", frames.tail_mismatch);
   puts("");
   Decode_show_decoded_msg_number();
+  return read_errno;
 }

@@ -40,9 +40,9 @@ void plan_types(const LogScan* scan, int version, bool dual) {
 
 // A raw file's run into period files that exist: the first one found, before
 // anything is written; "" when every period of the log is free.
-std::string existing_period_file(const LogScan& scan) {
+std::string existing_period_file(FileSet& files, const LogScan& scan) {
   for (int64_t index : scan.periods) {
-    std::string name = RINEX_existing_period_file(index);
+    std::string name = files.existing_period_file(index);
     if (!name.empty()) return name;
   }
   return "";
@@ -60,9 +60,9 @@ bool threads_pay(FileSource* file) {
 
 }  // namespace
 
-int convert_raw_file(FILE* fp_raw, const SourceAddress& source, S16 enable_gps, S16 enable_qzss,
-                     S16 enable_sbas, S16 enable_glo, S16 enable_bd2, S16 enable_gal,
-                     S16 freq_mode) {
+int convert_raw_file(FileSet& files, FILE* fp_raw, const SourceAddress& source, S16 enable_gps,
+                     S16 enable_qzss, S16 enable_sbas, S16 enable_glo, S16 enable_bd2,
+                     S16 enable_gal, S16 freq_mode) {
   if (enable_gps) RINEX_set_output_measurement(GNSS_TYPE_GPS);
   if (enable_qzss) RINEX_set_output_measurement(GNSS_TYPE_QZSS);
   if (enable_sbas) RINEX_set_output_measurement(GNSS_TYPE_SBAS);
@@ -104,9 +104,9 @@ int convert_raw_file(FILE* fp_raw, const SourceAddress& source, S16 enable_gps, 
     hints.leap = scan.leap;
     for (int slot = 0; slot <= GLO_MAX_SLOT; slot++) hints.glonass_k[slot] = scan.glonass_k[slot];
   }
-  Std_set_hints(hints);
+  files.set_hints(hints);
   if (check_periods) {
-    std::string existing = existing_period_file(scan);
+    std::string existing = existing_period_file(files, scan);
     if (!existing.empty()) {
       printf("RINEX file %s exists: give --overwrite to replace it\n", existing.c_str());
       file.close();
@@ -119,7 +119,7 @@ int convert_raw_file(FILE* fp_raw, const SourceAddress& source, S16 enable_gps, 
     Std_nav_start();
   }
 
-  RINEX_set_live(live);
+  files.set_live(live);
   Select_set_live(live);
   if (live) {
     const Settings& s = settings;
@@ -132,10 +132,10 @@ int convert_raw_file(FILE* fp_raw, const SourceAddress& source, S16 enable_gps, 
     reader->open(&why);
   }
 
-  RINEX_write_headers();
+  files.write_headers();
   Select_start_run();
-  RINEX_start_writing(threads_pay(live ? nullptr : &file));
-  parsing_raw_file_and_put_obs_nav_record(input, reader);
+  files.start_writing(threads_pay(live ? nullptr : &file));
+  int read_errno = parsing_raw_file_and_put_obs_nav_record(files, input, reader);
   if (live) {
     reader->close();
 #ifndef _WIN32
@@ -144,19 +144,19 @@ int convert_raw_file(FILE* fp_raw, const SourceAddress& source, S16 enable_gps, 
     if (source.kind != SOURCE_STDIN) delete reader;
 #endif
   }
-  RINEX_stop_writing();
+  files.stop_writing();
   if (live) {
-    Journal_close(RINEX_closed_raw_name());
+    Journal_close(files.closed_raw_name());
     Station_report();
   }
   Select_report();
-  RINEX_output_report();
+  files.output_report();
   if (version != RINEX_ORIGINAL) Std_nav_report();
-  RINEX_rewinding();
-  RINEX_write_headers();
+  RINEX_rewinding(files);
+  files.write_headers();
 
   file.close();
-  RINEX_close();
+  RINEX_close(files);
 
   // A run that lost input or output says so and ends with its own status,
   // so that a script never takes a cut-off file for a complete one.
@@ -171,20 +171,20 @@ int convert_raw_file(FILE* fp_raw, const SourceAddress& source, S16 enable_gps, 
   }
   if (Stop_reason() == STOP_REFUSED) {
     printf("RINEX file %s exists: give --overwrite to replace it (the run stopped there)\n",
-           RINEX_refused_name().c_str());
+           files.refused_name().c_str());
     return 3;
   }
-  if (raw_read_errno() != 0) {
-    printf("Raw file read error: %s\n", strerror(raw_read_errno()));
+  if (read_errno != 0) {
+    printf("Raw file read error: %s\n", strerror(read_errno));
     status = 2;
   }
-  if (RINEX_obs_write_errno() != 0) {
-    printf("RINEX obs file write error: %s\n", strerror(RINEX_obs_write_errno()));
+  if (files.obs_write_errno() != 0) {
+    printf("RINEX obs file write error: %s\n", strerror(files.obs_write_errno()));
     status = 2;
   }
-  if (RINEX_nav_write_errno() != 0) {
-    printf("RINEX nav file write error: %s\n", strerror(RINEX_nav_write_errno()));
+  if (files.nav_write_errno() != 0) {
+    printf("RINEX nav file write error: %s\n", strerror(files.nav_write_errno()));
     status = 2;
   }
-  return RINEX_finish_names(status);
+  return files.finish_names(status);
 }

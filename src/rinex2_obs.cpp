@@ -73,7 +73,7 @@ void put_id(char* p, const SIGNAL_REC_T& r) {
 
 }  // namespace
 
-std::string Rinex2_obs_header_text(const ObsTimes& times) {
+std::string Rinex2_obs_header_text(const ObsTimes& times, const ObsHeaderHints& hints) {
   const TypePlan& plan = Signal_plan();
   Text text;
   Text* t = &text;
@@ -85,9 +85,9 @@ std::string Rinex2_obs_header_text(const ObsTimes& times) {
   Std_position_lines(t);
   Std_line(t, "     1     1", "WAVELENGTH FACT L1/2");
   put_types(t, plan.bands);
-  t->s += Std_interval_line(times);
+  t->s += Std_interval_line(times, hints);
   Std_time_lines(t, times);
-  t->s += Std_leap_line(times);
+  t->s += Std_leap_line(times, hints);
   return Std_end_header(t, 1);
 }
 

@@ -12,7 +12,7 @@
 #include "std_obs.h"
 
 // The whole header text (Compact RINEX 1.0 header with --crx).
-std::string Rinex2_obs_header_text(const ObsTimes& times);
+std::string Rinex2_obs_header_text(const ObsTimes& times, const ObsHeaderHints& hints);
 // The satellite lines of an epoch item, four types a band of the one list
 // (blank for a band the satellite's system lacks); returns their count. On
 // the writer thread.

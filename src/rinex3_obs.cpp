@@ -56,11 +56,11 @@ void put_phase_shifts(Text* t, S16 type, const std::vector<int>& signals) {
 }
 
 // The slots whose channel number is known: measured, else from the almanac.
-std::string glonass_slot_lines(const ObsTimes& times) {
+std::string glonass_slot_lines(const ObsTimes& times, const ObsHeaderHints& hints) {
   std::vector<std::pair<int, int>> slots;
   for (S16 slot = 1; slot <= GLO_MAX_SLOT; slot++) {
     S08 k;
-    if (Std_glonass_k(slot, times, &k)) slots.push_back({slot, k});
+    if (Std_glonass_k(slot, times, hints, &k)) slots.push_back({slot, k});
   }
   Text t;
   for (const std::string& line : Obs_slot_contents(slots))
@@ -83,7 +83,7 @@ int satellite_end(const SIGNAL_REC_T* recs, int first, int n) {
 
 }  // namespace
 
-std::string Rinex3_obs_header_text(const ObsTimes& times) {
+std::string Rinex3_obs_header_text(const ObsTimes& times, const ObsHeaderHints& hints) {
   const TypePlan& plan = Signal_plan();
   bool v4 = version() >= RINEX_400;
   Text text;
@@ -97,16 +97,16 @@ std::string Rinex3_obs_header_text(const ObsTimes& times) {
   for (int i = 0; i < Signal_system_count(); i++)
     if (!plan.signals[order[i]].empty()) put_types(t, order[i], plan.signals[order[i]]);
   Std_line(t, "DBHZ", "SIGNAL STRENGTH UNIT");
-  t->s += Std_interval_line(times);
+  t->s += Std_interval_line(times, hints);
   Std_time_lines(t, times);
   if (!v4)
     for (int i = 0; i < Signal_system_count(); i++)
       put_phase_shifts(t, order[i], plan.signals[order[i]]);
   if (!plan.signals[GNSS_TYPE_GLO].empty()) {
-    t->s += glonass_slot_lines(times);
+    t->s += glonass_slot_lines(times, hints);
     if (!v4) Std_line(t, "", "GLONASS COD/PHS/BIS");
   }
-  t->s += Std_leap_line(times);
+  t->s += Std_leap_line(times, hints);
   return Std_end_header(t, 3);
 }
 

@@ -14,7 +14,7 @@
 #include "std_obs.h"
 
 // The whole header text (Compact RINEX header with --crx).
-std::string Rinex3_obs_header_text(const ObsTimes& times);
+std::string Rinex3_obs_header_text(const ObsTimes& times, const ObsHeaderHints& hints);
 // The satellite lines of an epoch item, every type of the satellite's system
 // in header order; returns their count. On the writer thread.
 int Rinex3_epoch_fields(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, ObsFields* sats);

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -35,16 +36,6 @@
 
 namespace {
 
-// The raw input and the names the files were opened under.
-std::string Input_name;
-std::string Obs_name;
-std::string Nav_name;
-std::string Gnav_name;
-// The names the files of a run without periods get when it is complete
-// (with long names, the long names are composed then).
-std::string Final_obs;
-std::string Final_nav;
-std::string Final_gnav;
 // Files written under long names are opened under this ending and renamed
 // when the run (or the period) is complete, so that a cut-off file never
 // carries a final name.
@@ -66,61 +57,14 @@ struct Period {
   int gaps;
   std::bitset<GNSS_NTYPE * 64> satellites;
 };
-Period Current;
-Period Run;
-std::set<int64_t> Closed;
-long Dropped_epochs;
-long Late_epochs, Late_events;
-bool Live;               // a live source: parts beside existing files, items handed on at once
-int Pending_gaps;        // gaps (drops) not yet followed by an epoch
-int Period_serial;       // periods opened so far
-std::string Refused;     // a period file that exists and may not be replaced
-std::string Closed_raw;  // the raw journal name of the period closed last
-// The writer thread's side of the run's files. It lives until the process
-// ends, as the files do: a run that stops early leaves them as written.
-OutputFiles* Output;
-// Checkpoints: every Flush_every seconds of data (below 0: none) what was
-// converted goes to disk with headers of files that end there.
-D64 Flush_every = -1;
-D64 Last_flush;
-bool Unflushed;   // epochs written since the last checkpoint
-int Checkpoints;  // checkpoints so far
 
 constexpr D64 kSecondsPerWeek = 604800;
+
 constexpr D64 kLiveFlushSeconds = 10;  // a live source's checkpoints without --flush
 
 bool standard() { return RINEX_settings().rinex_version != RINEX_ORIGINAL; }
-OutputFiles& output() {
-  if (Output == nullptr) Output = new OutputFiles("");
-  return *Output;
-}
+
 const RinexGeneration& generation() { return Rinex_generation(RINEX_settings().rinex_version); }
-
-std::string obs_header_text(const UTC_TIME_T& start, const UTC_TIME_T& end, const ObsTimes& times) {
-  return generation().obs_header_text(start, end, times);
-}
-
-// The standard writers keep a file's epochs in time order: an epoch or event
-// not later than one already written into the file is left out of it.
-bool in_time_order(Period* file, S32 week, D64 tow, bool is_epoch) {
-  if (!standard()) return true;
-  D64 t = week * kSecondsPerWeek + tow;
-  if (file->has_written && !(t > file->last_written)) {
-    (is_epoch ? Late_epochs : Late_events)++;
-    return false;
-  }
-  file->has_written = true;
-  file->last_written = t;
-  if (is_epoch) {
-    ObsTimes& f = file->times;
-    if (!f.has) f.first_week = week, f.first_tow = tow;
-    f.last_week = week, f.last_tow = tow;
-    f.has = true;
-  }
-  return true;
-}
-
-bool is_input_file(const std::string& path) { return File_same(Input_name.c_str(), path); }
 
 // A final name the run may replace at its end: none, or a file that can be written.
 bool replaceable(const std::string& path) {
@@ -161,14 +105,6 @@ std::string folder() {
   const std::string& dir = s.text[SET_OUTPUT_DIR];
   char last = dir.back();
   return (last == '/' || last == '\\') ? dir : dir + "/";
-}
-
-std::string obs_header_now() {
-  UTC_TIME_T start;
-  UTC_TIME_T end;
-  Obs_get_start_utc_time(&start);
-  Obs_get_end_utc_time(&end);
-  return obs_header_text(start, end, Run.times);
 }
 
 // The navigation header of the version (of the GLONASS file of RINEX 2.11).
@@ -243,86 +179,11 @@ long expected_epochs() {
   return (long)D64_to_S32(std::floor(RINEX_settings().split / interval + 0.5));
 }
 
-// Opens the period's files; false when they exist and a raw file's run may
-// not replace them (the run stops).
-bool open_period(int64_t index) {
-  D64 length = RINEX_settings().split;
-  Current = Period{};
-  Current.index = index;
-  Current.start = TCVT_calendar_of_gps_seconds(index * (int64_t)length);
-  Current.part = 1;
-  if (Live) {
-    while (period_has_files(Current.start, Current.part)) Current.part++;
-  } else if (!RINEX_settings().overwrite && period_has_files(Current.start, 1)) {
-    Refused = period_file_found(Current.start, 1);
-    Stop_request(STOP_REFUSED);
-    return false;
-  }
-  Current.open = true;
-  Period_serial++;
-  bool glonass = writes_glonass_file();
-  put_strings_item(ITEM_PERIOD_OPEN,
-                   {period_file('O', Current) + kProvisionalEnding,
-                    period_file('N', Current) + kProvisionalEnding,
-                    glonass ? period_file('G', Current) + kProvisionalEnding : "",
-                    obs_header_text(UTC_TIME_T{}, UTC_TIME_T{}, ObsTimes{}), nav_header_text(false),
-                    glonass ? nav_header_text(true) : ""});
-  return true;
-}
-
 // The raw journal name of a period: its observation file's name with .raw.
 std::string raw_name_of(const Period& p) {
   std::string name = File_base_name(period_file('O', p));
   std::string part = p.part > 1 ? ".part" + std::to_string(p.part) : "";
   return name.substr(0, name.find('.')) + part + ".raw";
-}
-
-// Closes the open period: its files get their final names, but those of a
-// file's conversion cut short (interrupted), which keep their provisional
-// ones. reached_end: the data or the clock passed the period's end.
-void close_period(bool reached_end) {
-  bool glonass = writes_glonass_file();
-  bool cut_short = !Live && Stop_reason() == STOP_SIGNAL;
-  put_strings_item(ITEM_PERIOD_CLOSE,
-                   {cut_short ? "keep" : "final", period_file('O', Current),
-                    period_file('N', Current), glonass ? period_file('G', Current) : "",
-                    obs_header_text(Current.first, Current.last, Current.times),
-                    nav_header_text(false), glonass ? nav_header_text(true) : ""});
-  Unflushed = false;
-  Closed_raw = raw_name_of(Current);
-  Closed.insert(Current.index);
-  Current.open = false;
-  if (Current.part > 1) {  // named at the close, when the interval in the names is known
-    Period first = Current;
-    first.part = 1;
-    printf("Period %s: %s exists: this run's data of the period goes into %s beside it\n",
-           start_text(Current).c_str(), File_base_name(period_file('O', first)).c_str(),
-           File_base_name(period_file('O', Current)).c_str());
-  }
-  PeriodFacts facts;
-  facts.start = start_text(Current);
-  facts.epochs = Current.epochs;
-  facts.satellites = (int)Current.satellites.count();
-  facts.gaps = Current.gaps;
-  facts.reached_end = reached_end;
-  facts.expected = expected_epochs();
-  facts.last_epoch = Current.has_epoch ? epoch_text(Current.last) : "";
-  Station_period_closed(facts);
-  if (Live) Stage_flush();  // the period's files are closed now, not when a buffer fills
-}
-
-// Hands the writer a checkpoint of the open files, with the headers of files
-// that end after the epochs written so far, and hands it over at once.
-void checkpoint() {
-  if (RINEX_splits() && !Current.open) return;
-  bool glonass = writes_glonass_file();
-  std::string obs = RINEX_splits() ? obs_header_text(Current.first, Current.last, Current.times)
-                                   : obs_header_now();
-  put_strings_item(ITEM_CHECKPOINT,
-                   {obs, nav_header_text(false), glonass ? nav_header_text(true) : ""});
-  Stage_flush();
-  Unflushed = false;
-  Checkpoints++;
 }
 
 // The satellites measured in the store's current epoch, into the period's set.
@@ -345,276 +206,432 @@ struct PendingEvent {
   S32 week;
   D64 tow;
 };
+
 constexpr int kMaxPendingEvents = 64;
-PendingEvent Pending[kMaxPendingEvents];
-int Pending_count;
-
-bool route(const UTC_TIME_T& t, S32 week, D64 tow, bool is_epoch);
-
-// Writes the pending events earlier than t (all of them for t < 0).
-void release_events(D64 t) {
-  int kept = 0;
-  for (int i = 0; i < Pending_count; i++) {
-    const PendingEvent& e = Pending[i];
-    if (t >= 0 && !(e.week * kSecondsPerWeek + e.tow < t)) {
-      Pending[kept++] = e;
-      continue;
-    }
-    if (route(UTC_TIME_T{}, e.week, e.tow, false)) Signal_put_event(e.week, e.tow);
-  }
-  Pending_count = kept;
-}
-
-bool route(const UTC_TIME_T& t, S32 week, D64 tow, bool is_epoch) {
-  if (!RINEX_splits()) return in_time_order(&Run, week, tow, is_epoch);
-  // The standard writers place an epoch by its exact time; the original one by its calendar fields.
-  D64 seconds = standard() ? week * kSecondsPerWeek + tow : TCVT_calendar_to_gps_seconds(t);
-  D64 index_value = std::floor(seconds / RINEX_settings().split);
-  int64_t index = (int64_t)index_value;
-  if (!Current.open || index != Current.index) {
-    if (Closed.count(index) != 0) {
-      if (is_epoch) Dropped_epochs++;
-      return false;
-    }
-    if (Current.open) close_period(true);
-    if (!open_period(index)) return false;
-  }
-  if (!in_time_order(&Current, week, tow, is_epoch)) return false;
-  if (is_epoch) {
-    // A gap counts in the period of the epoch after it: one after the last
-    // byte of a stream that ended is none.
-    Current.gaps += Pending_gaps;
-    Pending_gaps = 0;
-    if (!Current.has_epoch) Current.first = t;
-    Current.last = t;
-    Current.has_epoch = true;
-    Current.epochs++;
-    if (Live) count_satellites(&Current);
-  }
-  return true;
-}
 
 }  // namespace
 
 bool RINEX_splits() { return RINEX_settings().split > 0; }
 
-S16 RINEX_init(const char* input) {
+// The state of a run's files, and what works on it.
+struct FileSet::State {
+  // The raw input and the names the files were opened under.
+  std::string Input_name;
+  std::string Obs_name;
+  std::string Nav_name;
+  std::string Gnav_name;
+  // The names the files of a run without periods get when it is complete
+  // (with long names, the long names are composed then).
+  std::string Final_obs;
+  std::string Final_nav;
+  std::string Final_gnav;
+  Period Current{};
+  Period Run{};
+  std::set<int64_t> Closed;
+  long Dropped_epochs = 0;
+  long Late_epochs = 0, Late_events = 0;
+  bool Live = false;       // a live source: parts beside existing files, items handed on at once
+  int Pending_gaps = 0;    // gaps (drops) not yet followed by an epoch
+  int Period_serial = 0;   // periods opened so far
+  std::string Refused;     // a period file that exists and may not be replaced
+  std::string Closed_raw;  // the raw journal name of the period closed last
+  // The writer thread's side of the run's files.
+  std::unique_ptr<OutputFiles> Output;
+  // Checkpoints: every Flush_every seconds of data (below 0: none) what was
+  // converted goes to disk with headers of files that end there.
+  D64 Flush_every = -1;
+  D64 Last_flush = 0;
+  bool Unflushed = false;  // epochs written since the last checkpoint
+  int Checkpoints = 0;     // checkpoints so far
+  // Events held until an epoch later than them is routed.
+  PendingEvent Pending[kMaxPendingEvents] = {};
+  int Pending_count = 0;
+  // What the scan of the log told the first header.
+  ObsHeaderHints Hints;
+
+  OutputFiles& output() {
+    if (!Output) Output.reset(new OutputFiles(""));
+    return *Output;
+  }
+
+  std::string obs_header_text(const UTC_TIME_T& start, const UTC_TIME_T& end,
+                              const ObsTimes& times) {
+    return generation().obs_header_text(start, end, times, Hints);
+  }
+
+  // The standard writers keep a file's epochs in time order: an epoch or event
+  // not later than one already written into the file is left out of it.
+  bool in_time_order(Period* file, S32 week, D64 tow, bool is_epoch) {
+    if (!standard()) return true;
+    D64 t = week * kSecondsPerWeek + tow;
+    if (file->has_written && !(t > file->last_written)) {
+      (is_epoch ? Late_epochs : Late_events)++;
+      return false;
+    }
+    file->has_written = true;
+    file->last_written = t;
+    if (is_epoch) {
+      ObsTimes& f = file->times;
+      if (!f.has) f.first_week = week, f.first_tow = tow;
+      f.last_week = week, f.last_tow = tow;
+      f.has = true;
+    }
+    return true;
+  }
+
+  bool is_input_file(const std::string& path) { return File_same(Input_name.c_str(), path); }
+
+  std::string obs_header_now() {
+    UTC_TIME_T start;
+    UTC_TIME_T end;
+    Obs_get_start_utc_time(&start);
+    Obs_get_end_utc_time(&end);
+    return obs_header_text(start, end, Run.times);
+  }
+
+  // Opens the period's files; false when they exist and a raw file's run may
+  // not replace them (the run stops).
+  bool open_period(int64_t index) {
+    D64 length = RINEX_settings().split;
+    Current = Period{};
+    Current.index = index;
+    Current.start = TCVT_calendar_of_gps_seconds(index * (int64_t)length);
+    Current.part = 1;
+    if (Live) {
+      while (period_has_files(Current.start, Current.part)) Current.part++;
+    } else if (!RINEX_settings().overwrite && period_has_files(Current.start, 1)) {
+      Refused = period_file_found(Current.start, 1);
+      Stop_request(STOP_REFUSED);
+      return false;
+    }
+    Current.open = true;
+    Period_serial++;
+    bool glonass = writes_glonass_file();
+    put_strings_item(ITEM_PERIOD_OPEN,
+                     {period_file('O', Current) + kProvisionalEnding,
+                      period_file('N', Current) + kProvisionalEnding,
+                      glonass ? period_file('G', Current) + kProvisionalEnding : "",
+                      obs_header_text(UTC_TIME_T{}, UTC_TIME_T{}, ObsTimes{}),
+                      nav_header_text(false), glonass ? nav_header_text(true) : ""});
+    return true;
+  }
+
+  // Closes the open period: its files get their final names, but those of a
+  // file's conversion cut short (interrupted), which keep their provisional
+  // ones. reached_end: the data or the clock passed the period's end.
+  void close_period(bool reached_end) {
+    bool glonass = writes_glonass_file();
+    bool cut_short = !Live && Stop_reason() == STOP_SIGNAL;
+    put_strings_item(ITEM_PERIOD_CLOSE,
+                     {cut_short ? "keep" : "final", period_file('O', Current),
+                      period_file('N', Current), glonass ? period_file('G', Current) : "",
+                      obs_header_text(Current.first, Current.last, Current.times),
+                      nav_header_text(false), glonass ? nav_header_text(true) : ""});
+    Unflushed = false;
+    Closed_raw = raw_name_of(Current);
+    Closed.insert(Current.index);
+    Current.open = false;
+    if (Current.part > 1) {  // named at the close, when the interval in the names is known
+      Period first = Current;
+      first.part = 1;
+      printf("Period %s: %s exists: this run's data of the period goes into %s beside it\n",
+             start_text(Current).c_str(), File_base_name(period_file('O', first)).c_str(),
+             File_base_name(period_file('O', Current)).c_str());
+    }
+    PeriodFacts facts;
+    facts.start = start_text(Current);
+    facts.epochs = Current.epochs;
+    facts.satellites = (int)Current.satellites.count();
+    facts.gaps = Current.gaps;
+    facts.reached_end = reached_end;
+    facts.expected = expected_epochs();
+    facts.last_epoch = Current.has_epoch ? epoch_text(Current.last) : "";
+    Station_period_closed(facts);
+    if (Live) Stage_flush();  // the period's files are closed now, not when a buffer fills
+  }
+
+  // Hands the writer a checkpoint of the open files, with the headers of files
+  // that end after the epochs written so far, and hands it over at once.
+  void checkpoint() {
+    if (RINEX_splits() && !Current.open) return;
+    bool glonass = writes_glonass_file();
+    std::string obs = RINEX_splits() ? obs_header_text(Current.first, Current.last, Current.times)
+                                     : obs_header_now();
+    put_strings_item(ITEM_CHECKPOINT,
+                     {obs, nav_header_text(false), glonass ? nav_header_text(true) : ""});
+    Stage_flush();
+    Unflushed = false;
+    Checkpoints++;
+  }
+
+  // Writes the pending events earlier than t (all of them for t < 0).
+  void release_events(D64 t) {
+    int kept = 0;
+    for (int i = 0; i < Pending_count; i++) {
+      const PendingEvent& e = Pending[i];
+      if (t >= 0 && !(e.week * kSecondsPerWeek + e.tow < t)) {
+        Pending[kept++] = e;
+        continue;
+      }
+      if (route(UTC_TIME_T{}, e.week, e.tow, false)) Signal_put_event(e.week, e.tow);
+    }
+    Pending_count = kept;
+  }
+
+  bool route(const UTC_TIME_T& t, S32 week, D64 tow, bool is_epoch) {
+    if (!RINEX_splits()) return in_time_order(&Run, week, tow, is_epoch);
+    // The standard writers place an epoch by its exact time; the original one by its calendar
+    // fields.
+    D64 seconds = standard() ? week * kSecondsPerWeek + tow : TCVT_calendar_to_gps_seconds(t);
+    D64 index_value = std::floor(seconds / RINEX_settings().split);
+    int64_t index = (int64_t)index_value;
+    if (!Current.open || index != Current.index) {
+      if (Closed.count(index) != 0) {
+        if (is_epoch) Dropped_epochs++;
+        return false;
+      }
+      if (Current.open) close_period(true);
+      if (!open_period(index)) return false;
+    }
+    if (!in_time_order(&Current, week, tow, is_epoch)) return false;
+    if (is_epoch) {
+      // A gap counts in the period of the epoch after it: one after the last
+      // byte of a stream that ended is none.
+      Current.gaps += Pending_gaps;
+      Pending_gaps = 0;
+      if (!Current.has_epoch) Current.first = t;
+      Current.last = t;
+      Current.has_epoch = true;
+      Current.epochs++;
+      if (Live) count_satellites(&Current);
+    }
+    return true;
+  }
+};
+
+FileSet::FileSet() : s_(new State) {}
+FileSet::~FileSet() = default;
+
+void FileSet::set_hints(const ObsHeaderHints& hints) { s_->Hints = hints; }
+
+S16 FileSet::open(const char* input) {
   const Settings& s = RINEX_settings();
   // The name is built at its full length: a long path is never cut short.
   std::string stem = output_stem(input);
   if (stem.empty() && s.given[SET_OUTPUT_DIR]) return 0;
   RINEX_clear_selection();
-  Input_name = input;
-  delete Output;  // an earlier run's in this process (tests): its files are closed
-  Output = new OutputFiles(Input_name);
+  s_->Input_name = input;
+  s_->Output.reset();  // an earlier one's of this run: its files are closed
+  s_->Output.reset(new OutputFiles(s_->Input_name));
   if (RINEX_splits()) return 1;  // the period files are opened as their periods begin
   // Every file is written under its provisional name and given its own when
   // the run is complete: a file cut short never carries a final name.
-  Final_obs = stem + RINEX_obs_ending(false);
-  Final_nav = stem + RINEX_nav_ending(false);
-  Final_gnav = stem + RINEX_gnav_ending();
-  Obs_name = Final_obs + kProvisionalEnding;
-  Nav_name = Final_nav + kProvisionalEnding;
-  Gnav_name = Final_gnav + kProvisionalEnding;
-  for (const std::string* out : {&Final_obs, &Final_nav}) {
-    if (is_input_file(*out)) {
+  s_->Final_obs = stem + RINEX_obs_ending(false);
+  s_->Final_nav = stem + RINEX_nav_ending(false);
+  s_->Final_gnav = stem + RINEX_gnav_ending();
+  s_->Obs_name = s_->Final_obs + kProvisionalEnding;
+  s_->Nav_name = s_->Final_nav + kProvisionalEnding;
+  s_->Gnav_name = s_->Final_gnav + kProvisionalEnding;
+  for (const std::string* out : {&s_->Final_obs, &s_->Final_nav}) {
+    if (s_->is_input_file(*out)) {
       printf("RINEX file %s is the raw file itself; it is not overwritten\n", out->c_str());
       return 0;
     }
   }
   bool gzip = s.gzip;
-  if (!replaceable(Final_obs) || !Sink_open(output().obs_sink(), Obs_name, gzip)) {
-    printf("RINEX obs file %s open error\n", (s.long_names ? Obs_name : Final_obs).c_str());
+  if (!replaceable(s_->Final_obs) || !Sink_open(s_->output().obs_sink(), s_->Obs_name, gzip)) {
+    printf("RINEX obs file %s open error\n", (s.long_names ? s_->Obs_name : s_->Final_obs).c_str());
     return 0;
   }
-  if (!replaceable(Final_nav) || !Sink_open(output().nav_sink(), Nav_name, gzip)) {
+  if (!replaceable(s_->Final_nav) || !Sink_open(s_->output().nav_sink(), s_->Nav_name, gzip)) {
     puts("RINEX nav file open error");
     return 0;
   }
   return 1;
 }
 
-void RINEX_write_headers() {
+void FileSet::write_headers() {
   if (RINEX_splits()) return;
-  std::string obs = obs_header_now();
+  std::string obs = s_->obs_header_now();
   std::string nav = nav_header_text(false);
-  Sink_header(output().obs_sink(), obs.data(), obs.size());
-  Sink_header(output().nav_sink(), nav.data(), nav.size());
+  Sink_header(s_->output().obs_sink(), obs.data(), obs.size());
+  Sink_header(s_->output().nav_sink(), nav.data(), nav.size());
   if (!writes_glonass_file()) return;
   // Opened with its first header, once the selection is known.
-  Sink* g = output().gnav_sink();
-  if (!Sink_is_open(g) && !Sink_open(g, Gnav_name, RINEX_settings().gzip))
+  Sink* g = s_->output().gnav_sink();
+  if (!Sink_is_open(g) && !Sink_open(g, s_->Gnav_name, RINEX_settings().gzip))
     g->error = errno != 0 ? errno : EIO;
   std::string text = nav_header_text(true);
   Sink_header(g, text.data(), text.size());
 }
 
-void RINEX_start_writing(bool threads) {
-  Current = Period{};
-  Run = Period{};
-  Closed.clear();
-  Pending_gaps = Period_serial = 0;
-  Refused.clear();
-  Dropped_epochs = Late_epochs = Late_events = 0;
-  Pending_count = 0;
+void FileSet::start_writing(bool threads) {
+  s_->Current = Period{};
+  s_->Run = Period{};
+  s_->Closed.clear();
+  s_->Pending_gaps = s_->Period_serial = 0;
+  s_->Refused.clear();
+  s_->Dropped_epochs = s_->Late_epochs = s_->Late_events = 0;
+  s_->Pending_count = 0;
   const Settings& s = RINEX_settings();
-  Flush_every = s.flush >= 0 ? s.flush : (Live ? kLiveFlushSeconds : -1);
-  Last_flush = -1e300;
-  Unflushed = false;
-  Checkpoints = 0;
+  s_->Flush_every = s.flush >= 0 ? s.flush : (s_->Live ? kLiveFlushSeconds : -1);
+  s_->Last_flush = -1e300;
+  s_->Unflushed = false;
+  s_->Checkpoints = 0;
   Signal_reset_unwritable_values();
-  output().start(threads);
+  s_->output().start(threads);
 }
 
-void RINEX_stop_writing() {
-  release_events(-1);
+void FileSet::stop_writing() {
+  s_->release_events(-1);
   // A station stopped in mid-period has not reached its end; a file's run ends with its data.
-  if (Current.open) close_period(!Live);
-  output().stop();
+  if (s_->Current.open) s_->close_period(!s_->Live);
+  s_->output().stop();
 }
 
-void RINEX_set_live(bool live) { Live = live; }
+void FileSet::set_live(bool live) { s_->Live = live; }
 
-void RINEX_epoch_written() {
-  if (Flush_every < 0) return;
-  Unflushed = true;
+void FileSet::epoch_written() {
+  if (s_->Flush_every < 0) return;
+  s_->Unflushed = true;
   S32 week;
   D64 tow;
   Obs_get_gps_time(&week, &tow);
   D64 t = week * kSecondsPerWeek + tow;
   // A period's first epoch too, so that its header has a first epoch from the start.
-  bool first_of_period = RINEX_splits() && Current.epochs == 1;
-  if (!(t - Last_flush < Flush_every) || t < Last_flush || first_of_period) {
-    Last_flush = t;
-    checkpoint();
+  bool first_of_period = RINEX_splits() && s_->Current.epochs == 1;
+  if (!(t - s_->Last_flush < s_->Flush_every) || t < s_->Last_flush || first_of_period) {
+    s_->Last_flush = t;
+    s_->checkpoint();
   }
 }
 
-void RINEX_checkpoint_pending() {
-  if (Unflushed) checkpoint();
+void FileSet::checkpoint_pending() {
+  if (s_->Unflushed) s_->checkpoint();
 }
 
-D64 RINEX_flush_seconds() { return Flush_every; }
+D64 FileSet::flush_seconds() { return s_->Flush_every; }
 
-int RINEX_checkpoints() { return Checkpoints; }
+int FileSet::checkpoints() { return s_->Checkpoints; }
 
-OpenPeriod RINEX_open_period() {
+OpenPeriod FileSet::status_period() {
   OpenPeriod p;
-  if (!Current.open) return p;
+  if (!s_->Current.open) return p;
   p.open = true;
-  p.start = start_text(Current);
-  p.obs = period_file('O', Current) + kProvisionalEnding;
-  p.epochs = Current.epochs;
-  if (Current.has_epoch) p.last_epoch = epoch_text(Current.last);
+  p.start = start_text(s_->Current);
+  p.obs = period_file('O', s_->Current) + kProvisionalEnding;
+  p.epochs = s_->Current.epochs;
+  if (s_->Current.has_epoch) p.last_epoch = epoch_text(s_->Current.last);
   return p;
 }
 
-bool RINEX_close_overdue(D64 gps_now) {
-  if (!Current.open) return false;
+bool FileSet::close_overdue(D64 gps_now) {
+  if (!s_->Current.open) return false;
   D64 length = RINEX_settings().split;
-  D64 end = (D64)(Current.index + 1) * length;
+  D64 end = (D64)(s_->Current.index + 1) * length;
   if (gps_now < end + RINEX_settings().close_after) return false;
-  close_period(true);
+  s_->close_period(true);
   return true;
 }
 
-void RINEX_note_gap() { Pending_gaps++; }
+void FileSet::note_gap() { s_->Pending_gaps++; }
 
-int RINEX_period_serial() { return Period_serial; }
+int FileSet::period_serial() { return s_->Period_serial; }
 
-std::string RINEX_period_raw_name() {
-  return Current.open ? raw_name_of(Current) + kProvisionalEnding : "";
+std::string FileSet::period_raw_name() {
+  return s_->Current.open ? raw_name_of(s_->Current) + kProvisionalEnding : "";
 }
 
-const std::string& RINEX_closed_raw_name() { return Closed_raw; }
+const std::string& FileSet::closed_raw_name() { return s_->Closed_raw; }
 
-const std::string& RINEX_refused_name() { return Refused; }
+const std::string& FileSet::refused_name() { return s_->Refused; }
 
-std::string RINEX_existing_period_file(int64_t index) {
+std::string FileSet::existing_period_file(int64_t index) {
   return period_file_found(TCVT_calendar_of_gps_seconds(index * (int64_t)RINEX_settings().split),
                            1);
 }
 
-bool RINEX_route_epoch(bool is_epoch) {
+bool FileSet::route_epoch(bool is_epoch) {
   UTC_TIME_T t;
   Obs_get_utc_time(&t);
   S32 week;
   D64 tow;
   Obs_get_gps_time(&week, &tow);
-  if (standard()) release_events(week * kSecondsPerWeek + tow);
-  return route(t, week, tow, is_epoch);
+  if (standard()) s_->release_events(week * kSecondsPerWeek + tow);
+  return s_->route(t, week, tow, is_epoch);
 }
 
-void RINEX_hold_event() {
-  if (Pending_count == kMaxPendingEvents) release_events(-1);
-  PendingEvent& e = Pending[Pending_count++];
+void FileSet::hold_event() {
+  if (s_->Pending_count == kMaxPendingEvents) s_->release_events(-1);
+  PendingEvent& e = s_->Pending[s_->Pending_count++];
   Obs_get_gps_time(&e.week, &e.tow);
 }
 
-void RINEX_output_report() {
-  if (output().crx_blank_values() > 0)
+void FileSet::output_report() {
+  if (s_->output().crx_blank_values() > 0)
     printf("Compact RINEX: %ld values that no 14-column field holds written as blank fields\n",
-           output().crx_blank_values());
+           s_->output().crx_blank_values());
   long blank = Signal_unwritable_values();
   if (blank > 0)
     printf("Values that no 14-column field holds, written as blank fields: %ld\n", blank);
-  if (Late_epochs > 0)
+  if (s_->Late_epochs > 0)
     printf("Epochs not later than one already written into their file, left out: %ld\n",
-           Late_epochs);
-  if (Late_events > 0)
+           s_->Late_epochs);
+  if (s_->Late_events > 0)
     printf("Events not later than one already written into their file, left out: %ld\n",
-           Late_events);
+           s_->Late_events);
   if (!RINEX_splits()) return;
   printf("Periods written: %d (an observation and a navigation file each)\n",
-         output().periods_written());
-  if (output().unwritten_nav_files(false) + output().unwritten_nav_files(true) > 0)
+         s_->output().periods_written());
+  if (s_->output().unwritten_nav_files(false) + s_->output().unwritten_nav_files(true) > 0)
     printf(
         "Navigation files of RINEX 2.11 periods without records of their system, not written: "
         "%ld GPS, %ld GLONASS\n",
-        output().unwritten_nav_files(false), output().unwritten_nav_files(true));
-  if (Dropped_epochs > 0)
-    printf("Epochs in periods already closed, not written: %ld\n", Dropped_epochs);
-  for (const std::string& name : output().incomplete_files())
+        s_->output().unwritten_nav_files(false), s_->output().unwritten_nav_files(true));
+  if (s_->Dropped_epochs > 0)
+    printf("Epochs in periods already closed, not written: %ld\n", s_->Dropped_epochs);
+  for (const std::string& name : s_->output().incomplete_files())
     printf("Incomplete file: %s\n", name.c_str());
 }
 
-void RINEX_rewinding() {
-  Sink_rewind(output().obs_sink());
-  Sink_rewind(output().nav_sink());
-  Sink_rewind(output().gnav_sink());
+void FileSet::rewind() {
+  Sink_rewind(s_->output().obs_sink());
+  Sink_rewind(s_->output().nav_sink());
+  Sink_rewind(s_->output().gnav_sink());
 }
 
-void RINEX_close() {
-  Sink_close(output().obs_sink());
-  Sink_close(output().nav_sink());
-  Sink_close(output().gnav_sink());
+void FileSet::close() {
+  Sink_close(s_->output().obs_sink());
+  Sink_close(s_->output().nav_sink());
+  Sink_close(s_->output().gnav_sink());
 }
 
-int RINEX_obs_write_errno() {
-  return RINEX_splits() ? output().period_obs_errno() : output().obs_sink()->error;
+int FileSet::obs_write_errno() {
+  return RINEX_splits() ? s_->output().period_obs_errno() : s_->output().obs_sink()->error;
 }
-int RINEX_nav_write_errno() {
-  if (RINEX_splits()) return output().period_nav_errno();
-  return output().nav_sink()->error != 0 ? output().nav_sink()->error : output().gnav_sink()->error;
+int FileSet::nav_write_errno() {
+  if (RINEX_splits()) return s_->output().period_nav_errno();
+  return s_->output().nav_sink()->error != 0 ? s_->output().nav_sink()->error
+                                             : s_->output().gnav_sink()->error;
 }
 
-int RINEX_finish_names(int status) {
+int FileSet::finish_names(int status) {
   if (RINEX_splits()) return status;
   bool glonass = writes_glonass_file();
   if (status != 1) {
     if (glonass)
-      printf("The run is incomplete: the files keep the names %s, %s and %s\n", Obs_name.c_str(),
-             Nav_name.c_str(), Gnav_name.c_str());
+      printf("The run is incomplete: the files keep the names %s, %s and %s\n",
+             s_->Obs_name.c_str(), s_->Nav_name.c_str(), s_->Gnav_name.c_str());
     else
-      printf("The run is incomplete: the files keep the names %s and %s\n", Obs_name.c_str(),
-             Nav_name.c_str());
+      printf("The run is incomplete: the files keep the names %s and %s\n", s_->Obs_name.c_str(),
+             s_->Nav_name.c_str());
     return status;
   }
   const bool long_names = RINEX_settings().long_names;
-  size_t slash = Obs_name.find_last_of(File_separators());
-  std::string dir = slash == std::string::npos ? "" : Obs_name.substr(0, slash + 1);
-  const std::string* provisional[3] = {&Obs_name, &Nav_name, &Gnav_name};
-  std::string final_names[3] = {Final_obs, Final_nav, Final_gnav};
+  size_t slash = s_->Obs_name.find_last_of(File_separators());
+  std::string dir = slash == std::string::npos ? "" : s_->Obs_name.substr(0, slash + 1);
+  const std::string* provisional[3] = {&s_->Obs_name, &s_->Nav_name, &s_->Gnav_name};
+  std::string final_names[3] = {s_->Final_obs, s_->Final_nav, s_->Final_gnav};
   if (long_names) {
     final_names[0] = dir + RINEX_long_name('O');
     final_names[1] = dir + RINEX_long_name('N');
@@ -624,7 +641,7 @@ int RINEX_finish_names(int status) {
   bool keep[3] = {true, true, true};
   if (generation().nav_file_per_system) {
     const char* const kSystems[3] = {"", "GPS", "GLONASS"};
-    Sink* navs[3] = {nullptr, output().nav_sink(), output().gnav_sink()};
+    Sink* navs[3] = {nullptr, s_->output().nav_sink(), s_->output().gnav_sink()};
     for (int i = 1; i < files; i++) {
       if (navs[i]->body_bytes != 0) continue;
       keep[i] = false;
@@ -639,13 +656,13 @@ int RINEX_finish_names(int status) {
       printf(
           "RINEX file %s exists: give --overwrite to replace it; the run's files keep the "
           "names %s and %s\n",
-          final_names[i].c_str(), Obs_name.c_str(), Nav_name.c_str());
+          final_names[i].c_str(), s_->Obs_name.c_str(), s_->Nav_name.c_str());
       return 3;
     }
   }
   for (int i = 0; i < files; i++) {
     if (!keep[i]) continue;
-    if (is_input_file(final_names[i])) {
+    if (s_->is_input_file(final_names[i])) {
       printf("RINEX file %s is the raw file itself; %s keeps its name\n", final_names[i].c_str(),
              provisional[i]->c_str());
       return 2;
@@ -659,3 +676,7 @@ int RINEX_finish_names(int status) {
   }
   return status;
 }
+
+S16 RINEX_init(FileSet& files, const char* input) { return files.open(input); }
+void RINEX_rewinding(FileSet& files) { files.rewind(); }
+void RINEX_close(FileSet& files) { files.close(); }

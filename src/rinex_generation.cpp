@@ -13,14 +13,17 @@
 
 namespace {
 
-std::string original_obs_header(const UTC_TIME_T& start, const UTC_TIME_T& end, const ObsTimes&) {
+std::string original_obs_header(const UTC_TIME_T& start, const UTC_TIME_T& end, const ObsTimes&,
+                                const ObsHeaderHints&) {
   return RINEX_obs_header_text(start, end);
 }
-std::string rinex2_obs_header(const UTC_TIME_T&, const UTC_TIME_T&, const ObsTimes& times) {
-  return Rinex2_obs_header_text(times);
+std::string rinex2_obs_header(const UTC_TIME_T&, const UTC_TIME_T&, const ObsTimes& times,
+                              const ObsHeaderHints& hints) {
+  return Rinex2_obs_header_text(times, hints);
 }
-std::string rinex3_obs_header(const UTC_TIME_T&, const UTC_TIME_T&, const ObsTimes& times) {
-  return Rinex3_obs_header_text(times);
+std::string rinex3_obs_header(const UTC_TIME_T&, const UTC_TIME_T&, const ObsTimes& times,
+                              const ObsHeaderHints& hints) {
+  return Rinex3_obs_header_text(times, hints);
 }
 std::string original_nav_header(bool) { return RINEX_nav_header_text(); }
 std::string rinex3_nav_header(bool) { return Rinex3_nav_header_text(); }

@@ -16,9 +16,10 @@
 struct RinexGeneration {
   // The whole observation header text (Compact RINEX header with --crx):
   // the original writer's from the first and last epochs' times, the
-  // standard writers' from what was written.
+  // standard writers' from what was written (before any epoch, with what the
+  // scan of the log told).
   std::string (*obs_header_text)(const UTC_TIME_T& start, const UTC_TIME_T& end,
-                                 const ObsTimes& times);
+                                 const ObsTimes& times, const ObsHeaderHints& hints);
   // The satellite lines of a standard writer's epoch item; returns their
   // count (nullptr for the original writer, whose items are its own).
   int (*epoch_fields)(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, ObsFields* sats);

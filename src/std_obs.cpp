@@ -19,7 +19,6 @@
 namespace {
 
 constexpr D64 kLargestIntervalField = 999999.999;  // what F10.3 holds
-ObsHeaderHints Hints;
 
 std::string fixed_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string fixed_line(const char* format, ...) {
@@ -93,31 +92,29 @@ void Std_time_lines(Text* t, const ObsTimes& times) {
   time_line(t, times.has, times.last_week, times.last_tow, "TIME OF LAST OBS");
 }
 
-void Std_set_hints(const ObsHeaderHints& hints) { Hints = hints; }
-
-std::string Std_interval_line(const ObsTimes& times) {
-  D64 spacing = times.has ? Select_data_interval() : Hints.given ? Hints.interval : 0;
+std::string Std_interval_line(const ObsTimes& times, const ObsHeaderHints& hints) {
+  D64 spacing = times.has ? Select_data_interval() : hints.given ? hints.interval : 0;
   if (!(spacing > 0 && spacing < kLargestIntervalField)) return "";
   char field[16];
   field[RINEX_format_fixed(field, spacing, 10, 3)] = '\0';
   return fixed_line("%-60s%-20s\n", field, "INTERVAL");
 }
 
-std::string Std_leap_line(const ObsTimes& times) {
-  if (!times.has && Hints.given && Hints.leap_known &&
+std::string Std_leap_line(const ObsTimes& times, const ObsHeaderHints& hints) {
+  if (!times.has && hints.given && hints.leap_known &&
       Nav_set_count(NAV_LEAP_SECONDS, GNSS_TYPE_GPS) == 0)
-    return fixed_line("%6d%54s%-20s\n", Hints.leap, "", "LEAP SECONDS");
+    return fixed_line("%6d%54s%-20s\n", hints.leap, "", "LEAP SECONDS");
   if (Nav_set_count(NAV_LEAP_SECONDS, GNSS_TYPE_GPS) == 0) return "";
   return fixed_line("%6d%54s%-20s\n", Nav_get_delta_t_ls(GNSS_TYPE_GPS), "", "LEAP SECONDS");
 }
 
-bool Std_glonass_k(S16 slot, const ObsTimes& times, S08* k) {
+bool Std_glonass_k(S16 slot, const ObsTimes& times, const ObsHeaderHints& hints, S08* k) {
   if (Obs_has_slot(slot)) {
     *k = (S08)Obs_get_k_num(slot);
     return true;
   }
   *k = Glo_almanac_k(slot);
-  if (*k == GLONASS_UNKNOWN_K && !times.has && Hints.given) *k = Hints.glonass_k[slot];
+  if (*k == GLONASS_UNKNOWN_K && !times.has && hints.given) *k = hints.glonass_k[slot];
   return *k != GLONASS_UNKNOWN_K;
 }
 

@@ -44,15 +44,14 @@ struct ObsHeaderHints {
   S16 leap = 0;
   S08 glonass_k[GLO_MAX_SLOT + 1] = {};  // by slot; GLONASS_UNKNOWN_K where none is told
 };
-void Std_set_hints(const ObsHeaderHints& hints);
 // INTERVAL once the spacing of the epochs written is known (the first header,
 // before any epoch: the scan's), else "".
-std::string Std_interval_line(const ObsTimes& times);
+std::string Std_interval_line(const ObsTimes& times, const ObsHeaderHints& hints);
 // LEAP SECONDS once the log has taught them (the first header: the scan's), else "".
-std::string Std_leap_line(const ObsTimes& times);
+std::string Std_leap_line(const ObsTimes& times, const ObsHeaderHints& hints);
 // The channel number a header gives a GLONASS slot: measured, else the
 // almanac's (the first header: the scan's); false when none is known.
-bool Std_glonass_k(S16 slot, const ObsTimes& times, S08* k);
+bool Std_glonass_k(S16 slot, const ObsTimes& times, const ObsHeaderHints& hints, S08* k);
 // The END OF HEADER line, and the whole header as Compact RINEX crx_version
 // (header lines kept at 80 columns) when the run writes Compact RINEX.
 std::string Std_end_header(Text* t, int crx_version);

@@ -2,6 +2,8 @@
 // learnt from the almanac.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "const.h"
 #include "decode_binmsg.h"
 #include "ephemeris.h"
@@ -25,7 +27,8 @@ class Decode : public testing::Test {
     // Named after the test: ctest runs tests in parallel processes.
     base_ = testing::TempDir() + "vln_decode_" +
             testing::UnitTest::GetInstance()->current_test_info()->name();
-    ASSERT_EQ(1, RINEX_init((base_ + ".dat").c_str()));
+    files_.reset(new FileSet);
+    ASSERT_EQ(1, RINEX_init(*files_, (base_ + ".dat").c_str()));
     for (S16 t = GNSS_TYPE_GPS; t < GNSS_NTYPE; t++) RINEX_set_output_measurement(t);
     Decode_init();
     SF_init();
@@ -33,14 +36,15 @@ class Decode : public testing::Test {
     Obs_init(FREQ_MODE_L1_ONLY);
   }
   void TearDown() override {
-    RINEX_close();
+    RINEX_close(*files_);
     remove((base_ + ".obs.incomplete").c_str());  // the run is never finished here
     remove((base_ + ".nav.incomplete").c_str());
   }
   void process(Bytes payload) {
-    Decode_binary_message_process(payload[0], payload.data(), (U16)payload.size());
+    Decode_binary_message_process(payload[0], payload.data(), (U16)payload.size(), *files_);
   }
   std::string base_;
+  std::unique_ptr<FileSet> files_;
 };
 
 }  // namespace
@@ -214,7 +218,7 @@ TEST_F(Decode, NumberRangesOfEveryNavigationMessage) {
     for (Bytes& m : messages)
       if (c.cut > 0 && m[0] == c.msg_id && m.size() > c.cut) m.resize(c.cut);
     for (Bytes& m : messages) process(m);
-    RINEX_close();
+    RINEX_close(*files_);
     std::string nav = read_file(base_ + ".nav.incomplete");
     std::string name =
         std::to_string(c.msg_id) + "/" + std::to_string(c.id) + (c.last_short ? " short" : "");

@@ -63,8 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Select_configure(settings);
   FILE* raw = fmemopen(const_cast<uint8_t*>(data + 1), size - 1, "rb");
   if (raw == nullptr) abort();
-  if (!RINEX_init(Scratch_name.c_str())) abort();
-  convert_raw_file(raw, SourceAddress{}, enable[0], enable[1], enable[2], enable[3], enable[4],
-                   enable[5], freq_mode);
+  FileSet files;
+  if (!RINEX_init(files, Scratch_name.c_str())) abort();
+  convert_raw_file(files, raw, SourceAddress{}, enable[0], enable[1], enable[2], enable[3],
+                   enable[4], enable[5], freq_mode);
   return 0;
 }
