@@ -196,37 +196,37 @@ void complete_epoch(FileSet& files) {
   Obs_set_end_utc_time(utc);
   if (files.route_epoch(true)) {
     if (standard())
-      Signal_put_epoch();
+      Signal_put_epoch(files.stage());
     else
-      RINEX_put_obs_body();
+      RINEX_put_obs_body(files.stage());
     files.epoch_written();
   }
   Obs_is_meas_lost();
   Obs_reset_all_measurement();
 }
 
-void put_nav_record(S16 gnss_type, S16 svid) {
+void put_nav_record(FileSet& files, S16 gnss_type, S16 svid) {
   if (standard()) {
     S08 k = 0;
     if (gnss_type == GNSS_TYPE_GLO) {
       k = (S08)(Obs_has_slot(svid) ? Obs_get_k_num(svid) : Decode_get_almanac_k_num(svid));
       if (!Obs_has_slot(svid) && k == kNoAlmanacK) return;
     }
-    Std_nav_record(gnss_type, svid, k);
+    Std_nav_record(files.stage(), gnss_type, svid, k);
     return;
   }
   switch (gnss_type) {
     case GNSS_TYPE_GPS:
-    case GNSS_TYPE_QZSS: RINEX_put_nav_body((U08)svid, (U08)gnss_type); break;
+    case GNSS_TYPE_QZSS: RINEX_put_nav_body(files.stage(), (U08)svid, (U08)gnss_type); break;
     case GNSS_TYPE_GLO: {
       // The frequency number measured on the slot wins over the almanac's.
       S16 k = Obs_has_slot(svid) ? Obs_get_k_num(svid) : Decode_get_almanac_k_num(svid);
       if (!Obs_has_slot(svid) && k == kNoAlmanacK) break;
-      RINEX_put_glonav_body((U08)svid, (S08)k);
+      RINEX_put_glonav_body(files.stage(), (U08)svid, (S08)k);
       break;
     }
-    case GNSS_TYPE_BD2: RINEX_put_bd2nav_body((U08)svid); break;
-    case GNSS_TYPE_GAL: RINEX_put_gal_nav_body((U08)svid); break;
+    case GNSS_TYPE_BD2: RINEX_put_bd2nav_body(files.stage(), (U08)svid); break;
+    case GNSS_TYPE_GAL: RINEX_put_gal_nav_body(files.stage(), (U08)svid); break;
     default: break;
   }
 }
@@ -295,11 +295,12 @@ S16 Decode_binary_message_process(U08 msg_id, U08* buf, U16 len, FileSet& files)
     if (standard())
       files.hold_event();
     else if (files.route_epoch(false))
-      RINEX_put_obs_timestamp();
+      RINEX_put_obs_timestamp(files.stage());
   }
   if (enable_put_obs_body && Obs_is_sync_meas_msg_and_time_msg()) complete_epoch(files);
-  if (enable_put_nav_body) put_nav_record(nav_gnss_type, nav_svid_or_slot);
-  if (standard() && msg_id >= 0xE0 && msg_id <= 0xE6) Std_nav_message(msg_id, buf, len);
+  if (enable_put_nav_body) put_nav_record(files, nav_gnss_type, nav_svid_or_slot);
+  if (standard() && msg_id >= 0xE0 && msg_id <= 0xE6)
+    Std_nav_message(files.stage(), msg_id, buf, len);
   return 1;
 }
 

@@ -206,8 +206,6 @@ void end_records(Sink* s) {
   z->error = 0;
 }
 
-bool Use_threads = true;
-
 // A header of another length: the file is written anew beside itself, the
 // header in the file's own mode (the platform's line ends for text), then the
 // records' bytes from behind the old header as they are; synced, and renamed
@@ -258,8 +256,6 @@ void rebuild(Sink* s, const char* text, size_t len) {
 
 }  // namespace
 
-void Sink_use_threads(bool threads) { Use_threads = threads; }
-
 bool Sink_open(Sink* s, const std::string& path, bool gzip) {
   s->fp = File_open(path.c_str(), gzip ? "wb" : "w");
   s->gzip = gzip;
@@ -278,7 +274,7 @@ bool Sink_open(Sink* s, const std::string& path, bool gzip) {
   SinkState* z = s->z;
   z->fp = s->fp;
   z->gzip = gzip;
-  z->threads = Use_threads;
+  z->threads = s->threads;
   z->error = 0;
   z->fill = z->oldest = z->waiting = 0;
   for (Block& b : z->ring) b.state = Block::kFilling, b.text.clear();

@@ -26,11 +26,11 @@ struct Sink {
   long rebuilt = 0;         // times a header of another length made the file written anew
   uint64_t body_bytes = 0;  // record text given since the file was opened
   SinkState* z = nullptr;
+  // Whether the file, once opened, writes (and compresses) on threads of its
+  // own once its records fill a block; without, on the caller's thread.
+  bool threads = true;
 };
 
-// Whether files opened from now on write (and compress) on threads of their
-// own once their records fill a block; without, on the caller's thread.
-void Sink_use_threads(bool threads);
 // Opens path for writing: text mode for plain text (the platform's line
 // ends), binary for gzip (LF everywhere). False when it cannot be created.
 bool Sink_open(Sink* s, const std::string& path, bool gzip);

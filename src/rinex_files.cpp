@@ -117,15 +117,15 @@ bool writes_glonass_file() {
   return generation().nav_file_per_system && RINEX_is_able_to_output_measurement(GNSS_TYPE_GLO);
 }
 
-void put_strings_item(U32 kind, std::initializer_list<std::string> parts) {
+void put_strings_item(OutputStage& stage, U32 kind, std::initializer_list<std::string> parts) {
   size_t len = 0;
   for (const std::string& part : parts) len += part.size() + 1;
-  U08* p = Stage_reserve(kind, (U32)len);
+  U08* p = stage.reserve(kind, (U32)len);
   for (const std::string& part : parts) {
     memcpy(p, part.c_str(), part.size() + 1);
     p += part.size() + 1;
   }
-  Stage_commit((U32)len);
+  stage.commit((U32)len);
 }
 
 // The name of a period's file in its folder, of its part.
@@ -235,7 +235,9 @@ struct FileSet::State {
   int Period_serial = 0;   // periods opened so far
   std::string Refused;     // a period file that exists and may not be replaced
   std::string Closed_raw;  // the raw journal name of the period closed last
-  // The writer thread's side of the run's files.
+  // The stage between the converting thread and the writer, and the writer
+  // thread's side of the run's files.
+  OutputStage Stage;
   std::unique_ptr<OutputFiles> Output;
   // Checkpoints: every Flush_every seconds of data (below 0: none) what was
   // converted goes to disk with headers of files that end there.
@@ -250,7 +252,7 @@ struct FileSet::State {
   ObsHeaderHints Hints;
 
   OutputFiles& output() {
-    if (!Output) Output.reset(new OutputFiles(""));
+    if (!Output) Output.reset(new OutputFiles("", Stage));
     return *Output;
   }
 
@@ -307,7 +309,7 @@ struct FileSet::State {
     Current.open = true;
     Period_serial++;
     bool glonass = writes_glonass_file();
-    put_strings_item(ITEM_PERIOD_OPEN,
+    put_strings_item(Stage, ITEM_PERIOD_OPEN,
                      {period_file('O', Current) + kProvisionalEnding,
                       period_file('N', Current) + kProvisionalEnding,
                       glonass ? period_file('G', Current) + kProvisionalEnding : "",
@@ -322,7 +324,7 @@ struct FileSet::State {
   void close_period(bool reached_end) {
     bool glonass = writes_glonass_file();
     bool cut_short = !Live && Stop_reason() == STOP_SIGNAL;
-    put_strings_item(ITEM_PERIOD_CLOSE,
+    put_strings_item(Stage, ITEM_PERIOD_CLOSE,
                      {cut_short ? "keep" : "final", period_file('O', Current),
                       period_file('N', Current), glonass ? period_file('G', Current) : "",
                       obs_header_text(Current.first, Current.last, Current.times),
@@ -347,7 +349,7 @@ struct FileSet::State {
     facts.expected = expected_epochs();
     facts.last_epoch = Current.has_epoch ? epoch_text(Current.last) : "";
     Station_period_closed(facts);
-    if (Live) Stage_flush();  // the period's files are closed now, not when a buffer fills
+    if (Live) Stage.flush();  // the period's files are closed now, not when a buffer fills
   }
 
   // Hands the writer a checkpoint of the open files, with the headers of files
@@ -357,9 +359,9 @@ struct FileSet::State {
     bool glonass = writes_glonass_file();
     std::string obs = RINEX_splits() ? obs_header_text(Current.first, Current.last, Current.times)
                                      : obs_header_now();
-    put_strings_item(ITEM_CHECKPOINT,
+    put_strings_item(Stage, ITEM_CHECKPOINT,
                      {obs, nav_header_text(false), glonass ? nav_header_text(true) : ""});
-    Stage_flush();
+    Stage.flush();
     Unflushed = false;
     Checkpoints++;
   }
@@ -373,7 +375,7 @@ struct FileSet::State {
         Pending[kept++] = e;
         continue;
       }
-      if (route(UTC_TIME_T{}, e.week, e.tow, false)) Signal_put_event(e.week, e.tow);
+      if (route(UTC_TIME_T{}, e.week, e.tow, false)) Signal_put_event(Stage, e.week, e.tow);
     }
     Pending_count = kept;
   }
@@ -410,7 +412,9 @@ struct FileSet::State {
 };
 
 FileSet::FileSet() : s_(new State) {}
-FileSet::~FileSet() = default;
+FileSet::~FileSet() { s_->Stage.stop(); }  // before the files it hands items to go
+
+OutputStage& FileSet::stage() { return s_->Stage; }
 
 void FileSet::set_hints(const ObsHeaderHints& hints) { s_->Hints = hints; }
 
@@ -422,7 +426,7 @@ S16 FileSet::open(const char* input) {
   RINEX_clear_selection();
   s_->Input_name = input;
   s_->Output.reset();  // an earlier one's of this run: its files are closed
-  s_->Output.reset(new OutputFiles(s_->Input_name));
+  s_->Output.reset(new OutputFiles(s_->Input_name, s_->Stage));
   if (RINEX_splits()) return 1;  // the period files are opened as their periods begin
   // Every file is written under its provisional name and given its own when
   // the run is complete: a file cut short never carries a final name.

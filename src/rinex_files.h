@@ -10,6 +10,7 @@
 #include <string>
 
 #include "data_type.h"
+#include "output_stage.h"
 #include "station_status.h"
 #include "std_obs.h"
 
@@ -27,6 +28,8 @@ class FileSet {
   // Builds both output names from the input name, creates both files (none with
   // periods, whose files open as their periods begin) and clears the switches.
   S16 open(const char* input);
+  // The stage the writers put their items into, for these files.
+  OutputStage& stage();
   // What the quick scan of the log tells the standard writers' first header.
   void set_hints(const ObsHeaderHints& hints);
   // Writes both headers of the run's files with the store's current values

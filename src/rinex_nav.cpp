@@ -176,15 +176,15 @@ std::string RINEX_nav_header_text() {
   return text.s;
 }
 
-void RINEX_emit_nav_record(S16 gnss_type, S16 number, const std::string& text) {
-  U08* p = Stage_reserve(ITEM_NAV, (U32)(text.size() + 2));
+void RINEX_emit_nav_record(OutputStage& stage, S16 gnss_type, S16 number, const std::string& text) {
+  U08* p = stage.reserve(ITEM_NAV, (U32)(text.size() + 2));
   p[0] = (U08)gnss_type;
   p[1] = (U08)number;
   memcpy(p + 2, text.data(), text.size());
-  Stage_commit((U32)(text.size() + 2));
+  stage.commit((U32)(text.size() + 2));
 }
 
-void RINEX_put_nav_body(U08 prn, U08 gnss_type) {
+void RINEX_put_nav_body(OutputStage& stage, U08 prn, U08 gnss_type) {
   const EPH_T* e = Eph_gps_qzss_get_reference(gnss_type, prn);
   if (e == nullptr) return;
   Text* fp = record_text();
@@ -196,10 +196,10 @@ void RINEX_put_nav_body(U08 prn, U08 gnss_type) {
   put_orbit(fp, e->IDOT, e->codes_on_L2, e->WN, e->L2_P_data_flag);
   put_orbit(fp, e->SV_accuracy_meters, e->health, e->TGD, e->IODC);
   put_orbit_7(fp, e->start_tow, e->fit_interval);
-  RINEX_emit_nav_record(gnss_type, prn, fp->s);
+  RINEX_emit_nav_record(stage, gnss_type, prn, fp->s);
 }
 
-void RINEX_put_glonav_body(U08 slot, S08 knum) {
+void RINEX_put_glonav_body(OutputStage& stage, U08 slot, S08 knum) {
   const GLOEPH_T* e = Eph_glonass_get_reference(slot);
   if (e == nullptr) return;
   Text* fp = record_text();
@@ -208,10 +208,10 @@ void RINEX_put_glonav_body(U08 slot, S08 knum) {
   put_orbit(fp, e->Xn, e->dXn, e->ddXn, e->healthy);
   put_orbit(fp, e->Yn, e->dYn, e->ddYn, knum);
   put_orbit(fp, e->Zn, e->dZn, e->ddZn, e->En);
-  RINEX_emit_nav_record(GNSS_TYPE_GLO, slot, fp->s);
+  RINEX_emit_nav_record(stage, GNSS_TYPE_GLO, slot, fp->s);
 }
 
-void RINEX_put_bd2nav_body(U08 svid) {
+void RINEX_put_bd2nav_body(OutputStage& stage, U08 svid) {
   const BD2EPH_T* e = Eph_beidou_get_reference(svid);
   if (e == nullptr) return;
   Text* fp = record_text();
@@ -223,10 +223,10 @@ void RINEX_put_bd2nav_body(U08 svid) {
   put_orbit(fp, e->IDOT, 0.0, e->WN, 0.0);
   put_orbit(fp, e->SV_accuracy_meters, e->health, e->TGD1, e->TGD2);
   put_orbit_7(fp, e->start_tow, e->IODC);
-  RINEX_emit_nav_record(GNSS_TYPE_BD2, svid, fp->s);
+  RINEX_emit_nav_record(stage, GNSS_TYPE_BD2, svid, fp->s);
 }
 
-void RINEX_put_gal_nav_body(U08 svid) {
+void RINEX_put_gal_nav_body(OutputStage& stage, U08 svid) {
   const GALIEPH_T* e = Eph_gal_get_reference(svid);
   if (e == nullptr) return;
   Text* fp = record_text();
@@ -242,5 +242,5 @@ void RINEX_put_gal_nav_body(U08 svid) {
   D19_12_format(e->TOW_5, tow);
   D19_12_format(0.0, zero);
   text_printf(fp, "    %19s%19s%19s%19s\n", tow, zero, "", "");
-  RINEX_emit_nav_record(GNSS_TYPE_GAL, svid, fp->s);
+  RINEX_emit_nav_record(stage, GNSS_TYPE_GAL, svid, fp->s);
 }

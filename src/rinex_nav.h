@@ -8,14 +8,15 @@
 #include <string>
 
 #include "data_type.h"
+#include "output_stage.h"
 
 std::string RINEX_nav_header_text();
 // Hands a record's text to the writer, after its satellite's constellation
 // and number (the slot of the latest record each period's file starts with).
-void RINEX_emit_nav_record(S16 gnss_type, S16 number, const std::string& text);
-void RINEX_put_nav_body(U08 prn, U08 gnss_type);
-void RINEX_put_glonav_body(U08 slot, S08 knum);
-void RINEX_put_bd2nav_body(U08 svid);
-void RINEX_put_gal_nav_body(U08 svid);
+void RINEX_emit_nav_record(OutputStage& stage, S16 gnss_type, S16 number, const std::string& text);
+void RINEX_put_nav_body(OutputStage& stage, U08 prn, U08 gnss_type);
+void RINEX_put_glonav_body(OutputStage& stage, U08 slot, S08 knum);
+void RINEX_put_bd2nav_body(OutputStage& stage, U08 svid);
+void RINEX_put_gal_nav_body(OutputStage& stage, U08 svid);
 
 #endif

@@ -250,7 +250,7 @@ std::string RINEX_obs_header_text(const UTC_TIME_T& start, const UTC_TIME_T& end
   return RINEX_settings().crx ? Crx_header(text.s, date_str, 3) : text.s;
 }
 
-void RINEX_put_obs_body() {
+void RINEX_put_obs_body(OutputStage& stage) {
   static const S16 kEnumOrder[] = {GNSS_TYPE_GPS, GNSS_TYPE_GLO,  GNSS_TYPE_GAL,
                                    GNSS_TYPE_BD2, GNSS_TYPE_QZSS, GNSS_TYPE_SBAS};
   bool dual = Obs_get_freq_mode() == FREQ_MODE_DUAL;
@@ -258,7 +258,7 @@ void RINEX_put_obs_body() {
   Obs_get_utc_time(&e.time);
   e.flag = 0;
   e.nsat = 0;
-  U08* item = Stage_reserve(ITEM_EPOCH, sizeof e + MAX_EPOCH_SATS * sizeof(SAT_REC_T));
+  U08* item = stage.reserve(ITEM_EPOCH, sizeof e + MAX_EPOCH_SATS * sizeof(SAT_REC_T));
   SAT_REC_T* sats = reinterpret_cast<SAT_REC_T*>(item + sizeof e);
   for (S16 type : kEnumOrder) {
     if (!RINEX_is_able_to_output_measurement(type)) continue;
@@ -290,17 +290,17 @@ void RINEX_put_obs_body() {
     }
   }
   memcpy(item, &e, sizeof e);
-  Stage_commit((U32)(sizeof e + (size_t)e.nsat * sizeof(SAT_REC_T)));
+  stage.commit((U32)(sizeof e + (size_t)e.nsat * sizeof(SAT_REC_T)));
 }
 
-void RINEX_put_obs_timestamp() {
+void RINEX_put_obs_timestamp(OutputStage& stage) {
   EPOCH_REC_T e;
   Obs_get_utc_time(&e.time);
   e.flag = 5;
   e.nsat = 0;
-  U08* item = Stage_reserve(ITEM_EPOCH, sizeof e);
+  U08* item = stage.reserve(ITEM_EPOCH, sizeof e);
   memcpy(item, &e, sizeof e);
-  Stage_commit((U32)sizeof e);
+  stage.commit((U32)sizeof e);
 }
 
 void RINEX_format_epoch(const EPOCH_REC_T& e, const SAT_REC_T* sats, CrxEncoder* crx,

@@ -10,13 +10,14 @@
 #include "crx_encode.h"
 #include "data_type.h"
 #include "output_items.h"
+#include "output_stage.h"
 
 // The whole observation header text (Compact RINEX header with --crx).
 std::string RINEX_obs_header_text(const UTC_TIME_T& start, const UTC_TIME_T& end);
 // Hands the store's current epoch to the writer: the epoch line and one record per satellite.
-void RINEX_put_obs_body();
+void RINEX_put_obs_body(OutputStage& stage);
 // Hands an event line for the time the store holds.
-void RINEX_put_obs_timestamp();
+void RINEX_put_obs_timestamp(OutputStage& stage);
 // The epoch text (plain, or compact through the file's encoder) of an epoch
 // record; on the writer thread.
 void RINEX_format_epoch(const EPOCH_REC_T& e, const SAT_REC_T* sats, CrxEncoder* crx,

@@ -47,6 +47,8 @@ std::vector<std::string> split_strings(const U08* p, U32 len, size_t count) {
 }  // namespace
 
 struct OutputFiles::State {
+  explicit State(OutputStage& s) : stage(s) {}
+  OutputStage& stage;
   std::string raw_name;
   // The files of a run without periods, and those of the open period with
   // their provisional names.
@@ -171,9 +173,9 @@ void OutputFiles::State::checkpoint_files(const std::vector<std::string>& header
   }
 }
 
-OutputFiles::OutputFiles(const std::string& raw_name) : s_(new State) {
+OutputFiles::OutputFiles(const std::string& raw_name, OutputStage& stage) : s_(new State(stage)) {
   s_->raw_name = raw_name;
-  Stage_set_consumer(this);
+  stage.set_consumer(this);
 }
 
 // A file still open is closed with what it was given.
@@ -232,14 +234,16 @@ void OutputFiles::start(bool threads) {
   m.original_blank_values = 0;
   m.original_crx.reset();
   m.start_records();
-  Sink_use_threads(threads);
+  // Files opened from now on write (and compress) on threads of their own or not.
+  for (Sink* files : {m.run, m.period})
+    for (int i = 0; i < kPeriodFiles; i++) files[i].threads = threads;
   if (threads)
-    Stage_start(this);
+    m.stage.start(this);
   else
-    Stage_set_consumer(this);
+    m.stage.set_consumer(this);
 }
 
-void OutputFiles::stop() { Stage_stop(); }
+void OutputFiles::stop() { s_->stage.stop(); }
 
 long OutputFiles::crx_blank_values() const {
   return s_->original_blank_values + (s_->original_crx ? s_->original_crx->blank_values() : 0);

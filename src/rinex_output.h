@@ -15,9 +15,9 @@
 
 class OutputFiles : public StageConsumer {
  public:
-  // Writes items at once, on the calling thread, until the writer starts;
-  // raw_name is the log, which no renamed file may replace.
-  explicit OutputFiles(const std::string& raw_name);
+  // Takes the stage's items; writes them at once, on the calling thread,
+  // until the writer starts. raw_name is the log, which no renamed file may replace.
+  OutputFiles(const std::string& raw_name, OutputStage& stage);
   ~OutputFiles() override;
   // The files of a run without periods, opened by the caller; the GLONASS
   // navigation file of RINEX 2.11 (not opened for other versions).

@@ -72,9 +72,9 @@ const TypePlan& Signal_plan() { return Plan; }
 const S16* Signal_system_order() { return kSystemOrder; }
 int Signal_system_count() { return (int)(sizeof kSystemOrder / sizeof kSystemOrder[0]); }
 
-void Signal_put_epoch() {
+void Signal_put_epoch(OutputStage& stage) {
   SIGNAL_EPOCH_T e = epoch_head(0);
-  U08* item = Stage_reserve(ITEM_SIGNAL_EPOCH, sizeof e + MAX_EPOCH_SIGNALS * sizeof(SIGNAL_REC_T));
+  U08* item = stage.reserve(ITEM_SIGNAL_EPOCH, sizeof e + MAX_EPOCH_SIGNALS * sizeof(SIGNAL_REC_T));
   SIGNAL_REC_T* recs = reinterpret_cast<SIGNAL_REC_T*>(item + sizeof e);
   for (S16 type : kSystemOrder) {
     const Listed& listed = Listed_signals[type];
@@ -101,17 +101,17 @@ void Signal_put_epoch() {
     }
   }
   memcpy(item, &e, sizeof e);
-  Stage_commit((U32)(sizeof e + (size_t)e.nsig * sizeof(SIGNAL_REC_T)));
+  stage.commit((U32)(sizeof e + (size_t)e.nsig * sizeof(SIGNAL_REC_T)));
 }
 
 long Signal_unwritable_values() { return Unwritable; }
 void Signal_reset_unwritable_values() { Unwritable = 0; }
 
-void Signal_put_event(S32 week, D64 tow) {
+void Signal_put_event(OutputStage& stage, S32 week, D64 tow) {
   SIGNAL_EPOCH_T e = epoch_head(5);
   e.week = week;
   e.tow = tow;
-  U08* item = Stage_reserve(ITEM_SIGNAL_EPOCH, sizeof e);
+  U08* item = stage.reserve(ITEM_SIGNAL_EPOCH, sizeof e);
   memcpy(item, &e, sizeof e);
-  Stage_commit((U32)sizeof e);
+  stage.commit((U32)sizeof e);
 }

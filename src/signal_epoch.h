@@ -7,6 +7,7 @@
 #define VLN_SIGNAL_EPOCH_H
 
 #include "obs_codes.h"
+#include "output_stage.h"
 
 void Signal_set_plan(const TypePlan& plan);
 const TypePlan& Signal_plan();
@@ -14,11 +15,11 @@ const TypePlan& Signal_plan();
 const S16* Signal_system_order();
 int Signal_system_count();
 // Hands the store's current epoch to the writer.
-void Signal_put_epoch();
+void Signal_put_epoch(OutputStage& stage);
 // Values measured that no F14.3 field holds (written as blank fields), since the reset.
 long Signal_unwritable_values();
 void Signal_reset_unwritable_values();
 // Hands an event at a GPS time to the writer.
-void Signal_put_event(S32 week, D64 tow);
+void Signal_put_event(OutputStage& stage, S32 week, D64 tow);
 
 #endif

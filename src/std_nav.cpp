@@ -46,7 +46,7 @@ void Std_nav_start() {
   for (long& n : Unwritten) n = 0;
 }
 
-void Std_nav_message(U08 msg_id, const U08* buf, U16 len) {
+void Std_nav_message(OutputStage& stage, U08 msg_id, const U08* buf, U16 len) {
   char letter = ' ';
   int sat = 0;
   if (!source_of(msg_id, buf, len, &letter, &sat)) return;
@@ -57,14 +57,14 @@ void Std_nav_message(U08 msg_id, const U08* buf, U16 len) {
   for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) {
     if (!RINEX_is_able_to_output_measurement(type)) continue;
     if ((changed & (1u << (NAV_IONO * 8 + type))) != 0)
-      RINEX_emit_nav_record(type, NAV_SLOT_ION, Rinex4_ion_record(type));
+      RINEX_emit_nav_record(stage, type, NAV_SLOT_ION, Rinex4_ion_record(type));
     U32 offsets = 1u << (NAV_UTC * 8 + type) | 1u << (NAV_TAU_C * 8 + type);
     if ((changed & offsets) != 0)
-      RINEX_emit_nav_record(type, NAV_SLOT_STO, Rinex4_sto_record(type));
+      RINEX_emit_nav_record(stage, type, NAV_SLOT_STO, Rinex4_sto_record(type));
   }
 }
 
-void Std_nav_record(S16 gnss_type, S16 number, S08 glonass_k) {
+void Std_nav_record(OutputStage& stage, S16 gnss_type, S16 number, S08 glonass_k) {
   // RINEX 2.11 has navigation files of GPS and GLONASS only.
   if (generation().nav_file_per_system && gnss_type != GNSS_TYPE_GPS &&
       gnss_type != GNSS_TYPE_GLO) {
@@ -73,7 +73,7 @@ void Std_nav_record(S16 gnss_type, S16 number, S08 glonass_k) {
   }
   NavRecord r;
   if (!Nav_build_record(gnss_type, number, glonass_k, version(), &r)) return;
-  RINEX_emit_nav_record(gnss_type, number, Nav_record_text(r, version()));
+  RINEX_emit_nav_record(stage, gnss_type, number, Nav_record_text(r, version()));
 }
 
 void Std_nav_report() {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "data_type.h"
+#include "output_stage.h"
 
 // The slots, beside the satellites', of each constellation's latest ION and
 // STO records (a period's file starts with them too).
@@ -15,9 +16,9 @@ enum { NAV_SLOT_ION = 64, NAV_SLOT_STO = 65 };
 
 void Std_nav_start();
 // After a navigation message has been decoded.
-void Std_nav_message(U08 msg_id, const U08* buf, U16 len);
+void Std_nav_message(OutputStage& stage, U08 msg_id, const U08* buf, U16 len);
 // A new ephemeris of a satellite (for GLONASS with its channel number).
-void Std_nav_record(S16 gnss_type, S16 number, S08 glonass_k);
+void Std_nav_record(OutputStage& stage, S16 gnss_type, S16 number, S08 glonass_k);
 // Prints the records the version has no file for.
 void Std_nav_report();
 

@@ -30,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       fclose(f);
       Check_file(in, CheckRules{}, {});
       // One conversion an input, its first byte choosing: 2.11, or 3.05 Compact.
-      Sink_use_threads(false);
       SpliceOptions o;
+      o.threads = false;
       o.inputs = {in};
       o.output = dir + "/out.rnx";
       o.program = "fuzz";

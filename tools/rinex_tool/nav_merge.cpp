@@ -329,6 +329,7 @@ SpliceResult Nav_merge_run(const SpliceOptions& o) {
   name.interval = 0;
   std::string path = Output_path(s, name), temporary = path + ".incomplete";
   Sink sink;
+  sink.threads = o.threads;
   if (!Sink_open(&sink, temporary, s.gzip)) {
     Sink_free(&sink);
     r.status = 4;

@@ -139,7 +139,7 @@ ObsWriter::~ObsWriter() {
 }
 
 bool ObsWriter::open(const std::string& path, const OutHeader& draft, bool compact, bool gzip,
-                     std::string* error) {
+                     bool threads, std::string* error) {
   Impl& m = *impl_;
   m.path = path;
   m.temporary = path + ".incomplete";
@@ -153,6 +153,7 @@ bool ObsWriter::open(const std::string& path, const OutHeader& draft, bool compa
                ", more than the " + std::to_string(OBS_MAX_FIELDS) + " a file here may have";
       return false;
     }
+  m.sink.threads = threads;
   if (!Sink_open(&m.sink, m.temporary, gzip)) {
     *error = m.temporary + " cannot be created: " + strerror(errno);
     return false;

@@ -45,8 +45,9 @@ class ObsWriter {
   ObsWriter();
   ~ObsWriter();
   // Starts the file at path + ".incomplete" with the header's types (which
-  // fix the records' layout); false with the system's reason.
-  bool open(const std::string& path, const OutHeader& draft, bool compact, bool gzip,
+  // fix the records' layout), compressing on threads of its own or not;
+  // false with the system's reason.
+  bool open(const std::string& path, const OutHeader& draft, bool compact, bool gzip, bool threads,
             std::string* error);
   // Appends an epoch (GPS seconds, in time order; flag 0, or 1 after a
   // power failure); its satellites in the header's order of systems.

@@ -481,7 +481,7 @@ void Splicer::run() {
     return w;
   }() : name);
   std::string error;
-  if (!writer_.open(work, header(), s.crx, s.gzip, &error)) {
+  if (!writer_.open(work, header(), s.crx, s.gzip, o_.threads, &error)) {
     fail(4, "vln_rinex: " + error);
     return;
   }

@@ -20,6 +20,7 @@ struct SpliceOptions {
   std::string systems;             // --systems: the letters kept ("" every system)
   std::vector<std::string> types;  // --types: the codes kept (empty: every code)
   std::string program;             // for PGM / RUN BY / DATE
+  bool threads = true;             // files compress on threads of their own (false: the caller's)
 };
 
 struct SpliceResult {
