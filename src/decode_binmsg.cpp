@@ -212,7 +212,7 @@ void put_nav_record(FileSet& files, S16 gnss_type, S16 svid) {
       k = (S08)(Obs_has_slot(svid) ? Obs_get_k_num(svid) : Decode_get_almanac_k_num(svid));
       if (!Obs_has_slot(svid) && k == kNoAlmanacK) return;
     }
-    Std_nav_record(files.stage(), gnss_type, svid, k);
+    if (!Std_nav_record(files.stage(), gnss_type, svid, k)) files.note_nav_left_out(gnss_type);
     return;
   }
   switch (gnss_type) {

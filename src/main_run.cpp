@@ -151,7 +151,7 @@ int convert_raw_file(FileSet& files, FILE* fp_raw, const SourceAddress& source, 
   }
   Select_report();
   files.output_report();
-  if (version != RINEX_ORIGINAL) Std_nav_report();
+  if (version != RINEX_ORIGINAL) Std_nav_report(files.nav_left_out());
   RINEX_rewinding(files);
   files.write_headers();
 

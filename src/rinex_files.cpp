@@ -248,6 +248,7 @@ struct FileSet::State {
   // Events held until an epoch later than them is routed.
   PendingEvent Pending[kMaxPendingEvents] = {};
   int Pending_count = 0;
+  long Nav_left_out[GNSS_NTYPE] = {};  // records of systems the version has no file for
   // What the scan of the log told the first header.
   ObsHeaderHints Hints;
 
@@ -416,6 +417,12 @@ FileSet::~FileSet() { s_->Stage.stop(); }  // before the files it hands items to
 
 OutputStage& FileSet::stage() { return s_->Stage; }
 
+void FileSet::note_nav_left_out(S16 gnss_type) {
+  if (gnss_type > GNSS_TYPE_NONE && gnss_type < GNSS_NTYPE) s_->Nav_left_out[gnss_type]++;
+}
+
+const long* FileSet::nav_left_out() { return s_->Nav_left_out; }
+
 void FileSet::set_hints(const ObsHeaderHints& hints) { s_->Hints = hints; }
 
 S16 FileSet::open(const char* input) {
@@ -477,6 +484,7 @@ void FileSet::start_writing(bool threads) {
   s_->Refused.clear();
   s_->Dropped_epochs = s_->Late_epochs = s_->Late_events = 0;
   s_->Pending_count = 0;
+  for (long& n : s_->Nav_left_out) n = 0;
   const Settings& s = RINEX_settings();
   s_->Flush_every = s.flush >= 0 ? s.flush : (s_->Live ? kLiveFlushSeconds : -1);
   s_->Last_flush = -1e300;

@@ -80,6 +80,10 @@ class FileSet {
   // The standard writers' event at the store's time: written once an epoch later
   // than it has been routed, or when the writing stops.
   void hold_event();
+  // Counts a navigation record of the system (by type) that the version has
+  // no file for; the counts of the run.
+  void note_nav_left_out(S16 gnss_type);
+  const long* nav_left_out();
   // Prints what became of the period files and of values Compact RINEX cannot hold.
   void output_report();
   // Positions both files at their first byte so the headers can be written again.

@@ -15,8 +15,6 @@
 
 namespace {
 
-long Unwritten[GNSS_NTYPE];
-
 int version() { return RINEX_settings().rinex_version; }
 const RinexGeneration& generation() { return Rinex_generation(version()); }
 
@@ -41,10 +39,7 @@ bool source_of(U08 msg_id, const U08* buf, U16 len, char* letter, int* sat) {
 
 }  // namespace
 
-void Std_nav_start() {
-  Params_start();
-  for (long& n : Unwritten) n = 0;
-}
+void Std_nav_start() { Params_start(); }
 
 void Std_nav_message(OutputStage& stage, U08 msg_id, const U08* buf, U16 len) {
   char letter = ' ';
@@ -64,19 +59,17 @@ void Std_nav_message(OutputStage& stage, U08 msg_id, const U08* buf, U16 len) {
   }
 }
 
-void Std_nav_record(OutputStage& stage, S16 gnss_type, S16 number, S08 glonass_k) {
+bool Std_nav_record(OutputStage& stage, S16 gnss_type, S16 number, S08 glonass_k) {
   // RINEX 2.11 has navigation files of GPS and GLONASS only.
-  if (generation().nav_file_per_system && gnss_type != GNSS_TYPE_GPS &&
-      gnss_type != GNSS_TYPE_GLO) {
-    if (gnss_type > GNSS_TYPE_NONE && gnss_type < GNSS_NTYPE) Unwritten[gnss_type]++;
-    return;
-  }
+  if (generation().nav_file_per_system && gnss_type != GNSS_TYPE_GPS && gnss_type != GNSS_TYPE_GLO)
+    return false;
   NavRecord r;
-  if (!Nav_build_record(gnss_type, number, glonass_k, version(), &r)) return;
+  if (!Nav_build_record(gnss_type, number, glonass_k, version(), &r)) return true;
   RINEX_emit_nav_record(stage, gnss_type, number, Nav_record_text(r, version()));
+  return true;
 }
 
-void Std_nav_report() {
+void Std_nav_report(const long* unwritten) {
   U32 records = 0;  // the sets RINEX 4.00 writes as ION and STO records
   for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++)
     if (RINEX_is_able_to_output_measurement(type))
@@ -86,9 +79,9 @@ void Std_nav_report() {
   if (untimed > 0)
     printf("ION and STO records whose message's time the log does not tell, not written: %d\n",
            untimed);
-  if (Unwritten[GNSS_TYPE_GAL] + Unwritten[GNSS_TYPE_BD2] + Unwritten[GNSS_TYPE_QZSS] == 0) return;
+  if (unwritten[GNSS_TYPE_GAL] + unwritten[GNSS_TYPE_BD2] + unwritten[GNSS_TYPE_QZSS] == 0) return;
   printf(
       "Navigation records RINEX 2.11 has no file for, not written: %ld Galileo, %ld BeiDou, "
       "%ld QZSS\n",
-      Unwritten[GNSS_TYPE_GAL], Unwritten[GNSS_TYPE_BD2], Unwritten[GNSS_TYPE_QZSS]);
+      unwritten[GNSS_TYPE_GAL], unwritten[GNSS_TYPE_BD2], unwritten[GNSS_TYPE_QZSS]);
 }
