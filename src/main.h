@@ -7,16 +7,19 @@
 #include <cstdio>
 
 #include "data_type.h"
+#include "raw_journal.h"
 #include "rinex_files.h"
 #include "source/byte_source.h"
 #include "source/live_reader.h"
 
 // Reads and frames the source to its end (for a live source: until the run
-// is stopped) or the epoch limit into the run's files, then prints the
+// is stopped) or the epoch limit into the run's files (a live source's bytes
+// into the raw journal too, once it is started), then prints the
 // summary; live is the source as a live reader, with its news, or nullptr for
 // a file. Returns why reading stopped before the end of the input (an errno
 // value); 0 after a clean end.
-int parsing_raw_file_and_put_obs_nav_record(FileSet& files, ByteSource* source, LiveReader* live);
+int parsing_raw_file_and_put_obs_nav_record(FileSet& files, RawJournal& journal, ByteSource* source,
+                                            LiveReader* live);
 // Runs the conversion over an open raw log into the outputs RINEX_init created:
 // headers, the pass over the log, the header rewrite; closes all three files.
 // Returns the exit status: 1, or 2 when the log could not be read to its end or

@@ -38,11 +38,11 @@ D64 clock_gps_seconds() {
 // What the pass does with each frame, and what it counts.
 class RunFrames : public FrameHandler {
  public:
-  RunFrames(FileSet& files, bool live)
-      : files_(files), live_(live), serial_(files.period_serial()) {}
+  RunFrames(FileSet& files, RawJournal& journal, bool live)
+      : files_(files), journal_(journal), live_(live), serial_(files.period_serial()) {}
 
   void frame(U08* payload, U16 len, bool checksum_ok, uint64_t start) override {
-    if (live_) Journal_frame_at(start);
+    if (live_) journal_.frame_at(start);
     frame_end = start + len + kFrameOverhead;
     if (checksum_ok) {
       Decode_binary_message_process(payload[0], payload, len, files_);
@@ -54,7 +54,7 @@ class RunFrames : public FrameHandler {
     if (!live_) return;
     if (files_.period_serial() != serial_) {
       serial_ = files_.period_serial();
-      Journal_switch(start, files_.period_raw_name(), files_.closed_raw_name());
+      journal_.switch_to(start, files_.period_raw_name(), files_.closed_raw_name());
     }
     sync_journal(start);
   }
@@ -78,8 +78,10 @@ class RunFrames : public FrameHandler {
   void sync_journal(uint64_t at) {
     if (files_.checkpoints() == checkpoints_) return;
     checkpoints_ = files_.checkpoints();
-    Journal_sync(at);
+    journal_.sync(at);
   }
+
+  RawJournal& journal() { return journal_; }
 
   unsigned long succeed = 0, checksum_error = 0, tail_mismatch = 0;
   uint64_t last_frame = 0;  // where the last good frame began (a live source)
@@ -87,6 +89,7 @@ class RunFrames : public FrameHandler {
 
  private:
   FileSet& files_;
+  RawJournal& journal_;
   bool live_;
   int serial_;
   int checkpoints_ = 0;
@@ -124,7 +127,7 @@ void live_idle(bool silent, uint64_t at, FileSet& files, RunFrames* frames, Watc
   if (!silent) w->last_data = now, w->last_data_ms = steady_ms();
   if (silent && (D64)(now - w->last_data) >= RINEX_settings().close_after &&
       files.close_overdue(clock_gps_seconds()))
-    Journal_end_period(at, files.closed_raw_name());
+    frames->journal().end_period(at, files.closed_raw_name());
   // A line silent for the flush interval (a second at least: a receiver's
   // stream pauses between its epochs, and a pause is no reason for a
   // checkpoint) has what was converted before it on disk, and every byte of
@@ -136,7 +139,7 @@ void live_idle(bool silent, uint64_t at, FileSet& files, RunFrames* frames, Watc
   if (silent && (D64)(steady_ms() - w->last_data_ms) >= 1000 * silence) {
     files.checkpoint_pending();
     frames->sync_journal(at);
-    Journal_sync(std::min(at, frames->frame_end));
+    frames->journal().sync(std::min(at, frames->frame_end));
   }
   Station_progress(files.status_period());
   Station_report();
@@ -172,10 +175,11 @@ void report_end(const Framer& framer, bool at_end_of_file) {
 
 }  // namespace
 
-int parsing_raw_file_and_put_obs_nav_record(FileSet& files, ByteSource* source, LiveReader* live) {
+int parsing_raw_file_and_put_obs_nav_record(FileSet& files, RawJournal& journal, ByteSource* source,
+                                            LiveReader* live) {
   int read_errno = 0;
   std::vector<U08> input(kInputBuffer);
-  RunFrames frames(files, live != nullptr);
+  RunFrames frames(files, journal, live != nullptr);
   Framer framer(&frames);
   Watch watch;
   uint64_t at = 0;
@@ -203,7 +207,7 @@ int parsing_raw_file_and_put_obs_nav_record(FileSet& files, ByteSource* source, 
       continue;
     }
     if (live != nullptr) {
-      Journal_take(input.data(), (size_t)n);
+      journal.take(input.data(), (size_t)n);
       live_idle(false, at, files, &frames, &watch);
     }
     size_t taken = framer.feed(input.data(), (size_t)n);

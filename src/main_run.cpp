@@ -119,13 +119,14 @@ int convert_raw_file(FileSet& files, FILE* fp_raw, const SourceAddress& source, 
     Std_nav_start();
   }
 
+  RawJournal journal;  // a live source's bytes as received, with --raw-dir
   files.set_live(live);
   Select_set_live(live);
   if (live) {
     const Settings& s = settings;
     Station_start(source.text, s.given[SET_STATUS_FILE] ? s.text[SET_STATUS_FILE] : "");
     if (s.given[SET_RAW_DIR]) {
-      std::string error = Journal_start(s.text[SET_RAW_DIR]);
+      std::string error = journal.start(s.text[SET_RAW_DIR]);
       if (!error.empty()) puts(error.c_str());
     }
     std::string why;
@@ -135,7 +136,7 @@ int convert_raw_file(FileSet& files, FILE* fp_raw, const SourceAddress& source, 
   files.write_headers();
   Select_start_run();
   files.start_writing(threads_pay(live ? nullptr : &file));
-  int read_errno = parsing_raw_file_and_put_obs_nav_record(files, input, reader);
+  int read_errno = parsing_raw_file_and_put_obs_nav_record(files, journal, input, reader);
   if (live) {
     reader->close();
 #ifndef _WIN32
@@ -146,7 +147,7 @@ int convert_raw_file(FileSet& files, FILE* fp_raw, const SourceAddress& source, 
   }
   files.stop_writing();
   if (live) {
-    Journal_close(files.closed_raw_name());
+    journal.close(files.closed_raw_name());
     Station_report();
   }
   Select_report();
