@@ -196,7 +196,7 @@ void complete_epoch(FileSet& files) {
   Obs_set_end_utc_time(utc);
   if (files.route_epoch(true)) {
     if (standard())
-      Signal_put_epoch(files.stage());
+      files.signals().put_epoch(files.stage());
     else
       RINEX_put_obs_body(files.stage());
     files.epoch_written();

@@ -27,7 +27,7 @@ namespace {
 // the selection let them be written; what is left out is said on the console.
 // A live source cannot be scanned ahead: its files list every signal the
 // receiver has, blank where one is not measured.
-void plan_types(const LogScan* scan, int version, bool dual) {
+void plan_types(FileSet& files, const LogScan* scan, int version, bool dual) {
   bool present[SIG_COUNT] = {};
   for (int id = 0; id < SIG_COUNT; id++) present[id] = scan == nullptr || scan->present[id];
   bool selected[GNSS_NTYPE] = {};
@@ -35,7 +35,7 @@ void plan_types(const LogScan* scan, int version, bool dual) {
     selected[type] = RINEX_is_able_to_output_measurement(type) != 0;
   TypePlan plan = Codes_plan(version, selected, present, dual);
   for (const std::string& note : plan.notes) printf("Not written: %s\n", note.c_str());
-  Signal_set_plan(plan);
+  files.signals().set_plan(plan);
 }
 
 // A raw file's run into period files that exist: the first one found, before
@@ -115,7 +115,7 @@ int convert_raw_file(FileSet& files, FILE* fp_raw, const SourceAddress& source, 
   }
   Obs_keep_signals(version != RINEX_ORIGINAL);
   if (version != RINEX_ORIGINAL) {
-    plan_types(live ? nullptr : &scan, version, freq_mode == FREQ_MODE_DUAL);
+    plan_types(files, live ? nullptr : &scan, version, freq_mode == FREQ_MODE_DUAL);
     Std_nav_start();
   }
 

@@ -73,8 +73,8 @@ void put_id(char* p, const SIGNAL_REC_T& r) {
 
 }  // namespace
 
-std::string Rinex2_obs_header_text(const ObsTimes& times, const ObsHeaderHints& hints) {
-  const TypePlan& plan = Signal_plan();
+std::string Rinex2_obs_header_text(const ObsTimes& times, const ObsHeaderHints& hints,
+                                   const TypePlan& plan) {
   Text text;
   Text* t = &text;
   text_printf(t, "%9s%-11s%-20s%-20s%-20s\n", "2.11", "", "OBSERVATION DATA",
@@ -91,8 +91,9 @@ std::string Rinex2_obs_header_text(const ObsTimes& times, const ObsHeaderHints& 
   return Std_end_header(t, 1);
 }
 
-int Rinex2_epoch_fields(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, ObsFields* sats) {
-  const std::string& bands = Signal_plan().bands;
+int Rinex2_epoch_fields(const TypePlan& plan, const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs,
+                        ObsFields* sats) {
+  const std::string& bands = plan.bands;
   int count = 0;
   for (int i = 0; i < e.nsig; count++) {
     int end = satellite_end(recs, i, e.nsig);

@@ -83,8 +83,8 @@ int satellite_end(const SIGNAL_REC_T* recs, int first, int n) {
 
 }  // namespace
 
-std::string Rinex3_obs_header_text(const ObsTimes& times, const ObsHeaderHints& hints) {
-  const TypePlan& plan = Signal_plan();
+std::string Rinex3_obs_header_text(const ObsTimes& times, const ObsHeaderHints& hints,
+                                   const TypePlan& plan) {
   bool v4 = version() >= RINEX_400;
   Text text;
   Text* t = &text;
@@ -110,7 +110,8 @@ std::string Rinex3_obs_header_text(const ObsTimes& times, const ObsHeaderHints& 
   return Std_end_header(t, 3);
 }
 
-int Rinex3_epoch_fields(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, ObsFields* sats) {
+int Rinex3_epoch_fields(const TypePlan& plan, const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs,
+                        ObsFields* sats) {
   int count = 0;
   for (int i = 0; i < e.nsig; count++) {
     int end = satellite_end(recs, i, e.nsig);
@@ -121,7 +122,7 @@ int Rinex3_epoch_fields(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, ObsFi
     c.nfields = 0;
     c.minus_zero = 0;
     int at = i;
-    for (int id : Signal_plan().signals[recs[i].gnss_type]) {
+    for (int id : plan.signals[recs[i].gnss_type]) {
       // A signal not measured in this epoch is blank.
       const SIGNAL_REC_T* r = at < end && recs[at].signal == id ? &recs[at] : nullptr;
       Std_signal_fields(r, &c);

@@ -9,14 +9,17 @@
 
 #include <string>
 
+#include "obs_codes.h"
 #include "obs_fields.h"
 #include "output_items.h"
 #include "std_obs.h"
 
 // The whole header text (Compact RINEX header with --crx).
-std::string Rinex3_obs_header_text(const ObsTimes& times, const ObsHeaderHints& hints);
+std::string Rinex3_obs_header_text(const ObsTimes& times, const ObsHeaderHints& hints,
+                                   const TypePlan& plan);
 // The satellite lines of an epoch item, every type of the satellite's system
 // in header order; returns their count. On the writer thread.
-int Rinex3_epoch_fields(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, ObsFields* sats);
+int Rinex3_epoch_fields(const TypePlan& plan, const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs,
+                        ObsFields* sats);
 
 #endif

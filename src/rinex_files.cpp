@@ -235,8 +235,9 @@ struct FileSet::State {
   int Period_serial = 0;   // periods opened so far
   std::string Refused;     // a period file that exists and may not be replaced
   std::string Closed_raw;  // the raw journal name of the period closed last
-  // The stage between the converting thread and the writer, and the writer
-  // thread's side of the run's files.
+  // The run's plan of types and its epochs; the stage between the converting
+  // thread and the writer, and the writer thread's side of the run's files.
+  SignalEpochs Signals;
   OutputStage Stage;
   std::unique_ptr<OutputFiles> Output;
   // Checkpoints: every Flush_every seconds of data (below 0: none) what was
@@ -253,13 +254,13 @@ struct FileSet::State {
   ObsHeaderHints Hints;
 
   OutputFiles& output() {
-    if (!Output) Output.reset(new OutputFiles("", Stage));
+    if (!Output) Output.reset(new OutputFiles("", Stage, Signals.plan()));
     return *Output;
   }
 
   std::string obs_header_text(const UTC_TIME_T& start, const UTC_TIME_T& end,
                               const ObsTimes& times) {
-    return generation().obs_header_text(start, end, times, Hints);
+    return generation().obs_header_text(start, end, times, Hints, Signals.plan());
   }
 
   // The standard writers keep a file's epochs in time order: an epoch or event
@@ -376,7 +377,7 @@ struct FileSet::State {
         Pending[kept++] = e;
         continue;
       }
-      if (route(UTC_TIME_T{}, e.week, e.tow, false)) Signal_put_event(Stage, e.week, e.tow);
+      if (route(UTC_TIME_T{}, e.week, e.tow, false)) Signals.put_event(Stage, e.week, e.tow);
     }
     Pending_count = kept;
   }
@@ -416,6 +417,7 @@ FileSet::FileSet() : s_(new State) {}
 FileSet::~FileSet() { s_->Stage.stop(); }  // before the files it hands items to go
 
 OutputStage& FileSet::stage() { return s_->Stage; }
+SignalEpochs& FileSet::signals() { return s_->Signals; }
 
 void FileSet::note_nav_left_out(S16 gnss_type) {
   if (gnss_type > GNSS_TYPE_NONE && gnss_type < GNSS_NTYPE) s_->Nav_left_out[gnss_type]++;
@@ -433,7 +435,7 @@ S16 FileSet::open(const char* input) {
   RINEX_clear_selection();
   s_->Input_name = input;
   s_->Output.reset();  // an earlier one's of this run: its files are closed
-  s_->Output.reset(new OutputFiles(s_->Input_name, s_->Stage));
+  s_->Output.reset(new OutputFiles(s_->Input_name, s_->Stage, s_->Signals.plan()));
   if (RINEX_splits()) return 1;  // the period files are opened as their periods begin
   // Every file is written under its provisional name and given its own when
   // the run is complete: a file cut short never carries a final name.
@@ -490,7 +492,7 @@ void FileSet::start_writing(bool threads) {
   s_->Last_flush = -1e300;
   s_->Unflushed = false;
   s_->Checkpoints = 0;
-  Signal_reset_unwritable_values();
+  s_->Signals.reset_unwritable_values();
   s_->output().start(threads);
 }
 
@@ -583,7 +585,7 @@ void FileSet::output_report() {
   if (s_->output().crx_blank_values() > 0)
     printf("Compact RINEX: %ld values that no 14-column field holds written as blank fields\n",
            s_->output().crx_blank_values());
-  long blank = Signal_unwritable_values();
+  long blank = s_->Signals.unwritable_values();
   if (blank > 0)
     printf("Values that no 14-column field holds, written as blank fields: %ld\n", blank);
   if (s_->Late_epochs > 0)

@@ -11,6 +11,7 @@
 
 #include "data_type.h"
 #include "output_stage.h"
+#include "signal_epoch.h"
 #include "station_status.h"
 #include "std_obs.h"
 
@@ -28,8 +29,10 @@ class FileSet {
   // Builds both output names from the input name, creates both files (none with
   // periods, whose files open as their periods begin) and clears the switches.
   S16 open(const char* input);
-  // The stage the writers put their items into, for these files.
+  // The stage the writers put their items into, for these files, and the
+  // run's plan of types with the standard writers' epochs.
   OutputStage& stage();
+  SignalEpochs& signals();
   // What the quick scan of the log tells the standard writers' first header.
   void set_hints(const ObsHeaderHints& hints);
   // Writes both headers of the run's files with the store's current values

@@ -14,16 +14,16 @@
 namespace {
 
 std::string original_obs_header(const UTC_TIME_T& start, const UTC_TIME_T& end, const ObsTimes&,
-                                const ObsHeaderHints&) {
+                                const ObsHeaderHints&, const TypePlan&) {
   return RINEX_obs_header_text(start, end);
 }
 std::string rinex2_obs_header(const UTC_TIME_T&, const UTC_TIME_T&, const ObsTimes& times,
-                              const ObsHeaderHints& hints) {
-  return Rinex2_obs_header_text(times, hints);
+                              const ObsHeaderHints& hints, const TypePlan& plan) {
+  return Rinex2_obs_header_text(times, hints, plan);
 }
 std::string rinex3_obs_header(const UTC_TIME_T&, const UTC_TIME_T&, const ObsTimes& times,
-                              const ObsHeaderHints& hints) {
-  return Rinex3_obs_header_text(times, hints);
+                              const ObsHeaderHints& hints, const TypePlan& plan) {
+  return Rinex3_obs_header_text(times, hints, plan);
 }
 std::string original_nav_header(bool) { return RINEX_nav_header_text(); }
 std::string rinex3_nav_header(bool) { return Rinex3_nav_header_text(); }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "data_type.h"
+#include "obs_codes.h"
 #include "obs_fields.h"
 #include "output_items.h"
 #include "std_obs.h"
@@ -19,10 +20,13 @@ struct RinexGeneration {
   // standard writers' from what was written (before any epoch, with what the
   // scan of the log told).
   std::string (*obs_header_text)(const UTC_TIME_T& start, const UTC_TIME_T& end,
-                                 const ObsTimes& times, const ObsHeaderHints& hints);
-  // The satellite lines of a standard writer's epoch item; returns their
-  // count (nullptr for the original writer, whose items are its own).
-  int (*epoch_fields)(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs, ObsFields* sats);
+                                 const ObsTimes& times, const ObsHeaderHints& hints,
+                                 const TypePlan& plan);
+  // The satellite lines of a standard writer's epoch item under the run's
+  // plan of types; returns their count (nullptr for the original writer,
+  // whose items are its own).
+  int (*epoch_fields)(const TypePlan& plan, const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs,
+                      ObsFields* sats);
   // The navigation header (of the GLONASS file, where the version has one).
   std::string (*nav_header_text)(bool glonass_file);
   int crx_version;           // Compact RINEX 1.0 or 3.0

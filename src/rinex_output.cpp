@@ -47,8 +47,9 @@ std::vector<std::string> split_strings(const U08* p, U32 len, size_t count) {
 }  // namespace
 
 struct OutputFiles::State {
-  explicit State(OutputStage& s) : stage(s) {}
+  State(OutputStage& s, const TypePlan& p) : stage(s), plan(p) {}
   OutputStage& stage;
+  const TypePlan& plan;  // the run's types, fixed before the writer starts
   std::string raw_name;
   // The files of a run without periods, and those of the open period with
   // their provisional names.
@@ -101,7 +102,7 @@ void OutputFiles::State::start_records() {
 // A standard writer's epoch item: its satellite lines, laid out by the
 // records writer of the version.
 void OutputFiles::State::write_signal_epoch(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs) {
-  int nsat = generation().epoch_fields(e, recs, std_fields);
+  int nsat = generation().epoch_fields(plan, e, recs, std_fields);
   char start[48];
   Obs_epoch_start(start, RINEX_settings().rinex_version, TCVT_gps_calendar(e.week, e.tow), true,
                   e.flag, nsat);
@@ -173,7 +174,8 @@ void OutputFiles::State::checkpoint_files(const std::vector<std::string>& header
   }
 }
 
-OutputFiles::OutputFiles(const std::string& raw_name, OutputStage& stage) : s_(new State(stage)) {
+OutputFiles::OutputFiles(const std::string& raw_name, OutputStage& stage, const TypePlan& plan)
+    : s_(new State(stage, plan)) {
   s_->raw_name = raw_name;
   stage.set_consumer(this);
 }

@@ -10,14 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "obs_codes.h"
 #include "output_sink.h"
 #include "output_stage.h"
 
 class OutputFiles : public StageConsumer {
  public:
   // Takes the stage's items; writes them at once, on the calling thread,
-  // until the writer starts. raw_name is the log, which no renamed file may replace.
-  OutputFiles(const std::string& raw_name, OutputStage& stage);
+  // until the writer starts. raw_name is the log, which no renamed file may
+  // replace; plan, the run's types, which the standard writers' epochs follow.
+  OutputFiles(const std::string& raw_name, OutputStage& stage, const TypePlan& plan);
   ~OutputFiles() override;
   // The files of a run without periods, opened by the caller; the GLONASS
   // navigation file of RINEX 2.11 (not opened for other versions).

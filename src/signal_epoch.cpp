@@ -17,20 +17,11 @@ namespace {
 const S16 kSystemOrder[] = {GNSS_TYPE_GPS, GNSS_TYPE_GLO,  GNSS_TYPE_GAL,
                             GNSS_TYPE_BD2, GNSS_TYPE_QZSS, GNSS_TYPE_SBAS};
 
-TypePlan Plan;
-long Unwritable;  // values measured that no F14.3 field holds
-// Per constellation: the plan's signals and their places in the store.
-struct Listed {
-  int count;
-  U08 id[SIGNALS_PER_SYSTEM];
-  U08 slot[SIGNALS_PER_SYSTEM];
-};
-Listed Listed_signals[GNSS_NTYPE];
-
 // The record's four values as thousandths. The receiver sends 0 for a phase
 // or a Doppler it did not measure: no field, as RINEX leaves a value that is
 // not there. C/N0 is a whole number: its thousandths need no conversion.
-void set_values(const SIGNAL_OBS_T& s, SIGNAL_REC_T* r) {
+// Counts the values that no field holds into unwritable.
+void set_values(const SIGNAL_OBS_T& s, SIGNAL_REC_T* r, long* unwritable) {
   r->present = r->overflow = r->negative = 0;
   const D64 v[3] = {s.pr, s.carr_phase, (D64)s.doppler};
   for (int k = 0; k < 3; k++) {
@@ -38,7 +29,7 @@ void set_values(const SIGNAL_OBS_T& s, SIGNAL_REC_T* r) {
     bool negative;
     if (!RINEX_f14_3_magnitude(v[k], &r->field[k], &negative)) {
       r->overflow = (U08)(r->overflow | 1 << k);
-      Unwritable++;
+      (*unwritable)++;
       continue;
     }
     r->present = (U08)(r->present | 1 << k);
@@ -58,26 +49,25 @@ SIGNAL_EPOCH_T epoch_head(S16 flag) {
 
 }  // namespace
 
-void Signal_set_plan(const TypePlan& plan) {
-  Plan = plan;
+void SignalEpochs::set_plan(const TypePlan& plan) {
+  plan_ = plan;
   for (S16 type = 0; type < GNSS_NTYPE; type++) {
-    Listed& l = Listed_signals[type];
+    Listed& l = listed_[type];
     l.count = 0;
     for (int id : plan.signals[type])
       if (l.count < SIGNALS_PER_SYSTEM)
         l.id[l.count] = (U08)id, l.slot[l.count++] = (U08)Codes_slot(id);
   }
 }
-const TypePlan& Signal_plan() { return Plan; }
 const S16* Signal_system_order() { return kSystemOrder; }
 int Signal_system_count() { return (int)(sizeof kSystemOrder / sizeof kSystemOrder[0]); }
 
-void Signal_put_epoch(OutputStage& stage) {
+void SignalEpochs::put_epoch(OutputStage& stage) {
   SIGNAL_EPOCH_T e = epoch_head(0);
   U08* item = stage.reserve(ITEM_SIGNAL_EPOCH, sizeof e + MAX_EPOCH_SIGNALS * sizeof(SIGNAL_REC_T));
   SIGNAL_REC_T* recs = reinterpret_cast<SIGNAL_REC_T*>(item + sizeof e);
   for (S16 type : kSystemOrder) {
-    const Listed& listed = Listed_signals[type];
+    const Listed& listed = listed_[type];
     if (listed.count == 0) continue;
     char letter = Codes_letter(type);
     const SIGNAL_OBS_T(*rows)[SIGNALS_PER_SYSTEM];
@@ -96,7 +86,7 @@ void Signal_put_epoch(OutputStage& stage) {
         r.sat = sat;
         r.signal = listed.id[i];
         r.lli = s->lli;
-        set_values(*s, &r);
+        set_values(*s, &r, &unwritable_);
       }
     }
   }
@@ -104,10 +94,7 @@ void Signal_put_epoch(OutputStage& stage) {
   stage.commit((U32)(sizeof e + (size_t)e.nsig * sizeof(SIGNAL_REC_T)));
 }
 
-long Signal_unwritable_values() { return Unwritable; }
-void Signal_reset_unwritable_values() { Unwritable = 0; }
-
-void Signal_put_event(OutputStage& stage, S32 week, D64 tow) {
+void SignalEpochs::put_event(OutputStage& stage, S32 week, D64 tow) {
   SIGNAL_EPOCH_T e = epoch_head(5);
   e.week = week;
   e.tow = tow;
