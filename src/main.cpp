@@ -40,15 +40,22 @@ namespace {
 constexpr S16 kStopBadSettings = 3;
 constexpr size_t kRawBufferSize = 1 << 20;
 constexpr size_t kConsoleBufferSize = 1 << 14;
-FILE* Fp_raw;
-SourceAddress Source;
-// A station's run (a live source, or periods) holds its station's lock in its output folder.
-StationLock Lock;
-char Raw_stream_buffer[kRawBufferSize];
 // The progress line is printed after every frame: through a buffer a console
 // costs what a file costs (an unbuffered Windows console takes one system call
-// per line).
+// per line). Standard output keeps it until the process ends; the raw file,
+// its buffer, until it is closed, whenever that is.
 char Console_buffer[kConsoleBufferSize];
+char Raw_stream_buffer[kRawBufferSize];
+
+// What a run holds from the command line to its end: the raw file (or the
+// live source its reading thread opens), the station's lock, the output files.
+struct MainRun {
+  FILE* Fp_raw = nullptr;
+  SourceAddress Source;
+  // A station's run (a live source, or periods) holds its station's lock in its output folder.
+  StationLock Lock;
+  FileSet files;
+};
 
 #ifdef _WIN32
 // The command line as UTF-8, whatever the console's code page, so that any
@@ -103,18 +110,18 @@ void show_output_gnss_type(S16 enable_gps, S16 enable_qzss, S16 enable_sbas, S16
   puts("");
 }
 
-S16 open_raw_and_rinex_files(S16 n, char* input) {
+S16 open_raw_and_rinex_files(MainRun& run, S16 n, char* input) {
   if (n < 2) {
     show_help_messages();
     exit(0);
   }
-  if (Source_is_live(Source)) return 1;  // its reading thread opens it
-  Fp_raw = File_open(input, "rb");
-  if (Fp_raw == nullptr) {
+  if (Source_is_live(run.Source)) return 1;  // its reading thread opens it
+  run.Fp_raw = File_open(input, "rb");
+  if (run.Fp_raw == nullptr) {
     puts("Raw file open error~");
     return 0;
   }
-  setvbuf(Fp_raw, Raw_stream_buffer, _IOFBF, kRawBufferSize);
+  setvbuf(run.Fp_raw, Raw_stream_buffer, _IOFBF, kRawBufferSize);
   return 1;
 }
 
@@ -186,9 +193,9 @@ std::string build_settings(const CommandLine& c, Settings* s) {
 
 // Takes the station's lock in its output folder, then recovers the files an
 // earlier run of the station left unfinished there. "" or the error line.
-std::string take_station(const Settings& s) {
+std::string take_station(MainRun& run, const Settings& s) {
   const std::string folder = s.given[SET_OUTPUT_DIR] ? s.text[SET_OUTPUT_DIR] : "";
-  std::string error = Lock.take(folder, RINEX_station_id());
+  std::string error = run.Lock.take(folder, RINEX_station_id());
   if (!error.empty()) return error;
   const std::string raw = s.given[SET_RAW_DIR] ? s.text[SET_RAW_DIR] : "";
   for (const std::string& line : Recover_station_files(folder, raw, RINEX_station_prefix()))
@@ -200,7 +207,7 @@ bool is_word(const char* arg, const char* upper, const char* lower) {
   return strcmp(arg, upper) == 0 || strcmp(arg, lower) == 0;
 }
 
-S16 get_main_parameter(FileSet& files, int argc, char** argv, S16* enable_gps, S16* enable_qzss,
+S16 get_main_parameter(MainRun& run, int argc, char** argv, S16* enable_gps, S16* enable_qzss,
                        S16* enable_sbas, S16* enable_glo, S16* enable_bd2, S16* enable_gal,
                        S16* enable_dual_freq_mode) {
   CommandLine line = split_command_line(argc, argv);
@@ -229,12 +236,12 @@ S16 get_main_parameter(FileSet& files, int argc, char** argv, S16* enable_gps, S
   }
   // The raw-file argument: a file as always, or a live source, which runs
   // for as long as the station does and so needs periods (with long names).
-  std::string source_error = argc >= 2 ? Source_parse(argv[1], &Source) : "";
+  std::string source_error = argc >= 2 ? Source_parse(argv[1], &run.Source) : "";
   if (!source_error.empty()) {
     puts(source_error.c_str());
     return kStopBadSettings;
   }
-  if (Source_is_live(Source) && !(settings.split > 0)) {
+  if (Source_is_live(run.Source) && !(settings.split > 0)) {
     printf(
         "Source %s: a live source needs --split (15m, 1h or 1d): its files are closed period "
         "by period\n",
@@ -243,15 +250,15 @@ S16 get_main_parameter(FileSet& files, int argc, char** argv, S16* enable_gps, S
   }
   RINEX_configure(settings);
   Select_configure(settings);
-  if (Source_is_live(Source) || settings.split > 0) {
-    std::string error = take_station(settings);
+  if (Source_is_live(run.Source) || settings.split > 0) {
+    std::string error = take_station(run, settings);
     if (!error.empty()) {
       puts(error.c_str());
       return kStopBadSettings;
     }
   }
-  if (!open_raw_and_rinex_files((S16)(argc < 2 ? argc : 2), argv[1])) return 0;
-  if (!RINEX_init(files, argv[1])) return 0;
+  if (!open_raw_and_rinex_files(run, (S16)(argc < 2 ? argc : 2), argv[1])) return 0;
+  if (!RINEX_init(run.files, argv[1])) return 0;
 
   struct Word {
     const char* upper;
@@ -320,14 +327,14 @@ int main(int argc, char** argv) {
   }
   S16 enable_gps, enable_qzss, enable_sbas, enable_glo, enable_bd2, enable_dual_freq_mode;
   S16 enable_gal = 0;
-  FileSet files;  // the run's output files, for as long as the run lasts
-  S16 go_on = get_main_parameter(files, argc, argv, &enable_gps, &enable_qzss, &enable_sbas,
+  MainRun run;
+  S16 go_on = get_main_parameter(run, argc, argv, &enable_gps, &enable_qzss, &enable_sbas,
                                  &enable_glo, &enable_bd2, &enable_gal, &enable_dual_freq_mode);
   if (go_on != 1) return go_on == kStopBadSettings ? kStopBadSettings : 0;
   S16 freq_mode = enable_dual_freq_mode ? FREQ_MODE_DUAL : FREQ_MODE_L1_ONLY;
-  int status = convert_raw_file(files, Fp_raw, Source, enable_gps, enable_qzss, enable_sbas,
-                                enable_glo, enable_bd2, enable_gal, freq_mode);
-  Lock.release();
+  int status = convert_raw_file(run.files, run.Fp_raw, run.Source, enable_gps, enable_qzss,
+                                enable_sbas, enable_glo, enable_bd2, enable_gal, freq_mode);
+  run.Lock.release();
   preset.after();
   fflush(stdout);
   Stop_finished();
