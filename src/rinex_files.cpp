@@ -3,7 +3,8 @@
 // rewound once at the end for the header rewrite. With periods, each epoch
 // is routed to the file pair of its period of GPS time: a new period closes
 // the open one (whose final headers go with the closing item) and opens its
-// own; a period once closed is never reopened.
+// own; a period once closed is never reopened. All of it is the state of one
+// FileSet, which the run owns.
 #include "rinex_files.h"
 
 #include <bitset>
@@ -41,9 +42,9 @@ namespace {
 // carries a final name.
 const char* const kProvisionalEnding = ".incomplete";
 
-// The open period and the periods already closed; the standard writers'
-// times of the first and last epochs of the run's file and of the period's,
-// and the last time written into the file.
+// A period's files (or the run's, without periods): its index and start, the
+// calendar times of its first and last epochs, the standard writers' GPS times
+// of them and the last time written into its file, its part, its counts.
 struct Period {
   bool open;
   int64_t index;
@@ -225,6 +226,7 @@ struct FileSet::State {
   std::string Final_obs;
   std::string Final_nav;
   std::string Final_gnav;
+  // The open period, the run's files without periods, the periods closed.
   Period Current{};
   Period Run{};
   std::set<int64_t> Closed;
