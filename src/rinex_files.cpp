@@ -65,8 +65,6 @@ constexpr D64 kLiveFlushSeconds = 10;  // a live source's checkpoints without --
 
 bool standard() { return RINEX_settings().rinex_version != RINEX_ORIGINAL; }
 
-const RinexGeneration& generation() { return Rinex_generation(RINEX_settings().rinex_version); }
-
 // A final name the run may replace at its end: none, or a file that can be written.
 bool replaceable(const std::string& path) {
   if (RINEX_settings().long_names || !File_exists(path)) return true;
@@ -110,12 +108,13 @@ std::string folder() {
 
 // The navigation header of the version (of the GLONASS file of RINEX 2.11).
 std::string nav_header_text(bool glonass_file) {
-  return generation().nav_header_text(glonass_file);
+  return Rinex_run_generation().nav_header_text(glonass_file);
 }
 
 // RINEX 2.11 keeps GLONASS records in a file of their own.
 bool writes_glonass_file() {
-  return generation().nav_file_per_system && RINEX_is_able_to_output_measurement(GNSS_TYPE_GLO);
+  return Rinex_run_generation().nav_file_per_system &&
+         RINEX_is_able_to_output_measurement(GNSS_TYPE_GLO);
 }
 
 void put_strings_item(OutputStage& stage, U32 kind, std::initializer_list<std::string> parts) {
@@ -262,7 +261,7 @@ struct FileSet::State {
 
   std::string obs_header_text(const UTC_TIME_T& start, const UTC_TIME_T& end,
                               const ObsTimes& times) {
-    return generation().obs_header_text(start, end, times, Hints, Signals.plan());
+    return Rinex_run_generation().obs_header_text(start, end, times, Hints, Signals.plan());
   }
 
   // The standard writers keep a file's epochs in time order: an epoch or event
@@ -655,7 +654,7 @@ int FileSet::finish_names(int status) {
   int files = glonass ? 3 : 2;
   // RINEX 2.11 has a navigation file per system: one without records is not kept.
   bool keep[3] = {true, true, true};
-  if (generation().nav_file_per_system) {
+  if (Rinex_run_generation().nav_file_per_system) {
     const char* const kSystems[3] = {"", "GPS", "GLONASS"};
     Sink* navs[3] = {nullptr, s_->output().nav_sink(), s_->output().gnav_sink()};
     for (int i = 1; i < files; i++) {

@@ -7,6 +7,7 @@
 #include "rinex3_nav.h"
 #include "rinex3_obs.h"
 #include "rinex4_nav.h"
+#include "rinex_config.h"
 #include "rinex_nav.h"
 #include "rinex_obs.h"
 #include "settings.h"
@@ -44,4 +45,8 @@ const RinexGeneration& Rinex_generation(int rinex_version) {
   if (rinex_version == RINEX_ORIGINAL) return kOriginal;
   if (rinex_version == RINEX_211) return kRinex2;
   return rinex_version >= RINEX_400 ? kRinex4 : kRinex3;
+}
+
+const RinexGeneration& Rinex_run_generation() {
+  return Rinex_generation(RINEX_settings().rinex_version);
 }

@@ -36,5 +36,7 @@ struct RinexGeneration {
 
 // The generation of a --rinex-version value (RINEX_ORIGINAL, RINEX_211, ...).
 const RinexGeneration& Rinex_generation(int rinex_version);
+// The generation of the run's --rinex-version.
+const RinexGeneration& Rinex_run_generation();
 
 #endif

@@ -29,7 +29,6 @@ constexpr int kMaxNavNumber = 66;  // satellites 1-63, then the ION and STO slot
 constexpr int kPeriodFiles = 3;    // observation, navigation, GLONASS navigation (2.11)
 
 bool splits() { return RINEX_settings().split > 0; }
-const RinexGeneration& generation() { return Rinex_generation(RINEX_settings().rinex_version); }
 
 // The NUL-separated strings of a period or checkpoint item.
 std::vector<std::string> split_strings(const U08* p, U32 len, size_t count) {
@@ -78,7 +77,7 @@ struct OutputFiles::State {
   Sink* obs_out() { return splits() ? &period[0] : &run[0]; }
   // RINEX 2.11 writes GLONASS records into a file of their own.
   Sink* nav_out(U08 gnss_type) {
-    int i = gnss_type == GNSS_TYPE_GLO && generation().nav_file_per_system ? 2 : 1;
+    int i = gnss_type == GNSS_TYPE_GLO && Rinex_run_generation().nav_file_per_system ? 2 : 1;
     return splits() ? &period[i] : &run[i];
   }
   void start_records();
@@ -94,15 +93,15 @@ struct OutputFiles::State {
 void OutputFiles::State::start_records() {
   if (original_crx) original_blank_values += original_crx->blank_values();
   original_crx.reset(new CrxEncoder());
-  original_crx->start(Obs_get_freq_mode() == FREQ_MODE_DUAL, generation().crx_version);
-  if (generation().epoch_fields != nullptr)
+  original_crx->start(Obs_get_freq_mode() == FREQ_MODE_DUAL, Rinex_run_generation().crx_version);
+  if (Rinex_run_generation().epoch_fields != nullptr)
     std_records = Obs_records_for(RINEX_settings().rinex_version, RINEX_settings().crx);
 }
 
 // A standard writer's epoch item: its satellite lines, laid out by the
 // records writer of the version.
 void OutputFiles::State::write_signal_epoch(const SIGNAL_EPOCH_T& e, const SIGNAL_REC_T* recs) {
-  int nsat = generation().epoch_fields(plan, e, recs, std_fields);
+  int nsat = Rinex_run_generation().epoch_fields(plan, e, recs, std_fields);
   char start[48];
   Obs_epoch_start(start, RINEX_settings().rinex_version, TCVT_gps_calendar(e.week, e.tow), true,
                   e.flag, nsat);
@@ -142,8 +141,8 @@ void OutputFiles::State::close_period_files(const std::vector<std::string>& item
     if (period_names[i].empty()) continue;
     Sink* s = &period[i];
     // RINEX 2.11 has a navigation file per system: one without records is not kept.
-    if (i > 0 && generation().nav_file_per_system && s->body_bytes == 0 && Sink_is_open(s) &&
-        final_names) {
+    if (i > 0 && Rinex_run_generation().nav_file_per_system && s->body_bytes == 0 &&
+        Sink_is_open(s) && final_names) {
       Sink_close(s);
       File_remove(period_names[i]);
       unwritten_nav[i - 1]++;

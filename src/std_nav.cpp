@@ -16,7 +16,6 @@
 namespace {
 
 int version() { return RINEX_settings().rinex_version; }
-const RinexGeneration& generation() { return Rinex_generation(version()); }
 
 // The satellite a navigation message came from, as RINEX numbers it.
 bool source_of(U08 msg_id, const U08* buf, U16 len, char* letter, int* sat) {
@@ -48,7 +47,7 @@ void Std_nav_message(OutputStage& stage, U08 msg_id, const U08* buf, U16 len) {
   // One ION and one STO record per system each time its values change (and
   // once the time of the message that brought them is known).
   U32 changed = Params_note(msg_id, buf, len, letter, sat);
-  if (!generation().ion_sto_records || changed == 0) return;
+  if (!Rinex_run_generation().ion_sto_records || changed == 0) return;
   for (S16 type = GNSS_TYPE_GPS; type < GNSS_NTYPE; type++) {
     if (!RINEX_is_able_to_output_measurement(type)) continue;
     if ((changed & (1u << (NAV_IONO * 8 + type))) != 0)
@@ -61,7 +60,8 @@ void Std_nav_message(OutputStage& stage, U08 msg_id, const U08* buf, U16 len) {
 
 bool Std_nav_record(OutputStage& stage, S16 gnss_type, S16 number, S08 glonass_k) {
   // RINEX 2.11 has navigation files of GPS and GLONASS only.
-  if (generation().nav_file_per_system && gnss_type != GNSS_TYPE_GPS && gnss_type != GNSS_TYPE_GLO)
+  if (Rinex_run_generation().nav_file_per_system && gnss_type != GNSS_TYPE_GPS &&
+      gnss_type != GNSS_TYPE_GLO)
     return false;
   NavRecord r;
   if (!Nav_build_record(gnss_type, number, glonass_k, version(), &r)) return true;
@@ -75,7 +75,7 @@ void Std_nav_report(const long* unwritten) {
     if (RINEX_is_able_to_output_measurement(type))
       records |=
           1u << (NAV_IONO * 8 + type) | 1u << (NAV_UTC * 8 + type) | 1u << (NAV_TAU_C * 8 + type);
-  int untimed = generation().ion_sto_records ? Params_untimed(records) : 0;
+  int untimed = Rinex_run_generation().ion_sto_records ? Params_untimed(records) : 0;
   if (untimed > 0)
     printf("ION and STO records whose message's time the log does not tell, not written: %d\n",
            untimed);
