@@ -50,13 +50,15 @@ std::string cols(const std::string& l, size_t at, size_t len) {
 
 int number(const std::string& l, size_t at, size_t len) { return atoi(cols(l, at, len).c_str()); }
 
-// A field of a record as a number, its exponent written D or E.
-double value(const std::string& l, size_t at, size_t len) {
-  std::string f = cols(l, at, len);
+// A field's text as a number, its exponent written D or E.
+double value_of(std::string f) {
   for (char& c : f)
     if (c == 'D' || c == 'd') c = 'E';
   return atof(f.c_str());
 }
+
+// A field of a record as a number.
+double value(const std::string& l, size_t at, size_t len) { return value_of(cols(l, at, len)); }
 
 // A RINEX 2 record's first line as RINEX 3 writes it ("G05 2021 01 01 ...").
 std::string first_line_3(char sys, const std::string& l) {
@@ -191,7 +193,7 @@ NavRecord nav_record(const Record& rec, int version) {
       size_t at = n == 0 ? 23 + 19 * (size_t)(k - 1) : 4 + 19 * (size_t)k;
       std::string field = (size_t)n < rec.lines.size() ? cols(rec.lines[(size_t)n], at, 19) : "";
       r.f[n][k].blank = field.find_first_not_of(' ') == std::string::npos;
-      r.f[n][k].value = r.f[n][k].blank ? 0 : value(rec.lines[(size_t)n], at, 19);
+      r.f[n][k].value = r.f[n][k].blank ? 0 : value_of(field);
     }
   return r;
 }
