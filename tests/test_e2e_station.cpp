@@ -134,6 +134,22 @@ const char* const kHours[3] = {"XXXX00XXX_R_20260080000_01H_10S_MO.rnx",
                                "XXXX00XXX_R_20260080100_01H_10S_MO.rnx",
                                "XXXX00XXX_R_20260080200_01H_10S_MO.rnx"};
 
+// The console line of the closed period of hour h of 2026-01-08 up to its
+// byte count, from its file: the epochs and satellites the file holds.
+std::string period_line(int h, const std::string& file, int gaps) {
+  std::set<std::string> sats;
+  long epochs = 0;
+  bool body = false;
+  for (const std::string& l : lines(file)) {
+    if (body && !l.empty() && l[0] != '>') sats.insert(l.substr(0, 3));
+    epochs += body && l.size() > 31 && l[0] == '>' && l[31] == '0';  // not the events' lines
+    body = body || l.find("END OF HEADER") != std::string::npos;
+  }
+  return "\nPeriod 2026-01-08 0" + std::to_string(h) + ":00:00: " + kHours[h] + ", " +
+         std::to_string(epochs) + " epochs, " + std::to_string(sats.size()) + " satellites, " +
+         std::to_string(gaps) + " gaps, ";
+}
+
 // Where the first frame at or after byte at of the log begins.
 size_t frame_boundary(const Bytes& log, size_t at) {
   size_t i = 0;
@@ -263,6 +279,10 @@ TEST(Station, TcpSourceWithDropsGivesTheFileConversionsPeriods) {
   EXPECT_LE(2u, count(r.out, " dropped: the other end closed the connection; reconnecting in 1 s"))
       << r.out;
   EXPECT_EQ(3u, count(r.out, "\nPeriod 2026-01-08 0")) << r.out;
+  for (int h = 0; h < 3; h++)  // a drop in each of the first two hours
+    EXPECT_NE(std::string::npos, r.out.find(period_line(h, want[kHours[h]], h < 2 ? 1 : 0)))
+        << period_line(h, want[kHours[h]], h < 2 ? 1 : 0) << "\n"
+        << r.out;
   EXPECT_NE(std::string::npos, r.outputs["status.json"].find("\"periods_written\": 3"));
   EXPECT_NE(std::string::npos,
             r.outputs["status.json"].find("\"source\": \"" + server.source() + "\""));
@@ -396,7 +416,8 @@ TEST(Station, AKillLosesNothingBeforeTheLastCheckpointCompact) {
 // the bytes of a file conversion flushing every 30 s of data, as the run does.
 TEST(Station, PausesBetweenEpochsAreNoCheckpoints) {
   Bytes log = station_log(120);
-  const std::vector<std::string> options = {"-dual_freq", "--split", "1h", "--gzip", "--flush", "30"};
+  const std::vector<std::string> options = {"-dual_freq", "--split", "1h",
+                                            "--gzip",     "--flush", "30"};
   std::vector<std::string> args = {"log.dat"};
   args.insert(args.end(), options.begin(), options.end());
   RunResult want = run_program(args, "log.dat", log);
@@ -414,8 +435,8 @@ TEST(Station, PausesBetweenEpochsAreNoCheckpoints) {
   }
   close(p[1]);
   RunResult r = finish_program(&run, 0);
-  for (const char* name : {"XXXX00XXX_R_20260080000_01H_10S_MO.rnx.gz",
-                           "XXXX00XXX_R_20260080000_01H_MN.rnx.gz"}) {
+  for (const char* name :
+       {"XXXX00XXX_R_20260080000_01H_10S_MO.rnx.gz", "XXXX00XXX_R_20260080000_01H_MN.rnx.gz"}) {
     ASSERT_EQ(1u, want.outputs.count(name)) << name;
     EXPECT_TRUE(want.outputs[name] == r.outputs[name]) << name << "\n" << r.out;
   }
