@@ -244,7 +244,7 @@ struct FileSet::State {
   // Checkpoints: every Flush_every seconds of data (below 0: none) what was
   // converted goes to disk with headers of files that end there.
   D64 Flush_every = -1;
-  D64 Last_flush = 0;
+  D64 Last_flush = -1e300;
   bool Unflushed = false;  // epochs written since the last checkpoint
   int Checkpoints = 0;     // checkpoints so far
   // Events held until an epoch later than them is routed.
@@ -480,20 +480,8 @@ void FileSet::write_headers() {
 }
 
 void FileSet::start_writing(bool threads) {
-  s_->Current = Period{};
-  s_->Run = Period{};
-  s_->Closed.clear();
-  s_->Pending_gaps = s_->Period_serial = 0;
-  s_->Refused.clear();
-  s_->Dropped_epochs = s_->Late_epochs = s_->Late_events = 0;
-  s_->Pending_count = 0;
-  for (long& n : s_->Nav_left_out) n = 0;
-  const Settings& s = RINEX_settings();
+  const Settings& s = RINEX_settings();  // the set is new with the run: nothing to clear
   s_->Flush_every = s.flush >= 0 ? s.flush : (s_->Live ? kLiveFlushSeconds : -1);
-  s_->Last_flush = -1e300;
-  s_->Unflushed = false;
-  s_->Checkpoints = 0;
-  s_->Signals.reset_unwritable_values();
   s_->output().start(threads);
 }
 

@@ -225,15 +225,7 @@ void OutputFiles::consume(U32 kind, const U08* p, U32 len) {
 }
 
 void OutputFiles::start(bool threads) {
-  State& m = *s_;
-  m.periods_written = 0;
-  m.unwritten_nav[0] = m.unwritten_nav[1] = 0;
-  m.incomplete_files.clear();
-  m.period_obs_errno = m.period_nav_errno = 0;
-  for (auto& system : m.latest_nav)
-    for (std::string& record : system) record.clear();
-  m.original_blank_values = 0;
-  m.original_crx.reset();
+  State& m = *s_;  // new with the run: nothing of an earlier run to clear
   m.start_records();
   // Files opened from now on write (and compress) on threads of their own or not.
   for (Sink* files : {m.run, m.period})

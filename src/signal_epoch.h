@@ -23,9 +23,8 @@ class SignalEpochs {
   void put_epoch(OutputStage& stage);
   // Hands an event at a GPS time to the writer.
   void put_event(OutputStage& stage, S32 week, D64 tow);
-  // Values measured that no F14.3 field holds (written as blank fields), since the reset.
+  // Values measured that no F14.3 field holds (written as blank fields).
   long unwritable_values() const { return unwritable_; }
-  void reset_unwritable_values() { unwritable_ = 0; }
 
  private:
   // Per constellation: the plan's signals and their places in the store.
