@@ -704,6 +704,17 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   for (const std::string& l : lines(r3.nav))
     if (l.compare(0, 5, "GPUT ") == 0 && l.find("TIME SYSTEM CORR") != std::string::npos) gput = l;
   EXPECT_EQ(" 344064 2400", gput.substr(std::min<size_t>(38, gput.size()), 12)) << r3.nav;
+  // Its source satellite and UTC identifier (A5,1X,I2): UTC(NTSC) is 7 from 3.03 on, and
+  // unknown (0) in 3.02, which numbers no UTC past 6 and names no source.
+  for (const char* v : {"3.02", "3.04"}) {
+    std::string bdut;
+    for (const std::string& l :
+         lines(run_program({"log.dat", "C", "--rinex-version", v}, "log.dat", log).nav))
+      if (l.compare(0, 5, "BDUT ") == 0) bdut = l;
+    EXPECT_EQ(v[3] == '2' ? "       0" : "  C07  7",
+              bdut.substr(std::min<size_t>(51, bdut.size()), 8))
+        << v << ": " << bdut;
+  }
   EXPECT_EQ(calendar(2400, 345100) + e19(100 * 0x1p-2) + e19(-5 * 0x1p-8) + e19(7 * 0x1p-15),
             record("> ION E11 IFNV").front());
   EXPECT_EQ((Lines{calendar(2400, 345600) + " GAUT" + std::string(15, ' ') + std::string(19, ' ') +
