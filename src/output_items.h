@@ -68,7 +68,6 @@ typedef struct {
   U08 signal;     // SignalId
   U08 lli;
   U08 present;        // bit k: value k has a field
-  U08 overflow;       // bit k: value k was measured but no F14.3 field holds it
   U08 negative;       // bit k: value k is negative (-0.000 included)
   uint64_t field[4];  // thousandths of each value's magnitude
 } SIGNAL_REC_T;

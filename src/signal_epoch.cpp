@@ -22,13 +22,12 @@ const S16 kSystemOrder[] = {GNSS_TYPE_GPS, GNSS_TYPE_GLO,  GNSS_TYPE_GAL,
 // not there. C/N0 is a whole number: its thousandths need no conversion.
 // Counts the values that no field holds into unwritable.
 void set_values(const SIGNAL_OBS_T& s, SIGNAL_REC_T* r, long* unwritable) {
-  r->present = r->overflow = r->negative = 0;
+  r->present = r->negative = 0;
   const D64 v[3] = {s.pr, s.carr_phase, (D64)s.doppler};
   for (int k = 0; k < 3; k++) {
     if (k > 0 && v[k] == 0) continue;
     bool negative;
     if (!RINEX_f14_3_magnitude(v[k], &r->field[k], &negative)) {
-      r->overflow = (U08)(r->overflow | 1 << k);
       (*unwritable)++;
       continue;
     }
