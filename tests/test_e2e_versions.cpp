@@ -181,6 +181,13 @@ TEST(RinexVersions, EverySignalUnderItsOwnCodeInEachVersion) {
   EXPECT_NE(std::string::npos,
             r.out.find("Navigation file log.nav not written: the log holds no GPS navigation "
                        "records\n"));
+  // So in periods: the period's GPS file goes, and the console counts it.
+  r = run_program({"log.dat", "--rinex-version", "2.11", "--split", "15m"}, "log.dat",
+                  generated_log(o));
+  EXPECT_EQ((Lines{"log.dat", "xxxx008a00.26g", "xxxx008a00.26o"}), r.files);
+  EXPECT_NE(std::string::npos, r.out.find("Navigation files of RINEX 2.11 periods without records "
+                                          "of their system, not written: 1 GPS, 0 GLONASS\n"))
+      << r.out;
 }
 
 // Where both writers write the same signal, the standard writer writes the
