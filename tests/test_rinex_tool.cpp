@@ -300,8 +300,11 @@ TEST(RinexTool, EverySystemAndTypeOfAFileIsKept) {
   // phase of the first epoch and a strength digit on every value.
   auto value = [](int e, int s, int k) { return 20000000.0 + 1000.125 * k + 37.5 * s + 0.25 * e; };
   const std::pair<char, int> kSats[] = {{'G', 5}, {'C', 19}, {'I', 2}, {'I', 10}};
+  // A header record between the epochs, without a time of its own ('>', blanks, flag in column 32).
+  const std::string kNote = ">" + std::string(30, ' ') + "4  1\n" + label("NOTE", "COMMENT");
   for (int e = 0; e < 3; e++) {
     char line[64];
+    if (e == 1) text += kNote;
     snprintf(line, sizeof line, "> 2024 05 03 00 %02d  0.0000000  0  4", e);
     text += std::string(line) + "\n";
     for (int s = 0; s < 4; s++) {
@@ -327,6 +330,7 @@ TEST(RinexTool, EverySystemAndTypeOfAFileIsKept) {
     if (form[0]) {
       ASSERT_TRUE(crx_to_rinex(read_file(out), &written, &error)) << error;
     }
+    EXPECT_NE(std::string::npos, written.find("\n" + kNote)) << form;
     ObsFile f;
     ASSERT_TRUE(read_obs_text(written, out, &f, &error)) << error;
     ASSERT_EQ(3u, f.epochs.size()) << form;
