@@ -52,7 +52,7 @@ std::vector<std::string> metadata_options() {
 }
 
 // The same settings as a station file written on Windows with a byte-order
-// mark, comments, blank lines, trailing blanks, a value in quotes and
+// mark, comments, blank lines, blanks around keys and values, a value in quotes and
 // switches that are off.
 std::string station_file() {
   std::string f = "\xEF\xBB\xBF# station file\r\n\r\n";
@@ -60,7 +60,8 @@ std::string station_file() {
   return f +
          "   # indented comment\r\ncomment=\"Pillar #2 north\"\r\nantenna-delta = "
          "1.512,0.1,-0.2\r\n"
-         "position = 1234567.12346,-7654321.5,0.001\r\ninterval = 0.5\r\ncrx = no\r\ngzip = no\r\n";
+         "position = 1234567.12346,-7654321.5,0.001\r\n  interval  = 0.5\r\ncrx = no\r\ngzip = "
+         "no\r\n";
 }
 
 Bytes sample_log() {
