@@ -711,6 +711,16 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   for (const std::string& l : lines(r3.nav))
     if (l.compare(0, 5, "GPUT ") == 0 && l.find("TIME SYSTEM CORR") != std::string::npos) gput = l;
   EXPECT_EQ(" 344064 2400", gput.substr(std::min<size_t>(38, gput.size()), 12)) << r3.nav;
+  // RINEX 2.11's DELTA-UTC line (3X,2D19.12,2I9): W a continuous GPS week too (G05's
+  // whole ephemeris makes the GPS file written).
+  Bytes whole = log;
+  for (uint8_t sf : {2, 3})
+    append(&whole, frame(gps_subframe_payload(5, sf, encode_gps_lnav(g)[sf - 1u])));
+  std::string delta;
+  for (const std::string& l :
+       lines(run_program({"log.dat", "G", "--rinex-version", "2.11"}, "log.dat", whole).nav))
+    if (l.find("DELTA-UTC: A0,A1,T,W") == 60) delta = l;
+  EXPECT_EQ("   344064     2400", delta.substr(std::min<size_t>(41, delta.size()), 18)) << delta;
   // Its source satellite and UTC identifier (A5,1X,I2): UTC(NTSC) is 7 from 3.03 on, and
   // unknown (0) in 3.02, which numbers no UTC past 6 and names no source.
   for (const char* v : {"3.02", "3.04"}) {
