@@ -533,10 +533,10 @@ TEST(RinexTool, PresetsAndBadInput) {
                                           "0.75 h; the service needs at least 1 h\n"))
       << r.out;
   // The converter's presets are the same: an IGS day, and a short AUSPOS file warned.
-  auto station_run = [&](std::vector<std::string> more) {
+  auto station_run = [&](std::vector<std::string> more, const ExtraFiles& there = {}) {
     more.insert(more.begin(), {"log.dat", "--marker-name", "ALGO", "--receiver-type", "VLN-R2",
                                "--antenna-type", "TRM59800.00", "--radome", "NONE"});
-    return run_program(more, "log.dat", day_log);
+    return run_program(more, "log.dat", day_log, {}, 0, there);
   };
   auto igs = station_run({"--preset", "igs-daily"});
   EXPECT_EQ(1, igs.status) << igs.out;
@@ -548,6 +548,11 @@ TEST(RinexTool, PresetsAndBadInput) {
                         "needs at least 1 h\n"))
       << au.out;
   EXPECT_EQ("G", au.obs.substr(40, 1)) << au.obs.substr(0, 80);  // GPS alone, as AUSPOS takes
+  // A file the folder held before the run is not the run's: it is not checked.
+  auto beside = station_run({"--preset", "auspos", "--end", "2026-01-08 00:45:00"},
+                            ExtraFiles{{"old.obs", au.obs}});
+  EXPECT_EQ(std::string::npos, beside.out.find("old.obs")) << beside.out;
+  EXPECT_NE(std::string::npos, beside.out.find("preset auspos: ./log.obs: ")) << beside.out;
   auto elsewhere =
       station_run({"--preset", "auspos", "--end", "2026-01-08 00:45:00", "--output-dir", "out"});
   EXPECT_NE(std::string::npos,
