@@ -435,7 +435,6 @@ S16 FileSet::open(const char* input) {
   if (stem.empty() && s.given[SET_OUTPUT_DIR]) return 0;
   RINEX_clear_selection();
   s_->Input_name = input;
-  s_->Output.reset();  // an earlier one's of this run: its files are closed
   s_->Output.reset(new OutputFiles(s_->Input_name, s_->Stage, s_->Signals.plan()));
   if (RINEX_splits()) return 1;  // the period files are opened as their periods begin
   // Every file is written under its provisional name and given its own when
