@@ -167,7 +167,7 @@ class Line {
       server_ = std::make_unique<Server>(std::vector<Bytes>{bytes});
       source_ = server_->source();
     } else if (kind == "serial") {
-      master_ = posix_openpt(O_RDWR | O_NOCTTY);
+      master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);  // no other case's child keeps it
       grantpt(master_);
       unlockpt(master_);
       source_ = std::string("serial://") + ptsname(master_);
@@ -310,105 +310,106 @@ struct KillCase {
   const char* ending;
 };
 
-void kill_and_restart(const std::vector<KillCase>& cases) {
-  Bytes log = station_log(8000);
+void kill_and_restart(const KillCase& c, const Bytes& log) {
   size_t cut = frame_boundary(log, log.size() * 6 / 10);  // about 01:20
   Bytes first(log.begin(), log.begin() + (long)cut), rest(log.begin() + (long)cut, log.end());
   // The last bytes before the kill are a message that changes no file: the
   // raw journal holds them all the same.
   append(&first, frame(Bytes{0x30, 0x01, 0x02}));
   const std::string hour1 = "XXXX00XXX_R_20260080100_01H_10S_MO";
-  for (const auto& c : cases) {
-    std::vector<std::string> options = {"-dual_freq", "--split", "1h"};
-    options.insert(options.end(), c.form.begin(), c.form.end());
-    std::vector<std::string> args = {"log.dat"};
-    args.insert(args.end(), options.begin(), options.end());
-    std::string want_first = converted(run_program(args, "log.dat", first), hour1);
-    std::string want_all = converted(run_program(args, "log.dat", log), hour1);
-    ASSERT_NE("", want_first) << c.ending;
-    std::string out = temp_path("");
-    // A second of silence, not the default ten, syncs what came before it.
-    options.insert(options.end(), {"--output-dir", out, "--status-file", out + "/status.json",
-                                   "--raw-dir", out + "/raw", "--flush", "1"});
-    auto journaled = [&]() {  // the raw files' bytes, in the order of their periods
-      std::vector<std::string> names;
-      for (const auto& f : std::filesystem::directory_iterator(out + "/raw"))
-        names.push_back(f.path().string());
-      std::sort(names.begin(), names.end());
-      std::string all;
-      for (const std::string& n : names) all += read_file(n);
-      return all;
-    };
-    std::string incomplete = out + "/" + hour1 + c.ending + ".incomplete";
-    {
-      Line line(c.line, first);
-      Started run;
-      std::vector<std::string> live = {line.source()};
-      live.insert(live.end(), options.begin(), options.end());
-      start_program(&run, live, {}, line.stdin_fd());
-      line.start(&run);
-      bool caught_up = false;  // the last epoch's checkpoint has everything sent on disk
-      for (int i = 0; i < 200 && !caught_up; i++, usleep(50000))
-        caught_up = rinex_text(incomplete) == want_first;
-      // The status file tells of the open period within moments.
-      const std::string open = "\"open_period\": {\"start\": \"2026-01-08 01:00:00\"";
-      std::string status;
-      for (int i = 0; i < 100 && status.find(open) == std::string::npos; i++, usleep(50000))
-        status = read_file(out + "/status.json");
-      const std::string sent(first.begin(), first.end());
-      for (int i = 0; i < 100 && journaled() != sent; i++) usleep(50000);
-      kill(run.pid, SIGKILL);
-      finish_program(&run, 0);
-      EXPECT_TRUE(journaled() == sent) << c.ending << ": " << journaled().size() << " of "
-                                       << sent.size() << " bytes in the raw journal";
-      EXPECT_TRUE(caught_up) << c.ending << "\n" << rinex_text(incomplete).substr(0, 3000);
-      EXPECT_EQ(want_first, rinex_text(incomplete)) << c.ending;     // the project's reader
-      if (std::string(c.ending).find(".gz") != std::string::npos) {  // and gzip's own
-        EXPECT_EQ(0, system(("gzip -dc " + incomplete + " > /dev/null").c_str()));
-      }
-      EXPECT_NE(std::string::npos, status.find("\"connected\": true")) << status;
-      EXPECT_NE(std::string::npos, status.find(open)) << status;
-    }
-    Line line(c.line, rest);
+  std::vector<std::string> options = {"-dual_freq", "--split", "1h"};
+  options.insert(options.end(), c.form.begin(), c.form.end());
+  std::vector<std::string> args = {"log.dat"};
+  args.insert(args.end(), options.begin(), options.end());
+  std::string want_first = converted(run_program(args, "log.dat", first), hour1);
+  std::string want_all = converted(run_program(args, "log.dat", log), hour1);
+  ASSERT_NE("", want_first) << c.ending;
+  std::string out = temp_path("");
+  // A second of silence, not the default ten, syncs what came before it.
+  options.insert(options.end(), {"--output-dir", out, "--status-file", out + "/status.json",
+                                 "--raw-dir", out + "/raw", "--flush", "1"});
+  auto journaled = [&]() {  // the raw files' bytes, in the order of their periods
+    std::vector<std::string> names;
+    for (const auto& f : std::filesystem::directory_iterator(out + "/raw"))
+      names.push_back(f.path().string());
+    std::sort(names.begin(), names.end());
+    std::string all;
+    for (const std::string& n : names) all += read_file(n);
+    return all;
+  };
+  std::string incomplete = out + "/" + hour1 + c.ending + ".incomplete";
+  {
+    Line line(c.line, first);
     Started run;
     std::vector<std::string> live = {line.source()};
     live.insert(live.end(), options.begin(), options.end());
     start_program(&run, live, {}, line.stdin_fd());
     line.start(&run);
-    std::string part2 = out + "/" + hour1 + ".part2" + c.ending;
-    std::string hour2 = out + "/XXXX00XXX_R_20260080200_01H_10S_MO" + c.ending + ".incomplete";
-    bool closed = false;  // hour 1's second part, and hour 2 up to the log's last epoch
-    for (int i = 0; i < 200 && !closed; i++, usleep(50000))
-      closed = std::filesystem::exists(part2) &&
-               rinex_text(hour2).find("> 2026  1  8  2 13 10.0000000") != std::string::npos;
-    RunResult r = finish_program(&run, SIGTERM);
-    line.close_line();
-    ASSERT_TRUE(closed) << c.ending << "\n" << r.out;
-    EXPECT_NE(std::string::npos,
-              r.out.find("Recovered " + out + "/" + hour1 + c.ending + " from an earlier run: "))
-        << r.out;
-    std::string recovered = rinex_text(out + "/" + hour1 + c.ending);
-    EXPECT_EQ(want_first, recovered) << c.ending;
-    EXPECT_EQ(without_lli(body(want_all)), without_lli(body(recovered) + body(rinex_text(part2))))
-        << c.ending;
-    // Hour 2 was stopped after 13 of its 60 minutes: not complete.
-    std::string status = read_file(out + "/status.json");
-    EXPECT_NE(std::string::npos,
-              status.find("\"start\": \"2026-01-08 02:00:00\", \"obs\": \"" + out +
-                          "/XXXX00XXX_R_20260080200_01H_10S_MO" + c.ending +
-                          "\", \"epochs\": 80, \"expected_epochs\": 360, "
-                          "\"gaps\": 0, \"complete\": false}"))
-        << status;
-    std::filesystem::remove_all(out);
+    bool caught_up = false;  // the last epoch's checkpoint has everything sent on disk
+    for (int i = 0; i < 400 && !caught_up; i++, usleep(50000))
+      caught_up = rinex_text(incomplete) == want_first;
+    // The status file tells of the open period within moments.
+    const std::string open = "\"open_period\": {\"start\": \"2026-01-08 01:00:00\"";
+    std::string status;
+    for (int i = 0; i < 100 && status.find(open) == std::string::npos; i++, usleep(50000))
+      status = read_file(out + "/status.json");
+    const std::string sent(first.begin(), first.end());
+    for (int i = 0; i < 100 && journaled() != sent; i++) usleep(50000);
+    kill(run.pid, SIGKILL);
+    finish_program(&run, 0);
+    EXPECT_TRUE(journaled() == sent) << c.ending << ": " << journaled().size() << " of "
+                                     << sent.size() << " bytes in the raw journal";
+    EXPECT_TRUE(caught_up) << c.ending << "\n" << rinex_text(incomplete).substr(0, 3000);
+    EXPECT_EQ(want_first, rinex_text(incomplete)) << c.ending;     // the project's reader
+    if (std::string(c.ending).find(".gz") != std::string::npos) {  // and gzip's own
+      EXPECT_EQ(0, system(("gzip -dc " + incomplete + " > /dev/null").c_str()));
+    }
+    EXPECT_NE(std::string::npos, status.find("\"connected\": true")) << status;
+    EXPECT_NE(std::string::npos, status.find(open)) << status;
   }
+  Line line(c.line, rest);
+  Started run;
+  std::vector<std::string> live = {line.source()};
+  live.insert(live.end(), options.begin(), options.end());
+  start_program(&run, live, {}, line.stdin_fd());
+  line.start(&run);
+  std::string part2 = out + "/" + hour1 + ".part2" + c.ending;
+  std::string hour2 = out + "/XXXX00XXX_R_20260080200_01H_10S_MO" + c.ending + ".incomplete";
+  bool closed = false;  // hour 1's second part, and hour 2 up to the log's last epoch
+  for (int i = 0; i < 400 && !closed; i++, usleep(50000))
+    closed = std::filesystem::exists(part2) &&
+             rinex_text(hour2).find("> 2026  1  8  2 13 10.0000000") != std::string::npos;
+  RunResult r = finish_program(&run, SIGTERM);
+  line.close_line();
+  ASSERT_TRUE(closed) << c.ending << "\n" << r.out;
+  EXPECT_NE(std::string::npos,
+            r.out.find("Recovered " + out + "/" + hour1 + c.ending + " from an earlier run: "))
+      << r.out;
+  std::string recovered = rinex_text(out + "/" + hour1 + c.ending);
+  EXPECT_EQ(want_first, recovered) << c.ending;
+  EXPECT_EQ(without_lli(body(want_all)), without_lli(body(recovered) + body(rinex_text(part2))))
+      << c.ending;
+  // Hour 2 was stopped after 13 of its 60 minutes: not complete.
+  std::string status = read_file(out + "/status.json");
+  EXPECT_NE(std::string::npos,
+            status.find("\"start\": \"2026-01-08 02:00:00\", \"obs\": \"" + out +
+                        "/XXXX00XXX_R_20260080200_01H_10S_MO" + c.ending +
+                        "\", \"epochs\": 80, \"expected_epochs\": 360, "
+                        "\"gaps\": 0, \"complete\": false}"))
+      << status;
+  std::filesystem::remove_all(out);
 }
 
-TEST(Station, AKillLosesNothingBeforeTheLastCheckpointPlainAndGzip) {
-  kill_and_restart({{"tcp", {}, ".rnx"}, {"serial", {"--gzip"}, ".rnx.gz"}});
-}
-
-TEST(Station, AKillLosesNothingBeforeTheLastCheckpointCompact) {
-  kill_and_restart({{"pipe", {"--crx"}, ".crx"}, {"tcp", {"--crx", "--gzip"}, ".crx.gz"}});
+// The cases wait on the line's silence, not on the processor: they run at once.
+TEST(Station, AKillLosesNothingBeforeTheLastCheckpointInEveryForm) {
+  const KillCase kCases[] = {{"tcp", {}, ".rnx"},
+                             {"serial", {"--gzip"}, ".rnx.gz"},
+                             {"pipe", {"--crx"}, ".crx"},
+                             {"tcp", {"--crx", "--gzip"}, ".crx.gz"}};
+  const Bytes log = station_log(8000);
+  std::vector<std::thread> cases;
+  for (const KillCase& c : kCases) cases.emplace_back([&c, &log] { kill_and_restart(c, log); });
+  for (std::thread& t : cases) t.join();
 }
 
 // A receiver's stream in real time: the line pauses between epochs for less
@@ -427,11 +428,11 @@ TEST(Station, PausesBetweenEpochsAreNoCheckpoints) {
   args[0] = "-";
   start_program(&run, args, {}, p[0]);
   close(p[0]);
-  for (int piece = 0, at = 0; piece < 4; piece++) {  // 30 s of data, then 0.6 s of silence
+  for (int piece = 0, at = 0; piece < 4; piece++) {  // 30 s of data, then 0.4 s of silence
     int end = (int)(piece == 3 ? log.size() : frame_boundary(log, log.size() * (piece + 1) / 4));
     ASSERT_EQ(end - at, write(p[1], log.data() + at, (size_t)(end - at)));
     at = end;
-    usleep(600000);
+    usleep(400000);
   }
   close(p[1]);
   RunResult r = finish_program(&run, 0);
