@@ -400,6 +400,29 @@ void kill_and_restart(const KillCase& c, const Bytes& log) {
   std::filesystem::remove_all(out);
 }
 
+// RINEX 2.11 keeps GLONASS navigation in a file of its own: a kill keeps it
+// up to the checkpoint, as the observation and GPS navigation files.
+void kill_a_rinex2_period(const Bytes& log) {
+  Bytes first(log.begin(), log.begin() + (long)frame_boundary(log, log.size() * 6 / 10));
+  std::vector<std::string> args = {"log.dat", "-dual_freq", "--rinex-version", "2.11",
+                                   "--split", "1h"};
+  RunResult want = run_program(args, "log.dat", first);
+  Line line("pipe", first);
+  Started run;
+  args[0] = "-";
+  args.insert(args.end(), {"--flush", "1"});
+  start_program(&run, args, {}, line.stdin_fd());
+  line.start(&run);
+  const char* const kNames[] = {"xxxx008b.26n", "xxxx008b.26g"};
+  const std::string glonass = run.dir + "/" + kNames[1] + ".incomplete";
+  for (int i = 0; i < 400 && read_file(glonass) != want.outputs[kNames[1]]; i++) usleep(50000);
+  RunResult r = finish_program(&run, SIGKILL);
+  for (const char* name : kNames) {
+    ASSERT_NE("", want.outputs[name]) << name;
+    EXPECT_EQ(want.outputs[name], r.outputs[name + std::string(".incomplete")]) << name;
+  }
+}
+
 // The cases wait on the line's silence, not on the processor: they run at once.
 TEST(Station, AKillLosesNothingBeforeTheLastCheckpointInEveryForm) {
   const KillCase kCases[] = {{"tcp", {}, ".rnx"},
@@ -409,6 +432,7 @@ TEST(Station, AKillLosesNothingBeforeTheLastCheckpointInEveryForm) {
   const Bytes log = station_log(8000);
   std::vector<std::thread> cases;
   for (const KillCase& c : kCases) cases.emplace_back([&c, &log] { kill_and_restart(c, log); });
+  cases.emplace_back([&log] { kill_a_rinex2_period(log); });
   for (std::thread& t : cases) t.join();
 }
 
