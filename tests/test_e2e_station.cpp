@@ -391,11 +391,10 @@ void kill_and_restart(const KillCase& c, const Bytes& log) {
       << c.ending;
   // Hour 2 was stopped after 13 of its 60 minutes: not complete.
   std::string status = read_file(out + "/status.json");
-  EXPECT_NE(std::string::npos,
-            status.find("\"start\": \"2026-01-08 02:00:00\", \"obs\": \"" + out +
-                        "/XXXX00XXX_R_20260080200_01H_10S_MO" + c.ending +
-                        "\", \"epochs\": 80, \"expected_epochs\": 360, "
-                        "\"gaps\": 0, \"complete\": false}"))
+  EXPECT_NE(std::string::npos, status.find("\"start\": \"2026-01-08 02:00:00\", \"obs\": \"" + out +
+                                           "/XXXX00XXX_R_20260080200_01H_10S_MO" + c.ending +
+                                           "\", \"epochs\": 80, \"expected_epochs\": 360, "
+                                           "\"gaps\": 0, \"complete\": false}"))
       << status;
   std::filesystem::remove_all(out);
 }
@@ -404,8 +403,8 @@ void kill_and_restart(const KillCase& c, const Bytes& log) {
 // up to the checkpoint, as the observation and GPS navigation files.
 void kill_a_rinex2_period(const Bytes& log) {
   Bytes first(log.begin(), log.begin() + (long)frame_boundary(log, log.size() * 6 / 10));
-  std::vector<std::string> args = {"log.dat", "-dual_freq", "--rinex-version", "2.11",
-                                   "--split", "1h"};
+  std::vector<std::string> args = {"log.dat", "-dual_freq", "--rinex-version",
+                                   "2.11",    "--split",    "1h"};
   RunResult want = run_program(args, "log.dat", first);
   Line line("pipe", first);
   Started run;

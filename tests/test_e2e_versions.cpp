@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <regex>
 
 #include "expect_format.h"
@@ -721,16 +722,17 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
        lines(run_program({"log.dat", "G", "--rinex-version", "2.11"}, "log.dat", whole).nav))
     if (l.find("DELTA-UTC: A0,A1,T,W") == 60) delta = l;
   EXPECT_EQ("   344064     2400", delta.substr(std::min<size_t>(41, delta.size()), 18)) << delta;
-  // Its source satellite and UTC identifier (A5,1X,I2): UTC(NTSC) is 7 from 3.03 on, and
-  // unknown (0) in 3.02, which numbers no UTC past 6 and names no source.
+  // The source satellite and UTC identifier (A5,1X,I2) of these lines: UTC(USNO) is 2 and
+  // UTC(Europe) 5; BeiDou's UTC(NTSC) is 7 from 3.03 on, and unknown (0) in 3.02, which
+  // numbers no UTC past 6 and names no source.
   for (const char* v : {"3.02", "3.04"}) {
-    std::string bdut;
+    std::map<std::string, std::string> corr;
     for (const std::string& l :
-         lines(run_program({"log.dat", "C", "--rinex-version", v}, "log.dat", log).nav))
-      if (l.compare(0, 5, "BDUT ") == 0) bdut = l;
-    EXPECT_EQ(v[3] == '2' ? "       0" : "  C07  7",
-              bdut.substr(std::min<size_t>(51, bdut.size()), 8))
-        << v << ": " << bdut;
+         lines(run_program({"log.dat", "--rinex-version", v}, "log.dat", log).nav))
+      if (l.find("TIME SYSTEM CORR") == 60) corr[l.substr(0, 4)] = l.substr(51, 8);
+    EXPECT_EQ(v[3] == '2' ? "       0" : "  C07  7", corr["BDUT"]) << v;
+    EXPECT_EQ(" 2", corr["GPUT"].substr(std::min<size_t>(6, corr["GPUT"].size()))) << v;
+    EXPECT_EQ(" 5", corr["GAUT"].substr(std::min<size_t>(6, corr["GAUT"].size()))) << v;
   }
   EXPECT_EQ(calendar(2400, 345100) + e19(100 * 0x1p-2) + e19(-5 * 0x1p-8) + e19(7 * 0x1p-15),
             record("> ION E11 IFNV").front());
