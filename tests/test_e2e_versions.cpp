@@ -303,7 +303,7 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
   append(&log, frame(glonass_string_payload(3, 7, glonass_almanac_k_string(-7))));  // slot 6: -7
   Meas l1 = {kGps | 0x00, 3, 0x07, 45, 20000000.125, 1000.5, 100.25f, 0x0028};      // LLI 1 + 2
   Meas l2 = {kGps | 0x20, 3, 0x07, 40, 20000001.5, 800.25, 78.0f, 0};
-  Meas r2 = {kGlo | 0x00, 1, 0x0A, 41, 19000000.0, 400.0, 1.5f, 0};             // R01: channel 3
+  Meas r2 = {kGlo | 0x00, 1, 0x0A, 41, 19000000.0, 400.0, -0.0004f, 0};  // R01: channel 3, -0.000
   Meas unmeasured = {kGps | 0x00, 5, 0x07, 33, 20500000.0, 0.0, 0.0f, 0x0008};  // phase, Doppler 0
   append(&log, e5(1, 345659800, {l1, l2, unmeasured, r2}));
   append(&log, e5(2, 345659900, {l2}));  // L2C alone
@@ -324,7 +324,7 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
   // and no loss-of-lock digit without a phase.
   EXPECT_EQ((Lines{"> 2026 01 08 00 00 59.8000000  0  3", cut("G03" + g1 + g2),
                    cut("G05" + f16(20500000) + std::string(32, ' ') + f16(33)),
-                   cut("R01" + f16(19000000) + f16(400) + f16(1.5) + f16(41)),
+                   cut("R01" + f16(19000000) + f16(400) + f16(-0.0004f) + f16(41)),
                    "> 2026 01 08 00 00 59.9000000  0  1", cut("G03" + std::string(64, ' ') + g2),
                    "> 2026 01 08 00 01  0.0000000  0  1", cut("G03" + g1 + g2),
                    "> 2026 01 08 00 01  0.0500000  5  0", "> 2026 01 08 00 01  0.1000000  0  1",
@@ -727,12 +727,20 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   // numbers no UTC past 6 and names no source.
   for (const char* v : {"3.02", "3.04"}) {
     std::map<std::string, std::string> corr;
+    std::string gaut_terms;
     for (const std::string& l :
          lines(run_program({"log.dat", "--rinex-version", v}, "log.dat", log).nav))
-      if (l.find("TIME SYSTEM CORR") == 60) corr[l.substr(0, 4)] = l.substr(51, 8);
+      if (l.find("TIME SYSTEM CORR") == 60) {
+        corr[l.substr(0, 4)] = l.substr(51, 8);
+        if (l.compare(0, 4, "GAUT") == 0) gaut_terms = l.substr(5, 33);
+      }
     EXPECT_EQ(v[3] == '2' ? "       0" : "  C07  7", corr["BDUT"]) << v;
     EXPECT_EQ(" 2", corr["GPUT"].substr(std::min<size_t>(6, corr["GPUT"].size()))) << v;
     EXPECT_EQ(" 5", corr["GAUT"].substr(std::min<size_t>(6, corr["GAUT"].size()))) << v;
+    // A0 and A1 (D17.10, D16.9) of a positive A1: no column given up to a sign.
+    char terms[40];
+    snprintf(terms, sizeof terms, "%17.10E%16.9E", -100 * 0x1p-30, 200 * 0x1p-50);
+    EXPECT_EQ(terms, gaut_terms) << v;
   }
   EXPECT_EQ(calendar(2400, 345100) + e19(100 * 0x1p-2) + e19(-5 * 0x1p-8) + e19(7 * 0x1p-15),
             record("> ION E11 IFNV").front());
