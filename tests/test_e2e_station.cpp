@@ -400,26 +400,48 @@ void kill_and_restart(const KillCase& c, const Bytes& log) {
 }
 
 // RINEX 2.11 keeps GLONASS navigation in a file of its own: a kill keeps it
-// up to the checkpoint, as the observation and GPS navigation files.
-void kill_a_rinex2_period(const Bytes& log) {
+// up to the checkpoint, as the observation and GPS navigation files; a
+// restart recovers the three, the observation header timed by its epochs;
+// as RINEX and as Compact RINEX 1.0.
+void kill_a_rinex2_period(const Bytes& log, bool crx) {
   Bytes first(log.begin(), log.begin() + (long)frame_boundary(log, log.size() * 6 / 10));
   std::vector<std::string> args = {"log.dat", "-dual_freq", "--rinex-version",
                                    "2.11",    "--split",    "1h"};
+  if (crx) args.push_back("--crx");
   RunResult want = run_program(args, "log.dat", first);
-  Line line("pipe", first);
-  Started run;
+  const std::vector<std::string> kNames = {crx ? "xxxx008b.26d" : "xxxx008b.26o", "xxxx008b.26n",
+                                           "xxxx008b.26g"};
+  std::string times;  // the observation header's TIME OF FIRST OBS and TIME OF LAST OBS
+  const std::string& o = want.outputs[kNames[0]];
+  size_t at = o.find("TIME OF FIRST OBS");
+  ASSERT_NE(std::string::npos, at);
+  times = o.substr(at - 60, o.find('\n', o.find("TIME OF LAST OBS")) + 1 - (at - 60));
+  std::string out = temp_path("");
   args[0] = "-";
-  args.insert(args.end(), {"--flush", "1"});
+  args.insert(args.end(), {"--flush", "1", "--output-dir", out});
+  auto kept = [&](const std::string& ending) {  // the three files hold what was sent
+    return read_file(out + "/" + kNames[0] + ending).find(times) != std::string::npos &&
+           read_file(out + "/" + kNames[1] + ending) == want.outputs[kNames[1]] &&
+           read_file(out + "/" + kNames[2] + ending) == want.outputs[kNames[2]];
+  };
+  {
+    Line line("pipe", first);
+    Started run;
+    start_program(&run, args, {}, line.stdin_fd());
+    line.start(&run);
+    for (int i = 0; i < 400 && !kept(".incomplete"); i++) usleep(50000);
+    kill(run.pid, SIGKILL);
+    finish_program(&run, 0);
+    EXPECT_TRUE(kept(".incomplete")) << read_file(out + "/" + kNames[2] + ".incomplete");
+  }
+  Line line("pipe", {});  // a restart that receives nothing
+  Started run;
   start_program(&run, args, {}, line.stdin_fd());
   line.start(&run);
-  const char* const kNames[] = {"xxxx008b.26n", "xxxx008b.26g"};
-  const std::string glonass = run.dir + "/" + kNames[1] + ".incomplete";
-  for (int i = 0; i < 400 && read_file(glonass) != want.outputs[kNames[1]]; i++) usleep(50000);
-  RunResult r = finish_program(&run, SIGKILL);
-  for (const char* name : kNames) {
-    ASSERT_NE("", want.outputs[name]) << name;
-    EXPECT_EQ(want.outputs[name], r.outputs[name + std::string(".incomplete")]) << name;
-  }
+  line.close_line();
+  RunResult r = finish_program(&run, 0);
+  EXPECT_TRUE(kept("")) << r.out;
+  std::filesystem::remove_all(out);
 }
 
 // The cases wait on the line's silence, not on the processor: they run at once.
@@ -431,7 +453,8 @@ TEST(Station, AKillLosesNothingBeforeTheLastCheckpointInEveryForm) {
   const Bytes log = station_log(8000);
   std::vector<std::thread> cases;
   for (const KillCase& c : kCases) cases.emplace_back([&c, &log] { kill_and_restart(c, log); });
-  cases.emplace_back([&log] { kill_a_rinex2_period(log); });
+  for (bool crx : {false, true})
+    cases.emplace_back([crx, &log] { kill_a_rinex2_period(log, crx); });
   for (std::thread& t : cases) t.join();
 }
 
