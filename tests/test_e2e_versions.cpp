@@ -717,11 +717,17 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   Bytes whole = log;
   for (uint8_t sf : {2, 3})
     append(&whole, frame(gps_subframe_payload(5, sf, encode_gps_lnav(g)[sf - 1u])));
+  GpsPage18 latest = p;  // its latest terms, A1 positive: A0 and A1 are D19.12 fields still
+  latest.a1 = 20000;
+  append(&whole, frame(gps_subframe_payload(5, 4, encode_gps_page18(latest))));
+  char terms[48];
+  snprintf(terms, sizeof terms, "   %19.12E%19.12E", 3001 * 0x1p-30, 20000 * 0x1p-50);
+  for (char* c = terms; *c; c++) *c = *c == 'E' ? 'D' : *c;
   std::string delta;
   for (const std::string& l :
        lines(run_program({"log.dat", "G", "--rinex-version", "2.11"}, "log.dat", whole).nav))
     if (l.find("DELTA-UTC: A0,A1,T,W") == 60) delta = l;
-  EXPECT_EQ("   344064     2400", delta.substr(std::min<size_t>(41, delta.size()), 18)) << delta;
+  EXPECT_EQ(terms + std::string("   344064     2400"), delta.substr(0, 59)) << delta;
   // The source satellite and UTC identifier (A5,1X,I2) of these lines: UTC(USNO) is 2 and
   // UTC(Europe) 5; BeiDou's UTC(NTSC) is 7 from 3.03 on, and unknown (0) in 3.02, which
   // numbers no UTC past 6 and names no source.
