@@ -492,7 +492,7 @@ TEST(Station, PausesBetweenEpochsAreNoCheckpoints) {
 // A pseudo-terminal pair stands for the receiver's serial port.
 TEST(Station, SerialSourceThroughAPseudoTerminal) {
   Bytes log = station_log(4000);
-  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);  // the program holds no end of it
   ASSERT_GE(master, 0);
   ASSERT_EQ(0, grantpt(master));
   ASSERT_EQ(0, unlockpt(master));
@@ -520,9 +520,13 @@ TEST(Station, SerialSourceThroughAPseudoTerminal) {
   });
   bool closed = wait_for_file(run, kHours[1], 60);
   writer.join();
-  RunResult r = finish_program(&run, SIGTERM);
+  // The receiver unplugged: a drop, not silence.
   close(master);
+  const std::string drop = "serial://" + slave + ":115200 dropped: the device went away";
+  bool dropped = wait_for_output(&run, drop + "; reconnecting in 1 s", 10);
+  RunResult r = finish_program(&run, SIGTERM);
   ASSERT_TRUE(closed) << "status " << r.status << "\n" << r.out;
+  EXPECT_TRUE(dropped) << r.out;
   auto want = file_periods(log);
   for (const char* hour : {kHours[0], kHours[1]})
     EXPECT_EQ("", first_difference(want[hour], r.outputs[hour])) << hour;
@@ -553,6 +557,14 @@ TEST(Station, PipeAsStandardInput) {
   EXPECT_NE(want[kHours[0]], r.outputs[kHours[0]]);
   EXPECT_EQ("", first_difference(without_lli(want[kHours[0]]), without_lli(r.outputs[kHours[0]])));
   EXPECT_EQ("", first_difference(want[kHours[1]], r.outputs[kHours[1]]));
+  // Standard input that fails to read (a folder given for it) ends the run too.
+  int folder = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  Started bad;
+  start_program(&bad, {"-", "--split", "1h"}, {}, folder);
+  close(folder);
+  bool ended = wait_for_output(&bad, "\nPeriods written: 0 ", 10);
+  r = finish_program(&bad, SIGTERM);
+  EXPECT_TRUE(ended) << r.out;
 }
 
 // SIGTERM in the middle of a period closes it with a header that matches its
