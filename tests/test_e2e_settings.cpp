@@ -339,15 +339,15 @@ TEST(Settings, WindowAndIntervalKeepTheirEpochsAndEveryLossOfLock) {
   }
   // The standard writer keeps each signal's loss of lock with its own
   // satellite: G03's (0.3 s and 1.7 s on L1, 1.0 s on L2) are on its phases
-  // at 1 s and 2 s; its neighbour G04, tracked alike, has none.
+  // at 1 s and 2 s; its neighbour G02, tracked alike, has none.
   Bytes two;
   for (int tenth = 0; tenth <= 20; tenth++) {
     uint16_t l1 = (tenth == 3 || tenth == 17) ? 0x08 : 0, l2 = tenth == 10 ? 0x08 : 0;
     append(&two, e5((uint8_t)tenth, 345600000 + 100 * tenth,
                     {{0x00, 3, 0x07, 45, 2e7 + tenth, 1000.0 + tenth, 1.0f, l1},
                      {0x20, 3, 0x07, 40, 3e7 + tenth, 2000.0 + tenth, 2.0f, l2},
-                     {0x00, 4, 0x07, 45, 2e7 + tenth, 1000.0 + tenth, 1.0f, 0},
-                     {0x20, 4, 0x07, 40, 3e7 + tenth, 2000.0 + tenth, 2.0f, 0}}));
+                     {0x00, 2, 0x07, 45, 2e7 + tenth, 1000.0 + tenth, 1.0f, 0},
+                     {0x20, 2, 0x07, 40, 3e7 + tenth, 2000.0 + tenth, 2.0f, 0}}));
   }
   auto r = run_program({"log.dat", "G", "-dual_freq", "--rinex-version", "3.05", "--interval", "1"},
                        "log.dat", two);
