@@ -89,10 +89,10 @@ TEST(Recovery, ShortNamesOfARinex2Station) {
   RINEX_configure(Settings{});
   std::string dir = vlntest::temp_path("");
   std::filesystem::create_directories(dir);
-  // Seven types: each satellite's record on two lines.
+  // Six types: each satellite's record on two lines, the second with one value.
   const std::string head =
       "     2.11           OBSERVATION DATA    G                   RINEX VERSION / TYPE\n"
-      "     7    C1    L1    D1    S1    C2    L2    S2            # / TYPES OF OBSERV\n"
+      "     6    C1    L1    D1    S1    C2    L2                  # / TYPES OF OBSERV\n"
       "  2026     1     8     0     0    0.0000000     GPS         TIME OF FIRST OBS\n"
       "  2026     1     8     1     0    0.0000000     GPS         TIME OF LAST OBS\n"
       "                                                            END OF HEADER\n";
