@@ -674,6 +674,7 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   append(&log, frame(gps_subframe_payload(7, 4, encode_gps_page18(p))));  // another STO
   GalEph e = {};
   e.iodnav = 3, e.wn = 2400 - 1024, e.tow = 345100, e.ai0 = 100, e.ai1 = -5, e.ai2 = 7;
+  e.region[1] = e.region[4] = 1;  // disturbance in regions 2 and 5
   for (const GalWord& w : encode_galileo(e)) append(&log, frame(galileo_payload(11, w)));
   append(&log, frame(galileo_payload(11, encode_galileo_type6({-100, 200, 96, 96, 345102}))));
   BdsEph b = {};
@@ -748,8 +749,9 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
     snprintf(terms, sizeof terms, "%17.10E%16.9E", -100 * 0x1p-30, 200 * 0x1p-50);
     EXPECT_EQ(terms, gaut_terms) << v;
   }
-  EXPECT_EQ(calendar(2400, 345100) + e19(100 * 0x1p-2) + e19(-5 * 0x1p-8) + e19(7 * 0x1p-15),
-            record("> ION E11 IFNV").front());
+  EXPECT_EQ((Lines{calendar(2400, 345100) + e19(100 * 0x1p-2) + e19(-5 * 0x1p-8) + e19(7 * 0x1p-15),
+                   "    " + e19(2 + 16)}),  // the flags of regions 1 to 5 as bits 0 to 4
+            record("> ION E11 IFNV"));
   EXPECT_EQ((Lines{calendar(2400, 345600) + " GAUT" + std::string(15, ' ') + std::string(19, ' ') +
                        "UTCGAL            ",
                    "    " + e19(345102) + e19(-100 * 0x1p-30) + e19(200 * 0x1p-50) + f0}),
