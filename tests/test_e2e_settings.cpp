@@ -338,16 +338,17 @@ TEST(Settings, WindowAndIntervalKeepTheirEpochsAndEveryLossOfLock) {
     EXPECT_NE(std::string::npos, r.out.find(c.console)) << r.out;
   }
   // The standard writer keeps each signal's loss of lock with its own
-  // satellite: G03's (0.3 s and 1.7 s on L1, 1.0 s on L2) are on its phases
-  // at 1 s and 2 s; its neighbour G02, tracked alike, has none.
+  // satellite: G01's and G03's (0.3 s and 1.7 s on L1, 1.0 s on L2) are on
+  // their phases at 1 s and 2 s; G02 between them, tracked alike, has none.
   Bytes two;
   for (int tenth = 0; tenth <= 20; tenth++) {
     uint16_t l1 = (tenth == 3 || tenth == 17) ? 0x08 : 0, l2 = tenth == 10 ? 0x08 : 0;
-    append(&two, e5((uint8_t)tenth, 345600000 + 100 * tenth,
-                    {{0x00, 3, 0x07, 45, 2e7 + tenth, 1000.0 + tenth, 1.0f, l1},
-                     {0x20, 3, 0x07, 40, 3e7 + tenth, 2000.0 + tenth, 2.0f, l2},
-                     {0x00, 2, 0x07, 45, 2e7 + tenth, 1000.0 + tenth, 1.0f, 0},
-                     {0x20, 2, 0x07, 40, 3e7 + tenth, 2000.0 + tenth, 2.0f, 0}}));
+    std::vector<Meas> sats;
+    for (uint8_t sv = 1; sv <= 3; sv++) {
+      sats.push_back({0x00, sv, 0x07, 45, 2e7 + tenth, 1000.0 + tenth, 1.0f, sv == 2 ? 0 : l1});
+      sats.push_back({0x20, sv, 0x07, 40, 3e7 + tenth, 2000.0 + tenth, 2.0f, sv == 2 ? 0 : l2});
+    }
+    append(&two, e5((uint8_t)tenth, 345600000 + 100 * tenth, sats));
   }
   auto r = run_program({"log.dat", "G", "-dual_freq", "--rinex-version", "3.05", "--interval", "1"},
                        "log.dat", two);
@@ -357,11 +358,11 @@ TEST(Settings, WindowAndIntervalKeepTheirEpochsAndEveryLossOfLock) {
   ASSERT_EQ(3u, f.epochs.size());
   const std::vector<std::string>& types = f.types['G'];
   for (size_t e = 0; e < 3; e++)
-    for (int s = 0; s < 2; s++) {
+    for (int s = 0; s < 3; s++) {
       const ObsSat& sat = f.sats[(size_t)f.epochs[e].first_sat + (size_t)s];
       for (size_t k = 0; k < types.size(); k++) {
         bool l1 = types[k] == "L1C", l2 = types[k][0] == 'L' && types[k][1] == '2';
-        int want = sat.prn == 3 && ((e > 0 && l1) || (e == 1 && l2)) ? 1 : 0;
+        int want = sat.prn != 2 && ((e > 0 && l1) || (e == 1 && l2)) ? 1 : 0;
         EXPECT_EQ(want, f.lli[sat.first_value + k])
             << "epoch " << e << " G0" << sat.prn << " " << types[k];
       }
