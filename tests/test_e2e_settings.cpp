@@ -136,6 +136,10 @@ TEST(Settings, MetadataLandsInItsColumnsFromOptionsAndStationFile) {
   EXPECT_EQ(pad("G", 60) + "MARKER NAME         ", top[4]);
   EXPECT_EQ(full('M', 20) + "TRM59800.00" + pad("", 29) + "ANT # / TYPE        ", top[9]);
   EXPECT_EQ("G    4 C1C L1C D1C S1C", top[12].substr(0, 22));  // "G" named the marker only
+  // Other options alone leave the file's comments.
+  auto named = run_program({"log.dat", "--station-file", "algo.station", "--marker-name", "G"},
+                           "log.dat", sample_log(), {}, 0, file);
+  EXPECT_EQ(pad("Pillar #2 north", 60) + "COMMENT             ", lines(named.obs)[4]);
   auto plain = run_program({"log.dat", "--antenna-type", "TRM59800.00"}, "log.dat", sample_log());
   EXPECT_EQ(pad("", 20) + "TRM59800.00     NONE" + pad("", 20) + "ANT # / TYPE        ",
             lines(plain.obs)[8]);
