@@ -704,6 +704,7 @@ TEST(Station, ASourceThatCannotBeOpenedOrSendsNothingIsTriedLaterAndLater) {
   EXPECT_EQ(1u, count(r.out, dropped + "4 s")) << r.out;
   EXPECT_EQ(0u, count(r.out, dropped + "1 s")) << r.out;
   EXPECT_EQ(1, r.status);
+  EXPECT_LT(r.cpu_seconds, 1.0);  // waiting 3 s for its source: no processor spent spinning
 }
 
 // A far end that never answers (its accept queue is full, so its kernel drops

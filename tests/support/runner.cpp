@@ -388,7 +388,10 @@ RunResult finish_program(Started* s, int sig, const ExtraFiles& files) {
   if (s->pid <= 0) return r;
   if (sig != 0) kill(s->pid, sig);
   int wstatus = 0;
-  waitpid(s->pid, &wstatus, 0);
+  rusage usage = {};
+  wait4(s->pid, &wstatus, 0, &usage);
+  r.cpu_seconds = (double)(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                  (double)(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   s->reader.join();
   close(s->out_fd);
   r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;

@@ -20,6 +20,7 @@ struct RunResult {
   std::string obs;  // observation file, empty if not created
   std::string nav;  // navigation file, empty if not created
   bool obs_exists = false, nav_exists = false;
+  double cpu_seconds = 0;  // the program's processor time (user and system), started programs
   std::vector<std::string> files;  // top-level entries of the run directory after the run, sorted
   // Every file below the run directory but the log and the extra files, by
   // path relative to it ('/' separated), text files with LF line ends.
