@@ -502,7 +502,7 @@ std::string e19(double x, char letter = 'E') { return vlntest::expect_e19(x, let
 // string 3's l); the frame time is of the UTC day in 2.11, of the UTC week in 3.x.
 TEST(RinexVersions, GlonassRecordOfEachVersion) {
   GloImmediate v = {};
-  v.tk = 2 << 7 | 3 << 1, v.p1 = 2, v.tb = 40, v.p2 = 1, v.bn = 4, v.p = 1, v.p3 = 1, v.m = 1;
+  v.tk = 2 << 7 | 3 << 1, v.p1 = 2, v.tb = 40, v.p2 = 1, v.bn = 4, v.p = 1, v.p3 = 0, v.m = 1;
   v.nt = 100, v.ft = 3, v.p4 = 1, v.en = 5, v.n4 = 7, v.x = 100000, v.dx = 5000, v.ddx = 3;
   v.y = -200000, v.dy = -7000, v.ddy = -2, v.z = 300000, v.dz = 1000, v.ddz = 1, v.gamma = 5;
   v.delta_tau = 4, v.tau = -3000, v.ln = 1;
@@ -545,9 +545,9 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   }
   auto r = run_program({"log.dat", "R", "--rinex-version", "3.05"}, "log.dat", log);
   Lines got = lines(r.nav.substr(r.nav.find("END OF HEADER") + 21));
-  // status: P 1, P1 2 (bits 2-3), P2, P3, P4, M 1 (bit 7).
+  // status: P 1, P1 2 (bits 2-3), P2 1 (bit 4), P3 0 (bit 5), P4 1 (bit 6), M 1 (bit 7).
   Lines want = kCases[1].want;
-  want.push_back("    " + e19(1 | 2 << 2 | 1 << 4 | 1 << 5 | 1 << 6 | 1 << 7) + e19(4 * 0x1p-30) +
+  want.push_back("    " + e19(1 | 2 << 2 | 1 << 4 | 1 << 6 | 1 << 7) + e19(4 * 0x1p-30) +
                  e19(3) + e19(1 | 2 | 4));
   EXPECT_EQ(want, got);
   // 4.00: tau_c of string 5 as the system time offset record GLUT.
