@@ -513,6 +513,11 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
     if (i > 0) continue;  // after string 1 the frame's almanac: slot 4 healthy, slot 5 not
     append(&log, frame(glonass_string_payload(4, 8, glonass_almanac_health_string(4, 1))));
     append(&log, frame(glonass_string_payload(4, 6, glonass_almanac_health_string(5, 0))));
+    // A fifth frame's string 14 (heard from slot 5) carries no almanac: slot 4 stays healthy.
+    GloImmediate fifth = {};
+    fifth.tk = 4;
+    append(&log, frame(glonass_string_payload(5, 1, encode_glonass(fifth)[0])));
+    append(&log, frame(glonass_string_payload(5, 14, glonass_almanac_health_string(4, 0))));
   }
   // Day 100 of the interval from 2020 (N4 7), tb 40 x 15 min Moscow time, 3 h ahead of UTC.
   const double kGpsToGlonassEpoch = 504489600;  // 1980-01-06 to 1996-01-01
