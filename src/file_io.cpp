@@ -80,6 +80,31 @@ bool File_sync(FILE* fp) {
 #endif
 }
 
+bool File_is_on_disk(FILE* fp) {
+#ifdef _WIN32
+  HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(fp)));
+  return h != INVALID_HANDLE_VALUE && GetFileType(h) == FILE_TYPE_DISK;
+#else
+  struct stat st;
+  return fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode);
+#endif
+}
+
+FILE* File_temporary() {
+#ifdef _WIN32
+  // The C library's tmpfile() writes to the root of the drive, which a user
+  // may not write to; the user's folder for temporary files is used instead.
+  wchar_t dir[MAX_PATH + 1], name[MAX_PATH + 1];
+  DWORD n = GetTempPathW(MAX_PATH + 1, dir);
+  if (n == 0 || n > MAX_PATH || GetTempFileNameW(dir, L"vln", 0, name) == 0) return nullptr;
+  FILE* fp = _wfopen(name, L"w+bD");
+  if (fp == nullptr) DeleteFileW(name);
+  return fp;
+#else
+  return tmpfile();
+#endif
+}
+
 bool File_exists(const std::string& path) {
   std::error_code error;
   return std::filesystem::exists(std::filesystem::u8path(path), error);

@@ -14,6 +14,12 @@ FILE* File_open(const char* path, const char* mode);
 // system's (fdatasync; FlushFileBuffers on Windows), so that a power cut keeps
 // it. False when either fails.
 bool File_sync(FILE* fp);
+// Whether fp reads a file on a disk, which can be read again from its start
+// (not a pipe, a terminal or a device).
+bool File_is_on_disk(FILE* fp);
+// A new file of its own in the system's folder for temporary files, opened
+// for writing and reading, removed when it is closed; nullptr on failure.
+FILE* File_temporary();
 // Whether anything (a file or a folder) has this name.
 bool File_exists(const std::string& path);
 // Removes a file; false when it cannot be removed (or was not there).

@@ -94,7 +94,18 @@ int convert_raw_file(FileSet& files, FILE* fp_raw, const SourceAddress& source, 
     if (settings.given[SET_START]) scan.start = settings.start;
     if (settings.given[SET_END]) scan.end = settings.end;
     if (settings.given[SET_INTERVAL]) scan.interval = settings.interval;
-    Scan_log(&file, &scan);
+    // The scan reads the log once before the conversion reads it again.
+    std::string why;
+    bool rereadable = file.make_rereadable(&why);
+    if (rereadable && !Scan_log(&file, &scan)) {
+      rereadable = false;
+      why = strerror(errno);
+    }
+    if (!rereadable) {
+      printf("Raw file %s cannot be read a second time: %s\n", source.text.c_str(), why.c_str());
+      file.close();
+      return 2;
+    }
   }
   ObsHeaderHints hints;  // the first header with the lines of the last
   if (!live && version != RINEX_ORIGINAL) {

@@ -8,6 +8,13 @@
 #include <map>
 #include <random>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "runner.h"
 
 using vlntest::Bytes;
@@ -188,3 +195,49 @@ TEST(Robustness, CutOffLogsAndFuzzerFindingsConvertWithIntactHeaders) {
 }
 
 }  // namespace
+
+// A log given through a named pipe (as a shell's <(zcat log.gz) gives it) is
+// read once only; the standard writers, which scan the log before converting
+// it, write what a file on disk gives.
+TEST(Robustness, ALogFromAPipeConvertsAsTheFileDoes) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no named pipes by path here";
+#else
+  Bytes log = sample_log();
+  std::vector<std::string> options = {"-dual_freq", "--rinex-version", "3.05"};
+  std::vector<std::string> args = {"p.dat"};
+  args.insert(args.end(), options.begin(), options.end());
+  vlntest::RunResult want = run_program(args, "p.dat", log);
+
+  std::string dir = vlntest::temp_path("");
+  std::filesystem::create_directories(dir);
+  ASSERT_EQ(0, mkfifo((dir + "/p.dat").c_str(), 0600));
+  signal(SIGPIPE, SIG_IGN);  // a program that stops reading fails the write, not the test
+  std::thread writer([&] {
+    int fd = -1;  // opens once the program has opened its end, within 20 s
+    for (int i = 0; i < 400 && fd < 0; i++) {
+      fd = open((dir + "/p.dat").c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd < 0) usleep(50000);
+    }
+    if (fd < 0) return;
+    fcntl(fd, F_SETFL, 0);
+    for (size_t at = 0; at < log.size();) {
+      ssize_t n = write(fd, log.data() + at, log.size() - at);
+      if (n <= 0) break;
+      at += (size_t)n;
+    }
+    close(fd);
+  });
+  args[0] = dir + "/p.dat";
+  vlntest::Started s;
+  vlntest::start_program(&s, args);
+  vlntest::RunResult got = vlntest::finish_program(&s, 0);
+  writer.join();
+  EXPECT_EQ(want.status, got.status);
+  EXPECT_EQ(want.out, got.out);
+  EXPECT_EQ("", vlntest::first_difference(want.obs, vlntest::read_file(dir + "/p.obs")));
+  EXPECT_EQ("", vlntest::first_difference(want.nav, vlntest::read_file(dir + "/p.nav")));
+  EXPECT_GT(want.obs.size(), 100000u);
+  std::filesystem::remove_all(dir);
+#endif
+}

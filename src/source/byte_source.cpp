@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "file_io.h"
+
 namespace {
 
 bool all_digits(const std::string& s) {
@@ -79,6 +81,35 @@ long FileSource::read(U08* buf, size_t max, std::string* why) {
 void FileSource::close() {
   if (fp_ != nullptr) fclose(fp_);
   fp_ = nullptr;
+}
+
+bool FileSource::make_rereadable(std::string* why) {
+  if (File_is_on_disk(fp_)) return true;
+  constexpr size_t kBlock = 1 << 20;
+  FILE* copy = File_temporary();
+  if (copy == nullptr) {
+    *why = strerror(errno);
+    return false;
+  }
+  copy_buffer_.reset(new char[kBlock]);
+  setvbuf(copy, copy_buffer_.get(), _IOFBF, kBlock);
+  std::unique_ptr<U08[]> block(new U08[kBlock]);
+  for (size_t n; (n = fread(block.get(), 1, kBlock, fp_)) > 0;) {
+    if (fwrite(block.get(), 1, n, copy) != n) {
+      *why = strerror(errno != 0 ? errno : EIO);
+      fclose(copy);
+      return false;
+    }
+  }
+  if (ferror(fp_)) error_ = errno != 0 ? errno : EIO;
+  if (fflush(copy) != 0 || fseek(copy, 0, SEEK_SET) != 0) {
+    *why = strerror(errno != 0 ? errno : EIO);
+    fclose(copy);
+    return false;
+  }
+  fclose(fp_);
+  fp_ = copy;
+  return true;
 }
 
 bool FileSource::rewind() {

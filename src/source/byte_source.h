@@ -52,6 +52,11 @@ class FileSource : public ByteSource {
   long read(U08* buf, size_t max, std::string* why) override;
   void close() override;
   int error() const override { return error_; }
+  // Makes the file readable a second time. A pipe cannot be rewound, so its
+  // bytes are first copied into a temporary file, which is read from then
+  // on; a read failure on the way is kept for the run's report. False with
+  // the reason in why when the copy cannot be kept.
+  bool make_rereadable(std::string* why);
   // Back to the first byte; false when the file cannot be rewound.
   bool rewind();
   // Its size in bytes; -1 when unknown (a pipe).
@@ -60,6 +65,7 @@ class FileSource : public ByteSource {
  private:
   FILE* fp_;
   int error_ = 0;
+  std::unique_ptr<char[]> copy_buffer_;  // the stream buffer of a pipe's copy
 };
 
 // A line of a live address: standard input, a TCP connection or a serial
