@@ -163,8 +163,8 @@ TEST(ObservationFile, ExtendedMessagesDualFrequency) {
       {0x06, 9, 0x07, 30, 1.0, 1.0, 1.0f, 0},            // no constellation
   };
   Bytes log = e5(7, 345600000, ms, 3);  // count announces three records that are not there
-  append(&log, e5(8, 345601000, {}));   // no records: time set, no epoch
-  append(&log, e5(9, 345601000, {{kGps, 3, 0x07, 45, 1.0, 2.0, 3.0f, 0}}));
+  append(&log, e5(8, 345601000, {}));   // no records: time set, no epoch line
+  append(&log, e5(9, 345602000, {{kGps, 3, 0x07, 45, 1.0, 2.0, 3.0f, 0}}));
   auto r = run_program({"log.dat", "G", "E", "R", "C", "S", "J", "-dual_freq"}, "log.dat", log);
   ASSERT_EQ(1, r.status);
   const std::string blank64(64, ' ');
@@ -195,14 +195,15 @@ TEST(ObservationFile, ExtendedMessagesDualFrequency) {
       rec('C', 30, 24000000.0, 500.0, ' ', 2.0, 42) + second(24000002.0, 600.0, ' ', 3.0, 43),
       rec('J', 1, 37000000.0, 900.0, ' ', 2.5, 47) + blank64,
       rec('S', 33, 38000000.0, 700.0, ' ', 0.5, 35),
-      epoch(10, 1),
+      epoch(20, 1),
       rec('G', 3, 1.0, 2.0, ' ', 3.0, 45) + blank64,  // L2C not measured in this epoch
   };
   ASSERT_EQ(want.size(), body.size());
   for (size_t i = 0; i < want.size(); i++) EXPECT_EQ(want[i], body[i]) << i;
   EXPECT_NE(std::string::npos, r.out.find("get_obs_data_reference error\n"));
   EXPECT_NE(std::string::npos, r.out.find("Decoded msg epoch number=        3\n"));
-  EXPECT_EQ(std::string::npos, r.out.find(">>Measurement lost"));  // 1 s apart, period 1000 ms
+  // 1 s apart, period 1000 ms: the epoch without records counts as one
+  EXPECT_EQ(std::string::npos, r.out.find(">>Measurement lost"));
 }
 
 TEST(ObservationFile, UnselectedConstellationsAndEventLines) {
