@@ -3,6 +3,7 @@
 // into the value the header writer, the epoch selection and the file naming use.
 #include "settings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -225,8 +226,10 @@ size_t edit_distance(const std::string& a, const std::string& b) {
 }
 
 std::string Nearest_name(const std::string& name, const std::vector<std::string>& names) {
+  // A typing slip changes a few letters of a long name, one of a short one;
+  // more edits than that make another word, which gets no suggestion.
   std::string best;
-  size_t best_distance = 4;  // more edits than this is another word, not a typing slip
+  size_t best_distance = std::min<size_t>(3, std::max<size_t>(1, name.size() / 3)) + 1;
   for (const std::string& candidate : names) {
     size_t d = edit_distance(name, candidate);
     if (d < best_distance) best_distance = d, best = candidate;

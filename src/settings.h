@@ -89,7 +89,8 @@ std::string Settings_apply(Settings* s, int id, const std::string& value);
 std::string Settings_check(const Settings& s);
 // The known option nearest to a mistyped name, for a hint; "" when none is near.
 std::string Settings_nearest(const std::string& name);
-// The same among any names (three edits at most).
+// The same among any names: one edit for every three letters of the name,
+// three at most.
 std::string Nearest_name(const std::string& name, const std::vector<std::string>& names);
 // Applies a station file's "name = value" lines; returns "" or a whole error
 // line naming the file and line.

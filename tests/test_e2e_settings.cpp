@@ -194,6 +194,9 @@ TEST(Settings, BadValuesStopBeforeAnyFileIsTouched) {
        "monument digit, a receiver digit and a three-letter country code (ALGO00CAN)"},
       {{"--marker-name", "X", "--marker-nmae", "Y"},
        "Unknown option --marker-nmae (did you mean --marker-name?) (--help lists the options)"},
+      {{"--marker-name", "X", "--crs", "Y"},
+       "Unknown option --crs (did you mean --crx?) (--help lists the options)"},
+      {{"--marker-name", "X", "--ab", "Y"}, "Unknown option --ab (--help lists the options)"},
       {{"--rinex-version", "3.1"},
        "Option --rinex-version: '3.1' is not one of 2.11, 3.02, 3.03, 3.04, 3.05, 4.00"},
       {{"--long-names", "--rinex-version", "2.11"},
@@ -349,8 +352,9 @@ TEST(Settings, WindowAndIntervalKeepTheirEpochsAndEveryLossOfLock) {
     uint16_t l1 = (tenth == 3 || tenth == 17) ? 0x08 : 0, l2 = tenth == 10 ? 0x08 : 0;
     std::vector<Meas> sats;
     for (uint8_t sv = 1; sv <= 3; sv++) {
-      sats.push_back({0x00, sv, 0x07, 45, 2e7 + tenth, 1000.0 + tenth, 1.0f, sv == 2 ? 0 : l1});
-      sats.push_back({0x20, sv, 0x07, 40, 3e7 + tenth, 2000.0 + tenth, 2.0f, sv == 2 ? 0 : l2});
+      uint16_t a = sv == 2 ? 0 : l1, b = sv == 2 ? 0 : l2;
+      sats.push_back({0x00, sv, 0x07, 45, 2e7 + tenth, 1000.0 + tenth, 1.0f, a});
+      sats.push_back({0x20, sv, 0x07, 40, 3e7 + tenth, 2000.0 + tenth, 2.0f, b});
     }
     append(&two, e5((uint8_t)tenth, 345600000 + 100 * tenth, sats));
   }
