@@ -670,7 +670,8 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   Bytes log;
   GpsLnav g = {};
   g.tow_count = 345000 / 6 + 1, g.week = 2400 % 1024;
-  append(&log, frame(gps_subframe_payload(5, 1, encode_gps_lnav(g)[0])));
+  append(&log, frame(gps_subframe_payload(4, 1, encode_gps_lnav(g)[0])));  // week 2400 known
+  append(&log, frame(gps_subframe_payload(5, 1, encode_gps_lnav(g)[0])));  // the same week
   GpsPage18 p = {1, {10, -20, 0, 127}, {30, -2, -64, 5}, -20000, 3000, 84, 2400 % 256, 18};
   p.tow_count = 345012 / 6 + 1;
   append(&log, frame(gps_subframe_payload(5, 4, encode_gps_page18(p))));
