@@ -104,7 +104,8 @@ int convert_raw_file(FileSet& files, FILE* fp_raw, const SourceAddress& source, 
     if (!rereadable) {
       printf("Raw file %s cannot be read a second time: %s\n", source.text.c_str(), why.c_str());
       file.close();
-      return 2;
+      RINEX_close(files);
+      return files.finish_names(2);
     }
   }
   ObsHeaderHints hints;  // the first header with the lines of the last
