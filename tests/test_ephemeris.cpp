@@ -148,9 +148,13 @@ TEST(EphemerisBeiDou, D2DoubleCheckAcrossCycles) {
   EXPECT_EQ(1, Eph_bd2_d2_update(sat, buf, &e));  // identical
   buf[4 * 5 + 1] ^= 0x100;                        // page 5 word 2: not compared
   EXPECT_EQ(1, Eph_bd2_d2_update(sat, buf, &e));
-  buf[6 * 5 + 3] ^= 0x100;  // page 7 word 4: rejected, and becomes the reference
-  EXPECT_EQ(0, Eph_bd2_d2_update(sat, buf, &e));
-  EXPECT_EQ(1, Eph_bd2_d2_update(sat, buf, &e));
+  // Page 7 word 4, a page's first word compared (page 2 word 3) and the last
+  // page's last word: rejected, and each becomes the reference.
+  for (size_t word : {6 * 5 + 3, 1 * 5 + 2, 9 * 5 + 4}) {
+    buf[word] ^= 0x100;
+    EXPECT_EQ(0, Eph_bd2_d2_update(sat, buf, &e)) << word;
+    EXPECT_EQ(1, Eph_bd2_d2_update(sat, buf, &e)) << word;
+  }
   for (U08 other : {0, 6})  // D2 data of no geostationary satellite 1-5: refused
     EXPECT_EQ(0, Eph_bd2_d2_update(other, buf, &e)) << (int)other;
 }
