@@ -763,12 +763,11 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
                    "    " + e19(345102) + e19(-100 * 0x1p-30) + e19(200 * 0x1p-50) + f0}),
             record("> STO E11 IFNV"));
   // BeiDou in its own time: BDT is GPS time minus 14 s; its terms refer to its week's start.
-  EXPECT_EQ((Lines{calendar(2400, 344998) + e19(-4 * 0x1p-30) + e19(-1 * 0x1p-27) +
-                       e19(2 * 0x1p-24),
-                   "    " + e19(5 * 0x1p-24) + e19(5 * 2048.0) + e19(4 * 16384.0) +
-                       e19(3 * 65536.0),
-                   "    " + e19(2 * 65536.0) + f0}),  // beta 0 spans two words
-            record("> ION C07 D1D2"));
+  EXPECT_EQ(
+      (Lines{calendar(2400, 344998) + e19(-4 * 0x1p-30) + e19(-1 * 0x1p-27) + e19(2 * 0x1p-24),
+             "    " + e19(5 * 0x1p-24) + e19(5 * 2048.0) + e19(4 * 16384.0) + e19(3 * 65536.0),
+             "    " + e19(2 * 65536.0) + f0}),  // beta 0 spans two words
+      record("> ION C07 D1D2"));
   EXPECT_EQ((Lines{calendar(2400, 0) + " BDUT" + std::string(15, ' ') + std::string(19, ' ') +
                        "UTC(NTSC)         ",
                    "    " + e19(345010) + e19(4000 * 0x1p-30) + e19(-7 * 0x1p-50) + f0}),

@@ -50,10 +50,9 @@ std::string Source_parse(const std::string& arg, SourceAddress* address) {
     size_t colon = rest.rfind(':');
     if (colon != std::string::npos) {
       std::string baud = rest.substr(colon + 1);
-      const int kRates[] = {1200,  2400,   4800,   9600,   19200, 38400,
-                            57600, 115200, 230400, 460800, 921600};
       if (!all_digits(baud) || baud.size() > 7 ||
-          std::find(std::begin(kRates), std::end(kRates), std::stoi(baud)) == std::end(kRates))
+          std::find(std::begin(kBaudRates), std::end(kBaudRates), std::stoi(baud)) ==
+              std::end(kBaudRates))
         return "Source " + arg + ": '" + baud +
                "' is not a baud rate (1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, "
                "230400, 460800 or 921600)";

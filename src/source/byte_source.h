@@ -24,6 +24,11 @@ struct SourceAddress {
   int baud = 115200;
 };
 
+// The baud rates a serial source offers, slowest first.
+constexpr int kBaudRates[] = {1200,  2400,   4800,   9600,   19200, 38400,
+                              57600, 115200, 230400, 460800, 921600};
+constexpr int kBaudRateCount = sizeof kBaudRates / sizeof kBaudRates[0];
+
 // The source an argument names; "" or what is wrong with it (a whole line).
 std::string Source_parse(const std::string& arg, SourceAddress* address);
 // True for standard input, TCP and serial: a stream without an end in view.

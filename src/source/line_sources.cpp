@@ -209,21 +209,14 @@ class TcpLine : public ByteSource {
 };
 
 #ifndef _WIN32
+// The terminal speed of a baud rate the source offers; B0 for any other.
 speed_t speed_of(int baud) {
-  switch (baud) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    case 460800: return B460800;
-    case 921600: return B921600;
-    default: return B0;
-  }
+  // In the order of kBaudRates.
+  static const speed_t kSpeeds[kBaudRateCount] = {B1200,  B2400,   B4800,   B9600,   B19200, B38400,
+                                                  B57600, B115200, B230400, B460800, B921600};
+  for (int i = 0; i < kBaudRateCount; i++)
+    if (kBaudRates[i] == baud) return kSpeeds[i];
+  return B0;
 }
 #endif
 
