@@ -63,24 +63,28 @@ void expect_headers_intact(const vlntest::RunResult& r, const vlntest::RunResult
 TEST(Robustness, FullDiskIsReportedAfterTheCountersWithStatus2) {
   if (!vlntest::kFileSizeLimitSupported) GTEST_SKIP() << "no file size limit here";
   Bytes sample = sample_log();
-  // A log of the sample's navigation frames alone: its obs file is a bare
-  // header, its nav file is long.
-  Bytes nav_only;
+  // The sample's navigation frames alone: its obs file is a bare header, its
+  // nav file is long. Its measurement frames alone: a nav file of a header.
+  Bytes nav_only, obs_only;
   std::vector<uint8_t> ids;
   std::vector<size_t> starts = frame_starts(sample, &ids);
   starts.push_back(sample.size());
-  for (size_t i = 0; i + 1 < starts.size(); i++)
-    if (ids[i] >= 0xE0 && ids[i] != 0xE5 && ids[i] != 0xE9)
-      nav_only.insert(nav_only.end(), sample.begin() + (long)starts[i],
-                      sample.begin() + (long)starts[i + 1]);
+  for (size_t i = 0; i + 1 < starts.size(); i++) {
+    bool nav = ids[i] >= 0xE0 && ids[i] != 0xE5 && ids[i] != 0xE9;
+    Bytes& to = nav ? nav_only : obs_only;
+    to.insert(to.end(), sample.begin() + (long)starts[i], sample.begin() + (long)starts[i + 1]);
+  }
+  const std::string both = std::string("RINEX obs file write error: ") + strerror(EFBIG) +
+                           "\nRINEX nav file write error: ";
   struct Case {
     const char* name;
     const Bytes& log;
     long limit;
-    const char* message;
+    std::string message;
   } const kCases[] = {
       {"obs", sample, 100000, "RINEX obs file write error: "},
       {"nav", nav_only, 8000, "RINEX nav file write error: "},
+      {"nav header", obs_only, 300, both},  // the nav file fails in its header alone
   };
   for (const Case& c : kCases) {
     vlntest::RunResult full = run_program({"log.dat", "-dual_freq"}, "log.dat", c.log);
