@@ -345,6 +345,14 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
             header[at("TIME OF LAST OBS")]);
   ASSERT_LT(at("INTERVAL"), header.size());
   EXPECT_EQ(label("     0.100", "INTERVAL"), header[at("INTERVAL")]);
+  // A frame whose checksum fails is left out by the scan as by the conversion:
+  // its L5 signal, measured nowhere else, adds no types.
+  Bytes damaged = log, bad = e5(7, 345660200, {{kGps | 0x40, 3, 0x07, 40, 2e7, 1.0, 1.0f, 0}});
+  bad[bad.size() - 3] ^= 0x5A;
+  append(&damaged, bad);
+  EXPECT_EQ(r.obs, run_program({"log.dat", "G", "R", "-dual_freq", "--rinex-version", "3.05"},
+                               "log.dat", damaged)
+                       .obs);
   // RINEX 2.11: the same epochs.
   auto v2 =
       run_program({"log.dat", "G", "R", "-dual_freq", "--rinex-version", "2.11"}, "log.dat", log);
