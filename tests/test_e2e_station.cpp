@@ -28,6 +28,7 @@
 
 #include "generated_logs.h"
 #include "log_generator.h"
+#include "meas_frames.h"
 #include "rinex_text.h"
 #include "runner.h"
 
@@ -777,6 +778,15 @@ TEST(Station, BadSourcesStopBeforeAnythingIsWritten) {
         << again.out;
     std::filesystem::remove_all(out_dir);
   }
+  // The scan dates an epoch by its whole time of week: 5 s before a quarter's
+  // end, it belongs to its own quarter, not to the next one, whose files exist.
+  std::string out_dir = temp_path("");
+  for (uint32_t tow_ms : {346505000u, 346495000u}) {
+    auto r = run_program({"log.dat", "--split", "15m", "--output-dir", out_dir}, "log.dat",
+                         e5(1, tow_ms, {{0, 5, 0x07, 40, 2e7, 1.0, 1.0f, 0}}));
+    EXPECT_EQ(1, r.status) << tow_ms << "\n" << r.out;
+  }
+  std::filesystem::remove_all(out_dir);
 }
 
 #endif
