@@ -563,6 +563,15 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   want.push_back("    " + e19(1 | 2 << 2 | 1 << 4 | 1 << 6 | 1 << 7) + e19(4 * 0x1p-30) +
                  e19(3) + e19(1 | 2 | 4));
   EXPECT_EQ(want, got);
+  // A log that starts within a fifth frame: its string 14, heard before any
+  // string 1 has told the frame, is no almanac. Slot 4's C stays unknown.
+  Bytes mid = frame(glonass_string_payload(5, 14, glonass_almanac_health_string(4, 0)));
+  append(&mid, e5(1, 345600000, {{2, 4, 0x0A, 40, 2e7, 1.0, 1.0f, 0}}));
+  for (uint8_t i = 0; i < 5; i++)
+    append(&mid, frame(glonass_string_payload(4, (uint8_t)(i + 1), strings[i])));
+  r = run_program({"log.dat", "R", "--rinex-version", "3.05"}, "log.dat", mid);
+  want.back() = want.back().substr(0, 4 + 3 * 19) + e19(4);  // l alone
+  EXPECT_EQ(want, lines(r.nav.substr(r.nav.find("END OF HEADER") + 21)));
   // 4.00: tau_c of string 5 as the system time offset record GLUT.
   r = run_program({"log.dat", "R", "--rinex-version", "4.00"}, "log.dat", log);
   EXPECT_NE(std::string::npos, r.nav.find("> STO R04 FDMA\n")) << r.nav;
