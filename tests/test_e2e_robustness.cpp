@@ -245,3 +245,20 @@ TEST(Robustness, ALogFromAPipeConvertsAsTheFileDoes) {
   std::filesystem::remove_all(dir);
 #endif
 }
+
+// A file that cannot take its final name (a folder has it) keeps its
+// provisional one, and the run ends with status 2.
+TEST(Robustness, AFinalNameTakenByAFolderIsReportedWithStatus2) {
+  Bytes log = sample_log();
+  const std::vector<std::string> args = {"log.dat", "--long-names", "--overwrite"};
+  vlntest::RunResult first = run_program(args, "log.dat", log);
+  ASSERT_EQ(1, first.status);
+  std::string name;  // the long name the log gives its obs file
+  for (const std::string& l : lines(first.out))
+    if (l.rfind("RINEX obs file: ", 0) == 0) name = l.substr(16);
+  ASSERT_FALSE(name.empty()) << first.out;
+  vlntest::RunResult r = run_program(args, "log.dat", log, {name});
+  EXPECT_EQ(2, r.status);
+  EXPECT_NE(std::string::npos, r.out.find(".incomplete cannot be renamed to " + name + ": "))
+      << r.out;
+}
