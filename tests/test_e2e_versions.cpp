@@ -563,6 +563,16 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   want.push_back("    " + e19(1 | 2 << 2 | 1 << 4 | 1 << 6 | 1 << 7) + e19(4 * 0x1p-30) +
                  e19(3) + e19(1 | 2 | 4));
   EXPECT_EQ(want, got);
+  // The first and last slots' almanac health reaches their own records.
+  for (uint8_t slot : {1, 24}) {
+    Bytes edge = e5(1, 345600000, {{2, slot, 0x0A, 40, 2e7, 1.0, 1.0f, 0}});
+    append(&edge, frame(glonass_string_payload(slot, 1, strings[0])));
+    append(&edge, frame(glonass_string_payload(slot, 8, glonass_almanac_health_string(slot, 1))));
+    for (uint8_t i = 1; i < 5; i++)
+      append(&edge, frame(glonass_string_payload(slot, (uint8_t)(i + 1), strings[i])));
+    r = run_program({"log.dat", "R", "--rinex-version", "3.05"}, "log.dat", edge);
+    EXPECT_EQ(want.back(), lines(r.nav).back()) << (int)slot;
+  }
   // A log that starts within a fifth frame: its string 14, heard before any
   // string 1 has told the frame, is no almanac. Slot 4's C stays unknown.
   Bytes mid = frame(glonass_string_payload(5, 14, glonass_almanac_health_string(4, 0)));
