@@ -782,6 +782,16 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
     snprintf(terms, sizeof terms, "%17.10E%16.9E", -100 * 0x1p-30, 200 * 0x1p-50);
     EXPECT_EQ(terms, gaut_terms) << v;
   }
+  // BeiDou's terms hold for a BDT week: a message of BDT week 1044's last
+  // second, heard 13 s into GPS week 2401, is of week 1044.
+  Bytes last = e5(1, 345700000, {{0, 5, 0x07, 40, 2e7, 1.0, 1.0f, 0}});
+  append(&last,
+         frame(bds_payload(0xE2, 7, 5, encode_bds_d1_page10(604799, {18, 18, 0, 4000, -7}))));
+  std::string bdut;
+  for (const std::string& l :
+       lines(run_program({"log.dat", "--rinex-version", "3.04"}, "log.dat", last).nav))
+    if (l.compare(0, 4, "BDUT") == 0) bdut = l;
+  EXPECT_EQ("      0 1044", bdut.substr(std::min<size_t>(38, bdut.size()), 12)) << bdut;
   EXPECT_EQ((Lines{calendar(2400, 345100) + e19(100 * 0x1p-2) + e19(-5 * 0x1p-8) + e19(7 * 0x1p-15),
                    "    " + e19(2 + 16)}),  // the flags of regions 1 to 5 as bits 0 to 4
             record("> ION E11 IFNV"));
