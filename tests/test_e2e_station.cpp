@@ -263,6 +263,7 @@ TEST(Station, TcpSourceWithDropsGivesTheFileConversionsPeriods) {
   RunResult r = finish_program(&run, SIGTERM);
   ASSERT_TRUE(closed) << "status " << r.status << "\n" << r.out;
   EXPECT_EQ(1, r.status) << r.out;
+  EXPECT_EQ(std::string::npos, r.out.find("No frames")) << r.out;  // frames all along
   auto want = file_periods(log);
   size_t marked = 0;
   for (const char* hour : kHours) {
@@ -443,6 +444,19 @@ void kill_a_rinex2_period(const Bytes& log, bool crx) {
   RunResult r = finish_program(&run, 0);
   EXPECT_TRUE(kept("")) << r.out;
   std::filesystem::remove_all(out);
+}
+
+// A line of bytes without frames (a wrong baud rate) is said once a minute.
+TEST(Station, BytesWithoutFramesAskForTheBaudRate) {
+  Line line("pipe", Bytes(200 * 1024, 0x55));
+  Started run;
+  start_program(&run, {"-", "--split", "1h"}, {}, line.stdin_fd());
+  line.start(&run);
+  line.close_line();
+  RunResult r = finish_program(&run, 0);
+  size_t at = r.out.find("No frames in the last 64 KiB: check the baud rate\n");
+  EXPECT_NE(std::string::npos, at) << r.out;
+  EXPECT_EQ(std::string::npos, r.out.find("No frames", at + 1)) << r.out;
 }
 
 // The cases wait on the line's silence, not on the processor: they run at once.
