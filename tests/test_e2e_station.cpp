@@ -452,6 +452,7 @@ TEST(Station, BytesWithoutFramesAskForTheBaudRate) {
   Started run;
   start_program(&run, {"-", "--split", "1h"}, {}, line.stdin_fd());
   line.start(&run);
+  wait_for_output(&run, "No frames", 10);  // the line stays open, as a receiver's does
   line.close_line();
   RunResult r = finish_program(&run, 0);
   size_t at = r.out.find("No frames in the last 64 KiB: check the baud rate\n");
