@@ -28,7 +28,6 @@
 
 #include "generated_logs.h"
 #include "log_generator.h"
-#include "meas_frames.h"
 #include "rinex_text.h"
 #include "runner.h"
 
@@ -492,11 +491,11 @@ TEST(Station, PausesBetweenEpochsAreNoCheckpoints) {
   args[0] = "-";
   start_program(&run, args, {}, p[0]);
   close(p[0]);
-  for (int piece = 0, at = 0; piece < 4; piece++) {  // 30 s of data, then 0.4 s of silence
+  for (int piece = 0, at = 0; piece < 4; piece++) {  // 30 s of data, then 0.3 s of silence
     int end = (int)(piece == 3 ? log.size() : frame_boundary(log, log.size() * (piece + 1) / 4));
     ASSERT_EQ(end - at, write(p[1], log.data() + at, (size_t)(end - at)));
     at = end;
-    usleep(400000);
+    usleep(300000);
   }
   close(p[1]);
   RunResult r = finish_program(&run, 0);
@@ -740,7 +739,7 @@ TEST(Station, AStopWhileAFarEndDoesNotAnswerEndsTheRunAtOnce) {
   ASSERT_EQ(0, connect(queued, reinterpret_cast<sockaddr*>(&a), sizeof a));
   Started run;
   start_program(&run, {"tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port)), "--split", "1h"});
-  usleep(1500000);
+  usleep(500000);  // the program is in its connect wait by then
   auto stopped = std::chrono::steady_clock::now();
   RunResult r = finish_program(&run, SIGTERM);
   std::chrono::duration<double> took = std::chrono::steady_clock::now() - stopped;
@@ -793,15 +792,6 @@ TEST(Station, BadSourcesStopBeforeAnythingIsWritten) {
         << again.out;
     std::filesystem::remove_all(out_dir);
   }
-  // The scan dates an epoch by its whole time of week: 5 s before a quarter's
-  // end, it belongs to its own quarter, not to the next one, whose files exist.
-  std::string out_dir = temp_path("");
-  for (uint32_t tow_ms : {346505000u, 346495000u}) {
-    auto r = run_program({"log.dat", "--split", "15m", "--output-dir", out_dir}, "log.dat",
-                         e5(1, tow_ms, {{0, 5, 0x07, 40, 2e7, 1.0, 1.0f, 0}}));
-    EXPECT_EQ(1, r.status) << tow_ms << "\n" << r.out;
-  }
-  std::filesystem::remove_all(out_dir);
 }
 
 #endif
