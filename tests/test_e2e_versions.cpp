@@ -710,8 +710,11 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   e.region[1] = e.region[4] = 1;  // disturbance in regions 2 and 5
   for (const GalWord& w : encode_galileo(e)) append(&log, frame(galileo_payload(11, w)));
   append(&log, frame(galileo_payload(11, encode_galileo_type6({-100, 200, 96, 96, 345102}))));
-  // The same terms for another reference time: another STO.
+  // The same terms for another reference time, then for another week: two more STOs.
   append(&log, frame(galileo_payload(11, encode_galileo_type6({-100, 200, 97, 96, 345132}))));
+  append(&log, frame(galileo_payload(11, encode_galileo_type6({-100, 200, 97, 97, 345162}))));
+  // E12, whose ephemeris has not come yet, sends the same terms: no STO.
+  append(&log, frame(galileo_payload(12, encode_galileo_type6({-100, 200, 97, 97, 345192}))));
   BdsEph b = {};
   b.sow = 344986, b.wn = 2400 - 1356;
   for (int i = 0; i < 4; i++) b.alpha[i] = 3 * i - 4, b.beta[i] = 5 - i;
@@ -813,7 +816,7 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
             record("> STO C07 D1D2"));
   size_t sto = 0;
   for (const std::string& l : nav) sto += l.compare(0, 5, "> STO") == 0;
-  EXPECT_EQ(5u, sto) << r.nav;  // G05, G07 (new values), E11 twice (a new t0t), C07
+  EXPECT_EQ(6u, sto) << r.nav;  // G05, G07 (new values), E11 thrice (new t0t, WN0t), C07
   // Page 18 before any message has told the week: dated once subframe 1 tells it.
   Bytes late;
   p.a0 = 3000;

@@ -44,6 +44,9 @@ TEST(SignalScan, EpochsGiveTheSpacingOnTheGridAndTheirPeriods) {
     append(&e5_log, e5(0, kQuarterMs + ms, {gps_l1(5)}));
     append(&dc_log, frame(Payload(0xDC).u8(0).be16(2400).be32(kQuarterMs + ms).be16(1000)));
   }
+  Payload dd(0xDD);  // and once, two satellites' original records: G05, then R01
+  dd.u8(0).u8(2).u8(5).u8(40).f64(2e7).f64(1e8).f32(0).u8(0).u8(65).u8(40).f64(2e7).f64(1e8);
+  append(&dc_log, frame(dd.f32(0).u8(0)));
   const double kAll = 1e300, kAt = kQuarter * 900.0;
   const struct {
     const Bytes* log;
@@ -63,6 +66,8 @@ TEST(SignalScan, EpochsGiveTheSpacingOnTheGridAndTheirPeriods) {
     EXPECT_EQ(c.periods, scan.periods) << c.interval << " " << c.start << " " << c.end;
   }
   EXPECT_TRUE(scanned(e5_log, 0, 0).periods.empty());  // no period length, no periods
+  LogScan dd_scan = scanned(dc_log, 0, 0);
+  EXPECT_TRUE(dd_scan.present[SIG_GPS_L1CA] && dd_scan.present[SIG_GLO_L1]);
 }
 
 // Page 18 tells GPS's leap seconds from a GPS satellite with data ID 1, or
