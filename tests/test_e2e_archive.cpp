@@ -328,8 +328,7 @@ int gzip_members(const std::string& gz) {
 // three minutes of the sample (180 epochs at 1 Hz) are a member an epoch with
 // 0, a few with 60, and the header and one body without; the text is the same.
 TEST(Archive, FlushEndsAGzipMemberAtEachCheckpoint) {
-  std::string sample = read_file(VLN_SAMPLE_LOG);
-  Bytes log(sample.begin(), sample.end());
+  Bytes log = sample_log();
   auto plain = run_program({"log.dat", "--gzip"}, "log.dat", log);
   const struct {
     const char* flush;
@@ -349,8 +348,7 @@ TEST(Archive, FlushEndsAGzipMemberAtEachCheckpoint) {
 
 TEST(Archive, StreamingGzipReaderAndInterruptedPeriod) {
   if (!kFileSizeLimitSupported) GTEST_SKIP() << "Linux only: zcat and file size limits";
-  std::string sample = read_file(VLN_SAMPLE_LOG);
-  Bytes log(sample.begin(), sample.end());
+  Bytes log = sample_log();
   auto r = run_program({"log.dat", "--crx", "--gzip"}, "log.dat", log);
   std::string path = temp_path(".crx.gz");
   FILE* f = fopen(path.c_str(), "wb");

@@ -15,20 +15,15 @@
 #include <unistd.h>
 #endif
 
+#include "generated_logs.h"
 #include "runner.h"
 
 using vlntest::Bytes;
 using vlntest::lines;
 using vlntest::run_program;
+using vlntest::sample_log;
 
 namespace {
-
-Bytes sample_log() {
-  bool exists = false;
-  std::string s = vlntest::read_file(VLN_SAMPLE_LOG, &exists);
-  EXPECT_TRUE(exists);
-  return Bytes(s.begin(), s.end());
-}
 
 // Offsets where the sample's frames start, and the frames' message IDs.
 std::vector<size_t> frame_starts(const Bytes& log, std::vector<uint8_t>* ids = nullptr) {

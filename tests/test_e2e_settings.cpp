@@ -64,11 +64,6 @@ std::string station_file() {
          "no\r\n";
 }
 
-Bytes sample_log() {
-  std::string s = read_file(VLN_SAMPLE_LOG);
-  return Bytes(s.begin(), s.end());
-}
-
 Bytes generated(double seconds, int rate_hz) {
   LogOptions o;
   o.seconds = seconds;

@@ -75,11 +75,6 @@ Lines with_label(const std::string& obs, const char* name) {
   return out;
 }
 
-Bytes sample_log() {
-  std::string s = read_file(VLN_SAMPLE_LOG);
-  return Bytes(s.begin(), s.end());
-}
-
 // Values and loss-of-lock indicators of a file by satellite, observation kind
 // and band, and epoch ("G02 C1 t"), so that RINEX 2 and 3 files and their
 // codes compare.

@@ -292,8 +292,7 @@ TEST(Qc, HostileInputsGetTheirReasonAndStatus) {
   std::ofstream(bad_gzip, std::ios::binary)
       << std::string("\x1f\x8b\x08\0\0\0\0\0\0\x03\xff\xff", 12);
   // A generated log's hour: another day than the navigation file's.
-  std::string sample = read_file(VLN_SAMPLE_LOG);
-  auto run = run_program({"log.dat", "-dual_freq"}, "log.dat", Bytes(sample.begin(), sample.end()));
+  auto run = run_program({"log.dat", "-dual_freq"}, "log.dat", sample_log());
   std::ofstream(day, std::ios::binary) << run.obs;
   const std::string qc = VLN_QC_PATH, check = VLN_POSITION_CHECK_PATH;
   const struct {

@@ -62,8 +62,8 @@ TEST(SignalScan, EpochsGiveTheSpacingOnTheGridAndTheirPeriods) {
   };
   for (const auto& c : kCases) {
     LogScan scan = scanned(*c.log, 900, c.interval, c.start, c.end);
-    EXPECT_EQ(c.spacing, scan.spacing) << c.interval << " " << c.start << " " << c.end;
-    EXPECT_EQ(c.periods, scan.periods) << c.interval << " " << c.start << " " << c.end;
+    EXPECT_EQ(std::make_pair(c.spacing, c.periods), std::make_pair(scan.spacing, scan.periods))
+        << c.interval << " " << c.start << " " << c.end;
   }
   EXPECT_TRUE(scanned(e5_log, 0, 0).periods.empty());  // no period length, no periods
   LogScan dd_scan = scanned(dc_log, 0, 0);
@@ -73,23 +73,20 @@ TEST(SignalScan, EpochsGiveTheSpacingOnTheGridAndTheirPeriods) {
 // Page 18 tells GPS's leap seconds from a GPS satellite with data ID 1, or
 // from a QZSS satellite with data ID 0.
 TEST(SignalScan, LeapSecondsFromPage18OfGpsOrQzss) {
-  const struct {
-    uint8_t prn, subframe;
-    uint32_t data_id, sv_id;
-    bool known;
-  } kCases[] = {{1, 4, 1, 56, true},    {32, 4, 1, 56, true},   {5, 4, 0, 56, false},
-                {5, 4, 3, 56, false},   {5, 4, 1, 57, false},   {5, 5, 1, 56, false},
-                {193, 4, 0, 56, true},  {194, 4, 0, 56, true},  {202, 4, 0, 56, true},
-                {203, 4, 0, 56, false}, {194, 4, 3, 56, false}, {194, 4, 1, 56, false},
-                {192, 4, 0, 56, false}, {120, 4, 0, 56, false}, {120, 4, 1, 56, false}};
+  const int kCases[][5] = {// PRN, subframe, data ID, SV ID, whether known
+                           {1, 4, 1, 56, 1},   {32, 4, 1, 56, 1},  {5, 4, 0, 56, 0},
+                           {5, 4, 3, 56, 0},   {5, 4, 1, 57, 0},   {5, 5, 1, 56, 0},
+                           {193, 4, 0, 56, 1}, {194, 4, 0, 56, 1}, {202, 4, 0, 56, 1},
+                           {203, 4, 0, 56, 0}, {194, 4, 3, 56, 0}, {194, 4, 1, 56, 0},
+                           {192, 4, 0, 56, 0}, {120, 4, 0, 56, 0}, {120, 4, 1, 56, 0}};
   for (const auto& c : kCases) {
     GpsPage18 page = {};
-    page.data_id = c.data_id, page.dt_ls = 18;
+    page.data_id = (uint32_t)c[2], page.dt_ls = 18;
     Words24 words = encode_gps_page18(page);
-    words[2] ^= (c.sv_id ^ 56) << 16;  // word 3 bits 3-8
-    LogScan scan = scanned(frame(gps_subframe_payload(c.prn, c.subframe, words)), 0, 0);
-    EXPECT_EQ(c.known, scan.leap_known) << (int)c.prn << " " << c.data_id << " " << c.sv_id;
-    EXPECT_EQ(c.known ? 18 : 0, scan.leap) << (int)c.prn;
+    words[2] ^= (uint32_t)(c[3] ^ 56) << 16;  // word 3 bits 3-8
+    LogScan scan = scanned(frame(gps_subframe_payload((uint8_t)c[0], (uint8_t)c[1], words)), 0, 0);
+    EXPECT_EQ(c[4] == 1, scan.leap_known) << c[0] << " " << c[1] << " " << c[2] << " " << c[3];
+    EXPECT_EQ(c[4] * 18, scan.leap) << c[0];
   }
 }
 

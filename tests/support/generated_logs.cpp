@@ -1,5 +1,7 @@
 #include "generated_logs.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 
 #include "runner.h"
@@ -14,6 +16,13 @@ Bytes generated_log(const LogOptions& options, LogCounts* counts) {
   std::string bytes = read_file(path);
   remove(path.c_str());
   return Bytes(bytes.begin(), bytes.end());
+}
+
+Bytes sample_log() {
+  bool exists = false;
+  std::string s = read_file(VLN_SAMPLE_LOG, &exists);
+  EXPECT_TRUE(exists) << VLN_SAMPLE_LOG;
+  return Bytes(s.begin(), s.end());
 }
 
 }  // namespace vlntest

@@ -9,6 +9,8 @@ namespace vlntest {
 
 // The whole log the options describe; counts (if given) receives what it holds.
 Bytes generated_log(const LogOptions& options, LogCounts* counts = nullptr);
+// The bundled sample log of a real receiver (examples/sample.dat).
+Bytes sample_log();
 
 }  // namespace vlntest
 
