@@ -107,9 +107,7 @@ std::string output(const RunResult& r, const std::string& part) {
 
 Bytes generated_hour(int satellites, int rate_hz = 10) {
   LogOptions o;
-  o.seconds = 3600;
-  o.rate_hz = rate_hz;
-  o.satellites = satellites;
+  o.seconds = 3600, o.rate_hz = rate_hz, o.satellites = satellites;
   return generated_log(o);
 }
 

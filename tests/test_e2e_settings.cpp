@@ -66,10 +66,7 @@ std::string station_file() {
 
 Bytes generated(double seconds, int rate_hz) {
   LogOptions o;
-  o.seconds = seconds;
-  o.rate_hz = rate_hz;
-  o.satellites = 6;
-  o.navigation = false;
+  o.seconds = seconds, o.rate_hz = rate_hz, o.satellites = 6, o.navigation = false;
   return generated_log(o);
 }
 

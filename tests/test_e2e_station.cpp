@@ -91,9 +91,7 @@ class Server {
 
 Bytes station_log(double seconds) {
   LogOptions o;
-  o.seconds = seconds;
-  o.interval = 10;
-  o.satellites = 8;
+  o.seconds = seconds, o.interval = 10, o.satellites = 8;
   return generated_log(o);
 }
 

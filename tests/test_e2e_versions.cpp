@@ -107,9 +107,7 @@ std::map<std::string, double> values(const std::string& text) {
 // says what it left out.
 TEST(RinexVersions, EverySignalUnderItsOwnCodeInEachVersion) {
   LogOptions o;
-  o.seconds = 20;
-  o.profile = "multi";
-  o.navigation = false;
+  o.seconds = 20, o.profile = "multi", o.navigation = false;
   Bytes log = generated_log(o);
   const std::vector<std::string> kGps = {"1C", "1L", "2L", "5Q"}, kGlo = {"1C", "2C", "3Q"},
                                  kGal = {"1C", "5Q", "7Q", "6C"},
@@ -169,9 +167,7 @@ TEST(RinexVersions, EverySignalUnderItsOwnCodeInEachVersion) {
     EXPECT_EQ(v2 || c.version[0] == '4' ? 0u : 1u, with_label(r.obs, "GLONASS COD/PHS/BIS").size());
   }
   // RINEX 2.11 has a navigation file per system: a GLONASS-only log writes the GLONASS one.
-  o.systems = "R";
-  o.navigation = true;
-  o.seconds = 120;
+  o.systems = "R", o.navigation = true, o.seconds = 120;
   auto r = run_program({"log.dat", "--rinex-version", "2.11"}, "log.dat", generated_log(o));
   EXPECT_EQ((Lines{"log.dat", "log.gnav", "log.obs"}), r.files);
   EXPECT_NE(std::string::npos,

@@ -541,11 +541,7 @@ TEST(Qc, TheSampleGivesACleanReport) {
 // number of satellites and signals.
 TEST(Qc, ThePageOfADayOfSixSystemsAndEverySignal) {
   LogOptions o;
-  o.seconds = 86400;
-  o.interval = 30;
-  o.profile = "multi";
-  o.satellites = 64;
-  o.beidou3 = true;
+  o.seconds = 86400, o.interval = 30, o.profile = "multi", o.satellites = 64, o.beidou3 = true;
   QcReport r;
   ObsFile obs;
   ASSERT_NO_FATAL_FAILURE(
@@ -567,10 +563,7 @@ TEST(Qc, GeneratedDayFindsEveryInjectedSlipAndTheNoise) {
   // top; slips of 5 to 50 cycles without flags besides the flagged ones.
   for (double multipath : {0.0, 1.0}) {
     LogOptions o;
-    o.seconds = 86400;
-    o.interval = 30;
-    o.systems = "GRECJ";
-    o.unflagged_slips = 0.0005;
+    o.seconds = 86400, o.interval = 30, o.systems = "GRECJ", o.unflagged_slips = 0.0005;
     o.multipath = multipath;
     LogCounts made;
     QcReport r;
@@ -598,15 +591,9 @@ TEST(Qc, PlacedSlipClockJumpsAndAGapAreFoundAndNothingElse) {
   // the generator's rare flagged slips.
   for (bool code_only : {false, true}) {  // and a receiver whose phase runs through them
     LogOptions o;
-    o.seconds = 43200;
-    o.interval = 30;
-    o.systems = "GREC";
-    o.clock_jump_every = 3600;
-    o.clock_jump_code_only = code_only;
-    o.gap_start = 40000;
-    o.gap_seconds = 1200;
-    o.slip_at = 20000;
-    o.slip_cycles = 17;
+    o.seconds = 43200, o.interval = 30, o.systems = "GREC", o.clock_jump_every = 3600;
+    o.clock_jump_code_only = code_only, o.gap_start = 40000, o.gap_seconds = 1200;
+    o.slip_at = 20000, o.slip_cycles = 17;
     LogCounts made;
     QcReport r;
     ASSERT_NO_FATAL_FAILURE(report_of_generated(o, &made, &r));
