@@ -7,6 +7,7 @@
 #include <string>
 
 #include "source/byte_source.h"
+#include "source/live_reader.h"
 
 #ifndef _WIN32
 #include <arpa/inet.h>
@@ -796,6 +797,25 @@ TEST(Station, BadSourcesStopBeforeAnythingIsWritten) {
 
 // Every baud rate a serial source offers is taken as it is; TCP hosts, IPv6
 // in brackets too.
+// A read never crosses a drop, even with the next connection's bytes queued
+// behind it: a run that lags behind its line marks the drop where it was.
+TEST(Station, AReadStopsAtADropWithMoreQueuedBehindIt) {
+  Server server({Bytes(1000, 1), Bytes(500, 2)});
+  SourceAddress address;
+  ASSERT_EQ("", Source_parse(server.source(), &address));
+  LiveReader reader(address);
+  std::string why;
+  ASSERT_TRUE(reader.open(&why));
+  for (int i = 0; i < 100 && !server.all_sent(); i++) usleep(50000);
+  usleep(200000);  // the second connection's bytes reach the queue
+  U08 buf[4096];
+  const long kReads[][2] = {{400, 400}, {4096, 600}, {4096, 500}};  // asked, given
+  for (int i = 0; i < 3; i++) {
+    EXPECT_EQ(kReads[i][1], reader.read(buf, (size_t)kReads[i][0], &why)) << i;
+    EXPECT_EQ(i == 2, reader.news().gap) << i;  // the drop told with the bytes after it
+  }
+}
+
 TEST(Station, SourcesParseToTheirParts) {
   for (int rate : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600}) {
     SourceAddress address;
