@@ -285,8 +285,8 @@ std::string cut(std::string s) {
 // A signal not measured in an epoch is blank, not an earlier value; seconds
 // are exact at 10 Hz (59.9, not the single-precision 59.9000015); GLONASS
 // slots learnt from measurements and from the almanac are listed; an epoch
-// earlier than one written, or at its time, is left out and counted; an event stamped after
-// an epoch goes behind it.
+// or an event earlier than one written, or at its time, is left out and
+// counted; an event stamped after an epoch goes behind it.
 TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
   const uint8_t kGps = 0, kGlo = 2;
   Bytes log;
@@ -303,11 +303,13 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
   append(&log, e5(4, 345659950, {l1}));  // back in time: not written
   append(&log, e5(5, 345660100, {l1, l2}));
   append(&log, e5(6, 345660100, {l1}));  // the same time again: not written either
+  append(&log, e9(345660.02));           // an event before the last epoch: left out too
   auto r =
       run_program({"log.dat", "G", "R", "-dual_freq", "--rinex-version", "3.05"}, "log.dat", log);
   ASSERT_EQ(1, r.status) << r.out;
   EXPECT_NE(std::string::npos,
-            r.out.find("Epochs not later than one already written into their file, left out: 2\n"));
+            r.out.find("Epochs not later than one already written into their file, left out: 2\n"
+                       "Events not later than one already written into their file, left out: 1\n"));
   const std::string g1 = f16(20000000.125) + f16(1000.5, '3') + f16(100.25) + f16(45);
   const std::string g2 = f16(20000001.5) + f16(800.25) + f16(78) + f16(40);
   Lines body = lines(r.obs.substr(r.obs.find("END OF HEADER") + 21));
