@@ -99,8 +99,7 @@ TEST(GlonassChannels, AlmanacSlotOfEachFrameAndString) {
 TEST_F(Decode, SbasTypes9And12And17CompleteAGeoRecord) {
   // Layout: byte 3 the PRN, the 250-bit message from byte 4, first bit first.
   SbasGeoNav nav = {};
-  nav.xg = -(1 << 29);
-  nav.iod = 7;
+  nav.xg = -(1 << 29), nav.iod = 7;
   const uint32_t prn[3] = {129, 0, 140};
   const uint32_t health[3] = {0x3C, 1, 2};
   S16 svid = -1;

@@ -308,8 +308,7 @@ int gzip_members(const std::string& gz) {
     z.avail_in = (uInt)(gz.size() - at);
     int rc;
     do {
-      z.next_out = out.data();
-      z.avail_out = (uInt)out.size();
+      z.next_out = out.data(), z.avail_out = (uInt)out.size();
       rc = inflate(&z, Z_NO_FLUSH);
     } while (rc == Z_OK);
     at = gz.size() - z.avail_in;

@@ -217,8 +217,7 @@ GalEph random_galileo(RandomBits& r) {
   v.ai2 = r.s(14), v.bgd_a = r.s(10), v.bgd_b = r.s(10);
   for (uint32_t& bit : v.region) bit = r.u(1);
   v.e5b_hs = r.u(2), v.e1b_hs = r.u(2), v.e5b_dvs = r.u(1), v.e1b_dvs = r.u(1),
-  v.wn = r.u(12) % 2500;
-  v.tow = r.u(20) % 604800;
+  v.wn = r.u(12) % 2500, v.tow = r.u(20) % 604800;
   return v;
 }
 

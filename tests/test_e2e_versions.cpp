@@ -761,11 +761,21 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   char terms[48];
   snprintf(terms, sizeof terms, "   %19.12E%19.12E", 3001 * 0x1p-30, 20000 * 0x1p-50);
   for (char* c = terms; *c; c++) *c = *c == 'E' ? 'D' : *c;
-  std::string delta;
+  std::string delta, ion, want_ion;
   for (const std::string& l :
-       lines(run_program({"log.dat", "G", "--rinex-version", "2.11"}, "log.dat", whole).nav))
+       lines(run_program({"log.dat", "G", "--rinex-version", "2.11"}, "log.dat", whole).nav)) {
     if (l.find("DELTA-UTC: A0,A1,T,W") == 60) delta = l;
+    if (l.find("ION ") == 60) ion += l.substr(0, 50) + "\n";
+  }
   EXPECT_EQ(terms + std::string("   344064     2400"), delta.substr(0, 59)) << delta;
+  // ION ALPHA and ION BETA (2X,4D12.4) of the page's fields by their scale factors.
+  const double kIon[2][4] = {{10 * 0x1p-30, -20 * 0x1p-27, 0, 127 * 0x1p-24},
+                             {30 * 0x1p11, -2 * 0x1p14, -64 * 0x1p16, 5 * 0x1p16}};
+  for (const auto& row : kIon)
+    want_ion += "  " + fmt("%12.4E", row[0]) + fmt("%12.4E", row[1]) + fmt("%12.4E", row[2]) +
+                fmt("%12.4E", row[3]) + "\n";
+  for (char& c : want_ion) c = c == 'E' ? 'D' : c;
+  EXPECT_EQ(want_ion, ion);
   // The source satellite and UTC identifier (A5,1X,I2) of these lines: UTC(USNO) is 2 and
   // UTC(Europe) 5; BeiDou's UTC(NTSC) is 7 from 3.03 on, and unknown (0) in 3.02, which
   // numbers no UTC past 6 and names no source.

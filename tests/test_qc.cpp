@@ -187,9 +187,7 @@ TEST(Qc, ASystemWithoutSatellitesInViewDropsOutOfTheSolution) {
     double north[3] = {-std::sin(lat) * std::cos(lon), -std::sin(lat) * std::sin(lon),
                        std::cos(lat)};
     bc::SatMeas& m = sats[(size_t)i];
-    m.sys = i < 6 ? 'G' : 'J';
-    m.omega_e = 0;
-    m.freq = 1575.42e6;
+    m.sys = i < 6 ? 'G' : 'J', m.omega_e = 0, m.freq = 1575.42e6;
     for (int k = 0; k < 3; k++)
       m.pos[k] = rcv[k] + 2.2e7 * (e * east[k] + n * north[k] + u * up[k]);
     m.pr = 2.2e7 + gnss::troposphere(el) + 1e4;  // and a receiver clock of 10 km

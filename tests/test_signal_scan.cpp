@@ -1,6 +1,5 @@
-// The quick pass over a log before a standard conversion: the spacing and
-// periods of its epochs, the GPS leap seconds, the GLONASS channel numbers
-// and the signals it finds, in logs built from the message layouts.
+// The quick pass over a log before a standard conversion: its epochs' spacing and
+// periods, GPS leap seconds, GLONASS channels and signals, in logs built here.
 #include <gtest/gtest.h>
 
 #include <cstdio>

@@ -82,8 +82,7 @@ TEST(Subframe, BeiDouD1RejectedSetStillStoresIonosphereAndPage10) {
   BdsEph v = {};
   v.toc = 500;
   v.toe = 501;  // rejected by the decoder
-  v.alpha[0] = 9;
-  v.beta[3] = -1;
+  v.alpha[0] = 9, v.beta[3] = -1;
   auto sf = encode_bds_d1(v);
   for (int i = 1; i <= 3; i++)
     EXPECT_EQ(0,
@@ -183,8 +182,7 @@ TEST(Subframe, NeighboursInterleavedInEveryTable) {
   };
   auto bds = [](int n, int cycle) {
     BdsEph v = {};
-    v.toe = v.toc = (uint32_t)((cycle == 0 ? 100 : 200) + n);
-    v.sow = 3600;
+    v.toe = v.toc = (uint32_t)((cycle == 0 ? 100 : 200) + n), v.sow = 3600;
     return v;
   };
   const std::vector<Table> tables = {
