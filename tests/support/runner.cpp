@@ -86,8 +86,23 @@ void prepare_exec(const std::vector<std::string>& args, Exec* e) {
   for (std::string& v : e->env) e->envp.push_back(&v[0]);
   e->envp.push_back(nullptr);
 }
-// In a child: the program (through the emulator of a cross build); never returns.
-[[noreturn]] void exec_program(const Exec& e) {
+// In a child: the program (through the emulator of a cross build) in dir,
+// its output into the pipe, its input from stdin_fd if given; never returns.
+[[noreturn]] void exec_program(const Exec& e, const std::string& dir, const int out_pipe[2],
+                               int stdin_fd, long file_size_limit) {
+  if (chdir(dir.c_str()) != 0) _exit(126);
+  dup2(out_pipe[1], 1);
+  close(out_pipe[0]);
+  close(out_pipe[1]);
+  if (stdin_fd >= 0) {
+    dup2(stdin_fd, 0);
+    close(stdin_fd);
+  }
+  if (file_size_limit > 0) {
+    rlimit limit = {(rlim_t)file_size_limit, (rlim_t)file_size_limit};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, SIG_IGN);
+  }
   execvpe(e.argv[0], e.argv.data(), e.envp.data());
   _exit(127);
 }
@@ -172,18 +187,7 @@ int spawn(const std::vector<std::string>& args, const std::string& dir, long fil
   prepare_exec(args, &e);
   if (pipe(out_pipe) != 0) return -1;
   pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(dir.c_str()) != 0) _exit(126);
-    dup2(out_pipe[1], 1);
-    close(out_pipe[0]);
-    close(out_pipe[1]);
-    if (file_size_limit > 0) {
-      rlimit limit = {(rlim_t)file_size_limit, (rlim_t)file_size_limit};
-      setrlimit(RLIMIT_FSIZE, &limit);
-      signal(SIGXFSZ, SIG_IGN);
-    }
-    exec_program(e);
-  }
+  if (pid == 0) exec_program(e, dir, out_pipe, -1, file_size_limit);
   close(out_pipe[1]);
   char chunk[1 << 16];
   for (ssize_t n; (n = read(out_pipe[0], chunk, sizeof chunk)) > 0;) out->append(chunk, (size_t)n);
@@ -331,22 +335,7 @@ void start_program(Started* s, const std::vector<std::string>& args, const Extra
   prepare_exec(args, &e);
   if (pipe2(out_pipe, O_CLOEXEC) != 0) return;  // no other child keeps it open
   pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(s->dir.c_str()) != 0) _exit(126);
-    dup2(out_pipe[1], 1);
-    close(out_pipe[0]);
-    close(out_pipe[1]);
-    if (stdin_fd >= 0) {
-      dup2(stdin_fd, 0);
-      close(stdin_fd);
-    }
-    if (file_size_limit > 0) {
-      rlimit limit = {(rlim_t)file_size_limit, (rlim_t)file_size_limit};
-      setrlimit(RLIMIT_FSIZE, &limit);
-      signal(SIGXFSZ, SIG_IGN);
-    }
-    exec_program(e);
-  }
+  if (pid == 0) exec_program(e, s->dir, out_pipe, stdin_fd, file_size_limit);
   close(out_pipe[1]);
   s->pid = pid;
   s->out_fd = out_pipe[0];
