@@ -28,7 +28,7 @@ void mark(S16 gnss_type, U08 signal_type, bool* present) {
   if (id != SIG_NONE) present[id] = true;
 }
 
-constexpr size_t kTimeEnd = 8, kExtTimeEnd = 9;  // a time message's bytes up to its time of week
+constexpr size_t kTimeLen = 10;  // a time message as the conversion takes it, period field and all
 constexpr D64 kSecondsPerWeek = 604800;
 
 constexpr D64 kGridTolerance = 0.001;  // as the epoch selection keeps epochs on a grid
@@ -76,8 +76,8 @@ void note_page18(const U08* p, size_t len, LogScan* scan) {
 
 void scan_payload(const U08* p, size_t len, S16* kind, LogScan* scan) {
   bool* present = scan->present;
-  if (p[0] == kTimeMessage && len >= kTimeEnd) note_time(p + 2, scan);
-  if (p[0] == kExtended && len >= kExtTimeEnd && len > 13 && p[13] > 0) note_time(p + 3, scan);
+  if (p[0] == kTimeMessage && len >= kTimeLen) note_time(p + 2, scan);
+  if (p[0] == kExtended && len >= kExtHeader && p[13] > 0) note_time(p + 3, scan);
   if (p[0] == 0xE1) note_glonass(p, len, scan);
   if (p[0] == 0xE0) note_page18(p, len, scan);
   if (p[0] != kOriginal && p[0] != kExtended) return;

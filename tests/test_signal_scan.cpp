@@ -43,6 +43,8 @@ TEST(SignalScan, EpochsGiveTheSpacingOnTheGridAndTheirPeriods) {
     append(&e5_log, e5(0, kQuarterMs + ms, {gps_l1(5)}));
     append(&dc_log, frame(Payload(0xDC).u8(0).be16(2400).be32(kQuarterMs + ms).be16(1000)));
   }
+  // A time message cut short, 15 minutes on: the conversion takes no epoch from it.
+  append(&dc_log, frame(Payload(0xDC).u8(0).be16(2400).be32(kQuarterMs + 900000).u8(3)));
   Payload dd(0xDD);  // and once, two satellites' original records: G05, then R01
   dd.u8(0).u8(2).u8(5).u8(40).f64(2e7).f64(1e8).f32(0).u8(0).u8(65).u8(40).f64(2e7).f64(1e8);
   append(&dc_log, frame(dd.f32(0).u8(0)));
