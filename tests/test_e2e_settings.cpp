@@ -419,6 +419,10 @@ TEST(Settings, LongNamesAndOutputFolder) {
        2,
        "XXXX00XXX_R_19800060000_99D_99S_MO.rnx",
        "XXXX00XXX_R_19800060000_99D_MN.rnx"},
+      {{"--long-names", "--start", "2026-01-08 00:00:00", "--end", "2026-01-08 23:00:00"},
+       2,  // the longest span in hours
+       "XXXX00XXX_R_20260080000_23H_00U_MO.rnx",
+       "XXXX00XXX_R_20260080000_23H_MN.rnx"},
       {{"--long-names", "--start", "1980-01-06 00:00:00", "--end", "1980-04-15 00:00:00"},
        2,  // a hundred days: in years, one begun
        "XXXX00XXX_R_19800060000_01Y_00U_MO.rnx",
