@@ -9,6 +9,7 @@
 #include "glonass_channels.h"
 #include "meas_frames.h"
 #include "nav_encoders.h"
+#include "runner.h"
 #include "signal_scan.h"
 
 using namespace vlntest;
@@ -22,12 +23,14 @@ LogScan scanned(const Bytes& log, double period, double interval, double start =
                 double end = 1e300) {
   LogScan scan;
   scan.period = period, scan.interval = interval, scan.start = start, scan.end = end;
-  FILE* fp = tmpfile();
+  std::string path = temp_path(".dat");
+  FILE* fp = fopen(path.c_str(), "w+b");
   fwrite(log.data(), 1, log.size(), fp);
   rewind(fp);
   FileSource source(fp);
   EXPECT_TRUE(Scan_log(&source, &scan));
   source.close();
+  remove(path.c_str());
   return scan;
 }
 
@@ -71,15 +74,13 @@ TEST(SignalScan, EpochsGiveTheSpacingOnTheGridAndTheirPeriods) {
   EXPECT_TRUE(dd_scan.present[SIG_GPS_L1CA] && dd_scan.present[SIG_GLO_L1]);
 }
 
-// Page 18 tells GPS's leap seconds from a GPS satellite with data ID 1, or
-// from a QZSS satellite with data ID 0.
+// Page 18 tells GPS's leap seconds from a GPS satellite with data ID 1, or a
+// QZSS one with data ID 0. Rows: PRN, subframe, data ID, SV ID, whether known.
 TEST(SignalScan, LeapSecondsFromPage18OfGpsOrQzss) {
-  const int kCases[][5] = {// PRN, subframe, data ID, SV ID, whether known
-                           {1, 4, 1, 56, 1},   {32, 4, 1, 56, 1},  {5, 4, 0, 56, 0},
-                           {5, 4, 3, 56, 0},   {5, 4, 1, 57, 0},   {5, 5, 1, 56, 0},
-                           {193, 4, 0, 56, 1}, {194, 4, 0, 56, 1}, {202, 4, 0, 56, 1},
-                           {203, 4, 0, 56, 0}, {194, 4, 3, 56, 0}, {194, 4, 1, 56, 0},
-                           {192, 4, 0, 56, 0}, {120, 4, 0, 56, 0}, {120, 4, 1, 56, 0}};
+  const int kCases[][5] = {{1, 4, 1, 56, 1},   {32, 4, 1, 56, 1},  {5, 4, 0, 56, 0},
+                           {5, 4, 1, 57, 0},   {5, 5, 1, 56, 0},   {193, 4, 0, 56, 1},
+                           {202, 4, 0, 56, 1}, {203, 4, 0, 56, 0}, {194, 4, 3, 56, 0},
+                           {194, 4, 1, 56, 0}, {192, 4, 0, 56, 0}, {120, 4, 0, 56, 0}};
   for (const auto& c : kCases) {
     GpsPage18 page = {};
     page.data_id = (uint32_t)c[2], page.dt_ls = 18;
