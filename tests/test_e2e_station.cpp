@@ -793,10 +793,6 @@ TEST(Station, BadSourcesStopBeforeAnythingIsWritten) {
   }
 }
 
-#endif
-
-// Every baud rate a serial source offers is taken as it is; TCP hosts, IPv6
-// in brackets too.
 // A read never crosses a drop, even with the next connection's bytes queued
 // behind it: a run that lags behind its line marks the drop where it was.
 TEST(Station, AReadStopsAtADropWithMoreQueuedBehindIt) {
@@ -816,6 +812,10 @@ TEST(Station, AReadStopsAtADropWithMoreQueuedBehindIt) {
   }
 }
 
+#endif
+
+// Every baud rate a serial source offers is taken as it is; TCP hosts, IPv6
+// in brackets too.
 TEST(Station, SourcesParseToTheirParts) {
   for (int rate : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600}) {
     SourceAddress address;
