@@ -803,7 +803,7 @@ TEST(Station, AReadStopsAtADropWithMoreQueuedBehindIt) {
   std::string why;
   ASSERT_TRUE(reader.open(&why));
   for (int i = 0; i < 100 && !server.all_sent(); i++) usleep(50000);
-  usleep(200000);  // the second connection's bytes reach the queue
+  usleep(500000);  // the second connection's bytes reach the queue, on a slow emulator too
   U08 buf[4096];
   const long kReads[][2] = {{400, 400}, {4096, 600}, {4096, 500}};  // asked, given
   for (int i = 0; i < 3; i++) {
