@@ -793,8 +793,7 @@ TEST(Station, BadSourcesStopBeforeAnythingIsWritten) {
   }
 }
 
-// A read never crosses a drop, even with the next connection's bytes queued
-// behind it: a run that lags behind its line marks the drop where it was.
+// A lagging run's read stops at a drop, even with the next connection's bytes queued.
 TEST(Station, AReadStopsAtADropWithMoreQueuedBehindIt) {
   Server server({Bytes(1000, 1), Bytes(500, 2)});
   SourceAddress address;

@@ -90,13 +90,15 @@ TEST(Recovery, ShortNamesOfARinex2Station) {
   std::string dir = vlntest::temp_path("");
   std::filesystem::create_directories(dir);
   // Six types: each satellite's record on two lines, the second with one value.
-  const std::string head =
+  std::string head =
       "     2.11           OBSERVATION DATA    G                   RINEX VERSION / TYPE\n"
       "     6    C1    L1    D1    S1    C2    L2                  # / TYPES OF OBSERV\n"
       "     1.000                                                  INTERVAL\n"
       "  2026     1     8     0     0    0.0000000     GPS         TIME OF FIRST OBS\n"
       "  2026     1     8     1     0    0.0000000     GPS         TIME OF LAST OBS\n"
       "                                                            END OF HEADER\n";
+  for (int i = 0; i < 900; i++)  // 72 KiB of comments: a header of two stored blocks
+    head.insert(head.find("INTERVAL") - 60, std::string(60, 'c') + "COMMENT             \n");
   const std::string record = "  20000000.000  20000000.000\n  20000000.000\n";
   // The second epoch has 13 satellites: its epoch line goes on in a second line.
   std::string epochs = " 26  1  8  0  0  0.0000000  0  2G05G07\n" + record + record;

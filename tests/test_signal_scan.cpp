@@ -70,8 +70,7 @@ TEST(SignalScan, EpochsGiveTheSpacingOnTheGridAndTheirPeriods) {
         << c.interval << " " << c.start << " " << c.end;
   }
   EXPECT_TRUE(scanned(e5_log, 0, 0).periods.empty());  // no period length, no periods
-  LogScan dd_scan = scanned(dc_log, 0, 0);
-  EXPECT_TRUE(dd_scan.present[SIG_GPS_L1CA] && dd_scan.present[SIG_GLO_L1]);
+  for (int sig : {SIG_GPS_L1CA, SIG_GLO_L1}) EXPECT_TRUE(scanned(dc_log, 0, 0).present[sig]) << sig;
 }
 
 // Page 18 tells GPS's leap seconds from a GPS satellite with data ID 1, or a
@@ -107,7 +106,7 @@ TEST(SignalScan, GlonassChannelsAndSignalsOfTheFirstMeasurementKind) {
     append(&log, frame(glonass_string_payload(1, (uint8_t)s[1], glonass_almanac_k_string(s[2]))));
   }
   append(&log, e5(0, kQuarterMs, {gps_l1(5), {0x02, 9, 9, 40, 2.2e7, 1.1e8, 0.0f, 0}}));
-  append(&log, frame(Payload(0xDD).u8(0).u8(1).u8(120).u8(40).f64(2e7).f64(1e8).f32(0).u8(0)));
+  append(&log, frame(Payload(0xDD).u8(0).u8(1).u8(33).u8(40).f64(2e7).f64(1e8).f32(0).u8(0)));
   LogScan scan = scanned(log, 0, 0);
   std::map<int, int> told = {{1, -5}, {7, -3}, {9, 2}};  // slot 9: its record's channel
   for (int slot = 1; slot <= GLO_MAX_SLOT; slot++)
