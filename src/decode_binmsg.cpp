@@ -24,12 +24,7 @@ constexpr U08 kFirstId = 0xDC;
 constexpr U08 kLastId = 0xE9;
 U32 Msg_cnt[kLastId - kFirstId + 1];
 
-constexpr U16 kMeasTimeLen = 10;
-constexpr U16 kMeasHeaderLen = 3;
-constexpr U16 kMeasRecordLen = 23;
 constexpr U16 kNavStateLen = 81;
-constexpr U16 kExtMeasHeaderLen = 14;
-constexpr U16 kExtMeasRecordLen = 31;
 constexpr U16 kTimeStampLen = 12;
 constexpr U08 kNavStateWithPosition = 2;  // states above this carry a position
 constexpr U08 kLossOfLock = 0x08;

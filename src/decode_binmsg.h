@@ -9,6 +9,12 @@
 
 class FileSet;
 
+// The measurement messages' layouts, which the conversion and the signal scan
+// both read: 0xDC (time) whole, 0xDD's header and records, 0xE5's header and records.
+constexpr U16 kMeasTimeLen = 10;
+constexpr U16 kMeasHeaderLen = 3, kMeasRecordLen = 23;
+constexpr U16 kExtMeasHeaderLen = 14, kExtMeasRecordLen = 31;
+
 // Decodes one payload (buf[0] is the ID, len bytes in all) and writes what it
 // completes, routing epochs and events into the run's files.
 S16 Decode_binary_message_process(U08 msg_id, U08* buf, U16 len, FileSet& files);

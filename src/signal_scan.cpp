@@ -17,8 +17,6 @@
 namespace {
 
 constexpr size_t kBlock = 1 << 20;
-constexpr size_t kExtHeader = 14, kExtRecord = 31;
-constexpr size_t kOriHeader = 3, kOriRecord = 23;
 constexpr S16 kNoKind = 0, kOriginal = 0xDD, kExtended = 0xE5, kTimeMessage = 0xDC;
 
 constexpr U08 kGlonassCode = 2;  // an 0xE5 record's constellation code, its low four bits
@@ -28,7 +26,6 @@ void mark(S16 gnss_type, U08 signal_type, bool* present) {
   if (id != SIG_NONE) present[id] = true;
 }
 
-constexpr size_t kTimeLen = 10;  // a time message as the conversion takes it, period field and all
 constexpr D64 kSecondsPerWeek = 604800;
 
 constexpr D64 kGridTolerance = 0.001;  // as the epoch selection keeps epochs on a grid
@@ -76,28 +73,28 @@ void note_page18(const U08* p, size_t len, LogScan* scan) {
 
 void scan_payload(const U08* p, size_t len, S16* kind, LogScan* scan) {
   bool* present = scan->present;
-  if (p[0] == kTimeMessage && len >= kTimeLen) note_time(p + 2, scan);
-  if (p[0] == kExtended && len >= kExtHeader && p[13] > 0) note_time(p + 3, scan);
+  if (p[0] == kTimeMessage && len >= kMeasTimeLen) note_time(p + 2, scan);
+  if (p[0] == kExtended && len >= kExtMeasHeaderLen && p[13] > 0) note_time(p + 3, scan);
   if (p[0] == 0xE1) note_glonass(p, len, scan);
   if (p[0] == 0xE0) note_page18(p, len, scan);
   if (p[0] != kOriginal && p[0] != kExtended) return;
   if (*kind == kNoKind) *kind = p[0];
   if (p[0] != *kind) return;  // the conversion takes the first kind only
-  if (p[0] == kExtended && len >= kExtHeader) {
+  if (p[0] == kExtended && len >= kExtMeasHeaderLen) {
     // Each record's first byte marks its signal (looked up at the end); a
     // GLONASS record tells its slot's channel number.
     size_t n = p[13];
-    size_t fit = (len - kExtHeader) / kExtRecord;
-    const U08* r = p + kExtHeader;
-    for (size_t i = 0; i < n && i < fit; i++, r += kExtRecord) {
+    size_t fit = (len - kExtMeasHeaderLen) / kExtMeasRecordLen;
+    const U08* r = p + kExtMeasHeaderLen;
+    for (size_t i = 0; i < n && i < fit; i++, r += kExtMeasRecordLen) {
       scan->first_bytes[r[0]] = true;
       if ((r[0] & 0x0F) == kGlonassCode && r[1] >= 1 && r[1] <= GLO_MAX_SLOT)
         scan->glonass_k[r[1]] = (S08)((r[2] & 0x0F) - 7);
     }
-  } else if (p[0] == kOriginal && len >= kOriHeader) {
+  } else if (p[0] == kOriginal && len >= kMeasHeaderLen) {
     size_t n = p[2];
-    for (size_t i = 0; i < n && kOriHeader + (i + 1) * kOriRecord <= len; i++)
-      mark(Obs_original_constellation(p[kOriHeader + i * kOriRecord]), 0, present);
+    for (size_t i = 0; i < n && kMeasHeaderLen + (i + 1) * kMeasRecordLen <= len; i++)
+      mark(Obs_original_constellation(p[kMeasHeaderLen + i * kMeasRecordLen]), 0, present);
   }
 }
 
