@@ -292,6 +292,10 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
   Bytes log;
   append(&log, frame(glonass_string_payload(3, 1, {0x0A, 0xB3, 0, 0, 0, 0, 0, 0, 0})));  // frame 1
   append(&log, frame(glonass_string_payload(3, 7, glonass_almanac_k_string(-7))));  // slot 6: -7
+  GloImmediate fifth = {};
+  fifth.tk = 4;  // 00:02:00, the fifth frame, whose string 13 tells slot 24
+  append(&log, frame(glonass_string_payload(3, 1, encode_glonass(fifth)[0])));
+  append(&log, frame(glonass_string_payload(3, 13, glonass_almanac_k_string(-2))));
   Meas l1 = {kGps | 0x00, 3, 0x07, 45, 20000000.125, 1000.5, 100.25f, 0x0028};      // LLI 1 + 2
   Meas l2 = {kGps | 0x20, 3, 0x07, 40, 20000001.5, 800.25, 78.0f, 0};
   Meas r2 = {kGlo | 0x00, 1, 0x0A, 41, 19000000.0, 400.0, -0.0004f, 0};  // R01: channel 3, -0.000
@@ -330,7 +334,7 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
     return header.size();
   };
   ASSERT_LT(at("GLONASS SLOT / FRQ #") + 2, header.size());
-  EXPECT_EQ(label("  2 R01  3 R06 -7", "GLONASS SLOT / FRQ #"), header[at("GLONASS SLOT / FRQ #")]);
+  EXPECT_EQ(label("  3 R01  3 R06 -7 R24 -2", "GLONASS SLOT / FRQ #"), header[at("GLONASS SLOT / FRQ #")]);
   EXPECT_EQ(label("", "GLONASS COD/PHS/BIS"), header[at("GLONASS SLOT / FRQ #") + 1]);
   EXPECT_EQ(label("  2026     1     8     0     0   59.8000000     GPS", "TIME OF FIRST OBS"),
             header[at("TIME OF FIRST OBS")]);
@@ -581,9 +585,11 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   r = run_program({"log.dat", "R", "--rinex-version", "3.05"}, "log.dat", mid);
   want.back() = want.back().substr(0, 4 + 3 * 19) + e19(4);  // l alone
   EXPECT_EQ(want, lines(r.nav.substr(r.nav.find("END OF HEADER") + 21)));
-  // 4.00: tau_c of string 5 as the system time offset record GLUT.
+  // 4.00: tau_c of string 5 as the system time offset record GLUT, referred to
+  // the start of the GPS day it came with: tk 02:03 Moscow time on 9 April is
+  // 23:03:18 GPS time on Wednesday 8 April.
   r = run_program({"log.dat", "R", "--rinex-version", "4.00"}, "log.dat", log);
-  EXPECT_NE(std::string::npos, r.nav.find("> STO R04 FDMA\n")) << r.nav;
+  EXPECT_NE(std::string::npos, r.nav.find("> STO R04 FDMA\n    2020 04 08 00 00 00 GLUT")) << r.nav;
 }
 
 // The QZSS record's clock terms, and its fit interval: hours (4 or 6) up to
@@ -779,7 +785,7 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   // The source satellite and UTC identifier (A5,1X,I2) of these lines: UTC(USNO) is 2 and
   // UTC(Europe) 5; BeiDou's UTC(NTSC) is 7 from 3.03 on, and unknown (0) in 3.02, which
   // numbers no UTC past 6 and names no source.
-  for (const char* v : {"3.02", "3.04"}) {
+  for (const char* v : {"3.02", "3.03"}) {
     std::map<std::string, std::string> corr;
     std::string gaut_terms;
     for (const std::string& l :
