@@ -532,7 +532,7 @@ TEST(RinexTool, PresetsAndBadInput) {
                                           "/short/algo008a.26o: auspos: the file spans "
                                           "0.75 h; the service needs at least 1 h\n"))
       << r.out;
-  // The converter's presets are the same: an IGS day, and a short AUSPOS file warned.
+  // The converter's presets are the same: an IGS day and hour, and a short AUSPOS file warned.
   auto station_run = [&](std::vector<std::string> more, const ExtraFiles& there = {}) {
     more.insert(more.begin(), {"log.dat", "--marker-name", "ALGO", "--receiver-type", "VLN-R2",
                                "--antenna-type", "TRM59800.00", "--radome", "NONE"});
@@ -542,6 +542,8 @@ TEST(RinexTool, PresetsAndBadInput) {
   EXPECT_EQ(1, igs.status) << igs.out;
   EXPECT_EQ(1u, igs.outputs.count("ALGO00XXX_R_20260080000_01D_30S_MO.crx.gz"));
   EXPECT_EQ(std::string::npos, igs.out.find("preset ")) << igs.out;
+  auto hourly = station_run({"--preset", "igs-hourly", "--end", "2026-01-08 00:59:30"});
+  EXPECT_EQ(1u, hourly.outputs.count("ALGO00XXX_R_20260080000_01H_30S_MO.crx.gz")) << hourly.out;
   auto au = station_run({"--preset", "auspos", "--end", "2026-01-08 00:45:00"});
   EXPECT_NE(std::string::npos,
             au.out.find("preset auspos: ./log.obs: auspos: the file spans 0.75 h; the service "
