@@ -9,26 +9,15 @@
 
 namespace {
 
-std::string d19(double x) {
-  char b[20];
-  D19_12_format(x, b);
+// A field of the given width written by its formatter.
+template <size_t Width, void (*Format)(double, char*)>
+std::string field(double x) {
+  char b[Width + 1];
+  Format(x, b);
   return b;
 }
-std::string d12(double x) {
-  char b[13];
-  D12_04_format(x, b);
-  return b;
-}
-std::string d17(double x) {
-  char b[18];
-  D17_10_format(x, b);
-  return b;
-}
-std::string d16(double x) {
-  char b[17];
-  D16_09_format(x, b);
-  return b;
-}
+const auto d19 = field<19, D19_12_format>, d12 = field<12, D12_04_format>,
+           d17 = field<17, D17_10_format>, d16 = field<16, D16_09_format>;
 
 }  // namespace
 
