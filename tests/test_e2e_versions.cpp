@@ -555,6 +555,7 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   }
   auto r = run_program({"log.dat", "R", "--rinex-version", "3.05"}, "log.dat", log);
   Lines got = lines(r.nav.substr(r.nav.find("END OF HEADER") + 21));
+  EXPECT_NE(std::string::npos, r.nav.find("  R04  3 TIME SYSTEM CORR")) << r.nav;  // UTC(SU)
   // status: P 1, P1 2 (bits 2-3), P2 1 (bit 4), P3 0 (bit 5), P4 1 (bit 6), M 1 (bit 7).
   Lines want = kCases[1].want;
   want.push_back("    " + e19(1 | 2 << 2 | 1 << 4 | 1 << 6 | 1 << 7) + e19(4 * 0x1p-30) +
@@ -858,6 +859,8 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   ASSERT_FALSE(record("> STO G05 LNAV").empty()) << r.nav;
   EXPECT_FALSE(record("> STO J01 LNAV").empty()) << r.nav;
   EXPECT_EQ(calendar(2399, 344064), record("> STO G05 LNAV").front().substr(0, 23)) << r.nav;
+  r = run_program({"log.dat", "G", "J", "--rinex-version", "3.04"}, "log.dat", behind);
+  EXPECT_NE(std::string::npos, r.nav.find("  J01  6 TIME SYSTEM CORR")) << r.nav;  // UTC(NICT)
   // A page 18 whose week no message ever tells: not written, and said.
   Bytes never;
   append(&never, frame(gps_subframe_payload(5, 4, encode_gps_page18(p))));
