@@ -785,16 +785,20 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   EXPECT_EQ(want_ion, ion);
   // The source satellite and UTC identifier (A5,1X,I2) of these lines: UTC(USNO) is 2 and
   // UTC(Europe) 5; BeiDou's UTC(NTSC) is 7 from 3.03 on, and unknown (0) in 3.02, which
-  // numbers no UTC past 6 and names no source.
+  // numbers no UTC past 6 and names no source. LEAP SECONDS names its system from 3.03 on.
   for (const char* v : {"3.02", "3.03"}) {
     std::map<std::string, std::string> corr;
-    std::string gaut_terms;
+    std::string gaut_terms, leap;
     for (const std::string& l :
-         lines(run_program({"log.dat", "--rinex-version", v}, "log.dat", log).nav))
+         lines(run_program({"log.dat", "--rinex-version", v}, "log.dat", log).nav)) {
       if (l.find("TIME SYSTEM CORR") == 60) {
         corr[l.substr(0, 4)] = l.substr(51, 8);
         if (l.compare(0, 4, "GAUT") == 0) gaut_terms = l.substr(5, 33);
       }
+      if (l.find("LEAP SECONDS") == 60) leap = l.substr(0, 60);
+    }
+    EXPECT_EQ("    18" + std::string(18, ' ') + (v[3] == '2' ? "   " : "GPS") + std::string(33, ' '),
+              leap);
     EXPECT_EQ(v[3] == '2' ? "       0" : "  C07  7", corr["BDUT"]) << v;
     EXPECT_EQ(" 2", corr["GPUT"].substr(std::min<size_t>(6, corr["GPUT"].size()))) << v;
     EXPECT_EQ(" 5", corr["GAUT"].substr(std::min<size_t>(6, corr["GAUT"].size()))) << v;
