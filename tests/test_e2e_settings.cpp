@@ -189,6 +189,8 @@ TEST(Settings, BadValuesStopBeforeAnyFileIsTouched) {
       {{"--marker-name", "X", "--crs", "Y"},
        "Unknown option --crs (did you mean --crx?) (--help lists the options)"},
       {{"--marker-name", "X", "--ab", "Y"}, "Unknown option --ab (--help lists the options)"},
+      {{"--marker-name", "X", "--crxx", "Y"},  // a key held down
+       "Unknown option --crxx (did you mean --crx?) (--help lists the options)"},
       {{"--rinex-version", "3.1"},
        "Option --rinex-version: '3.1' is not one of 2.11, 3.02, 3.03, 3.04, 3.05, 4.00"},
       {{"--long-names", "--rinex-version", "2.11"},
