@@ -27,7 +27,6 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-#ifdef VLN_TOOLS_RUN_HERE
 const std::string kTool = VLN_RINEX_PATH;
 
 std::string body_of(const std::string& text) {
@@ -105,7 +104,6 @@ std::multiset<std::vector<double>> nav_values(const std::string& text) {
   if (!record.empty()) out.insert(record);
   return out;
 }
-#endif
 
 }  // namespace
 
@@ -114,9 +112,7 @@ std::multiset<std::vector<double>> nav_values(const std::string& text) {
 // two pieces that overlap by an hour do too; the hourly navigation files merge
 // into the day's records, each once.
 TEST(RinexTool, TheHourlyFilesOfADaySpliceIntoTheDay) {
-#ifndef VLN_TOOLS_RUN_HERE
-  GTEST_SKIP() << "the programs run on the build machine";
-#else
+  VLN_SKIP_UNLESS_TOOLS_RUN_HERE();
   LogOptions o;
   o.seconds = 86400;
   o.interval = 30, o.satellites = 12;
@@ -157,12 +153,10 @@ TEST(RinexTool, TheHourlyFilesOfADaySpliceIntoTheDay) {
       << r.out;
   EXPECT_EQ("", first_difference(body_of(day.obs), body_of(read_file(dir + "/both.rnx"))));
   fs::remove_all(dir);
-#endif
 }
 
 namespace {
 
-#ifdef VLN_TOOLS_RUN_HERE
 // Values and loss-of-lock digits a converted file holds, each against the
 // original's value of the code it came from (the first of the original's
 // codes that maps to it); "" when every one agrees, else the first that does not.
@@ -209,7 +203,6 @@ std::string same_values(const ObsFile& original, const ObsFile& converted, int v
   }
   return compared > 0 ? "" : "nothing compared";
 }
-#endif
 
 }  // namespace
 
@@ -218,9 +211,7 @@ std::string same_values(const ObsFile& original, const ObsFile& converted, int v
 // readers, and the Compact form expanded by the Compact RINEX decoder gives
 // the plain form's records); each converted file passes the check.
 TEST(RinexTool, RealFilesConvertToEveryVersionAndBack) {
-#ifndef VLN_TOOLS_RUN_HERE
-  GTEST_SKIP() << "the programs run on the build machine";
-#else
+  VLN_SKIP_UNLESS_TOOLS_RUN_HERE();
   if (!fs::exists(fs::u8path(VLN_SHARED_DATA))) GTEST_SKIP() << "no " << VLN_SHARED_DATA;
   const std::string d = VLN_SHARED_DATA "/";
   const struct {
@@ -264,7 +255,6 @@ TEST(RinexTool, RealFilesConvertToEveryVersionAndBack) {
     }
   }
   fs::remove_all(dir);
-#endif
 }
 
 // A receiver file with NavIC satellites and 36 BeiDou types (more than
@@ -272,9 +262,7 @@ TEST(RinexTool, RealFilesConvertToEveryVersionAndBack) {
 // strength digits: every value, written as RINEX and as Compact RINEX, reads
 // back as the file gave it.
 TEST(RinexTool, EverySystemAndTypeOfAFileIsKept) {
-#ifndef VLN_TOOLS_RUN_HERE
-  GTEST_SKIP() << "the programs run on the build machine";
-#else
+  VLN_SKIP_UNLESS_TOOLS_RUN_HERE();
   const std::string kBands[9] = {"2I", "7I", "6I", "1P", "5P", "7D", "8P", "1D", "5D"};
   std::map<char, std::vector<std::string>> types = {
       {'G', {"C1C", "L1C"}}, {'C', {}}, {'I', {"C5A", "L5A", "S5A"}}};
@@ -350,7 +338,6 @@ TEST(RinexTool, EverySystemAndTypeOfAFileIsKept) {
       }
   }
   fs::remove_all(dir);
-#endif
 }
 
 // Real navigation files of four makers taken to another version and back
@@ -359,9 +346,7 @@ TEST(RinexTool, EverySystemAndTypeOfAFileIsKept) {
 // file written passes the check (a GLONASS record of 3.04 has four lines,
 // so its fifth line's values are gone once it went through 3.04).
 TEST(RinexTool, RealNavigationFilesConvertThereAndBack) {
-#ifndef VLN_TOOLS_RUN_HERE
-  GTEST_SKIP() << "the programs run on the build machine";
-#else
+  VLN_SKIP_UNLESS_TOOLS_RUN_HERE();
   if (!fs::exists(fs::u8path(VLN_SHARED_DATA))) GTEST_SKIP() << "no " << VLN_SHARED_DATA;
   const std::string d = VLN_SHARED_DATA "/";
   const struct {
@@ -391,7 +376,6 @@ TEST(RinexTool, RealNavigationFilesConvertThereAndBack) {
     EXPECT_TRUE(want == nav_values(read_file(back))) << f.file << " " << f.there;
   }
   fs::remove_all(dir);
-#endif
 }
 
 // Damaged copies of a real file, one fault each: the check names it with its
@@ -485,9 +469,7 @@ TEST(RinexTool, CheckFindsEachFaultAndNothingInCleanFiles) {
 // one (45 minutes for AUSPOS) gets the rule's warning and is still written.
 // Bad input gets its reason, status 2 and no file.
 TEST(RinexTool, PresetsAndBadInput) {
-#ifndef VLN_TOOLS_RUN_HERE
-  GTEST_SKIP() << "the programs run on the build machine";
-#else
+  VLN_SKIP_UNLESS_TOOLS_RUN_HERE();
   std::string dir = temp_path("");
   fs::create_directories(dir + "/out");
   const std::vector<std::string> station = {
@@ -594,14 +576,11 @@ TEST(RinexTool, PresetsAndBadInput) {
     EXPECT_FALSE(fs::exists(out)) << b.command;
   }
   fs::remove_all(dir);
-#endif
 }
 
 // A network's hourly files spliced into days with GNU parallel, a station a job.
 TEST(RinexTool, ANetworksHoursSplicedWithGnuParallel) {
-#ifndef VLN_TOOLS_RUN_HERE
-  GTEST_SKIP() << "the programs run on the build machine";
-#else
+  VLN_SKIP_UNLESS_TOOLS_RUN_HERE();
   if (run_command("parallel --version").status != 0) GTEST_SKIP() << "no GNU parallel";
   std::string dir = temp_path("");
   LogOptions o;
@@ -621,5 +600,4 @@ TEST(RinexTool, ANetworksHoursSplicedWithGnuParallel) {
     EXPECT_EQ(0, c.status()) << Check_text(c);
   }
   fs::remove_all(dir);
-#endif
 }

@@ -104,4 +104,12 @@ std::string read_file(const std::string& path, bool* exists = nullptr);
 
 }  // namespace vlntest
 
+// The first statement of a test that runs the built programs: a cross build's
+// tests skip it, since its programs run on another machine.
+#ifdef VLN_TOOLS_RUN_HERE
+#define VLN_SKIP_UNLESS_TOOLS_RUN_HERE() (void)0
+#else
+#define VLN_SKIP_UNLESS_TOOLS_RUN_HERE() GTEST_SKIP() << "the programs run on the build machine"
+#endif
+
 #endif
