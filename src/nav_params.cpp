@@ -34,7 +34,6 @@ struct Values {
 ParamSource Sources[NAV_KINDS][GNSS_NTYPE];
 Values Last[NAV_KINDS][GNSS_NTYPE];
 U32 Counts[NAV_KINDS][GNSS_NTYPE];  // the store's counts when last compared
-int Untimed;                        // sets known whose message's time is not
 
 // The latest full GPS week and time of week the log has told.
 struct Clock {
@@ -191,7 +190,6 @@ void Params_start() {
   memset(Sources, 0, sizeof Sources);
   memset(Last, 0, sizeof Last);
   memset(Counts, 0, sizeof Counts);
-  Untimed = 0;
   Week_clock = Clock{};
 }
 
@@ -216,7 +214,6 @@ U32 Params_note(U08 msg_id, const U08* buf, U16 len, char letter, int sat) {
         Counts[kind][type] = count;
         Values now = current(kind, type);
         if (!s.known || memcmp(&now, &Last[kind][type], sizeof now) != 0) {
-          Untimed += (s.known && !s.timed ? -1 : 0) + (h.has_week ? 0 : 1);
           Last[kind][type] = now;
           s.known = true;
           s.letter = letter;
@@ -229,10 +226,9 @@ U32 Params_note(U08 msg_id, const U08* buf, U16 len, char letter, int sat) {
         }
       }
       // A set heard earlier whose week is known now.
-      if (Untimed > 0 && s.known && !s.timed && s.tow >= 0 && Week_clock.known) {
+      if (s.known && !s.timed && s.tow >= 0 && Week_clock.known) {
         s.week = week_of(s.tow);
         s.timed = true;
-        Untimed--;
         changed |= bit;
       }
     }
