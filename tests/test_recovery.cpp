@@ -101,12 +101,12 @@ TEST(Recovery, ShortNamesOfARinex2Station) {
     head.insert(head.find("INTERVAL") - 60, std::string(60, 'c') + "COMMENT             \n");
   const std::string record = "  20000000.000  20000000.000\n  20000000.000\n";
   // The second epoch has 13 satellites: its epoch line goes on in a second line.
-  std::string epochs = " 26  1  8 23 59  0.0000000  0  2G05G07\n" + record + record;
-  epochs += " 26  1  9  0  0  0.0000000  0 13G01G02G03G04G05G06G07G08G09G10G11G12\n" +
+  std::string epochs = " 25 12 31 23 59  0.0000000  0  2G05G07\n" + record + record;
+  epochs += " 26  1  1  0  0  0.0000000  0 13G01G02G03G04G05G06G07G08G09G10G11G12\n" +
             std::string(32, ' ') + "G13\n";
   for (int sat = 1; sat <= 13; sat++) epochs += record;
   const std::string cut =
-      " 26  1  9  0  1  0.0000000  0  2G05G07\n" + record;  // in its second record
+      " 26  1  1  0  1  0.0000000  0  2G05G07\n" + record;  // in its second record
   const std::string text = epochs + cut;
   const size_t split = epochs.size() / 2 + 3;  // the first member ends in the second epoch
   const struct {
@@ -133,10 +133,10 @@ TEST(Recovery, ShortNamesOfARinex2Station) {
       ASSERT_TRUE(read_rinex_text(dir + "/" + f.name, &recovered, &error)) << error;
     }
     EXPECT_NE(std::string::npos,
-              recovered.find("  2026     1     9     0     0    0.0000000     GPS         "
+              recovered.find("  2026     1     1     0     0    0.0000000     GPS         "
                              "TIME OF LAST OBS\n"))
         << recovered;
-    // The epochs' spacing, a minute, across midnight.
+    // The epochs' spacing, a minute, across the new year.
     EXPECT_NE(std::string::npos, recovered.find("    60.000" + std::string(50, ' ') + "INTERVAL"))
         << recovered;
     EXPECT_EQ(epochs, recovered.substr(recovered.find("END OF HEADER\n") + 14)) << f.name;
