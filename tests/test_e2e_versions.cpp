@@ -510,7 +510,7 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   v.tk = 2 << 7 | 3 << 1, v.p1 = 2, v.tb = 40, v.p2 = 1, v.bn = 4, v.p = 1, v.p3 = 0, v.m = 1;
   v.nt = 100, v.ft = 3, v.p4 = 1, v.en = 5, v.n4 = 7, v.x = 100000, v.dx = 5000, v.ddx = 3;
   v.y = -200000, v.dy = -7000, v.ddy = -2, v.z = 300000, v.dz = 1000, v.ddz = 1, v.gamma = 5;
-  v.delta_tau = 4, v.tau = -3000, v.ln = 1;
+  v.delta_tau = 4, v.tau = -3000, v.ln = 1, v.tau_c = 1000;
   Bytes log = e5(1, 345600000, {{2, 4, 0x0A, 40, 2e7, 1.0, 1.0f, 0}});  // slot 4, channel 3
   auto strings = encode_glonass(v);
   for (int i = 0; i < 5; i++) {
@@ -555,7 +555,10 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   }
   auto r = run_program({"log.dat", "R", "--rinex-version", "3.05"}, "log.dat", log);
   Lines got = lines(r.nav.substr(r.nav.find("END OF HEADER") + 21));
-  EXPECT_NE(std::string::npos, r.nav.find("  R04  3 TIME SYSTEM CORR")) << r.nav;  // UTC(SU)
+  // GLONASS time minus UTC(SU) (identifier 3) is -tau_c, with neither reference time nor week.
+  char glut[64];
+  snprintf(glut, sizeof glut, "GLUT %17.10E%16.9E      0    0   R04  3", -1000 * 0x1p-31, 0.0);
+  EXPECT_NE(std::string::npos, r.nav.find(label(glut, "TIME SYSTEM CORR"))) << r.nav;
   // status: P 1, P1 2 (bits 2-3), P2 1 (bit 4), P3 0 (bit 5), P4 1 (bit 6), M 1 (bit 7).
   Lines want = kCases[1].want;
   want.push_back("    " + e19(1 | 2 << 2 | 1 << 4 | 1 << 6 | 1 << 7) + e19(4 * 0x1p-30) +
@@ -608,6 +611,7 @@ TEST(RinexVersions, QzssFitIntervalHoursThenFlag) {
     auto r = run_program({"log.dat", "J", "--rinex-version", version}, "log.dat", log);
     Lines got = lines(r.nav.substr(r.nav.find("END OF HEADER") + 21));
     ASSERT_EQ(16u, got.size()) << version;
+    EXPECT_EQ(std::string::npos, r.nav.find("LEAP SECONDS")) << version;  // no page 18 heard
     bool flag = version[2] == '0' && version[3] == '5';
     EXPECT_EQ(e19(1000 * 0x1p-31) + e19(-5 * 0x1p-43) + e19(3 * 0x1p-55), got[0].substr(23))
         << version;  // the clock terms on the first line
@@ -621,7 +625,7 @@ TEST(RinexVersions, QzssFitIntervalHoursThenFlag) {
 TEST(RinexVersions, GalileoIonosphereRecordWithItsRegionFlags) {
   Bytes log = e5(1, 345600000, {{3, 11, 0x07, 40, 2e7, 1.0, 1.0f, 0}});
   GalEph v = {};
-  v.iodnav = 5, v.ai0 = 100, v.ai1 = -5, v.ai2 = 7, v.wn = 1352, v.tow = 345600;
+  v.iodnav = 5, v.ai0 = 100, v.ai1 = -5, v.ai2 = 7, v.wn = 1352, v.tow = 604700;
   const uint32_t kRegions[5] = {1, 0, 1, 0, 1};
   std::copy(kRegions, kRegions + 5, v.region);
   for (const GalWord& w : encode_galileo(v)) append(&log, frame(galileo_payload(11, w)));
@@ -633,13 +637,13 @@ TEST(RinexVersions, GalileoIonosphereRecordWithItsRegionFlags) {
   EXPECT_EQ(e19(100 * 0x1p-2) + e19(-5 * 0x1p-8) + e19(7 * 0x1p-15), ion[1].substr(23));
   EXPECT_EQ("    " + e19(1 | 1 << 2 | 1 << 4), ion[2]);
   EXPECT_EQ(std::string::npos, r.nav.find("IONOSPHERIC CORR"));  // records, not header lines
-  // 3.05's header line instead, marked with the hour of its message: A, 00:00-00:59.
-  r = run_program({"log.dat", "E", "--rinex-version", "3.05"}, "log.dat", log);
+  // 3.03's header line instead, marked with the hour of its message: X, 23:00-23:59.
+  r = run_program({"log.dat", "E", "--rinex-version", "3.03"}, "log.dat", log);
   nav = lines(r.nav);
   auto gal = std::find_if(nav.begin(), nav.end(),
                           [](const std::string& l) { return l.rfind("GAL ", 0) == 0; });
   ASSERT_TRUE(gal != nav.end()) << r.nav;
-  EXPECT_EQ(" A 11  IONOSPHERIC CORR    ", gal->substr(53)) << r.nav;
+  EXPECT_EQ(" X 11  IONOSPHERIC CORR    ", gal->substr(53)) << r.nav;
 }
 
 // The standard writers take every satellite the receiver reports, one beyond
@@ -785,38 +789,46 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   EXPECT_EQ(want_ion, ion);
   // The source satellite and UTC identifier (A5,1X,I2) of these lines: UTC(USNO) is 2 and
   // UTC(Europe) 5; BeiDou's UTC(NTSC) is 7 from 3.03 on, and unknown (0) in 3.02, which
-  // numbers no UTC past 6 and names no source. LEAP SECONDS names its system from 3.03 on.
+  // numbers no UTC past 6 and names no source. LEAP SECONDS names its system from 3.03 on,
+  // and IONOSPHERIC CORR (4D12.4) the hour of its message (X, 23:00-23:59) and its satellite.
   for (const char* v : {"3.02", "3.03"}) {
     std::map<std::string, std::string> corr;
-    std::string gaut_terms, leap;
+    std::string gaut_terms, leap, gpsa;
     for (const std::string& l :
          lines(run_program({"log.dat", "--rinex-version", v}, "log.dat", log).nav)) {
       if (l.find("TIME SYSTEM CORR") == 60) {
-        corr[l.substr(0, 4)] = l.substr(51, 8);
+        corr[l.substr(0, 4)] = l.substr(38, 21);
         if (l.compare(0, 4, "GAUT") == 0) gaut_terms = l.substr(5, 33);
       }
       if (l.find("LEAP SECONDS") == 60) leap = l.substr(0, 60);
+      if (l.compare(0, 5, "GPSA ") == 0) gpsa = l.substr(0, 60);
     }
-    EXPECT_EQ("    18" + std::string(18, ' ') + (v[3] == '2' ? "   " : "GPS") + std::string(33, ' '),
-              leap);
-    EXPECT_EQ(v[3] == '2' ? "       0" : "  C07  7", corr["BDUT"]) << v;
-    EXPECT_EQ(" 2", corr["GPUT"].substr(std::min<size_t>(6, corr["GPUT"].size()))) << v;
-    EXPECT_EQ(" 5", corr["GAUT"].substr(std::min<size_t>(6, corr["GAUT"].size()))) << v;
+    bool v302 = v[3] == '2';
+    EXPECT_EQ("    18" + std::string(18, ' ') + (v302 ? "   " : "GPS") + std::string(33, ' '), leap);
+    std::string alpha = "GPSA ";
+    for (double a : kIon[0]) alpha += fmt("%12.4E", a);
+    EXPECT_EQ(label(alpha + (v302 ? "" : " X  5"), "").substr(0, 60), gpsa) << v;
+    EXPECT_EQ(std::string("      0 1044 ") + (v302 ? "       0" : "  C07  7"), corr["BDUT"]) << v;
+    EXPECT_EQ(" 2", corr["GPUT"].substr(std::min<size_t>(19, corr["GPUT"].size()))) << v;
+    EXPECT_EQ(" 5", corr["GAUT"].substr(std::min<size_t>(19, corr["GAUT"].size()))) << v;
     // A0 and A1 (D17.10, D16.9) of a positive A1: no column given up to a sign.
     char terms[40];
     snprintf(terms, sizeof terms, "%17.10E%16.9E", -100 * 0x1p-30, 200 * 0x1p-50);
     EXPECT_EQ(terms, gaut_terms) << v;
   }
   // BeiDou's terms hold for a BDT week: a message of BDT week 1044's last
-  // second, heard 13 s into GPS week 2401, is of week 1044.
-  Bytes last = e5(1, 345700000, {{0, 5, 0x07, 40, 2e7, 1.0, 1.0f, 0}});
-  append(&last,
-         frame(bds_payload(0xE2, 7, 5, encode_bds_d1_page10(604799, {18, 18, 0, 4000, -7}))));
-  std::string bdut;
-  for (const std::string& l :
-       lines(run_program({"log.dat", "--rinex-version", "3.04"}, "log.dat", last).nav))
-    if (l.compare(0, 4, "BDUT") == 0) bdut = l;
-  EXPECT_EQ("      0 1044", bdut.substr(std::min<size_t>(38, bdut.size()), 12)) << bdut;
+  // second, heard 13 s into GPS week 2401, is of week 1044; one of week 1045's
+  // first second, heard 14 s into it, of week 1045.
+  for (const auto& sow_week : std::map<uint32_t, std::string>{{604799, "1044"}, {0, "1045"}}) {
+    Bytes last = e5(1, 345700000, {{0, 5, 0x07, 40, 2e7, 1.0, 1.0f, 0}});
+    append(&last, frame(bds_payload(0xE2, 7, 5,
+                                    encode_bds_d1_page10(sow_week.first, {18, 18, 0, 4000, -7}))));
+    std::string bdut;
+    for (const std::string& l :
+         lines(run_program({"log.dat", "--rinex-version", "3.04"}, "log.dat", last).nav))
+      if (l.compare(0, 4, "BDUT") == 0) bdut = l;
+    EXPECT_EQ("      0 " + sow_week.second, bdut.substr(std::min<size_t>(38, bdut.size()), 12));
+  }
   EXPECT_EQ((Lines{calendar(2400, 345100) + e19(100 * 0x1p-2) + e19(-5 * 0x1p-8) + e19(7 * 0x1p-15),
                    "    " + e19(2 + 16)}),  // the flags of regions 1 to 5 as bits 0 to 4
             record("> ION E11 IFNV"));
@@ -864,7 +876,8 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   EXPECT_FALSE(record("> STO J01 LNAV").empty()) << r.nav;
   EXPECT_EQ(calendar(2399, 344064), record("> STO G05 LNAV").front().substr(0, 23)) << r.nav;
   r = run_program({"log.dat", "G", "J", "--rinex-version", "3.04"}, "log.dat", behind);
-  EXPECT_NE(std::string::npos, r.nav.find("  J01  6 TIME SYSTEM CORR")) << r.nav;  // UTC(NICT)
+  EXPECT_NE(std::string::npos, r.nav.find(" 344064 2399   J01  6 TIME SYSTEM CORR")) << r.nav;
+  EXPECT_NE(std::string::npos, r.nav.find(label("    18" + std::string(18, ' ') + "GPS", "LEAP SECONDS")));
   // A page 18 whose week no message ever tells: not written, and said.
   Bytes never;
   append(&never, frame(gps_subframe_payload(5, 4, encode_gps_page18(p))));
