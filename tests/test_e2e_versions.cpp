@@ -524,6 +524,7 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
     append(&log, frame(glonass_string_payload(5, 1, encode_glonass(fifth)[0])));
     append(&log, frame(glonass_string_payload(5, 14, glonass_almanac_health_string(4, 0))));
   }
+  append(&log, frame(gps_subframe_payload(5, 4, encode_gps_page18({1, {}, {}, 0, 0, 0, 0, 18}))));
   // Day 100 of the interval from 2020 (N4 7), tb 40 x 15 min Moscow time, 3 h ahead of UTC.
   const double kGpsToGlonassEpoch = 504489600;  // 1980-01-06 to 1996-01-01
   double days = 6 * 1461.0 + 99, tod_utc = 2 * 3600 + 3 * 60 - 10800 + 86400;
@@ -552,8 +553,10 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
     auto r = run_program({"log.dat", "R", "--rinex-version", c.version}, "log.dat", log);
     const std::string& nav = c.version[0] == '2' ? r.outputs["log.gnav"] : r.nav;
     EXPECT_EQ(c.want, lines(nav.substr(nav.find("END OF HEADER") + 21))) << c.version;
+    EXPECT_NE(std::string::npos, nav.find("LEAP SECONDS")) << c.version;
   }
   auto r = run_program({"log.dat", "R", "--rinex-version", "3.05"}, "log.dat", log);
+  EXPECT_EQ(std::string::npos, r.nav.find("LEAP SECONDS"));  // none in a GLONASS-only 3.05 file
   Lines got = lines(r.nav.substr(r.nav.find("END OF HEADER") + 21));
   // GLONASS time minus UTC(SU) (identifier 3) is -tau_c, with neither reference time nor week.
   char glut[64];
