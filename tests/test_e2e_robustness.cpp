@@ -220,11 +220,7 @@ TEST(Robustness, ALogFromAPipeConvertsAsTheFileDoes) {
     }
     if (fd < 0) return;
     fcntl(fd, F_SETFL, 0);
-    for (size_t at = 0; at < log.size();) {
-      ssize_t n = write(fd, log.data() + at, log.size() - at);
-      if (n <= 0) break;
-      at += (size_t)n;
-    }
+    vlntest::write_all(fd, log);
     close(fd);
   });
   args[0] = dir + "/p.dat";

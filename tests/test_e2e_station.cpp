@@ -192,11 +192,7 @@ class Line {
     if (kind_ == "serial") wait_for_output(run, "connected", 10);
     int fd = kind_ == "serial" ? master_ : write_;
     writer_ = std::thread([this, fd] {
-      for (size_t at = 0; at < bytes_.size();) {
-        ssize_t n = write(fd, bytes_.data() + at, std::min<size_t>(4096, bytes_.size() - at));
-        if (n <= 0) return;
-        at += (size_t)n;
-      }
+      write_all(fd, bytes_, 0, 4096);
     });
   }
   void close_line() {
@@ -531,11 +527,7 @@ TEST(Station, SerialSourceThroughAPseudoTerminal) {
       if (write(master, log.data() + at, 1) != 1) return;
       usleep(300);
     }
-    for (size_t at = 600; at < log.size();) {
-      ssize_t n = write(master, log.data() + at, std::min<size_t>(4096, log.size() - at));
-      if (n <= 0) break;
-      at += (size_t)n;
-    }
+    write_all(master, log, 600, 4096);
   });
   bool closed = wait_for_file(run, kHours[1], 60);
   writer.join();
@@ -564,11 +556,7 @@ TEST(Station, PipeAsStandardInput) {
   Started run;
   start_program(&run, {"-", "-dual_freq", "--split", "1h"}, {}, p[0]);
   close(p[0]);
-  for (size_t at = 0; at < log.size();) {
-    ssize_t n = write(p[1], log.data() + at, log.size() - at);
-    if (n <= 0) break;
-    at += (size_t)n;
-  }
+  write_all(p[1], log);
   close(p[1]);
   RunResult r = finish_program(&run, 0);
   EXPECT_EQ(1, r.status) << r.out;
@@ -671,11 +659,7 @@ TEST(Station, OneRunPerStationAndFolder) {
   start_program(&full, {"-", "-dual_freq", "--split", "1h"}, {}, p[0], 100000);
   close(p[0]);
   Bytes big = station_log(3000);
-  for (size_t at = 0; at < big.size();) {
-    ssize_t n = write(p[1], big.data() + at, big.size() - at);
-    if (n <= 0) break;
-    at += (size_t)n;
-  }
+  write_all(p[1], big);
   close(p[1]);
   RunResult r = finish_program(&full, 0);
   EXPECT_EQ(2, r.status) << r.out;

@@ -348,6 +348,14 @@ void start_program(Started* s, const std::vector<std::string>& args, const Extra
   });
 }
 
+void write_all(int fd, const Bytes& bytes, size_t from, size_t chunk) {
+  for (size_t at = from; at < bytes.size();) {
+    ssize_t n = write(fd, bytes.data() + at, std::min(chunk, bytes.size() - at));
+    if (n <= 0) return;
+    at += (size_t)n;
+  }
+}
+
 bool wait_for_output(Started* s, const std::string& text, double seconds) {
   for (int i = 0; i < (int)(seconds * 20); i++) {
     {

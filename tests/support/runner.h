@@ -3,6 +3,7 @@
 #ifndef VLN_TEST_RUNNER_H
 #define VLN_TEST_RUNNER_H
 
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
@@ -81,6 +82,8 @@ void start_program(Started* s, const std::vector<std::string>& args, const Extra
 bool wait_for_file(const Started& s, const std::string& part, double seconds);
 // Waits (up to seconds) until the console so far holds text; false when not.
 bool wait_for_output(Started* s, const std::string& text, double seconds);
+// Writes bytes from `from` on into fd, at most chunk bytes a write, until one fails.
+void write_all(int fd, const Bytes& bytes, size_t from = 0, size_t chunk = SIZE_MAX);
 // Sends sig (0: none), waits for the end, and returns what run_program does
 // (outputs by path relative to the run directory, without the files given).
 RunResult finish_program(Started* s, int sig, const ExtraFiles& files = {});
