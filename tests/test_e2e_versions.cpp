@@ -597,6 +597,9 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   // 23:03:18 GPS time on Wednesday 8 April.
   r = run_program({"log.dat", "R", "--rinex-version", "4.00"}, "log.dat", log);
   EXPECT_NE(std::string::npos, r.nav.find("> STO R04 FDMA\n    2020 04 08 00 00 00 GLUT")) << r.nav;
+  const double sent = 3 * 86400 + 23 * 3600 + 3 * 60 + 18;  // its transmission, a0 -tau_c, a1 0
+  EXPECT_NE(std::string::npos, r.nav.find("UTC(SU)           \n    " + e19(sent) +
+                                          e19(-1000 * 0x1p-31) + e19(0) + e19(0)));
 }
 
 // The QZSS record's clock terms, and its fit interval: hours (4 or 6) up to
@@ -639,7 +642,8 @@ TEST(RinexVersions, GalileoIonosphereRecordWithItsRegionFlags) {
   ASSERT_TRUE(ion != nav.end() && ion + 2 < nav.end()) << r.nav;
   EXPECT_EQ(e19(100 * 0x1p-2) + e19(-5 * 0x1p-8) + e19(7 * 0x1p-15), ion[1].substr(23));
   EXPECT_EQ("    " + e19(1 | 1 << 2 | 1 << 4), ion[2]);
-  EXPECT_EQ(std::string::npos, r.nav.find("IONOSPHERIC CORR"));  // records, not header lines
+  for (const char* none : {"IONOSPHERIC CORR", "LEAP SECONDS"})  // records; no page 18 heard
+    EXPECT_EQ(std::string::npos, r.nav.find(none)) << none;
   // 3.03's header line instead, marked with the hour of its message: X, 23:00-23:59.
   r = run_program({"log.dat", "E", "--rinex-version", "3.03"}, "log.dat", log);
   nav = lines(r.nav);
@@ -720,7 +724,7 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   append(&log, frame(gps_subframe_payload(7, 4, encode_gps_page18(p))));  // another STO
   GalEph e = {};
   e.iodnav = 3, e.wn = 2400 - 1024, e.tow = 345100, e.ai0 = 100, e.ai1 = -5, e.ai2 = 7;
-  e.region[1] = e.region[4] = 1;  // disturbance in regions 2 and 5
+  e.region[1] = e.region[3] = 1;  // disturbance in regions 2 and 4
   for (const GalWord& w : encode_galileo(e)) append(&log, frame(galileo_payload(11, w)));
   append(&log, frame(galileo_payload(11, encode_galileo_type6({-100, 200, 96, 96, 345102}))));
   // The same terms for another reference time, then for another week: two more STOs.
@@ -831,9 +835,11 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
          lines(run_program({"log.dat", "--rinex-version", "3.04"}, "log.dat", last).nav))
       if (l.compare(0, 4, "BDUT") == 0) bdut = l;
     EXPECT_EQ("      0 " + sow_week.second, bdut.substr(std::min<size_t>(38, bdut.size()), 12));
+    std::string nav4 = run_program({"log.dat", "--rinex-version", "4.00"}, "log.dat", last).nav;
+    EXPECT_NE(std::string::npos, nav4.find("UTC(NTSC)         \n    " + e19(sow_week.first)));
   }
   EXPECT_EQ((Lines{calendar(2400, 345100) + e19(100 * 0x1p-2) + e19(-5 * 0x1p-8) + e19(7 * 0x1p-15),
-                   "    " + e19(2 + 16)}),  // the flags of regions 1 to 5 as bits 0 to 4
+                   "    " + e19(2 + 8)}),  // the flags of regions 1 to 5 as bits 0 to 4
             record("> ION E11 IFNV"));
   EXPECT_EQ((Lines{calendar(2400, 345600) + " GAUT" + std::string(15, ' ') + std::string(19, ' ') +
                        "UTCGAL            ",
@@ -885,6 +891,7 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   Bytes never;
   append(&never, frame(gps_subframe_payload(5, 4, encode_gps_page18(p))));
   r = run_program({"log.dat", "G", "--rinex-version", "4.00"}, "log.dat", never);
+  EXPECT_NE(std::string::npos, r.nav.find(label("    18", "LEAP SECONDS"))) << r.nav;  // I6
   EXPECT_NE(std::string::npos,
             r.out.find("ION and STO records whose message's time the log does not tell, not "
                        "written: 2\n"))
