@@ -568,9 +568,10 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
                  e19(3) + e19(1 | 2 | 4));
   EXPECT_EQ(want, got);
   // The first and last slots' almanac health reaches their own records; their
-  // status bits are the other way round: P 2, P1 1, P2 0, P3 1, P4 0.
+  // status bits are the other way round: P 2, P1 1, P2 0, P3 1, P4 0, M 0 (no GLONASS-M:
+  // the delay and the accuracy index unknown, 999999999.999 and 15).
   GloImmediate flip = v;
-  flip.p = 2, flip.p1 = 1, flip.p2 = 0, flip.p3 = 1, flip.p4 = 0;
+  flip.p = 2, flip.p1 = 1, flip.p2 = 0, flip.p3 = 1, flip.p4 = 0, flip.m = 0;
   auto flipped = encode_glonass(flip);
   for (uint8_t slot : {1, 24}) {
     Bytes edge = e5(1, 345600000, {{2, slot, 0x0A, 40, 2e7, 1.0, 1.0f, 0}});
@@ -579,7 +580,8 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
     for (uint8_t i = 1; i < 5; i++)
       append(&edge, frame(glonass_string_payload(slot, (uint8_t)(i + 1), flipped[i])));
     r = run_program({"log.dat", "R", "--rinex-version", "3.05"}, "log.dat", edge);
-    EXPECT_EQ("    " + e19(2 | 1 << 2 | 1 << 5 | 1 << 7) + want.back().substr(23),
+    EXPECT_EQ("    " + e19(2 | 1 << 2 | 1 << 5) + e19(999999999.999) + e19(15) +
+                  want.back().substr(4 + 3 * 19),
               lines(r.nav).back())
         << (int)slot;
   }
