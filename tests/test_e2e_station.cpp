@@ -180,8 +180,12 @@ class Line {
     }
   }
   ~Line() { close_line(); }
-  const std::string& source() const { return source_; }
-  int stdin_fd() const { return stdin_; }
+  // Starts the program with args, this line as its source (args[0]), and sends the bytes.
+  void run(Started* s, std::vector<std::string> args) {
+    args[0] = source_;
+    start_program(s, args, {}, stdin_);
+    start(s);
+  }
   // Once the program runs: the bytes go down a pseudo-terminal or a pipe.
   void start(Started* run) {
     if (stdin_ >= 0) {
@@ -191,9 +195,7 @@ class Line {
     if (kind_ == "tcp") return;
     if (kind_ == "serial") wait_for_output(run, "connected", 10);
     int fd = kind_ == "serial" ? master_ : write_;
-    writer_ = std::thread([this, fd] {
-      write_all(fd, bytes_, 0, 4096);
-    });
+    writer_ = std::thread([this, fd] { write_all(fd, bytes_, 0, 4096); });
   }
   void close_line() {
     if (writer_.joinable()) writer_.join();
@@ -313,17 +315,15 @@ void kill_and_restart(const KillCase& c, const Bytes& log) {
   // raw journal holds them all the same.
   append(&first, frame(Bytes{0x30, 0x01, 0x02}));
   const std::string hour1 = "XXXX00XXX_R_20260080100_01H_10S_MO";
-  std::vector<std::string> options = {"-dual_freq", "--split", "1h"};
-  options.insert(options.end(), c.form.begin(), c.form.end());
-  std::vector<std::string> args = {"log.dat"};
-  args.insert(args.end(), options.begin(), options.end());
+  std::vector<std::string> args = {"log.dat", "-dual_freq", "--split", "1h"};
+  args.insert(args.end(), c.form.begin(), c.form.end());
   std::string want_first = converted(run_program(args, "log.dat", first), hour1);
   std::string want_all = converted(run_program(args, "log.dat", log), hour1);
   ASSERT_NE("", want_first) << c.ending;
   std::string out = temp_path("");
   // A second of silence, not the default ten, syncs what came before it.
-  options.insert(options.end(), {"--output-dir", out, "--status-file", out + "/status.json",
-                                 "--raw-dir", out + "/raw", "--flush", "1"});
+  args.insert(args.end(), {"--output-dir", out, "--status-file", out + "/status.json", "--raw-dir",
+                           out + "/raw", "--flush", "1"});
   auto journaled = [&]() {  // the raw files' bytes, in the order of their periods
     std::vector<std::string> names;
     for (const auto& f : std::filesystem::directory_iterator(out + "/raw"))
@@ -337,10 +337,7 @@ void kill_and_restart(const KillCase& c, const Bytes& log) {
   {
     Line line(c.line, first);
     Started run;
-    std::vector<std::string> live = {line.source()};
-    live.insert(live.end(), options.begin(), options.end());
-    start_program(&run, live, {}, line.stdin_fd());
-    line.start(&run);
+    line.run(&run, args);
     bool caught_up = false;  // the last epoch's checkpoint has everything sent on disk
     for (int i = 0; i < 400 && !caught_up; i++, usleep(50000))
       caught_up = rinex_text(incomplete) == want_first;
@@ -365,10 +362,7 @@ void kill_and_restart(const KillCase& c, const Bytes& log) {
   }
   Line line(c.line, rest);
   Started run;
-  std::vector<std::string> live = {line.source()};
-  live.insert(live.end(), options.begin(), options.end());
-  start_program(&run, live, {}, line.stdin_fd());
-  line.start(&run);
+  line.run(&run, args);
   std::string part2 = out + "/" + hour1 + ".part2" + c.ending;
   std::string hour2 = out + "/XXXX00XXX_R_20260080200_01H_10S_MO" + c.ending + ".incomplete";
   bool closed = false;  // hour 1's second part, and hour 2 up to the log's last epoch
@@ -413,7 +407,6 @@ void kill_a_rinex2_period(const Bytes& log, bool crx) {
   ASSERT_NE(std::string::npos, at);
   times = o.substr(at - 60, o.find('\n', o.find("TIME OF LAST OBS")) + 1 - (at - 60));
   std::string out = temp_path("");
-  args[0] = "-";
   args.insert(args.end(), {"--flush", "1", "--output-dir", out});
   auto kept = [&](const std::string& ending) {  // the three files hold what was sent
     return read_file(out + "/" + kNames[0] + ending).find(times) != std::string::npos &&
@@ -423,8 +416,7 @@ void kill_a_rinex2_period(const Bytes& log, bool crx) {
   {
     Line line("pipe", first);
     Started run;
-    start_program(&run, args, {}, line.stdin_fd());
-    line.start(&run);
+    line.run(&run, args);
     for (int i = 0; i < 400 && !kept(".incomplete"); i++) usleep(50000);
     kill(run.pid, SIGKILL);
     finish_program(&run, 0);
@@ -432,8 +424,7 @@ void kill_a_rinex2_period(const Bytes& log, bool crx) {
   }
   Line line("pipe", {});  // a restart that receives nothing
   Started run;
-  start_program(&run, args, {}, line.stdin_fd());
-  line.start(&run);
+  line.run(&run, args);
   line.close_line();
   RunResult r = finish_program(&run, 0);
   EXPECT_TRUE(kept("")) << r.out;
@@ -444,8 +435,7 @@ void kill_a_rinex2_period(const Bytes& log, bool crx) {
 TEST(Station, BytesWithoutFramesAskForTheBaudRate) {
   Line line("pipe", Bytes(200 * 1024, 0x55));
   Started run;
-  start_program(&run, {"-", "--split", "1h"}, {}, line.stdin_fd());
-  line.start(&run);
+  line.run(&run, {"-", "--split", "1h"});
   wait_for_output(&run, "No frames", 10);  // the line stays open, as a receiver's does
   line.close_line();
   RunResult r = finish_program(&run, 0);
@@ -632,8 +622,7 @@ TEST(Station, OneRunPerStationAndFolder) {
   Bytes log = station_log(600);
   Line line("tcp", log);
   Started first;
-  start_program(&first, {line.source(), "--split", "1h", "--output-dir", out});
-  line.start(&first);
+  line.run(&first, {"", "--split", "1h", "--output-dir", out});
   wait_for_output(&first, "connected", 10);
   auto second = run_program({"log.dat", "--split", "1h", "--output-dir", out}, "log.dat", log);
   RunResult ended = finish_program(&first, SIGTERM);

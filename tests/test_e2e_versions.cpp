@@ -296,7 +296,7 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
   fifth.tk = 4;  // 00:02:00, the fifth frame, whose string 13 tells slot 24
   append(&log, frame(glonass_string_payload(3, 1, encode_glonass(fifth)[0])));
   append(&log, frame(glonass_string_payload(3, 13, glonass_almanac_k_string(-2))));
-  Meas l1 = {kGps | 0x00, 3, 0x07, 45, 20000000.125, 1000.5, 100.25f, 0x0028};      // LLI 1 + 2
+  Meas l1 = {kGps | 0x00, 3, 0x07, 45, 20000000.125, 1000.5, 100.25f, 0x0028};  // LLI 1 + 2
   Meas l2 = {kGps | 0x20, 3, 0x07, 40, 20000001.5, 800.25, 78.0f, 0};
   Meas r2 = {kGlo | 0x00, 1, 0x0A, 41, 19000000.0, 400.0, -0.0004f, 0};  // R01: channel 3, -0.000
   Meas unmeasured = {kGps | 0x00, 5, 0x07, 33, 20500000.0, 0.0, 0.0f, 0x0008};  // phase, Doppler 0
@@ -334,7 +334,8 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
     return header.size();
   };
   ASSERT_LT(at("GLONASS SLOT / FRQ #") + 2, header.size());
-  EXPECT_EQ(label("  3 R01  3 R06 -7 R24 -2", "GLONASS SLOT / FRQ #"), header[at("GLONASS SLOT / FRQ #")]);
+  EXPECT_EQ(label("  3 R01  3 R06 -7 R24 -2", "GLONASS SLOT / FRQ #"),
+            header[at("GLONASS SLOT / FRQ #")]);
   EXPECT_EQ(label("", "GLONASS COD/PHS/BIS"), header[at("GLONASS SLOT / FRQ #") + 1]);
   EXPECT_EQ(label("  2026     1     8     0     0   59.8000000     GPS", "TIME OF FIRST OBS"),
             header[at("TIME OF FIRST OBS")]);
@@ -564,8 +565,8 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   EXPECT_NE(std::string::npos, r.nav.find(label(glut, "TIME SYSTEM CORR"))) << r.nav;
   // status: P 1, P1 2 (bits 2-3), P2 1 (bit 4), P3 0 (bit 5), P4 1 (bit 6), M 1 (bit 7).
   Lines want = kCases[1].want;
-  want.push_back("    " + e19(1 | 2 << 2 | 1 << 4 | 1 << 6 | 1 << 7) + e19(4 * 0x1p-30) +
-                 e19(3) + e19(1 | 2 | 4));
+  want.push_back("    " + e19(1 | 2 << 2 | 1 << 4 | 1 << 6 | 1 << 7) + e19(4 * 0x1p-30) + e19(3) +
+                 e19(1 | 2 | 4));
   EXPECT_EQ(want, got);
   // The first and last slots' almanac health reaches their own records; their
   // status bits are the other way round: P 2, P1 1, P2 0, P3 1, P4 0, M 0 (no GLONASS-M:
@@ -813,7 +814,8 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
       if (l.compare(0, 5, "GPSA ") == 0) gpsa = l.substr(0, 60);
     }
     bool v302 = v[3] == '2';
-    EXPECT_EQ("    18" + std::string(18, ' ') + (v302 ? "   " : "GPS") + std::string(33, ' '), leap);
+    EXPECT_EQ("    18" + std::string(18, ' ') + (v302 ? "   " : "GPS") + std::string(33, ' '),
+              leap);
     std::string alpha = "GPSA ";
     for (double a : kIon[0]) alpha += fmt("%12.4E", a);
     EXPECT_EQ(label(alpha + (v302 ? "" : " X  5"), "").substr(0, 60), gpsa) << v;
@@ -888,7 +890,8 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   EXPECT_EQ(calendar(2399, 344064), record("> STO G05 LNAV").front().substr(0, 23)) << r.nav;
   r = run_program({"log.dat", "G", "J", "--rinex-version", "3.04"}, "log.dat", behind);
   EXPECT_NE(std::string::npos, r.nav.find(" 344064 2399   J01  6 TIME SYSTEM CORR")) << r.nav;
-  EXPECT_NE(std::string::npos, r.nav.find(label("    18" + std::string(18, ' ') + "GPS", "LEAP SECONDS")));
+  EXPECT_NE(std::string::npos,
+            r.nav.find(label("    18" + std::string(18, ' ') + "GPS", "LEAP SECONDS")));
   // A page 18 whose week no message ever tells: not written, and said.
   Bytes never;
   append(&never, frame(gps_subframe_payload(5, 4, encode_gps_page18(p))));

@@ -146,7 +146,7 @@ TEST(EphemerisBeiDou, D2DoubleCheckAcrossCycles) {
   BD2EPH_T e = {};
   ASSERT_EQ(1, Eph_bd2_d2_update(sat, buf, &e));  // first cycle: accepted unchecked
   EXPECT_EQ(1, Eph_bd2_d2_update(sat, buf, &e));  // identical
-  buf[4 * 5 + 1] ^= 0x100, buf[5 * 5] ^= 0x100;  // words 2 of page 5, 1 (time) of 6: not compared
+  buf[4 * 5 + 1] ^= 0x100, buf[5 * 5] ^= 0x100;   // not compared: p5 w2, p6 w1 (time)
   EXPECT_EQ(1, Eph_bd2_d2_update(sat, buf, &e));
   // Page 7 word 4, a page's first word compared (page 2 word 3) and the last
   // page's last word: rejected, and each becomes the reference.

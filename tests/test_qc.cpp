@@ -37,6 +37,8 @@ const QcPosition& position(const QcReport& r, const std::string& name) {
   return r.positions.back();
 }
 
+const double kLight = 299792458.0, kF1 = 1575.42e6, kF2 = 1227.60e6;  // GPS L1 and L2
+
 double rms(const QcSignal& s) { return std::sqrt(s.mp_sum2 / (double)s.mp_count); }
 
 std::string header_line(const std::string& content, const std::string& label) {
@@ -77,7 +79,6 @@ TEST(Qc, HandWrittenFileFollowsTheFormulas) {
   // 7-cycle jump of L1 at epoch 10 (a slip; the 5 epochs after it are too few
   // for an arc), a loss-of-lock flag at epoch 12, no epoch at 14 (a gap), S1C
   // stored as 400 with a scale factor of 10, and what the reader must skip.
-  const double c = 299792458.0, f1 = 1575.42e6, f2 = 1227.60e6;
   std::string text =
       header_line("     3.04           OBSERVATION DATA    M", "RINEX VERSION / TYPE") +
       header_line("G    5 C1C L1C S1C C2W L2W", "SYS / # / OBS TYPES") +
@@ -91,7 +92,7 @@ TEST(Qc, HandWrittenFileFollowsTheFormulas) {
              k == 3 ? 3 : 2);
     text += line;
     double range = 2e7 + 100.0 * k, m = (k % 2 ? 0.5 : -0.5);
-    double l1 = range * f1 / c + 1000 + (k >= 10 ? 7 : 0), l2 = range * f2 / c + 2000;
+    double l1 = range * kF1 / kLight + 1000 + (k >= 10 ? 7 : 0), l2 = range * kF2 / kLight + 2000;
     snprintf(line, sizeof line, "G07%14.3f  %14.3f%c %14.3f  %14.3f  %14.3f\n", range + m, l1,
              k == 12 ? '1' : ' ', 400.0, range, l2);
     text += line;
@@ -133,7 +134,6 @@ TEST(Qc, SlipsFromAnyPairPresentAndFromDopplerWithoutTheReceiverClock) {
   // steps of up to 3.2 m (17 cycles) from epoch to epoch. G05 has L1 and L2W
   // but not the header's first L2 signal L2L, no Doppler, and a 9-cycle L1
   // slip at epoch 20; G09, G13 and G17 have L1 only, G13 a 6-cycle slip at epoch 30.
-  const double c = 299792458.0, f1 = 1575.42e6, f2 = 1227.60e6;
   std::string text =
       header_line("     3.04           OBSERVATION DATA    M", "RINEX VERSION / TYPE") +
       header_line("G    7 C1C L1C D1C C2L L2L C2W L2W", "SYS / # / OBS TYPES") +
@@ -146,14 +146,15 @@ TEST(Qc, SlipsFromAnyPairPresentAndFromDopplerWithoutTheReceiverClock) {
     double clock = 0.8 * ((k * 7) % 5 - 2);
     for (int i = 0; i < 4; i++) {
       double rate = 300.0 * (i + 1) - 700.0, range = 2.1e7 + 1e6 * i + rate * k;
-      double l1 =
-          (range + clock) * f1 / c + (i == 0 && k >= 20 ? 9 : 0) + (i == 2 && k >= 30 ? 6 : 0);
+      double l1 = (range + clock) * kF1 / kLight + (i == 0 && k >= 20 ? 9 : 0) +
+                  (i == 2 && k >= 30 ? 6 : 0);
       snprintf(line, sizeof line, "G%02d%14.3f  %14.3f  %14.3f  ", kSats[i], range, l1,
-               -rate * f1 / c);
+               -rate * kF1 / kLight);
       if (i == 0) memset(line + 35, ' ', 16);  // G05: no Doppler, only its pair tells the slip
       text += line;
       if (i == 0) {
-        snprintf(line, sizeof line, "%32s%14.3f  %14.3f", "", range, (range + clock) * f2 / c);
+        snprintf(line, sizeof line, "%32s%14.3f  %14.3f", "", range,
+                 (range + clock) * kF2 / kLight);
         text += line;
       }
       text += "\n";
