@@ -612,6 +612,7 @@ TEST(RinexVersions, QzssFitIntervalHoursThenFlag) {
   for (uint32_t fit : {0u, 1u}) {
     GpsLnav v = {};
     v.fit = fit, v.iodc = v.iode = 10 + fit, v.af0 = 1000, v.af1 = -5, v.af2 = 3;
+    v.tow_count = fit ? 100799 : 0, v.toc = fit ? 225 : 0;  // sent 6 s before toc's week
     auto sf = encode_gps_lnav(v);
     for (uint8_t s = 1; s <= 3; s++)
       append(&log, frame(gps_subframe_payload((uint8_t)(193 + 2 * fit), s, sf[s - 1u])));
@@ -625,7 +626,7 @@ TEST(RinexVersions, QzssFitIntervalHoursThenFlag) {
     EXPECT_EQ(e19(1000 * 0x1p-31) + e19(-5 * 0x1p-43) + e19(3 * 0x1p-55), got[0].substr(23))
         << version;  // the clock terms on the first line
     EXPECT_EQ("    " + e19(0) + e19(flag ? 0 : 4), got[7]) << version;
-    EXPECT_EQ("    " + e19(0) + e19(flag ? 1 : 6), got[15]) << version;
+    EXPECT_EQ("    " + e19(-6) + e19(flag ? 1 : 6), got[15]) << version;
   }
 }
 
