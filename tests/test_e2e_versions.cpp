@@ -600,9 +600,9 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   // 23:03:18 GPS time on Wednesday 8 April.
   r = run_program({"log.dat", "R", "--rinex-version", "4.00"}, "log.dat", log);
   EXPECT_NE(std::string::npos, r.nav.find("> STO R04 FDMA\n    2020 04 08 00 00 00 GLUT")) << r.nav;
-  const double sent = 3 * 86400 + 23 * 3600 + 3 * 60 + 18;  // its transmission, a0 -tau_c, a1 0
-  EXPECT_NE(std::string::npos, r.nav.find("UTC(SU)           \n    " + e19(sent) +
-                                          e19(-1000 * 0x1p-31) + e19(0) + e19(0)));
+  EXPECT_NE(std::string::npos,  // its transmission time, a0 = -tau_c and a1 0
+            r.nav.find("UTC(SU)           \n    " + e19(3 * 86400 + 23 * 3600 + 3 * 60 + 18) +
+                       e19(-1000 * 0x1p-31) + e19(0) + e19(0)));
 }
 
 // The QZSS record's clock terms, and its fit interval: hours (4 or 6) up to

@@ -107,8 +107,7 @@ std::string read_file(const std::string& path, bool* exists = nullptr);
 
 }  // namespace vlntest
 
-// The first statement of a test that runs the built programs: a cross build's
-// tests skip it, since its programs run on another machine.
+// The first statement of a test that runs the built programs, skipped by a cross build.
 #ifdef VLN_TOOLS_RUN_HERE
 #define VLN_SKIP_UNLESS_TOOLS_RUN_HERE() (void)0
 #else
