@@ -112,6 +112,9 @@ TEST(Settings, MetadataLandsInItsColumnsFromOptionsAndStationFile) {
       "  2026     1     8     0     2   59.0000000     GPS         TIME OF LAST OBS    "};
   ASSERT_GT(obs.size(), want.size() + 2);
   for (size_t i = 0; i < want.size(); i++) EXPECT_EQ(want[i], obs[i + 2]) << "line " << i + 3;
+  auto std3 = run_program(args({"log.dat", "G", "--rinex-version", "3.05"}, metadata_options()),
+                          "log.dat", sample_log());  // a standard writer's lines: the same
+  for (size_t i = 1; i < 11; i++) EXPECT_NE(std::string::npos, std3.obs.find(want[i] + "\n"));
 
   ExtraFiles file = {{"algo.station", station_file()}};
   auto by_file = run_program({"log.dat", "--station-file", "algo.station", "G"}, "log.dat",

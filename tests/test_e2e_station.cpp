@@ -458,12 +458,10 @@ TEST(Station, AKillLosesNothingBeforeTheLastCheckpointInEveryForm) {
   for (std::thread& t : cases) t.join();
 }
 
-// A receiver's stream in real time, stamped from now on: the line pauses
-// between epochs for less than the flush interval, which is no reason for a
-// checkpoint, and once for longer than the grace time, which closes no period
-// that has not ended; the files are the bytes of a file conversion flushing
-// every 10 s of data, as a live run does by default (the gzip members end at
-// the checkpoints).
+// A receiver's stream in real time, stamped from now on: pauses shorter than the flush
+// interval are no checkpoints, one longer than the grace time closes no period that has not
+// ended; the files are the bytes of a file conversion flushing every 10 s of data, as a live
+// run does by default (the gzip members end at the checkpoints).
 TEST(Station, PausesBetweenEpochsAreNoCheckpoints) {
   LogOptions o;  // 1 Hz: a checkpoint every 10 s of data is told from one every 9 s
   o.seconds = 120, o.interval = 1, o.satellites = 8;

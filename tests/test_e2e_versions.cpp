@@ -595,9 +595,8 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   r = run_program({"log.dat", "R", "--rinex-version", "3.05"}, "log.dat", mid);
   want.back() = want.back().substr(0, 4 + 3 * 19) + e19(4);  // l alone
   EXPECT_EQ(want, lines(r.nav.substr(r.nav.find("END OF HEADER") + 21)));
-  // 4.00: tau_c of string 5 as the system time offset record GLUT, referred to
-  // the start of the GPS day it came with: tk 02:03 Moscow time on 9 April is
-  // 23:03:18 GPS time on Wednesday 8 April.
+  // 4.00: tau_c of string 5 as the STO record GLUT of the GPS day it came with:
+  // tk 02:03 Moscow time on 9 April is 23:03:18 GPS time on Wednesday 8 April.
   r = run_program({"log.dat", "R", "--rinex-version", "4.00"}, "log.dat", log);
   EXPECT_NE(std::string::npos, r.nav.find("> STO R04 FDMA\n    2020 04 08 00 00 00 GLUT")) << r.nav;
   EXPECT_NE(std::string::npos,  // its transmission time, a0 = -tau_c and a1 0
