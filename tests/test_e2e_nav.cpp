@@ -534,7 +534,8 @@ TEST(NavigationFile, FirstSetsOfIssueZeroAndInterleavedSatellites) {
   // again, which write nothing (BeiDou 8 with other data but the same toe).
   // Every GEO's first cycle here differs from its first set above, so only
   // a repeated cycle gets through the double check; GEO 3 sends three
-  // different cycles before a repeat; GEO 5 repeats GEO 4's set, then a set whose toc is not its toe.
+  // different cycles before a repeat; GEO 5 repeats GEO 4's set, then a set whose toc is not its
+  // toe.
   const int kOrder[3][4] = {{0, 1, 2, 3}, {2, 0, 3, 1}, {3, 2, 1, 0}};
   GpsLnav g[3];
   GalEph e[3];
@@ -657,12 +658,11 @@ Lines std_bds_record(int n, const BdsEph& v, uint32_t start_tow) {
           "    " + expect_e19(week_relative(start_tow, toc)) + expect_e19(v.aodc)};
 }
 
-// The standard writers take every satellite the receiver reports, beyond the
-// original writer's tables: QZSS PRN 193-202, and BeiDou 1-63 with D2 for
-// the geostationary C01-C05 and C59-C63 and D1 for the others. Every
-// satellite's pieces arrive interleaved with its neighbours', so that a
-// piece kept in a neighbour's place of any table loses a record; one number
-// beyond each range writes nothing. 3.02 and later hold them all; 2.11 none.
+// The standard writers take every satellite the receiver reports, beyond the original writer's
+// tables: QZSS PRN 193-202, and BeiDou 1-63 with D2 for the geostationary C01-C05 and C59-C63 and
+// D1 for the others. Every satellite's pieces arrive interleaved with its neighbours', so that a
+// piece kept in a neighbour's place of any table loses a record; one number beyond each range
+// writes nothing. 3.02 and later hold them all; 2.11 none.
 TEST(NavigationFile, EverySatelliteTheReceiverReportsInTheStandardWriter) {
   RandomBits rng{std::mt19937(41)};
   Bytes log;

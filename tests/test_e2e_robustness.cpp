@@ -76,14 +76,20 @@ TEST(Robustness, FullDiskIsReportedAfterTheCountersWithStatus2) {
     const Bytes& log;
     long limit;
     std::string message;
+    const char* version;
   } const kCases[] = {
-      {"obs", sample, 100000, "RINEX obs file write error: "},
-      {"nav", nav_only, 8000, "RINEX nav file write error: "},
-      {"nav header", obs_only, 300, both},  // the nav file fails in its header alone
+      {"obs", sample, 100000, "RINEX obs file write error: ", nullptr},
+      {"nav", nav_only, 8000, "RINEX nav file write error: ", nullptr},
+      {"nav header", obs_only, 300, both, nullptr},  // the nav file fails in its header alone
+      // The nav file's longer header makes it written anew: 14484 bytes of the
+      // first header and records fit, 15537 with the final header do not.
+      {"nav written anew", nav_only, 15000, "RINEX nav file write error: ", "3.05"},
   };
   for (const Case& c : kCases) {
-    vlntest::RunResult full = run_program({"log.dat", "-dual_freq"}, "log.dat", c.log);
-    vlntest::RunResult cut = run_program({"log.dat", "-dual_freq"}, "log.dat", c.log, {}, c.limit);
+    std::vector<std::string> args = {"log.dat", "-dual_freq"};
+    if (c.version != nullptr) args.insert(args.end(), {"--rinex-version", c.version});
+    vlntest::RunResult full = run_program(args, "log.dat", c.log);
+    vlntest::RunResult cut = run_program(args, "log.dat", c.log, {}, c.limit);
     ASSERT_EQ(1, full.status) << c.name;
     EXPECT_EQ(2, cut.status) << c.name;
     EXPECT_EQ(full.out + c.message + strerror(EFBIG) +
@@ -95,6 +101,10 @@ TEST(Robustness, FullDiskIsReportedAfterTheCountersWithStatus2) {
     EXPECT_EQ((std::vector<std::string>{"log.dat", "log.nav.incomplete", "log.obs.incomplete"}),
               cut.files)
         << c.name;
+    // The file written anew is given up: the kept one has every record.
+    const std::string& kept = cut.outputs["log.nav.incomplete"];
+    EXPECT_TRUE(!c.version ||
+                kept.substr(header_length(kept)) == full.nav.substr(header_length(full.nav)));
   }
 }
 

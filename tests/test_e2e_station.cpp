@@ -297,11 +297,10 @@ TEST(Station, TcpSourceWithDropsGivesTheFileConversionsPeriods) {
   }
 }
 
-// A station killed in mid-period (SIGKILL: a crash, a power cut) keeps every
-// epoch up to its last checkpoint in its .incomplete files, readable as they
-// are; the restart recovers them under their final names and writes the rest
-// of the period beside them, so that the two parts hold the period's epochs
-// once each. Each form of file, through each kind of line.
+// A station killed in mid-period (SIGKILL: a crash, a power cut) keeps every epoch up to its last
+// checkpoint in its .incomplete files, readable as they are; the restart recovers them under their
+// final names and writes the rest of the period beside them, so that the two parts hold the
+// period's epochs once each. Each form of file, through each kind of line.
 struct KillCase {
   const char* line;
   std::vector<std::string> form;

@@ -182,11 +182,10 @@ TEST(RinexVersions, EverySignalUnderItsOwnCodeInEachVersion) {
       << r.out;
 }
 
-// Where both writers write the same signal, the standard writer writes the
-// original writer's values (3.02 codes, the sample's L1 and L2C); RINEX 2.11
-// writes them too, its epoch lines continued after 12 satellites and each
-// record over lines of five fields; Compact RINEX 1.0 and 3.0 and gzip restore
-// them; period files of 2.11 get short names.
+// Where both writers write the same signal, the standard writer writes the original writer's values
+// (3.02 codes, the sample's L1 and L2C); RINEX 2.11 writes them too, its epoch lines continued
+// after 12 satellites and each record over lines of five fields; Compact RINEX 1.0 and 3.0 and gzip
+// restore them; period files of 2.11 get short names.
 TEST(RinexVersions, SameValuesAsTheOriginalWriterInEveryForm) {
   Bytes log = sample_log();
   auto original = run_program({"log.dat", "-dual_freq"}, "log.dat", log);
@@ -282,11 +281,10 @@ std::string cut(std::string s) {
 
 }  // namespace
 
-// A signal not measured in an epoch is blank, not an earlier value; seconds
-// are exact at 10 Hz (59.9, not the single-precision 59.9000015); GLONASS
-// slots learnt from measurements and from the almanac are listed; an epoch
-// or an event earlier than one written, or at its time, is left out and
-// counted; an event stamped after an epoch goes behind it.
+// A signal not measured in an epoch is blank, not an earlier value; seconds are exact at 10 Hz
+// (59.9, not the single-precision 59.9000015); GLONASS slots learnt from measurements and from the
+// almanac are listed; an epoch or an event earlier than one written, or at its time, is left out
+// and counted; an event stamped after an epoch goes behind it.
 TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
   const uint8_t kGps = 0, kGlo = 2;
   Bytes log;
@@ -501,10 +499,9 @@ std::string e19(double x, char letter = 'E') { return vlntest::expect_e19(x, let
 
 }  // namespace
 
-// A GLONASS set of known fields in each version's record: the health is Bn
-// before 3.04 and Bn's top bit from it on; 3.05 adds the status line (P, P1-P4
-// and M bits, the L1/L2 delay and the accuracy index of a GLONASS-M
-// satellite, and the health flags: the almanac's C with its known bit and
+// A GLONASS set of known fields in each version's record: the health is Bn before 3.04 and Bn's top
+// bit from it on; 3.05 adds the status line (P, P1-P4 and M bits, the L1/L2 delay and the accuracy
+// index of a GLONASS-M satellite, and the health flags: the almanac's C with its known bit and
 // string 3's l); the frame time is of the UTC day in 2.11, of the UTC week in 3.x.
 TEST(RinexVersions, GlonassRecordOfEachVersion) {
   GloImmediate v = {};
@@ -698,12 +695,11 @@ TEST(RinexVersions, EverySatelliteTheReceiverReportsInTheObservations) {
   EXPECT_EQ(" 39S20S21S22S23S24S25S26S27S28S29S30S31", epochs[0]);
 }
 
-// Navigation words before the first measurement (a receiver that has just
-// started): RINEX 4.00's ION and STO records are dated by the messages' own
-// transmission times (the HOW, Galileo word 5 and 6's time of week, BeiDou's
-// seconds of week), their reference weeks resolved against the messages'
-// full weeks; one STO a system each time its values change, not one for each
-// satellite that sends the same.
+// Navigation words before the first measurement (a receiver that has just started): RINEX 4.00's
+// ION and STO records are dated by the messages' own transmission times (the HOW, Galileo word 5
+// and 6's time of week, BeiDou's seconds of week), their reference weeks resolved against the
+// messages' full weeks; one STO a system each time its values change, not one for each satellite
+// that sends the same.
 TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   const long long kGpsEpoch = 315964800;  // 1980-01-06 in Unix time
   auto calendar = [&](int week, double tow) {

@@ -427,12 +427,11 @@ TEST(Qc, PublicStationDayAndRealFilesOfOtherPrograms) {
   EXPECT_LT(page, 1500000u);
 }
 
-// Every real observation file with navigation files of its day: single-point
-// medians within what one frequency reaches, against the header position.
-// Delft's GPS file holds orbits of three of its satellites in that hour: the
-// report says so instead of a position. A GLONASS navigation file without
-// LEAP SECONDS is dated by the observation header's, else by the table of
-// announced leap seconds: the same positions as with the line, and a note.
+// Every real observation file with navigation files of its day: single-point medians within what
+// one frequency reaches, against the header position. Delft's GPS file holds orbits of three of its
+// satellites in that hour: the report says so instead of a position. A GLONASS navigation file
+// without LEAP SECONDS is dated by the observation header's, else by the table of announced leap
+// seconds: the same positions as with the line, and a note.
 TEST(Qc, PositionsOfEveryRealFileWithTheNavigationFilesOfItsDay) {
   if (!std::filesystem::exists(std::filesystem::u8path(VLN_SHARED_DATA)))
     GTEST_SKIP() << "no " << VLN_SHARED_DATA;

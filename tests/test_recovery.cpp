@@ -74,12 +74,11 @@ TEST(Recovery, NavigationRecordsOfEverySystemAndVersionUpToTheCut) {
   }
 }
 
-// A RINEX 2.11 station's files carry the short names of its four-character
-// prefix: an unfinished one is recovered under its own name (a long name's
-// sampling field is not looked for in it), plain, and gzip whose members end
-// inside epochs (a member is a few MiB of text), an epoch of 13 satellites
-// among them: the recovered file holds the whole epochs, its last member
-// written again up to the cut.
+// A RINEX 2.11 station's files carry the short names of its four-character prefix: an unfinished
+// one is recovered under its own name (a long name's sampling field is not looked for in it),
+// plain, and gzip whose members end inside epochs (a member is a few MiB of text), an epoch of 13
+// satellites among them: the recovered file holds the whole epochs, its last member written again
+// up to the cut.
 TEST(Recovery, ShortNamesOfARinex2Station) {
   Settings s;
   ASSERT_EQ("", Settings_apply(&s, SET_MARKER_NAME, "ALGO"));

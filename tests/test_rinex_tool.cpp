@@ -257,10 +257,9 @@ TEST(RinexTool, RealFilesConvertToEveryVersionAndBack) {
   fs::remove_all(dir);
 }
 
-// A receiver file with NavIC satellites and 36 BeiDou types (more than
-// earlier Compact RINEX writers kept per system), and loss-of-lock and
-// strength digits: every value, written as RINEX and as Compact RINEX, reads
-// back as the file gave it.
+// A receiver file with NavIC satellites and 36 BeiDou types (more than earlier Compact RINEX
+// writers kept per system), and loss-of-lock and strength digits: every value, written as RINEX and
+// as Compact RINEX, reads back as the file gave it.
 TEST(RinexTool, EverySystemAndTypeOfAFileIsKept) {
   VLN_SKIP_UNLESS_TOOLS_RUN_HERE();
   const std::string kBands[9] = {"2I", "7I", "6I", "1P", "5P", "7D", "8P", "1D", "5D"};
@@ -340,10 +339,9 @@ TEST(RinexTool, EverySystemAndTypeOfAFileIsKept) {
   fs::remove_all(dir);
 }
 
-// Real navigation files of four makers taken to another version and back
-// give every ephemeris record's values as the file had them (RINEX 4's
-// records of newer messages aside, which no older version holds), and each
-// file written passes the check (a GLONASS record of 3.04 has four lines,
+// Real navigation files of four makers taken to another version and back give every ephemeris
+// record's values as the file had them (RINEX 4's records of newer messages aside, which no older
+// version holds), and each file written passes the check (a GLONASS record of 3.04 has four lines,
 // so its fifth line's values are gone once it went through 3.04).
 TEST(RinexTool, RealNavigationFilesConvertThereAndBack) {
   VLN_SKIP_UNLESS_TOOLS_RUN_HERE();

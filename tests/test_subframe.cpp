@@ -156,11 +156,10 @@ TEST(Subframe, NumbersOutsideTheTablesAreRefused) {
     EXPECT_EQ(nullptr, Eph_sbas_get_reference(geo));  // PRN 119, 139, 220
 }
 
-// Every per-satellite table of the collectors and decoders, with neighbours
-// n-1, n, n+1 at both ends of each range: their pieces arrive interleaved and
-// the middle one completes its set while both neighbours are half collected,
-// so that a piece, a flag or a record kept at a neighbour's index loses or
-// spoils a record. Each record carries its own satellite's issue of data.
+// Every per-satellite table of the collectors and decoders, with neighbours n-1, n, n+1 at both
+// ends of each range: their pieces arrive interleaved and the middle one completes its set while
+// both neighbours are half collected, so that a piece, a flag or a record kept at a neighbour's
+// index loses or spoils a record. Each record carries its own satellite's issue of data.
 TEST(Subframe, NeighboursInterleavedInEveryTable) {
   struct Table {
     const char* name;
