@@ -484,10 +484,9 @@ TEST(NavigationFile, GlonassWithoutFrequencyNumberIsNotWritten) {
   }
 }
 
-// A fresh program writes every satellite's first data set even when its issue
-// of data (IODE/IODC, IODnav, toe/AODE, tb) is 0; satellites whose messages
-// interleave, with the same reference times and other data, keep their own
-// state; a repeat writes nothing.
+// A fresh program writes every satellite's first data set even when its issue of data (IODE/IODC,
+// IODnav, toe/AODE, tb) is 0; satellites whose messages interleave, with the same reference times
+// and other data, keep their own state; a repeat writes nothing.
 TEST(NavigationFile, FirstSetsOfIssueZeroAndInterleavedSatellites) {
   RandomBits rng{std::mt19937(37)};
   Bytes log;
@@ -528,14 +527,12 @@ TEST(NavigationFile, FirstSetsOfIssueZeroAndInterleavedSatellites) {
     add_records(glonass_record(slot, v, 0));
   }
 
-  // Three satellites of each kind whose pieces interleave, each in its own
-  // order before the piece that completes a set, with the same reference
-  // time but their own issue of data and other data; then the same sets
-  // again, which write nothing (BeiDou 8 with other data but the same toe).
-  // Every GEO's first cycle here differs from its first set above, so only
-  // a repeated cycle gets through the double check; GEO 3 sends three
-  // different cycles before a repeat; GEO 5 repeats GEO 4's set, then a set whose toc is not its
-  // toe.
+  // Three satellites of each kind whose pieces interleave, each in its own order before the piece
+  // that completes a set, with the same reference time but their own issue of data and other data;
+  // then the same sets again, which write nothing (BeiDou 8 with other data but the same toe).
+  // Every GEO's first cycle here differs from its first set above, so only a repeated cycle gets
+  // through the double check; GEO 3 sends three different cycles before a repeat; GEO 5 repeats GEO
+  // 4's set, then a set whose toc is not its toe.
   const int kOrder[3][4] = {{0, 1, 2, 3}, {2, 0, 3, 1}, {3, 2, 1, 0}};
   GpsLnav g[3];
   GalEph e[3];
@@ -596,10 +593,9 @@ TEST(NavigationFile, FirstSetsOfIssueZeroAndInterleavedSatellites) {
   EXPECT_EQ("", record_difference(records, body));
 }
 
-// The standard writers' Keplerian records (QZSS LNAV, BeiDou D1/D2) from the
-// encoded values times the interface documents' scales: the epoch in the
-// system's time, blank spare fields, RINEX's accuracy values, the
-// transmission time in seconds of toc's week, QZSS's fit flag from 3.03.
+// The standard writers' Keplerian records (QZSS LNAV, BeiDou D1/D2) from the encoded values times
+// the interface documents' scales: the epoch in the system's time, blank spare fields, RINEX's
+// accuracy values, the transmission time in seconds of toc's week, QZSS's fit flag from 3.03.
 const double kRinexUra[16] = {2.0,  2.8,   4.0,   5.7,   8.0,    11.3,   16.0,   32.0,
                               64.0, 128.0, 256.0, 512.0, 1024.0, 2048.0, 4096.0, 8192.0};
 std::string std_epoch(char letter, int n, long long origin, double seconds) {

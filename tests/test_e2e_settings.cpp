@@ -136,8 +136,14 @@ TEST(Settings, MetadataLandsInItsColumnsFromOptionsAndStationFile) {
                            "log.dat", sample_log(), {}, 0, file);
   EXPECT_EQ(pad("Pillar #2 north", 60) + "COMMENT             ", lines(named.obs)[4]);
   auto plain = run_program({"log.dat", "--antenna-type", "TRM59800.00"}, "log.dat", sample_log());
-  EXPECT_EQ(pad("", 20) + "TRM59800.00     NONE" + pad("", 20) + "ANT # / TYPE        ",
-            lines(plain.obs)[8]);
+  const std::string antenna = pad("", 20) + "TRM59800.00     NONE" + pad("", 20) + "ANT # / TYPE";
+  EXPECT_EQ(antenna + "        ", lines(plain.obs)[8]);
+  // RINEX 2.11 has no MARKER TYPE line.
+  auto std2 = run_program({"log.dat", "--rinex-version", "2.11", "--marker-type", "GEODETIC",
+                           "--antenna-type", "TRM59800.00"},
+                          "log.dat", sample_log());
+  EXPECT_EQ(std::string::npos, std2.obs.find("MARKER TYPE"));
+  EXPECT_NE(std::string::npos, std2.obs.find(antenna));
 }
 
 TEST(Settings, BadValuesStopBeforeAnyFileIsTouched) {

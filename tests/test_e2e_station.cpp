@@ -610,10 +610,9 @@ TEST(Station, SigtermMidPeriodAndARestartBesideIt) {
   std::filesystem::remove_all(out_dir);
 }
 
-// One run per station and folder: a second run of the station into the
-// folder is refused while the first lives, naming its process; a lock file
-// left by a run that died is taken over; a folder that cannot be written
-// stops the run at once.
+// One run per station and folder: a second run of the station into the folder is refused while the
+// first lives, naming its process; a lock file left by a run that died is taken over; a folder that
+// cannot be written stops the run at once.
 TEST(Station, OneRunPerStationAndFolder) {
   std::string out = temp_path("");
   Bytes log = station_log(600);

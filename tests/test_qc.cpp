@@ -580,10 +580,9 @@ TEST(Qc, GeneratedDayFindsEveryInjectedSlipAndTheNoise) {
 }
 
 TEST(Qc, PlacedSlipClockJumpsAndAGapAreFoundAndNothingElse) {
-  // Half a day at 30 s: the receiver steps its clock by 1 ms every hour (code
-  // and phase), no epochs for 20 minutes from 40000 s, and a slip of 17
-  // cycles on the L2 phase of one GPS satellite at 20000 s; nothing else but
-  // the generator's rare flagged slips.
+  // Half a day at 30 s: the receiver steps its clock by 1 ms every hour (code and phase), no epochs
+  // for 20 minutes from 40000 s, and a slip of 17 cycles on the L2 phase of one GPS satellite at
+  // 20000 s; nothing else but the generator's rare flagged slips.
   for (bool code_only : {false, true}) {  // and a receiver whose phase runs through them
     LogOptions o;
     o.seconds = 43200, o.interval = 30, o.systems = "GREC", o.clock_jump_every = 3600;
