@@ -241,10 +241,9 @@ std::string converted(const RunResult& r, const std::string& start) {
 
 }  // namespace
 
-// Two drops in 2.5 hours of data sent as fast as the socket takes it, then
-// silence: every period closes (the last one by the grace time), the files
-// hold the file conversion's epochs but for the losses of lock after the
-// drops, the raw journals joined are the bytes sent.
+// Two drops in 2.5 hours of data sent as fast as the socket takes it, then silence: every period
+// closes (the last one by the grace time), the files hold the file conversion's epochs but for the
+// losses of lock after the drops, the raw journals joined are the bytes sent.
 TEST(Station, TcpSourceWithDropsGivesTheFileConversionsPeriods) {
   Bytes log = station_log(9000);
   size_t third = log.size() / 3;
@@ -388,10 +387,9 @@ void kill_and_restart(const KillCase& c, const Bytes& log) {
   std::filesystem::remove_all(out);
 }
 
-// RINEX 2.11 keeps GLONASS navigation in a file of its own: a kill keeps it
-// up to the checkpoint, as the observation and GPS navigation files; a
-// restart recovers the three, the observation header timed by its epochs;
-// as RINEX and as Compact RINEX 1.0.
+// RINEX 2.11 keeps GLONASS navigation in a file of its own: a kill keeps it up to the checkpoint,
+// as the observation and GPS navigation files; a restart recovers the three, the observation header
+// timed by its epochs; as RINEX and as Compact RINEX 1.0.
 void kill_a_rinex2_period(const Bytes& log, bool crx) {
   Bytes first(log.begin(), log.begin() + (long)frame_boundary(log, log.size() * 6 / 10));
   std::vector<std::string> args = {"log.dat", "-dual_freq", "--rinex-version",

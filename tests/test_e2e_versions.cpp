@@ -508,7 +508,7 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   v.tk = 2 << 7 | 3 << 1, v.p1 = 2, v.tb = 40, v.p2 = 1, v.bn = 4, v.p = 1, v.p3 = 0, v.m = 1;
   v.nt = 100, v.ft = 3, v.p4 = 1, v.en = 5, v.n4 = 7, v.x = 100000, v.dx = 5000, v.ddx = 3;
   v.y = -200000, v.dy = -7000, v.ddy = -2, v.z = 300000, v.dz = 1000, v.ddz = 1, v.gamma = 5;
-  v.delta_tau = 4, v.tau = -3000, v.ln = 1, v.tau_c = 1000;
+  v.delta_tau = 4, v.tau = -3000, v.ln = 1, v.tau_c = -1000;
   Bytes log = e5(1, 345600000, {{2, 4, 0x0A, 40, 2e7, 1.0, 1.0f, 0}});  // slot 4, channel 3
   auto strings = encode_glonass(v);
   for (int i = 0; i < 5; i++) {
@@ -552,13 +552,16 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
     const std::string& nav = c.version[0] == '2' ? r.outputs["log.gnav"] : r.nav;
     EXPECT_EQ(c.want, lines(nav.substr(nav.find("END OF HEADER") + 21))) << c.version;
     EXPECT_NE(std::string::npos, nav.find("LEAP SECONDS")) << c.version;
+    EXPECT_TRUE(c.version[0] != '2' ||  // -tau_c from the GPS day of its string
+                nav.find(label("  2020     4     8   " + e19(1000 * 0x1p-31, 'D'),
+                               "CORR TO SYSTEM TIME")) != std::string::npos);
   }
   auto r = run_program({"log.dat", "R", "--rinex-version", "3.05"}, "log.dat", log);
   EXPECT_EQ(std::string::npos, r.nav.find("LEAP SECONDS"));  // none in a GLONASS-only 3.05 file
   Lines got = lines(r.nav.substr(r.nav.find("END OF HEADER") + 21));
   // GLONASS time minus UTC(SU) (identifier 3) is -tau_c, with neither reference time nor week.
   char glut[64];
-  snprintf(glut, sizeof glut, "GLUT %17.10E%16.9E      0    0   R04  3", -1000 * 0x1p-31, 0.0);
+  snprintf(glut, sizeof glut, "GLUT %17.10E%16.9E      0    0   R04  3", 1000 * 0x1p-31, 0.0);
   EXPECT_NE(std::string::npos, r.nav.find(label(glut, "TIME SYSTEM CORR"))) << r.nav;
   // status: P 1, P1 2 (bits 2-3), P2 1 (bit 4), P3 0 (bit 5), P4 1 (bit 6), M 1 (bit 7).
   Lines want = kCases[1].want;
@@ -598,7 +601,7 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   EXPECT_NE(std::string::npos, r.nav.find("> STO R04 FDMA\n    2020 04 08 00 00 00 GLUT")) << r.nav;
   EXPECT_NE(std::string::npos,  // its transmission time, a0 = -tau_c and a1 0
             r.nav.find("UTC(SU)           \n    " + e19(3 * 86400 + 23 * 3600 + 3 * 60 + 18) +
-                       e19(-1000 * 0x1p-31) + e19(0) + e19(0)));
+                       e19(1000 * 0x1p-31) + e19(0) + e19(0)));
 }
 
 // The QZSS record's clock terms, and its fit interval: hours (4 or 6) up to

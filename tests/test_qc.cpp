@@ -73,12 +73,11 @@ std::string station(const std::string& name) {
 }  // namespace
 
 TEST(Qc, HandWrittenFileFollowsTheFormulas) {
-  // One GPS satellite every 30 s: phases that follow the range exactly, a code
-  // error of +-0.5 m alternating (multipath RMS 0.5 m by the formula
-  // MP1 = P1 - (1 + 2/(a-1)) L1 + 2/(a-1) L2, a = (f1/f2)^2, mean removed), a
-  // 7-cycle jump of L1 at epoch 10 (a slip; the 5 epochs after it are too few
-  // for an arc), a loss-of-lock flag at epoch 12, no epoch at 14 (a gap), S1C
-  // stored as 400 with a scale factor of 10, and what the reader must skip.
+  // One GPS satellite every 30 s: phases that follow the range exactly, a code error of +-0.5 m
+  // alternating (multipath RMS 0.5 m by the formula MP1 = P1 - (1 + 2/(a-1)) L1 + 2/(a-1) L2, a =
+  // (f1/f2)^2, mean removed), a 7-cycle jump of L1 at epoch 10 (a slip; the 5 epochs after it are
+  // too few for an arc), a loss-of-lock flag at epoch 12, no epoch at 14 (a gap), S1C stored as 400
+  // with a scale factor of 10, and what the reader must skip.
   std::string text =
       header_line("     3.04           OBSERVATION DATA    M", "RINEX VERSION / TYPE") +
       header_line("G    5 C1C L1C S1C C2W L2W", "SYS / # / OBS TYPES") +
@@ -129,11 +128,10 @@ TEST(Qc, HandWrittenFileFollowsTheFormulas) {
 }
 
 TEST(Qc, SlipsFromAnyPairPresentAndFromDopplerWithoutTheReceiverClock) {
-  // 40 epochs at 1 s of four GPS satellites whose ranges change linearly (the
-  // Doppler is exact) and whose phases all carry the same receiver-clock term,
-  // steps of up to 3.2 m (17 cycles) from epoch to epoch. G05 has L1 and L2W
-  // but not the header's first L2 signal L2L, no Doppler, and a 9-cycle L1
-  // slip at epoch 20; G09, G13 and G17 have L1 only, G13 a 6-cycle slip at epoch 30.
+  // 40 epochs at 1 s of four GPS satellites whose ranges change linearly (the Doppler is exact) and
+  // whose phases all carry the same receiver-clock term, steps of up to 3.2 m (17 cycles) from
+  // epoch to epoch. G05 has L1 and L2W but not the header's first L2 signal L2L, no Doppler, and a
+  // 9-cycle L1 slip at epoch 20; G09, G13 and G17 have L1 only, G13 a 6-cycle slip at epoch 30.
   std::string text =
       header_line("     3.04           OBSERVATION DATA    M", "RINEX VERSION / TYPE") +
       header_line("G    7 C1C L1C D1C C2L L2L C2W L2W", "SYS / # / OBS TYPES") +

@@ -20,6 +20,7 @@ TEST(WordExtract, BeiDouWordFields) {
       {0x3FFFFF00, 0x3FF00000, 0, 1, 32, 0xFFFFFFFF, -1},
       {0x38900AB0, 0xFFFFFFFF, 1, 19, 8, 0xAB, -85},  // ends on the last bit of word 1
       {0x3FFFFF00, 0, 0, 1, 22, 0x3FFFFF, -1},
+      {0x3FFFFF00, 0x20000000, 0, 1, 23, 0x7FFFFF, -1},  // one bit into the second word
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.unsigned_value, WORDEXTR_bd2_extract_unsigned_bits_from_words(
