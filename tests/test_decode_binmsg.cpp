@@ -100,8 +100,8 @@ TEST_F(Decode, SbasTypes9And12And17CompleteAGeoRecord) {
   // Layout: byte 3 the PRN, the 250-bit message from byte 4, first bit first.
   SbasGeoNav nav = {};
   nav.xg = -(1 << 29), nav.iod = 7;
-  const uint32_t prn[3] = {129, 0, 140};
-  const uint32_t health[3] = {0x3C, 1, 2};
+  const uint32_t prn[3] = {140, 129, 133};  // each of the three almanacs read
+  const uint32_t health[3] = {2, 0x3C, 5};
   S16 svid = -1;
   Bytes mt9 = sbas_payload(129, encode_sbas_mt9(nav));
   Bytes mt12 = sbas_payload(129, encode_sbas_mt12(345600, 352));
@@ -116,6 +116,7 @@ TEST_F(Decode, SbasTypes9And12And17CompleteAGeoRecord) {
   EXPECT_EQ(345600, geo->TOW_SBAS);
   EXPECT_EQ(352, geo->WN_SBAS);
   EXPECT_EQ(0x3C, geo->health);
+  EXPECT_EQ(5, Eph_sbas_get_reference(133 - 120)->health);
   EXPECT_EQ(0, Eph_sbas_get_reference(0)->update_flag);  // the sender is not described
   EXPECT_EQ(1, extract_sbas_subframe_msg(mt12.data(), (U16)mt12.size(), &svid));
   EXPECT_EQ(129, svid);
