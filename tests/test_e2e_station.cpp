@@ -639,13 +639,16 @@ TEST(Station, OneRunPerStationAndFolder) {
   int p[2];
   ASSERT_EQ(0, pipe2(p, O_CLOEXEC));
   Started full;
-  start_program(&full, {"-", "-dual_freq", "--split", "1h"}, {}, p[0], 100000);
+  start_program(&full, {"-", "-dual_freq", "--split", "1h", "--flush", "3600"}, {}, p[0], 1000000);
   close(p[0]);
-  Bytes big = station_log(3000);
+  LogOptions o;  // 1 Hz, 40 satellites: a whole block of records meets the full disk
+  o.seconds = 300;
+  Bytes big = generated_log(o);
   write_all(p[1], big);
   close(p[1]);
   RunResult r = finish_program(&full, 0);
   EXPECT_EQ(2, r.status) << r.out;
+  EXPECT_NE(std::string::npos, r.out.find(std::string("obs file write error: ") + strerror(EFBIG)));
   EXPECT_NE(std::string::npos,
             r.out.find("Incomplete file: XXXX00XXX_R_20260080000_01H_00U_MO.rnx.incomplete\n"))
       << r.out;
