@@ -26,10 +26,9 @@ using namespace vlntest;
 
 namespace {
 
-// Observation text as numbers and flags: header and event lines without
-// trailing blanks, epoch lines up to the satellite count, each record as its
-// values in thousandths ("_" blank or not finite) and flags, the way the
-// standard programs compare files.
+// Observation text as numbers and flags: header and event lines without trailing blanks, epoch
+// lines up to the satellite count, each record as its values in thousandths ("_" blank or not
+// finite) and flags, the way the standard programs compare files.
 std::vector<std::string> canonical(const std::string& text, bool body_only = false) {
   std::vector<std::string> out;
   bool body = false;
@@ -201,9 +200,8 @@ TEST(Archive, LastPeriodPairSolvesFromItsOwnFiles) {
 
 TEST(Archive, CompactEdgeCasesAndValuesThatAreNotFinite) {
   vlntest::RinexFaultsExpected original_habits;
-  // Satellites that come and go, a second frequency present then blank, loss
-  // of lock, an event, an epoch without satellites, and values that are not
-  // finite.
+  // Satellites that come and go, a second frequency present then blank, loss of lock, an event, an
+  // epoch without satellites, and values that are not finite.
   const float kNan = NAN, kInf = INFINITY;
   const std::vector<std::vector<Meas>> kEpochs = {
       {{0x00, 3, 7, 45, 2e7, 1e8, 1.0f, 0},
@@ -245,9 +243,8 @@ TEST(Archive, CompactEdgeCasesAndValuesThatAreNotFinite) {
             crx.out.find("Compact RINEX: 4 values that no 14-column field holds written as blank "
                          "fields\n"));
 
-  // Upper digits (units of 100 cycles) that differ by exactly 100000 are
-  // still differenced; a phase jump of 1e9 cycles is beyond that: the arc
-  // starts again there, and only there.
+  // Upper digits (units of 100 cycles) that differ by exactly 100000 are still differenced; a phase
+  // jump of 1e9 cycles is beyond that: the arc starts again there, and only there.
   Bytes jump;
   const double kPhase[] = {1e8, 1.1e8, 1.2e8 + 0.25, -9e8, -9e8 + 7};
   for (uint8_t i = 0; i < 5; i++)

@@ -1,7 +1,6 @@
-// End-to-end: logs whose measurements were made from the broadcast orbits and
-// clocks convert into files that a single-point solution places within metres
-// of where the receiver stood. A wrong scale or field in any navigation or
-// observation record moves the solutions by far more.
+// End-to-end: logs whose measurements were made from the broadcast orbits and clocks convert into
+// files that a single-point solution places within metres of where the receiver stood. A wrong
+// scale or field in any navigation or observation record moves the solutions by far more.
 #include <gtest/gtest.h>
 
 #include <cstdio>
