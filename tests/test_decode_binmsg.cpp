@@ -1,5 +1,4 @@
-// The extractors' unpacking and gates, and the GLONASS frequency numbers
-// learnt from the almanac.
+// The extractors' unpacking and gates, and the GLONASS frequency numbers learnt from the almanac.
 #include <gtest/gtest.h>
 
 #include <memory>

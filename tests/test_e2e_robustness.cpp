@@ -149,10 +149,9 @@ TEST(Robustness, UnreadableLogIsReportedWithStatus2) {
       out.back());
 }
 
-// The sample cut at 100 frame starts and 100 points inside frames, with three
-// option sets; then each committed fuzzer finding, whose first byte picks the
-// options as the fuzz target reads it (under the sanitizers this also proves
-// the fix).
+// The sample cut at 100 frame starts and 100 points inside frames, with three option sets; then
+// each committed fuzzer finding, whose first byte picks the options as the fuzz target reads it
+// (under the sanitizers this also proves the fix).
 TEST(Robustness, CutOffLogsAndFuzzerFindingsConvertWithIntactHeaders) {
   vlntest::RinexFaultsExpected original_habits;
   struct Run {
@@ -205,9 +204,8 @@ TEST(Robustness, CutOffLogsAndFuzzerFindingsConvertWithIntactHeaders) {
 
 }  // namespace
 
-// A log given through a named pipe (as a shell's <(zcat log.gz) gives it) is
-// read once only; the standard writers, which scan the log before converting
-// it, write what a file on disk gives.
+// A log given through a named pipe (as a shell's <(zcat log.gz) gives it) is read once only; the
+// standard writers, which scan the log before converting it, write what a file on disk gives.
 TEST(Robustness, ALogFromAPipeConvertsAsTheFileDoes) {
 #ifdef _WIN32
   GTEST_SKIP() << "no named pipes by path here";
@@ -222,26 +220,35 @@ TEST(Robustness, ALogFromAPipeConvertsAsTheFileDoes) {
   std::filesystem::create_directories(dir);
   ASSERT_EQ(0, mkfifo((dir + "/p.dat").c_str(), 0600));
   signal(SIGPIPE, SIG_IGN);  // a program that stops reading fails the write, not the test
-  std::thread writer([&] {
-    int fd = -1;  // opens once the program has opened its end, within 20 s
-    for (int i = 0; i < 400 && fd < 0; i++) {
-      fd = open((dir + "/p.dat").c_str(), O_WRONLY | O_NONBLOCK);
-      if (fd < 0) usleep(50000);
-    }
-    if (fd < 0) return;
-    fcntl(fd, F_SETFL, 0);
-    vlntest::write_all(fd, log);
-    close(fd);
-  });
   args[0] = dir + "/p.dat";
-  vlntest::Started s;
-  vlntest::start_program(&s, args);
-  vlntest::RunResult got = vlntest::finish_program(&s, 0);
-  writer.join();
-  EXPECT_EQ(want.status, got.status);
-  EXPECT_EQ(want.out, got.out);
-  EXPECT_EQ("", vlntest::first_difference(want.obs, vlntest::read_file(dir + "/p.obs")));
-  EXPECT_EQ("", vlntest::first_difference(want.nav, vlntest::read_file(dir + "/p.nav")));
+  vlntest::RunResult got[2];  // the second with a full disk, which cuts the log's copy short
+  for (int run = 0; run < 2; run++) {
+    std::thread writer([&] {
+      int fd = -1;  // opens once the program has opened its end, within 20 s
+      for (int i = 0; i < 400 && fd < 0; i++) {
+        fd = open((dir + "/p.dat").c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd < 0) usleep(50000);
+      }
+      if (fd < 0) return;
+      fcntl(fd, F_SETFL, 0);
+      vlntest::write_all(fd, log);
+      close(fd);
+    });
+    vlntest::Started s;
+    vlntest::start_program(&s, args, {}, -1, run == 0 ? 0 : 100000);
+    got[run] = vlntest::finish_program(&s, 0);
+    writer.join();
+    if (run == 0) got[0].obs = vlntest::read_file(dir + "/p.obs");
+    if (run == 0) got[0].nav = vlntest::read_file(dir + "/p.nav");
+  }
+  EXPECT_EQ(want.status, got[0].status);
+  EXPECT_EQ(want.out, got[0].out);
+  EXPECT_EQ("", vlntest::first_difference(want.obs, got[0].obs));
+  EXPECT_EQ("", vlntest::first_difference(want.nav, got[0].nav));
+  EXPECT_EQ(2, got[1].status);
+  EXPECT_NE(std::string::npos, got[1].out.find("Raw file " + args[0] +
+                                               " cannot be read a second time: " + strerror(EFBIG)))
+      << got[1].out;
   EXPECT_GT(want.obs.size(), 100000u);
   std::filesystem::remove_all(dir);
 #endif

@@ -51,9 +51,8 @@ std::vector<std::string> metadata_options() {
   return o;
 }
 
-// The same settings as a station file written on Windows with a byte-order
-// mark, comments, blank lines, blanks around keys and values, a value in quotes and
-// switches that are off.
+// The same settings as a station file written on Windows with a byte-order mark, comments, blank
+// lines, blanks around keys and values, a value in quotes and switches that are off.
 std::string station_file() {
   std::string f = "\xEF\xBB\xBF# station file\r\n\r\n";
   for (const TextSetting& t : kTexts) f += std::string(t.option + 2) + " = " + t.value() + "  \r\n";

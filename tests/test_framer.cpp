@@ -1,6 +1,5 @@
-// The framer on a log fed in pieces of every size: the same frames (where
-// they start, their payloads, checksums and tails) as the log fed whole, a
-// frame split at any byte included.
+// The framer on a log fed in pieces of every size: the same frames (where they start, their
+// payloads, checksums and tails) as the log fed whole, a frame split at any byte included.
 #include <gtest/gtest.h>
 
 #include <random>

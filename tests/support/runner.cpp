@@ -61,10 +61,9 @@ std::string temp_path(const std::string& ending) {
 namespace {
 
 #ifndef _WIN32
-// The program's command line and environment (the fixed clock and zone of
-// every run), made before fork: a child of a process with threads may only
-// make async-signal-safe calls, and an allocation there can wait forever on a
-// lock another thread held at the fork.
+// The program's command line and environment (the fixed clock and zone of every run), made before
+// fork: a child of a process with threads may only make async-signal-safe calls, and an allocation
+// there can wait forever on a lock another thread held at the fork.
 struct Exec {
   std::vector<std::string> words, env;
   std::vector<char*> argv, envp;

@@ -31,9 +31,8 @@ struct RunResult {
 // Files (path, content) written into the run directory before the run.
 typedef std::vector<std::pair<std::string, std::string>> ExtraFiles;
 
-// The header date every run shows: the runner fixes the clock at
-// SOURCE_DATE_EPOCH 1700000000 (2023-11-14 22:13:20 UTC) with TZ=UTC, which
-// the 8-hour shift turns into this text.
+// The header date every run shows: the runner fixes the clock at SOURCE_DATE_EPOCH 1700000000
+// (2023-11-14 22:13:20 UTC) with TZ=UTC, which the 8-hour shift turns into this text.
 extern const char* const kRunDate;
 
 // Writes log under log_name (may contain directories) and runs the program with
@@ -48,10 +47,9 @@ struct CommandResult {
 };
 CommandResult run_command(const std::string& command);
 
-// Within its scope the RINEX files runs write are not checked: the tests of
-// the original writer's own habits on broken input (values written as the
-// format prints them, nan and inf included; an epoch line whose records were
-// all refused) make files the check rightly faults.
+// Within its scope the RINEX files runs write are not checked: the tests of the original writer's
+// own habits on broken input (values written as the format prints them, nan and inf included; an
+// epoch line whose records were all refused) make files the check rightly faults.
 struct RinexFaultsExpected {
   RinexFaultsExpected();
   ~RinexFaultsExpected();
@@ -72,9 +70,8 @@ struct Started {
   std::thread reader;
   std::mutex out_lock;  // out grows on the reader thread while the program runs
 };
-// Starts the program with args in a fresh run directory holding files, its
-// standard input from stdin_fd (-1: none), its files capped at file_size_limit
-// bytes when above 0.
+// Starts the program with args in a fresh run directory holding files, its standard input from
+// stdin_fd (-1: none), its files capped at file_size_limit bytes when above 0.
 void start_program(Started* s, const std::vector<std::string>& args, const ExtraFiles& files = {},
                    int stdin_fd = -1, long file_size_limit = 0);
 // Waits (up to seconds) until the run directory holds a file whose path
