@@ -298,7 +298,9 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
   Meas l2 = {kGps | 0x20, 3, 0x07, 40, 20000001.5, 800.25, 78.0f, 0};
   Meas r2 = {kGlo | 0x00, 1, 0x0A, 41, 19000000.0, 400.0, -0.0004f, 0};  // R01: channel 3, -0.000
   Meas unmeasured = {kGps | 0x00, 5, 0x07, 33, 20500000.0, 0.0, 0.0f, 0x0008};  // phase, Doppler 0
-  append(&log, e5(1, 345659800, {l1, l2, unmeasured, r2}));
+  Meas g07 = l2;  // L2C alone, behind G05's L1 alone
+  g07.svid = 7;
+  append(&log, e5(1, 345659800, {l1, l2, unmeasured, g07, r2}));
   append(&log, e5(2, 345659900, {l2}));  // L2C alone
   append(&log, e5(3, 345660000, {l1, l2}));
   append(&log, e9(345660.05));
@@ -317,8 +319,9 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
   Lines body = lines(r.obs.substr(r.obs.find("END OF HEADER") + 21));
   // The receiver's 0 for a phase or a Doppler it did not measure: blank fields,
   // and no loss-of-lock digit without a phase.
-  EXPECT_EQ((Lines{"> 2026 01 08 00 00 59.8000000  0  3", cut("G03" + g1 + g2),
+  EXPECT_EQ((Lines{"> 2026 01 08 00 00 59.8000000  0  4", cut("G03" + g1 + g2),
                    cut("G05" + f16(20500000) + std::string(32, ' ') + f16(33)),
+                   cut("G07" + std::string(64, ' ') + g2),
                    cut("R01" + f16(19000000) + f16(400) + f16(-0.0004f) + f16(41)),
                    "> 2026 01 08 00 00 59.9000000  0  1", cut("G03" + std::string(64, ' ') + g2),
                    "> 2026 01 08 00 01  0.0000000  0  1", cut("G03" + g1 + g2),
@@ -357,7 +360,7 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
     if (l.size() >= 32 && isdigit((unsigned char)l[1]) && l[3] == ' ' &&
         isdigit((unsigned char)l[28]))
       epochs.push_back(l);
-  EXPECT_EQ((Lines{" 26  1  8  0  0 59.8000000  0  3G03G05R01",
+  EXPECT_EQ((Lines{" 26  1  8  0  0 59.8000000  0  4G03G05G07R01",
                    " 26  1  8  0  0 59.9000000  0  1G03", " 26  1  8  0  1  0.0000000  0  1G03",
                    " 26  1  8  0  1  0.0500000  5  0", " 26  1  8  0  1  0.1000000  0  1G03"}),
             epochs);
