@@ -513,10 +513,11 @@ TEST(RinexTool, PresetsAndBadInput) {
                                           "0.75 h; the service needs at least 1 h\n"))
       << r.out;
   // The converter's presets are the same: an IGS day and hour, and a short AUSPOS file warned.
-  auto station_run = [&](std::vector<std::string> more, const ExtraFiles& there = {}) {
+  auto station_run = [&](std::vector<std::string> more, const ExtraFiles& there = {},
+                         long limit = 0) {
     more.insert(more.begin(), {"log.dat", "--marker-name", "ALGO", "--receiver-type", "VLN-R2",
                                "--antenna-type", "TRM59800.00", "--radome", "NONE"});
-    return run_program(more, "log.dat", day_log, {}, 0, there);
+    return run_program(more, "log.dat", day_log, {}, limit, there);
   };
   auto igs = station_run({"--preset", "igs-daily"});
   EXPECT_EQ(1, igs.status) << igs.out;
@@ -540,6 +541,9 @@ TEST(RinexTool, PresetsAndBadInput) {
   EXPECT_NE(std::string::npos,
             elsewhere.out.find("preset auspos: out/log.obs: auspos: the file spans"))
       << elsewhere.out;  // the files of the output folder are checked
+  // Files a full disk left unfinished are not the run's results: they are not checked.
+  auto cut = station_run({"--preset", "auspos", "--end", "2026-01-08 00:45:00"}, {}, 10000);
+  EXPECT_EQ(std::string::npos, cut.out.find(".incomplete: ")) << cut.out;
   auto glonass = station_run({"--preset", "auspos", "R", "--end", "2026-01-08 00:30:00"});
   EXPECT_EQ("R", glonass.obs.substr(40, 1)) << glonass.obs.substr(0, 80);  // the line's systems
   auto typo = station_run({"--preset", "igs-dayly"});
