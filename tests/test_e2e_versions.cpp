@@ -75,9 +75,8 @@ Lines with_label(const std::string& obs, const char* name) {
   return out;
 }
 
-// Values and loss-of-lock indicators of a file by satellite, observation kind
-// and band, and epoch ("G02 C1 t"), so that RINEX 2 and 3 files and their
-// codes compare.
+// Values and loss-of-lock indicators of a file by satellite, observation kind and band, and epoch
+// ("G02 C1 t"), so that RINEX 2 and 3 files and their codes compare.
 std::map<std::string, double> values(const std::string& text) {
   ObsFile obs;
   std::string error;
@@ -101,10 +100,9 @@ std::map<std::string, double> values(const std::string& text) {
 
 }  // namespace
 
-// A receiver of every signal: each version lists each signal under its own
-// code (B1I as band 1 in 3.02, band 2 from 3.03; B1C and B2a from 3.04; RINEX
-// 2.11 by band, without BeiDou, QZSS, GLONASS L3 and a second L1 code), and
-// says what it left out.
+// A receiver of every signal: each version lists each signal under its own code (B1I as band 1 in
+// 3.02, band 2 from 3.03; B1C and B2a from 3.04; RINEX 2.11 by band, without BeiDou, QZSS, GLONASS
+// L3 and a second L1 code), and says what it left out.
 TEST(RinexVersions, EverySignalUnderItsOwnCodeInEachVersion) {
   LogOptions o;
   o.seconds = 20, o.profile = "multi", o.navigation = false;
@@ -632,8 +630,7 @@ TEST(RinexVersions, QzssFitIntervalHoursThenFlag) {
   }
 }
 
-// RINEX 4.00's NeQuick-G record: a_i0..a_i2 and the five regions' disturbance
-// flags as bits 0-4.
+// RINEX 4.00's NeQuick-G record: a_i0..a_i2 and the five regions' disturbance flags as bits 0-4.
 TEST(RinexVersions, GalileoIonosphereRecordWithItsRegionFlags) {
   Bytes log = e5(1, 345600000, {{3, 11, 0x07, 40, 2e7, 1.0, 1.0f, 0}});
   GalEph v = {};

@@ -506,9 +506,8 @@ TEST(Qc, PositionsOfEveryRealFileWithTheNavigationFilesOfItsDay) {
   std::filesystem::remove_all(dir);
 }
 
-// The sample, converted with one frequency and with two, is clean: no slip
-// (the generator's satellites fly on where their broadcast sets change) and
-// no receiver clock jump.
+// The sample, converted with one frequency and with two, is clean: no slip (the generator's
+// satellites fly on where their broadcast sets change) and no receiver clock jump.
 TEST(Qc, TheSampleGivesACleanReport) {
   std::string sample = read_file(VLN_SAMPLE_LOG);
   for (bool dual : {false, true}) {
@@ -529,9 +528,8 @@ TEST(Qc, TheSampleGivesACleanReport) {
   }
 }
 
-// A day at 30 s of every system and every signal the receiver reports
-// (BeiDou-3 too): the page stays small enough to open at once, whatever the
-// number of satellites and signals.
+// A day at 30 s of every system and every signal the receiver reports (BeiDou-3 too): the page
+// stays small enough to open at once, whatever the number of satellites and signals.
 TEST(Qc, ThePageOfADayOfSixSystemsAndEverySignal) {
   LogOptions o;
   o.seconds = 86400, o.interval = 30, o.profile = "multi", o.satellites = 64, o.beidou3 = true;

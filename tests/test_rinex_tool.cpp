@@ -107,10 +107,9 @@ std::multiset<std::vector<double>> nav_values(const std::string& text) {
 
 }  // namespace
 
-// The 24 hourly files of a generated day, Compact and gzip, splice into the
-// file of the day converted in one run, value for value and with its events;
-// two pieces that overlap by an hour do too; the hourly navigation files merge
-// into the day's records, each once.
+// The 24 hourly files of a generated day, Compact and gzip, splice into the file of the day
+// converted in one run, value for value and with its events; two pieces that overlap by an hour do
+// too; the hourly navigation files merge into the day's records, each once.
 TEST(RinexTool, TheHourlyFilesOfADaySpliceIntoTheDay) {
   VLN_SKIP_UNLESS_TOOLS_RUN_HERE();
   LogOptions o;
@@ -206,10 +205,9 @@ std::string same_values(const ObsFile& original, const ObsFile& converted, int v
 
 }  // namespace
 
-// Real files of other makers, converted to each generation and back: every
-// value and loss-of-lock digit both versions hold is kept (read back by the
-// readers, and the Compact form expanded by the Compact RINEX decoder gives
-// the plain form's records); each converted file passes the check.
+// Real files of other makers, converted to each generation and back: every value and loss-of-lock
+// digit both versions hold is kept (read back by the readers, and the Compact form expanded by the
+// Compact RINEX decoder gives the plain form's records); each converted file passes the check.
 TEST(RinexTool, RealFilesConvertToEveryVersionAndBack) {
   VLN_SKIP_UNLESS_TOOLS_RUN_HERE();
   if (!fs::exists(fs::u8path(VLN_SHARED_DATA))) GTEST_SKIP() << "no " << VLN_SHARED_DATA;
