@@ -515,7 +515,7 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   for (int i = 0; i < 5; i++) {
     append(&log, frame(glonass_string_payload(4, (uint8_t)(i + 1), strings[(size_t)i])));
     if (i > 0) continue;  // after string 1 the frame's almanac: slot 4 healthy, slot 5 not
-    append(&log, frame(glonass_string_payload(4, 8, glonass_almanac_health_string(4, 1))));
+    append(&log, frame(glonass_string_payload(4, 14, glonass_almanac_health_string(4, 1))));
     append(&log, frame(glonass_string_payload(4, 6, glonass_almanac_health_string(5, 0))));
     // A fifth frame's string 14 (heard from slot 5) carries no almanac: slot 4 stays healthy.
     GloImmediate fifth = {};
