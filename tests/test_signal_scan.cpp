@@ -29,6 +29,10 @@ LogScan scanned(const Bytes& log, double period, double interval, double start =
   rewind(fp);
   FileSource source(fp);
   EXPECT_TRUE(Scan_log(&source, &scan));
+  U08 two[2] = {0, 0};  // back at the start; the size (threads or not) told without moving
+  std::string why;
+  EXPECT_TRUE(source.read(two, 1, &why) == 1 && source.size() == (long)log.size());
+  EXPECT_TRUE(source.read(two + 1, 1, &why) == 1 && two[1] == log[1]);
   source.close();
   remove(path.c_str());
   return scan;
@@ -105,7 +109,10 @@ TEST(SignalScan, GlonassChannelsAndSignalsOfTheFirstMeasurementKind) {
     append(&log, frame(glonass_string_payload(24, 1, encode_glonass(now)[0])));
     append(&log, frame(glonass_string_payload(1, (uint8_t)s[1], glonass_almanac_k_string(s[2]))));
   }
-  append(&log, e5(0, kQuarterMs, {gps_l1(5), {0x02, 9, 9, 40, 2.2e7, 1.1e8, 0.0f, 0}}));
+  Bytes meas;  // announcing a record more than it holds, its checksum byte a GLONASS code
+  for (uint8_t cn0 = 30; meas.empty() || (meas[meas.size() - 3] & 0x0F) != 2; cn0++)
+    meas = e5(0, kQuarterMs, {gps_l1(5), {0x02, 9, 9, cn0, 2.2e7, 1.1e8, 0.0f, 0}}, 1);
+  append(&log, meas);
   append(&log, frame(Payload(0xDD).u8(0).u8(1).u8(33).u8(40).f64(2e7).f64(1e8).f32(0).u8(0)));
   LogScan scan = scanned(log, 0, 0);
   std::map<int, int> told = {{1, -5}, {7, -3}, {9, 2}};  // slot 9: its record's channel
