@@ -174,7 +174,7 @@ TEST_F(Decode, NumberRangesOfEveryNavigationMessage) {
     uint8_t msg_id, id;
     const char* record;       // the record's satellite, or "" for none
     bool last_short = false;  // the last message one byte short
-    size_t cut = 0;           // every message cut to the bytes that are read
+    size_t cut = 0;           // every message cut to the bytes that are read, or one less
   } const kCases[] = {
       {0xE1, 0, ""},
       {0xE1, 1, "R01"},
@@ -208,6 +208,7 @@ TEST_F(Decode, NumberRangesOfEveryNavigationMessage) {
       {0xE1, 1, "R01", false, 12},
       {0xE2, 206, "C06", false, 31},
       {0xE3, 201, "C01", false, 18},
+      {0xE3, 201, "", false, 17},
       {0xE6, 1, "E01", false, 24},
   };
   for (const Case& c : kCases) {
