@@ -172,7 +172,7 @@ TEST(Archive, CompactGzipAndPeriodsRestoreThePlainValues) {
       body.insert(body.end(), part.begin(), part.end());
     }
     EXPECT_EQ(canonical(plain.obs, true), body) << log.name;
-    EXPECT_NE(std::string::npos, split.out.find("Periods written: " + std::to_string(log.periods)));
+    EXPECT_TRUE(Holds(split.out, "Periods written: " + std::to_string(log.periods)));
   }
 }
 
@@ -239,9 +239,9 @@ TEST(Archive, CompactEdgeCasesAndValuesThatAreNotFinite) {
   EXPECT_EQ("          -nan", field("G 3", 3, 6));
   EXPECT_EQ("           inf", field("R 2", 2, 2));
   EXPECT_EQ("          -inf", field("G 7", 2, 2));
-  EXPECT_NE(std::string::npos,
-            crx.out.find("Compact RINEX: 4 values that no 14-column field holds written as blank "
-                         "fields\n"));
+  EXPECT_TRUE(Holds(crx.out,
+                    "Compact RINEX: 4 values that no 14-column field holds written as blank "
+                    "fields\n"));
 
   // Upper digits (units of 100 cycles) that differ by exactly 100000 are still differenced; a phase
   // jump of 1e9 cycles is beyond that: the arc starts again there, and only there.
@@ -361,8 +361,8 @@ TEST(Archive, StreamingGzipReaderAndInterruptedPeriod) {
   auto cut = run_program({"log.dat", "--split", "1h"}, "log.dat", log, {}, 60000);
   EXPECT_EQ(2, cut.status);
   EXPECT_EQ(1u, cut.outputs.count("XXXX00XXX_R_20260080000_01H_00U_MO.rnx.incomplete"));
-  EXPECT_NE(std::string::npos,
-            cut.out.find("Incomplete file: XXXX00XXX_R_20260080000_01H_00U_MO.rnx.incomplete\n"));
+  EXPECT_TRUE(
+      Holds(cut.out, "Incomplete file: XXXX00XXX_R_20260080000_01H_00U_MO.rnx.incomplete\n"));
 }
 
 TEST(Archive, TimeJumpsNeverReopenAClosedPeriod) {
@@ -379,9 +379,9 @@ TEST(Archive, TimeJumpsNeverReopenAClosedPeriod) {
     append(&log, e5(i, 345600000 + 1000 * kSeconds[i], {{0x00, 3, 7, 45, 2e7 + i, 1e8, 1.0f, 0}}));
   auto r = run_program({"log.dat", "G", "--split", "1h"}, "log.dat", log);
   ASSERT_EQ(1, r.status) << r.out;
-  EXPECT_NE(std::string::npos,
-            r.out.find("Periods written: 3 (an observation and a navigation file each)\n"
-                       "Epochs in periods already closed, not written: 1\n"));
+  EXPECT_TRUE(Holds(r.out,
+                    "Periods written: 3 (an observation and a navigation file each)\n"
+                    "Epochs in periods already closed, not written: 1\n"));
   ASSERT_EQ(6u, r.outputs.size());
   std::string first = r.outputs["XXXX00XXX_R_20260080000_01H_60M_GO.rnx"];  // epochs an hour apart
   EXPECT_EQ(1, (int)std::count(first.begin(), first.end(), '>'));           // only its own epoch
@@ -400,8 +400,7 @@ TEST(Archive, TimeJumpsNeverReopenAClosedPeriod) {
   auto unopened = run_program({"log.dat", "G", "--split", "1h", "--overwrite"}, "log.dat", log,
                               {"XXXX00XXX_R_20260080000_01H_00U_GO.rnx.incomplete"});
   EXPECT_EQ(2, unopened.status);
-  EXPECT_NE(std::string::npos,
-            unopened.out.find(std::string("RINEX obs file write error: ") + strerror(EISDIR)));
+  EXPECT_TRUE(Holds(unopened.out, std::string("RINEX obs file write error: ") + strerror(EISDIR)));
 #endif
   for (const char* hour : {"0000", "0100", "0200"})
     EXPECT_NE(std::string::npos,

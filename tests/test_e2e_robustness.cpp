@@ -19,6 +19,7 @@
 #include "runner.h"
 
 using vlntest::Bytes;
+using vlntest::Holds;
 using vlntest::lines;
 using vlntest::run_program;
 using vlntest::sample_log;
@@ -121,14 +122,13 @@ TEST(Robustness, AFullDiskLeavesNoPartialFileUnderAFinalName) {
     std::string name = args.back();
     vlntest::RunResult r = run_program(args, "log.dat", sample_log(), {}, 60000);
     EXPECT_EQ(2, r.status) << name << "\n" << r.out;
-    EXPECT_NE(std::string::npos, r.out.find(std::string("write error: ") + strerror(EFBIG)))
-        << name;
+    EXPECT_TRUE(Holds(r.out, std::string("write error: ") + strerror(EFBIG))) << name;
     for (const auto& f : r.outputs) {
       bool provisional = f.first.size() > 11 && f.first.rfind(".incomplete") == f.first.size() - 11;
       // An observation file at the limit was cut: it must be provisional and named.
       if (f.second.size() >= 60000 || provisional) {
         EXPECT_TRUE(provisional) << name << ": " << f.first;
-        EXPECT_NE(std::string::npos, r.out.find(f.first)) << name << ": " << f.first;
+        EXPECT_TRUE(Holds(r.out, f.first)) << name << ": " << f.first;
       }
     }
   }
@@ -246,9 +246,8 @@ TEST(Robustness, ALogFromAPipeConvertsAsTheFileDoes) {
   EXPECT_EQ("", vlntest::first_difference(want.obs, got[0].obs));
   EXPECT_EQ("", vlntest::first_difference(want.nav, got[0].nav));
   EXPECT_EQ(2, got[1].status);
-  EXPECT_NE(std::string::npos, got[1].out.find("Raw file " + args[0] +
-                                               " cannot be read a second time: " + strerror(EFBIG)))
-      << got[1].out;
+  EXPECT_TRUE(Holds(got[1].out,
+                    "Raw file " + args[0] + " cannot be read a second time: " + strerror(EFBIG)));
   EXPECT_GT(want.obs.size(), 100000u);
   std::filesystem::remove_all(dir);
 #endif
@@ -261,12 +260,17 @@ TEST(Robustness, AFinalNameTakenByAFolderIsReportedWithStatus2) {
   const std::vector<std::string> args = {"log.dat", "--long-names", "--overwrite"};
   vlntest::RunResult first = run_program(args, "log.dat", log);
   ASSERT_EQ(1, first.status);
-  std::string name;  // the long name the log gives its obs file
-  for (const std::string& l : lines(first.out))
+  std::string name, nav;  // the long names the log gives its files
+  for (const std::string& l : lines(first.out)) {
     if (l.rfind("RINEX obs file: ", 0) == 0) name = l.substr(16);
-  ASSERT_FALSE(name.empty()) << first.out;
+    if (l.rfind("RINEX nav file: ", 0) == 0) nav = l.substr(16);
+  }
+  ASSERT_FALSE(name.empty() || nav.empty()) << first.out;
   vlntest::RunResult r = run_program(args, "log.dat", log, {name});
   EXPECT_EQ(2, r.status);
-  EXPECT_NE(std::string::npos, r.out.find(".incomplete cannot be renamed to " + name + ": "))
-      << r.out;
+  EXPECT_TRUE(Holds(r.out, ".incomplete cannot be renamed to " + name + ": "));
+  // Without --overwrite, the navigation file's name taken alone stops the renaming of both.
+  r = run_program({"log.dat", "--long-names"}, "log.dat", log, {nav});
+  EXPECT_EQ(3, r.status);
+  EXPECT_TRUE(Holds(r.out, "RINEX file " + nav + " exists: give --overwrite"));
 }

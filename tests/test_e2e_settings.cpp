@@ -113,7 +113,7 @@ TEST(Settings, MetadataLandsInItsColumnsFromOptionsAndStationFile) {
   for (size_t i = 0; i < want.size(); i++) EXPECT_EQ(want[i], obs[i + 2]) << "line " << i + 3;
   auto std3 = run_program(args({"log.dat", "G", "--rinex-version", "3.05"}, metadata_options()),
                           "log.dat", sample_log());  // a standard writer's lines: the same
-  for (size_t i = 1; i < 11; i++) EXPECT_NE(std::string::npos, std3.obs.find(want[i] + "\n"));
+  for (size_t i = 1; i < 11; i++) EXPECT_TRUE(Holds(std3.obs, want[i] + "\n"));
 
   ExtraFiles file = {{"algo.station", station_file()}};
   auto by_file = run_program({"log.dat", "--station-file", "algo.station", "G"}, "log.dat",
@@ -142,7 +142,7 @@ TEST(Settings, MetadataLandsInItsColumnsFromOptionsAndStationFile) {
                            "--antenna-type", "TRM59800.00"},
                           "log.dat", sample_log());
   EXPECT_EQ(std::string::npos, std2.obs.find("MARKER TYPE"));
-  EXPECT_NE(std::string::npos, std2.obs.find(antenna));
+  EXPECT_TRUE(Holds(std2.obs, antenna));
 }
 
 TEST(Settings, BadValuesStopBeforeAnyFileIsTouched) {
@@ -241,9 +241,9 @@ TEST(Settings, BadValuesStopBeforeAnyFileIsTouched) {
   auto help = run_program({"--help"}, "", {});
   EXPECT_EQ(0, help.status);
   EXPECT_EQ(0u, help.out.find("Usage: vln_raw_to_rinex.exe raw_file <options>\n"));
-  EXPECT_NE(std::string::npos,
-            help.out.find("\t--interval SECONDS - write epochs on multiples of this interval of "
-                          "GPS time only; adds INTERVAL. Example: --interval 30.\n"));
+  EXPECT_TRUE(Holds(help.out,
+                    "\t--interval SECONDS - write epochs on multiples of this interval of "
+                    "GPS time only; adds INTERVAL. Example: --interval 30.\n"));
 }
 
 // Every month's last day is a date and the day after it is not, as the C
@@ -344,7 +344,7 @@ TEST(Settings, WindowAndIntervalKeepTheirEpochsAndEveryLossOfLock) {
     auto end = std::find(obs.begin(), obs.end(), pad("", 60) + "END OF HEADER       ");
     ASSERT_NE(obs.end(), end);
     EXPECT_EQ(c.body, std::vector<std::string>(end + 1, obs.end())) << c.console;
-    EXPECT_NE(std::string::npos, r.out.find(c.console)) << r.out;
+    EXPECT_TRUE(Holds(r.out, c.console));
   }
   // The standard writer keeps each signal's loss of lock with its own
   // satellite: G01's and G03's (0.3 s and 1.7 s on L1, 1.0 s on L2) are on
@@ -469,6 +469,7 @@ TEST(Settings, IncompleteRunKeepsItsProvisionalNames) {
   EXPECT_EQ(2, r.status);
   EXPECT_EQ(1u, r.outputs.count("log.obs.incomplete"));
   EXPECT_EQ(1u, r.outputs.count("log.nav.incomplete"));
-  EXPECT_NE(std::string::npos, r.out.find("The run is incomplete: the files keep the names "
-                                          "log.obs.incomplete and log.nav.incomplete\n"));
+  EXPECT_TRUE(Holds(r.out,
+                    "The run is incomplete: the files keep the names "
+                    "log.obs.incomplete and log.nav.incomplete\n"));
 }

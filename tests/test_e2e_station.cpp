@@ -277,9 +277,7 @@ TEST(Station, TcpSourceWithDropsGivesTheFileConversionsPeriods) {
       << r.out;
   EXPECT_EQ(3u, count(r.out, "\nPeriod 2026-01-08 0")) << r.out;
   for (int h = 0; h < 3; h++)  // a drop in each of the first two hours
-    EXPECT_NE(std::string::npos, r.out.find(period_line(h, want[kHours[h]], h < 2 ? 1 : 0)))
-        << period_line(h, want[kHours[h]], h < 2 ? 1 : 0) << "\n"
-        << r.out;
+    EXPECT_TRUE(Holds(r.out, period_line(h, want[kHours[h]], h < 2 ? 1 : 0)));
   EXPECT_NE(std::string::npos, r.outputs["status.json"].find("\"periods_written\": 3"));
   EXPECT_NE(std::string::npos,
             r.outputs["status.json"].find("\"source\": \"" + server.source() + "\""));
@@ -355,8 +353,8 @@ void kill_and_restart(const KillCase& c, const Bytes& log) {
     if (std::string(c.ending).find(".gz") != std::string::npos) {  // and gzip's own
       EXPECT_EQ(0, system(("gzip -dc " + incomplete + " > /dev/null").c_str()));
     }
-    EXPECT_NE(std::string::npos, status.find("\"connected\": true")) << status;
-    EXPECT_NE(std::string::npos, status.find(open)) << status;
+    EXPECT_TRUE(Holds(status, "\"connected\": true"));
+    EXPECT_TRUE(Holds(status, open));
   }
   Line line(c.line, rest);
   Started run;
@@ -370,20 +368,17 @@ void kill_and_restart(const KillCase& c, const Bytes& log) {
   RunResult r = finish_program(&run, SIGTERM);
   line.close_line();
   ASSERT_TRUE(closed) << c.ending << "\n" << r.out;
-  EXPECT_NE(std::string::npos,
-            r.out.find("Recovered " + out + "/" + hour1 + c.ending + " from an earlier run: "))
-      << r.out;
+  EXPECT_TRUE(Holds(r.out, "Recovered " + out + "/" + hour1 + c.ending + " from an earlier run: "));
   std::string recovered = rinex_text(out + "/" + hour1 + c.ending);
   EXPECT_EQ(want_first, recovered) << c.ending;
   EXPECT_EQ(without_lli(body(want_all)), without_lli(body(recovered) + body(rinex_text(part2))))
       << c.ending;
   // Hour 2 was stopped after 13 of its 60 minutes: not complete.
   std::string status = read_file(out + "/status.json");
-  EXPECT_NE(std::string::npos, status.find("\"start\": \"2026-01-08 02:00:00\", \"obs\": \"" + out +
-                                           "/XXXX00XXX_R_20260080200_01H_10S_MO" + c.ending +
-                                           "\", \"epochs\": 80, \"expected_epochs\": 360, "
-                                           "\"gaps\": 0, \"complete\": false}"))
-      << status;
+  EXPECT_TRUE(Holds(status, "\"start\": \"2026-01-08 02:00:00\", \"obs\": \"" + out +
+                                "/XXXX00XXX_R_20260080200_01H_10S_MO" + c.ending +
+                                "\", \"epochs\": 80, \"expected_epochs\": 360, "
+                                "\"gaps\": 0, \"complete\": false}"));
   std::filesystem::remove_all(out);
 }
 
@@ -528,8 +523,7 @@ TEST(Station, SerialSourceThroughAPseudoTerminal) {
     EXPECT_EQ("", first_difference(want[hour], r.outputs[hour])) << hour;
 }
 
-// Standard input from a pipe ends the run at its end; a stretch missing from
-// the data is a drop.
+// Standard input from a pipe ends the run at its end; a stretch missing from the data is a drop.
 TEST(Station, PipeAsStandardInput) {
   Bytes log = station_log(4000);
   // Five minutes (30 intervals) of the first hour missing: a live source
@@ -598,11 +592,10 @@ TEST(Station, SigtermMidPeriodAndARestartBesideIt) {
     server.stop();
     RunResult r = finish_program(&run, SIGTERM);
     EXPECT_TRUE(second) << r.out;
-    EXPECT_NE(std::string::npos,
-              r.out.find("Period 2026-01-08 00:00:00: XXXX00XXX_R_20260080000_01H_10S_MO.rnx "
-                         "exists: this run's data of the period goes into "
-                         "XXXX00XXX_R_20260080000_01H_10S_MO.part2.rnx beside it\n"))
-        << r.out;
+    EXPECT_TRUE(Holds(r.out,
+                      "Period 2026-01-08 00:00:00: XXXX00XXX_R_20260080000_01H_10S_MO.rnx "
+                      "exists: this run's data of the period goes into "
+                      "XXXX00XXX_R_20260080000_01H_10S_MO.part2.rnx beside it\n"));
   }
   EXPECT_EQ(text, read_file(first));  // not replaced
   std::filesystem::remove_all(out_dir);
@@ -648,10 +641,8 @@ TEST(Station, OneRunPerStationAndFolder) {
   close(p[1]);
   RunResult r = finish_program(&full, 0);
   EXPECT_EQ(2, r.status) << r.out;
-  EXPECT_NE(std::string::npos, r.out.find(std::string("obs file write error: ") + strerror(EFBIG)));
-  EXPECT_NE(std::string::npos,
-            r.out.find("Incomplete file: XXXX00XXX_R_20260080000_01H_00U_MO.rnx.incomplete\n"))
-      << r.out;
+  EXPECT_TRUE(Holds(r.out, std::string("obs file write error: ") + strerror(EFBIG)));
+  EXPECT_TRUE(Holds(r.out, "Incomplete file: XXXX00XXX_R_20260080000_01H_00U_MO.rnx.incomplete\n"));
   for (const auto& f : r.outputs)
     EXPECT_EQ(std::string::npos, f.first.find("_MO.rnx", f.first.size() - 7)) << f.first;
 }
@@ -747,9 +738,8 @@ TEST(Station, BadSourcesStopBeforeAnythingIsWritten) {
     EXPECT_EQ(std::string(c.line) + "\n", r.out);
     EXPECT_TRUE(r.outputs.empty()) << c.line;
   }
-  // A raw file's second run into the same folder does not replace its hour,
-  // which the scan of the log finds before anything is written, whichever
-  // measurement messages the log has.
+  // A raw file's second run into the same folder does not replace its hour, which the scan of the
+  // log finds before anything is written, whichever measurement messages the log has.
   for (bool extended : {true, false}) {
     LogOptions o;
     o.seconds = 600, o.interval = 10, o.satellites = 8, o.extended = extended;
@@ -759,9 +749,7 @@ TEST(Station, BadSourcesStopBeforeAnythingIsWritten) {
     auto again = run_program({"log.dat", "--split", "1h", "--output-dir", out_dir}, "log.dat", log);
     EXPECT_EQ(1, first.status);
     EXPECT_EQ(3, again.status);
-    EXPECT_NE(std::string::npos, again.out.find("exists: give --overwrite to replace it\n"))
-        << extended << "\n"
-        << again.out;
+    EXPECT_TRUE(Holds(again.out, "exists: give --overwrite to replace it\n")) << extended;
     std::filesystem::remove_all(out_dir);
   }
 }
@@ -786,8 +774,7 @@ TEST(Station, AReadStopsAtADropWithMoreQueuedBehindIt) {
 
 #endif
 
-// Every baud rate a serial source offers is taken as it is; TCP hosts, IPv6
-// in brackets too.
+// Every baud rate a serial source offers is taken as it is; TCP hosts, IPv6 in brackets too.
 TEST(Station, SourcesParseToTheirParts) {
   for (int rate : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600}) {
     SourceAddress address;

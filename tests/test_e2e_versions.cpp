@@ -1,8 +1,7 @@
-// End-to-end: the standard writer of every RINEX version through the real
-// program. Expected lines are written out from the RINEX formats and the code
-// tables of the RINEX documents; values are compared with the original
-// writer's where both write the same signal, and across versions through the
-// readers the quality report and the position check use.
+// End-to-end: the standard writer of every RINEX version through the real program. Expected lines
+// are written out from the RINEX formats and the code tables of the RINEX documents; values are
+// compared with the original writer's where both write the same signal, and across versions through
+// the readers the quality report and the position check use.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -156,7 +155,7 @@ TEST(RinexVersions, EverySignalUnderItsOwnCodeInEachVersion) {
     EXPECT_EQ(notes, with_label(r.obs, "COMMENT")) << c.version;  // and no blank padding
     for (const std::string& nav : {r.nav, r.outputs["log.gnav"]})
       EXPECT_EQ(0u, with_label(nav, "COMMENT").size()) << c.version;
-    for (const std::string& s : said) EXPECT_NE(std::string::npos, r.out.find(s + "\n")) << s;
+    for (const std::string& s : said) EXPECT_TRUE(Holds(r.out, s + "\n")) << s;
     // One phase shift line per phase type in RINEX 3; none in 4.00 (deprecated) and 2.11.
     size_t phases = v2 || c.version[0] == '4'
                         ? 0
@@ -168,16 +167,16 @@ TEST(RinexVersions, EverySignalUnderItsOwnCodeInEachVersion) {
   o.systems = "R", o.navigation = true, o.seconds = 120;
   auto r = run_program({"log.dat", "--rinex-version", "2.11"}, "log.dat", generated_log(o));
   EXPECT_EQ((Lines{"log.dat", "log.gnav", "log.obs"}), r.files);
-  EXPECT_NE(std::string::npos,
-            r.out.find("Navigation file log.nav not written: the log holds no GPS navigation "
-                       "records\n"));
+  EXPECT_TRUE(Holds(r.out,
+                    "Navigation file log.nav not written: the log holds no GPS navigation "
+                    "records\n"));
   // So in periods: the period's GPS file goes, and the console counts it.
   r = run_program({"log.dat", "--rinex-version", "2.11", "--split", "15m"}, "log.dat",
                   generated_log(o));
   EXPECT_EQ((Lines{"log.dat", "xxxx008a00.26g", "xxxx008a00.26o"}), r.files);
-  EXPECT_NE(std::string::npos, r.out.find("Navigation files of RINEX 2.11 periods without records "
-                                          "of their system, not written: 1 GPS, 0 GLONASS\n"))
-      << r.out;
+  EXPECT_TRUE(Holds(r.out,
+                    "Navigation files of RINEX 2.11 periods without records "
+                    "of their system, not written: 1 GPS, 0 GLONASS\n"));
 }
 
 // Where both writers write the same signal, the standard writer writes the original writer's values
@@ -309,9 +308,9 @@ TEST(RinexVersions, BlankSignalsExactSecondsSlotsAndTimeOrder) {
   auto r =
       run_program({"log.dat", "G", "R", "-dual_freq", "--rinex-version", "3.05"}, "log.dat", log);
   ASSERT_EQ(1, r.status) << r.out;
-  EXPECT_NE(std::string::npos,
-            r.out.find("Epochs not later than one already written into their file, left out: 2\n"
-                       "Events not later than one already written into their file, left out: 1\n"));
+  EXPECT_TRUE(Holds(r.out,
+                    "Epochs not later than one already written into their file, left out: 2\n"
+                    "Events not later than one already written into their file, left out: 1\n"));
   const std::string g1 = f16(20000000.125) + f16(1000.5, '3') + f16(100.25) + f16(45);
   const std::string g2 = f16(20000001.5) + f16(800.25) + f16(78) + f16(40);
   Lines body = lines(r.obs.substr(r.obs.find("END OF HEADER") + 21));
@@ -552,7 +551,7 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
     auto r = run_program({"log.dat", "R", "--rinex-version", c.version}, "log.dat", log);
     const std::string& nav = c.version[0] == '2' ? r.outputs["log.gnav"] : r.nav;
     EXPECT_EQ(c.want, lines(nav.substr(nav.find("END OF HEADER") + 21))) << c.version;
-    EXPECT_NE(std::string::npos, nav.find("LEAP SECONDS")) << c.version;
+    EXPECT_TRUE(Holds(nav, "LEAP SECONDS")) << c.version;
     EXPECT_TRUE(c.version[0] != '2' ||  // -tau_c from the GPS day of its string
                 nav.find(label("  2020     4     8   " + e19(1000 * 0x1p-31, 'D'),
                                "CORR TO SYSTEM TIME")) != std::string::npos);
@@ -563,7 +562,7 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   // GLONASS time minus UTC(SU) (identifier 3) is -tau_c, with neither reference time nor week.
   char glut[64];
   snprintf(glut, sizeof glut, "GLUT %17.10E%16.9E      0    0   R04  3", 1000 * 0x1p-31, 0.0);
-  EXPECT_NE(std::string::npos, r.nav.find(label(glut, "TIME SYSTEM CORR"))) << r.nav;
+  EXPECT_TRUE(Holds(r.nav, label(glut, "TIME SYSTEM CORR")));
   // status: P 1, P1 2 (bits 2-3), P2 1 (bit 4), P3 0 (bit 5), P4 1 (bit 6), M 1 (bit 7).
   Lines want = kCases[1].want;
   want.push_back("    " + e19(1 | 2 << 2 | 1 << 4 | 1 << 6 | 1 << 7) + e19(4 * 0x1p-30) + e19(3) +
@@ -599,7 +598,7 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   // 4.00: tau_c of string 5 as the STO record GLUT of the GPS day it came with:
   // tk 02:03 Moscow time on 9 April is 23:03:18 GPS time on Wednesday 8 April.
   r = run_program({"log.dat", "R", "--rinex-version", "4.00"}, "log.dat", log);
-  EXPECT_NE(std::string::npos, r.nav.find("> STO R04 FDMA\n    2020 04 08 00 00 00 GLUT")) << r.nav;
+  EXPECT_TRUE(Holds(r.nav, "> STO R04 FDMA\n    2020 04 08 00 00 00 GLUT"));
   EXPECT_NE(std::string::npos,  // its transmission time, a0 = -tau_c and a1 0
             r.nav.find("UTC(SU)           \n    " + e19(3 * 86400 + 23 * 3600 + 3 * 60 + 18) +
                        e19(1000 * 0x1p-31) + e19(0) + e19(0)));
@@ -839,7 +838,7 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
       if (l.compare(0, 4, "BDUT") == 0) bdut = l;
     EXPECT_EQ("      0 " + sow_week.second, bdut.substr(std::min<size_t>(38, bdut.size()), 12));
     std::string nav4 = run_program({"log.dat", "--rinex-version", "4.00"}, "log.dat", last).nav;
-    EXPECT_NE(std::string::npos, nav4.find("UTC(NTSC)         \n    " + e19(sow_week.first)));
+    EXPECT_TRUE(Holds(nav4, "UTC(NTSC)         \n    " + e19(sow_week.first)));
   }
   EXPECT_EQ((Lines{calendar(2400, 345100) + e19(100 * 0x1p-2) + e19(-5 * 0x1p-8) + e19(7 * 0x1p-15),
                    "    " + e19(2 + 8)}),  // the flags of regions 1 to 5 as bits 0 to 4
@@ -888,18 +887,23 @@ TEST(RinexVersions, Rinex4IonAndStoRecordsDatedByTheirMessages) {
   EXPECT_FALSE(record("> STO J01 LNAV").empty()) << r.nav;
   EXPECT_EQ(calendar(2399, 344064), record("> STO G05 LNAV").front().substr(0, 23)) << r.nav;
   r = run_program({"log.dat", "G", "J", "--rinex-version", "3.04"}, "log.dat", behind);
-  EXPECT_NE(std::string::npos, r.nav.find(" 344064 2399   J01  6 TIME SYSTEM CORR")) << r.nav;
-  EXPECT_NE(std::string::npos,
-            r.nav.find(label("    18" + std::string(18, ' ') + "GPS", "LEAP SECONDS")));
+  EXPECT_TRUE(Holds(r.nav, " 344064 2399   J01  6 TIME SYSTEM CORR"));
+  EXPECT_TRUE(Holds(r.nav, label("    18" + std::string(18, ' ') + "GPS", "LEAP SECONDS")));
   // A page 18 whose week no message ever tells: not written, and said.
   Bytes never;
   append(&never, frame(gps_subframe_payload(5, 4, encode_gps_page18(p))));
   r = run_program({"log.dat", "G", "--rinex-version", "4.00"}, "log.dat", never);
-  EXPECT_NE(std::string::npos, r.nav.find(label("    18", "LEAP SECONDS"))) << r.nav;  // I6
-  EXPECT_NE(std::string::npos,
-            r.out.find("ION and STO records whose message's time the log does not tell, not "
-                       "written: 2\n"))
-      << r.out;
+  EXPECT_TRUE(Holds(r.nav, label("    18", "LEAP SECONDS")));  // I6
+  EXPECT_TRUE(Holds(r.out,
+                    "ION and STO records whose message's time the log does not tell, not "
+                    "written: 2\n"));
+  // Then an epoch and an SBAS message, the only one after it: the receiver's week dates both.
+  append(&never, e5(1, 345700000, {{0, 5, 0x07, 40, 2e7, 1.0, 1.0f, 0}}));
+  append(&never, frame(sbas_payload(129, encode_sbas_mt12(1000, 352))));
+  r = run_program({"log.dat", "G", "--rinex-version", "4.00"}, "log.dat", never);
+  nav = lines(r.nav);
+  EXPECT_EQ(calendar(2400, 345012), record("> ION G05 LNAV").at(0).substr(0, 23)) << r.nav;
+  EXPECT_EQ(2u, record("> STO G05 LNAV").size()) << r.nav;
   // Messages of the end of a week heard after an epoch of the next: their week.
   Bytes rollover;
   append(&rollover, e5(1, 3000, {{0, 5, 0x07, 40, 2e7, 1.0, 1.0f, 0}}));

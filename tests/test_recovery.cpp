@@ -33,10 +33,9 @@ std::string record(const std::string& first, int more) {
 
 }  // namespace
 
-// Records of each system in each version, the file cut inside the last one:
-// the recovered file ends after the records before it, however many lines
-// their systems give them (GLONASS 4 lines in 3.04, 5 from 3.05; SBAS 4;
-// the others 8; RINEX 4 by the message its "> EPH" line names).
+// Records of each system in each version, the file cut inside the last one: the recovered file ends
+// after the records before it, however many lines their systems give them (GLONASS 4 lines in 3.04,
+// 5 from 3.05; SBAS 4; the others 8; RINEX 4 by the message its "> EPH" line names).
 TEST(Recovery, NavigationRecordsOfEverySystemAndVersionUpToTheCut) {
   const struct {
     const char* version;
@@ -131,13 +130,11 @@ TEST(Recovery, ShortNamesOfARinex2Station) {
     if (f.bytes[0] != ' ') {
       ASSERT_TRUE(read_rinex_text(dir + "/" + f.name, &recovered, &error)) << error;
     }
-    EXPECT_NE(std::string::npos,
-              recovered.find("  2026     1     1     0     0    0.0000000     GPS         "
-                             "TIME OF LAST OBS\n"))
-        << recovered;
+    EXPECT_TRUE(vlntest::Holds(recovered,
+                               "  2026     1     1     0     0    0.0000000     GPS         "
+                               "TIME OF LAST OBS\n"));
     // The epochs' spacing, a minute, across the new year.
-    EXPECT_NE(std::string::npos, recovered.find("    60.000" + std::string(50, ' ') + "INTERVAL"))
-        << recovered;
+    EXPECT_TRUE(vlntest::Holds(recovered, "    60.000" + std::string(50, ' ') + "INTERVAL"));
     EXPECT_EQ(epochs, recovered.substr(recovered.find("END OF HEADER\n") + 14)) << f.name;
     std::filesystem::remove(dir + "/" + f.name);
   }
@@ -162,9 +159,8 @@ TEST(Recovery, APartsJournalIsNamedAfterItsRecoveredFile) {
   std::vector<std::string> lines = Recover_station_files(dir, dir + "/raw", "XXXX00XXX");
   const std::string final_stem = "XXXX00XXX_R_20260080100_01H_10S_MO.part2";
   ASSERT_EQ(2u, lines.size());
-  EXPECT_NE(std::string::npos, lines[0].find(final_stem + ".rnx from an earlier run: 3 epochs"))
-      << lines[0];
-  EXPECT_NE(std::string::npos, lines[1].find(final_stem + ".raw from an earlier run")) << lines[1];
+  EXPECT_TRUE(vlntest::Holds(lines[0], final_stem + ".rnx from an earlier run: 3 epochs"));
+  EXPECT_TRUE(vlntest::Holds(lines[1], final_stem + ".raw from an earlier run"));
   EXPECT_TRUE(std::filesystem::exists(dir + "/raw/" + final_stem + ".raw"));
   std::filesystem::remove_all(dir);
 }

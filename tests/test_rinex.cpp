@@ -62,9 +62,8 @@ TEST(RinexFiles, CreationDateIsShiftedBackEightHours) {
     RINEX_convert_creation_time(c.ctime_text, date);
     EXPECT_STREQ(c.date, date) << c.ctime_text;
   }
-  // The first of every month, in a common and a leap year, at 03:04:05 local
-  // time: eight hours back is the last day of the month before, as the C
-  // library's calendar has it.
+  // The first of every month, in a common and a leap year, at 03:04:05 local time: eight hours back
+  // is the last day of the month before, as the C library's calendar has it.
   static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   for (int year : {2023, 2024}) {

@@ -148,8 +148,7 @@ TEST(RinexTool, TheHourlyFilesOfADaySpliceIntoTheDay) {
   r = run_command(kTool + " splice " + dir + "/b/log.part2.obs " + dir + "/a/log.obs -o " + dir +
                   "/both.rnx");
   ASSERT_EQ(0, r.status) << r.out;
-  EXPECT_NE(std::string::npos, r.out.find("120 epochs in more than one file, written once"))
-      << r.out;
+  EXPECT_TRUE(Holds(r.out, "120 epochs in more than one file, written once"));
   EXPECT_EQ("", first_difference(body_of(day.obs), body_of(read_file(dir + "/both.rnx"))));
   fs::remove_all(dir);
 }
@@ -315,7 +314,7 @@ TEST(RinexTool, EverySystemAndTypeOfAFileIsKept) {
     if (form[0]) {
       ASSERT_TRUE(crx_to_rinex(read_file(out), &written, &error)) << error;
     }
-    EXPECT_NE(std::string::npos, written.find("\n" + kNote)) << form;
+    EXPECT_TRUE(Holds(written, "\n" + kNote)) << form;
     ObsFile f;
     ASSERT_TRUE(read_obs_text(written, out, &f, &error)) << error;
     ASSERT_EQ(3u, f.epochs.size()) << form;
@@ -506,10 +505,9 @@ TEST(RinexTool, PresetsAndBadInput) {
   CommandResult r = run_command(kTool + " convert " + short_log + " --preset auspos --output-dir " +
                                 dir + "/short");
   EXPECT_EQ(0, r.status) << r.out;
-  EXPECT_NE(std::string::npos, r.out.find("preset auspos: " + dir +
-                                          "/short/algo008a.26o: auspos: the file spans "
-                                          "0.75 h; the service needs at least 1 h\n"))
-      << r.out;
+  EXPECT_TRUE(Holds(r.out, "preset auspos: " + dir +
+                               "/short/algo008a.26o: auspos: the file spans "
+                               "0.75 h; the service needs at least 1 h\n"));
   // The converter's presets are the same: an IGS day and hour, and a short AUSPOS file warned.
   auto station_run = [&](std::vector<std::string> more, const ExtraFiles& there = {},
                          long limit = 0) {
@@ -524,21 +522,21 @@ TEST(RinexTool, PresetsAndBadInput) {
   auto hourly = station_run({"--preset", "igs-hourly", "--end", "2026-01-08 00:59:30"});
   EXPECT_EQ(1u, hourly.outputs.count("ALGO00XXX_R_20260080000_01H_30S_MO.crx.gz")) << hourly.out;
   auto au = station_run({"--preset", "auspos", "--end", "2026-01-08 00:45:00"});
-  EXPECT_NE(std::string::npos,
-            au.out.find("preset auspos: ./log.obs: auspos: the file spans 0.75 h; the service "
-                        "needs at least 1 h\n"))
-      << au.out;
+  EXPECT_TRUE(Holds(au.out,
+                    "preset auspos: ./log.obs: auspos: the file spans 0.75 h; the service "
+                    "needs at least 1 h\n"));
   EXPECT_EQ("G", au.obs.substr(40, 1)) << au.obs.substr(0, 80);  // GPS alone, as AUSPOS takes
   // A file the folder held before the run is not the run's: it is not checked.
   auto beside = station_run({"--preset", "auspos", "--end", "2026-01-08 00:45:00"},
                             ExtraFiles{{"old.obs", au.obs}});
   EXPECT_EQ(std::string::npos, beside.out.find("old.obs")) << beside.out;
-  EXPECT_NE(std::string::npos, beside.out.find("preset auspos: ./log.obs: ")) << beside.out;
+  EXPECT_TRUE(Holds(beside.out, "preset auspos: ./log.obs: "));
   auto elsewhere =
       station_run({"--preset", "auspos", "--end", "2026-01-08 00:45:00", "--output-dir", "out"});
-  EXPECT_NE(std::string::npos,
-            elsewhere.out.find("preset auspos: out/log.obs: auspos: the file spans"))
-      << elsewhere.out;  // the files of the output folder are checked
+  EXPECT_TRUE(
+      Holds(elsewhere.out,
+            "preset auspos: out/log.obs: auspos: the file spans"));  // the files of the output
+                                                                     // folder are checked
   // Files a full disk left unfinished are not the run's results: they are not checked.
   auto cut = station_run({"--preset", "auspos", "--end", "2026-01-08 00:45:00"}, {}, 10000);
   EXPECT_EQ(std::string::npos, cut.out.find(".incomplete: ")) << cut.out;

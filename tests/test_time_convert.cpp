@@ -56,9 +56,8 @@ TEST(TimeConvert, CalendarFieldsLeapSecondsAndClamps) {
   }
 }
 
-// Every day from the GPS epoch to 28 February 2100, each at another second
-// of the day, against the C library's calendar and clock, and the C
-// library's date back to seconds since the GPS epoch.
+// Every day from the GPS epoch to 28 February 2100, each at another second of the day, against the
+// C library's calendar and clock, and the C library's date back to seconds since the GPS epoch.
 TEST(TimeConvert, EveryDayOfTheCalendar) {
   const long long kGpsEpoch = 315964800;  // 1980-01-06 in Unix time
   for (int day = 0; day <= 6269 * 7; day++) {

@@ -32,6 +32,11 @@ namespace fs = std::filesystem;
 
 namespace vlntest {
 
+::testing::AssertionResult Holds(const std::string& text, const std::string& part) {
+  if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "no \"" << part << "\" in:\n" << text;
+}
+
 const char* const kRunDate = "20231114 141320 UTC ";
 
 std::string read_file(const std::string& path, bool* exists) {

@@ -3,6 +3,8 @@
 #ifndef VLN_TEST_RUNNER_H
 #define VLN_TEST_RUNNER_H
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -14,6 +16,9 @@
 #include "frame_builder.h"
 
 namespace vlntest {
+
+// Whether text holds part; a failure shows both.
+::testing::AssertionResult Holds(const std::string& text, const std::string& part);
 
 struct RunResult {
   int status = -1;
