@@ -60,12 +60,6 @@ std::string phase_shift(char letter) {
   return std::string(1, letter) + std::string(59, ' ') + "SYS / PHASE SHIFT   ";
 }
 
-void expect_lines(const std::vector<std::string>& want, const std::string& file) {
-  auto got = lines(file);
-  ASSERT_EQ(want.size(), got.size()) << file;
-  for (size_t i = 0; i < want.size(); i++) EXPECT_EQ(want[i], got[i]) << "line " << i + 1;
-}
-
 }  // namespace
 
 TEST(ObservationFile, OriginalMessagesSingleFrequencyAllConstellations) {
@@ -115,7 +109,7 @@ TEST(ObservationFile, OriginalMessagesSingleFrequencyAllConstellations) {
   want.push_back(rec('G', 5, 21234000.0, 111222000.0, ' ', -1234.0, 46));
   want.push_back(epoch(40, 1));
   want.push_back(rec('G', 5, 21233000.0, 111221000.0, ' ', -1233.0, 47));
-  expect_lines(want, r.obs);
+  EXPECT_EQ(want, lines(r.obs));
   size_t lost = r.out.find(
       ">>Measurement lost. Last tow = 345601.000000, tow = 345604.000000, "
       "UTC: 01/08_00:00:4.00\n\n");

@@ -2,6 +2,7 @@
 // inputs the fuzzer once found, through the real program.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -221,8 +222,11 @@ TEST(Robustness, ALogFromAPipeConvertsAsTheFileDoes) {
   ASSERT_EQ(0, mkfifo((dir + "/p.dat").c_str(), 0600));
   signal(SIGPIPE, SIG_IGN);  // a program that stops reading fails the write, not the test
   args[0] = dir + "/p.dat";
-  vlntest::RunResult got[2];  // the second with a full disk, which cuts the log's copy short
-  for (int run = 0; run < 2; run++) {
+  // The second run with a full disk, which cuts the log's copy short; the third stopped (SIGTERM)
+  // with a frame cut short in the pipe: 1 once the pipe is open, 2 once the signal is sent.
+  vlntest::RunResult got[3];
+  std::atomic<int> stage{0};
+  for (int run = 0; run < 3; run++) {
     std::thread writer([&] {
       int fd = -1;  // opens once the program has opened its end, within 20 s
       for (int i = 0; i < 400 && fd < 0; i++) {
@@ -231,11 +235,20 @@ TEST(Robustness, ALogFromAPipeConvertsAsTheFileDoes) {
       }
       if (fd < 0) return;
       fcntl(fd, F_SETFL, 0);
-      vlntest::write_all(fd, log);
+      stage = 1;
+      vlntest::write_all(fd, run < 2 ? log : Bytes{0xA0, 0xA1, 0, 16, 1, 2, 3, 4, 5});
+      for (int i = 0; run == 2 && i < 400 && stage < 2; i++) usleep(50000);
       close(fd);
     });
     vlntest::Started s;
-    vlntest::start_program(&s, args, {}, -1, run == 0 ? 0 : 100000);
+    vlntest::start_program(&s, run < 2 ? args : std::vector<std::string>{args[0]}, {}, -1,
+                           run == 1 ? 100000 : 0);
+    for (int i = 0; run == 2 && i < 400 && stage < 1; i++) usleep(50000);
+    if (run == 2) {
+      usleep(500000);  // the program waits in its read of the pipe
+      kill(s.pid, SIGTERM);
+      stage = 2;
+    }
     got[run] = vlntest::finish_program(&s, 0);
     writer.join();
     if (run == 0) got[0].obs = vlntest::read_file(dir + "/p.obs");
@@ -249,6 +262,9 @@ TEST(Robustness, ALogFromAPipeConvertsAsTheFileDoes) {
   EXPECT_TRUE(Holds(got[1].out,
                     "Raw file " + args[0] + " cannot be read a second time: " + strerror(EFBIG)));
   EXPECT_GT(want.obs.size(), 100000u);
+  EXPECT_EQ(2, got[2].status);
+  EXPECT_TRUE(Holds(got[2].out, "(rdlen=5 paylen=16, EOF=0)\n"));  // not at the log's end
+  EXPECT_TRUE(Holds(got[2].out, "The run was interrupted: the files hold what was read up to"));
   std::filesystem::remove_all(dir);
 #endif
 }

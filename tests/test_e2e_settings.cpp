@@ -462,14 +462,3 @@ TEST(Settings, LongNamesAndOutputFolder) {
   EXPECT_TRUE(blocked.outputs.empty());
   EXPECT_EQ(0u, blocked.out.find("RINEX output folder log.dat/out cannot be created: "));
 }
-
-TEST(Settings, IncompleteRunKeepsItsProvisionalNames) {
-  if (!kFileSizeLimitSupported) GTEST_SKIP() << "no file size limit on this platform";
-  auto r = run_program({"log.dat", "--long-names"}, "log.dat", sample_log(), {}, 100000);
-  EXPECT_EQ(2, r.status);
-  EXPECT_EQ(1u, r.outputs.count("log.obs.incomplete"));
-  EXPECT_EQ(1u, r.outputs.count("log.nav.incomplete"));
-  EXPECT_TRUE(Holds(r.out,
-                    "The run is incomplete: the files keep the names "
-                    "log.obs.incomplete and log.nav.incomplete\n"));
-}

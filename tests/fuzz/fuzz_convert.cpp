@@ -1,6 +1,6 @@
-// Coverage-guided fuzz target: the whole conversion of one input held in
-// memory, from framing to the header rewrite. The first byte chooses the
-// run's options, the rest is the raw log; the outputs go to scratch files.
+// Coverage-guided fuzz target: the whole conversion of one input held in memory, from framing to
+// the header rewrite. The first byte chooses the run's options, the rest is the raw log; the
+// outputs go to scratch files.
 #include <unistd.h>
 
 #include <cstdint>
@@ -30,11 +30,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   return 0;
 }
 
-// Option byte: bits 0-5 select GPS, QZSS, SBAS, GLONASS, BeiDou, Galileo (none
-// set: all six, as without constellation words); bit 6 the dual-frequency mode;
-// bit 7 a one-second interval from 2010 on with station metadata in the header,
-// written as gzip-compressed Compact RINEX. The input's length picks the
-// writer: the original one, or the standard one of a RINEX version.
+// Option byte: bits 0-5 select GPS, QZSS, SBAS, GLONASS, BeiDou, Galileo (none set: all six, as
+// without constellation words); bit 6 the dual-frequency mode; bit 7 a one-second interval from
+// 2010 on with station metadata in the header, written as gzip-compressed Compact RINEX. The
+// input's length picks the writer: the original one, or the standard one of a RINEX version.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
   U08 options = data[0];

@@ -1,8 +1,7 @@
-// Coverage-guided fuzz target: one input is read as the tools read untrusted
-// RINEX files: as Compact RINEX, as an observation file and as a navigation
-// file; the quality statistics are computed from what was read and written
-// in each of the report's forms; and vln_rinex checks the file and converts
-// it (to RINEX 2.11, or 3.05 Compact), as a splice of one.
+// Coverage-guided fuzz target: one input is read as the tools read untrusted RINEX files: as
+// Compact RINEX, as an observation file and as a navigation file; the quality statistics are
+// computed from what was read and written in each of the report's forms; and vln_rinex checks the
+// file and converts it (to RINEX 2.11, or 3.05 Compact), as a splice of one.
 #include <unistd.h>
 
 #include <cstdint>

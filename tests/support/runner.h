@@ -40,11 +40,6 @@ typedef std::vector<std::pair<std::string, std::string>> ExtraFiles;
 // (2023-11-14 22:13:20 UTC) with TZ=UTC, which the 8-hour shift turns into this text.
 extern const char* const kRunDate;
 
-// Writes log under log_name (may contain directories) and runs the program with
-// args; the first argument is normally log_name. Output names follow log_name.
-// Directories named in make_dirs are created in the run directory beforehand.
-// A file_size_limit above 0 caps every file the program writes at that many bytes,
-// as a full disk would (writes beyond fail with EFBIG).
 // A shell command's console (standard output and error together) and exit status.
 struct CommandResult {
   int status = -1;
@@ -60,6 +55,10 @@ struct RinexFaultsExpected {
   ~RinexFaultsExpected();
 };
 
+// Writes log under log_name (may contain directories) and runs the program with args; the first
+// argument is normally log_name. Output names follow log_name. Directories named in make_dirs are
+// created in the run directory beforehand. A file_size_limit above 0 caps every file the program
+// writes at that many bytes, as a full disk would (writes beyond fail with EFBIG).
 RunResult run_program(const std::vector<std::string>& args, const std::string& log_name,
                       const Bytes& log, const std::vector<std::string>& make_dirs = {},
                       long file_size_limit = 0, const ExtraFiles& extra_files = {});
