@@ -67,6 +67,14 @@ std::vector<double> ticks(double a, double b, bool time_axis) {
   return out;
 }
 
+// A time axis's label: hours and minutes, or the whole text of a time that has no date
+// ("(no time)" for a damaged file's epochs beyond any calendar).
+std::string clock_text(double t) {
+  std::string text = qc_time_text(t);
+  size_t at = text.find('T');
+  return at == std::string::npos ? text : text.substr(at + 1, 5);
+}
+
 // A plot area with axes, ticks and labels in SVG.
 struct Chart {
   Chart(double ax0, double ax1, double ay0, double ay1) : x0(ax0), x1(ax1), y0(ay0), y1(ay1) {}
@@ -86,7 +94,7 @@ struct Chart {
          std::to_string(w - left - right) + "\" height=\"" + std::to_string(h - top - bottom) +
          "\" class=\"frame\"/>";
     for (double xv : ticks(x0, x1, time_axis)) {
-      std::string xt = time_axis ? qc_time_text(xv).substr(11, 5) : fmt("%.4g", xv);
+      std::string xt = time_axis ? clock_text(xv) : fmt("%.4g", xv);
       s += "<text x=\"" + fmt("%.1f", px(xv)) + "\" y=\"" + std::to_string(h - bottom + 14) +
            "\" class=\"tick\">" + xt + "</text>";
     }
