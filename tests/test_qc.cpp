@@ -108,6 +108,7 @@ TEST(Qc, HandWrittenFileFollowsTheFormulas) {
   ASSERT_EQ(1u, r.gaps.size());
   EXPECT_EQ("2024-05-03T00:06:30", qc_time_text(r.gaps[0].first));
   EXPECT_EQ("2024-05-03T00:07:30", qc_time_text(r.gaps[0].second));
+  EXPECT_EQ("1980-01-05T23:59:59", qc_time_text(-1));  // a damaged epoch before the GPS epoch
   const QcSignal* c1 = signal(r, 'G', "C1C");
   const QcSignal* c2 = signal(r, 'G', "C2W");
   ASSERT_TRUE(c1 != nullptr && c2 != nullptr);

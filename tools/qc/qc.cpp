@@ -1040,8 +1040,9 @@ bool qc_analyse_stream(ObsStream* stream, const bc::NavData& nav, double mask_de
 std::string qc_time_text(double t) {
   if (!(std::fabs(t) < 1e13)) return "(no time)";
   long long s = std::llround(std::floor(t));
-  long long days = s / 86400 + 3657;  // since 1970-01-01
   long long sod = s % 86400;
+  if (sod < 0) sod += 86400;  // a time before the GPS epoch still counts its day from midnight
+  long long days = (s - sod) / 86400 + 3657;  // since 1970-01-01
   // Civil date of a day count (the era-based inverse).
   long long z = days + 719468, era = (z >= 0 ? z : z - 146096) / 146097;
   long long doe = z - era * 146097, yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
