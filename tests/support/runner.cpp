@@ -102,7 +102,7 @@ void prepare_exec(const std::vector<std::string>& args, Exec* e) {
     dup2(stdin_fd, 0);
     close(stdin_fd);
   } else {
-    close(0);  // as a service starts it: the program's first file takes descriptor 0
+    close(0);  // as when started with input closed (<&-): its first file takes descriptor 0
   }
   if (file_size_limit > 0) {
     rlimit limit = {(rlim_t)file_size_limit, (rlim_t)file_size_limit};
