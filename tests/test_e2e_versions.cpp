@@ -506,7 +506,7 @@ std::string e19(double x, char letter = 'E') { return vlntest::expect_e19(x, let
 TEST(RinexVersions, GlonassRecordOfEachVersion) {
   GloImmediate v = {};
   v.tk = 2 << 7 | 3 << 1, v.p1 = 2, v.tb = 40, v.p2 = 1, v.bn = 4, v.p = 1, v.p3 = 0, v.m = 1;
-  v.nt = 100, v.ft = 3, v.p4 = 1, v.en = 5, v.n4 = 7, v.x = 100000, v.dx = 5000, v.ddx = 3;
+  v.nt = 1, v.ft = 3, v.p4 = 1, v.en = 5, v.n4 = 7, v.x = 100000, v.dx = 5000, v.ddx = 3;
   v.y = -200000, v.dy = -7000, v.ddy = -2, v.z = 300000, v.dz = 1000, v.ddz = 1, v.gamma = 5;
   v.delta_tau = 4, v.tau = -3000, v.ln = 1, v.tau_c = -1000;
   Bytes log = e5(1, 345600000, {{2, 4, 0x0A, 40, 2e7, 1.0, 1.0f, 0}});  // slot 4, channel 3
@@ -523,9 +523,9 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
     append(&log, frame(glonass_string_payload(5, 14, glonass_almanac_health_string(4, 0))));
   }
   append(&log, frame(gps_subframe_payload(5, 4, encode_gps_page18({1, {}, {}, 0, 0, 0, 0, 18}))));
-  // Day 100 of the interval from 2020 (N4 7), tb 40 x 15 min Moscow time, 3 h ahead of UTC.
+  // Day 1 of the interval from 2020 (N4 7), tb 40 x 15 min Moscow time, 3 h ahead of UTC.
   const double kGpsToGlonassEpoch = 504489600;  // 1980-01-06 to 1996-01-01
-  double days = 6 * 1461.0 + 99, tod_utc = 2 * 3600 + 3 * 60 - 10800 + 86400;
+  double days = 6 * 1461.0, tod_utc = 2 * 3600 + 3 * 60 - 10800 + 86400;
   double since_gps = kGpsToGlonassEpoch + (days - 1) * 86400 + tod_utc;
   double week_seconds = since_gps - 604800 * std::floor(since_gps / 604800);
   struct Case {
@@ -533,7 +533,7 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
     Lines want;
   } const kCases[] = {
       {"2.11",
-       {" 4 20  4  9  7  0  0.0" + e19(3000 * 0x1p-30, 'D') + e19(5 * 0x1p-40, 'D') +
+       {" 4 20  1  1  7  0  0.0" + e19(3000 * 0x1p-30, 'D') + e19(5 * 0x1p-40, 'D') +
             e19(tod_utc, 'D'),
         "   " + e19(100000 * 0x1p-11, 'D') + e19(5000 * 0x1p-20, 'D') + e19(3 * 0x1p-30, 'D') +
             e19(4, 'D'),
@@ -542,7 +542,7 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
         "   " + e19(300000 * 0x1p-11, 'D') + e19(1000 * 0x1p-20, 'D') + e19(1 * 0x1p-30, 'D') +
             e19(5, 'D')}},
       {"3.04",
-       {"R04 2020 04 09 07 00 00" + e19(3000 * 0x1p-30) + e19(5 * 0x1p-40) + e19(week_seconds),
+       {"R04 2020 01 01 07 00 00" + e19(3000 * 0x1p-30) + e19(5 * 0x1p-40) + e19(week_seconds),
         "    " + e19(100000 * 0x1p-11) + e19(5000 * 0x1p-20) + e19(3 * 0x1p-30) + e19(1),
         "    " + e19(-200000 * 0x1p-11) + e19(-7000 * 0x1p-20) + e19(-2 * 0x1p-30) + e19(3),
         "    " + e19(300000 * 0x1p-11) + e19(1000 * 0x1p-20) + e19(1 * 0x1p-30) + e19(5)}},
@@ -553,7 +553,7 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
     EXPECT_EQ(c.want, lines(nav.substr(nav.find("END OF HEADER") + 21))) << c.version;
     EXPECT_TRUE(Holds(nav, "LEAP SECONDS")) << c.version;
     EXPECT_TRUE(c.version[0] != '2' ||  // -tau_c from the GPS day of its string
-                nav.find(label("  2020     4     8   " + e19(1000 * 0x1p-31, 'D'),
+                nav.find(label("  2019    12    31   " + e19(1000 * 0x1p-31, 'D'),
                                "CORR TO SYSTEM TIME")) != std::string::npos);
   }
   auto r = run_program({"log.dat", "R", "--rinex-version", "3.05"}, "log.dat", log);
@@ -596,11 +596,11 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   want.back() = want.back().substr(0, 4 + 3 * 19) + e19(4);  // l alone
   EXPECT_EQ(want, lines(r.nav.substr(r.nav.find("END OF HEADER") + 21)));
   // 4.00: tau_c of string 5 as the STO record GLUT of the GPS day it came with:
-  // tk 02:03 Moscow time on 9 April is 23:03:18 GPS time on Wednesday 8 April.
+  // tk 02:03 Moscow time on 1 January 2020 is 23:03:18 GPS time on Tuesday 31 December.
   r = run_program({"log.dat", "R", "--rinex-version", "4.00"}, "log.dat", log);
-  EXPECT_TRUE(Holds(r.nav, "> STO R04 FDMA\n    2020 04 08 00 00 00 GLUT"));
+  EXPECT_TRUE(Holds(r.nav, "> STO R04 FDMA\n    2019 12 31 00 00 00 GLUT"));
   EXPECT_NE(std::string::npos,  // its transmission time, a0 = -tau_c and a1 0
-            r.nav.find("UTC(SU)           \n    " + e19(3 * 86400 + 23 * 3600 + 3 * 60 + 18) +
+            r.nav.find("UTC(SU)           \n    " + e19(2 * 86400 + 23 * 3600 + 3 * 60 + 18) +
                        e19(1000 * 0x1p-31) + e19(0) + e19(0)));
 }
 
