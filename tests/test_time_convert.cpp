@@ -56,16 +56,15 @@ TEST(TimeConvert, CalendarFieldsLeapSecondsAndClamps) {
   }
 }
 
-// Every day from the GPS epoch to 28 February 2100, each at another second of the day, against the
-// C library's calendar and clock, and the C library's date back to seconds since the GPS epoch.
+// Every day from 1980-01-01 (days before the GPS epoch too) to 2100-02-28, each at another second
+// of the day, against the C library's calendar and clock, and its date back to GPS seconds.
 TEST(TimeConvert, EveryDayOfTheCalendar) {
   const long long kGpsEpoch = 315964800;  // 1980-01-06 in Unix time
-  for (int day = 0; day <= 6269 * 7; day++) {
-    int second = (int)((day * 7919LL) % 86400);
+  for (int day = -5; day <= 6269 * 7; day++) {
+    int second = (int)(((day + 5) * 7919LL) % 86400);
     time_t unix_time = (time_t)(kGpsEpoch + 86400LL * day + second);
     const tm* c = gmtime(&unix_time);
-    UTC_TIME_T t;
-    convert_day_and_tod_2_utc(day, second, 0.0, &t);
+    UTC_TIME_T t = TCVT_calendar_of_gps_seconds(86400LL * day + second);
     ASSERT_TRUE(t.year == c->tm_year + 1900 && t.month == c->tm_mon + 1 && t.day == c->tm_mday &&
                 t.day_of_year == c->tm_yday + 1 && t.hour == c->tm_hour && t.minute == c->tm_min &&
                 t.sec == (float)c->tm_sec)
