@@ -577,7 +577,7 @@ TEST(RinexVersions, GlonassRecordOfEachVersion) {
   for (uint8_t slot : {1, 24}) {
     Bytes edge = e5(1, 345600000, {{2, slot, 0x0A, 40, 2e7, 1.0, 1.0f, 0}});
     append(&edge, frame(glonass_string_payload(slot, 1, flipped[0])));
-    append(&edge, frame(glonass_string_payload(slot, 8, glonass_almanac_health_string(slot, 1))));
+    append(&edge, frame(glonass_string_payload(slot, 6, glonass_almanac_health_string(slot, 1))));
     for (uint8_t i = 1; i < 5; i++)
       append(&edge, frame(glonass_string_payload(slot, (uint8_t)(i + 1), flipped[i])));
     r = run_program({"log.dat", "R", "--rinex-version", "3.05"}, "log.dat", edge);
