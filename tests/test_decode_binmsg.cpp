@@ -104,7 +104,7 @@ TEST_F(Decode, SbasTypes9And12And17CompleteAGeoRecord) {
   S16 svid = -1;
   Bytes mt9 = sbas_payload(129, encode_sbas_mt9(nav));
   Bytes mt12 = sbas_payload(129, encode_sbas_mt12(345600, 352));
-  Bytes mt17 = sbas_payload(120, encode_sbas_mt17(prn, health));  // sent by another GEO
+  Bytes mt17 = sbas_payload(120, encode_sbas_mt17(prn, health, 258));  // another GEO; t0 04:35:12
   EXPECT_EQ(0, extract_sbas_subframe_msg(mt9.data(), (U16)mt9.size(), &svid));
   EXPECT_EQ(0, extract_sbas_subframe_msg(mt12.data(), (U16)mt12.size(), &svid));
   process(mt17);  // through the dispatcher, which tells SBAS from Galileo words

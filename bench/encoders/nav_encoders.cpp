@@ -429,8 +429,9 @@ SbasMessage encode_sbas_mt12(uint32_t tow, uint32_t week) {
   return m;
 }
 
-SbasMessage encode_sbas_mt17(const uint32_t prn[3], const uint32_t health[3]) {
+SbasMessage encode_sbas_mt17(const uint32_t prn[3], const uint32_t health[3], uint32_t t0) {
   SbasMessage m = sbas_message(17);
+  put(&m, 215, 11, t0);  // the almanacs' time of day, in 64 s
   for (int i = 0; i < 3; i++) {
     put(&m, 14 + 67 * i, 2, 1);  // data ID
     put(&m, 16 + 67 * i, 8, prn[i]);

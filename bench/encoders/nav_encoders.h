@@ -120,7 +120,7 @@ struct SbasGeoNav {
 typedef std::array<uint8_t, 32> SbasMessage;
 SbasMessage encode_sbas_mt9(const SbasGeoNav& v);
 SbasMessage encode_sbas_mt12(uint32_t tow, uint32_t week);
-SbasMessage encode_sbas_mt17(const uint32_t prn[3], const uint32_t health[3]);
+SbasMessage encode_sbas_mt17(const uint32_t prn[3], const uint32_t health[3], uint32_t t0 = 0);
 Bytes sbas_payload(uint8_t prn, const SbasMessage& m);
 
 // The stored word layouts the collector keeps (as the receiver's messages
