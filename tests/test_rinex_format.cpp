@@ -63,9 +63,9 @@ TEST(RinexFormat, NegativeZeroAndValuesBeyondTheExponentRange) {
   EXPECT_EQ("  .1000000000E-21", d17(1e-122));
   EXPECT_EQ("             NaN", d16(NAN));
   EXPECT_EQ("         NaN", d12(NAN));
-  // The standard writers' d.ddd form shows exponents down to -99, and zero below.
+  // The standard writers' d.ddd form shows exponents from -99 to 99, and zero below.
   char b[24], want[24];
-  for (double x : {1.5e-99, -1.5e-99, 9.9e-100}) {
+  for (double x : {1.5e-99, -1.5e-99, 9.9e-100, 1.5e99}) {
     RINEX_format_exponent(x, 19, 12, 'E', b);
     snprintf(want, sizeof want, "%19.12E", std::fabs(x) < 1e-99 ? 0.0 : x);
     EXPECT_STREQ(want, b) << x;
