@@ -266,7 +266,7 @@ TEST(Settings, MonthEndsAndTheCommentLimit) {
   for (int i = 0; i < 100; i++) ASSERT_EQ("", Settings_apply(&s, SET_COMMENT, "c"));
   EXPECT_EQ("more than 100 comments", Settings_apply(&s, SET_COMMENT, "c"));
   // The ends of the other ranges: month 0 and 13, a grace (and a flush interval) of a day
-  // and more, the printable characters.
+  // and more, an interval of a day, the printable characters.
   const struct {
     int id;
     const char* value;
@@ -282,6 +282,7 @@ TEST(Settings, MonthEndsAndTheCommentLimit) {
                {SET_FLUSH, "86400", true},
                {SET_FLUSH, "86400.5", false},
                {SET_FLUSH, "-1", false},
+               {SET_INTERVAL, "86400", true},
                {SET_OBSERVER, " ~", true},  // printable ASCII from space to tilde
                {SET_OBSERVER, "\x7f", false},
                {SET_OBSERVER, "\x1f", false}};
@@ -437,9 +438,9 @@ TEST(Settings, LongNamesAndOutputFolder) {
        2,  // a hundred days: in years, one begun
        "XXXX00XXX_R_19800060000_01Y_00U_MO.rnx",
        "XXXX00XXX_R_19800060000_01Y_MN.rnx"},
-      {{"--long-names", "--interval", "30", "G"},  // one epoch: the interval asked for
+      {{"--long-names", "--interval", "1", "G"},  // one epoch: the interval asked for
        3,
-       "XXXX00XXX_R_20260080000_01M_30S_GO.rnx",
+       "XXXX00XXX_R_20260080000_01M_01S_GO.rnx",
        "XXXX00XXX_R_20260080000_01M_GN.rnx"},
       {{"--long-names", "--station-id", "BJFS01CHN", "--interval", "30", "--start",
         "2026-01-08 00:15:00", "--end", "2026-01-09 00:15:00"},
