@@ -161,9 +161,8 @@ Lines glonass_record(int slot, const GloImmediate& v, int k) {
 }
 
 // ---- BeiDou ----
-// toc = toe (the decoder's condition; up to 12 days, past the week's end),
-// dates before 2048 (the calendar conversion counts seconds in 31 bits), and
-// the ten D2 pages of one cycle within one hour.
+// toc = toe (the decoder's condition; up to 12 days, past the week's end), dates before 2048 (the
+// calendar conversion counts seconds in 31 bits), the ten D2 pages of one cycle within an hour.
 BdsEph random_bds(RandomBits& r) {
   BdsEph v = {};
   v.sow = r.u(20) % 604800, v.sow -= v.sow % 3600 > 3570 ? 30 : 0, v.sath1 = r.u(1);

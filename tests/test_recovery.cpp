@@ -138,6 +138,9 @@ TEST(Recovery, ShortNamesOfARinex2Station) {
     EXPECT_EQ(epochs, recovered.substr(recovered.find("END OF HEADER\n") + 14)) << f.name;
     std::filesystem::remove(dir + "/" + f.name);
   }
+  std::ofstream(dir + "/algo008b.26o.incomplete", std::ios::binary) << head.substr(0, 100);
+  std::vector<std::string> out = Recover_station_files(dir, "", "algo");  // cut in its header
+  EXPECT_TRUE(vlntest::Holds(out.empty() ? "" : out[0], "it holds no whole header; it is left"));
   std::filesystem::remove_all(dir);
 }
 
