@@ -14,6 +14,7 @@
 #include <fstream>
 #include <map>
 
+#include "expect_format.h"
 #include "generated_logs.h"
 #include "log_generator.h"
 #include "qc.h"
@@ -39,10 +40,6 @@ const QcPosition& position(const QcReport& r, const std::string& name) {
 const double kLight = 299792458.0, kF1 = 1575.42e6, kF2 = 1227.60e6;  // GPS L1 and L2
 
 double rms(const QcSignal& s) { return std::sqrt(s.mp_sum2 / (double)s.mp_count); }
-
-std::string header_line(const std::string& content, const std::string& label) {
-  return content + std::string(60 - content.size(), ' ') + label + "\n";
-}
 
 // The report of a log converted with the arguments after it (the observation
 // file read into obs when asked).

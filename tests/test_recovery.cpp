@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "expect_format.h"
 #include "output/recovery.h"
 #include "output_sink.h"
 #include "rinex_config.h"
@@ -15,13 +16,12 @@
 #include "runner.h"
 #include "settings.h"
 
+using namespace vlntest;
+
 namespace {
 
 std::string header(const char* version_line) {
-  std::string l = version_line;
-  l.resize(60, ' ');
-  std::string end(60, ' ');
-  return l + "RINEX VERSION / TYPE\n" + end + "END OF HEADER\n";
+  return header_line(version_line, "RINEX VERSION / TYPE") + header_line("", "END OF HEADER");
 }
 
 // A record: its first line, then n more.
@@ -85,7 +85,7 @@ TEST(Recovery, ShortNamesOfARinex2Station) {
   RINEX_configure(s);
   EXPECT_EQ("zimz", RINEX_station_prefix());
   RINEX_configure(Settings{});
-  std::string dir = vlntest::temp_path("");
+  std::string dir = temp_path("");
   std::filesystem::create_directories(dir);
   // Six types: each satellite's record on two lines, the second with one value.
   std::string head =
@@ -123,31 +123,28 @@ TEST(Recovery, ShortNamesOfARinex2Station) {
         std::string(f.name) + " from an earlier run: 2 epochs";  // either slash
     EXPECT_EQ(0u, lines[0].find("Recovered " + dir)) << lines[0];
     EXPECT_EQ(lines[0].size() - name.size(), lines[0].find(name)) << lines[0];
-    std::ifstream in(dir + "/" + f.name, std::ios::binary);
-    std::string recovered((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    in.close();  // Windows removes no file that is open
+    std::string recovered = read_file(dir + "/" + f.name);
     std::string error;
     if (f.bytes[0] != ' ') {
       ASSERT_TRUE(read_rinex_text(dir + "/" + f.name, &recovered, &error)) << error;
     }
-    EXPECT_TRUE(vlntest::Holds(recovered,
-                               "  2026     1     1     0     0    0.0000000     GPS         "
-                               "TIME OF LAST OBS\n"));
+    EXPECT_TRUE(Holds(recovered, header_line("  2026     1     1     0     0    0.0000000     GPS",
+                                             "TIME OF LAST OBS")));
     // The epochs' spacing, a minute, across the new year.
-    EXPECT_TRUE(vlntest::Holds(recovered, "    60.000" + std::string(50, ' ') + "INTERVAL"));
+    EXPECT_TRUE(Holds(recovered, header_line("    60.000", "INTERVAL")));
     EXPECT_EQ(epochs, recovered.substr(recovered.find("END OF HEADER\n") + 14)) << f.name;
     std::filesystem::remove(dir + "/" + f.name);
   }
   std::ofstream(dir + "/algo008b.26o.incomplete", std::ios::binary) << head.substr(0, 100);
   std::vector<std::string> out = Recover_station_files(dir, "", "algo");  // cut in its header
-  EXPECT_TRUE(vlntest::Holds(out.empty() ? "" : out[0], "it holds no whole header; it is left"));
+  EXPECT_TRUE(Holds(out.empty() ? "" : out[0], "it holds no whole header; it is left"));
   std::filesystem::remove_all(dir);
 }
 
 // A second part of an hour whose sampling was not known yet gets its final
 // name from its epochs, and its raw journal the same name: the .part2 stays.
 TEST(Recovery, APartsJournalIsNamedAfterItsRecoveredFile) {
-  std::string dir = vlntest::temp_path("");
+  std::string dir = temp_path("");
   std::filesystem::create_directories(dir + "/raw");
   const std::string name = "XXXX00XXX_R_20260080100_01H_00U_MO.part2";
   std::string text =
@@ -162,8 +159,8 @@ TEST(Recovery, APartsJournalIsNamedAfterItsRecoveredFile) {
   std::vector<std::string> lines = Recover_station_files(dir, dir + "/raw", "XXXX00XXX");
   const std::string final_stem = "XXXX00XXX_R_20260080100_01H_10S_MO.part2";
   ASSERT_EQ(2u, lines.size());
-  EXPECT_TRUE(vlntest::Holds(lines[0], final_stem + ".rnx from an earlier run: 3 epochs"));
-  EXPECT_TRUE(vlntest::Holds(lines[1], final_stem + ".raw from an earlier run"));
+  EXPECT_TRUE(Holds(lines[0], final_stem + ".rnx from an earlier run: 3 epochs"));
+  EXPECT_TRUE(Holds(lines[1], final_stem + ".raw from an earlier run"));
   EXPECT_TRUE(std::filesystem::exists(dir + "/raw/" + final_stem + ".raw"));
   std::filesystem::remove_all(dir);
 }

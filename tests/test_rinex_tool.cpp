@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "code_map.h"
+#include "expect_format.h"
 #include "generated_logs.h"
 #include "log_generator.h"
 #include "obs_reader.h"
@@ -264,32 +265,30 @@ TEST(RinexTool, EverySystemAndTypeOfAFileIsKept) {
       {'G', {"C1C", "L1C"}}, {'C', {}}, {'I', {"C5A", "L5A", "S5A"}}};
   for (const std::string& band : kBands)
     for (char kind : {'C', 'L', 'D', 'S'}) types['C'].push_back(kind + band);
-  auto label = [](std::string content, const char* l) {
-    content.resize(60, ' ');
-    return content + l + "\n";
-  };
-  std::string text = label("     3.04           OBSERVATION DATA    M", "RINEX VERSION / TYPE") +
-                     label("TEST", "MARKER NAME");
+  std::string text =
+      header_line("     3.04           OBSERVATION DATA    M", "RINEX VERSION / TYPE") +
+      header_line("TEST", "MARKER NAME");
   for (const auto& t : types)
     for (size_t i = 0; i < t.second.size(); i += 13) {
       char head[8];
       snprintf(head, sizeof head, "%c  %3d", i == 0 ? t.first : ' ', (int)t.second.size());
       std::string line = i == 0 ? head : "      ";
       for (size_t k = i; k < t.second.size() && k < i + 13; k++) line += " " + t.second[k];
-      text += label(line, "SYS / # / OBS TYPES");
+      text += header_line(line, "SYS / # / OBS TYPES");
     }
-  text += label("  2024     5     3     0     0    0.0000000     GPS", "TIME OF FIRST OBS") +
-          label("", "END OF HEADER");
+  const std::string kEmpty = "> 2024 05 03 00 00  0.0000000  0  0\n";  // no satellite yet
+  text += header_line("  2024     5     3     0     0    0.0000000     GPS", "TIME OF FIRST OBS") +
+          header_line("", "END OF HEADER") + kEmpty;
   // Value k of satellite s in epoch e, with a loss-of-lock digit on every
   // phase of the first epoch and a strength digit on every value.
   auto value = [](int e, int s, int k) { return 20000000.0 + 1000.125 * k + 37.5 * s + 0.25 * e; };
   const std::pair<char, int> kSats[] = {{'G', 5}, {'C', 19}, {'I', 2}, {'I', 10}};
   // A header record between the epochs, without a time of its own ('>', blanks, flag in column 32).
-  const std::string kNote = ">" + std::string(30, ' ') + "4  1\n" + label("NOTE", "COMMENT");
+  const std::string kNote = ">" + std::string(30, ' ') + "4  1\n" + header_line("NOTE", "COMMENT");
   for (int e = 0; e < 3; e++) {
     char line[64];
     if (e == 1) text += kNote;
-    snprintf(line, sizeof line, "> 2024 05 03 00 %02d  0.0000000  0  4", e);
+    snprintf(line, sizeof line, "> 2024 05 03 00 %02d  0.0000000  0  4", e + 1);
     text += std::string(line) + "\n";
     for (int s = 0; s < 4; s++) {
       snprintf(line, sizeof line, "%c%02d", kSats[s].first, kSats[s].second);
@@ -315,13 +314,14 @@ TEST(RinexTool, EverySystemAndTypeOfAFileIsKept) {
       ASSERT_TRUE(crx_to_rinex(read_file(out), &written, &error)) << error;
     }
     EXPECT_TRUE(Holds(written, "\n" + kNote)) << form;
+    EXPECT_TRUE(Holds(read_file(out), "END OF HEADER\n" + kEmpty)) << form;  // no blanks after
     ObsFile f;
     ASSERT_TRUE(read_obs_text(written, out, &f, &error)) << error;
-    ASSERT_EQ(3u, f.epochs.size()) << form;
+    ASSERT_EQ(4u, f.epochs.size()) << form;
     ASSERT_EQ(36u, f.types['C'].size()) << form;
     for (int e = 0; e < 3; e++)
       for (int s = 0; s < 4; s++) {
-        const ObsSat& sat = f.sats[(size_t)(f.epochs[(size_t)e].first_sat + s)];
+        const ObsSat& sat = f.sats[(size_t)(f.epochs[(size_t)e + 1].first_sat + s)];
         ASSERT_EQ(kSats[s], std::make_pair(sat.sys, sat.prn)) << form;
         for (size_t k = 0; k < types[sat.sys].size(); k++) {
           size_t at = sat.first_value + k;

@@ -39,6 +39,10 @@ std::string fmt(const char* format, double x) {
   return b;
 }
 
+std::string header_line(const std::string& content, const std::string& label) {
+  return content + std::string(60 - content.size(), ' ') + label + "\n";
+}
+
 std::string fmt_int(const char* format, long x) {
   char b[128];
   snprintf(b, sizeof b, format, x);

@@ -19,6 +19,8 @@ std::string expect_d16(double x);
 // printf of one value with a format, as a string.
 std::string fmt(const char* format, double x);
 std::string fmt_int(const char* format, long x);
+// A header line of a hand-written RINEX file: the content in 60 columns, then the label.
+std::string header_line(const std::string& content, const std::string& label);
 
 }  // namespace vlntest
 
